@@ -1,0 +1,81 @@
+#pragma once
+// The file system as the program's logic sees it: DOS paths on lettered drives, DOS attribute
+// bits, Windows' wildcard and name rules. It does not deal with which host folder a drive is,
+// or how attributes are stored: that is the implementation's matter (platform/posix/).
+//
+// Paths are DOS texts: "C:\WINDOWS\SYSTEM.DAT", a drive-relative "\WINDOWS", or a path relative
+// to the current folder of the current drive ("MYDIR", " my comment"). Each path component is
+// found without regard to case, and resolution never leaves the drive's folder.
+
+#include "platform/result.h"
+
+#include <QString>
+
+#include <memory>
+#include <vector>
+
+namespace stowix {
+
+// The platform's attribute bits, carried as one whole number.
+namespace Attribute {
+constexpr int ReadOnly = 1;
+constexpr int Hidden = 2;
+constexpr int System = 4;
+constexpr int Folder = 16;
+constexpr int Archive = 32;
+}  // namespace Attribute
+
+// One entry of a folder listing: the bare name as stored, and its attribute value.
+struct FolderEntry {
+    QString name;
+    int attributes = 0;
+};
+
+class FileSystem {
+public:
+    virtual ~FileSystem() = default;
+
+    // The attribute value of a file or folder (folders carry Attribute::Folder).
+    virtual Result<int> ReadAttributes(const QString& path) = 0;
+    // Gives a file or folder exactly this attribute value (the folder bit is ignored). Fails with
+    // a clear reason where the host can store the value only in part; never drops a bit silently.
+    virtual Status WriteAttributes(const QString& path, int attributes) = 0;
+
+    // Copies contents and last-write time; the destination keeps the source's attribute value
+    // only as far as the caller then writes it. The destination is replaced atomically: a copy
+    // that fails leaves the old destination as it was and no temporary file behind.
+    virtual Status CopyFile(const QString& source, const QString& destination) = 0;
+    // Deletes one file. A read-only file is refused, as on Windows.
+    virtual Status DeleteFile(const QString& path) = 0;
+    // Deletes every file (never a folder) that matches a wildcard pattern such as
+    // "C:\STOWIX\*.Da?". Fails when a matching file cannot be deleted; the others are still tried.
+    virtual Status DeleteMatching(const QString& pattern) = 0;
+
+    // Creates one folder under an existing parent; fails when it exists already, when the parent
+    // is missing, or when Windows would refuse the name (reserved characters, device names).
+    virtual Status CreateFolder(const QString& path) = 0;
+    // Removes an empty folder.
+    virtual Status RemoveEmptyFolder(const QString& path) = 0;
+
+    // Lists the entries of one folder that match a wildcard pattern ("C:\WINDOWS\*.Ini"), in the
+    // host's own order. Plain files are always listed; read-only, hidden and system files only
+    // when those bits are in the mask; folders, with the "." and ".." entries, only when the
+    // folder bit is in the mask. A folder that does not exist gives an empty list.
+    virtual Result<std::vector<FolderEntry>> ListFolder(const QString& pattern, int mask) = 0;
+
+    // The current drive as a letter and colon ("C:").
+    virtual QString CurrentDrive() = 0;
+    // Makes a drive current; fails for a drive that is not configured.
+    virtual Status ChangeDrive(QChar letter) = 0;
+    // The current folder of the current drive as a full path ("C:\" or "C:\WINDOWS").
+    virtual QString CurrentFolder() = 0;
+
+    // Creates or replaces a text file holding these lines in the ANSI code page (Windows-1252),
+    // each ended by CR LF. Replaces atomically, as CopyFile does.
+    virtual Status WriteTextFile(const QString& path, const std::vector<QString>& lines) = 0;
+
+    // Makes every file written under this path's drive durable on disk.
+    virtual Status FlushToDisk(const QString& path) = 0;
+};
+
+}  // namespace stowix

@@ -1,0 +1,49 @@
+#pragma once
+// Errors as values. A failing platform call hands back the host's reason as text, and each
+// caller decides which failures it absorbs, exactly where the program says it absorbs them.
+
+#include <QString>
+
+#include <optional>
+#include <utility>
+
+namespace stowix {
+
+// The outcome of an operation that gives no value: success, or a failure with the host's reason.
+class [[nodiscard]] Status {
+public:
+    static Status Ok() { return Status(); }
+    static Status Fail(QString reason) { return Status(std::move(reason)); }
+
+    bool ok() const { return !m_reason.has_value(); }
+    explicit operator bool() const { return ok(); }
+    // Empty for success; otherwise the host's reason, for instance "No space left on device".
+    QString reason() const { return m_reason.value_or(QString()); }
+
+private:
+    Status() = default;
+    explicit Status(QString reason) : m_reason(std::move(reason)) {}
+    std::optional<QString> m_reason;
+};
+
+// The outcome of an operation that gives a value of type T, or a failure with the host's reason.
+template <typename T>
+class [[nodiscard]] Result {
+public:
+    Result(T value) : m_value(std::move(value)) {}
+    Result(Status failure) : m_reason(failure.reason()) {}
+    static Result Fail(QString reason) { return Result(Status::Fail(std::move(reason))); }
+
+    bool ok() const { return m_value.has_value(); }
+    explicit operator bool() const { return ok(); }
+    const T& value() const& { return *m_value; }
+    T&& value() && { return std::move(*m_value); }
+    QString reason() const { return m_reason; }
+    Status status() const { return ok() ? Status::Ok() : Status::Fail(m_reason); }
+
+private:
+    std::optional<T> m_value;
+    QString m_reason;
+};
+
+}  // namespace stowix

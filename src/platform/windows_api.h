@@ -1,0 +1,18 @@
+#pragma once
+// Stand-ins for the two calls the program makes of Windows itself.
+
+#include <QString>
+
+namespace stowix {
+
+class WindowsApi {
+public:
+    virtual ~WindowsApi() = default;
+    // Writes the Windows folder's path (a DOS path such as "C:\WINDOWS") into buffer, at most
+    // size characters, and gives the number written; 0 when there is no Windows folder.
+    virtual int GetWindowsDirectoryA(QString& buffer, int size) = 0;
+    // Asks for a restart of Windows; true when the request was taken. Never restarts the host.
+    virtual bool ExitWindowsEx(int flags, int reserved) = 0;
+};
+
+}  // namespace stowix
