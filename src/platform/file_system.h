@@ -56,6 +56,9 @@ public:
     virtual Status CreateFolder(const QString& path) = 0;
     // Removes an empty folder.
     virtual Status RemoveEmptyFolder(const QString& path) = 0;
+    // Makes a folder readable, writable and searchable by its owner only (host mode 0700), for
+    // folders that hold password lists and registries. Leaves its DOS attributes as they are.
+    virtual Status RestrictToOwner(const QString& path) = 0;
 
     // Lists the entries of one folder that match a wildcard pattern ("C:\WINDOWS\*.Ini"), in the
     // host's own order. Plain files are always listed; read-only, hidden and system files only
