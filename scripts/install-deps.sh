@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages that building, running and testing Stowix need, when any is
+# missing. Safe to run again: it asks apt only for what is not there yet.
+set -euo pipefail
+
+packages=(
+  g++ cmake ninja-build pkg-config           # the compiler and the build
+  qt6-base-dev                               # Qt Core (texts, settings), Gui and Widgets (the windows)
+  qt6-multimedia-dev libqt6multimedia6       # Qt Multimedia: the opening and closing sounds
+  libgtest-dev libgmock-dev                  # GoogleTest and GoogleMock: the tests
+  fonts-liberation                           # metric-compatible Times New Roman, Arial fallbacks
+  fiu-utils libfiu-dev                       # fault injection (fiu-run) for the fault suite
+  xvfb xauth                                 # a real X display for window checks without a desktop
+)
+
+missing=()
+for package in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' \
+    || missing+=("$package")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+echo "Installing: ${missing[*]}"
+$sudo apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
