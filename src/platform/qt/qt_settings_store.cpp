@@ -1,0 +1,106 @@
+#include "platform/qt/qt_settings_store.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QStringList>
+#include <QVariant>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace stowix {
+
+namespace {
+
+QString SettingsKey(const QString& section, const QString& key) {
+    return section + u'/' + key;
+}
+
+// Forces a file or folder's data to disk; the atomic save of QSettings renames a finished file
+// into place but does not promise that the rename itself survives a power cut.
+Status SyncPath(const QString& path, bool folder) {
+    const QByteArray native = QFile::encodeName(path);
+    const int fd = ::open(native.constData(), (folder ? O_DIRECTORY : 0) | O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return Status::Fail(QString::fromLocal8Bit(std::strerror(errno)));
+    const int result = ::fsync(fd);
+    const int savedErrno = errno;
+    ::close(fd);
+    if (result != 0) return Status::Fail(QString::fromLocal8Bit(std::strerror(savedErrno)));
+    return Status::Ok();
+}
+
+// Why QSettings could not save path, in words the user can act on.
+QString WriteFailureReason(const QString& path) {
+    const QFileInfo file(path);
+    const QFileInfo folder(file.absolutePath());
+    if (folder.exists() && !folder.isDir())
+        return folder.filePath() + QStringLiteral(" is not a folder");
+    if (folder.exists() && !folder.isWritable())
+        return QStringLiteral("the folder ") + folder.filePath() +
+               QStringLiteral(" is not writable");
+    if (file.exists() && !file.isWritable())
+        return path + QStringLiteral(" is not writable");
+    return path + QStringLiteral(" could not be written (is the disk full?)");
+}
+
+}  // namespace
+
+QtSettingsStore::QtSettingsStore(QString folder) : m_folder(std::move(folder)) {}
+
+QString QtSettingsStore::FilePath(const QString& application) const {
+    QString folder = m_folder;
+    if (folder.isEmpty())
+        folder = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+                 QStringLiteral("/Stowix");
+    return folder + u'/' + application + QStringLiteral(".ini");
+}
+
+QString QtSettingsStore::Read(const QString& application, const QString& section,
+                              const QString& key, const QString& fallback) {
+    const QSettings settings(FilePath(application), QSettings::IniFormat);
+    // A file that parses only in part may hold anything; none of it is trusted.
+    if (settings.status() != QSettings::NoError) return fallback;
+    const QVariant value = settings.value(SettingsKey(section, key));
+    if (!value.isValid()) return fallback;
+    // A hand-edited value with unquoted commas reads back as a list of texts.
+    if (value.typeId() == QMetaType::QStringList)
+        return value.toStringList().join(QStringLiteral(", "));
+    if (!value.canConvert<QString>()) return fallback;
+    return value.toString();
+}
+
+Status QtSettingsStore::Write(const QString& application, const QString& section,
+                              const QString& key, const QString& value) {
+    const QString path = FilePath(application);
+    {
+        const QSettings existing(path, QSettings::IniFormat);
+        if (existing.status() == QSettings::FormatError) {
+            // Rewriting it would keep the part that happened to parse, mixed with the new value;
+            // the user's file is kept beside the fresh one instead.
+            const QString aside = path + QStringLiteral(".corrupt");
+            QFile::remove(aside);
+            if (!QFile::rename(path, aside))
+                return Status::Fail(QStringLiteral("the corrupt settings file ") + path +
+                                    QStringLiteral(" could not be moved aside"));
+        }
+    }
+
+    QSettings settings(path, QSettings::IniFormat);
+    settings.setValue(SettingsKey(section, key), value);
+    settings.sync();
+    if (settings.status() != QSettings::NoError) return Status::Fail(WriteFailureReason(path));
+
+    if (Status synced = SyncPath(path, false); !synced)
+        return Status::Fail(path + QStringLiteral(": ") + synced.reason());
+    if (Status synced = SyncPath(QFileInfo(path).absolutePath(), true); !synced)
+        return Status::Fail(QFileInfo(path).absolutePath() + QStringLiteral(": ") +
+                            synced.reason());
+    return Status::Ok();
+}
+
+}  // namespace stowix
