@@ -1,0 +1,98 @@
+#include "files/file_routines.h"
+
+#include "files/text_routines.h"
+
+#include <limits>
+
+namespace stowix {
+
+namespace {
+
+// The whole decimal number that an attribute text begins with, leading blanks skipped; 0 when
+// it begins with none. Only plain digits count here: the program passes nothing else.
+int LeadingAttributeNumber(const QString& text) {
+    qsizetype at = 0;
+    while (at < text.size() && (text.at(at) == u' ' || text.at(at) == u'\t')) ++at;
+    qint64 value = 0;
+    while (at < text.size() && text.at(at) >= u'0' && text.at(at) <= u'9') {
+        value = value * 10 + (text.at(at).unicode() - u'0');
+        // Saturates: a value this large is refused by the attribute write, not wrapped into
+        // some other bit pattern.
+        if (value > std::numeric_limits<int>::max()) value = std::numeric_limits<int>::max();
+        ++at;
+    }
+    return int(value);
+}
+
+// The value that an upper-cased attribute text gives: its leading number when that is not 0,
+// otherwise the sum of the letters R, H, S and A that it holds (each counts once).
+int GivenAttributes(const QString& upperText) {
+    if (upperText.isEmpty()) return 0;
+    if (int number = LeadingAttributeNumber(upperText); number != 0) return number;
+    int value = 0;
+    if (upperText.contains(u'R')) value |= Attribute::ReadOnly;
+    if (upperText.contains(u'H')) value |= Attribute::Hidden;
+    if (upperText.contains(u'S')) value |= Attribute::System;
+    if (upperText.contains(u'A')) value |= Attribute::Archive;
+    return value;
+}
+
+}  // namespace
+
+bool FileExists(FileSystem& files, const QString& path) {
+    if (path.isEmpty()) return false;
+    return files.ReadAttributes(path).ok();
+}
+
+Status ApplyAttributes(FileSystem& files, const QString& path, QString& attributes, bool relative,
+                       bool remove, bool onlyIfPresent) {
+    if (onlyIfPresent && !FileExists(files, path)) return Status::Ok();
+    const Result<int> current = files.ReadAttributes(path);
+    if (!current) return current.status();
+    attributes = attributes.toUpper();
+    const int given = GivenAttributes(attributes);
+    int value = given;
+    if (relative) value = remove ? (current.value() & ~given) : (current.value() | given);
+    return files.WriteAttributes(path, value);
+}
+
+Status DeleteFileForced(FileSystem& files, const QString& path) {
+    if (!FileExists(files, path)) return Status::Ok();
+    QString none;
+    if (Status cleared = ApplyAttributes(files, path, none, false, false, false); !cleared)
+        return cleared;
+    return files.DeleteFile(path);
+}
+
+Status CopyKeepingAttributes(FileSystem& files, const QString& source, const QString& destination) {
+    if (!FileExists(files, source)) return Status::Ok();
+
+    // The destination is not deleted before the copy: the copy replaces it in one step, so a
+    // copy that fails (disk full, unreadable source) leaves the old file where it was. A restore
+    // that fails half-way must not leave Windows without its SYSTEM.INI. Clearing the old
+    // file's attributes first lets the copy replace a read-only, hidden or system file, as the
+    // delete did.
+    const Result<int> oldAttributes = files.ReadAttributes(destination);
+    if (oldAttributes) {
+        if (oldAttributes.value() & Attribute::Folder)
+            return Status::Fail(destination + QStringLiteral(" is a folder"));
+        QString none;
+        if (Status cleared = ApplyAttributes(files, destination, none, false, false, false);
+            !cleared)
+            return cleared;
+    }
+
+    if (Status copied = files.CopyFile(source, destination); !copied) {
+        if (oldAttributes) (void)files.WriteAttributes(destination, oldAttributes.value());
+        return copied;
+    }
+
+    const Result<int> sourceAttributes = files.ReadAttributes(source);
+    if (!sourceAttributes) return sourceAttributes.status();
+    QString text = TrimText(sourceAttributes.value());
+    return ApplyAttributes(files, destination, text, false, false, false);
+}
+
+void MakeFolder(FileSystem& files, const QString& path) { (void)files.CreateFolder(path); }
+
+}  // namespace stowix

@@ -1,0 +1,210 @@
+#pragma once
+// A decorator over any FileSystem that fails chosen calls with a chosen reason, so that tests
+// reach the failure paths of the logic against a real file system. A fault matches a call when
+// its wildcard pattern (* any run, ? one character, case not counting) matches the call's whole
+// DOS path; it fails every matching call, or only the first `times` of them. Every call is
+// recorded, failed or not, so a test can prove which calls were made and in which order.
+
+#include "platform/file_system.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+#include <vector>
+
+namespace stowix::test {
+
+enum class FsOperation {
+    ReadAttributes,
+    WriteAttributes,
+    CopyFrom,  // CopyFile, matched against its source
+    CopyTo,    // CopyFile, matched against its destination
+    DeleteFile,
+    DeleteMatching,
+    CreateFolder,
+    RemoveEmptyFolder,
+    RestrictToOwner,
+    ListFolder,
+    WriteTextFile,
+    FlushToDisk,
+};
+
+// True when name matches a wildcard pattern as a whole; case does not count.
+inline bool WildcardMatch(const QString& pattern, const QString& name) {
+    // Iterative matching with one back-tracking point for the last star.
+    qsizetype p = 0, n = 0, starP = -1, starN = 0;
+    while (n < name.size()) {
+        if (p < pattern.size() &&
+            (pattern.at(p) == u'?' ||
+             (pattern.at(p) != u'*' &&
+              QString::compare(pattern.mid(p, 1), name.mid(n, 1), Qt::CaseInsensitive) == 0))) {
+            ++p;
+            ++n;
+        } else if (p < pattern.size() && pattern.at(p) == u'*') {
+            starP = p++;
+            starN = n;
+        } else if (starP >= 0) {
+            p = starP + 1;
+            n = ++starN;
+        } else {
+            return false;
+        }
+    }
+    while (p < pattern.size() && pattern.at(p) == u'*') ++p;
+    return p == pattern.size();
+}
+
+class FaultyFileSystem : public FileSystem {
+public:
+    // Non-owning: inner outlives the decorator.
+    explicit FaultyFileSystem(FileSystem& inner) : m_inner(inner) {}
+
+    // Fails the calls of operation whose path matches pattern, with reason as the host's reason;
+    // times < 0 fails every such call, otherwise only the next `times` of them.
+    void Fail(FsOperation operation, const QString& pattern, const QString& reason,
+              int times = -1) {
+        m_faults.push_back({operation, pattern, reason, times});
+    }
+    void FailCopyFrom(const QString& pattern, const QString& reason, int times = -1) {
+        Fail(FsOperation::CopyFrom, pattern, reason, times);
+    }
+    void FailCopyTo(const QString& pattern, const QString& reason, int times = -1) {
+        Fail(FsOperation::CopyTo, pattern, reason, times);
+    }
+    void FailDeleteFile(const QString& pattern, const QString& reason, int times = -1) {
+        Fail(FsOperation::DeleteFile, pattern, reason, times);
+    }
+    void FailCreateFolder(const QString& pattern, const QString& reason, int times = -1) {
+        Fail(FsOperation::CreateFolder, pattern, reason, times);
+    }
+    void FailWriteTextFile(const QString& pattern, const QString& reason, int times = -1) {
+        Fail(FsOperation::WriteTextFile, pattern, reason, times);
+    }
+    void FailFlushToDisk(const QString& reason, int times = -1) {
+        Fail(FsOperation::FlushToDisk, QStringLiteral("*"), reason, times);
+    }
+    void ClearFaults() { m_faults.clear(); }
+
+    // Every call in order, as "Operation path" ("CopyFile C:\A.INI -> C:\Stowix\x\A.INI");
+    // a failed call ends with " FAILED".
+    const QStringList& Calls() const { return m_calls; }
+    // The calls whose text starts with prefix ("CopyFile", "DeleteFile C:\STOWIX").
+    QStringList CallsStartingWith(const QString& prefix) const {
+        QStringList found;
+        for (const QString& call : m_calls)
+            if (call.startsWith(prefix)) found.push_back(call);
+        return found;
+    }
+    // The faults still armed and the calls so far, for a failing test's message.
+    QString Describe() const {
+        QStringList lines;
+        for (const Fault& fault : m_faults)
+            lines.push_back(QStringLiteral("fault %1 %2 (%3) times=%4")
+                                .arg(int(fault.operation))
+                                .arg(fault.pattern, fault.reason)
+                                .arg(fault.times));
+        lines += m_calls;
+        return lines.join(u'\n');
+    }
+
+    Result<int> ReadAttributes(const QString& path) override {
+        if (auto fault = Take(FsOperation::ReadAttributes, path, QStringLiteral("ReadAttributes ") + path))
+            return Result<int>::Fail(*fault);
+        return m_inner.ReadAttributes(path);
+    }
+    Status WriteAttributes(const QString& path, int attributes) override {
+        const QString call = QStringLiteral("WriteAttributes ") + path + u'=' +
+                             QString::number(attributes);
+        if (auto fault = Take(FsOperation::WriteAttributes, path, call)) return Status::Fail(*fault);
+        return m_inner.WriteAttributes(path, attributes);
+    }
+    Status CopyFile(const QString& source, const QString& destination) override {
+        const QString call = QStringLiteral("CopyFile ") + source + QStringLiteral(" -> ") +
+                             destination;
+        if (auto fault = Take(FsOperation::CopyFrom, source, call)) return Status::Fail(*fault);
+        if (auto fault = Take(FsOperation::CopyTo, destination, call, false))
+            return Status::Fail(*fault);
+        return m_inner.CopyFile(source, destination);
+    }
+    Status DeleteFile(const QString& path) override {
+        if (auto fault = Take(FsOperation::DeleteFile, path, QStringLiteral("DeleteFile ") + path))
+            return Status::Fail(*fault);
+        return m_inner.DeleteFile(path);
+    }
+    Status DeleteMatching(const QString& pattern) override {
+        if (auto fault = Take(FsOperation::DeleteMatching, pattern,
+                              QStringLiteral("DeleteMatching ") + pattern))
+            return Status::Fail(*fault);
+        return m_inner.DeleteMatching(pattern);
+    }
+    Status CreateFolder(const QString& path) override {
+        if (auto fault = Take(FsOperation::CreateFolder, path, QStringLiteral("CreateFolder ") + path))
+            return Status::Fail(*fault);
+        return m_inner.CreateFolder(path);
+    }
+    Status RemoveEmptyFolder(const QString& path) override {
+        if (auto fault = Take(FsOperation::RemoveEmptyFolder, path,
+                              QStringLiteral("RemoveEmptyFolder ") + path))
+            return Status::Fail(*fault);
+        return m_inner.RemoveEmptyFolder(path);
+    }
+    Status RestrictToOwner(const QString& path) override {
+        if (auto fault = Take(FsOperation::RestrictToOwner, path,
+                              QStringLiteral("RestrictToOwner ") + path))
+            return Status::Fail(*fault);
+        return m_inner.RestrictToOwner(path);
+    }
+    Result<std::vector<FolderEntry>> ListFolder(const QString& pattern, int mask) override {
+        const QString call = QStringLiteral("ListFolder ") + pattern + u'/' + QString::number(mask);
+        if (auto fault = Take(FsOperation::ListFolder, pattern, call))
+            return Result<std::vector<FolderEntry>>::Fail(*fault);
+        return m_inner.ListFolder(pattern, mask);
+    }
+    QString CurrentDrive() override { return m_inner.CurrentDrive(); }
+    Status ChangeDrive(QChar letter) override {
+        m_calls.push_back(QStringLiteral("ChangeDrive ") + letter);
+        return m_inner.ChangeDrive(letter);
+    }
+    QString CurrentFolder() override { return m_inner.CurrentFolder(); }
+    Status WriteTextFile(const QString& path, const std::vector<QString>& lines) override {
+        if (auto fault = Take(FsOperation::WriteTextFile, path,
+                              QStringLiteral("WriteTextFile ") + path))
+            return Status::Fail(*fault);
+        return m_inner.WriteTextFile(path, lines);
+    }
+    Status FlushToDisk(const QString& path) override {
+        if (auto fault = Take(FsOperation::FlushToDisk, path, QStringLiteral("FlushToDisk ") + path))
+            return Status::Fail(*fault);
+        return m_inner.FlushToDisk(path);
+    }
+
+private:
+    struct Fault {
+        FsOperation operation;
+        QString pattern;
+        QString reason;
+        int times;  // < 0: every matching call
+    };
+
+    // Records the call (unless record is false: the second check of one call) and hands back
+    // the reason of the first armed fault that matches it.
+    std::optional<QString> Take(FsOperation operation, const QString& path, const QString& call,
+                                bool record = true) {
+        if (record) m_calls.push_back(call);
+        for (Fault& fault : m_faults) {
+            if (fault.operation != operation || fault.times == 0) continue;
+            if (!WildcardMatch(fault.pattern, path)) continue;
+            if (fault.times > 0) --fault.times;
+            m_calls.back() += QStringLiteral(" FAILED");
+            return fault.reason;
+        }
+        return std::nullopt;
+    }
+
+    FileSystem& m_inner;
+    std::vector<Fault> m_faults;
+    QStringList m_calls;
+};
+
+}  // namespace stowix::test
