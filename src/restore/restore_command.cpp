@@ -1,0 +1,85 @@
+#include "restore/restore_command.h"
+
+#include "restore/boot_script.h"
+#include "restore/folder_chooser.h"
+#include "restore/restore_run.h"
+
+#include <QStringList>
+
+namespace stowix {
+
+namespace {
+
+// EWX_REBOOT (2) + EWX_FORCE (4): restart, closing running programs without asking them.
+constexpr int RestartFlags = 6;
+
+// A message box has room for this many failed files; the rest are counted.
+constexpr int ListedFailures = 20;
+
+// What a restore that did not complete could not do, for a message box: each failed file with
+// its reason, and a boot script that could not be written. Lines are broken by single carriage
+// returns, as the program's message texts are.
+QString IncompleteRestoreText(const RestoreOutcome& outcome, const QString& windowsFolder) {
+    QStringList paragraphs;
+    if (!outcome.failedCopies.empty()) {
+        QStringList lines{QStringLiteral("These files could not be restored:")};
+        const int total = int(outcome.failedCopies.size());
+        for (int i = 0; i < total && i < ListedFailures; ++i) {
+            const CopyFailure& failure = outcome.failedCopies[std::size_t(i)];
+            lines.append(failure.path + QStringLiteral(" (") + failure.reason + u')');
+        }
+        if (total > ListedFailures)
+            lines.append(QStringLiteral("... and ") + QString::number(total - ListedFailures) +
+                         QStringLiteral(" more"));
+        paragraphs.append(lines.join(u'\r'));
+    }
+    if (!outcome.bootScript.ok()) {
+        paragraphs.append(QStringLiteral("The boot script ") + BootScriptPath(windowsFolder) +
+                          QStringLiteral(" could not be written: ") + outcome.bootScript.reason() +
+                          QStringLiteral("\rThe registry files staged in ") + BackupRoot +
+                          QStringLiteral(" will not be put in place when Windows restarts."));
+    }
+    return paragraphs.join(QStringLiteral("\r\r"));
+}
+
+}  // namespace
+
+void RestoreChosenFolder(FolderChooser& chooser) {
+    if (!chooser.ApplyChosenFolderRule()) return;
+    Dialogs& dialogs = chooser.services().dialogs;
+
+    const MessageAnswer confirmed =
+        dialogs.MessageBox(QStringLiteral("Are you sure you want to restore this folder? "),
+                           MessageButtons::YesNo, MessageIcon::Question,
+                           QStringLiteral("Restore Folder"));
+    if (confirmed == MessageAnswer::Yes) {
+        const RestoreOutcome outcome = RestoreBackupSet(chooser);
+        // The main window is hidden too, so the questions that follow stand alone.
+        chooser.Hide();
+        // Told here rather than in the status line: the chooser's activation below replaces the
+        // status text.
+        if (!outcome.Complete())
+            (void)dialogs.MessageBox(
+                IncompleteRestoreText(outcome, chooser.values().WindowsFolder),
+                MessageButtons::Ok, MessageIcon::Information, QStringLiteral("Restore incomplete"));
+        // Without the boot script a restart cannot put the registry files in place, so none is
+        // offered: the restore cannot take effect as the question would promise.
+        if (outcome.bootScript.ok()) {
+            const MessageAnswer restart = dialogs.MessageBox(
+                QStringLiteral("Restored files will take effect after you restart Windows.\r\r"
+                               "If Windows does not restart, Shutdown Windows, and restart "
+                               "manually.\r\rRestart Windows now?"),
+                MessageButtons::YesNo, MessageIcon::Question, QStringLiteral("Restart Windows?"));
+            // The result is not shown either way: the question's own text covers a restart that
+            // does not come.
+            if (restart == MessageAnswer::Yes)
+                (void)chooser.services().windows.ExitWindowsEx(RestartFlags, 0);
+        }
+        chooser.Show();
+    } else {
+        chooser.SetStatusText(QStringLiteral("Nothing restored"));
+    }
+    chooser.Controls().Dir1().SetPath(BackupRoot);
+}
+
+}  // namespace stowix

@@ -1,0 +1,101 @@
+#include "restore/restore_run.h"
+
+#include "restore/boot_script.h"
+#include "restore/folder_chooser.h"
+#include "shell/settings.h"
+
+#include <array>
+
+namespace stowix {
+
+namespace {
+
+enum class Destination {
+    DriveRoot,      // the empty text: the root of the current drive, which start-up makes C:
+    WindowsFolder,  // WindowsFolderTail on the current drive
+    BackupRoot,     // the staged registry files, for the boot script to move
+};
+
+struct CopyGroup {
+    const char16_t* pattern;
+    Destination destination;
+};
+
+// In the order they run. Config.Sys is taken by its own group and again by "*.Sys"; the set's
+// Autoexec.Bat and Command.Com reach both the root and the Windows folder.
+constexpr std::array<CopyGroup, 13> CopyGroups{{
+    {u"Autoexec.Bat", Destination::DriveRoot},
+    {u"Command.Com", Destination::DriveRoot},
+    {u"Config.Sys", Destination::DriveRoot},
+    {u"*.Sys", Destination::DriveRoot},
+    {u"*.Bat", Destination::WindowsFolder},
+    {u"*.Com", Destination::WindowsFolder},
+    {u"*.Ini", Destination::WindowsFolder},
+    {u"*.Grp", Destination::WindowsFolder},
+    {u"*.Pif", Destination::WindowsFolder},
+    {u"*.Pwl", Destination::WindowsFolder},
+    {u"ShellIconCache", Destination::WindowsFolder},
+    {u"TTFcache", Destination::WindowsFolder},
+    {u"*.Da?", Destination::BackupRoot},
+}};
+
+QString DestinationFolder(Destination destination, const ProgramValues& values) {
+    switch (destination) {
+    case Destination::DriveRoot: return QString();
+    case Destination::WindowsFolder: return values.WindowsFolderTail;
+    case Destination::BackupRoot: return BackupRoot;
+    }
+    return QString();
+}
+
+}  // namespace
+
+RestoreOutcome RestoreBackupSet(FolderChooser& chooser) {
+    Form2Controls& controls = chooser.Controls();
+    Services& services = chooser.services();
+    RestoreOutcome outcome;
+
+    controls.Command1().SetEnabled(false);
+    controls.Dir1().SetEnabled(false);
+    controls.ProgressBar1().SetVisible(true);
+    chooser.StepProgress(true, false);
+    chooser.SetStatusText(QStringLiteral("Restoring ..."));
+    chooser.Repaint();
+
+    // A file that cannot be copied (held open, a full disk) does not stop the run: the other
+    // files, the staging of the registry files and the boot script still matter, and the command
+    // lists every failure to the user afterwards.
+    for (const CopyGroup& group : CopyGroups) {
+        QString sourceFolder = controls.Dir1().Path() + u'\\';
+        QString pattern = QString::fromUtf16(group.pattern);
+        std::vector<CopyFailure> failed =
+            CopyMatchingFiles(services.files, chooser, sourceFolder, pattern,
+                              DestinationFolder(group.destination, chooser.values()));
+        outcome.failedCopies.insert(outcome.failedCopies.end(), failed.begin(), failed.end());
+    }
+
+    // After every group, so that a WinStart.Bat that "*.Bat" copied from the set is replaced.
+    outcome.bootScript = WriteBootScript(services.files, chooser.values().WindowsFolder);
+
+    controls.Command1().SetEnabled(true);
+    controls.Dir1().SetEnabled(true);
+    chooser.StepProgress(false, true);
+
+    const QString setPath = controls.Dir1().Path();
+    if (outcome.Complete()) {
+        chooser.SetStatusText(QStringLiteral("Restored [") + setPath + u']');
+        // A settings write that fails loses only the information box's record; the restore
+        // itself is done, so it is not reported as a failure of the restore.
+        (void)WriteSetting(services.settings, SettingsKeys::Info, SettingsKeys::LastRestore,
+                           setPath);
+    } else {
+        // Not reported as done, and not recorded as the last restore: settings record only work
+        // that was done. The command shows what failed in a message box, since the chooser's
+        // next activation replaces this text.
+        chooser.SetStatusText(QStringLiteral("Restore incomplete [") + setPath + u']');
+    }
+    services.system.Beep();
+    return outcome;
+}
+
+}  // namespace stowix
