@@ -4,7 +4,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSettings>
+#include <QRegularExpression>
 #include <QStandardPaths>
+#include <QStringDecoder>
 #include <QStringList>
 #include <QVariant>
 
@@ -32,6 +34,32 @@ Status SyncPath(const QString& path, bool folder) {
     ::close(fd);
     if (result != 0) return Status::Fail(QString::fromLocal8Bit(std::strerror(savedErrno)));
     return Status::Ok();
+}
+
+// True when the file at path is not a settings file that this store would have written: not
+// UTF-8 text, or holding a line that is neither blank, a comment, a whole section header nor a
+// key with "=". QSettings reports such a file only when it parses it afresh; within one process
+// it may hand back an earlier parse of the same file without a word, so the file is checked here.
+bool LooksCorrupt(const QString& path) {
+    QFile file(path);
+    if (!file.exists()) return false;
+    if (!file.open(QIODevice::ReadOnly)) return false;  // unreadable: QSettings gives nothing
+    const QByteArray bytes = file.readAll();
+    if (bytes.contains('\0')) return true;
+    QStringDecoder decoder(QStringDecoder::Utf8);
+    const QString text = decoder(bytes);
+    if (decoder.hasError()) return true;
+    const QStringList lines = text.split(QRegularExpression(QStringLiteral("[\r\n]")));
+    for (const QString& rawLine : lines) {
+        const QString line = rawLine.trimmed();
+        if (line.isEmpty() || line.startsWith(u';') || line.startsWith(u'#')) continue;
+        if (line.startsWith(u'[')) {
+            if (!line.contains(u']')) return true;
+            continue;
+        }
+        if (!line.contains(u'=')) return true;
+    }
+    return false;
 }
 
 // Why QSettings could not save path, in words the user can act on.
@@ -62,8 +90,10 @@ QString QtSettingsStore::FilePath(const QString& application) const {
 
 QString QtSettingsStore::Read(const QString& application, const QString& section,
                               const QString& key, const QString& fallback) {
-    const QSettings settings(FilePath(application), QSettings::IniFormat);
+    const QString path = FilePath(application);
     // A file that parses only in part may hold anything; none of it is trusted.
+    if (LooksCorrupt(path)) return fallback;
+    const QSettings settings(path, QSettings::IniFormat);
     if (settings.status() != QSettings::NoError) return fallback;
     const QVariant value = settings.value(SettingsKey(section, key));
     if (!value.isValid()) return fallback;
@@ -79,7 +109,7 @@ Status QtSettingsStore::Write(const QString& application, const QString& section
     const QString path = FilePath(application);
     {
         const QSettings existing(path, QSettings::IniFormat);
-        if (existing.status() == QSettings::FormatError) {
+        if (LooksCorrupt(path) || existing.status() == QSettings::FormatError) {
             // Rewriting it would keep the part that happened to parse, mixed with the new value;
             // the user's file is kept beside the fresh one instead.
             const QString aside = path + QStringLiteral(".corrupt");
