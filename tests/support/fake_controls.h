@@ -7,9 +7,12 @@
 
 namespace stowix::test {
 
-class FakeControl : public virtual Control {
+// Anything that can be greyed, over whichever control interface it fakes. The interfaces
+// derive from Control each on their own, so every fake takes its greying from here.
+template <typename Interface>
+class FakeGreyable : public Interface {
 public:
-    FakeControl(EventLog& log, QString name) : m_log(log), m_name(std::move(name)) {}
+    FakeGreyable(EventLog& log, QString name) : m_log(log), m_name(std::move(name)) {}
     void SetEnabled(bool enabled) override {
         m_enabled = enabled;
         m_log.Add(m_name + ".Enabled=" + (enabled ? "1" : "0"));
@@ -22,9 +25,14 @@ protected:
     bool m_enabled = true;
 };
 
-class FakeCheckBox : public FakeControl, public CheckBox {
+class FakeControl : public FakeGreyable<Control> {
 public:
-    using FakeControl::FakeControl;
+    using FakeGreyable::FakeGreyable;
+};
+
+class FakeCheckBox : public FakeGreyable<CheckBox> {
+public:
+    using FakeGreyable::FakeGreyable;
     int Value() const override { return m_value; }
     void SetValue(int value) override {
         m_log.Add(m_name + ".Value=" + QString::number(value));
@@ -120,9 +128,9 @@ private:
     QString m_name;
 };
 
-class FakeFolderList : public FakeControl, public FolderList {
+class FakeFolderList : public FakeGreyable<FolderList> {
 public:
-    using FakeControl::FakeControl;
+    using FakeGreyable::FakeGreyable;
     QString Path() const override { return m_path; }
     void SetPath(const QString& path) override {
         m_log.Add(m_name + ".Path=" + path);
