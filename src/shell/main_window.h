@@ -77,12 +77,17 @@ private:
     void LoadWindowsFolder();
     void CentreOnScreen();
     void SetCaptions();
+    // Hides this window and shows the folder chooser in mode "Restore" or "Delete".
+    void HideAndOpenChooser(const QString& mode);
 
     Form1Controls& m_controls;
     Services m_services;
     ProgramValues& m_values;
     Commands m_commands;
     ProgressState m_progress;
+    // Set once EndProgram or a refused second copy has asked the system to end: the real system
+    // never returns from that call, a test's fake does, and nothing may run after it.
+    bool m_ended = false;
 };
 
 }  // namespace stowix

@@ -1,0 +1,126 @@
+// Start-up: the main window's load handler and the Windows folder it learns.
+
+#include "files/text_routines.h"
+#include "shell/centring.h"
+#include "shell/main_window.h"
+#include "shell/program_notices.h"
+#include "shell/settings.h"
+
+namespace stowix {
+
+namespace {
+
+// The longest Windows folder path the program takes, as Windows' own MAX_PATH-sized buffer.
+constexpr int WindowsFolderBufferSize = 255;
+
+// Exit status of a start-up that found nothing to back up.
+constexpr int NoWindowsFolderStatus = 2;
+
+const QString ProgramTitle = QStringLiteral("Stowix");
+
+// Line breaks inside message texts are single carriage returns; the Qt layer shows them as
+// line breaks.
+QString NoWindowsFolderText(const QString& reason) {
+    QString text = QStringLiteral("No Windows folder was found on drive C:.");
+    if (!reason.isEmpty()) text += QStringLiteral(" (") + reason + QStringLiteral(")");
+    text += QStringLiteral(
+        "\r\rSet STOWIX_DRIVE_C to the host folder that holds drive C: (for instance a mounted "
+        "Windows 95/98 partition or a Wine prefix's drive_c), or set STOWIX_WINDOWS_FOLDER to "
+        "the Windows folder as a DOS path (for instance C:\\WINDOWS); then start Stowix again.");
+    return text;
+}
+
+}  // namespace
+
+void MainWindow::Form_Load() {
+    // A second copy ends before it touches anything: no message, no window, nothing written.
+    if (m_services.system.PreviousInstance()) {
+        m_ended = true;
+        m_services.system.EndNow(0);
+        return;
+    }
+
+    // Centring needs a window that is neither minimised nor maximised.
+    m_controls.Form().SetNormalState();
+    CentreOnScreen();
+    SetCaptions();
+    m_controls.Label4().SetCaption(TrimText(ProgramRevision));
+
+    // A clip that cannot be opened is not fatal: the animation strip simply stays empty, and
+    // play, stop and close on it do nothing.
+    (void)m_controls.Animation1().Open(m_services.system.ProgramFolder() +
+                                       QStringLiteral("\\Stowix1.Avi"));
+
+    // The default, the word True, reads as 0: a user who never touched the box starts with
+    // automatic exit off. The program stores only "0" and "1"; any other number (a hand-edited
+    // store) counts as unchecked rather than as a state the box cannot show.
+    const QString autoExit = ReadSetting(m_services.settings, SettingsKeys::Preferences,
+                                         SettingsKeys::AutoExit, TrimText(true));
+    m_controls.Check1().SetValue(LeadingNumber(autoExit) == 1 ? 1 : 0);
+
+    // Without drive C: there is nothing to back up or restore; the program says so and how to
+    // configure one, instead of waiting with a window whose every command would fail.
+    const Status onDriveC = m_services.files.ChangeDrive(QLatin1Char('C'));
+    if (!onDriveC.ok()) {
+        m_services.dialogs.MessageBox(NoWindowsFolderText(onDriveC.reason()), MessageButtons::Ok,
+                                      MessageIcon::Information, ProgramTitle);
+        EndProgram(NoWindowsFolderStatus);
+        return;
+    }
+    LoadWindowsFolder();
+    if (m_values.WindowsFolder.isEmpty()) {
+        m_services.dialogs.MessageBox(NoWindowsFolderText(QString()), MessageButtons::Ok,
+                                      MessageIcon::Information, ProgramTitle);
+        EndProgram(NoWindowsFolderStatus);
+        return;
+    }
+
+    SetStatusText(QStringLiteral("Ready [") + m_values.WindowsFolder + QStringLiteral("]"));
+
+    const QString commandLine = UpperCommandLine();
+    if (!Contains(commandLine, QStringLiteral("/I")) && !Contains(commandLine, QStringLiteral("/U")))
+        m_controls.Form().Show();
+    Repaint();
+
+    // The line is read afresh, as the switch test always is. Under "/U" the backup run ends the
+    // program when it is done.
+    if (Contains(UpperCommandLine(), QStringLiteral("/U"))) Command1_Click();
+
+    // The program still runs: from here on the window is visible, also when "/I" kept it hidden
+    // above, and waits for the user.
+    if (!m_ended && !m_controls.Form().IsVisible()) m_controls.Form().Show();
+}
+
+void MainWindow::LoadWindowsFolder() {
+    QString buffer;
+    buffer.reserve(WindowsFolderBufferSize);
+    const int written = m_services.windows.GetWindowsDirectoryA(buffer, WindowsFolderBufferSize);
+    // A path that did not fit, or one too short to carry a drive letter and colon, is as good
+    // as none: both values stay empty, which start-up treats as "no Windows folder".
+    if (written < 3 || written > WindowsFolderBufferSize) {
+        m_values.WindowsFolder.clear();
+        m_values.WindowsFolderTail.clear();
+        return;
+    }
+    m_values.WindowsFolder = buffer.left(written);
+    m_values.WindowsFolderTail = m_values.WindowsFolder.right(m_values.WindowsFolder.size() - 2);
+}
+
+void MainWindow::CentreOnScreen() {
+    Window& form = m_controls.Form();
+    form.Move(CentredOffset(form.ScreenWidth(), form.Width()),
+              CentredOffset(form.ScreenHeight(), form.Height()));
+}
+
+void MainWindow::SetCaptions() {
+    m_controls.Label1().SetCaption(QStringLiteral("Stowix"));
+    m_controls.Label2().SetCaption(QStringLiteral("Automatic Win95/98/NT config Backup/Restore"));
+    // Built line by line from the label's own caption, each line but the last ended by a
+    // carriage return.
+    Label& notices = m_controls.Label3();
+    notices.SetCaption(Notices::Ownership + QStringLiteral("\r"));
+    notices.SetCaption(notices.Caption() + Notices::Rights + QStringLiteral("\r"));
+    notices.SetCaption(notices.Caption() + Notices::Support);
+}
+
+}  // namespace stowix

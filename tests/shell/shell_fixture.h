@@ -1,0 +1,58 @@
+#pragma once
+// A main window over faked controls and services, every fake recording into one log.
+
+#include "shell/main_window.h"
+#include "support/event_log.h"
+#include "support/fake_forms.h"
+#include "support/fake_services.h"
+#include "support/recording_file_system.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace stowix::test {
+
+class ShellFixture : public ::testing::Test {
+protected:
+    ShellFixture() { Rebuild(); }
+
+    // A new window's logic over the same fakes, for tests that change the fakes first.
+    void Rebuild() {
+        window = std::make_unique<MainWindow>(
+            form, Services{files, settings, system, dialogs, windows}, values);
+    }
+
+    // Binds every command to an entry in the log. The backup stands in for the run: it ends
+    // the program under "/U", as the real run does.
+    void BindRecordingCommands() {
+        MainWindow::Commands commands;
+        commands.Backup = [this] {
+            log.Add("Backup");
+            if (window->UpperCommandLine().contains("/U")) window->EndProgram();
+        };
+        commands.OpenChooser = [this](const QString& mode) { log.Add("OpenChooser=" + mode); };
+        commands.AddComment = [this] { log.Add("AddComment"); };
+        commands.ShowInfo = [this] { log.Add("ShowInfo"); };
+        commands.ShowAbout = [this] { log.Add("ShowAbout"); };
+        commands.ShowTips = [this] { log.Add("ShowTips"); };
+        window->BindCommands(commands);
+    }
+
+    QString StoredAutoExit(const QString& absent = "<absent>") const {
+        return settings.values.value(FakeSettingsStore::Key("Stowix", "Preferences", "AutoExit"),
+                                     absent);
+    }
+
+    EventLog log;
+    FakeForm1 form{log};
+    RecordingFileSystem files{log};
+    FakeSettingsStore settings;
+    FakeSystem system{log};
+    FakeDialogs dialogs{log};
+    FakeWindowsApi windows{log};
+    ProgramValues values;
+    std::unique_ptr<MainWindow> window;
+};
+
+}  // namespace stowix::test
