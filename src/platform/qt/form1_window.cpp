@@ -1,0 +1,300 @@
+#include "platform/qt/form1_window.h"
+
+#include "platform/qt/classic_look.h"
+#include "platform/qt/line_widget.h"
+#include "platform/qt/program_icon.h"
+#include "platform/qt/status_bar_widget.h"
+#include "platform/qt/twips.h"
+#include "platform/qt/widget_controls.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QShortcut>
+
+namespace stowix {
+
+namespace {
+
+constexpr int ClientWidth = 6615;   // in twips
+constexpr int ClientHeight = 5790;  // in twips
+
+QLabel* MakeLabel(QWidget* parent, const char* name, QRect geometry, const QFont& font,
+                  Qt::Alignment alignment) {
+    auto* label = new QLabel(parent);
+    label->setObjectName(QLatin1String(name));
+    label->setGeometry(geometry);
+    label->setFont(font);
+    label->setAlignment(alignment);
+    label->setTextFormat(Qt::PlainText);
+    label->setWordWrap(true);
+    return label;
+}
+
+QPushButton* MakeButton(QWidget* parent, const char* name, QRect geometry, const QString& caption,
+                        const QString& toolTip) {
+    auto* button = new QPushButton(caption, parent);
+    button->setObjectName(QLatin1String(name));
+    button->setGeometry(geometry);
+    button->setFont(DialogFont());
+    button->setToolTip(toolTip);
+    // Enter presses the button that has the focus, as on the classic desktop.
+    button->setAutoDefault(true);
+    button->setFocusPolicy(Qt::StrongFocus);
+    return button;
+}
+
+}  // namespace
+
+Form1Window::Form1Window(const QString& programFolder, QWidget* parent) : QMainWindow(parent) {
+    setObjectName(QStringLiteral("Form1"));
+    // A fixed dialog frame with a close button only: no minimise, no maximise.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
+                   Qt::MSWindowsFixedSizeDialogHint);
+    setWindowTitle(QStringLiteral("Stowix"));
+    setWindowIcon(LoadProgramIcon(programFolder));
+    setFont(DialogFont());
+
+    CreateControls();
+    CreateMediaControls();
+    CreateMenus();
+    CreateShortcuts();
+    SetFocusOrder();
+    CreateAdapters();
+
+    setFixedSize(sizeHint());
+}
+
+Form1Window::~Form1Window() = default;
+
+void Form1Window::SetEvents(Form1Events events) { m_events = std::move(events); }
+
+void Form1Window::CreateControls() {
+    m_client = new QWidget(this);
+    m_client->setObjectName(QStringLiteral("Form1Client"));
+    m_client->setFixedSize(PixelsFromTwips(ClientWidth), PixelsFromTwips(ClientHeight));
+    setCentralWidget(m_client);
+
+    // The etched rule along the top edge, under the menu bar.
+    m_line1 = new LineWidget(QPalette::Dark, m_client);
+    m_line1->setObjectName(QStringLiteral("Line1"));
+    m_line1->setGeometry(RectFromTwips(0, 0, 6600, 15));
+    m_line2 = new LineWidget(QPalette::Light, m_client);
+    m_line2->setObjectName(QStringLiteral("Line2"));
+    m_line2->setGeometry(RectFromTwips(15, 15, 6600, 15));
+
+    const Qt::Alignment centred = Qt::AlignHCenter | Qt::AlignTop;
+    m_label1 = MakeLabel(m_client, "Label1", RectFromTwips(600, 120, 5415, 975),
+                         DesignFont(QStringLiteral("Times New Roman"), 42, FontWeight::Bold,
+                                    FontSlant::Italic),
+                         centred);
+    m_label4 = MakeLabel(m_client, "Label4", RectFromTwips(5400, 720, 480, 210),
+                         DesignFont(QStringLiteral("Times New Roman"), 8.25, FontWeight::Normal,
+                                    FontSlant::Italic),
+                         Qt::AlignRight | Qt::AlignTop);
+    m_label4->setWordWrap(false);
+    m_label4->setToolTip(QStringLiteral("Version #"));
+    QPalette grey = m_label4->palette();
+    grey.setColor(QPalette::WindowText, QColor(0x80, 0x80, 0x80));
+    m_label4->setPalette(grey);
+    m_label2 = MakeLabel(m_client, "Label2", RectFromTwips(600, 1200, 5415, 375),
+                         DesignFont(QStringLiteral("Arial"), 12, FontWeight::Bold, FontSlant::Italic),
+                         centred);
+    m_label3 = MakeLabel(m_client, "Label3", RectFromTwips(600, 1680, 5415, 735), DialogFont(),
+                         centred);
+
+    m_progressBar1 = new QProgressBar(m_client);
+    m_progressBar1->setObjectName(QStringLiteral("ProgressBar1"));
+    m_progressBar1->setGeometry(RectFromTwips(480, 3480, 5655, 615));
+    m_progressBar1->setRange(0, 100);
+    m_progressBar1->setValue(0);
+    m_progressBar1->setTextVisible(false);
+    m_progressBar1->setToolTip(QStringLiteral("Stowix is READY ... Please click a button"));
+
+    m_command1 = MakeButton(m_client, "Command1", RectFromTwips(480, 4320, 1815, 585),
+                            QStringLiteral("&Backup"),
+                            QStringLiteral("Click here to BACKUP your current configuration"));
+    m_command2 = MakeButton(m_client, "Command2", RectFromTwips(2400, 4320, 1815, 585),
+                            QStringLiteral("&Restore"),
+                            QStringLiteral("Click here to RESTORE a configuration"));
+    m_command3 = MakeButton(m_client, "Command3", RectFromTwips(4320, 4320, 1815, 585),
+                            QStringLiteral("E&xit"), QStringLiteral("Click here to EXIT the program"));
+    connect(m_command1, &QPushButton::clicked, this, [this] { Raise(&Form1Events::Command1_Click); });
+    connect(m_command2, &QPushButton::clicked, this, [this] { Raise(&Form1Events::Command2_Click); });
+    connect(m_command3, &QPushButton::clicked, this, [this] { Raise(&Form1Events::Command3_Click); });
+
+    m_check1 = new QCheckBox(QStringLiteral("&Automatically exit when done"), m_client);
+    m_check1->setObjectName(QStringLiteral("Check1"));
+    m_check1->setGeometry(RectFromTwips(3720, 5040, 2415, 285));
+    m_check1->setFont(DialogFont());
+    m_check1->setFocusPolicy(Qt::StrongFocus);
+    m_check1->setToolTip(QStringLiteral(
+        "Click here to exit Stowix automatically when finished backing up or restoring"));
+
+    m_statusBar1 = new StatusBarWidget(m_client);
+    m_statusBar1->setObjectName(QStringLiteral("StatusBar1"));
+    m_statusBar1->setGeometry(RectFromTwips(0, 5415, ClientWidth, 375));
+    m_statusBar1->setFont(DialogFont());
+    m_statusBar1->setToolTip(QStringLiteral("Status messages are displayed here"));
+}
+
+namespace {
+
+// Stand-ins for the animation and sound parts while the window has none of its own: the clip
+// never opens and the commands play nothing.
+class SilentAnimation : public Animation {
+public:
+    bool Open(const QString&) override { return false; }
+    void Play() override {}
+    void Stop() override {}
+    void Close() override {}
+};
+
+class SilentSound : public MultimediaControl {
+public:
+    void SetDeviceType(const QString&) override {}
+    void SetFileName(const QString&) override {}
+    void SetWait(bool) override {}
+    void Command(const QString&) override {}
+};
+
+}  // namespace
+
+void Form1Window::CreateMediaControls() {
+    m_animationWidget = new QWidget(m_client);
+    m_animationWidget->setObjectName(QStringLiteral("Animation1"));
+    m_animationWidget->setGeometry(RectFromTwips(480, 2640, 5655, 615));
+    m_animationWidget->setFocusPolicy(Qt::NoFocus);
+    m_animationWidget->setToolTip(
+        QStringLiteral("Don't get screwed by untested software! Use Stowix!"));
+    m_animation = std::make_unique<SilentAnimation>();
+
+    // The sound control is never visible; it keeps its place for its name's sake.
+    m_soundWidget = new QWidget(m_client);
+    m_soundWidget->setObjectName(QStringLiteral("MMControl1"));
+    m_soundWidget->setGeometry(RectFromTwips(120, 120, 390, 330));
+    m_soundWidget->setFocusPolicy(Qt::NoFocus);
+    m_soundWidget->hide();
+    m_sound = std::make_unique<SilentSound>();
+}
+
+QAction* Form1Window::AddItem(QMenu* menu, const char* name, const QString& caption,
+                              const QKeySequence& key, std::function<void()> Form1Events::*event) {
+    QAction* item = menu->addAction(caption);
+    item->setObjectName(QLatin1String(name));
+    item->setShortcut(key);
+    item->setShortcutContext(Qt::WindowShortcut);
+    connect(item, &QAction::triggered, this, [this, event] { Raise(event); });
+    return item;
+}
+
+void Form1Window::CreateMenus() {
+    QMenuBar* bar = menuBar();
+    bar->setFont(DialogFont());
+    bar->setNativeMenuBar(false);
+
+    m_fileMenu = bar->addMenu(QStringLiteral("&File"));
+    m_fileMenu->setObjectName(QStringLiteral("FileMenu"));
+    m_fileMenu->menuAction()->setObjectName(QStringLiteral("FileMenu"));
+    m_fileMenu->setFont(DialogFont());
+    AddItem(m_fileMenu, "BackupMenu", QStringLiteral("&Backup"), QKeySequence(QStringLiteral("Ctrl+B")),
+            &Form1Events::BackupMenu_Click);
+    AddItem(m_fileMenu, "RestoreMenu", QStringLiteral("&Restore"),
+            QKeySequence(QStringLiteral("Ctrl+R")), &Form1Events::RestoreMenu_Click);
+    m_fileMenu->addSeparator();
+    AddItem(m_fileMenu, "AddCommentMenu", QStringLiteral("&Add comment ..."),
+            QKeySequence(QStringLiteral("Ctrl+C")), &Form1Events::AddCommentMenu_Click);
+    AddItem(m_fileMenu, "DeleteMenu", QStringLiteral("&Delete ..."),
+            QKeySequence(QStringLiteral("Ctrl+D")), &Form1Events::DeleteMenu_Click);
+    m_fileMenu->addSeparator();
+    AddItem(m_fileMenu, "InfoMenu", QStringLiteral("&Info"), QKeySequence(QStringLiteral("Ctrl+I")),
+            &Form1Events::InfoMenu_Click);
+    m_fileMenu->addSeparator();
+    AddItem(m_fileMenu, "ExitMenu", QStringLiteral("E&xit"), QKeySequence(QStringLiteral("Ctrl+Q")),
+            &Form1Events::ExitMenu_Click);
+
+    m_helpMenu = bar->addMenu(QStringLiteral("&Help"));
+    m_helpMenu->setObjectName(QStringLiteral("HelpMenu"));
+    m_helpMenu->menuAction()->setObjectName(QStringLiteral("HelpMenu"));
+    m_helpMenu->setFont(DialogFont());
+    AddItem(m_helpMenu, "AboutMenu", QStringLiteral("&About Stowix"), QKeySequence(Qt::Key_F1),
+            &Form1Events::AboutMenu_Click);
+    AddItem(m_helpMenu, "TipsMenu", QStringLiteral("&Tips"), QKeySequence(Qt::Key_F2),
+            &Form1Events::TipsMenu_Click);
+}
+
+void Form1Window::CreateShortcuts() {
+    // The Exit button is the window's cancel button: Escape presses it.
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    escape->setObjectName(QStringLiteral("Command3Cancel"));
+    escape->setContext(Qt::WindowShortcut);
+    connect(escape, &QShortcut::activated, this, [this] {
+        if (m_command3->isEnabled() && m_command3->isVisible()) m_command3->click();
+    });
+}
+
+void Form1Window::SetFocusOrder() {
+    setTabOrder(m_command1, m_command2);
+    setTabOrder(m_command2, m_command3);
+    setTabOrder(m_command3, m_check1);
+    m_command1->setFocus(Qt::OtherFocusReason);
+}
+
+void Form1Window::CreateAdapters() {
+    m_form = std::make_unique<WindowControl>(this);
+    m_command1Control = std::make_unique<WidgetControl>(m_command1);
+    m_command2Control = std::make_unique<WidgetControl>(m_command2);
+    m_command3Control = std::make_unique<WidgetControl>(m_command3);
+    m_check1Control = std::make_unique<CheckBoxControl>(m_check1);
+    m_label1Control = std::make_unique<LabelControl>(m_label1);
+    m_label2Control = std::make_unique<LabelControl>(m_label2);
+    m_label3Control = std::make_unique<LabelControl>(m_label3);
+    m_label4Control = std::make_unique<LabelControl>(m_label4, AutoSize::KeepRightEdge);
+    m_progressBar1Control = std::make_unique<ProgressBarControl>(m_progressBar1);
+    m_statusBar1Control = std::make_unique<StatusBarControl>(m_statusBar1);
+    m_fileMenuControl = std::make_unique<MenuControl>(m_fileMenu);
+    m_helpMenuControl = std::make_unique<MenuControl>(m_helpMenu);
+}
+
+void Form1Window::Raise(std::function<void()> Form1Events::*event) {
+    // A copy: the handler may replace the window's events while it runs.
+    const std::function<void()> handler = m_events.*event;
+    if (handler) handler();
+}
+
+void Form1Window::closeEvent(QCloseEvent* event) {
+    // The frame's close button only reports; the logic ends the program, which closes the window
+    // for good. A close that arrives while the report runs (the program ending) is let through.
+    if (m_reportingClose || !m_events.Form_Close) {
+        event->accept();
+        return;
+    }
+    event->ignore();
+    m_reportingClose = true;
+    Raise(&Form1Events::Form_Close);
+    m_reportingClose = false;
+}
+
+Window& Form1Window::Form() { return *m_form; }
+Control& Form1Window::Command1() { return *m_command1Control; }
+Control& Form1Window::Command2() { return *m_command2Control; }
+Control& Form1Window::Command3() { return *m_command3Control; }
+CheckBox& Form1Window::Check1() { return *m_check1Control; }
+Label& Form1Window::Label1() { return *m_label1Control; }
+Label& Form1Window::Label2() { return *m_label2Control; }
+Label& Form1Window::Label3() { return *m_label3Control; }
+Label& Form1Window::Label4() { return *m_label4Control; }
+ProgressBar& Form1Window::ProgressBar1() { return *m_progressBar1Control; }
+StatusBar& Form1Window::StatusBar1() { return *m_statusBar1Control; }
+Animation& Form1Window::Animation1() { return *m_animation; }
+MultimediaControl& Form1Window::MMControl1() { return *m_sound; }
+Control& Form1Window::FileMenu() { return *m_fileMenuControl; }
+Control& Form1Window::HelpMenu() { return *m_helpMenuControl; }
+
+}  // namespace stowix

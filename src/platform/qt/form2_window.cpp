@@ -1,0 +1,120 @@
+#include "platform/qt/form2_window.h"
+
+#include "platform/qt/classic_look.h"
+#include "platform/qt/folder_list_widget.h"
+#include "platform/qt/status_bar_widget.h"
+#include "platform/qt/twips.h"
+#include "platform/qt/widget_controls.h"
+
+#include <QCloseEvent>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QShortcut>
+
+namespace stowix {
+
+namespace {
+constexpr int ClientWidth = 6855;   // in twips
+constexpr int ClientHeight = 4470;  // in twips
+constexpr int StatusBarHeight = 375;
+}  // namespace
+
+Form2Window::Form2Window(FileSystem& files, QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("Form2"));
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
+                   Qt::MSWindowsFixedSizeDialogHint);
+    // The caption is set at each activation.
+    setWindowTitle(QString());
+    setFont(DialogFont());
+    setFixedSize(PixelsFromTwips(ClientWidth), PixelsFromTwips(ClientHeight));
+
+    CreateControls(files);
+    CreateShortcuts();
+    SetFocusOrder();
+    CreateAdapters();
+}
+
+Form2Window::~Form2Window() = default;
+
+void Form2Window::SetEvents(Form2Events events) { m_events = std::move(events); }
+
+void Form2Window::CreateControls(FileSystem& files) {
+    m_dir1 = new FolderListWidget(files, this);
+    m_dir1->setObjectName(QStringLiteral("Dir1"));
+    m_dir1->setGeometry(RectFromTwips(120, 120, 6615, 3015));
+    m_dir1->setFont(DialogFont());
+
+    m_command1 = new QPushButton(QStringLiteral("D&one"), this);
+    m_command1->setObjectName(QStringLiteral("Command1"));
+    m_command1->setGeometry(RectFromTwips(5520, 3360, 1215, 615));
+    m_command1->setFont(DialogFont());
+    m_command1->setToolTip(QStringLiteral("Click here to return to Stowix's main menu"));
+    m_command1->setAutoDefault(true);
+    m_command1->setFocusPolicy(Qt::StrongFocus);
+    connect(m_command1, &QPushButton::clicked, this, [this] { Raise(&Form2Events::Command1_Click); });
+
+    m_progressBar1 = new QProgressBar(this);
+    m_progressBar1->setObjectName(QStringLiteral("ProgressBar1"));
+    m_progressBar1->setGeometry(RectFromTwips(120, 3360, 5295, 615));
+    m_progressBar1->setRange(0, 100);
+    m_progressBar1->setValue(0);
+    m_progressBar1->setTextVisible(false);
+    m_progressBar1->hide();
+
+    m_statusBar1 = new StatusBarWidget(this);
+    m_statusBar1->setObjectName(QStringLiteral("StatusBar1"));
+    m_statusBar1->setGeometry(RectFromTwips(0, ClientHeight - StatusBarHeight, ClientWidth,
+                                            StatusBarHeight));
+    m_statusBar1->setFont(DialogFont());
+    m_statusBar1->setToolTip(QStringLiteral("Status messages are displayed here"));
+}
+
+void Form2Window::CreateShortcuts() {
+    // Done is the window's cancel button: Escape presses it.
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    escape->setObjectName(QStringLiteral("Command1Cancel"));
+    escape->setContext(Qt::WindowShortcut);
+    connect(escape, &QShortcut::activated, this, [this] {
+        if (m_command1->isEnabled() && m_command1->isVisible()) m_command1->click();
+    });
+}
+
+void Form2Window::SetFocusOrder() {
+    // Done comes first, then the list; the progress and status bars take no focus.
+    setTabOrder(m_command1, m_dir1);
+    m_command1->setFocus(Qt::OtherFocusReason);
+}
+
+void Form2Window::CreateAdapters() {
+    m_form = std::make_unique<WindowControl>(this, [this] { Raise(&Form2Events::Form_Activate); });
+    m_command1Control = std::make_unique<WidgetControl>(m_command1);
+    m_progressBar1Control = std::make_unique<ProgressBarControl>(m_progressBar1);
+    m_statusBar1Control = std::make_unique<StatusBarControl>(m_statusBar1);
+}
+
+void Form2Window::Raise(std::function<void()> Form2Events::*event) {
+    // A copy: the handler may replace the window's events while it runs.
+    const std::function<void()> handler = m_events.*event;
+    if (handler) handler();
+}
+
+void Form2Window::closeEvent(QCloseEvent* event) {
+    // The frame's close button only reports; the logic decides where the user goes next.
+    if (m_reportingClose || !m_events.Form_Close) {
+        event->accept();
+        return;
+    }
+    event->ignore();
+    m_reportingClose = true;
+    Raise(&Form2Events::Form_Close);
+    m_reportingClose = false;
+}
+
+Window& Form2Window::Form() { return *m_form; }
+Control& Form2Window::Command1() { return *m_command1Control; }
+FolderList& Form2Window::Dir1() { return *m_dir1; }
+ProgressBar& Form2Window::ProgressBar1() { return *m_progressBar1Control; }
+StatusBar& Form2Window::StatusBar1() { return *m_statusBar1Control; }
+
+}  // namespace stowix

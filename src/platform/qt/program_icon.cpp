@@ -1,0 +1,35 @@
+#include "platform/qt/program_icon.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QPixmap>
+
+namespace stowix {
+
+namespace {
+
+// Adds every image of one file (an .ico holds several) as one size of the icon.
+void AddImages(QIcon& icon, const QString& path) {
+    if (!QFileInfo::exists(path)) return;
+    QImageReader reader(path);
+    do {
+        const QImage image = reader.read();
+        if (!image.isNull()) icon.addPixmap(QPixmap::fromImage(image));
+    } while (reader.jumpToNextImage());
+}
+
+}  // namespace
+
+QIcon LoadProgramIcon(const QString& programFolder) {
+    QIcon icon;
+    if (programFolder.isEmpty()) return icon;
+    const QDir folder(programFolder);
+    AddImages(icon, folder.filePath(QStringLiteral("stowix-32.png")));
+    AddImages(icon, folder.filePath(QStringLiteral("stowix-16.png")));
+    // The .ico carries the same two images; it is read only when the images are missing.
+    if (icon.isNull()) AddImages(icon, folder.filePath(QStringLiteral("Stowix.ico")));
+    return icon;
+}
+
+}  // namespace stowix
