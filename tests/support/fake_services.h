@@ -95,6 +95,7 @@ public:
     }
     Status Write(const QString& application, const QString& section, const QString& key,
                  const QString& value) override {
+        if (log) log->Add("Settings.Write=" + section + "/" + key + "=" + value);
         if (failWrites) return Status::Fail("the settings file cannot be written");
         values.insert(Key(application, section, key), value);
         return Status::Ok();
@@ -104,6 +105,8 @@ public:
     }
     QMap<QString, QString> values;  // "Stowix/Info/LastBackup" -> value
     bool failWrites = false;
+    // When set, every write attempt is recorded as "Settings.Write=<section>/<key>=<value>".
+    EventLog* log = nullptr;
 };
 
 class FakeWindowsApi : public WindowsApi {
