@@ -1,0 +1,50 @@
+#pragma once
+// The animation strip Animation1: plays an AVI clip (see avi_reader.h) over and over, one frame
+// at a time at the clip's own rate, centred in the strip. The colour of each frame's top-left
+// pixel is drawn transparent, so the clip sits on the window's own background. A clip that
+// cannot be read leaves the strip blank.
+//
+// The frame shown follows the time since Play, not the number of timer ticks: while a long
+// command keeps the event loop busy, each repaint it asks for still shows the right frame.
+
+#include "platform/controls.h"
+
+#include <QElapsedTimer>
+#include <QImage>
+#include <QList>
+#include <QTimer>
+#include <QWidget>
+
+namespace stowix {
+
+class AnimationWidget : public QWidget, public Animation {
+    Q_OBJECT
+
+public:
+    explicit AnimationWidget(QWidget* parent = nullptr);
+
+    // path: the program's form, a host folder, a backslash and the file name.
+    bool Open(const QString& path) override;
+    void Play() override;
+    void Stop() override;
+    void Close() override;
+
+    bool IsOpen() const { return !m_frames.isEmpty(); }
+    bool IsPlaying() const { return m_timer.isActive(); }
+    int FrameCount() const { return int(m_frames.size()); }
+    int CurrentFrame() const;  // -1 when no clip is open
+    QSize ClipSize() const;
+    QSize sizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    QList<QImage> m_frames;  // with the key colour made transparent
+    int m_intervalMs = 100;
+    QTimer m_timer;          // asks for a repaint once a frame
+    QElapsedTimer m_clock;   // since Play
+    int m_stoppedFrame = 0;  // the frame shown while not playing
+};
+
+}  // namespace stowix

@@ -1,0 +1,117 @@
+#include "platform/qt/qt_system.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QDate>
+#include <QDir>
+#include <QFileInfo>
+#include <QLocale>
+#include <QStandardPaths>
+#include <QTime>
+
+#include <cstdio>
+#include <iostream>
+#include <unistd.h>
+
+namespace stowix {
+
+namespace {
+
+// Splits a Qt date-time format into its unquoted pattern letters and quoted literals, drops
+// the time-zone letters ('t') and tidies what they leave behind: blanks at either end, a doubled
+// blank, empty brackets.
+QString WithoutTimeZone(const QString& format) {
+    QString result;
+    bool quoted = false;
+    for (qsizetype i = 0; i < format.size(); ++i) {
+        const QChar c = format.at(i);
+        if (c == QLatin1Char('\'')) quoted = !quoted;
+        if (!quoted && c == QLatin1Char('t')) continue;
+        result.append(c);
+    }
+    for (const char* empty : {"()", "( )", "[]", "[ ]"}) result.remove(QLatin1String(empty));
+    while (result.contains(QLatin1String("  "))) result.replace(QLatin1String("  "), QLatin1String(" "));
+    return result.trimmed();
+}
+
+bool HasUnquoted(const QString& format, QChar letter) {
+    bool quoted = false;
+    for (QChar c : format) {
+        if (c == QLatin1Char('\'')) quoted = !quoted;
+        else if (!quoted && c == letter) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+QtSystem::QtSystem() : QtSystem(QCoreApplication::arguments(), DefaultLockFilePath()) {}
+
+QtSystem::QtSystem(QStringList arguments, QString lockFilePath)
+    : m_arguments(std::move(arguments)), m_lockFilePath(std::move(lockFilePath)) {}
+
+QtSystem::~QtSystem() = default;
+
+QString QtSystem::DefaultLockFilePath() {
+    const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    if (!runtime.isEmpty() && QFileInfo(runtime).isDir())
+        return runtime + QStringLiteral("/stowix.lock");
+    return QDir::tempPath() + QStringLiteral("/stowix-%1.lock").arg(::getuid());
+}
+
+bool QtSystem::PreviousInstance() {
+    if (m_lock) return false;
+    auto lock = std::make_unique<QLockFile>(m_lockFilePath);
+    // A running copy keeps its lock however long it runs: only a lock whose owner has died is
+    // stale, never an old one.
+    lock->setStaleLockTime(0);
+    if (lock->tryLock(0)) {
+        m_lock = std::move(lock);
+        return false;
+    }
+    // A lock that cannot be made at all (no write access to the folder) must not keep the user
+    // out of the program: only a lock that another copy holds counts.
+    return lock->error() == QLockFile::LockFailedError;
+}
+
+QString QtSystem::CommandLine() { return m_arguments.mid(1).join(QLatin1Char(' ')); }
+
+QString QtSystem::ProgramFolder() {
+    const QString folder = QCoreApplication::applicationDirPath();
+    const QString canonical = QDir(folder).canonicalPath();
+    return canonical.isEmpty() ? folder : canonical;
+}
+
+QString QtSystem::DateText() {
+    return QLocale().toString(QDate::currentDate(), QLocale::ShortFormat);
+}
+
+QString QtSystem::TimeText() {
+    const QLocale locale;
+    return locale.toString(QTime::currentTime(), TimeFormatWithSeconds(locale));
+}
+
+QString QtSystem::TimeFormatWithSeconds(const QLocale& locale) {
+    const QString longForm = WithoutTimeZone(locale.timeFormat(QLocale::LongFormat));
+    if (HasUnquoted(longForm, QLatin1Char('s'))) return longForm;
+    // No locale is known to drop the seconds from its long form; should one, add them to the
+    // short form after the minutes.
+    QString shortForm = locale.timeFormat(QLocale::ShortFormat);
+    const qsizetype minutes = shortForm.indexOf(QLatin1String("mm"));
+    if (minutes < 0) return shortForm + QStringLiteral(":ss");
+    return shortForm.insert(minutes + 2, QStringLiteral(":ss"));
+}
+
+void QtSystem::Beep() {
+    if (qobject_cast<QApplication*>(QCoreApplication::instance())) QApplication::beep();
+}
+
+void QtSystem::EndNow(int exitStatus) {
+    m_lock.reset();
+    std::cout.flush();
+    std::cerr.flush();
+    std::fflush(nullptr);
+    ::_exit(exitStatus);
+}
+
+}  // namespace stowix
