@@ -10,6 +10,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QLayout>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -69,6 +70,9 @@ Form1Window::Form1Window(const QString& programFolder, QWidget* parent) : QMainW
     CreateAdapters();
 
     setFixedSize(sizeHint());
+    // Lays the menu bar and the client area out now, so that the geometry holds before the
+    // window is first shown.
+    layout()->activate();
 }
 
 Form1Window::~Form1Window() = default;
@@ -269,16 +273,14 @@ void Form1Window::Raise(std::function<void()> Form1Events::*event) {
 }
 
 void Form1Window::closeEvent(QCloseEvent* event) {
-    // The frame's close button only reports; the logic ends the program, which closes the window
-    // for good. A close that arrives while the report runs (the program ending) is let through.
-    if (m_reportingClose || !m_events.Form_Close) {
+    // The frame's close button only reports: the logic ends the program, which takes the window
+    // with it. Without a handler the window simply closes.
+    if (!m_events.Form_Close) {
         event->accept();
         return;
     }
     event->ignore();
-    m_reportingClose = true;
     Raise(&Form1Events::Form_Close);
-    m_reportingClose = false;
 }
 
 Window& Form1Window::Form() { return *m_form; }

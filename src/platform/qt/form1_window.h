@@ -77,7 +77,6 @@ private:
     void Raise(std::function<void()> Form1Events::*event);
 
     Form1Events m_events;
-    bool m_reportingClose = false;
 
     QWidget* m_client = nullptr;
     LineWidget* m_line1 = nullptr;

@@ -100,15 +100,14 @@ void Form2Window::Raise(std::function<void()> Form2Events::*event) {
 }
 
 void Form2Window::closeEvent(QCloseEvent* event) {
-    // The frame's close button only reports; the logic decides where the user goes next.
-    if (m_reportingClose || !m_events.Form_Close) {
+    // The frame's close button only reports: the logic decides where the user goes next.
+    // Without a handler the window simply closes.
+    if (!m_events.Form_Close) {
         event->accept();
         return;
     }
     event->ignore();
-    m_reportingClose = true;
     Raise(&Form2Events::Form_Close);
-    m_reportingClose = false;
 }
 
 Window& Form2Window::Form() { return *m_form; }

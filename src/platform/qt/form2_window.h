@@ -51,7 +51,6 @@ private:
     void Raise(std::function<void()> Form2Events::*event);
 
     Form2Events m_events;
-    bool m_reportingClose = false;
 
     FolderListWidget* m_dir1 = nullptr;
     QPushButton* m_command1 = nullptr;

@@ -1,0 +1,75 @@
+#pragma once
+// A file system that holds only folders, for the folder list: AddFolder builds the tree, and
+// ListFolder answers "<folder>\*.*" listings as the real one does (the "." and ".." entries
+// first, plain files only as added with AddFile). Every other call fails: the list must not
+// make it. Names are found without regard to case.
+
+#include "platform/file_system.h"
+
+#include <gtest/gtest.h>
+
+#include <QMap>
+#include <QStringList>
+
+namespace stowix::test {
+
+class FolderTree : public FileSystem {
+public:
+    // path: a full DOS path such as "C:\Stowix\A set"; its parents are added too.
+    void AddFolder(const QString& path) { Add(path, Attribute::Folder); }
+    void AddFile(const QString& path) { Add(path, Attribute::Archive); }
+
+    // The patterns and masks the list asked for, in order.
+    QStringList asked;
+
+    Result<std::vector<FolderEntry>> ListFolder(const QString& pattern, int mask) override {
+        asked.append(pattern + " mask " + QString::number(mask));
+        if (!pattern.endsWith("\\*.*")) return Result<std::vector<FolderEntry>>::Fail("pattern");
+        QString folder = pattern.chopped(4);
+        if (folder.endsWith(':')) folder += '\\';
+        std::vector<FolderEntry> entries;
+        if (!m_entries.contains(Key(folder))) return entries;
+        if (mask & Attribute::Folder)
+            entries.insert(entries.end(), {{".", Attribute::Folder}, {"..", Attribute::Folder}});
+        for (const auto& [name, attributes] : m_entries.value(Key(folder)))
+            if ((attributes & Attribute::Folder) == 0 || (mask & Attribute::Folder))
+                entries.push_back({name, attributes});
+        return entries;
+    }
+
+    Result<int> ReadAttributes(const QString&) override { return Refused(); }
+    Status WriteAttributes(const QString&, int) override { return Refused(); }
+    Status CopyFile(const QString&, const QString&) override { return Refused(); }
+    Status DeleteFile(const QString&) override { return Refused(); }
+    Status DeleteMatching(const QString&) override { return Refused(); }
+    Status CreateFolder(const QString&) override { return Refused(); }
+    Status RemoveEmptyFolder(const QString&) override { return Refused(); }
+    Status RestrictToOwner(const QString&) override { return Refused(); }
+    QString CurrentDrive() override { return "C:"; }
+    Status ChangeDrive(QChar) override { return Refused(); }
+    QString CurrentFolder() override { return "C:\\"; }
+    Status WriteTextFile(const QString&, const std::vector<QString>&) override { return Refused(); }
+    Status FlushToDisk(const QString&) override { return Refused(); }
+
+private:
+    using Entries = std::vector<std::pair<QString, int>>;
+
+    static QString Key(const QString& folder) { return folder.toUpper(); }
+    static Status Refused() {
+        ADD_FAILURE() << "the folder list called a file system operation it must not need";
+        return Status::Fail("refused");
+    }
+
+    void Add(const QString& path, int attributes) {
+        const int cut = path.lastIndexOf('\\');
+        QString parent = path.left(cut);
+        if (parent.endsWith(':')) parent += '\\';
+        else if (!m_entries.contains(Key(parent))) AddFolder(parent);
+        m_entries[Key(parent)].push_back({path.mid(cut + 1), attributes});
+        if (attributes & Attribute::Folder) m_entries[Key(path)];
+    }
+
+    QMap<QString, Entries> m_entries;  // by upper-cased folder path
+};
+
+}  // namespace stowix::test
