@@ -18,6 +18,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QTemporaryDir>
 #include <QTest>
 
 namespace stowix {
@@ -359,6 +360,29 @@ TEST_F(Form1WindowTest, controls_report_and_change_their_state) {
         EXPECT_EQ(Child<QProgressBar>("ProgressBar1")->value(), row.shown);
         EXPECT_EQ(window.ProgressBar1().Value(), row.shown);
     }
+}
+
+TEST_F(Form1WindowTest, animation_and_sound_are_the_named_controls_and_the_sound_stays_hidden) {
+    EXPECT_EQ(dynamic_cast<QWidget*>(&window.Animation1()), Child("Animation1"));
+    EXPECT_EQ(dynamic_cast<QWidget*>(&window.MMControl1()), Child("MMControl1"));
+    ShowActive();
+    EXPECT_TRUE(Child("Animation1")->isVisible());
+    EXPECT_FALSE(Child("MMControl1")->isVisible());
+}
+
+TEST(Form1WindowIcon, comes_from_the_images_in_the_program_folder_when_there) {
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    EXPECT_TRUE(Form1Window(folder.path()).windowIcon().availableSizes().isEmpty());
+
+    for (int size : {32, 16}) {
+        QImage image(size, size, QImage::Format_ARGB32);
+        image.fill(Qt::darkCyan);
+        ASSERT_TRUE(image.save(folder.filePath(QString("stowix-%1.png").arg(size))));
+    }
+    const QList<QSize> sizes = Form1Window(folder.path()).windowIcon().availableSizes();
+    EXPECT_TRUE(sizes.contains(QSize(32, 32)));
+    EXPECT_TRUE(sizes.contains(QSize(16, 16)));
 }
 
 TEST_F(Form1WindowTest, busy_pointer_shows_over_the_window_until_reset) {

@@ -1,10 +1,12 @@
 #include "platform/qt/form1_window.h"
 
+#include "platform/qt/animation_widget.h"
 #include "platform/qt/classic_look.h"
 #include "platform/qt/line_widget.h"
 #include "platform/qt/program_icon.h"
 #include "platform/qt/status_bar_widget.h"
 #include "platform/qt/twips.h"
+#include "platform/qt/wave_sound.h"
 #include "platform/qt/widget_controls.h"
 
 #include <QAction>
@@ -52,7 +54,9 @@ QPushButton* MakeButton(QWidget* parent, const char* name, QRect geometry, const
 
 }  // namespace
 
-Form1Window::Form1Window(const QString& programFolder, QWidget* parent) : QMainWindow(parent) {
+Form1Window::Form1Window(const QString& programFolder, std::unique_ptr<SoundOutput> soundOutput,
+                         QWidget* parent)
+    : QMainWindow(parent) {
     setObjectName(QStringLiteral("Form1"));
     // A fixed dialog frame with a close button only: no minimise, no maximise.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -63,7 +67,7 @@ Form1Window::Form1Window(const QString& programFolder, QWidget* parent) : QMainW
     setFont(DialogFont());
 
     CreateControls();
-    CreateMediaControls();
+    CreateMediaControls(std::move(soundOutput));
     CreateMenus();
     CreateShortcuts();
     SetFocusOrder();
@@ -148,44 +152,19 @@ void Form1Window::CreateControls() {
     m_statusBar1->setToolTip(QStringLiteral("Status messages are displayed here"));
 }
 
-namespace {
+void Form1Window::CreateMediaControls(std::unique_ptr<SoundOutput> soundOutput) {
+    m_animation1 = new AnimationWidget(m_client);
+    m_animation1->setObjectName(QStringLiteral("Animation1"));
+    m_animation1->setGeometry(RectFromTwips(480, 2640, 5655, 615));
+    m_animation1->setFocusPolicy(Qt::NoFocus);
+    m_animation1->setToolTip(QStringLiteral("Don't get screwed by untested software! Use Stowix!"));
 
-// Stand-ins for the animation and sound parts while the window has none of its own: the clip
-// never opens and the commands play nothing.
-class SilentAnimation : public Animation {
-public:
-    bool Open(const QString&) override { return false; }
-    void Play() override {}
-    void Stop() override {}
-    void Close() override {}
-};
-
-class SilentSound : public MultimediaControl {
-public:
-    void SetDeviceType(const QString&) override {}
-    void SetFileName(const QString&) override {}
-    void SetWait(bool) override {}
-    void Command(const QString&) override {}
-};
-
-}  // namespace
-
-void Form1Window::CreateMediaControls() {
-    m_animationWidget = new QWidget(m_client);
-    m_animationWidget->setObjectName(QStringLiteral("Animation1"));
-    m_animationWidget->setGeometry(RectFromTwips(480, 2640, 5655, 615));
-    m_animationWidget->setFocusPolicy(Qt::NoFocus);
-    m_animationWidget->setToolTip(
-        QStringLiteral("Don't get screwed by untested software! Use Stowix!"));
-    m_animation = std::make_unique<SilentAnimation>();
-
-    // The sound control is never visible; it keeps its place for its name's sake.
-    m_soundWidget = new QWidget(m_client);
-    m_soundWidget->setObjectName(QStringLiteral("MMControl1"));
-    m_soundWidget->setGeometry(RectFromTwips(120, 120, 390, 330));
-    m_soundWidget->setFocusPolicy(Qt::NoFocus);
-    m_soundWidget->hide();
-    m_sound = std::make_unique<SilentSound>();
+    // The sound control is never visible; it keeps its designed place for its name's sake.
+    m_mmControl1 = new WaveSound(m_client, soundOutput ? std::move(soundOutput)
+                                                       : MakeAudioDeviceOutput());
+    m_mmControl1->setObjectName(QStringLiteral("MMControl1"));
+    m_mmControl1->setGeometry(RectFromTwips(120, 120, 390, 330));
+    m_mmControl1->hide();
 }
 
 QAction* Form1Window::AddItem(QMenu* menu, const char* name, const QString& caption,
@@ -294,8 +273,8 @@ Label& Form1Window::Label3() { return *m_label3Control; }
 Label& Form1Window::Label4() { return *m_label4Control; }
 ProgressBar& Form1Window::ProgressBar1() { return *m_progressBar1Control; }
 StatusBar& Form1Window::StatusBar1() { return *m_statusBar1Control; }
-Animation& Form1Window::Animation1() { return *m_animation; }
-MultimediaControl& Form1Window::MMControl1() { return *m_sound; }
+Animation& Form1Window::Animation1() { return *m_animation1; }
+MultimediaControl& Form1Window::MMControl1() { return *m_mmControl1; }
 Control& Form1Window::FileMenu() { return *m_fileMenuControl; }
 Control& Form1Window::HelpMenu() { return *m_helpMenuControl; }
 

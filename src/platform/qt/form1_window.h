@@ -7,6 +7,7 @@
 // closing it through its frame only reports Form_Close (the logic decides to end the program).
 
 #include "platform/form1_controls.h"
+#include "platform/qt/sound_output.h"
 
 #include <QMainWindow>
 #include <QString>
@@ -22,6 +23,7 @@ class QPushButton;
 
 namespace stowix {
 
+class AnimationWidget;
 class CheckBoxControl;
 class LabelControl;
 class LineWidget;
@@ -29,6 +31,7 @@ class MenuControl;
 class ProgressBarControl;
 class StatusBarControl;
 class StatusBarWidget;
+class WaveSound;
 class WidgetControl;
 class WindowControl;
 
@@ -36,8 +39,11 @@ class Form1Window : public QMainWindow, public Form1Controls {
     Q_OBJECT
 public:
     // programFolder: the host folder of the running program, where the icon images lie; an empty
-    // folder or missing images leave the desktop's default icon.
-    explicit Form1Window(const QString& programFolder = QString(), QWidget* parent = nullptr);
+    // folder or missing images leave the desktop's default icon. soundOutput: where MMControl1
+    // plays; none means the desktop's default audio device.
+    explicit Form1Window(const QString& programFolder = QString(),
+                         std::unique_ptr<SoundOutput> soundOutput = nullptr,
+                         QWidget* parent = nullptr);
     ~Form1Window() override;
 
     // What the buttons, menu items, shortcuts and the frame start. Until set, they do nothing.
@@ -67,7 +73,7 @@ protected:
 
 private:
     void CreateControls();
-    void CreateMediaControls();
+    void CreateMediaControls(std::unique_ptr<SoundOutput> soundOutput);
     void CreateMenus();
     void CreateShortcuts();
     void SetFocusOrder();
@@ -85,8 +91,8 @@ private:
     QLabel* m_label2 = nullptr;
     QLabel* m_label3 = nullptr;
     QLabel* m_label4 = nullptr;
-    QWidget* m_animationWidget = nullptr;
-    QWidget* m_soundWidget = nullptr;
+    AnimationWidget* m_animation1 = nullptr;
+    WaveSound* m_mmControl1 = nullptr;
     QProgressBar* m_progressBar1 = nullptr;
     QPushButton* m_command1 = nullptr;
     QPushButton* m_command2 = nullptr;
@@ -103,8 +109,6 @@ private:
     std::unique_ptr<ProgressBarControl> m_progressBar1Control;
     std::unique_ptr<StatusBarControl> m_statusBar1Control;
     std::unique_ptr<MenuControl> m_fileMenuControl, m_helpMenuControl;
-    std::unique_ptr<Animation> m_animation;
-    std::unique_ptr<MultimediaControl> m_sound;
 };
 
 }  // namespace stowix
