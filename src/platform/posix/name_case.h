@@ -1,0 +1,26 @@
+#pragma once
+// How Windows compares names: each character upper-cased on its own, so "System.Dat" and
+// "SYSTEM.DAT" are one name. Shared by path lookup and wildcard matching so that both agree.
+
+#include <QString>
+
+#include <string_view>
+
+namespace stowix::posix {
+
+// One UTF-16 unit upper-cased by its simple mapping; ASCII without a table lookup.
+inline char16_t FoldCase(char16_t unit)
+{
+    if (unit < 0x80)
+        return (unit >= u'a' && unit <= u'z') ? char16_t(unit - 32) : unit;
+    return QChar::toUpper(unit);
+}
+
+// True when the two names are the same without regard to case.
+bool SameNameIgnoringCase(QStringView left, QStringView right);
+
+// The same test between a host name (bytes) and a program name, without decoding the host name
+// when both are ASCII, which is what a folder scan meets nearly always.
+bool HostNameMatches(std::string_view hostName, QStringView name);
+
+}  // namespace stowix::posix
