@@ -1,0 +1,190 @@
+#include "backup/backup_run.h"
+
+#include "backup/backup_set_layout.h"
+#include "files/file_routines.h"
+#include "files/text_routines.h"
+#include "shell/program_values.h"
+#include "shell/settings.h"
+
+#include <algorithm>
+
+namespace stowix {
+
+namespace {
+
+const QString IncompleteTitle = QStringLiteral("Backup incomplete");
+
+}  // namespace
+
+BackupRun::BackupRun(MainWindow& window) : m_window(window) {}
+
+void BackupRun::Run() {
+    Services& services = m_window.services();
+    Form1Controls& controls = m_window.Controls();
+
+    Announce();
+
+    const QString setPath = BuildSetPath();
+    std::vector<CopyFailure> failures;
+    MakeSetFolder(setPath, failures);
+    CopyGroups(setPath, failures);
+
+    // The set is recorded below only once its copies are on disk: a power cut after the record
+    // must not leave LastBackup naming files that never reached the disk.
+    if (Status flushed = services.files.FlushToDisk(setPath); !flushed.ok())
+        failures.push_back({setPath, QStringLiteral("not written to disk: ") + flushed.reason()});
+
+    m_window.PlaySound(services.system.ProgramFolder() + QStringLiteral("\\Stowix2.Wav"), true);
+    controls.MMControl1().Command(QStringLiteral("Close"));
+    controls.Animation1().Stop();
+
+    // LastBackup names only a set whose every file was copied. A run that missed a file leaves
+    // the previous LastBackup as it was; the copies it did make stay in the new set's folder.
+    Outcome outcome = failures.empty() ? Outcome::Complete : Outcome::FilesMissing;
+    QString recordReason;
+    if (outcome == Outcome::Complete) {
+        const Status recorded = WriteSetting(services.settings, SettingsKeys::Info,
+                                             SettingsKeys::LastBackup, setPath);
+        if (!recorded.ok()) {
+            outcome = Outcome::NotRecorded;
+            recordReason = recorded.reason();
+        }
+    }
+
+    m_window.Beep();
+    SetControlsEnabled(true);
+    m_window.StepProgress(false, true);
+    // The comment went into the set's name only when the set is complete (or complete but not
+    // recorded); after missing files it stays pending, so that the user's retry carries it.
+    if (outcome != Outcome::FilesMissing) m_window.PendingComment.clear();
+
+    switch (outcome) {
+    case Outcome::Complete:
+        m_window.SetStatusText(QStringLiteral("Ready [") + m_window.values().WindowsFolder +
+                               QStringLiteral("]"));
+        break;
+    case Outcome::FilesMissing:
+        m_window.SetStatusText(QStringLiteral("Backup incomplete [") + setPath +
+                               QStringLiteral("]"));
+        break;
+    case Outcome::NotRecorded:
+        m_window.SetStatusText(QStringLiteral("Backup not recorded [") + setPath +
+                               QStringLiteral("]"));
+        break;
+    }
+    m_window.SetBusyPointer(0);
+
+    const bool unattended = Contains(m_window.UpperCommandLine(), QStringLiteral("/U"));
+    const bool autoExit = controls.Check1().Value() == 1;
+    if (outcome != Outcome::Complete) {
+        // The report comes after the window is usable again, so the user sees its state behind
+        // the box. Under "/U" the dialogs write it to standard error, and the status tells cron
+        // or the timer that the set is not complete. Interactively the window stays, checked
+        // box or not, so that the user can read what happened and try again.
+        ReportFailure(outcome, setPath, failures, recordReason);
+        if (unattended) m_window.EndProgram(IncompleteStatus);
+        return;
+    }
+    if (unattended || autoExit) m_window.EndProgram();
+}
+
+void BackupRun::Announce() {
+    Services& services = m_window.services();
+    Form1Controls& controls = m_window.Controls();
+
+    m_window.SetBusyPointer(13);
+    // The Exit button stays usable; everything that starts another command is greyed.
+    controls.FileMenu().SetEnabled(false);
+    controls.HelpMenu().SetEnabled(false);
+    controls.Command1().SetEnabled(false);
+    controls.Command2().SetEnabled(false);
+    controls.Check1().SetEnabled(false);
+    m_window.SetStatusText(QStringLiteral("Now backing up ... Please wait"));
+    m_window.StepProgress(true, false);
+    controls.Animation1().Play();
+    // The opening sound plays on while the files are copied.
+    m_window.PlaySound(services.system.ProgramFolder() + QStringLiteral("\\Stowix1.Wav"), false);
+    m_window.Repaint();
+}
+
+QString BackupRun::BuildSetPath() {
+    // The date first, the time right after it, once each.
+    System& system = m_window.services().system;
+    const QString dateText = system.DateText();
+    const QString timeText = system.TimeText();
+    return SetPath(SetStamp(dateText, timeText), m_window.PendingComment);
+}
+
+void BackupRun::MakeSetFolder(const QString& setPath, std::vector<CopyFailure>& failures) {
+    FileSystem& files = m_window.services().files;
+
+    MakeFolder(files, BackupRoot);
+    // The sets hold password lists and registries: the root is kept to its owner on every run,
+    // so a root made by an older version or by hand is tightened too. A host that cannot hold
+    // permission bits (a FAT mount, whose access its mount options set) refuses this; the
+    // copies are no less complete for it, so the refusal does not fail the run.
+    (void)files.RestrictToOwner(BackupRoot);
+
+    // As MakeFolder, an existing folder of the same name (a run in the same second) is used as
+    // it is; but a folder that could not be made is kept with its reason, because the report
+    // must say why every copy into it then failed. A regional date or time form that yields a
+    // character Windows refuses in a name ends up here too.
+    const Status created = files.CreateFolder(setPath);
+    if (created.ok()) return;
+    const Result<int> existing = files.ReadAttributes(setPath);
+    if (existing.ok() && (existing.value() & Attribute::Folder) != 0) return;
+    failures.push_back({setPath, QStringLiteral("the set's folder could not be made: ") +
+                                     created.reason()});
+}
+
+void BackupRun::CopyGroups(const QString& setPath, std::vector<CopyFailure>& failures) {
+    FileSystem& files = m_window.services().files;
+    // A group that fails does not stop the run: every group is tried, so the set holds all that
+    // could be copied and the report names everything that could not.
+    for (const FileGroup& group : FileGroups(m_window.values().WindowsFolderTail)) {
+        QString sourceFolder = group.sourceFolder;
+        QString pattern = group.pattern;
+        std::vector<CopyFailure> groupFailures =
+            CopyMatchingFiles(files, m_window, sourceFolder, pattern, setPath);
+        failures.insert(failures.end(), groupFailures.begin(), groupFailures.end());
+    }
+}
+
+void BackupRun::SetControlsEnabled(bool enabled) {
+    Form1Controls& controls = m_window.Controls();
+    controls.FileMenu().SetEnabled(enabled);
+    controls.HelpMenu().SetEnabled(enabled);
+    controls.Command1().SetEnabled(enabled);
+    controls.Command2().SetEnabled(enabled);
+    controls.Check1().SetEnabled(enabled);
+}
+
+void BackupRun::ReportFailure(Outcome outcome, const QString& setPath,
+                              const std::vector<CopyFailure>& failures,
+                              const QString& recordReason) {
+    // Line breaks inside message texts are single carriage returns.
+    QString text;
+    if (outcome == Outcome::NotRecorded) {
+        text = QStringLiteral("Every file was copied into the backup set ") + setPath +
+               QStringLiteral(", but it could not be recorded as the last backup:\r") +
+               recordReason;
+    } else {
+        text = QStringLiteral("The backup set ") + setPath +
+               QStringLiteral(" is incomplete. These could not be copied:\r");
+        const int listed = std::min<int>(int(failures.size()), MaxListedFailures);
+        for (int i = 0; i < listed; ++i)
+            text += failures[i].path + QStringLiteral(": ") + failures[i].reason +
+                    QStringLiteral("\r");
+        if (int(failures.size()) > listed)
+            text += QStringLiteral("... and ") + QString::number(int(failures.size()) - listed) +
+                    QStringLiteral(" more\r");
+        text += QStringLiteral("\rThe set was not recorded as the last backup");
+        if (!m_window.PendingComment.isEmpty())
+            text += QStringLiteral(", and its comment stays for the next backup");
+        text += QStringLiteral(". The files that were copied stay in the set.");
+    }
+    m_window.services().dialogs.MessageBox(text, MessageButtons::Ok, MessageIcon::Information,
+                                           IncompleteTitle);
+}
+
+}  // namespace stowix

@@ -1,0 +1,46 @@
+#pragma once
+// This type implements the backup run, the body of the Backup command: it makes one new backup
+// set under the backup root, copies the fifteen file groups into it, makes the copies durable,
+// records the set as the last backup, and ends the program when the command line holds "/U" or
+// the automatic-exit box is checked. A copy that fails does not stop the run: every group is
+// still tried, and the run then reports what is missing instead of recording the set. It never
+// removes or changes an older set. It does not deal with the window's controls beyond the main
+// window's operations, nor with how files are found and copied (files/).
+
+#include "files/listing.h"
+#include "shell/main_window.h"
+
+#include <QString>
+
+#include <vector>
+
+namespace stowix {
+
+class BackupRun {
+public:
+    // Non-owning: the window outlives the run.
+    explicit BackupRun(MainWindow& window);
+
+    // The whole run, from the busy pointer to the end of the program or the idle window.
+    void Run();
+
+    // Exit status of an unattended run that could not make or record its set completely.
+    static constexpr int IncompleteStatus = 3;
+    // The most failures a report lists one by one; the rest are counted.
+    static constexpr int MaxListedFailures = 20;
+
+private:
+    enum class Outcome { Complete, FilesMissing, NotRecorded };
+
+    void Announce();
+    QString BuildSetPath();
+    void MakeSetFolder(const QString& setPath, std::vector<CopyFailure>& failures);
+    void CopyGroups(const QString& setPath, std::vector<CopyFailure>& failures);
+    void SetControlsEnabled(bool enabled);
+    void ReportFailure(Outcome outcome, const QString& setPath,
+                       const std::vector<CopyFailure>& failures, const QString& recordReason);
+
+    MainWindow& m_window;
+};
+
+}  // namespace stowix

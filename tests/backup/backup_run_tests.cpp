@@ -1,0 +1,195 @@
+#include "backup_fixture.h"
+
+#include <QFile>
+
+namespace stowix::test {
+namespace {
+
+class BackupRunTest : public BackupFixture {};
+
+// The file groups in order, with the set flat: a later group's file replaces an earlier one of
+// the same name, and groups that match nothing leave no trace.
+TEST_F(BackupRunTest, the_set_holds_every_group_with_bytes_attributes_and_times) {
+    AddWindows98Files();
+    drive.AddFile("C:\\Stowix\\10-1-99 1;00;00 PM\\WIN.INI", "older set", Attribute::Archive);
+    Run();
+
+    EXPECT_EQ(drive.HostNames(setPath),
+              QStringList({"AUTOEXEC.BAT", "COMMAND.COM", "CONFIG.SYS", "IO.SYS", "MSDOS.SYS",
+                           "SYSTEM.DA0", "SYSTEM.DAT", "SYSTEM.INI", "ShellIconCache",
+                           "USER.DAT", "WIN.INI"}));
+    struct Copied {
+        QString name, source;
+    };
+    const Copied copies[] = {
+        {"AUTOEXEC.BAT", "C:\\AUTOEXEC.BAT"},
+        {"COMMAND.COM", "C:\\WINDOWS\\COMMAND.COM"},  // replaced the root's copy
+        {"CONFIG.SYS", "C:\\CONFIG.SYS"},
+        {"IO.SYS", "C:\\IO.SYS"},
+        {"MSDOS.SYS", "C:\\MSDOS.SYS"},
+        {"SYSTEM.DA0", "C:\\WINDOWS\\SYSTEM.DA0"},
+        {"SYSTEM.DAT", "C:\\WINDOWS\\SYSTEM.DAT"},
+        {"SYSTEM.INI", "C:\\WINDOWS\\SYSTEM.INI"},
+        {"ShellIconCache", "C:\\WINDOWS\\ShellIconCache"},
+        {"USER.DAT", "C:\\WINDOWS\\USER.DAT"},
+        {"WIN.INI", "C:\\WINDOWS\\WIN.INI"},
+    };
+    for (const Copied& copy : copies) {
+        SCOPED_TRACE(copy.name.toStdString());
+        const QString copied = setPath + "\\" + copy.name;
+        EXPECT_EQ(drive.HostBytes(copied), drive.HostBytes(copy.source));
+        EXPECT_EQ(drive.Attributes(copied), drive.Attributes(copy.source));
+        EXPECT_EQ(drive.ModifiedTime(copied), drive.ModifiedTime(copy.source));
+    }
+    EXPECT_EQ(drive.HostBytes("C:\\Stowix\\10-1-99 1;00;00 PM\\WIN.INI"), "older set");
+    EXPECT_EQ(drive.HostNames("C:\\Stowix\\10-1-99 1;00;00 PM"), QStringList({"WIN.INI"}));
+    EXPECT_EQ(StoredLastBackup(), setPath);
+    EXPECT_TRUE(dialogs.messages.empty());
+}
+
+TEST_F(BackupRunTest, takes_its_steps_in_order) {
+    drive.AddFile("C:\\AUTOEXEC.BAT", "@ECHO OFF\r\n", Attribute::Archive);
+    drive.AddFile("C:\\WINDOWS\\WIN.INI", "[windows]\r\n", Attribute::Archive);
+    Run();
+
+    // File calls below the group copy (listing, attribute reads and writes, deletes) are that
+    // routine's own matter; what counts here is where the copies fall among the window's steps.
+    QStringList steps;
+    for (const QString& entry : log.entries)
+        if (!entry.startsWith("FS.ListFolder") && !entry.startsWith("FS.WriteAttributes") &&
+            !entry.startsWith("FS.DeleteFile"))
+            steps.append(entry);
+    const QStringList expected = {
+        "Form1.MousePointer=13",
+        "FileMenu.Enabled=0", "HelpMenu.Enabled=0", "Command1.Enabled=0", "Command2.Enabled=0",
+        "Check1.Enabled=0",
+        "StatusBar1.Text=Now backing up ... Please wait",
+        "ProgressBar1.Value=1",
+        "Animation1.Play",
+        "MMControl1.Command=Close", "MMControl1.DeviceType=WaveAudio",
+        "MMControl1.FileName=/opt/stowix\\Stowix1.Wav", "MMControl1.Command=Open",
+        "MMControl1.Wait=0", "MMControl1.Command=Play",
+        "Form1.Repaint",
+        "FS.CreateFolder=C:\\Stowix",
+        "FS.RestrictToOwner=C:\\Stowix",
+        "FS.CreateFolder=" + setPath,
+        "ProgressBar1.Value=2",
+        "FS.CopyFile=C:\\AUTOEXEC.BAT>" + setPath + "\\AUTOEXEC.BAT",
+        "ProgressBar1.Value=3",
+        "FS.CopyFile=C:\\WINDOWS\\WIN.INI>" + setPath + "\\WIN.INI",
+        "FS.FlushToDisk=" + setPath,
+        "MMControl1.Command=Close", "MMControl1.DeviceType=WaveAudio",
+        "MMControl1.FileName=/opt/stowix\\Stowix2.Wav", "MMControl1.Command=Open",
+        "MMControl1.Wait=1", "MMControl1.Command=Play",
+        "MMControl1.Command=Close",
+        "Animation1.Stop",
+        "Settings.Write=Info/LastBackup=" + setPath,
+        "Beep",
+        "FileMenu.Enabled=1", "HelpMenu.Enabled=1", "Command1.Enabled=1", "Command2.Enabled=1",
+        "Check1.Enabled=1",
+        "Beep",  // the bar reaching 100
+        "ProgressBar1.Value=100",
+        "StatusBar1.Text=Ready [C:\\WINDOWS]",
+        "Form1.MousePointer=0",
+    };
+    EXPECT_EQ(steps, expected);
+    EXPECT_FALSE(system.endedWith.has_value());
+    EXPECT_FALSE(log.entries.contains("Command3.Enabled=0"));
+}
+
+TEST_F(BackupRunTest, ends_the_program_under_u_or_with_the_box_checked) {
+    struct Case {
+        QString commandLine;
+        int box;
+        bool ends;
+    };
+    const Case cases[] = {
+        {"", 0, false},
+        {"/U", 0, true},
+        {"/u", 0, true},
+        {"stowix.exe /I /u", 0, true},
+        {"", 1, true},
+        {"/I", 0, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(QString(c.commandLine + " box " + QString::number(c.box)).toStdString());
+        system.commandLine = c.commandLine;
+        system.endedWith.reset();
+        form.check1.SetValue(c.box);
+        log.Clear();
+        Run();
+        if (c.ends) {
+            EXPECT_EQ(log.entries.mid(log.entries.size() - 3),
+                      EndSequence + QStringList({"EndNow=0"}));
+        } else {
+            EXPECT_FALSE(system.endedWith.has_value());
+            EXPECT_EQ(log.entries.last(), "Form1.MousePointer=0");
+        }
+    }
+}
+
+TEST_F(BackupRunTest, a_pending_comment_goes_into_one_set_only) {
+    drive.AddFile("C:\\WINDOWS\\WIN.INI", "[windows]\r\n");
+    window.PendingComment = " before upgrade";
+    Run();
+    const QString commented = setPath + " before upgrade";
+    EXPECT_EQ(StoredLastBackup(), commented);
+    EXPECT_EQ(drive.HostNames(commented), QStringList({"WIN.INI"}));
+    EXPECT_TRUE(window.PendingComment.isEmpty());
+
+    system.timeText = "3:46:00 PM";
+    Run();
+    EXPECT_EQ(StoredLastBackup(), "C:\\Stowix\\11-5-99 3;46;00 PM");
+}
+
+TEST_F(BackupRunTest, a_run_in_the_same_second_reuses_the_set_and_replaces_its_files) {
+    AddWindows98Files();
+    Run();
+    drive.AddFile("C:\\WINDOWS\\SYSTEM.DAT", "system registry, changed", 39, Time(30));
+    QFile::remove(drive.HostPath("C:\\WINDOWS\\SYSTEM.INI"));
+    Run();
+
+    EXPECT_TRUE(dialogs.messages.empty());
+    EXPECT_EQ(drive.HostBytes(setPath + "\\SYSTEM.DAT"), "system registry, changed");
+    EXPECT_EQ(drive.Attributes(setPath + "\\SYSTEM.DAT"), 39);
+    EXPECT_EQ(drive.ModifiedTime(setPath + "\\SYSTEM.DAT"), Time(30));
+    EXPECT_EQ(drive.HostBytes(setPath + "\\SYSTEM.INI"), "[boot]\r\n");  // only the first run's
+    EXPECT_EQ(StoredLastBackup(), setPath);
+}
+
+TEST_F(BackupRunTest, an_empty_windows_folder_still_makes_and_records_a_set) {
+    drive.AddFolder("C:\\WINDOWS");
+    Run();
+    EXPECT_TRUE(drive.HostExists(setPath));
+    EXPECT_TRUE(drive.HostNames(setPath).isEmpty());
+    EXPECT_EQ(StoredLastBackup(), setPath);
+    EXPECT_EQ(form.progressBar1.Value(), 100);
+}
+
+TEST_F(BackupRunTest, the_backup_root_is_kept_to_its_owner) {
+    drive.AddFolder("C:\\Stowix");
+    QFile::setPermissions(drive.HostPath("C:\\Stowix"),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                              QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther |
+                              QFile::ExeOther);
+    Run();
+    EXPECT_EQ(QFile::permissions(drive.HostPath("C:\\Stowix")) &
+                  (QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup | QFile::ReadOther |
+                   QFile::WriteOther | QFile::ExeOther),
+              QFile::Permissions());
+}
+
+TEST_F(BackupRunTest, start_up_with_u_runs_one_backup_without_showing_the_window) {
+    drive.AddFile("C:\\WINDOWS\\WIN.INI", "[windows]\r\n");
+    MainWindow::Commands commands;
+    commands.Backup = [this] { BackupRun(window).Run(); };
+    window.BindCommands(commands);
+    system.commandLine = "/U";
+    window.Form_Load();
+    EXPECT_EQ(StoredLastBackup(), setPath);
+    EXPECT_EQ(system.endedWith, 0);
+    EXPECT_TRUE(log.Matching("Form1.Show").isEmpty());
+}
+
+}  // namespace
+}  // namespace stowix::test

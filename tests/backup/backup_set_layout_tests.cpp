@@ -1,0 +1,47 @@
+#include "backup/backup_set_layout.h"
+
+#include "support/event_log.h"
+
+#include <gtest/gtest.h>
+
+namespace stowix {
+namespace {
+
+TEST(SetStamp, writes_slashes_as_dashes_and_colons_as_semicolons_only) {
+    struct Case {
+        QString date, time, expected;
+    };
+    const Case cases[] = {
+        {"11/5/99", "3:45:12 PM", "11-5-99 3;45;12 PM"},
+        {"11/5/1999", "3:45:12 PM", "11-5-1999 3;45;12 PM"},
+        {"05.11.1999", "15:45:12", "05.11.1999 15;45;12"},  // dots stay
+        {"2026-12-10", "11:35:12", "2026-12-10 11;35;12"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(QString(c.date + " " + c.time).toStdString());
+        EXPECT_EQ(SetStamp(c.date, c.time), c.expected);
+    }
+}
+
+TEST(SetPath, appends_the_comment_after_the_stamp_unchanged) {
+    EXPECT_EQ(SetPath("11-5-99 3;45;12 PM", ""), "C:\\Stowix\\11-5-99 3;45;12 PM");
+    EXPECT_EQ(SetPath("11-5-99 3;45;12 PM", " before upgrade"),
+              "C:\\Stowix\\11-5-99 3;45;12 PM before upgrade");
+    EXPECT_EQ(SetPath("05.11.1999 15;45;12", " v1.2"), "C:\\Stowix\\05.11.1999 15;45;12 v1.2");
+}
+
+TEST(FileGroups, are_the_root_then_the_windows_folder_in_fixed_order) {
+    QStringList groups;
+    for (const FileGroup& group : FileGroups("\\WINDOWS"))
+        groups.append(group.sourceFolder + group.pattern);
+    EXPECT_EQ(groups, QStringList({
+        "\\Autoexec.Bat", "\\Command.Com", "\\*.Sys",
+        "\\WINDOWS\\System.Dat", "\\WINDOWS\\System.Da0", "\\WINDOWS\\User.Dat",
+        "\\WINDOWS\\User.Da0", "\\WINDOWS\\*.Bat", "\\WINDOWS\\*.Com", "\\WINDOWS\\*.Grp",
+        "\\WINDOWS\\*.Ini", "\\WINDOWS\\*.Pif", "\\WINDOWS\\*.Pwl",
+        "\\WINDOWS\\ShellIconCache", "\\WINDOWS\\TTFcache",
+    }));
+}
+
+}  // namespace
+}  // namespace stowix
