@@ -3,9 +3,14 @@
 #include "files/text_routines.h"
 #include "shell/main_window.h"
 
+#include <algorithm>
+
 namespace stowix {
 
 namespace {
+
+// The most UTF-16 units of the user's answer that a comment keeps.
+constexpr qsizetype CommentLength = 32;
 
 const QString Prompt = QStringLiteral("Please add a comment that describes this backup.");
 const QString InputTitle = QStringLiteral("Add Comment");
@@ -30,13 +35,15 @@ bool TrialFolderSucceeds(FileSystem& files, const QString& name) {
     return files.RemoveEmptyFolder(name).ok();
 }
 
-}  // namespace
-
+// The first CommentLength units of answer, one fewer where the last would be the first half of
+// a character that takes two units: a halved character is no text a folder name can hold.
 QString CommentFromAnswer(const QString& answer) {
     qsizetype length = std::min<qsizetype>(answer.size(), CommentLength);
     if (length == CommentLength && answer.at(length - 1).isHighSurrogate()) --length;
     return answer.left(length);
 }
+
+}  // namespace
 
 void AddComment(MainWindow& window) {
     Services& services = window.services();

@@ -6,18 +6,9 @@
 // until the trial succeeds or the answer is empty. It does not deal with the backup itself, and
 // it never writes the comment anywhere but PendingComment.
 
-#include <QString>
-
 namespace stowix {
 
 class MainWindow;
-
-// The most UTF-16 units of the user's answer that a comment keeps.
-constexpr int CommentLength = 32;
-
-// The first CommentLength units of answer, one fewer where the last would be the first half of a
-// character that takes two units.
-QString CommentFromAnswer(const QString& answer);
 
 // The command behind File, Add comment ...
 void AddComment(MainWindow& window);
