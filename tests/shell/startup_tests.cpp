@@ -25,7 +25,7 @@ TEST_F(StartUp, prepares_the_window_in_order_and_shows_it) {
         "Label3.Caption=Copyright (c) 1999-2026 the Stowix developers\r",
         "Label3.Caption=Copyright (c) 1999-2026 the Stowix developers\rAll rights reserved.\r",
         "Label3.Caption=Copyright (c) 1999-2026 the Stowix developers\rAll rights reserved.\r"
-        "For technical support, write to support@stowix.example",
+        "For technical support, write to support@stowix.org",
         "Label4.Caption=103",
         "Animation1.Open=/opt/stowix\\Stowix1.Avi",
         "Check1.Value=0",
