@@ -34,6 +34,8 @@ void BackupRun::Run() {
     if (Status flushed = services.files.FlushToDisk(setPath); !flushed.ok())
         failures.push_back({setPath, QStringLiteral("not written to disk: ") + flushed.reason()});
 
+    // The closing sound marks the end of the copying, whatever its outcome; the outcome itself
+    // is told by the status text and, when something is missing, the report below.
     m_window.PlaySound(services.system.ProgramFolder() + QStringLiteral("\\Stowix2.Wav"), true);
     controls.MMControl1().Command(QStringLiteral("Close"));
     controls.Animation1().Stop();
@@ -54,8 +56,8 @@ void BackupRun::Run() {
     m_window.Beep();
     SetControlsEnabled(true);
     m_window.StepProgress(false, true);
-    // The comment went into the set's name only when the set is complete (or complete but not
-    // recorded); after missing files it stays pending, so that the user's retry carries it.
+    // A set that misses files keeps its comment pending, so that the user's next try is named
+    // by it too. A complete set has used the comment up, recorded or not.
     if (outcome != Outcome::FilesMissing) m_window.PendingComment.clear();
 
     switch (outcome) {
@@ -162,7 +164,9 @@ void BackupRun::SetControlsEnabled(bool enabled) {
 void BackupRun::ReportFailure(Outcome outcome, const QString& setPath,
                               const std::vector<CopyFailure>& failures,
                               const QString& recordReason) {
-    // Line breaks inside message texts are single carriage returns.
+    // One title for both: either way the run did not finish its work, and a user (or the log
+    // of an unattended run) should find both under the same words. Line breaks inside message
+    // texts are single carriage returns.
     QString text;
     if (outcome == Outcome::NotRecorded) {
         text = QStringLiteral("Every file was copied into the backup set ") + setPath +

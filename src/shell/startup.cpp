@@ -46,8 +46,8 @@ void MainWindow::Form_Load() {
     SetCaptions();
     m_controls.Label4().SetCaption(TrimText(ProgramRevision));
 
-    // A clip that cannot be opened is not fatal: the animation strip simply stays empty, and
-    // play, stop and close on it do nothing.
+    // A clip that cannot be opened is not fatal: the animation strip simply stays empty while
+    // the program does its work.
     (void)m_controls.Animation1().Open(m_services.system.ProgramFolder() +
                                        QStringLiteral("\\Stowix1.Avi"));
 
