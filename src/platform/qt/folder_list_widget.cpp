@@ -4,6 +4,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPixmap>
+#include <QStyle>
+#include <QStyleOptionFocusRect>
 #include <QStyledItemDelegate>
 
 #include <algorithm>
@@ -12,64 +14,96 @@ namespace stowix {
 
 namespace {
 
-constexpr int IndentStep = 8;  // in pixels per level, as far as half a folder icon
+constexpr int IndentStep = 8;  // in pixels per level: half a folder icon
 
 bool IsDriveRoot(const QString& path) {
     return path.size() == 3 && path.at(1) == QLatin1Char(':') && path.at(2) == QLatin1Char('\\');
 }
 
-// A 16 by 16 pixel folder in the classic desktop's yellow, open or closed.
+// A 16 by 16 pixel folder in the classic desktop's yellow, open or closed, drawn from a grid:
+// '#' outline, 'y' yellow, 'w' lit edge, 'k' drop shadow, anything else clear.
 QIcon FolderIcon(bool open) {
-    QPixmap pixmap(16, 16);
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
-    const QColor outline(0x00, 0x00, 0x00);
-    const QColor front(0xFF, 0xFF, 0x00);
-    const QColor back(0xC0, 0xC0, 0x00);
-    const QColor shine(0xFF, 0xFF, 0xFF);
-    painter.setPen(outline);
-    if (!open) {
-        painter.setBrush(back);
-        painter.drawPolygon(QPolygon({QPoint(1, 3), QPoint(5, 3), QPoint(6, 4), QPoint(14, 4),
-                                      QPoint(14, 13), QPoint(1, 13)}));
-        painter.setBrush(front);
-        painter.drawRect(1, 5, 13, 8);
-        painter.setPen(shine);
-        painter.drawLine(2, 6, 12, 6);
-        painter.drawLine(2, 6, 2, 12);
-    } else {
-        painter.setBrush(back);
-        painter.drawPolygon(QPolygon({QPoint(1, 3), QPoint(5, 3), QPoint(6, 4), QPoint(12, 4),
-                                      QPoint(12, 7), QPoint(1, 13)}));
-        painter.setBrush(front);
-        painter.drawPolygon(QPolygon({QPoint(4, 7), QPoint(15, 7), QPoint(12, 13), QPoint(1, 13)}));
-        painter.setPen(shine);
-        painter.drawLine(5, 8, 13, 8);
+    static const char* const closedGrid[16] = {
+        "                ", "                ", "                ", "  #####         ",
+        " #wwwww#        ", "#wyyyyyy###### ", "#wyyyyyyyyyyyy#k", "#wyyyyyyyyyyyy#k",
+        "#wyyyyyyyyyyyy#k", "#wyyyyyyyyyyyy#k", "#wyyyyyyyyyyyy#k", "#wyyyyyyyyyyyy#k",
+        "#wyyyyyyyyyyyy#k", "###############k", " kkkkkkkkkkkkkkk", "                "};
+    static const char* const openGrid[16] = {
+        "                ", "                ", "                ", "  #####         ",
+        " #wwwww#        ", "#wyyyyyy#####   ", "#wyyyyyyyyyyy#  ", "#wyy###########k",
+        "#wy#wwwwwwwwwww#", "#w#yyyyyyyyyy#k ", "#w#yyyyyyyyyy#k ", "##yyyyyyyyyy#k  ",
+        "#yyyyyyyyyyy#k  ", "#############k  ", " kkkkkkkkkkkkk  ", "                "};
+    const char* const* grid = open ? openGrid : closedGrid;
+    QImage image(16, 16, QImage::Format_ARGB32);
+    image.fill(Qt::transparent);
+    for (int y = 0; y < 16; ++y) {
+        for (int x = 0; x < 16 && grid[y][x]; ++x) {
+            switch (grid[y][x]) {
+            case '#': image.setPixel(x, y, qRgb(0x80, 0x80, 0x00)); break;
+            case 'y': image.setPixel(x, y, qRgb(0xFF, 0xFF, 0x00)); break;
+            case 'w': image.setPixel(x, y, qRgb(0xFF, 0xFF, 0xC0)); break;
+            case 'k': image.setPixel(x, y, qRgb(0x00, 0x00, 0x00)); break;
+            default: break;
+            }
+        }
     }
-    return QIcon(pixmap);
+    return QIcon(QPixmap::fromImage(image));
 }
 
-// Shifts each entry right by its level, so that the list reads as the folders' tree.
-class IndentingDelegate : public QStyledItemDelegate {
+// Draws each entry as the classic folder list does: indented by its level, the folder icon,
+// and the name, with only the name highlighted when the entry is the selected one.
+class FolderEntryDelegate : public QStyledItemDelegate {
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override {
-        QStyleOptionViewItem shifted(option);
-        shifted.rect.setLeft(option.rect.left() + Indent(index));
-        QStyledItemDelegate::paint(painter, shifted, index);
+        const QPalette::ColorGroup group = !(option.state & QStyle::State_Enabled) ? QPalette::Disabled
+                                           : (option.state & QStyle::State_Active) ? QPalette::Active
+                                                                                    : QPalette::Inactive;
+        const QRect icon = IconRect(option.rect, index);
+        const QString text = index.data(Qt::DisplayRole).toString();
+        const QFontMetrics metrics(option.font);
+        const QRect name(icon.right() + 1 + IconGap, option.rect.top() + 1,
+                         metrics.horizontalAdvance(text) + 2 * TextPadding, option.rect.height() - 2);
+
+        painter->save();
+        index.data(Qt::DecorationRole).value<QIcon>().paint(painter, icon);
+        const bool selected = option.state & QStyle::State_Selected;
+        if (selected) painter->fillRect(name, option.palette.color(group, QPalette::Highlight));
+        painter->setFont(option.font);
+        painter->setPen(option.palette.color(group, selected ? QPalette::HighlightedText
+                                                             : QPalette::Text));
+        painter->drawText(name.adjusted(TextPadding, 0, -TextPadding, 0),
+                          Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, text);
+        if (option.state & QStyle::State_HasFocus) {
+            QStyleOptionFocusRect focus;
+            focus.initFrom(option.widget);
+            focus.rect = name;
+            focus.backgroundColor = option.palette.color(group, selected ? QPalette::Highlight
+                                                                         : QPalette::Base);
+            option.widget->style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, painter,
+                                                  option.widget);
+        }
+        painter->restore();
     }
 
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
-        QSize size = QStyledItemDelegate::sizeHint(option, index);
-        size.rwidth() += Indent(index);
-        return size;
+        const QFontMetrics metrics(option.font);
+        const int width = IconRect(QRect(), index).right() + 1 + IconGap + 2 * TextPadding
+                          + metrics.horizontalAdvance(index.data(Qt::DisplayRole).toString());
+        return QSize(width, std::max(IconSize + 2, metrics.height() + 2));
     }
 
 private:
-    static int Indent(const QModelIndex& index) {
-        return index.data(FolderListWidget::LevelRole).toInt() * IndentStep;
+    static constexpr int IconSize = 16;   // in pixels
+    static constexpr int IconGap = 3;     // in pixels, between icon and name
+    static constexpr int TextPadding = 2; // in pixels, inside the highlight
+
+    static QRect IconRect(const QRect& row, const QModelIndex& index) {
+        const int indent = index.data(FolderListWidget::LevelRole).toInt() * IndentStep;
+        return QRect(row.left() + 2 + indent, row.top() + (row.height() - IconSize) / 2, IconSize,
+                     IconSize);
     }
 };
 
@@ -85,7 +119,7 @@ QString NormalizeFolderPath(const QString& path) {
 
 FolderListWidget::FolderListWidget(FileSystem& files, QWidget* parent)
     : QListWidget(parent), m_files(files) {
-    setItemDelegate(new IndentingDelegate(this));
+    setItemDelegate(new FolderEntryDelegate(this));
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setUniformItemSizes(true);

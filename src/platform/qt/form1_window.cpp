@@ -2,6 +2,7 @@
 
 #include "platform/qt/animation_widget.h"
 #include "platform/qt/classic_look.h"
+#include "platform/qt/classic_progress_bar.h"
 #include "platform/qt/line_widget.h"
 #include "platform/qt/program_icon.h"
 #include "platform/qt/status_bar_widget.h"
@@ -117,12 +118,11 @@ void Form1Window::CreateControls() {
     m_label3 = MakeLabel(m_client, "Label3", RectFromTwips(600, 1680, 5415, 735), DialogFont(),
                          centred);
 
-    m_progressBar1 = new QProgressBar(m_client);
+    m_progressBar1 = new ClassicProgressBar(m_client);
     m_progressBar1->setObjectName(QStringLiteral("ProgressBar1"));
     m_progressBar1->setGeometry(RectFromTwips(480, 3480, 5655, 615));
     m_progressBar1->setRange(0, 100);
     m_progressBar1->setValue(0);
-    m_progressBar1->setTextVisible(false);
     m_progressBar1->setToolTip(QStringLiteral("Stowix is READY ... Please click a button"));
 
     m_command1 = MakeButton(m_client, "Command1", RectFromTwips(480, 4320, 1815, 585),

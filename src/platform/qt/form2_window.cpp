@@ -1,6 +1,7 @@
 #include "platform/qt/form2_window.h"
 
 #include "platform/qt/classic_look.h"
+#include "platform/qt/classic_progress_bar.h"
 #include "platform/qt/folder_list_widget.h"
 #include "platform/qt/status_bar_widget.h"
 #include "platform/qt/twips.h"
@@ -54,12 +55,11 @@ void Form2Window::CreateControls(FileSystem& files) {
     m_command1->setFocusPolicy(Qt::StrongFocus);
     connect(m_command1, &QPushButton::clicked, this, [this] { Raise(&Form2Events::Command1_Click); });
 
-    m_progressBar1 = new QProgressBar(this);
+    m_progressBar1 = new ClassicProgressBar(this);
     m_progressBar1->setObjectName(QStringLiteral("ProgressBar1"));
     m_progressBar1->setGeometry(RectFromTwips(120, 3360, 5295, 615));
     m_progressBar1->setRange(0, 100);
     m_progressBar1->setValue(0);
-    m_progressBar1->setTextVisible(false);
     m_progressBar1->hide();
 
     m_statusBar1 = new StatusBarWidget(this);

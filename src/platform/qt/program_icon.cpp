@@ -28,7 +28,8 @@ QIcon LoadProgramIcon(const QString& programFolder) {
     AddImages(icon, folder.filePath(QStringLiteral("stowix-32.png")));
     AddImages(icon, folder.filePath(QStringLiteral("stowix-16.png")));
     // The .ico carries the same two images; it is read only when the images are missing.
-    if (icon.isNull()) AddImages(icon, folder.filePath(QStringLiteral("Stowix.ico")));
+    for (const char* name : {"Stowix.ico", "stowix.ico"})
+        if (icon.isNull()) AddImages(icon, folder.filePath(QLatin1String(name)));
     return icon;
 }
 

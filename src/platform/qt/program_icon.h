@@ -1,7 +1,7 @@
 #pragma once
-// The program's icon, read from the image files beside the program: Stowix.ico, and the
-// stowix-32.png and stowix-16.png images. Missing or unreadable files are skipped; with none of
-// them the icon is empty and the desktop's default icon shows.
+// The program's icon, read from the image files beside the program: the stowix-32.png and
+// stowix-16.png images, or else Stowix.ico (also found as stowix.ico). Missing or unreadable
+// files are skipped; with none of them the icon is empty and the desktop's default icon shows.
 
 #include <QIcon>
 #include <QString>
