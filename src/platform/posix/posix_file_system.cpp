@@ -302,9 +302,10 @@ Status PosixFileSystem::DeleteMatching(const QString& pattern)
     const WildcardPattern wildcard(folderPath.components.takeLast());
     Result<OpenedFolder> opened = m_resolver.OpenFolder(folderPath, pattern);
     if (!opened) {
-        // A folder that is not there holds no matching file.
+        // A folder that is not there (or lies beyond a link out of the drive) holds no
+        // matching file.
         Result<Location> probe = m_resolver.Locate(folderPath, pattern);
-        if (!probe || !probe.value().exists)
+        if (!probe || !probe.value().exists || probe.value().IsLink())
             return Status::Ok();
         return opened.status();
     }
@@ -427,9 +428,10 @@ Result<std::vector<FolderEntry>> PosixFileSystem::ListFolder(const QString& patt
 
     Result<OpenedFolder> opened = m_resolver.OpenFolder(folderPath, pattern);
     if (!opened) {
-        // A folder that does not exist (or lies beyond a link out of the drive) lists nothing.
+        // A folder that does not exist (or is a file, or lies beyond a link out of the drive)
+        // lists nothing.
         Result<Location> probe = m_resolver.Locate(folderPath, pattern);
-        if (!probe || !probe.value().exists || probe.value().IsLink())
+        if (!probe || !probe.value().exists || !S_ISDIR(probe.value().info.st_mode))
             return entries;
         return opened.status();
     }

@@ -1,0 +1,48 @@
+#pragma once
+// A test over the real posix file system with drive C: on a fresh host folder.
+
+#include "host_folder.h"
+#include "platform/posix/drive_map.h"
+#include "platform/posix/posix_file_system.h"
+#include "support/qt_printers.h"
+
+#include <gtest/gtest.h>
+
+#include <QStringList>
+
+#include <algorithm>
+#include <memory>
+
+namespace stowix::test {
+
+class DriveTest : public ::testing::Test {
+protected:
+    DriveTest() : files(MakePosixFileSystem(DriveMap({{QChar(u'C'), drive.Path()}}))) {}
+
+    // The names a listing gives, sorted; a failed listing fails the test.
+    QStringList ListedNames(const QString& pattern, int mask)
+    {
+        Result<std::vector<FolderEntry>> listed = files->ListFolder(pattern, mask);
+        EXPECT_TRUE(Succeeded(listed));
+        QStringList names;
+        if (listed) {
+            for (const FolderEntry& entry : listed.value())
+                names.append(entry.name);
+        }
+        names.sort();
+        return names;
+    }
+
+    // Files left beside a destination by an interrupted replace would show here.
+    bool HasTemporaryFiles(const std::string& folder = ".") const
+    {
+        const std::vector<std::string> names = drive.Names(folder);
+        return std::any_of(names.begin(), names.end(),
+                           [](const std::string& name) { return name.rfind(".~stowix", 0) == 0; });
+    }
+
+    HostFolder drive;
+    std::unique_ptr<FileSystem> files;
+};
+
+}  // namespace stowix::test

@@ -1,0 +1,177 @@
+// How DOS paths find host entries: case, exact matches, links and "..".
+
+#include "drive_fixture.h"
+
+namespace stowix::test {
+namespace {
+
+using LookupTest = DriveTest;
+
+TEST_F(LookupTest, any_case_finds_the_stored_name)
+{
+    drive.MakeFolder("WINDOWS");
+    drive.MakeFile("WINDOWS/SYSTEM.DAT", "registry");
+    for (const char* path : {"C:\\Windows\\System.Dat", "c:\\windows\\system.dat",
+                             "C:\\WINDOWS\\SYSTEM.DAT", "\\wInDoWs\\sYsTeM.dAt"}) {
+        SCOPED_TRACE(path);
+        EXPECT_TRUE(Succeeded(files->ReadAttributes(QString::fromUtf8(path))));
+    }
+    ASSERT_TRUE(Succeeded(files->CopyFile(QStringLiteral("C:\\windows\\system.dat"),
+                                          QStringLiteral("C:\\copy.dat"))));
+    EXPECT_EQ(drive.Contents("copy.dat"), "registry");
+}
+
+TEST_F(LookupTest, an_exact_match_wins_over_one_in_another_case)
+{
+    drive.MakeFile("readme.txt", "lower");
+    drive.MakeFile("README.TXT", "upper");
+    drive.MakeFolder("Data");
+    drive.MakeFolder("DATA");
+    drive.MakeFile("Data/f", "mixed folder");
+    drive.MakeFile("DATA/f", "upper folder");
+    const struct {
+        const char* source;
+        std::string contents;
+    } cases[] = {
+        {"C:\\README.TXT", "upper"},
+        {"C:\\readme.txt", "lower"},
+        {"C:\\Data\\f", "mixed folder"},
+        {"C:\\DATA\\f", "upper folder"},
+    };
+    for (const auto& entry : cases) {
+        SCOPED_TRACE(entry.source);
+        ASSERT_TRUE(Succeeded(files->CopyFile(QString::fromUtf8(entry.source),
+                                              QStringLiteral("C:\\out"))));
+        EXPECT_EQ(drive.Contents("out"), entry.contents);
+    }
+}
+
+TEST_F(LookupTest, a_new_name_keeps_the_case_given_under_a_folder_found_in_another_case)
+{
+    drive.MakeFolder("WINDOWS");
+    drive.MakeFile("source", "s");
+    ASSERT_TRUE(Succeeded(files->CopyFile(QStringLiteral("C:\\source"),
+                                          QStringLiteral("C:\\windows\\New.Ini"))));
+    EXPECT_EQ(drive.Names("WINDOWS"), std::vector<std::string>{"New.Ini"});
+    ASSERT_TRUE(Succeeded(files->CreateFolder(QStringLiteral("C:\\windows\\MixedCase"))));
+    EXPECT_TRUE(drive.Exists("WINDOWS/MixedCase"));
+}
+
+TEST_F(LookupTest, replacing_a_file_named_in_another_case_keeps_its_stored_name)
+{
+    drive.MakeFile("SYSTEM.DAT", "old");
+    drive.MakeFile("new", "new");
+    ASSERT_TRUE(Succeeded(files->CopyFile(QStringLiteral("C:\\new"),
+                                          QStringLiteral("C:\\System.Dat"))));
+    EXPECT_EQ(drive.Contents("SYSTEM.DAT"), "new");
+    EXPECT_FALSE(drive.Exists("System.Dat"));
+    EXPECT_FALSE(Succeeded(files->CreateFolder(QStringLiteral("C:\\system.dat"))));
+}
+
+class LinkTest : public DriveTest {
+protected:
+    LinkTest()
+    {
+        outside.MakeFile("secret.txt", "outside");
+        drive.MakeFolder("WINDOWS");
+        drive.MakeFile("WINDOWS/WIN.INI", "inside");
+        drive.MakeFile("local.txt", "local");
+        drive.MakeLink("OUT", outside.Path());                        // absolute, out
+        drive.MakeLink("UP", "../" + outside.Path().substr(outside.Path().rfind('/') + 1));
+        drive.MakeLink("SECRET.LNK", outside.Join("secret.txt"));     // a file, out
+        drive.MakeLink("INNER", "WINDOWS");                           // relative, in
+        drive.MakeLink("WINDOWS/INI.LNK", "../WINDOWS/WIN.INI");      // file, in
+        drive.MakeLink("DANGLING", "nowhere");
+    }
+    HostFolder outside;
+};
+
+TEST_F(LinkTest, a_link_out_of_the_drive_is_never_followed)
+{
+    for (const char* path : {"C:\\OUT\\secret.txt", "C:\\UP\\secret.txt", "C:\\SECRET.LNK",
+                             "C:\\out\\SECRET.TXT", "C:\\OUT"}) {
+        SCOPED_TRACE(path);
+        const QString text = QString::fromUtf8(path);
+        EXPECT_FALSE(Succeeded(files->ReadAttributes(text)));
+        EXPECT_FALSE(Succeeded(files->CopyFile(text, QStringLiteral("C:\\copy"))));
+        EXPECT_FALSE(Succeeded(files->WriteAttributes(text, Attribute::Hidden)));
+    }
+    EXPECT_FALSE(drive.Exists("copy"));
+    EXPECT_FALSE(Succeeded(files->CopyFile(QStringLiteral("C:\\local.txt"),
+                                           QStringLiteral("C:\\OUT\\planted.txt"))));
+    EXPECT_FALSE(Succeeded(files->WriteTextFile(QStringLiteral("C:\\UP\\planted.txt"), {})));
+    EXPECT_FALSE(Succeeded(files->CreateFolder(QStringLiteral("C:\\OUT\\planted"))));
+    EXPECT_FALSE(Succeeded(files->DeleteFile(QStringLiteral("C:\\OUT\\secret.txt"))));
+    EXPECT_TRUE(Succeeded(files->DeleteMatching(QStringLiteral("C:\\OUT\\*.*"))));
+    EXPECT_EQ(outside.Names(), std::vector<std::string>{"secret.txt"});
+    EXPECT_FALSE(outside.DosAttribute("secret.txt").has_value());
+    EXPECT_TRUE(ListedNames(QStringLiteral("C:\\OUT\\*.*"), 23).isEmpty());
+}
+
+TEST_F(LinkTest, links_out_of_the_drive_or_to_nothing_are_not_listed)
+{
+    EXPECT_EQ(ListedNames(QStringLiteral("C:\\*.*"), 23),
+              (QStringList{QStringLiteral("INNER"), QStringLiteral("WINDOWS"),
+                           QStringLiteral("local.txt")}));
+    EXPECT_EQ(ListedNames(QStringLiteral("C:\\*.*"), 7), QStringList{QStringLiteral("local.txt")});
+}
+
+TEST_F(LinkTest, a_link_inside_the_drive_is_followed)
+{
+    EXPECT_TRUE(Succeeded(files->ReadAttributes(QStringLiteral("C:\\inner\\win.ini"))));
+    ASSERT_TRUE(Succeeded(files->CopyFile(QStringLiteral("C:\\WINDOWS\\INI.LNK"),
+                                          QStringLiteral("C:\\copy"))));
+    EXPECT_EQ(drive.Contents("copy"), "inside");
+    EXPECT_EQ(ListedNames(QStringLiteral("C:\\INNER\\*.*"), 7),
+              (QStringList{QStringLiteral("INI.LNK"), QStringLiteral("WIN.INI")}));
+}
+
+TEST_F(LinkTest, dot_dot_stops_at_the_drive_root)
+{
+    const QString outsideName =
+        QString::fromStdString(outside.Path().substr(outside.Path().rfind('/') + 1));
+    EXPECT_FALSE(Succeeded(files->ReadAttributes(QStringLiteral("C:\\..\\") + outsideName +
+                                                 QStringLiteral("\\secret.txt"))));
+    EXPECT_FALSE(Succeeded(files->ReadAttributes(QStringLiteral("..\\..\\..\\..\\") +
+                                                 outsideName + QStringLiteral("\\secret.txt"))));
+    EXPECT_TRUE(Succeeded(files->ReadAttributes(QStringLiteral("C:\\..\\..\\local.txt"))));
+    EXPECT_TRUE(Succeeded(files->ReadAttributes(QStringLiteral("C:\\WINDOWS\\..\\local.txt"))));
+}
+
+TEST_F(LookupTest, a_missing_parent_folder_fails_and_creates_nothing)
+{
+    drive.MakeFile("a.txt");
+    EXPECT_FALSE(Succeeded(files->CopyFile(QStringLiteral("C:\\a.txt"),
+                                           QStringLiteral("C:\\NOFOLDER\\a.txt"))));
+    EXPECT_FALSE(Succeeded(files->CreateFolder(QStringLiteral("C:\\NOFOLDER\\SUB"))));
+    EXPECT_FALSE(Succeeded(files->CreateFolder(QStringLiteral(" a\\b"))));
+    EXPECT_FALSE(Succeeded(files->ReadAttributes(QStringLiteral("C:\\a.txt\\x"))));
+    EXPECT_EQ(drive.Names(), std::vector<std::string>{"a.txt"});
+}
+
+TEST_F(LookupTest, a_drive_that_is_not_configured_fails)
+{
+    EXPECT_FALSE(Succeeded(files->ReadAttributes(QStringLiteral("D:\\X"))));
+    EXPECT_FALSE(Succeeded(files->ChangeDrive(u'D')));
+    EXPECT_EQ(files->CurrentDrive(), QStringLiteral("C:"));
+    EXPECT_EQ(files->CurrentFolder(), QStringLiteral("C:\\"));
+}
+
+TEST_F(LookupTest, a_non_utf8_name_is_listed_and_copied_back_to_the_same_bytes)
+{
+    const std::string name = "caf\xE9 \xFF.ini";
+    drive.MakeFile(name, "latin-1 name");
+    drive.MakeFolder("BACKUP");
+    Result<std::vector<FolderEntry>> listed = files->ListFolder(QStringLiteral("C:\\*.Ini"), 7);
+    ASSERT_TRUE(Succeeded(listed));
+    ASSERT_EQ(listed.value().size(), 1u);
+    const QString listedName = listed.value().front().name;
+    EXPECT_TRUE(Succeeded(files->ReadAttributes(QStringLiteral("C:\\") + listedName)));
+    ASSERT_TRUE(Succeeded(files->CopyFile(QStringLiteral("C:\\") + listedName,
+                                          QStringLiteral("C:\\BACKUP\\") + listedName)));
+    EXPECT_EQ(drive.Names("BACKUP"), std::vector<std::string>{name});
+    EXPECT_EQ(drive.Contents("BACKUP/" + name), "latin-1 name");
+}
+
+}  // namespace
+}  // namespace stowix::test
