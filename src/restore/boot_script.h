@@ -20,8 +20,9 @@ QString BootScriptPath(const QString& windowsFolder);
 std::vector<QString> BootScriptLines(const QString& windowsFolder);
 
 // Deletes any file of the script's name, whatever its attributes and content, and writes the ten
-// lines anew in the ANSI code page, each ended by CR LF. A failure is handed back with the
-// host's reason: without the script the staged registry files are never put in place, so the
+// lines anew in the ANSI code page, each ended by CR LF. A Windows folder whose name that code
+// page cannot hold is refused, with the old script left as it was. A failure is handed back with
+// the host's reason: without the script the staged registry files are never put in place, so the
 // restore command must tell the user instead of offering a restart.
 Status WriteBootScript(FileSystem& files, const QString& windowsFolder);
 
