@@ -109,8 +109,9 @@ TEST_F(Form1WindowTest, captions_and_tool_tips_are_the_designed_ones) {
         SCOPED_TRACE(row.name);
         QWidget* control = Child(row.name);
         ASSERT_NE(control, nullptr);
-        if (auto* button = qobject_cast<QAbstractButton*>(control))
+        if (auto* button = qobject_cast<QAbstractButton*>(control)) {
             EXPECT_EQ(button->text(), row.caption);
+        }
         EXPECT_EQ(control->toolTip(), row.toolTip);
     }
     EXPECT_EQ(window.windowTitle(), "Stowix");

@@ -131,7 +131,9 @@ TEST_F(Form2WindowTest, closing_through_the_frame_only_reports) {
 
 TEST_F(Form2WindowTest, the_close_handler_decides_what_becomes_of_the_window) {
     // As the chooser's logic does: it hides the chooser and shows the main window again.
-    window.SetEvents({.Form_Close = [this] { window.Form().Hide(); }});
+    Form2Events events;
+    events.Form_Close = [this] { window.Form().Hide(); };
+    window.SetEvents(events);
     ShowActive();
     window.close();
     EXPECT_FALSE(window.isVisible());
