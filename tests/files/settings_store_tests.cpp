@@ -1,6 +1,7 @@
 // The Qt settings store against a real configuration folder in a temporary place.
 
 #include "platform/qt/qt_settings_store.h"
+#include "shell/settings.h"
 #include "support/qt_printers.h"
 
 #include <gtest/gtest.h>
@@ -122,6 +123,11 @@ TEST_F(SettingsStoreTest, write_into_a_read_only_config_folder_reports_a_failure
     EXPECT_FALSE(written.ok());
     EXPECT_FALSE(written.reason().isEmpty());
     EXPECT_EQ(m_store.Read(App, "Info", "LastBackup", "None"), "old");
+
+    QFile::setPermissions(IniPath(), QFile::ReadOwner | QFile::WriteOwner);
+    ASSERT_TRUE(m_store.Write(App, "Info", "LastDelete", "x").ok());
+    EXPECT_EQ(m_store.Read(App, "Info", "LastBackup", "None"), "old")
+        << "the failed value never reaches the disk later";
 }
 
 TEST_F(SettingsStoreTest, write_where_the_config_folder_is_a_file_reports_a_failure) {
@@ -130,6 +136,16 @@ TEST_F(SettingsStoreTest, write_where_the_config_folder_is_a_file_reports_a_fail
     EXPECT_FALSE(written.ok());
     EXPECT_TRUE(written.reason().contains("Stowix")) << written.reason().toStdString();
     EXPECT_EQ(m_store.Read(App, "Info", "LastBackup", "None"), "None");
+}
+
+TEST_F(SettingsStoreTest, the_program_keeps_its_keys_under_application_stowix) {
+    ASSERT_TRUE(WriteSetting(m_store, SettingsKeys::Info, SettingsKeys::LastBackup,
+                             "C:\\Stowix\\11-5-99 3;45;12 PM").ok());
+    EXPECT_EQ(m_store.Read("Stowix", "Info", "LastBackup", "None"),
+              "C:\\Stowix\\11-5-99 3;45;12 PM");
+    EXPECT_EQ(ReadSetting(m_store, SettingsKeys::Info, SettingsKeys::LastDelete, SettingsKeys::None),
+              "None");
+    EXPECT_TRUE(QFile::exists(IniPath()));
 }
 
 }  // namespace

@@ -94,7 +94,9 @@ QString QtSettingsStore::Read(const QString& application, const QString& section
     // A file that parses only in part may hold anything; none of it is trusted.
     if (LooksCorrupt(path)) return fallback;
     const QSettings settings(path, QSettings::IniFormat);
-    if (settings.status() != QSettings::NoError) return fallback;
+    // An access error alone is no reason to distrust what was read: an unreadable file simply
+    // gives no values, and a folder that refuses writes still lets the values be read.
+    if (settings.status() == QSettings::FormatError) return fallback;
     const QVariant value = settings.value(SettingsKey(section, key));
     if (!value.isValid()) return fallback;
     // A hand-edited value with unquoted commas reads back as a list of texts.
@@ -121,9 +123,19 @@ Status QtSettingsStore::Write(const QString& application, const QString& section
     }
 
     QSettings settings(path, QSettings::IniFormat);
-    settings.setValue(SettingsKey(section, key), value);
+    const QString fullKey = SettingsKey(section, key);
+    const QVariant previous = settings.value(fullKey);
+    settings.setValue(fullKey, value);
     settings.sync();
-    if (settings.status() != QSettings::NoError) return Status::Fail(WriteFailureReason(path));
+    if (settings.status() != QSettings::NoError) {
+        // QSettings keeps an unsaved change for the rest of the process and would show it to
+        // later reads, or save it with some later write; the store must show what is on disk.
+        if (previous.isValid())
+            settings.setValue(fullKey, previous);
+        else
+            settings.remove(fullKey);
+        return Status::Fail(WriteFailureReason(path));
+    }
 
     if (Status synced = SyncPath(path, false); !synced)
         return Status::Fail(path + QStringLiteral(": ") + synced.reason());
