@@ -1,0 +1,113 @@
+// stowix: the real services and the two windows, wired together. Start-up itself is the main
+// window's load handler; this file only decides the platform, builds the objects and binds each
+// button, menu item and key to its handler.
+
+#include "backup/backup_run.h"
+#include "info/add_comment.h"
+#include "info/info_boxes.h"
+#include "platform/posix/drive_map.h"
+#include "platform/posix/posix_file_system.h"
+#include "platform/posix/posix_windows_api.h"
+#include "platform/qt/classic_look.h"
+#include "platform/qt/form1_window.h"
+#include "platform/qt/form2_window.h"
+#include "platform/qt/qt_dialogs.h"
+#include "platform/qt/qt_settings_store.h"
+#include "platform/qt/qt_system.h"
+#include "restore/folder_chooser.h"
+#include "shell/main_window.h"
+
+#include <QApplication>
+
+#include <cstdio>
+
+using namespace stowix;
+
+namespace {
+
+// The switch test is the program's own: a plain substring of the upper-cased command line.
+bool AskedForUnattendedRun(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i)
+        if (QString::fromLocal8Bit(argv[i]).toUpper().contains(QLatin1String("/U"))) return true;
+    return false;
+}
+
+bool DisplayConfigured() {
+    return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
+           !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
+}
+
+// Without a display an unattended run needs none: cron has no X server. An interactive run
+// without one could only fail inside the toolkit, so it is told plainly instead.
+bool ChoosePlatform(bool unattended) {
+    if (DisplayConfigured()) return true;
+    if (unattended) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        return true;
+    }
+    std::fputs("stowix: no display is available. Run it on a desktop, or use /U for an "
+               "unattended backup.\n",
+               stderr);
+    return false;
+}
+
+// An unattended run prints nothing on success, so that cron mails only real trouble: the
+// toolkit's own notes (no audio server, no clipboard) are dropped; its critical errors stay.
+void QuietToolkitNotes(QtMsgType type, const QMessageLogContext&, const QString& message) {
+    if (type == QtCriticalMsg || type == QtFatalMsg)
+        std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
+}
+
+void TellNoDrive(Dialogs& dialogs) {
+    dialogs.MessageBox(DriveMap::HowToConfigure(), MessageButtons::Ok, MessageIcon::Information,
+                       QStringLiteral("Stowix"));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const bool unattended = AskedForUnattendedRun(argc, argv);
+    if (!ChoosePlatform(unattended)) return 1;
+    if (unattended) qInstallMessageHandler(QuietToolkitNotes);
+
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Stowix"));
+    QApplication::setOrganizationName(QStringLiteral("Stowix"));
+    QApplication::setQuitOnLastWindowClosed(false);  // only EndProgram ends the program
+    ApplyClassicLook(application);
+
+    QtDialogs dialogs(unattended || QtDialogs::DisplayIsAbsent() ? DialogMode::Unattended
+                                                                 : DialogMode::Interactive);
+    const DriveMap drives = DriveMap::FromEnvironment();
+    if (!drives.Has(QLatin1Char('C'))) {
+        TellNoDrive(dialogs);
+        return 2;
+    }
+
+    QtSystem system;
+    std::unique_ptr<FileSystem> files = MakePosixFileSystem(drives);
+    std::unique_ptr<WindowsApi> windows = MakePosixWindowsApi(drives);
+    QtSettingsStore settings;
+    Services services{*files, settings, system, dialogs, *windows};
+    ProgramValues values;
+
+    Form1Window form1(system.ProgramFolder());
+    Form2Window form2(*files);
+    MainWindow mainWindow(form1, services, values);
+    FolderChooser chooser(form2, form1.Form(), services, values);
+    BackupRun backup(mainWindow);
+
+    mainWindow.BindCommands({
+        .Backup = [&] { backup.Run(); },
+        .OpenChooser = [&](const QString& mode) { chooser.Open(mode); },
+        .AddComment = [&] { AddComment(mainWindow); },
+        .ShowInfo = [&] { ShowInfo(services); },
+        .ShowAbout = [&] { ShowAbout(services); },
+        .ShowTips = [&] { ShowTips(services); },
+    });
+    form1.SetEvents(mainWindow.Events());
+    form2.SetEvents(chooser.Events());
+
+    mainWindow.Form_Load();
+    return QApplication::exec();
+}
