@@ -8,7 +8,7 @@ namespace {
 
 // A batch file that jumps back on itself would run for ever under DOS; a stand-in that runs
 // unattended at a machine's start ends it instead.
-constexpr int MostLinesRun = 1'000'000;
+constexpr int MostLinesRun = 100'000;
 
 constexpr int SeenByAttrib = Attribute::ReadOnly | Attribute::Hidden | Attribute::System;
 // Copy and Del search as DOS does with no attribute given: plain and read-only files, never
@@ -293,8 +293,15 @@ void BatchInterpreter::Attrib(const QStringList& arguments) {
         if (entry.attributes & Attribute::Folder) continue;
         found = true;
         const QString path = folder + entry.name;
-        const int value = (entry.attributes & ~clear) | set;
-        if (value != entry.attributes) {
+        // Read afresh: a listing need not carry the values of the kinds its mask takes whole.
+        const Result<int> current = m_files.ReadAttributes(path);
+        if (!current) {
+            Fail(QStringLiteral("Access denied - ") + path + QStringLiteral(" (") +
+                 current.reason() + u')');
+            continue;
+        }
+        const int value = (current.value() & ~clear) | set;
+        if (value != current.value()) {
             if (Status written = m_files.WriteAttributes(path, value); !written) {
                 Fail(QStringLiteral("Access denied - ") + path + QStringLiteral(" (") +
                      written.reason() + u')');
@@ -430,7 +437,8 @@ void BatchInterpreter::Delete(const QStringList& arguments) {
             if (entry.attributes & Attribute::Folder) continue;
             found = true;
             const QString path = folder + entry.name;
-            if (entry.attributes & Attribute::ReadOnly) {
+            const Result<int> current = m_files.ReadAttributes(path);
+            if (current && (current.value() & Attribute::ReadOnly)) {
                 Fail(QStringLiteral("Access denied - ") + path);
                 continue;
             }

@@ -1,0 +1,117 @@
+// The stowix-boot program as a user or a virtual machine's start script runs it: drives from
+// the environment, the Windows folder found as the program finds it, exit statuses.
+
+#include "restore/boot_script.h"
+#include "support/qt_printers.h"
+#include "support/temp_drive.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+
+namespace stowix::test {
+namespace {
+
+// The build folder: STOWIX_BUILD_DIR, else the one this test program lies in
+// (<build>/tests/boot/boot_tests).
+QString BuildFolder() {
+    const QString given = qEnvironmentVariable("STOWIX_BUILD_DIR");
+    if (!given.isEmpty()) return given;
+    QDir folder = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
+    folder.cd("../../..");
+    return folder.absolutePath();
+}
+
+struct Outcome {
+    int exitCode = -1;
+    QString output;
+    QString errors;
+};
+
+class BootProgramTest : public ::testing::Test {
+protected:
+    BootProgramTest() {
+        environment = QProcessEnvironment::systemEnvironment();
+        for (const char* name : {"WINEPREFIX", "STOWIX_DRIVE_C", "STOWIX_WINDOWS_FOLDER",
+                                 "STOWIX_RESTART_COMMAND"})
+            environment.remove(name);
+        // A home without ~/.wine, so that no drive C: is found there.
+        environment.insert("HOME", home.path());
+    }
+
+    Outcome RunBoot() {
+        QProcess process;
+        process.setProcessEnvironment(environment);
+        const QString program = BuildFolder() + "/bin/stowix-boot";
+        process.start(program, {});
+        if (!process.waitForFinished(60000))
+            ADD_FAILURE() << program.toStdString() << " did not finish: "
+                          << process.errorString().toStdString();
+        return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+                QString::fromUtf8(process.readAllStandardOutput()),
+                QString::fromUtf8(process.readAllStandardError())};
+    }
+
+    void UseDrive() { environment.insert("STOWIX_DRIVE_C", drive.HostRoot()); }
+
+    QTemporaryDir home;
+    TempDrive drive;
+    QProcessEnvironment environment;
+};
+
+TEST_F(BootProgramTest, without_a_drive_c_it_says_how_to_configure_one) {
+    const Outcome outcome = RunBoot();
+    EXPECT_EQ(outcome.exitCode, 2);
+    EXPECT_TRUE(outcome.errors.contains("No drive C: is configured")) << outcome.errors.toStdString();
+    EXPECT_TRUE(outcome.errors.contains("STOWIX_DRIVE_C"));
+}
+
+TEST_F(BootProgramTest, a_drive_without_a_windows_folder_is_reported) {
+    UseDrive();
+    const Outcome outcome = RunBoot();
+    EXPECT_EQ(outcome.exitCode, 3);
+    EXPECT_TRUE(outcome.errors.contains("no Windows folder")) << outcome.errors.toStdString();
+}
+
+TEST_F(BootProgramTest, without_a_boot_script_there_is_nothing_to_do) {
+    drive.AddFolder("C:\\Windows");
+    UseDrive();
+    const Outcome outcome = RunBoot();
+    EXPECT_EQ(outcome.exitCode, 0) << outcome.errors.toStdString();
+    EXPECT_TRUE(outcome.output.isEmpty());
+    EXPECT_TRUE(outcome.errors.isEmpty());
+}
+
+TEST_F(BootProgramTest, the_boot_script_puts_the_staged_files_in_place_silently) {
+    drive.AddFile("C:\\windows\\SYSTEM.DAT", "live", 39);
+    drive.AddFile("C:\\Stowix\\SYSTEM.DAT", "restored", 39);
+    ASSERT_TRUE(WriteBootScript(drive.Files(), "C:\\windows").ok());
+    UseDrive();
+
+    const Outcome outcome = RunBoot();
+
+    EXPECT_EQ(outcome.exitCode, 0) << outcome.errors.toStdString();
+    EXPECT_TRUE(outcome.output.isEmpty()) << outcome.output.toStdString();
+    EXPECT_EQ(drive.HostBytes("C:\\windows\\SYSTEM.DAT"), "restored");
+    EXPECT_EQ(drive.Attributes("C:\\windows\\SYSTEM.DAT"), 39);
+    EXPECT_FALSE(drive.HostExists("C:\\Stowix\\SYSTEM.DAT"));
+}
+
+TEST_F(BootProgramTest, the_windows_folder_can_be_named_and_failures_are_told) {
+    drive.AddFile("C:\\WIN98\\WINSTART.BAT", "@Echo Off\r\nEcho hello\r\nCTTY Nul\r\nNoSuchTool\r\n");
+    environment.insert("STOWIX_WINDOWS_FOLDER", "C:\\WIN98");
+    UseDrive();
+
+    const Outcome outcome = RunBoot();
+
+    EXPECT_EQ(outcome.exitCode, 1);
+    EXPECT_EQ(outcome.output, "hello\n");
+    EXPECT_TRUE(outcome.errors.contains("Bad command or file name - NoSuchTool"))
+        << outcome.errors.toStdString();
+}
+
+}  // namespace
+}  // namespace stowix::test
