@@ -70,8 +70,7 @@ Status CopyKeepingAttributes(FileSystem& files, const QString& source, const QSt
     // The destination is not deleted before the copy: the copy replaces it in one step, so a
     // copy that fails (disk full, unreadable source) leaves the old file where it was. A restore
     // that fails half-way must not leave Windows without its SYSTEM.INI. Clearing the old
-    // file's attributes first lets the copy replace a read-only, hidden or system file, as the
-    // delete did.
+    // file's attributes first lets the copy replace a read-only, hidden or system file.
     const Result<int> oldAttributes = files.ReadAttributes(destination);
     if (oldAttributes) {
         if (oldAttributes.value() & Attribute::Folder)

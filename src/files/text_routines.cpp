@@ -1,5 +1,6 @@
 #include "files/text_routines.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 

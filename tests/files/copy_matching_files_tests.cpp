@@ -108,7 +108,8 @@ TEST_F(CopyMatchingFilesTest, every_file_is_tried_past_a_failure_and_each_failur
     EXPECT_EQ(drive.HostNames("C:\\Stowix\\SET"), (QStringList{"A.INI", "C.INI"}));
     ASSERT_EQ(failures.size(), 2u) << files.Describe().toStdString();
     QStringList reported;
-    for (const CopyFailure& failure : failures) reported.push_back(failure.path + " " + failure.reason);
+    for (const CopyFailure& failure : failures)
+        reported.push_back(failure.path + " " + failure.reason);
     reported.sort();
     EXPECT_EQ(reported, (QStringList{"C:\\WINDOWS\\B.INI Input/output error",
                                      "C:\\WINDOWS\\D.INI No space left on device"}));

@@ -59,7 +59,8 @@ TEST_F(FileRoutinesTest, apply_attributes_reads_numbers_and_letters) {
         SCOPED_TRACE(c.text);
         drive.AddFile("C:\\WINDOWS\\SYSTEM.INI", "[boot]\r\n", R | H | S | A);
         QString text = QString::fromUtf8(c.text);
-        ASSERT_TRUE(ApplyAttributes(files, "C:\\WINDOWS\\SYSTEM.INI", text, false, false, false).ok());
+        ASSERT_TRUE(
+            ApplyAttributes(files, "C:\\WINDOWS\\SYSTEM.INI", text, false, false, false).ok());
         EXPECT_EQ(drive.Attributes("C:\\WINDOWS\\SYSTEM.INI"), c.expected);
         EXPECT_EQ(text, QString::fromUtf8(c.textAfter));
     }
@@ -105,7 +106,8 @@ TEST_F(FileRoutinesTest, delete_file_forced_removes_read_only_hidden_system_file
 
     FaultyFileSystem faulty(files);
     EXPECT_TRUE(DeleteFileForced(faulty, "C:\\IO.SYS").ok()) << "a missing file is no failure";
-    EXPECT_TRUE(faulty.CallsStartingWith("DeleteFile").isEmpty()) << faulty.Describe().toStdString();
+    EXPECT_TRUE(faulty.CallsStartingWith("DeleteFile").isEmpty())
+        << faulty.Describe().toStdString();
     EXPECT_TRUE(faulty.CallsStartingWith("WriteAttributes").isEmpty());
 }
 
@@ -171,7 +173,8 @@ TEST_F(FileRoutinesTest, copy_that_fails_keeps_the_old_destination) {
 TEST_F(FileRoutinesTest, copy_onto_a_folder_fails_and_leaves_the_folder) {
     drive.AddFile("C:\\WINDOWS\\WIN.INI", "[windows]", A);
     drive.AddFile("C:\\Stowix\\WIN.INI\\INSIDE.TXT", "kept", A);
-    const Status status = CopyKeepingAttributes(files, "C:\\WINDOWS\\WIN.INI", "C:\\Stowix\\WIN.INI");
+    const Status status =
+        CopyKeepingAttributes(files, "C:\\WINDOWS\\WIN.INI", "C:\\Stowix\\WIN.INI");
     EXPECT_FALSE(status.ok());
     EXPECT_EQ(drive.HostBytes("C:\\Stowix\\WIN.INI\\INSIDE.TXT"), "kept");
 }

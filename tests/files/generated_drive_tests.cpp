@@ -76,8 +76,9 @@ TEST(GeneratedDrive, the_same_options_give_the_same_bytes) {
     ASSERT_EQ(second.files.size(), first.files.size() + 5);
     for (const tools::DriveFile& file : first.files) {
         SCOPED_TRACE(file.path.toStdString());
-        auto same = std::find_if(second.files.begin(), second.files.end(),
-                                 [&](const tools::DriveFile& other) { return other.path == file.path; });
+        auto same = std::find_if(
+            second.files.begin(), second.files.end(),
+            [&](const tools::DriveFile& other) { return other.path == file.path; });
         ASSERT_NE(same, second.files.end());
         EXPECT_EQ(same->contents, file.contents);
         EXPECT_EQ(same->attributes, file.attributes);

@@ -38,7 +38,8 @@ TEST_F(ListingTest, normalize_folder_and_drive_prefix) {
     };
     for (const Case& c : folders) {
         SCOPED_TRACE(c.folder);
-        EXPECT_EQ(NormalizeFolder(files, QString::fromUtf8(c.folder)), QString::fromUtf8(c.expected));
+        EXPECT_EQ(NormalizeFolder(files, QString::fromUtf8(c.folder)),
+                  QString::fromUtf8(c.expected));
     }
 
     struct DriveCase {

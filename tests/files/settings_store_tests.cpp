@@ -143,8 +143,9 @@ TEST_F(SettingsStoreTest, the_program_keeps_its_keys_under_application_stowix) {
                              "C:\\Stowix\\11-5-99 3;45;12 PM").ok());
     EXPECT_EQ(m_store.Read("Stowix", "Info", "LastBackup", "None"),
               "C:\\Stowix\\11-5-99 3;45;12 PM");
-    EXPECT_EQ(ReadSetting(m_store, SettingsKeys::Info, SettingsKeys::LastDelete, SettingsKeys::None),
-              "None");
+    EXPECT_EQ(
+        ReadSetting(m_store, SettingsKeys::Info, SettingsKeys::LastDelete, SettingsKeys::None),
+        "None");
     EXPECT_TRUE(QFile::exists(IniPath()));
 }
 

@@ -109,72 +109,69 @@ public:
     }
 
     Result<int> ReadAttributes(const QString& path) override {
-        if (auto fault = Take(FsOperation::ReadAttributes, path, QStringLiteral("ReadAttributes ") + path))
+        if (auto fault = Take(FsOperation::ReadAttributes, path, Call("ReadAttributes", path)))
             return Result<int>::Fail(*fault);
         return m_inner.ReadAttributes(path);
     }
     Status WriteAttributes(const QString& path, int attributes) override {
-        const QString call = QStringLiteral("WriteAttributes ") + path + u'=' +
-                             QString::number(attributes);
-        if (auto fault = Take(FsOperation::WriteAttributes, path, call)) return Status::Fail(*fault);
+        const QString call = Call("WriteAttributes", path) + u'=' + QString::number(attributes);
+        if (auto fault = Take(FsOperation::WriteAttributes, path, call))
+            return Status::Fail(*fault);
         return m_inner.WriteAttributes(path, attributes);
     }
     Status CopyFile(const QString& source, const QString& destination) override {
-        const QString call = QStringLiteral("CopyFile ") + source + QStringLiteral(" -> ") +
-                             destination;
+        const QString call = Call("CopyFile", source) + QStringLiteral(" -> ") + destination;
         if (auto fault = Take(FsOperation::CopyFrom, source, call)) return Status::Fail(*fault);
         if (auto fault = Take(FsOperation::CopyTo, destination, call, false))
             return Status::Fail(*fault);
         return m_inner.CopyFile(source, destination);
     }
     Status DeleteFile(const QString& path) override {
-        if (auto fault = Take(FsOperation::DeleteFile, path, QStringLiteral("DeleteFile ") + path))
+        if (auto fault = Take(FsOperation::DeleteFile, path, Call("DeleteFile", path)))
             return Status::Fail(*fault);
         return m_inner.DeleteFile(path);
     }
     Status DeleteMatching(const QString& pattern) override {
-        if (auto fault = Take(FsOperation::DeleteMatching, pattern,
-                              QStringLiteral("DeleteMatching ") + pattern))
+        const QString call = Call("DeleteMatching", pattern);
+        if (auto fault = Take(FsOperation::DeleteMatching, pattern, call))
             return Status::Fail(*fault);
         return m_inner.DeleteMatching(pattern);
     }
     Status CreateFolder(const QString& path) override {
-        if (auto fault = Take(FsOperation::CreateFolder, path, QStringLiteral("CreateFolder ") + path))
+        if (auto fault = Take(FsOperation::CreateFolder, path, Call("CreateFolder", path)))
             return Status::Fail(*fault);
         return m_inner.CreateFolder(path);
     }
     Status RemoveEmptyFolder(const QString& path) override {
-        if (auto fault = Take(FsOperation::RemoveEmptyFolder, path,
-                              QStringLiteral("RemoveEmptyFolder ") + path))
+        const QString call = Call("RemoveEmptyFolder", path);
+        if (auto fault = Take(FsOperation::RemoveEmptyFolder, path, call))
             return Status::Fail(*fault);
         return m_inner.RemoveEmptyFolder(path);
     }
     Status RestrictToOwner(const QString& path) override {
-        if (auto fault = Take(FsOperation::RestrictToOwner, path,
-                              QStringLiteral("RestrictToOwner ") + path))
+        if (auto fault = Take(FsOperation::RestrictToOwner, path, Call("RestrictToOwner", path)))
             return Status::Fail(*fault);
         return m_inner.RestrictToOwner(path);
     }
     Result<std::vector<FolderEntry>> ListFolder(const QString& pattern, int mask) override {
-        const QString call = QStringLiteral("ListFolder ") + pattern + u'/' + QString::number(mask);
+        const QString call = Call("ListFolder", pattern) + u'/' + QString::number(mask);
         if (auto fault = Take(FsOperation::ListFolder, pattern, call))
             return Result<std::vector<FolderEntry>>::Fail(*fault);
         return m_inner.ListFolder(pattern, mask);
     }
     QString CurrentDrive() override { return m_inner.CurrentDrive(); }
     Status ChangeDrive(QChar letter) override {
-        m_calls.push_back(QStringLiteral("ChangeDrive ") + letter);
+        m_calls.push_back(Call("ChangeDrive", QString(letter)));
         return m_inner.ChangeDrive(letter);
     }
     QString CurrentFolder() override { return m_inner.CurrentFolder(); }
     Status WriteTextFile(const QString& path, const std::vector<QString>& lines) override {
-        if (auto fault = Take(FsOperation::WriteTextFile, path,
-                              QStringLiteral("WriteTextFile ") + path))
+        if (auto fault = Take(FsOperation::WriteTextFile, path, Call("WriteTextFile", path)))
             return Status::Fail(*fault);
         return m_inner.WriteTextFile(path, lines);
     }
     Status FlushToDisk(const QString& path) override {
-        if (auto fault = Take(FsOperation::FlushToDisk, path, QStringLiteral("FlushToDisk ") + path))
+        if (auto fault = Take(FsOperation::FlushToDisk, path, Call("FlushToDisk", path)))
             return Status::Fail(*fault);
         return m_inner.FlushToDisk(path);
     }
@@ -186,6 +183,10 @@ private:
         QString reason;
         int times;  // < 0: every matching call
     };
+
+    static QString Call(const char* operation, const QString& path) {
+        return QLatin1String(operation) + u' ' + path;
+    }
 
     // Records the call (unless record is false: the second check of one call) and hands back
     // the reason of the first armed fault that matches it.

@@ -15,7 +15,8 @@
 namespace stowix::test {
 
 TempDrive::TempDrive() {
-    if (!m_root.isValid()) ADD_FAILURE() << "no temporary folder: " << m_root.errorString().toStdString();
+    if (!m_root.isValid())
+        ADD_FAILURE() << "no temporary folder: " << m_root.errorString().toStdString();
     DriveMap drives;
     drives.Set(u'C', QFile::encodeName(m_root.path()).toStdString());
     m_files = MakePosixFileSystem(drives);
