@@ -94,6 +94,17 @@ TEST_F(SettingsStoreTest, missing_file_section_or_key_gives_the_fallback) {
     EXPECT_EQ(m_store.Read(App, "Preferences", "AutoExit", "True"), "True");
 }
 
+TEST_F(SettingsStoreTest, a_hand_edited_file_is_read) {
+    // Backslashes are doubled in the file, as the store writes them.
+    WriteHostFile(IniPath(), "; edited by hand\r\n[Preferences]\r\nAutoExit = 1\r\n\r\n"
+                             "[Info]\r\nLastBackup=C:\\\\Stowix\\\\a, b\r\n");
+    EXPECT_EQ(m_store.Read(App, "Preferences", "AutoExit", "True"), "1");
+    EXPECT_EQ(m_store.Read(App, "Info", "LastBackup", "None"), "C:\\Stowix\\a, b");
+    ASSERT_TRUE(m_store.Write(App, "Info", "LastDelete", "x").ok());
+    EXPECT_FALSE(QFile::exists(IniPath() + ".corrupt"));
+    EXPECT_EQ(m_store.Read(App, "Preferences", "AutoExit", "True"), "1");
+}
+
 TEST_F(SettingsStoreTest, corrupt_file_gives_fallbacks_and_a_write_starts_afresh) {
     const QByteArray corrupt[] = {
         QByteArray("[Info\nLastBackup=C:\\Stowix\\half parsed\n"),
