@@ -1,0 +1,152 @@
+// The system services: the command-line text, the per-user lock behind the previous-instance
+// query, the date and time texts in the user's locale, and ending at once.
+
+#include "platform/qt/qt_system.h"
+
+#include "media/media_test_support.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLockFile>
+#include <QRegularExpression>
+#include <QSysInfo>
+#include <QTemporaryDir>
+
+#include <gmock/gmock.h>
+
+#include <cstdlib>
+
+namespace stowix::test {
+namespace {
+
+TEST(QtSystemCommandLine, is_the_arguments_after_the_name_joined_by_single_blanks) {
+    struct Case {
+        QStringList arguments;
+        QString expected;
+    };
+    const Case cases[] = {
+        {{"stowix"}, ""},
+        {{"stowix", "/U"}, "/U"},
+        {{"stowix", "/i", "/U"}, "/i /U"},
+        {{"stowix", "a comment", "/U"}, "a comment /U"},
+        {{"stowix", "", "/U"}, " /U"},
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.arguments.join('|').toStdString());
+        QtSystem system(test.arguments, QString());
+        EXPECT_EQ(system.CommandLine(), test.expected);
+    }
+}
+
+class QtSystemLock : public testing::Test {
+protected:
+    QString LockPath() const { return folder.filePath("stowix.lock"); }
+    QTemporaryDir folder;
+};
+
+TEST_F(QtSystemLock, the_first_copy_takes_the_lock_and_a_second_sees_it) {
+    QtSystem first({"stowix"}, LockPath());
+    EXPECT_FALSE(first.PreviousInstance());
+    EXPECT_FALSE(first.PreviousInstance()) << "asking again is not another copy";
+    QtSystem second({"stowix"}, LockPath());
+    EXPECT_TRUE(second.PreviousInstance());
+}
+
+TEST_F(QtSystemLock, a_lock_held_by_anyone_else_counts_and_its_release_frees_the_way) {
+    auto holder = std::make_unique<QLockFile>(LockPath());
+    ASSERT_TRUE(holder->tryLock(0));
+    EXPECT_TRUE(QtSystem({"stowix"}, LockPath()).PreviousInstance());
+    holder.reset();
+    EXPECT_FALSE(QtSystem({"stowix"}, LockPath()).PreviousInstance());
+}
+
+TEST_F(QtSystemLock, a_lock_left_by_a_copy_that_died_is_recovered) {
+    // A process number above the system's highest cannot belong to a running process.
+    QFile pidMax("/proc/sys/kernel/pid_max");
+    ASSERT_TRUE(pidMax.open(QIODevice::ReadOnly));
+    const qint64 deadPid = pidMax.readAll().trimmed().toLongLong() + 1;
+    QFile lock(LockPath());
+    ASSERT_TRUE(lock.open(QIODevice::WriteOnly));
+    lock.write(QByteArray::number(deadPid) + "\nstowix\n" + QSysInfo::machineHostName().toUtf8() +
+               "\n");
+    lock.close();
+
+    QtSystem system({"stowix"}, LockPath());
+    EXPECT_FALSE(system.PreviousInstance());
+    EXPECT_TRUE(QtSystem({"stowix"}, LockPath()).PreviousInstance()) << "the lock is now ours";
+}
+
+TEST_F(QtSystemLock, a_lock_that_cannot_be_made_does_not_keep_the_user_out) {
+    QtSystem system({"stowix"}, folder.filePath("no/such/folder/stowix.lock"));
+    EXPECT_FALSE(system.PreviousInstance());
+}
+
+TEST_F(QtSystemLock, end_now_releases_the_lock_and_runs_no_further_handler) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    const QString path = LockPath();
+    EXPECT_EXIT(
+        {
+            std::atexit([] { std::fputs("a handler ran\n", stderr); });
+            QtSystem system({"stowix"}, path);
+            if (system.PreviousInstance()) std::fputs("no lock\n", stderr);
+            system.EndNow(3);
+        },
+        testing::ExitedWithCode(3), testing::Not(testing::HasSubstr("ran")));
+    EXPECT_FALSE(QFile::exists(path));
+}
+
+TEST(QtSystemLockPath, lies_in_a_folder_that_exists) {
+    const QString path = QtSystem::DefaultLockFilePath();
+    EXPECT_TRUE(QFileInfo(path).dir().exists()) << path.toStdString();
+}
+
+class QtSystemTexts : public testing::Test {
+protected:
+    void TearDown() override { QLocale::setDefault(QLocale::system()); }
+};
+
+TEST_F(QtSystemTexts, follow_the_locale_with_seconds_and_no_time_zone) {
+    struct Case {
+        const char* locale;
+        const char* date;
+        const char* time;
+    };
+    // Some locale data puts a narrow no-break space before AM and PM.
+    const Case cases[] = {
+        {"en_US", R"(^\d{1,2}/\d{1,2}/\d{2}$)", R"(^\d{1,2}:\d{2}:\d{2}[ \x{202F}](AM|PM)$)"},
+        {"de_DE", R"(^\d{2}\.\d{2}\.\d{2}$)", R"(^\d{2}:\d{2}:\d{2}$)"},
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.locale);
+        QLocale::setDefault(QLocale(test.locale));
+        QtSystem system({"stowix"}, QString());
+        const QString date = system.DateText();
+        const QString time = system.TimeText();
+        EXPECT_TRUE(QRegularExpression(test.date).match(date).hasMatch()) << date.toStdString();
+        EXPECT_TRUE(QRegularExpression(test.time).match(time).hasMatch()) << time.toStdString();
+    }
+}
+
+TEST_F(QtSystemTexts, every_locale_s_time_form_keeps_seconds_and_drops_the_zone) {
+    const QList<QLocale> locales =
+        QLocale::matchingLocales(QLocale::AnyLanguage, QLocale::AnyScript, QLocale::AnyTerritory);
+    ASSERT_GT(locales.size(), 100);
+    for (const QLocale& locale : locales) {
+        const QString format = QtSystem::TimeFormatWithSeconds(locale);
+        SCOPED_TRACE(locale.name().toStdString() + " " + format.toStdString());
+        // Pattern letters outside quotes only.
+        QString letters;
+        bool quoted = false;
+        for (QChar c : format) {
+            if (c == '\'') quoted = !quoted;
+            else if (!quoted) letters += c;
+        }
+        EXPECT_TRUE(letters.contains('s'));
+        EXPECT_FALSE(letters.contains('t'));
+        EXPECT_EQ(format, format.trimmed());
+        EXPECT_FALSE(letters.contains("()"));
+    }
+}
+
+}  // namespace
+}  // namespace stowix::test
