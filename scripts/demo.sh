@@ -5,7 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 cmake --preset release >/dev/null
-cmake --build --preset release --target stowix stowix-make-drive stowix-media
+cmake --build --preset release --target stowix stowix-make-drive stowix-dir stowix_media
 
 demo="$PWD/demo"
 bin="$PWD/build/release/bin"
@@ -21,6 +21,6 @@ mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
 "$bin/stowix" /U
 echo "Backup made. Last backup recorded in $XDG_CONFIG_HOME/Stowix/Stowix.ini:"
 grep LastBackup "$XDG_CONFIG_HOME/Stowix/Stowix.ini"
-newest=$(ls -td "$demo/drive_c/Stowix"/*/ | head -n 1)
-echo "Files of the set $newest (name, size, DOS attributes):"
-"$bin/stowix-make-drive" --list "$newest"
+set_path=$(sed -n 's/^LastBackup="\(.*\)"$/\1/p' "$XDG_CONFIG_HOME/Stowix/Stowix.ini" | sed 's/\\\\/\\/g')
+echo "Files of the set $set_path, with their DOS attributes:"
+"$bin/stowix-dir" "$set_path"

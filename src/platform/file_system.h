@@ -25,7 +25,10 @@ constexpr int Folder = 16;
 constexpr int Archive = 32;
 }  // namespace Attribute
 
-// One entry of a folder listing: the bare name as stored, and its attribute value.
+// One entry of a folder listing: the bare name as stored, and what the listing learnt of its
+// attributes. The folder bit is always right; the other bits are read only when the mask leaves
+// out some kind of file, so that the common listing of every file costs no attribute reads.
+// Callers that need a file's attributes read them with ReadAttributes.
 struct FolderEntry {
     QString name;
     int attributes = 0;
