@@ -21,6 +21,6 @@ mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
 "$bin/stowix" /U
 echo "Backup made. Last backup recorded in $XDG_CONFIG_HOME/Stowix/Stowix.ini:"
 grep LastBackup "$XDG_CONFIG_HOME/Stowix/Stowix.ini"
-set_path=$(sed -n 's/^LastBackup="\(.*\)"$/\1/p' "$XDG_CONFIG_HOME/Stowix/Stowix.ini" | sed 's/\\\\/\\/g')
+set_path=$(sed -n 's/^LastBackup="\{0,1\}\([^"]*\)"\{0,1\}$/\1/p' "$XDG_CONFIG_HOME/Stowix/Stowix.ini" | sed 's/\\\\/\\/g')
 echo "Files of the set $set_path, with their DOS attributes:"
 "$bin/stowix-dir" "$set_path"
