@@ -15,6 +15,7 @@
 #include <gmock/gmock.h>
 
 #include <cstdlib>
+#include <unistd.h>
 
 namespace stowix::test {
 namespace {
@@ -95,9 +96,21 @@ TEST_F(QtSystemLock, end_now_releases_the_lock_and_runs_no_further_handler) {
     EXPECT_FALSE(QFile::exists(path));
 }
 
-TEST(QtSystemLockPath, lies_in_a_folder_that_exists) {
-    const QString path = QtSystem::DefaultLockFilePath();
-    EXPECT_TRUE(QFileInfo(path).dir().exists()) << path.toStdString();
+TEST(QtSystemLockPath, is_the_same_for_a_desktop_session_and_a_cron_job) {
+    const QByteArray saved = qgetenv("XDG_RUNTIME_DIR");
+    QTemporaryDir session;
+    qputenv("XDG_RUNTIME_DIR", session.path().toUtf8());
+    EXPECT_EQ(QtSystem::DefaultLockFilePath(), session.filePath("stowix.lock"));
+
+    // Without a session folder in the environment, as under cron: the user's runtime folder
+    // when the user has one, else a per-user name in the temporary folder.
+    qunsetenv("XDG_RUNTIME_DIR");
+    const QString user = QString("/run/user/%1").arg(::getuid());
+    const QString expected = QFileInfo(user).isDir()
+                                 ? QString(user + "/stowix.lock")
+                                 : QString(QDir::tempPath() + QString("/stowix-%1.lock").arg(::getuid()));
+    EXPECT_EQ(QtSystem::DefaultLockFilePath(), expected);
+    if (!saved.isNull()) qputenv("XDG_RUNTIME_DIR", saved);
 }
 
 class QtSystemTexts : public testing::Test {

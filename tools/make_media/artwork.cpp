@@ -74,8 +74,8 @@ void DrawStack(Canvas& canvas) {
 // behind it while it is on its way.
 void DrawFlyingPage(Canvas& canvas, int step, int steps) {
     constexpr int StartX = 10, StartY = 10;
-    constexpr int EndX = 286, EndY = 16;
-    constexpr int Arc = 9;  // pixels above the straight path, at the top of the arc
+    constexpr int EndX = 284, EndY = 22;  // behind the folder's front: the page has gone in
+    constexpr int Arc = 14;               // pixels above the straight path, at the top
     const int x = StartX + (EndX - StartX) * step / steps;
     const int y = StartY + (EndY - StartY) * step / steps - 4 * Arc * step * (steps - step) / (steps * steps);
     if (step > 1 && step < steps - 2) {
@@ -123,12 +123,20 @@ void DrawIcon16(Canvas& icon) {
     icon.FillRect(0, 7, 16, 8, Yellow);
     icon.FrameRect(0, 7, 16, 8, Black);
     icon.Line(1, 8, 14, 8, White);
-    icon.FillRect(12, 0, 2, 3, Lime);
-    icon.Line(11, 3, 14, 3, Lime);
-    icon.Line(12, 4, 13, 4, Lime);
-    icon.Set(11, 2, Green);
-    icon.Set(14, 2, Green);
-    icon.Line(12, 5, 13, 5, Green);
+    // A small green arrow into the folder.
+    icon.Line(10, 0, 13, 0, Green);
+    for (int y = 1; y <= 2; ++y) {
+        icon.Set(10, y, Green);
+        icon.Line(11, y, 12, y, Lime);
+        icon.Set(13, y, Green);
+    }
+    icon.Set(9, 3, Green);
+    icon.Line(10, 3, 13, 3, Lime);
+    icon.Set(14, 3, Green);
+    icon.Set(10, 4, Green);
+    icon.Line(11, 4, 12, 4, Lime);
+    icon.Set(13, 4, Green);
+    icon.Line(11, 5, 12, 5, Green);
 }
 
 }  // namespace

@@ -6,7 +6,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLocale>
-#include <QStandardPaths>
 #include <QTime>
 
 #include <cstdio>
@@ -53,9 +52,13 @@ QtSystem::QtSystem(QStringList arguments, QString lockFilePath)
 QtSystem::~QtSystem() = default;
 
 QString QtSystem::DefaultLockFilePath() {
-    const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    if (!runtime.isEmpty() && QFileInfo(runtime).isDir())
-        return runtime + QStringLiteral("/stowix.lock");
+    // A copy started by cron has no XDG_RUNTIME_DIR, yet must find the lock of the copy on the
+    // desktop: while the user has a session, both use /run/user/<uid>.
+    const QString lockName = QStringLiteral("/stowix.lock");
+    const QString session = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (!session.isEmpty() && QFileInfo(session).isDir()) return session + lockName;
+    const QString user = QStringLiteral("/run/user/%1").arg(::getuid());
+    if (QFileInfo(user).isDir()) return user + lockName;
     return QDir::tempPath() + QStringLiteral("/stowix-%1.lock").arg(::getuid());
 }
 
