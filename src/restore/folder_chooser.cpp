@@ -73,6 +73,8 @@ void FolderChooser::Open(const QString& mode) {
 }
 
 void FolderChooser::Form_Activate() {
+    // A chooser left minimised or maximised comes back in its normal state, as the main window
+    // does before it centres itself.
     m_controls.Form().SetNormalState();
     m_controls.Form().SetCaption(QStringLiteral("Select Folder to ") + m_chooserMode);
     // Each change raises Dir1_Change; the chosen-folder rule turns those runs into no action.
