@@ -1,0 +1,62 @@
+// What stowix does before any command: it needs a drive C:, and only one copy runs per user.
+
+#include "program/program_fixture.h"
+
+#include <QDeadlineTimer>
+#include <QFileInfo>
+#include <QThread>
+
+namespace stowix::test {
+namespace {
+
+using StartUpTest = ProgramTest;
+
+TEST_F(StartUpTest, without_a_drive_it_says_how_to_configure_one) {
+    environment.remove("STOWIX_DRIVE_C");  // and the home holds no ~/.wine
+    struct Case {
+        QStringList arguments;
+        const char* platform;  // empty: no display at all
+    };
+    const Case cases[] = {{{"/U"}, ""}, {{}, "offscreen"}};
+    for (const Case& start : cases) {
+        SCOPED_TRACE(start.arguments.join(' ').toStdString() + " on '" + start.platform + "'");
+        if (*start.platform) environment.insert("QT_QPA_PLATFORM", start.platform);
+
+        const Outcome outcome = Run("stowix", start.arguments);
+
+        EXPECT_NE(outcome.exitCode, 0);
+        EXPECT_EQ(outcome.output.toStdString(), "");
+        EXPECT_TRUE(outcome.errors.contains("STOWIX_DRIVE_C") &&
+                    outcome.errors.contains("WINEPREFIX"))
+            << outcome.errors.toStdString();
+        EXPECT_FALSE(QFileInfo::exists(SettingsFile()));
+    }
+}
+
+TEST_F(StartUpTest, a_second_copy_ends_at_once_without_a_word) {
+    environment.insert("QT_QPA_PLATFORM", "offscreen");
+    std::unique_ptr<QProcess> first = Start("stowix");
+    // The first copy holds the lock once its start-up has begun.
+    const QString lock = RuntimeFolder() + "/stowix.lock";
+    for (QDeadlineTimer guard(60000); !QFileInfo::exists(lock) && !guard.hasExpired();)
+        QThread::msleep(20);
+    ASSERT_TRUE(QFileInfo::exists(lock)) << "the first copy never started";
+    ASSERT_EQ(first->state(), QProcess::Running);
+
+    for (const QStringList& arguments : {QStringList(), QStringList{"/U"}}) {
+        SCOPED_TRACE(arguments.join(' ').toStdString());
+        const Outcome second = Run("stowix", arguments);
+        EXPECT_EQ(second.exitCode, 0);
+        EXPECT_EQ(second.output.toStdString(), "");
+        EXPECT_EQ(second.errors.toStdString(), "");
+    }
+    EXPECT_FALSE(QFileInfo::exists(HostPath("Stowix"))) << "the second copy made a backup";
+    EXPECT_FALSE(QFileInfo::exists(SettingsFile()));
+
+    EXPECT_EQ(first->state(), QProcess::Running) << "the second copy ended the first";
+    first->kill();
+    first->waitForFinished();
+}
+
+}  // namespace
+}  // namespace stowix::test
