@@ -1,0 +1,322 @@
+// stowix-bench-files: the listing and the group copy against plain host tools, side by side on
+// the same files.
+//   listing: FindFiles over a folder of many files ("*.*", and "*.Ini" over mixed-case names)
+//            against an opendir/readdir loop that collects the same names (for "*.Ini" it
+//            selects them with the C library's fnmatch, FNM_CASEFOLD).
+//   copy:    CopyMatchingFiles of many small files into an empty folder against cp -p -R of
+//            the same files into an empty folder.
+// Rounds alternate subject and baseline after one warm-up of each, so both meet the same page
+// cache; the destination is emptied (untimed) before every copy, on both sides.
+
+#include "files/listing.h"
+#include "files/progress_stepper.h"
+#include "platform/posix/drive_map.h"
+#include "platform/posix/posix_file_system.h"
+#include "support/bench_support.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <fnmatch.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+using namespace stowix;
+using namespace stowix::bench;
+
+namespace {
+
+struct Options {
+    int listFiles = 100000;
+    int copyFiles = 20000;
+    int rounds = 7;
+    std::string work;  // empty: a fresh folder under $TMPDIR (or /tmp), removed at the end
+    bool keep = false;
+    bool listing = true;
+    bool copying = true;
+};
+
+void PrintUsage(std::FILE* to)
+{
+    std::fputs("Usage: stowix-bench-files [--files N] [--copy-files N] [--rounds N]\n"
+               "                          [--work FOLDER] [--keep] [--only list|copy]\n"
+               "  --files N       files in the listed folder (default 100000)\n"
+               "  --copy-files N  small files copied (default 20000)\n"
+               "  --rounds N      timed rounds of each side, alternating (default 7)\n"
+               "  --work FOLDER   where the drive is made (default: a new folder under\n"
+               "                  $TMPDIR or /tmp, removed at the end unless --keep)\n",
+               to);
+}
+
+bool ParseOptions(int argc, char** argv, Options& options)
+{
+    for (int i = 1; i < argc; ++i) {
+        const std::string argument = argv[i];
+        const bool hasValue = i + 1 < argc;
+        if (argument == "--files" && hasValue)
+            options.listFiles = std::atoi(argv[++i]);
+        else if (argument == "--copy-files" && hasValue)
+            options.copyFiles = std::atoi(argv[++i]);
+        else if (argument == "--rounds" && hasValue)
+            options.rounds = std::max(1, std::atoi(argv[++i]));
+        else if (argument == "--work" && hasValue)
+            options.work = argv[++i];
+        else if (argument == "--keep")
+            options.keep = true;
+        else if (argument == "--only" && hasValue) {
+            const std::string which = argv[++i];
+            options.listing = which == "list";
+            options.copying = which == "copy";
+        } else
+            return false;
+    }
+    return options.listFiles > 0 && options.copyFiles > 0;
+}
+
+bool WriteFile(const std::string& path, const std::string& contents)
+{
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return false;
+    const bool written = contents.empty() ||
+                         ::write(fd, contents.data(), contents.size()) == ssize_t(contents.size());
+    return ::close(fd) == 0 && written;
+}
+
+// Names as a Windows folder holds them after years of use: upper, lower and mixed case, with
+// and without extensions; three in eight are INI files of some case.
+std::string ListedName(int index)
+{
+    static const char* const extensions[] = {".INI", ".ini", ".Ini", ".TXT",
+                                             ".dll", ".DAT", "",     ".Inf"};
+    static const char* const stems[] = {"SETUP", "config", "Driver", "mscfg"};
+    char name[64];
+    std::snprintf(name, sizeof name, "%s%06d%s", stems[(index / 8) % 4], index,
+                  extensions[index % 8]);
+    return name;
+}
+
+bool MakeListedFolder(const std::string& folder, int count)
+{
+    if (::mkdir(folder.c_str(), 0755) != 0)
+        return false;
+    for (int i = 0; i < count; ++i)
+        if (!WriteFile(folder + "/" + ListedName(i), std::string()))
+            return false;
+    // A folder among the files: neither side lists it.
+    return ::mkdir((folder + "/SUBFOLDER.INI").c_str(), 0755) == 0;
+}
+
+// Small configuration files of 200 bytes to 4 KiB.
+bool MakeCopySource(const std::string& folder, int count)
+{
+    if (::mkdir(folder.c_str(), 0755) != 0)
+        return false;
+    for (int i = 0; i < count; ++i) {
+        char name[32];
+        std::snprintf(name, sizeof name, i % 3 ? "CFG%05d.INI" : "App%05d.ini", i);
+        std::string contents = "[Settings]\r\n";
+        const size_t size = 200 + size_t(i * 7919) % 3900;
+        while (contents.size() < size)
+            contents += "Key" + std::to_string(contents.size()) + "=Value\r\n";
+        if (!WriteFile(folder + "/" + name, contents))
+            return false;
+    }
+    return true;
+}
+
+int CountEntries(const std::string& folder)
+{
+    int count = 0;
+    if (DIR* dir = ::opendir(folder.c_str())) {
+        while (const dirent* entry = ::readdir(dir))
+            if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)
+                ++count;
+        ::closedir(dir);
+    }
+    return count;
+}
+
+// The baseline listing: what a plain C program does to get the same names.
+std::vector<std::string> ReaddirNames(const std::string& folder, const char* foldedPattern)
+{
+    std::vector<std::string> names;
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir)
+        return names;
+    while (const dirent* entry = ::readdir(dir)) {
+        if (entry->d_type == DT_DIR)
+            continue;  // ".", ".." and folders
+        if (foldedPattern && ::fnmatch(foldedPattern, entry->d_name, FNM_CASEFOLD) != 0)
+            continue;
+        names.emplace_back(entry->d_name);
+    }
+    ::closedir(dir);
+    return names;
+}
+
+class CountingStepper final : public ProgressStepper {
+public:
+    void StepProgress(bool, bool) override { ++m_steps; }
+    int Steps() const { return m_steps; }
+
+private:
+    int m_steps = 0;
+};
+
+void CompareListing(FileSystem& files, const std::string& hostFolder, const QString& pattern,
+                    const char* foldedPattern, int rounds)
+{
+    Comparison comparison;
+    comparison.title = "Listing " + std::to_string(CountEntries(hostFolder)) +
+                       " entries with pattern \"" + pattern.toStdString() + "\"";
+    comparison.subjectName = "FindFiles";
+    comparison.baselineName = foldedPattern ? "opendir/readdir + fnmatch(FNM_CASEFOLD)"
+                                            : "opendir/readdir";
+    comparison.aimRatio = 1.2;
+
+    int subjectCount = 0;
+    size_t baselineCount = 0;
+    const auto subject = [&] {
+        QString folder = QStringLiteral("\\LIST");
+        QString usedPattern = pattern;
+        std::vector<QString> list;
+        subjectCount = 0;
+        if (Status listed = FindFiles(files, QStringLiteral("C:"), folder, usedPattern, list,
+                                      subjectCount, false);
+            !listed)
+            std::fprintf(stderr, "FindFiles failed: %s\n", qPrintable(listed.reason()));
+    };
+    const auto baseline = [&] { baselineCount = ReaddirNames(hostFolder, foldedPattern).size(); };
+
+    subject();
+    baseline();
+    for (int round = 0; round < rounds; ++round) {
+        comparison.subjectSeconds.push_back(TimeSeconds(subject));
+        comparison.baselineSeconds.push_back(TimeSeconds(baseline));
+    }
+    PrintComparison(comparison);
+    std::printf("  names found: FindFiles %d, baseline %zu%s\n", subjectCount, baselineCount,
+                size_t(subjectCount) == baselineCount ? "" : "  (DIFFERENT)");
+}
+
+void CompareCopy(FileSystem& files, const std::string& driveFolder, int fileCount, int rounds)
+{
+    const std::string source = driveFolder + "/SRC";
+    const std::string destination = driveFolder + "/DST";
+
+    Comparison comparison;
+    comparison.title = "Copying " + std::to_string(fileCount) +
+                       " small files into an empty folder";
+    comparison.subjectName = "CopyMatchingFiles";
+    comparison.baselineName = "cp -p -R SRC/. DST";
+    comparison.aimRatio = 1.2;
+
+    int failures = 0;
+    int steps = 0;
+    int copied = 0;
+    const auto emptyDestination = [&] {
+        RemoveTree(destination);
+        ::mkdir(destination.c_str(), 0755);
+    };
+    const auto subject = [&] {
+        CountingStepper stepper;
+        QString sourceFolder = QStringLiteral("\\SRC");
+        QString pattern = QStringLiteral("*.*");
+        failures = int(CopyMatchingFiles(files, stepper, sourceFolder, pattern,
+                                         QStringLiteral("C:\\DST"))
+                           .size());
+        steps = stepper.Steps();
+    };
+    int baselineStatus = 0;
+    const auto baseline = [&] {
+        baselineStatus = RunChild({"cp", "-p", "-R", source + "/.", destination}).exitStatus;
+    };
+
+    for (int round = -1; round < rounds; ++round) {
+        emptyDestination();
+        const double subjectSeconds = TimeSeconds(subject);
+        copied = CountEntries(destination);
+        emptyDestination();
+        const double baselineSeconds = TimeSeconds(baseline);
+        if (round < 0)
+            continue;  // the warm-up
+        comparison.subjectSeconds.push_back(subjectSeconds);
+        comparison.baselineSeconds.push_back(baselineSeconds);
+    }
+    emptyDestination();
+    PrintComparison(comparison);
+    std::printf("  last round: CopyMatchingFiles copied %d files, %d steps, %d failures; "
+                "cp exit status %d\n",
+                copied, steps, failures, baselineStatus);
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    Options options;
+    if (!ParseOptions(argc, argv, options)) {
+        PrintUsage(stderr);
+        return 2;
+    }
+
+    bool madeWork = false;
+    if (options.work.empty()) {
+        const char* temporary = std::getenv("TMPDIR");
+        std::string pattern = std::string(temporary && *temporary ? temporary : "/tmp") +
+                              "/stowix-bench-files.XXXXXX";
+        if (!::mkdtemp(pattern.data())) {
+            std::perror("mkdtemp");
+            return 1;
+        }
+        options.work = pattern;
+        madeWork = true;
+    }
+    const std::string drive = options.work + "/drive";
+    RemoveTree(drive);
+    if (::mkdir(options.work.c_str(), 0755) != 0 && errno != EEXIST) {
+        std::perror(options.work.c_str());
+        return 1;
+    }
+    ::mkdir(drive.c_str(), 0755);
+
+    std::printf("stowix-bench-files: drive C: = %s (%s)\n", drive.c_str(),
+                FileSystemName(drive).c_str());
+    std::printf("reproduce: %s\n", CommandLine(argc, argv).c_str());
+    std::fflush(stdout);
+
+    std::unique_ptr<FileSystem> files = MakePosixFileSystem(DriveMap({{QChar(u'C'), drive}}));
+
+    if (options.listing) {
+        std::printf("making %d files to list ...\n", options.listFiles);
+        std::fflush(stdout);
+        if (!MakeListedFolder(drive + "/LIST", options.listFiles)) {
+            std::perror("making the listed folder");
+            return 1;
+        }
+        CompareListing(*files, drive + "/LIST", QStringLiteral("*.*"), nullptr, options.rounds);
+        CompareListing(*files, drive + "/LIST", QStringLiteral("*.Ini"), "*.ini",
+                       options.rounds);
+    }
+    if (options.copying) {
+        std::printf("making %d files to copy ...\n", options.copyFiles);
+        std::fflush(stdout);
+        if (!MakeCopySource(drive + "/SRC", options.copyFiles)) {
+            std::perror("making the files to copy");
+            return 1;
+        }
+        CompareCopy(*files, drive, options.copyFiles, options.rounds);
+    }
+
+    if (madeWork && !options.keep)
+        RemoveTree(options.work);
+    else
+        std::printf("\nwork folder kept: %s\n", options.work.c_str());
+    return 0;
+}

@@ -1,0 +1,219 @@
+#include "support/bench_support.h"
+
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/statfs.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <linux/magic.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+
+extern char** environ;
+
+namespace stowix::bench {
+
+namespace {
+
+std::string VariableName(const std::string& assignment)
+{
+    return assignment.substr(0, assignment.find('='));
+}
+
+// Our environment with the options' changes, built before the fork: the child only calls
+// async-signal-safe functions.
+std::vector<std::string> ChildEnvironment(const ChildOptions& options)
+{
+    std::vector<std::string> dropped = options.unsetVariables;
+    for (const std::string& assignment : options.setVariables)
+        dropped.push_back(VariableName(assignment));
+    std::vector<std::string> result;
+    for (char** variable = environ; *variable; ++variable) {
+        const std::string assignment = *variable;
+        if (std::find(dropped.begin(), dropped.end(), VariableName(assignment)) == dropped.end())
+            result.push_back(assignment);
+    }
+    result.insert(result.end(), options.setVariables.begin(), options.setVariables.end());
+    return result;
+}
+
+std::vector<char*> Pointers(std::vector<std::string>& texts)
+{
+    std::vector<char*> pointers;
+    for (std::string& text : texts)
+        pointers.push_back(text.data());
+    pointers.push_back(nullptr);
+    return pointers;
+}
+
+std::string ShellQuoted(const std::string& text)
+{
+    if (!text.empty() && text.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ"
+                                                "0123456789-_./=:,+") == std::string::npos)
+        return text;
+    std::string quoted = "'";
+    for (char character : text) {
+        if (character == '\'')
+            quoted += "'\\''";
+        else
+            quoted += character;
+    }
+    return quoted + "'";
+}
+
+}  // namespace
+
+ChildRun RunChild(const std::vector<std::string>& argv, const ChildOptions& options)
+{
+    std::vector<std::string> arguments = argv;
+    std::vector<std::string> environment = ChildEnvironment(options);
+    std::vector<char*> argumentPointers = Pointers(arguments);
+    std::vector<char*> environmentPointers = Pointers(environment);
+
+    ChildRun run;
+    const auto start = std::chrono::steady_clock::now();
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (!options.workingFolder.empty() && ::chdir(options.workingFolder.c_str()) != 0)
+            ::_exit(126);
+        if (options.quiet) {
+            const int null = ::open("/dev/null", O_WRONLY);
+            ::dup2(null, STDOUT_FILENO);
+            ::dup2(null, STDERR_FILENO);
+        }
+        ::execvpe(argumentPointers[0], argumentPointers.data(), environmentPointers.data());
+        ::_exit(127);
+    }
+    if (child < 0) {
+        std::perror("fork");
+        return run;
+    }
+    int status = 0;
+    struct rusage usage {};
+    while (::wait4(child, &status, 0, &usage) < 0) {
+        if (errno != EINTR) {
+            std::perror("wait4");
+            return run;
+        }
+    }
+    run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    run.peakKb = usage.ru_maxrss;
+    run.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
+}
+
+double TimeSeconds(const std::function<void()>& work)
+{
+    const auto start = std::chrono::steady_clock::now();
+    work();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+double Median(std::vector<double> values)
+{
+    if (values.empty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    const size_t middle = values.size() / 2;
+    return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
+}
+
+long Median(std::vector<long> values)
+{
+    if (values.empty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+void RemoveTree(const std::string& path)
+{
+    namespace fs = std::filesystem;
+    std::error_code error;
+    if (!fs::exists(fs::symlink_status(path, error)))
+        return;
+    // A folder without write permission keeps its entries: give the owner write on every folder
+    // first (the backup root is kept to its owner; the copies may be read-only).
+    if (fs::is_directory(fs::symlink_status(path, error))) {
+        ::chmod(path.c_str(), 0700);
+        for (auto entry = fs::recursive_directory_iterator(path, error);
+             entry != fs::recursive_directory_iterator(); entry.increment(error)) {
+            if (entry->is_directory(error) && !entry->is_symlink(error))
+                ::chmod(entry->path().c_str(), 0700);
+        }
+    }
+    fs::remove_all(path, error);
+    if (error)
+        std::fprintf(stderr, "could not remove %s: %s\n", path.c_str(), error.message().c_str());
+}
+
+std::string ProgramFolder()
+{
+    std::error_code error;
+    return std::filesystem::read_symlink("/proc/self/exe", error).parent_path().string();
+}
+
+std::string FileSystemName(const std::string& path)
+{
+    struct statfs info {};
+    if (::statfs(path.c_str(), &info) != 0)
+        return "unknown";
+    switch (info.f_type) {
+    case EXT4_SUPER_MAGIC: return "ext4";
+    case TMPFS_MAGIC: return "tmpfs";
+    case BTRFS_SUPER_MAGIC: return "btrfs";
+    case XFS_SUPER_MAGIC: return "xfs";
+    case OVERLAYFS_SUPER_MAGIC: return "overlay";
+    case MSDOS_SUPER_MAGIC: return "vfat";
+    default: {
+        char text[32];
+        std::snprintf(text, sizeof text, "0x%lx", static_cast<unsigned long>(info.f_type));
+        return text;
+    }
+    }
+}
+
+void PrintComparison(const Comparison& comparison)
+{
+    const double subject = Median(comparison.subjectSeconds);
+    const double baseline = Median(comparison.baselineSeconds);
+    const double ratio = baseline > 0 ? subject / baseline : 0;
+    std::printf("\n%s (%zu rounds, alternating; medians)\n", comparison.title.c_str(),
+                comparison.subjectSeconds.size());
+    std::printf("  %-44s %10.1f ms", comparison.subjectName.c_str(), subject * 1000);
+    if (!comparison.subjectPeakKb.empty())
+        std::printf("   peak %7.1f MB", Median(comparison.subjectPeakKb) / 1024.0);
+    std::printf("\n  %-44s %10.1f ms", comparison.baselineName.c_str(), baseline * 1000);
+    if (!comparison.baselinePeakKb.empty())
+        std::printf("   peak %7.1f MB", Median(comparison.baselinePeakKb) / 1024.0);
+    std::printf("\n  ratio %.2fx   aim within %.2fx: %s\n", ratio, comparison.aimRatio,
+                ratio <= comparison.aimRatio ? "met" : "MISSED");
+    std::printf("  rounds (ms), %s / %s:", comparison.subjectName.c_str(),
+                comparison.baselineName.c_str());
+    for (size_t i = 0; i < comparison.subjectSeconds.size(); ++i)
+        std::printf(" %.1f/%.1f", comparison.subjectSeconds[i] * 1000,
+                    i < comparison.baselineSeconds.size() ? comparison.baselineSeconds[i] * 1000
+                                                          : 0.0);
+    std::printf("\n");
+    std::fflush(stdout);
+}
+
+std::string CommandLine(int argc, char** argv)
+{
+    std::string line;
+    for (int i = 0; i < argc; ++i) {
+        if (i > 0)
+            line += ' ';
+        line += ShellQuoted(argv[i]);
+    }
+    return line;
+}
+
+}  // namespace stowix::bench

@@ -1,0 +1,64 @@
+#pragma once
+// What every benchmark shares: running a child program and learning its wall time and peak
+// memory, timing work in this process, taking medians, and printing a side-by-side comparison.
+// A benchmark never asserts: it prints its figures and the command that reproduces them, and
+// says whether each ratio is within its aim. It does not decide what is measured.
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace stowix::bench {
+
+// One finished child program.
+struct ChildRun {
+    double seconds = 0;   // wall time from just before the start to just after the end
+    long peakKb = 0;      // the child's peak resident set (ru_maxrss of wait4), in KiB
+    int exitStatus = -1;  // the exit status, or -1 when it did not exit normally
+};
+
+// How a child is started.
+struct ChildOptions {
+    std::string workingFolder;             // empty: this process's own
+    std::vector<std::string> setVariables;  // "NAME=value", added to (or replacing) ours
+    std::vector<std::string> unsetVariables;
+    bool quiet = true;  // standard output and error go to /dev/null
+};
+
+// Runs argv[0] (a path, or a name looked up on PATH) with these arguments and waits for it.
+ChildRun RunChild(const std::vector<std::string>& argv, const ChildOptions& options = {});
+
+// The wall time of one call, in seconds.
+double TimeSeconds(const std::function<void()>& work);
+
+double Median(std::vector<double> values);
+long Median(std::vector<long> values);
+
+// Removes a file or a whole folder tree, read-only entries included; a missing path is fine.
+void RemoveTree(const std::string& path);
+
+// The folder of the running program, symbolic links resolved.
+std::string ProgramFolder();
+
+// The file system type of a folder, as a short word ("ext4", "tmpfs", ...), for the report.
+std::string FileSystemName(const std::string& path);
+
+// Several rounds of a subject and its baseline, run alternately.
+struct Comparison {
+    std::string title;
+    std::string subjectName;
+    std::string baselineName;
+    std::vector<double> subjectSeconds;
+    std::vector<double> baselineSeconds;
+    std::vector<long> subjectPeakKb;   // empty when not measured
+    std::vector<long> baselinePeakKb;  // empty when not measured
+    double aimRatio = 0;               // the subject should take at most this many baselines
+};
+
+// Prints the medians, their ratio, and whether the ratio is within its aim.
+void PrintComparison(const Comparison& comparison);
+
+// The command line that started this program, quoted for a shell, for the reproduce line.
+std::string CommandLine(int argc, char** argv);
+
+}  // namespace stowix::bench
