@@ -33,7 +33,7 @@ TEST_F(StartUpTest, without_a_drive_it_says_how_to_configure_one) {
     }
 }
 
-TEST_F(StartUpTest, a_second_copy_ends_at_once_without_a_word) {
+TEST_F(StartUpTest, a_second_copy_ends_silently_and_a_killed_copy_blocks_none) {
     environment.insert("QT_QPA_PLATFORM", "offscreen");
     std::unique_ptr<QProcess> first = Start("stowix");
     // The first copy holds the lock once its start-up has begun.
@@ -56,6 +56,12 @@ TEST_F(StartUpTest, a_second_copy_ends_at_once_without_a_word) {
     EXPECT_EQ(first->state(), QProcess::Running) << "the second copy ended the first";
     first->kill();
     first->waitForFinished();
+
+    // A copy that was killed leaves its lock behind; the next copy runs all the same.
+    ASSERT_TRUE(QFileInfo::exists(lock));
+    const Outcome next = Run("stowix", {"/U"});
+    EXPECT_EQ(next.exitCode, 0) << next.errors.toStdString();
+    EXPECT_FALSE(Setting("Info", "LastBackup").isEmpty());
 }
 
 }  // namespace
