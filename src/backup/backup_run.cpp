@@ -1,12 +1,12 @@
 #include "backup/backup_run.h"
 
 #include "backup/backup_set_layout.h"
+#include "files/copy_failure_list.h"
 #include "files/file_routines.h"
 #include "files/text_routines.h"
 #include "shell/program_values.h"
 #include "shell/settings.h"
 
-#include <algorithm>
 
 namespace stowix {
 
@@ -175,13 +175,7 @@ void BackupRun::ReportFailure(Outcome outcome, const QString& setPath,
     } else {
         text = QStringLiteral("The backup set ") + setPath +
                QStringLiteral(" is incomplete. These could not be copied:\r");
-        const int listed = std::min<int>(int(failures.size()), MaxListedFailures);
-        for (int i = 0; i < listed; ++i)
-            text += failures[i].path + QStringLiteral(": ") + failures[i].reason +
-                    QStringLiteral("\r");
-        if (int(failures.size()) > listed)
-            text += QStringLiteral("... and ") + QString::number(int(failures.size()) - listed) +
-                    QStringLiteral(" more\r");
+        text += ListCopyFailures(failures) + QStringLiteral("\r");
         text += QStringLiteral("\rThe set was not recorded as the last backup");
         if (!m_window.PendingComment.isEmpty())
             text += QStringLiteral(", and its comment stays for the next backup");

@@ -26,8 +26,6 @@ public:
 
     // Exit status of an unattended run that could not make or record its set completely.
     static constexpr int IncompleteStatus = 3;
-    // The most failures a report lists one by one; the rest are counted.
-    static constexpr int MaxListedFailures = 20;
 
 private:
     enum class Outcome { Complete, FilesMissing, NotRecorded };

@@ -1,5 +1,6 @@
 #include "restore/restore_command.h"
 
+#include "files/copy_failure_list.h"
 #include "restore/boot_script.h"
 #include "restore/folder_chooser.h"
 #include "restore/restore_run.h"
@@ -13,25 +14,14 @@ namespace {
 // EWX_REBOOT (2) + EWX_FORCE (4): restart, closing running programs without asking them.
 constexpr int RestartFlags = 6;
 
-// A message box has room for this many failed files; the rest are counted.
-constexpr int ListedFailures = 20;
-
 // What a restore that did not complete could not do, for a message box: each failed file with
 // its reason, and a boot script that could not be written. Lines are broken by single carriage
 // returns, as the program's message texts are.
 QString IncompleteRestoreText(const RestoreOutcome& outcome, const QString& windowsFolder) {
     QStringList paragraphs;
     if (!outcome.failedCopies.empty()) {
-        QStringList lines{QStringLiteral("These files could not be restored:")};
-        const int total = int(outcome.failedCopies.size());
-        for (int i = 0; i < total && i < ListedFailures; ++i) {
-            const CopyFailure& failure = outcome.failedCopies[std::size_t(i)];
-            lines.append(failure.path + QStringLiteral(" (") + failure.reason + u')');
-        }
-        if (total > ListedFailures)
-            lines.append(QStringLiteral("... and ") + QString::number(total - ListedFailures) +
-                         QStringLiteral(" more"));
-        paragraphs.append(lines.join(u'\r'));
+        paragraphs.append(QStringLiteral("These files could not be restored:\r") +
+                          ListCopyFailures(outcome.failedCopies));
     }
     if (!outcome.bootScript.ok()) {
         paragraphs.append(QStringLiteral("The boot script ") + BootScriptPath(windowsFolder) +

@@ -1,4 +1,5 @@
 #include "backup_fixture.h"
+#include "files/copy_failure_list.h"
 
 namespace stowix::test {
 namespace {
@@ -102,8 +103,8 @@ TEST_F(BackupFailure, a_long_list_of_failures_is_cut_short) {
     // Every copy of the Windows 98 drive (COMMAND.COM twice) and the thirty.
     const int failed = 12 + 30;
     const QString text = OnlyMessage().text;
-    EXPECT_EQ(text.count(": No space left on device\r"), BackupRun::MaxListedFailures);
-    EXPECT_TRUE(text.contains(QString("... and %1 more").arg(failed - BackupRun::MaxListedFailures)))
+    EXPECT_EQ(text.count(": No space left on device\r"), ListedCopyFailures);
+    EXPECT_TRUE(text.contains(QString("... and %1 more").arg(failed - ListedCopyFailures)))
         << text.toStdString();
 }
 

@@ -101,7 +101,7 @@ TEST_F(RestoreCommandTest, failed_files_are_listed_before_the_restart_question) 
     EXPECT_EQ(report.buttons, MessageButtons::Ok);
     EXPECT_EQ(report.icon, MessageIcon::Information);
     EXPECT_TRUE(report.text.startsWith("These files could not be restored:\r" + set +
-                                       "\\SYSTEM.INI ("))
+                                       "\\SYSTEM.INI: "))
         << report.text.toStdString();
     EXPECT_TRUE(report.text.contains("Permission denied"));
     EXPECT_EQ(dialogs.messages[2].title, "Restart Windows?");
