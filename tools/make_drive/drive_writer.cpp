@@ -40,7 +40,9 @@ QString WriteBytes(const QString& hostPath, const QByteArray& bytes) {
     QFile file(hostPath);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return hostPath + QStringLiteral(": ") + file.errorString();
-    if (file.write(bytes) != bytes.size())
+    // A buffered write may fail only when flushed (a full disk): check that too, so that a
+    // truncated file is never reported as written.
+    if (file.write(bytes) != bytes.size() || !file.flush())
         return hostPath + QStringLiteral(": ") + file.errorString();
     file.close();
     return {};
