@@ -23,6 +23,11 @@ QString IncompleteRestoreText(const RestoreOutcome& outcome, const QString& wind
         paragraphs.append(QStringLiteral("These files could not be restored:\r") +
                           ListCopyFailures(outcome.failedCopies));
     }
+    if (outcome.registryWithdrawn) {
+        paragraphs.append(QStringLiteral("Not every registry file could be staged, so none was: "
+                                         "the registry stays as it is. Restore the set again "
+                                         "once the cause is mended."));
+    }
     if (!outcome.bootScript.ok()) {
         paragraphs.append(QStringLiteral("The boot script ") + BootScriptPath(windowsFolder) +
                           QStringLiteral(" could not be written: ") + outcome.bootScript.reason() +

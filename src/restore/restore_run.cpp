@@ -1,5 +1,6 @@
 #include "restore/restore_run.h"
 
+#include "files/file_routines.h"
 #include "restore/boot_script.h"
 #include "restore/folder_chooser.h"
 #include "shell/settings.h"
@@ -48,6 +49,23 @@ QString DestinationFolder(Destination destination, const ProgramValues& values) 
     return QString();
 }
 
+// Takes every staged registry file out of the backup root again, whatever its attributes, so
+// that the boot script finds nothing to put in place. A file that resists is added to failures.
+void WithdrawStagedRegistry(FileSystem& files, std::vector<CopyFailure>& failures) {
+    QString folder = BackupRoot;
+    QString pattern = QStringLiteral("*.Da?");
+    std::vector<QString> staged;
+    int count = 0;
+    if (Status listed = FindFiles(files, QStringLiteral("C:"), folder, pattern, staged, count, true);
+        !listed.ok()) {
+        failures.push_back({folder + pattern, listed.reason()});
+        return;
+    }
+    for (const QString& path : staged)
+        if (Status deleted = DeleteFileForced(files, path); !deleted.ok())
+            failures.push_back({path, deleted.reason()});
+}
+
 }  // namespace
 
 RestoreOutcome RestoreBackupSet(FolderChooser& chooser) {
@@ -71,6 +89,10 @@ RestoreOutcome RestoreBackupSet(FolderChooser& chooser) {
         std::vector<CopyFailure> failed =
             CopyMatchingFiles(services.files, chooser, sourceFolder, pattern,
                               DestinationFolder(group.destination, chooser.values()));
+        if (group.destination == Destination::BackupRoot && !failed.empty()) {
+            WithdrawStagedRegistry(services.files, failed);
+            outcome.registryWithdrawn = true;
+        }
         outcome.failedCopies.insert(outcome.failedCopies.end(), failed.begin(), failed.end());
     }
 

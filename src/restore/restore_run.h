@@ -17,6 +17,10 @@ class FolderChooser;
 // stages the registry files and writes the boot script, so that what can be restored is.
 struct RestoreOutcome {
     std::vector<CopyFailure> failedCopies;  // in the order the groups met them
+    // True when a registry file could not be staged and the staged ones were taken back: a
+    // SYSTEM.DAT and USER.DAT from different sets would not start Windows, so the registry is
+    // restored whole or not at all.
+    bool registryWithdrawn = false;
     Status bootScript = Status::Ok();       // writing WinStart.Bat
     bool Complete() const { return failedCopies.empty() && bootScript.ok(); }
 };

@@ -159,3 +159,27 @@ TEST_F(RestoreCommandTest, a_script_that_cannot_be_replaced_is_reported_too) {
 
 }  // namespace
 }  // namespace stowix::test
+
+namespace stowix::test {
+namespace {
+
+// SYSTEM.DAT and USER.DAT belong together: when one cannot be staged, none is left staged, so
+// the boot script never puts a mismatched pair in place.
+TEST_F(ChooserTest, a_registry_file_that_cannot_be_staged_withdraws_the_others) {
+    const QString set = AddSet("pair", {"SYSTEM.DAT", "USER.DAT", "WIN.INI"});
+    drive.AddFile("C:\\Stowix\\SYSTEM.DA0", "staged by an earlier restore");
+    files.FailCopyTo("C:\\Stowix\\USER.DAT", "No space left on device");
+    Open("Restore");
+    dialogs.answers = {MessageAnswer::Yes, MessageAnswer::No};
+    form2.dir1.DoubleClick(set);
+
+    EXPECT_TRUE(drive.HostNames("C:\\Stowix").filter(".DA", Qt::CaseInsensitive).isEmpty())
+        << drive.HostNames("C:\\Stowix").join(", ").toStdString();
+    EXPECT_EQ(drive.HostBytes("C:\\WINDOWS\\WIN.INI"), "WIN.INI");
+    ASSERT_EQ(dialogs.messages.size(), 3u);
+    EXPECT_TRUE(dialogs.messages[1].text.contains("the registry stays as it is"))
+        << dialogs.messages[1].text.toStdString();
+}
+
+}  // namespace
+}  // namespace stowix::test
