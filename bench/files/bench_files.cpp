@@ -49,7 +49,8 @@ void PrintUsage(std::FILE* to)
                "  --copy-files N  small files copied (default 20000)\n"
                "  --rounds N      timed rounds of each side, alternating (default 7)\n"
                "  --work FOLDER   where the drive is made (default: a new folder under\n"
-               "                  $TMPDIR or /tmp, removed at the end unless --keep)\n",
+               "                  $TMPDIR or /tmp, removed at the end unless --keep); files\n"
+               "                  that a kept work folder holds are used again\n",
                to);
 }
 
@@ -101,8 +102,25 @@ std::string ListedName(int index)
     return name;
 }
 
+int CountEntries(const std::string& folder)
+{
+    int count = 0;
+    if (DIR* dir = ::opendir(folder.c_str())) {
+        while (const dirent* entry = ::readdir(dir))
+            if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)
+                ++count;
+        ::closedir(dir);
+    }
+    return count;
+}
+
 bool MakeListedFolder(const std::string& folder, int count)
 {
+    // A folder that a kept work folder already holds is used again: making it takes longer
+    // than the measurements.
+    if (CountEntries(folder) == count + 1)
+        return true;
+    RemoveTree(folder);
     if (::mkdir(folder.c_str(), 0755) != 0)
         return false;
     for (int i = 0; i < count; ++i)
@@ -115,6 +133,9 @@ bool MakeListedFolder(const std::string& folder, int count)
 // Small configuration files of 200 bytes to 4 KiB.
 bool MakeCopySource(const std::string& folder, int count)
 {
+    if (CountEntries(folder) == count)
+        return true;
+    RemoveTree(folder);
     if (::mkdir(folder.c_str(), 0755) != 0)
         return false;
     for (int i = 0; i < count; ++i) {
@@ -128,18 +149,6 @@ bool MakeCopySource(const std::string& folder, int count)
             return false;
     }
     return true;
-}
-
-int CountEntries(const std::string& folder)
-{
-    int count = 0;
-    if (DIR* dir = ::opendir(folder.c_str())) {
-        while (const dirent* entry = ::readdir(dir))
-            if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)
-                ++count;
-        ::closedir(dir);
-    }
-    return count;
 }
 
 // The baseline listing: what a plain C program does to get the same names.
@@ -279,7 +288,7 @@ int main(int argc, char** argv)
         madeWork = true;
     }
     const std::string drive = options.work + "/drive";
-    RemoveTree(drive);
+    RemoveTree(drive + "/DST");
     if (::mkdir(options.work.c_str(), 0755) != 0 && errno != EEXIST) {
         std::perror(options.work.c_str());
         return 1;

@@ -2,6 +2,8 @@
 
 #include "files/file_routines.h"
 
+#include <algorithm>
+
 namespace stowix {
 
 namespace {
@@ -35,20 +37,33 @@ Status FindFiles(FileSystem& files, const QString& drive, QString& folder, QStri
     if (pattern.isEmpty()) pattern = QStringLiteral("*.*");
     list.clear();
     list.shrink_to_fit();
-    list.reserve(ListRoomStep);
     // The list is emptied above, so the count starts again from nothing whatever came in.
     count = 0;
 
     // The whole listing is read before anything is done with it: callers copy and delete only
     // after this returns, never while the folder is being enumerated.
-    const Result<std::vector<FolderEntry>> entries = files.ListFolder(folder + pattern,
-                                                                      EveryFileMask);
-    if (!entries) return entries.status();
-    for (const FolderEntry& entry : entries.value()) {
-        if (entry.attributes & Attribute::Folder) continue;
-        if (qsizetype(list.size()) == qsizetype(list.capacity()))
-            list.reserve(list.capacity() + ListRoomStep);
-        list.push_back(withPath ? folder + entry.name : entry.name);
+    Result<std::vector<FolderEntry>> entries = files.ListFolder(folder + pattern, EveryFileMask);
+    if (!entries) {
+        list.reserve(ListRoomStep);
+        return entries.status();
+    }
+    std::vector<FolderEntry> found = std::move(entries).value();
+    const auto isFolder = [](const FolderEntry& entry) {
+        return (entry.attributes & Attribute::Folder) != 0;
+    };
+    // The room that growing 1024 entries at a time ends with, taken at once: the number of
+    // names is known before the first is stored, and a folder of 100,000 names would otherwise
+    // move the list a hundred times.
+    const qsizetype names = qsizetype(found.size()) -
+                            qsizetype(std::count_if(found.begin(), found.end(), isFolder));
+    const qsizetype steps = std::max<qsizetype>(1, (names + ListRoomStep - 1) / ListRoomStep);
+    list.reserve(size_t(steps * ListRoomStep));
+    for (FolderEntry& entry : found) {
+        if (isFolder(entry)) continue;
+        if (withPath)
+            list.push_back(folder + entry.name);
+        else
+            list.push_back(std::move(entry.name));
         ++count;
     }
     return Status::Ok();
