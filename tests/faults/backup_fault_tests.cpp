@@ -1,0 +1,171 @@
+// The unattended backup when the host fails under it: a disk that fills up, a file that cannot
+// be read, a backup root that cannot be written. Each run must keep the drive and the older
+// sets as they were, leave only whole files in the new set, not record it, tell the user (on
+// standard error, with the exit status), and let the next run work.
+
+#include "fault_fixture.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <sys/statfs.h>
+#include <unistd.h>
+
+
+namespace stowix::test {
+namespace {
+
+// Every byte a whole backup of the drive writes.
+qint64 BytesOfAWholeBackup(const SetSources& sources) {
+    qint64 total = 0;
+    for (const QList<FileState>& files : sources)
+        for (const FileState& file : files) total += file.size;
+    return total;
+}
+
+class BackupFaults : public FaultTest {
+protected:
+    void SetUp() override { Start(); }
+
+    // A run through wrapper, which keeps the backup root from being written, reports the host's
+    // reason; afterwards a plain run works.
+    void ExpectUnwritableRootReported(const QStringList& wrapper, const char* reason) {
+        RunOptions options;
+        options.arguments = {QStringLiteral("/U")};
+        options.wrapper = wrapper;
+        const RunResult result = World().Stowix(options);
+        EXPECT_TRUE(result.Ended(IncompleteStatus)) << result.Describe();
+        EXPECT_TRUE(result.errors.contains(QLatin1String("Backup incomplete")) &&
+                    result.errors.contains(QLatin1String(reason)))
+            << result.Describe();
+        ExpectBackupContained();
+        ExpectLaterBackupWorks();
+    }
+};
+
+// Room enough for the drive and a few sets.
+constexpr qint64 SmallDiskRoom = 64 << 20;
+
+class SmallDisk : public FaultTest {
+protected:
+    void SetUp() override {
+        ProgramWorld::DriveOptions options;
+        options.smallDiskBytes = SmallDiskRoom;
+        Start(options);
+        if (!World().MountError().isEmpty())
+            GTEST_SKIP() << "no file system of its own can be mounted here: "
+                         << World().MountError().toStdString();
+    }
+
+    qint64 UsedBytes() {
+        struct statfs info {};
+        if (::statfs(QFile::encodeName(World().Drive()).constData(), &info) != 0) return 0;
+        return qint64(info.f_blocks - info.f_bfree) * qint64(info.f_bsize);
+    }
+};
+
+TEST_F(BackupFaults, a_disk_that_fills_up_leaves_whole_files_and_no_record) {
+    const qint64 whole = BytesOfAWholeBackup(sources);
+    const struct {
+        const char* when;
+        qint64 bytes;
+    } cases[] = {
+        {"before the first byte", 0},
+        {"after the first files", 100'000},
+        {"inside SYSTEM.DAT", 1'500'000},
+        {"just before the end", whole - 5'000},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.when);
+        Faults faults;
+        faults.fullAfterBytes = c.bytes;
+        const RunResult result = Backup(faults);
+        EXPECT_TRUE(result.Ended(IncompleteStatus)) << result.Describe();
+        EXPECT_TRUE(result.errors.contains(QLatin1String("Backup incomplete")) &&
+                    result.errors.contains(QLatin1String("No space left on device")))
+            << result.Describe();
+        ExpectBackupContained();
+        SetAside();
+    }
+    ExpectLaterBackupWorks();
+}
+
+// The same fault from a real file system: drive C: is a tmpfs of its own, shrunk to hold the
+// drive, the older set and about half of one more backup.
+TEST_F(SmallDisk, a_disk_that_really_fills_up_is_met_as_the_injected_one) {
+    ASSERT_TRUE(World().ResizeSmallDisk(UsedBytes() + BytesOfAWholeBackup(sources) / 2));
+    const RunResult result = Backup();
+    EXPECT_TRUE(result.Ended(IncompleteStatus)) << result.Describe();
+    EXPECT_TRUE(result.errors.contains(QLatin1String("No space left on device")))
+        << result.Describe();
+    ExpectBackupContained();
+
+    ASSERT_TRUE(World().ResizeSmallDisk(SmallDiskRoom));
+    ExpectLaterBackupWorks();
+}
+
+TEST_F(BackupFaults, a_file_that_cannot_be_read_is_reported_and_the_rest_copied) {
+    const char* unreadable[] = {"/WINDOWS/SYSTEM.INI", "/WINDOWS/SYSTEM.DAT", "/IO.SYS"};
+    for (const char* suffix : unreadable) {
+        SCOPED_TRACE(suffix);
+        Faults faults;
+        faults.unreadableSuffix = QString::fromLatin1(suffix);
+        const RunResult result = Backup(faults);
+        EXPECT_TRUE(result.Ended(IncompleteStatus)) << result.Describe();
+        const QString name = QString::fromLatin1(suffix).section(u'/', -1);
+        EXPECT_TRUE(result.errors.contains(QLatin1String("Backup incomplete")) &&
+                    result.errors.contains(name) &&
+                    result.errors.contains(QLatin1String("Input/output error")))
+            << result.Describe();
+        ExpectBackupContained();
+
+        // Every other file made it into the set.
+        const Snapshot after = TakeSnapshot(World().Drive());
+        const QString made = World().NewSet(setsBefore);
+        ASSERT_FALSE(made.isEmpty());
+        SetSources others = sources;
+        others.remove(name);
+        const QStringList problems = SetProblems(after, made, others, true);
+        EXPECT_TRUE(problems.isEmpty()) << problems.join(u'\n').toStdString();
+        SetAside();
+    }
+    ExpectLaterBackupWorks();
+}
+
+TEST_F(BackupFaults, a_read_only_backup_root_is_reported) {
+    if (!World().CanMountReadOnly()) GTEST_SKIP() << "no mount namespace can be made here";
+    ExpectUnwritableRootReported(ReadOnlyMountWrapper(World().BackupRoot()),
+                                 "Read-only file system");
+}
+
+TEST_F(BackupFaults, another_users_backup_root_is_reported) {
+    if (!World().CanRunAsNobody()) GTEST_SKIP() << "the programs cannot be run as nobody here";
+    // The world is nobody's now; the backup root and its set stay root's, and private.
+    ASSERT_EQ(::chown(QFile::encodeName(World().BackupRoot()).constData(), 0, 0), 0);
+    ExpectUnwritableRootReported(NobodyWrapper(), "Permission denied");
+}
+
+// A file where the backup root belongs: nothing to make the set in, and nothing to harm.
+TEST(BackupRootFault, a_file_in_the_backup_roots_place_is_reported_and_left_alone) {
+    ProgramWorld world;
+    QFile file(world.BackupRoot());
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("not a folder");
+    file.close();
+    const Snapshot before = TakeSnapshot(world.Drive());
+
+    const RunResult result = world.Stowix(UnattendedRun());
+    EXPECT_TRUE(result.Ended(IncompleteStatus)) << result.Describe();
+    EXPECT_TRUE(result.errors.contains(QLatin1String("could not be made"))) << result.Describe();
+    const QStringList changed = ChangedFiles(before, TakeSnapshot(world.Drive()), QString());
+    EXPECT_TRUE(changed.isEmpty()) << changed.join(u'\n').toStdString();
+    EXPECT_EQ(world.Setting(QStringLiteral("Info"), QStringLiteral("LastBackup")), QString());
+
+    ASSERT_TRUE(QFile::remove(world.BackupRoot()));
+    const RunResult later = world.Stowix(UnattendedRun());
+    EXPECT_TRUE(later.Ended(0)) << later.Describe();
+    EXPECT_EQ(world.SetNames().size(), 1);
+}
+
+}  // namespace
+}  // namespace stowix::test

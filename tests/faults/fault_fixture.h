@@ -1,0 +1,126 @@
+#pragma once
+// The shared frame of the program-level fault tests: a world with an older backup set already
+// made and recorded, the drive as it then was, and the checks that every fault must pass.
+
+#include "drive_checks.h"
+#include "program_world.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+
+#include <optional>
+
+namespace stowix::test {
+
+// The exit status of an unattended run whose set is incomplete or not recorded.
+constexpr int IncompleteStatus = 3;
+
+#define STOWIX_NEEDS_DISPLAY()                                                            \
+    do {                                                                                  \
+        if (ProgramWorld::Display().isEmpty())                                            \
+            GTEST_SKIP() << "Xvfb is not installed: the windows cannot be driven here";  \
+    } while (false)
+
+class FaultTest : public ::testing::Test {
+protected:
+    // Makes the world and the older set, and remembers the drive as it then is.
+    void Start(ProgramWorld::DriveOptions options = {}) {
+        m_world.emplace(options);
+        if (!m_world->MountError().isEmpty()) return;
+        older = m_world->MakeOlderSet();
+        Remember();
+    }
+    // Takes the drive as it is now as the one the next run starts from.
+    void Remember() {
+        original = TakeSnapshot(World().Drive());
+        sources = BackupSources(original, QStringLiteral("WINDOWS"));
+        setsBefore = World().SetNames();
+    }
+
+    // Gives the set that the last run made a name of its own, so that the next run (perhaps in
+    // the same second) makes a new one, and takes the drive as it now is.
+    void SetAside() {
+        const QString made = World().NewSet(setsBefore);
+        if (!made.isEmpty()) {
+            EXPECT_TRUE(QDir(World().BackupRoot())
+                            .rename(made, QStringLiteral("set aside %1").arg(++m_setAside)));
+        }
+        Remember();
+    }
+
+    ProgramWorld& World() { return *m_world; }
+
+    RunResult Backup(const Faults& faults = {}) {
+        RunOptions options;
+        options.arguments = {QStringLiteral("/U")};
+        options.faults = faults;
+        return World().Stowix(options);
+    }
+
+    RunResult Restore(const QString& setName, const Faults& faults = {},
+                      bool expectIncompleteBox = false) {
+        RunOptions options;
+        options.robot = ProgramWorld::RestoreSteps(setName, expectIncompleteBox);
+        options.faults = faults;
+        return World().Stowix(options);
+    }
+
+    // After a backup that did not finish: the drive's own files and the older sets as they were,
+    // the new set's files whole, no temporary file listed, the settings readable and the older
+    // set still the last backup.
+    void ExpectBackupContained() {
+        const Snapshot after = TakeSnapshot(World().Drive());
+        const QString made = World().NewSet(setsBefore);
+        QStringList skip;
+        if (!made.isEmpty()) skip.append(QStringLiteral("Stowix/") + made + u'/');
+        const QStringList changed = ChangedFiles(original, after, QString(), skip);
+        EXPECT_TRUE(changed.isEmpty()) << changed.join(u'\n').toStdString();
+        if (!made.isEmpty()) {
+            const QStringList broken = SetProblems(after, made, sources, false);
+            EXPECT_TRUE(broken.isEmpty()) << broken.join(u'\n').toStdString();
+        }
+        ExpectNoVisibleTemporaries(after);
+        ExpectSettingsValid(after);
+        EXPECT_EQ(World().Setting(QStringLiteral("Info"), QStringLiteral("LastBackup")),
+                  QStringLiteral("C:\\Stowix\\") + older);
+    }
+
+    void ExpectNoVisibleTemporaries(const Snapshot& after) {
+        const QStringList visible = VisibleTemporaries(World(), after);
+        EXPECT_TRUE(visible.isEmpty()) << "listed temporary files:\n"
+                                       << visible.join(u'\n').toStdString();
+    }
+
+    void ExpectSettingsValid(const Snapshot& after) {
+        const QStringList problems = SettingsProblems(World(), after, sources);
+        EXPECT_TRUE(problems.isEmpty()) << problems.join(u'\n').toStdString();
+    }
+
+    // A clean unattended run now makes a complete set and records it.
+    void ExpectLaterBackupWorks() {
+        const RunResult result = Backup();
+        EXPECT_TRUE(result.Ended(0)) << result.Describe();
+        const QString recorded =
+            World().Setting(QStringLiteral("Info"), QStringLiteral("LastBackup"));
+        ASSERT_TRUE(recorded.startsWith(QLatin1String("C:\\Stowix\\"))) << recorded.toStdString();
+        ASSERT_NE(recorded, QStringLiteral("C:\\Stowix\\") + older);
+        const Snapshot after = TakeSnapshot(World().Drive());
+        const QStringList problems =
+            SetProblems(after, recorded.mid(10), BackupSources(after, QStringLiteral("WINDOWS")),
+                        true);
+        EXPECT_TRUE(problems.isEmpty()) << problems.join(u'\n').toStdString();
+        ExpectSettingsValid(after);
+    }
+
+    std::optional<ProgramWorld> m_world;
+    QString older;
+    Snapshot original;
+    SetSources sources;
+    QStringList setsBefore;
+
+private:
+    int m_setAside = 0;
+};
+
+}  // namespace stowix::test

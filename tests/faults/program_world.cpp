@@ -1,0 +1,379 @@
+#include "program_world.h"
+
+#include "drive_writer.h"
+#include "platform/qt/qt_settings_store.h"
+#include "windows98_drive.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+extern char** environ;
+
+namespace stowix::test {
+
+namespace {
+
+constexpr uid_t NobodyId = 65534;
+
+// The one X server of this test program, started on first use and stopped at its end.
+struct XServer {
+    pid_t pid = -1;
+    QString display;
+
+    ~XServer() {
+        if (pid > 0) {
+            ::kill(pid, SIGTERM);
+            ::waitpid(pid, nullptr, 0);
+        }
+    }
+
+    void Start() {
+        const QString program = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
+        if (program.isEmpty()) return;
+        int pipeFds[2];
+        if (::pipe(pipeFds) != 0) return;
+        // Xvfb picks a free display itself and writes its number to the descriptor given.
+        const QByteArray path = QFile::encodeName(program);
+        const QByteArray fdText = QByteArray::number(pipeFds[1]);
+        const char* argv[] = {path.constData(), "-displayfd", fdText.constData(), "-nolisten",
+                              "tcp", "-screen", "0", "1024x768x24", nullptr};
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addclose(&actions, pipeFds[0]);
+        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+        const int spawned = ::posix_spawn(&pid, path.constData(), &actions, nullptr,
+                                          const_cast<char**>(argv), environ);
+        posix_spawn_file_actions_destroy(&actions);
+        ::close(pipeFds[1]);
+        if (spawned != 0) {
+            pid = -1;
+            ::close(pipeFds[0]);
+            return;
+        }
+        QByteArray number;
+        pollfd waiting{pipeFds[0], POLLIN, 0};
+        while (::poll(&waiting, 1, 20000) > 0) {
+            char c = 0;
+            if (::read(pipeFds[0], &c, 1) != 1 || c == '\n') break;
+            number += c;
+        }
+        ::close(pipeFds[0]);
+        if (!number.isEmpty()) display = QStringLiteral(":") + QString::fromLatin1(number);
+    }
+};
+
+XServer& TheXServer() {
+    static XServer server;
+    return server;
+}
+
+void MakeFolder(const QString& path, QFile::Permissions permissions = {}) {
+    if (!QDir().mkpath(path)) ADD_FAILURE() << "cannot make " << path.toStdString();
+    if (permissions) QFile::setPermissions(path, permissions);
+}
+
+void ChownTree(const QString& path) {
+    ::chown(QFile::encodeName(path).constData(), NobodyId, NobodyId);
+    QDirIterator it(path, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext())
+        ::lchown(QFile::encodeName(it.next()).constData(), NobodyId, NobodyId);
+}
+
+}  // namespace
+
+RunOptions UnattendedRun() {
+    RunOptions options;
+    options.arguments = {QStringLiteral("/U")};
+    return options;
+}
+
+QStringList NobodyWrapper() {
+    return {QStringLiteral("setpriv"), QStringLiteral("--reuid=65534"),
+            QStringLiteral("--regid=65534"), QStringLiteral("--clear-groups"),
+            QStringLiteral("--")};
+}
+
+QStringList ReadOnlyMountWrapper(const QString& hostFolder) {
+    return {QStringLiteral("unshare"), QStringLiteral("--mount"),
+            QStringLiteral("--propagation"), QStringLiteral("private"), QStringLiteral("sh"),
+            QStringLiteral("-c"),
+            QStringLiteral("mount --bind -o ro \"$0\" \"$0\" && exec \"$@\""), hostFolder};
+}
+
+std::string RunResult::Describe() const {
+    QString text = timedOut  ? QStringLiteral("timed out")
+                   : killed  ? QStringLiteral("killed by a signal")
+                             : QStringLiteral("exit status %1").arg(exitCode);
+    text += QStringLiteral("\n--- standard output:\n") + output +
+            QStringLiteral("\n--- standard error:\n") + errors;
+    return text.toStdString();
+}
+
+ProgramWorld::ProgramWorld(DriveOptions options) {
+    if (!m_root.isValid()) ADD_FAILURE() << "no temporary folder";
+    MakeFolder(Drive());
+    MakeFolder(Config());
+    MakeFolder(Runtime(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    MakeFolder(Root() + QStringLiteral("/home"));
+    if (options.smallDiskBytes > 0) {
+        const QByteArray size = "size=" + QByteArray::number(options.smallDiskBytes);
+        if (::mount("tmpfs", QFile::encodeName(Drive()).constData(), "tmpfs", 0,
+                    size.constData()) != 0) {
+            m_mountError = QString::fromLocal8Bit(std::strerror(errno));
+            return;
+        }
+        m_mounted = true;
+    }
+    tools::DriveOptions drive;
+    drive.extraIniFiles = options.extraIniFiles;
+    drive.systemDatMegabytes = options.systemDatMegabytes;
+    if (const QString error = tools::WriteDrive(tools::Windows98Drive(drive), Drive());
+        !error.isEmpty())
+        ADD_FAILURE() << "cannot write the drive: " << error.toStdString();
+}
+
+ProgramWorld::~ProgramWorld() {
+    if (m_mounted) ::umount2(QFile::encodeName(Drive()).constData(), MNT_DETACH);
+}
+
+bool ProgramWorld::ResizeSmallDisk(qint64 bytes) {
+    const QByteArray size = "size=" + QByteArray::number(bytes);
+    return m_mounted && ::mount("tmpfs", QFile::encodeName(Drive()).constData(), "tmpfs",
+                                MS_REMOUNT, size.constData()) == 0;
+}
+
+QString ProgramWorld::BuildBin() {
+    QString build = qEnvironmentVariable("STOWIX_BUILD_DIR");
+    if (build.isEmpty()) {
+        // <build>/tests/faults/fault_tests
+        QDir folder = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalPath();
+        folder.cd(QStringLiteral("../.."));
+        build = folder.absolutePath();
+    }
+    return build + QStringLiteral("/bin");
+}
+
+QString ProgramWorld::Display() {
+    XServer& server = TheXServer();
+    static bool started = false;
+    if (!started) {
+        started = true;
+        server.Start();
+    }
+    return server.display;
+}
+
+RunResult ProgramWorld::Run(const QString& program, const RunOptions& options) {
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"WINEPREFIX", "STOWIX_DRIVE_C", "STOWIX_WINDOWS_FOLDER",
+                             "STOWIX_RESTART_COMMAND", "DISPLAY", "WAYLAND_DISPLAY",
+                             "QT_QPA_PLATFORM", "LD_PRELOAD"})
+        environment.remove(QLatin1String(name));
+    environment.insert(QStringLiteral("STOWIX_DRIVE_C"), Drive());
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), Config());
+    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), Runtime());
+    environment.insert(QStringLiteral("HOME"), Root() + QStringLiteral("/home"));
+    // The preloaded libraries come before a sanitizer's runtime in a sanitized build.
+    environment.insert(QStringLiteral("ASAN_OPTIONS"),
+                       QStringLiteral("verify_asan_link_order=0:detect_leaks=0"));
+
+    QStringList preload;
+    const Faults& faults = options.faults;
+    if (faults.Any()) {
+        preload.append(QStringLiteral(STOWIX_FAULT_SHIM));
+        if (faults.fullAfterBytes) {
+            environment.insert(QStringLiteral("STOWIX_FAULT_FULL_PREFIX"),
+                               faults.fullPrefix.isEmpty() ? Drive() : faults.fullPrefix);
+            environment.insert(QStringLiteral("STOWIX_FAULT_FULL_BYTES"),
+                               QString::number(*faults.fullAfterBytes));
+        }
+        if (!faults.unreadableSuffix.isEmpty())
+            environment.insert(QStringLiteral("STOWIX_FAULT_EIO_SUFFIX"), faults.unreadableSuffix);
+        if (faults.killAt || !faults.countFile.isEmpty())
+            environment.insert(QStringLiteral("STOWIX_FAULT_KILL_PREFIX"), Drive());
+        if (faults.killAt)
+            environment.insert(QStringLiteral("STOWIX_FAULT_KILL_AT"),
+                               QString::number(*faults.killAt));
+        if (!faults.countFile.isEmpty())
+            environment.insert(QStringLiteral("STOWIX_FAULT_COUNT_FILE"), faults.countFile);
+    }
+    if (!options.robot.isEmpty()) {
+        const QString display = Display();
+        if (display.isEmpty()) ADD_FAILURE() << "the robot's run needs Xvfb";
+        environment.insert(QStringLiteral("DISPLAY"), display);
+        environment.insert(QStringLiteral("STOWIX_ROBOT_SCRIPT"), options.robot.join(u'\n'));
+        preload.append(QStringLiteral(STOWIX_USER_ROBOT));
+    }
+    if (!preload.isEmpty()) environment.insert(QStringLiteral("LD_PRELOAD"), preload.join(u' '));
+    for (const QString& name : options.unset) environment.remove(name);
+    for (auto it = options.environment.begin(); it != options.environment.end(); ++it)
+        environment.insert(it.key(), it.value());
+
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.setWorkingDirectory(Root());
+    if (options.wrapper.isEmpty()) {
+        process.start(program, options.arguments);
+    } else {
+        QStringList arguments = options.wrapper.mid(1);
+        arguments.append(program);
+        arguments += options.arguments;
+        process.start(options.wrapper.front(), arguments);
+    }
+
+    RunResult result;
+    if (!process.waitForStarted(10000)) {
+        ADD_FAILURE() << program.toStdString() << " did not start: "
+                      << process.errorString().toStdString();
+        return result;
+    }
+    if (!process.waitForFinished(options.timeoutMs)) {
+        result.timedOut = true;
+        process.kill();
+        process.waitForFinished(10000);
+    }
+    result.killed = !result.timedOut && process.exitStatus() == QProcess::CrashExit;
+    result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    result.output = QString::fromUtf8(process.readAllStandardOutput());
+    result.errors = QString::fromUtf8(process.readAllStandardError());
+    if (result.timedOut)
+        ADD_FAILURE() << program.toStdString() << " did not end within " << options.timeoutMs
+                      << " ms:\n" << result.Describe();
+    return result;
+}
+
+RunResult ProgramWorld::Stowix(const RunOptions& options) {
+    const QString folder = options.programFolder.isEmpty() ? BuildBin() : options.programFolder;
+    return Run(folder + QStringLiteral("/stowix"), options);
+}
+
+RunResult ProgramWorld::Boot(const Faults& faults) {
+    RunOptions options;
+    options.faults = faults;
+    return Run(BuildBin() + QStringLiteral("/stowix-boot"), options);
+}
+
+QStringList ProgramWorld::ListedNames(const QString& dosFolder) {
+    RunOptions options;
+    options.arguments = {dosFolder};
+    const RunResult result = Run(BuildBin() + QStringLiteral("/stowix-dir"), options);
+    if (!result.Ended(0)) ADD_FAILURE() << "stowix-dir " << dosFolder.toStdString() << ": "
+                                        << result.Describe();
+    QStringList names;
+    for (const QString& line : result.output.split(u'\n', Qt::SkipEmptyParts))
+        names.append(line.section(u'\\', -1));
+    return names;
+}
+
+QString ProgramWorld::MakeOlderSet() {
+    const QStringList before = SetNames();
+    const RunResult result = Stowix(UnattendedRun());
+    EXPECT_TRUE(result.Ended(0)) << result.Describe();
+    const QString made = NewSet(before);
+    if (made.isEmpty()) {
+        ADD_FAILURE() << "the clean run made no set";
+        return QString();
+    }
+    if (!QDir(BackupRoot()).rename(made, OlderSetName()))
+        ADD_FAILURE() << "cannot rename the set " << made.toStdString();
+    WriteSetting(QStringLiteral("Info"), QStringLiteral("LastBackup"),
+                 QStringLiteral("C:\\Stowix\\") + OlderSetName());
+    return OlderSetName();
+}
+
+QStringList ProgramWorld::SetNames() const {
+    QStringList names = QDir(BackupRoot()).entryList(QDir::Dirs | QDir::NoDotAndDotDot |
+                                                     QDir::Hidden, QDir::Name);
+    return names;
+}
+
+QString ProgramWorld::NewSet(const QStringList& before) const {
+    QStringList added;
+    for (const QString& name : SetNames())
+        if (!before.contains(name)) added.append(name);
+    return added.size() == 1 ? added.front() : QString();
+}
+
+QString ProgramWorld::Setting(const QString& section, const QString& key) const {
+    QtSettingsStore store(Config() + QStringLiteral("/Stowix"));
+    return store.Read(QStringLiteral("Stowix"), section, key, QString());
+}
+
+void ProgramWorld::WriteSetting(const QString& section, const QString& key, const QString& value) {
+    QtSettingsStore store(Config() + QStringLiteral("/Stowix"));
+    if (Status written = store.Write(QStringLiteral("Stowix"), section, key, value); !written)
+        ADD_FAILURE() << "cannot write the setting: " << written.reason().toStdString();
+}
+
+QStringList ProgramWorld::RestoreSteps(const QString& setName, bool expectIncompleteBox) {
+    QStringList steps{QStringLiteral("click Form1.Command2"),
+                      QStringLiteral("open C:\\Stowix\\") + setName, QStringLiteral("answer Yes")};
+    if (expectIncompleteBox) steps.append(QStringLiteral("answer Ok"));
+    steps += {QStringLiteral("answer No"), QStringLiteral("click Form2.Command1"),
+              QStringLiteral("click Form1.Command3")};
+    return steps;
+}
+
+QStringList ProgramWorld::DeleteSteps(const QString& setName) {
+    return {QStringLiteral("trigger DeleteMenu"), QStringLiteral("open C:\\Stowix\\") + setName,
+            QStringLiteral("answer Yes"), QStringLiteral("click Form2.Command1"),
+            QStringLiteral("click Form1.Command3")};
+}
+
+QString ProgramWorld::ProgramFolderWithout(const QStringList& names) {
+    const QString folder = Root() + QStringLiteral("/program");
+    MakeFolder(folder);
+    const QDir bin(BuildBin());
+    for (const QString& name : bin.entryList(QDir::Files)) {
+        if (names.contains(name)) continue;
+        if (!QFile::copy(bin.filePath(name), folder + u'/' + name))
+            ADD_FAILURE() << "cannot copy " << name.toStdString();
+    }
+    return folder;
+}
+
+bool ProgramWorld::CanRunAsNobody() {
+    if (QStandardPaths::findExecutable(QStringLiteral("setpriv")).isEmpty()) return false;
+    // The world becomes nobody's; its root must let nobody in.
+    QFile::setPermissions(Root(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                      QFile::ReadOther | QFile::ExeOther | QFile::ReadGroup |
+                                      QFile::ExeGroup);
+    ChownTree(Drive());
+    ChownTree(Config());
+    ChownTree(Runtime());
+    ChownTree(Root() + QStringLiteral("/home"));
+    RunOptions probe;
+    probe.wrapper = NobodyWrapper();
+    const RunResult result = Run(BuildBin() + QStringLiteral("/stowix-dir"), probe);
+    // stowix-dir without a folder prints its usage and ends with 2: the program was reached.
+    return result.Ended(2);
+}
+
+bool ProgramWorld::CanMountReadOnly() {
+    if (QStandardPaths::findExecutable(QStringLiteral("unshare")).isEmpty()) return false;
+    RunOptions probe;
+    probe.wrapper = ReadOnlyMountWrapper(Config());
+    return Run(QStringLiteral("/bin/true"), probe).Ended(0);
+}
+
+}  // namespace stowix::test
