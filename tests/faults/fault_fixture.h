@@ -30,6 +30,7 @@ protected:
         if (!m_world->MountError().isEmpty()) return;
         older = m_world->MakeOlderSet();
         Remember();
+        olderSources = sources;
     }
     // Takes the drive as it is now as the one the next run starts from.
     void Remember() {
@@ -39,14 +40,16 @@ protected:
     }
 
     // Gives the set that the last run made a name of its own, so that the next run (perhaps in
-    // the same second) makes a new one, and takes the drive as it now is.
-    void SetAside() {
+    // the same second) makes a new one, and takes the drive as it now is. Returns that name.
+    QString SetAside() {
         const QString made = World().NewSet(setsBefore);
+        QString aside;
         if (!made.isEmpty()) {
-            EXPECT_TRUE(QDir(World().BackupRoot())
-                            .rename(made, QStringLiteral("set aside %1").arg(++m_setAside)));
+            aside = QStringLiteral("set aside %1").arg(++m_setAside);
+            EXPECT_TRUE(QDir(World().BackupRoot()).rename(made, aside));
         }
         Remember();
+        return aside;
     }
 
     ProgramWorld& World() { return *m_world; }
@@ -58,10 +61,9 @@ protected:
         return World().Stowix(options);
     }
 
-    RunResult Restore(const QString& setName, const Faults& faults = {},
-                      bool expectIncompleteBox = false) {
+    RunResult Restore(const QString& setName, const Faults& faults = {}) {
         RunOptions options;
-        options.robot = ProgramWorld::RestoreSteps(setName, expectIncompleteBox);
+        options.robot = ProgramWorld::RestoreSteps(setName);
         options.faults = faults;
         return World().Stowix(options);
     }
@@ -92,8 +94,14 @@ protected:
                                        << visible.join(u'\n').toStdString();
     }
 
+    // The sets are checked against the drive they were made from: the older set against the
+    // drive of its day, a later one against the drive as it now is.
     void ExpectSettingsValid(const Snapshot& after) {
-        const QStringList problems = SettingsProblems(World(), after, sources);
+        const bool recordsOlder =
+            World().Setting(QStringLiteral("Info"), QStringLiteral("LastBackup")) ==
+            QStringLiteral("C:\\Stowix\\") + older;
+        const QStringList problems =
+            SettingsProblems(World(), after, recordsOlder ? olderSources : sources);
         EXPECT_TRUE(problems.isEmpty()) << problems.join(u'\n').toStdString();
     }
 
@@ -115,6 +123,7 @@ protected:
 
     std::optional<ProgramWorld> m_world;
     QString older;
+    SetSources olderSources;  // the drive's files when the older set was made
     Snapshot original;
     SetSources sources;
     QStringList setsBefore;

@@ -325,13 +325,10 @@ void ProgramWorld::WriteSetting(const QString& section, const QString& key, cons
         ADD_FAILURE() << "cannot write the setting: " << written.reason().toStdString();
 }
 
-QStringList ProgramWorld::RestoreSteps(const QString& setName, bool expectIncompleteBox) {
-    QStringList steps{QStringLiteral("click Form1.Command2"),
-                      QStringLiteral("open C:\\Stowix\\") + setName, QStringLiteral("answer Yes")};
-    if (expectIncompleteBox) steps.append(QStringLiteral("answer Ok"));
-    steps += {QStringLiteral("answer No"), QStringLiteral("click Form2.Command1"),
-              QStringLiteral("click Form1.Command3")};
-    return steps;
+QStringList ProgramWorld::RestoreSteps(const QString& setName) {
+    return {QStringLiteral("click Form1.Command2"), QStringLiteral("open C:\\Stowix\\") + setName,
+            QStringLiteral("answer Yes"), QStringLiteral("click Form2.Command1"),
+            QStringLiteral("click Form1.Command3")};
 }
 
 QStringList ProgramWorld::DeleteSteps(const QString& setName) {

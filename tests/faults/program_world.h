@@ -119,9 +119,10 @@ public:
     QString Setting(const QString& section, const QString& key) const;
     void WriteSetting(const QString& section, const QString& key, const QString& value);
 
-    // The robot's steps that restore (or delete) one set and then leave through Exit:
-    // chooser mode, the set's DOS path, and the answers to the boxes expected on the way.
-    static QStringList RestoreSteps(const QString& setName, bool expectIncompleteBox = false);
+    // The robot's steps that restore (or delete) one set, confirming it, and then leave through
+    // Done and Exit. Every other box on the way (a report, the restart question) is dismissed
+    // with No and logged, so a test reads from standard error which boxes came.
+    static QStringList RestoreSteps(const QString& setName);
     static QStringList DeleteSteps(const QString& setName);
 
     // A copy of the program folder without some of its files.

@@ -13,8 +13,10 @@
 //   cancel                   Cancel in the next input box
 // Every message box and input box is written to standard error as it appears:
 //   robot: box [<title>] <text, line breaks as " | ">
-// A box that no step expects is dismissed (and reported), so a run never waits for a person; a
-// step that cannot be taken for 20 seconds ends the program with status 98.
+// A box that no step expects is dismissed with No (or its only button), and reported as
+//   robot: box dismissed
+// so a run never waits for a person; a step that cannot be taken for 20 seconds ends the program
+// with status 98.
 //
 // It does not deal with checking anything: the tests read the files, the settings and the lines
 // the program and the robot wrote.
@@ -84,7 +86,7 @@ private:
                 Describe(modal);
             }
             if (!NextIsForBox()) {
-                Say(QStringLiteral("unexpected box dismissed"));
+                Say(QStringLiteral("box dismissed"));
                 Progress();
                 if (auto* box = qobject_cast<QMessageBox*>(modal)) {
                     box->done(QMessageBox::No);
