@@ -6,7 +6,8 @@
 //   startup: `stowix /U` on a drive with nothing to copy (an empty WINDOWS folder) against a
 //            minimal Qt Widgets program (offscreen QApplication, one window, then exit).
 // Both report the median wall time and the peak resident memory (wait4's ru_maxrss) of each
-// side; rounds alternate after one warm-up of each, and every set is removed between rounds.
+// side; rounds alternate after one warm-up of each, every set is removed between rounds, and
+// the file system's dirty data is written out (untimed) before each timed run.
 
 #include "support/bench_support.h"
 
@@ -46,7 +47,8 @@ void PrintUsage(std::FILE* to)
                "  --system-dat-mb N  size of SYSTEM.DAT in MiB (default 64)\n"
                "  --rounds N         timed rounds of each side, alternating (default 5)\n"
                "  --work FOLDER      where the drives are made (default: a new folder under\n"
-               "                     $TMPDIR or /tmp, removed at the end unless --keep)\n",
+               "                     $TMPDIR or /tmp, removed at the end unless --keep); a\n"
+               "                     drive that a kept work folder holds is used again\n",
                to);
 }
 
@@ -160,6 +162,26 @@ std::vector<std::string> BackupFileList(const std::string& drive)
     return paths;
 }
 
+std::string ReadText(const std::string& path)
+{
+    std::string text;
+    if (std::FILE* file = std::fopen(path.c_str(), "r")) {
+        char buffer[256];
+        while (const size_t got = std::fread(buffer, 1, sizeof buffer, file))
+            text.append(buffer, got);
+        std::fclose(file);
+    }
+    return text;
+}
+
+void WriteText(const std::string& path, const std::string& text)
+{
+    if (std::FILE* file = std::fopen(path.c_str(), "w")) {
+        std::fwrite(text.data(), 1, text.size(), file);
+        std::fclose(file);
+    }
+}
+
 int CountFiles(const std::string& folder)
 {
     int count = 0;
@@ -204,12 +226,22 @@ void CompareBackup(const Options& options, const std::string& programs)
     std::printf("making the drive (--ini-files %d --system-dat-mb %d) ...\n", options.iniFiles,
                 options.systemDatMb);
     std::fflush(stdout);
-    const ChildRun made = RunChild({programs + "/stowix-make-drive", "--ini-files",
-                                    std::to_string(options.iniFiles), "--system-dat-mb",
-                                    std::to_string(options.systemDatMb), drive});
-    if (made.exitStatus != 0) {
-        std::fprintf(stderr, "stowix-make-drive failed (%d)\n", made.exitStatus);
-        return;
+    // A drive that a kept work folder holds from a run with the same options is used again:
+    // making it takes longer than a round.
+    const std::string madeWith = options.work + "/drive-options";
+    const std::string wanted = std::to_string(options.iniFiles) + " " +
+                               std::to_string(options.systemDatMb) + "\n";
+    if (ReadText(madeWith) != wanted || !IsFolder(drive)) {
+        RemoveTree(madeWith);
+        RemoveTree(drive);
+        const ChildRun made = RunChild({programs + "/stowix-make-drive", "--ini-files",
+                                        std::to_string(options.iniFiles), "--system-dat-mb",
+                                        std::to_string(options.systemDatMb), drive});
+        if (made.exitStatus != 0) {
+            std::fprintf(stderr, "stowix-make-drive failed (%d)\n", made.exitStatus);
+            return;
+        }
+        WriteText(madeWith, wanted);
     }
     const std::vector<std::string> files = BackupFileList(drive);
     const std::string baselineSet = drive + "/BASELINE-SET";
@@ -232,6 +264,7 @@ void CompareBackup(const Options& options, const std::string& programs)
     int baselineFiles = 0;
     for (int round = -1; round < options.rounds; ++round) {
         RemoveTree(drive + "/Stowix");
+        SettleFileSystem(drive);
         const ChildRun stowix = RunChild({programs + "/stowix", "/U"},
                                          StowixOptions(options.work, drive));
         stowixStatus = stowix.exitStatus;
@@ -240,6 +273,7 @@ void CompareBackup(const Options& options, const std::string& programs)
 
         RemoveTree(baselineSet);
         ::mkdir(baselineSet.c_str(), 0700);
+        SettleFileSystem(drive);
         const ChildRun copied = RunChild(copy, inDrive);
         const ChildRun synced = RunChild({"sync", "-f", baselineSet});
         baselineStatus = copied.exitStatus != 0 ? copied.exitStatus : synced.exitStatus;
@@ -281,9 +315,11 @@ void CompareStartup(const Options& options, const std::string& programs)
     int minimalStatus = 0;
     for (int round = -1; round < options.rounds; ++round) {
         RemoveTree(drive + "/Stowix");
+        SettleFileSystem(drive);
         const ChildRun stowix = RunChild({programs + "/stowix", "/U"},
                                          StowixOptions(options.work, drive));
         stowixStatus = stowix.exitStatus;
+        SettleFileSystem(drive);
         const ChildRun minimal = RunChild({programs + "/stowix-bench-minimal-qt"}, minimalOptions);
         minimalStatus = minimal.exitStatus;
         if (round < 0)
@@ -330,7 +366,6 @@ int main(int argc, char** argv)
         madeWork = true;
     }
     ::mkdir(options.work.c_str(), 0755);
-    RemoveTree(options.work + "/drive");
     RemoveTree(options.work + "/config");
     ::mkdir((options.work + "/config").c_str(), 0700);
     ::mkdir((options.work + "/runtime").c_str(), 0700);

@@ -6,7 +6,8 @@
 //   copy:    CopyMatchingFiles of many small files into an empty folder against cp -p -R of
 //            the same files into an empty folder.
 // Rounds alternate subject and baseline after one warm-up of each, so both meet the same page
-// cache; the destination is emptied (untimed) before every copy, on both sides.
+// cache; the destination is emptied and the file system's dirty data written out (untimed)
+// before every copy, on both sides.
 
 #include "files/listing.h"
 #include "files/progress_stepper.h"
@@ -249,9 +250,11 @@ void CompareCopy(FileSystem& files, const std::string& driveFolder, int fileCoun
 
     for (int round = -1; round < rounds; ++round) {
         emptyDestination();
+        SettleFileSystem(driveFolder);
         const double subjectSeconds = TimeSeconds(subject);
         copied = CountEntries(destination);
         emptyDestination();
+        SettleFileSystem(driveFolder);
         const double baselineSeconds = TimeSeconds(baseline);
         if (round < 0)
             continue;  // the warm-up

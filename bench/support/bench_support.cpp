@@ -154,6 +154,15 @@ void RemoveTree(const std::string& path)
         std::fprintf(stderr, "could not remove %s: %s\n", path.c_str(), error.message().c_str());
 }
 
+void SettleFileSystem(const std::string& path)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    ::syncfs(fd);
+    ::close(fd);
+}
+
 std::string ProgramFolder()
 {
     std::error_code error;

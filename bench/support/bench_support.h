@@ -37,6 +37,10 @@ long Median(std::vector<long> values);
 // Removes a file or a whole folder tree, read-only entries included; a missing path is fine.
 void RemoveTree(const std::string& path);
 
+// Writes the file system's dirty data out (syncfs), untimed, so that a timed run does not pay
+// for the writes of the round before it.
+void SettleFileSystem(const std::string& path);
+
 // The folder of the running program, symbolic links resolved.
 std::string ProgramFolder();
 
