@@ -85,29 +85,34 @@ TEST_F(CopyTest, a_failed_copy_leaves_the_old_destination_whole_and_no_temporary
     EXPECT_EQ(drive.Names(), (std::vector<std::string>{"DEST", "FOLDER", "SOURCE", "SUB"}));
 }
 
-TEST_F(CopyTest, a_copy_that_fails_while_writing_removes_its_temporary_file)
+TEST_F(CopyTest, a_copy_that_fails_while_writing_leaves_nothing_behind)
 {
     drive.MakeFile("BIG", std::string(64 * 1024, 'b'));
     drive.MakeFile("DEST", "old");
-    // A file size limit makes the write fail once the temporary file exists and holds data.
-    struct rlimit saved {};
-    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
-    struct sigaction ignore {};
-    struct sigaction previous {};
-    ignore.sa_handler = SIG_IGN;
-    ::sigaction(SIGXFSZ, &ignore, &previous);
-    struct rlimit limited = saved;
-    limited.rlim_cur = 1000;
-    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limited), 0);
-    const Status copied = files->CopyFile(QStringLiteral("C:\\BIG"), QStringLiteral("C:\\DEST"));
-    ::setrlimit(RLIMIT_FSIZE, &saved);
-    ::sigaction(SIGXFSZ, &previous, nullptr);
+    // A file size limit makes the write fail once the new file exists and holds data. Both ways
+    // of writing are met: beside an existing destination, and unnamed for a new one.
+    for (const char* destination : {"C:\\DEST", "C:\\NEW"}) {
+        SCOPED_TRACE(destination);
+        struct rlimit saved {};
+        ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+        struct sigaction ignore {};
+        struct sigaction previous {};
+        ignore.sa_handler = SIG_IGN;
+        ::sigaction(SIGXFSZ, &ignore, &previous);
+        struct rlimit limited = saved;
+        limited.rlim_cur = 1000;
+        ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limited), 0);
+        const QString target = QString::fromUtf8(destination);
+        const Status copied = files->CopyFile(QStringLiteral("C:\\BIG"), target);
+        ::setrlimit(RLIMIT_FSIZE, &saved);
+        ::sigaction(SIGXFSZ, &previous, nullptr);
 
-    EXPECT_FALSE(copied.ok());
-    EXPECT_TRUE(copied.reason().startsWith(QStringLiteral("C:\\DEST: ")))
-        << copied.reason().toStdString();
-    EXPECT_EQ(drive.Contents("DEST"), "old");
-    EXPECT_FALSE(HasTemporaryFiles());
+        EXPECT_FALSE(copied.ok());
+        EXPECT_TRUE(copied.reason().startsWith(target + QStringLiteral(": ")))
+            << copied.reason().toStdString();
+        EXPECT_EQ(drive.Contents("DEST"), "old");
+        EXPECT_EQ(drive.Names(), (std::vector<std::string>{"BIG", "DEST"}));
+    }
 }
 
 TEST_F(CopyTest, a_copy_with_no_descriptor_left_fails_cleanly)

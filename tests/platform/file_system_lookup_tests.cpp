@@ -2,6 +2,8 @@
 
 #include "drive_fixture.h"
 
+#include <unistd.h>
+
 namespace stowix::test {
 namespace {
 
@@ -171,6 +173,37 @@ TEST_F(LookupTest, a_non_utf8_name_is_listed_and_copied_back_to_the_same_bytes)
                                           QStringLiteral("C:\\BACKUP\\") + listedName)));
     EXPECT_EQ(drive.Names("BACKUP"), std::vector<std::string>{name});
     EXPECT_EQ(drive.Contents("BACKUP/" + name), "latin-1 name");
+}
+
+TEST_F(LookupTest, lookups_stay_right_as_the_program_and_others_change_a_folder)
+{
+    // A lookup in another case reads the folder once and remembers its names; every later
+    // answer must still follow what is on disk.
+    drive.MakeFolder("SET");
+    drive.MakeFile("SOURCE", "s");
+    EXPECT_FALSE(Succeeded(files->ReadAttributes(QStringLiteral("C:\\set\\a.ini"))));
+    for (const char* name : {"C:\\SET\\A.INI", "C:\\SET\\B.INI"})
+        ASSERT_TRUE(Succeeded(files->CopyFile(QStringLiteral("C:\\SOURCE"), QString::fromUtf8(name))));
+    EXPECT_TRUE(Succeeded(files->ReadAttributes(QStringLiteral("C:\\set\\a.ini"))));
+    EXPECT_TRUE(Succeeded(files->ReadAttributes(QStringLiteral("C:\\set\\b.ini"))));
+
+    drive.MakeFile("SET/Outside.Ini", "made by another program");
+    EXPECT_TRUE(Succeeded(files->ReadAttributes(QStringLiteral("C:\\set\\OUTSIDE.INI"))));
+    ::unlink(drive.Join("SET/B.INI").c_str());
+    EXPECT_FALSE(Succeeded(files->ReadAttributes(QStringLiteral("C:\\set\\b.ini"))));
+
+    // Two names that differ only in case: removing one leaves the other to be found.
+    drive.MakeFile("SET/twin.txt", "lower");
+    drive.MakeFile("SET/TWIN.TXT", "upper");
+    EXPECT_FALSE(Succeeded(files->CreateFolder(QStringLiteral("C:\\SET\\Twin.Txt"))));
+    ASSERT_TRUE(Succeeded(files->DeleteFile(QStringLiteral("C:\\SET\\TWIN.TXT"))));
+    ASSERT_TRUE(Succeeded(files->CopyFile(QStringLiteral("C:\\SET\\Twin.Txt"),
+                                          QStringLiteral("C:\\OUT"))));
+    EXPECT_EQ(drive.Contents("OUT"), "lower");
+    ASSERT_TRUE(Succeeded(files->DeleteFile(QStringLiteral("C:\\SET\\twin.txt"))));
+    EXPECT_FALSE(Succeeded(files->ReadAttributes(QStringLiteral("C:\\SET\\Twin.Txt"))));
+    ASSERT_TRUE(Succeeded(files->CreateFolder(QStringLiteral("C:\\SET\\Twin.Txt"))));
+    EXPECT_TRUE(drive.Exists("SET/Twin.Txt"));
 }
 
 }  // namespace

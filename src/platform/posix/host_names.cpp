@@ -70,6 +70,15 @@ void AppendUtf8(std::string& out, char32_t codePoint)
 
 }  // namespace
 
+bool IsAscii(std::string_view bytes)
+{
+    for (char byte : bytes) {
+        if (static_cast<unsigned char>(byte) >= 0x80)
+            return false;
+    }
+    return true;
+}
+
 QString NameFromHost(std::string_view bytes)
 {
     size_t firstHigh = 0;

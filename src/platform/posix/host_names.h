@@ -11,6 +11,9 @@
 
 namespace stowix::posix {
 
+// True when every byte is below 0x80: such a name decodes one unit per byte.
+bool IsAscii(std::string_view bytes);
+
 // Decodes a host name. Never fails: undecodable bytes 0x80-0xFF become U+DC80-U+DCFF.
 QString NameFromHost(std::string_view bytes);
 

@@ -17,14 +17,7 @@ bool SameNameIgnoringCase(QStringView left, QStringView right)
 
 bool HostNameMatches(std::string_view hostName, QStringView name)
 {
-    bool ascii = true;
-    for (char byte : hostName) {
-        if (static_cast<unsigned char>(byte) >= 0x80) {
-            ascii = false;
-            break;
-        }
-    }
-    if (!ascii)
+    if (!IsAscii(hostName))
         return SameNameIgnoringCase(NameFromHost(hostName), name);
     // An ASCII host name decodes to one unit per byte, so the lengths must agree.
     if (qsizetype(hostName.size()) != name.size())

@@ -1,6 +1,5 @@
 #include "platform/posix/path_resolver.h"
 
-#include "platform/posix/folder_reader.h"
 #include "platform/posix/host_errors.h"
 #include "platform/posix/host_names.h"
 #include "platform/posix/name_case.h"
@@ -29,9 +28,18 @@ Status LookupFailure(const QString& pathText, int hostError)
     return HostFailure(pathText, hostError);
 }
 
-bool IsDotOrDotDot(std::string_view name) { return name == "." || name == ".."; }
-
 }  // namespace
+
+std::string HostPathOf(const QStringList& components)
+{
+    std::string path;
+    for (const QString& component : components) {
+        if (!path.empty())
+            path += '/';
+        path += NameToHost(component);
+    }
+    return path;
+}
 
 std::string Location::RelativePath() const
 {
@@ -139,17 +147,7 @@ Result<DriveRoot*> PathResolver::Drive(const DosPath& path, const QString& pathT
 
 std::optional<std::string> PathResolver::FindIgnoringCase(int folderFd, const QString& name)
 {
-    // folderFd may be an O_PATH descriptor, which cannot be read: reopen it for reading.
-    UniqueFd readable(::openat(folderFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!readable.Valid())
-        return std::nullopt;
-    FolderReader reader(readable.Get());
-    FolderReader::Entry entry{};
-    while (reader.Next(entry)) {
-        if (!IsDotOrDotDot(entry.name) && HostNameMatches(entry.name, name))
-            return std::string(entry.name);
-    }
-    return std::nullopt;
+    return m_names.Find(folderFd, name);
 }
 
 Result<PathResolver::Folder> PathResolver::FindFolder(DriveRoot& drive,
@@ -159,9 +157,7 @@ Result<PathResolver::Folder> PathResolver::FindFolder(DriveRoot& drive,
     if (components.isEmpty())
         return Folder{};
 
-    std::string exact;
-    for (const QString& component : components)
-        exact = Join(exact, NameToHost(component));
+    std::string exact = HostPathOf(components);
     const int folderFlags = O_PATH | O_DIRECTORY;
     UniqueFd fd = OpenBeneath(drive.fd.Get(), exact.c_str(), folderFlags);
     if (fd.Valid())
@@ -283,8 +279,7 @@ Result<OpenedFolder> PathResolver::OpenFolder(const DosPath& path, const QString
             return HostFailure(pathText, errno);
         return opened;
     }
-    for (const QString& component : path.components)
-        opened.relativePath = Join(opened.relativePath, NameToHost(component));
+    opened.relativePath = HostPathOf(path.components);
     opened.fd = OpenBeneath(opened.drive->fd.Get(), opened.relativePath.c_str(), flags);
     if (opened.fd.Valid())
         return opened;

@@ -14,6 +14,7 @@
 // It does not decide what an operation may do with the entry: posix_file_system does.
 
 #include "platform/posix/dos_path.h"
+#include "platform/posix/folder_name_cache.h"
 #include "platform/posix/drive_map.h"
 #include "platform/posix/host_calls.h"
 #include "platform/posix/unique_fd.h"
@@ -69,6 +70,9 @@ struct FollowedEntry {
     struct stat info {};
 };
 
+// Components joined with "/" and encoded for the host, exactly as given (no case matching).
+std::string HostPathOf(const QStringList& components);
+
 class PathResolver {
 public:
     explicit PathResolver(const DriveMap& drives);
@@ -98,6 +102,10 @@ public:
     // before any scan. Fails with ENOENT when there is no such folder.
     Result<OpenedFolder> OpenFolder(const DosPath& path, const QString& pathText);
 
+    // The names of recently scanned folders; changes made through this resolver's locations are
+    // recorded here (FolderNameCache::BeforeChange, then AfterChange).
+    FolderNameCache& Names() { return m_names; }
+
 private:
     // An existing folder given by components, opened O_PATH, and its stored relative path.
     struct Folder {
@@ -111,6 +119,7 @@ private:
     Status OpenRoot(DriveRoot& drive, const QString& pathText);
 
     std::map<char16_t, DriveRoot> m_drives;
+    FolderNameCache m_names;
     char16_t m_currentDrive = u'C';
 };
 

@@ -15,6 +15,17 @@ namespace {
 
 std::atomic<unsigned> g_sequence{0};
 
+// A hidden name beside the destination: a leading dot hides it from Linux listings, and the
+// process id and a sequence keep running copies apart.
+std::string TemporaryName()
+{
+    static const int processId = int(::getpid());
+    char name[64];
+    std::snprintf(name, sizeof name, ".~stowix-%d-%u.tmp", processId,
+                  g_sequence.fetch_add(1, std::memory_order_relaxed));
+    return name;
+}
+
 }  // namespace
 
 PendingFile::PendingFile(int folderFd, UniqueFd fd, std::string temporaryName)
@@ -31,31 +42,66 @@ PendingFile::PendingFile(PendingFile&& other) noexcept
 
 PendingFile::~PendingFile()
 {
-    if (!m_temporaryName.empty()) {
-        m_fd.Reset();
+    m_fd.Reset();  // an unnamed file vanishes here
+    if (!m_temporaryName.empty())
         ::unlinkat(m_folderFd, m_temporaryName.c_str(), 0);
-    }
 }
 
-Result<PendingFile> PendingFile::Create(int folderFd, mode_t mode, const QString& dosPath)
+Result<PendingFile> PendingFile::Create(int folderFd, mode_t mode, bool replacing,
+                                        const QString& dosPath)
 {
-    // A leading dot hides it from Linux listings; the process id and a sequence make it unique
-    // among running copies, and O_EXCL settles any clash with a name left by a crash.
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        char name[64];
-        std::snprintf(name, sizeof name, ".~stowix-%d-%u.tmp", int(::getpid()),
-                      g_sequence.fetch_add(1, std::memory_order_relaxed));
-        UniqueFd fd(::openat(folderFd, name, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode));
+    if (!replacing) {
+        UniqueFd fd(::openat(folderFd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, mode));
         if (fd.Valid())
-            return PendingFile(folderFd, std::move(fd), name);
+            return PendingFile(folderFd, std::move(fd), std::string());
+        // Only a file system without unnamed files gets the named way; anything else is real.
+        if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)
+            return HostFailure(dosPath, errno);
+    }
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::string name = TemporaryName();
+        UniqueFd fd(::openat(folderFd, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode));
+        if (fd.Valid())
+            return PendingFile(folderFd, std::move(fd), std::move(name));
         if (errno != EEXIST)
             return HostFailure(dosPath, errno);
     }
     return HostFailure(dosPath, EEXIST);
 }
 
+int PendingFile::LinkAs(const std::string& name) const
+{
+    if (::linkat(m_fd.Get(), "", m_folderFd, name.c_str(), AT_EMPTY_PATH) == 0)
+        return 0;
+    if (errno != ENOENT && errno != EPERM)
+        return -1;
+    // Without CAP_DAC_READ_SEARCH the kernel takes the descriptor only through /proc.
+    const std::string self = "/proc/self/fd/" + std::to_string(m_fd.Get());
+    return ::linkat(AT_FDCWD, self.c_str(), m_folderFd, name.c_str(), AT_SYMLINK_FOLLOW);
+}
+
 Status PendingFile::Commit(const std::string& name, const QString& dosPath)
 {
+    if (m_temporaryName.empty()) {
+        if (LinkAs(name) == 0) {
+            if (m_fd.Close() != 0)
+                return HostFailure(dosPath, errno);
+            return Status::Ok();
+        }
+        if (errno != EEXIST)
+            return HostFailure(dosPath, errno);
+        // The name was taken meanwhile: link in under a hidden name and rename over it.
+        for (int attempt = 0; attempt < 100 && m_temporaryName.empty(); ++attempt) {
+            std::string temporary = TemporaryName();
+            if (LinkAs(temporary) == 0)
+                m_temporaryName = std::move(temporary);
+            else if (errno != EEXIST)
+                return HostFailure(dosPath, errno);
+        }
+        if (m_temporaryName.empty())
+            return HostFailure(dosPath, EEXIST);
+    }
+    // A late write error (on a network file system) shows at close.
     if (m_fd.Close() != 0)
         return HostFailure(dosPath, errno);
     if (::renameat(m_folderFd, m_temporaryName.c_str(), m_folderFd, name.c_str()) != 0)

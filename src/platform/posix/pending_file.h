@@ -1,8 +1,13 @@
 #pragma once
-// A new file written beside its destination under a hidden, unique name, then renamed over the
-// destination in one step. Until Commit succeeds the destination is untouched; a PendingFile
-// that goes out of scope uncommitted removes its file, so a failed write leaves the old
-// destination as it was and nothing behind.
+// A new file written beside its destination and put in place in one step once it is complete.
+// Until Commit succeeds the destination is untouched, and a PendingFile that goes out of scope
+// uncommitted leaves nothing behind, so a failed write leaves the old destination as it was.
+//
+// Where the destination does not exist yet, the file is made without a name (O_TMPFILE) and
+// linked in under the destination's name: nothing is ever visible half-written, a crash leaves no
+// stray file, and it costs no more than creating the file directly. To replace an existing file,
+// or where the file system has no unnamed files, it is written under a hidden, unique name
+// (O_EXCL) beside the destination and renamed over it.
 
 #include "platform/posix/unique_fd.h"
 #include "platform/result.h"
@@ -16,24 +21,27 @@ namespace stowix::posix {
 class PendingFile {
 public:
     // folderFd: the destination's folder (an O_PATH descriptor will do); not owned, and it must
-    // outlive the PendingFile. mode: the new file's permissions before the umask. dosPath names
-    // the destination in a failure.
-    static Result<PendingFile> Create(int folderFd, mode_t mode, const QString& dosPath);
+    // outlive the PendingFile. mode: the new file's permissions before the umask. replacing: the
+    // destination exists now. dosPath names the destination in a failure.
+    static Result<PendingFile> Create(int folderFd, mode_t mode, bool replacing,
+                                      const QString& dosPath);
 
     PendingFile(PendingFile&& other) noexcept;
     PendingFile& operator=(PendingFile&&) = delete;
     ~PendingFile();
 
     int Fd() const { return m_fd.Get(); }
-    // Closes the file (a late write error shows here) and renames it over name in the folder.
+    // Puts the file in place under name in the folder, replacing any file of that name.
     Status Commit(const std::string& name, const QString& dosPath);
 
 private:
     PendingFile(int folderFd, UniqueFd fd, std::string temporaryName);
+    // Links the unnamed file in under name; -1 with errno on failure (EEXIST when taken).
+    int LinkAs(const std::string& name) const;
 
     int m_folderFd;
     UniqueFd m_fd;
-    std::string m_temporaryName;  // empty once committed or moved from
+    std::string m_temporaryName;  // the hidden name; empty for an unnamed file or once placed
 };
 
 }  // namespace stowix::posix

@@ -19,6 +19,7 @@
 #include <sys/xattr.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
 namespace stowix {
@@ -43,6 +44,31 @@ QString EntryText(const DosPath& folder, const QString& name)
     DosPath entry = folder;
     entry.components.append(name);
     return entry.Text();
+}
+
+// The decoded name when it matches the pattern. ASCII names, nearly all on a Windows drive, are
+// tried before they are decoded, so a name that does not match costs no text.
+std::optional<QString> MatchingName(const WildcardPattern& wildcard, std::string_view name)
+{
+    if (IsAscii(name)) {
+        if (!wildcard.MatchesAscii(name))
+            return std::nullopt;
+        return QString::fromLatin1(name.data(), qsizetype(name.size()));
+    }
+    QString decoded = NameFromHost(name);
+    if (!wildcard.Matches(decoded))
+        return std::nullopt;
+    return decoded;
+}
+
+// Room for the entries of a folder of this host size, so that a large listing is not copied
+// again and again as it grows. Directory sizes only hint at the count; the guess is capped.
+size_t ExpectedEntries(int folderFd)
+{
+    struct stat info {};
+    if (::fstat(folderFd, &info) != 0)
+        return 0;
+    return std::min<size_t>(size_t(info.st_size) / 24, 1 << 20);
 }
 
 // Whether a listing with this mask takes an entry with these attributes: plain files always,
@@ -94,6 +120,11 @@ private:
                                            unsigned char type, int mask, const DosPath& folderPath);
     // A new entry's name checked against Windows' rules, and its parent found.
     Result<Location> LocateNew(const QString& path);
+    // Puts a finished file in place and records the name in the folder's remembered names.
+    Status Commit(PendingFile& file, const Location& place, const struct stat& before,
+                  const QString& path);
+    // Removes one entry of a folder (flags: 0 or AT_REMOVEDIR), recording it likewise.
+    Status Remove(int folderFd, const std::string& name, int flags, const QString& path);
 
     PathResolver m_resolver;
 };
@@ -146,9 +177,7 @@ Result<UniqueFd> PosixFileSystem::OpenSource(const QString& path, struct stat& i
         return drive.status();
     // Never blocks on a pipe, never takes a terminal: anything but a file is refused below.
     const int flags = O_RDONLY | O_NONBLOCK | O_NOCTTY;
-    std::string exact;
-    for (const QString& component : parsed.value().components)
-        exact += (exact.empty() ? "" : "/") + NameToHost(component);
+    const std::string exact = HostPathOf(parsed.value().components);
     UniqueFd fd = OpenBeneath(drive.value()->fd.Get(), exact.c_str(), flags);
     if (!fd.Valid()) {
         if (errno != ENOENT)
@@ -186,6 +215,25 @@ Result<Location> PosixFileSystem::LocateNew(const QString& path)
     return m_resolver.Locate(parsed.value(), path);
 }
 
+Status PosixFileSystem::Commit(PendingFile& file, const Location& place,
+                               const struct stat& before, const QString& path)
+{
+    if (Status committed = file.Commit(place.name, path); !committed)
+        return committed;
+    m_resolver.Names().AfterChange(place.parentFd, before, place.name, {});
+    return Status::Ok();
+}
+
+Status PosixFileSystem::Remove(int folderFd, const std::string& name, int flags,
+                               const QString& path)
+{
+    const struct stat before = FolderNameCache::BeforeChange(folderFd);
+    if (::unlinkat(folderFd, name.c_str(), flags) != 0)
+        return HostFailure(path, errno);
+    m_resolver.Names().AfterChange(folderFd, before, {}, name);
+    return Status::Ok();
+}
+
 Status PosixFileSystem::CopyFile(const QString& source, const QString& destination)
 {
     struct stat sourceInfo {};
@@ -205,7 +253,9 @@ Status PosixFileSystem::CopyFile(const QString& source, const QString& destinati
             return RefusalFailure(destination, Refusal::ReadOnly);
     }
 
-    Result<PendingFile> pending = PendingFile::Create(place.parentFd, 0666, destination);
+    const struct stat before = FolderNameCache::BeforeChange(place.parentFd);
+    Result<PendingFile> pending =
+        PendingFile::Create(place.parentFd, 0666, place.exists, destination);
     if (!pending)
         return pending.status();
     PendingFile output = std::move(pending).value();
@@ -216,7 +266,7 @@ Status PosixFileSystem::CopyFile(const QString& source, const QString& destinati
     const struct timespec times[2] = {{0, UTIME_OMIT}, sourceInfo.st_mtim};
     if (::futimens(output.Fd(), times) != 0)
         return HostFailure(destination, errno);
-    return output.Commit(place.name, destination);
+    return Commit(output, place, before, destination);
 }
 
 Status PosixFileSystem::DeleteFile(const QString& path)
@@ -232,9 +282,7 @@ Status PosixFileSystem::DeleteFile(const QString& path)
     if (IsReadOnlyFile(place.info))
         return RefusalFailure(path, Refusal::ReadOnly);
     // A link is removed itself, never what it points to.
-    if (::unlinkat(place.parentFd, place.name.c_str(), 0) != 0)
-        return HostFailure(path, errno);
-    return Status::Ok();
+    return Remove(place.parentFd, place.name, 0, path);
 }
 
 std::optional<PosixFileSystem::Inspected> PosixFileSystem::InspectEntry(
@@ -318,7 +366,7 @@ Status PosixFileSystem::DeleteMatching(const QString& pattern)
     while (reader.Next(entry)) {
         if (IsDotOrDotDot(entry.name) || entry.type == DT_DIR)
             continue;
-        if (wildcard.Matches(NameFromHost(entry.name)))
+        if (MatchingName(wildcard, entry.name))
             matches.emplace_back(entry.name);
     }
     if (reader.Error() != 0)
@@ -334,8 +382,8 @@ Status PosixFileSystem::DeleteMatching(const QString& pattern)
         Status deleted = Status::Ok();
         if (!inspected->target.Valid() && IsReadOnlyFile(inspected->info))
             deleted = RefusalFailure(text, Refusal::ReadOnly);
-        else if (::unlinkat(folder.fd.Get(), name.c_str(), 0) != 0)
-            deleted = HostFailure(text, errno);
+        else
+            deleted = Remove(folder.fd.Get(), name, 0, text);
         if (!deleted) {
             ++failures;
             if (!firstFailure)
@@ -359,8 +407,10 @@ Status PosixFileSystem::CreateFolder(const QString& path)
     const Location& place = location.value();
     if (place.exists)
         return RefusalFailure(path, Refusal::Exists);
+    const struct stat before = FolderNameCache::BeforeChange(place.parentFd);
     if (::mkdirat(place.parentFd, place.name.c_str(), 0777) != 0)
         return HostFailure(path, errno);
+    m_resolver.Names().AfterChange(place.parentFd, before, place.name, {});
     return Status::Ok();
 }
 
@@ -376,9 +426,7 @@ Status PosixFileSystem::RemoveEmptyFolder(const QString& path)
         return RefusalFailure(path, Refusal::DriveRoot);
     if (!S_ISDIR(place.info.st_mode))
         return HostFailure(path, ENOTDIR);
-    if (::unlinkat(place.parentFd, place.name.c_str(), AT_REMOVEDIR) != 0)
-        return HostFailure(path, errno);
-    return Status::Ok();
+    return Remove(place.parentFd, place.name, AT_REMOVEDIR, path);
 }
 
 Status PosixFileSystem::RestrictToOwner(const QString& path)
@@ -440,24 +488,22 @@ Result<std::vector<FolderEntry>> PosixFileSystem::ListFolder(const QString& patt
     const bool dotEntries = (mask & Attribute::Folder) != 0 && !folderPath.IsRoot();
     const bool filtersKinds = (mask & KindBits) != KindBits;
 
+    entries.reserve(ExpectedEntries(folder.fd.Get()));
     FolderReader reader(folder.fd.Get());
     FolderReader::Entry entry{};
     while (reader.Next(entry)) {
         if (IsDotOrDotDot(entry.name) && !dotEntries)
             continue;
-        // The common listing (every kind of file, names only) stays a bare folder read.
-        if (!filtersKinds && (entry.type == DT_REG ||
-                              (entry.type == DT_DIR && (mask & Attribute::Folder) != 0))) {
-            QString entryName = NameFromHost(entry.name);
-            if (wildcard.Matches(entryName))
-                entries.push_back({std::move(entryName),
-                                   entry.type == DT_DIR ? Attribute::Folder : 0});
-            continue;
-        }
         if (entry.type == DT_DIR && (mask & Attribute::Folder) == 0)
             continue;
-        if (!wildcard.Matches(NameFromHost(entry.name)))
+        std::optional<QString> matched = MatchingName(wildcard, entry.name);
+        if (!matched)
             continue;
+        // The common listing (every kind of file, names only) stays a bare folder read.
+        if (!filtersKinds && (entry.type == DT_REG || entry.type == DT_DIR)) {
+            entries.push_back({std::move(*matched), entry.type == DT_DIR ? Attribute::Folder : 0});
+            continue;
+        }
         std::optional<FolderEntry> listed =
             ListedEntry(folder, std::string(entry.name), entry.type, mask, folderPath);
         if (listed)
@@ -503,7 +549,8 @@ Status PosixFileSystem::WriteTextFile(const QString& path, const std::vector<QSt
         text += "\r\n";
     }
 
-    Result<PendingFile> pending = PendingFile::Create(place.parentFd, 0666, path);
+    const struct stat before = FolderNameCache::BeforeChange(place.parentFd);
+    Result<PendingFile> pending = PendingFile::Create(place.parentFd, 0666, place.exists, path);
     if (!pending)
         return pending.status();
     PendingFile output = std::move(pending).value();
@@ -527,7 +574,7 @@ Status PosixFileSystem::WriteTextFile(const QString& path, const std::vector<QSt
             ::fsetxattr(output.Fd(), DosAttributeName, stored, size_t(length), 0) != 0)
             return HostFailure(path, errno);
     }
-    return output.Commit(place.name, path);
+    return Commit(output, place, before, path);
 }
 
 Status PosixFileSystem::FlushToDisk(const QString& path)

@@ -7,6 +7,33 @@
 
 namespace stowix::posix {
 
+namespace {
+
+// The two kinds of name the matcher reads, seen as UTF-16 units.
+struct Utf16Name {
+    QStringView text;
+    qsizetype size() const { return text.size(); }
+    char16_t unit(qsizetype at) const { return text[at].unicode(); }
+};
+
+struct AsciiName {
+    std::string_view text;
+    qsizetype size() const { return qsizetype(text.size()); }
+    char16_t unit(qsizetype at) const { return char16_t(static_cast<unsigned char>(text[size_t(at)])); }
+};
+
+template <typename Name>
+qsizetype LastDot(const Name& name)
+{
+    for (qsizetype at = name.size() - 1; at >= 0; --at) {
+        if (name.unit(at) == u'.')
+            return at;
+    }
+    return -1;
+}
+
+}  // namespace
+
 WildcardPattern::WildcardPattern(QStringView pattern)
 {
     m_hasWildcards = pattern.contains(u'*') || pattern.contains(u'?');
@@ -27,14 +54,91 @@ WildcardPattern::WildcardPattern(QStringView pattern)
         else
             m_tokens.push_back({Kind::Literal, FoldCase(unit)});
     }
+    if (m_tokens.size() >= 64)
+        return;
+    for (size_t i = 0; i < m_tokens.size(); ++i) {
+        const quint64 bit = quint64(1) << i;
+        switch (m_tokens[i].kind) {
+        case Kind::Star:
+            m_plainStars |= bit;
+            m_anyStars |= bit;
+            break;
+        case Kind::StarBeforeDot:
+            m_anyStars |= bit;
+            break;
+        case Kind::QuestionMark:
+            m_questionMarks |= bit;
+            break;
+        case Kind::Dot:
+            m_dots |= bit;
+            break;
+        case Kind::Literal:
+            m_literals.push_back({m_tokens[i].folded, bit});
+            break;
+        }
+    }
 }
 
 bool WildcardPattern::Matches(QStringView name) const
 {
     if (m_everything)
         return true;
+    const Utf16Name units{name};
+    return m_tokens.size() < 64 ? MatchesShort(units) : MatchesLong(units);
+}
 
-    const qsizetype lastDot = name.lastIndexOf(u'.');
+bool WildcardPattern::MatchesAscii(std::string_view name) const
+{
+    if (m_everything)
+        return true;
+    const AsciiName units{name};
+    return m_tokens.size() < 64 ? MatchesShort(units) : MatchesLong(units);
+}
+
+template <typename Name>
+bool WildcardPattern::MatchesShort(const Name& name) const
+{
+    const qsizetype lastDot = LastDot(name);
+    const quint64 accept = quint64(1) << m_tokens.size();
+    quint64 alive = 1;
+    for (qsizetype at = 0;; ++at) {
+        const bool atEnd = at == name.size();
+        const char16_t unit = atEnd ? u'\0' : name.unit(at);
+        // Moves that take no character, repeated until nothing new is reached ("**", "??").
+        quint64 free = m_anyStars;
+        if (atEnd || unit == u'.')
+            free |= m_questionMarks;
+        if (atEnd)
+            free |= m_dots;
+        for (quint64 before = 0; before != alive;) {
+            before = alive;
+            alive |= (alive & free) << 1;
+        }
+        if (atEnd)
+            return (alive & accept) != 0;
+
+        quint64 consume = 0;  // positions that take this character and move on
+        if (unit == u'.') {
+            consume |= m_dots;
+        } else {
+            consume |= m_questionMarks;
+        }
+        const char16_t folded = FoldCase(unit);
+        for (const LiteralBit& literal : m_literals) {
+            if (literal.folded == folded)
+                consume |= literal.bit;
+        }
+        const quint64 stay = at == lastDot ? m_plainStars : m_anyStars;
+        alive = (alive & stay) | ((alive & consume) << 1);
+        if (alive == 0)
+            return false;
+    }
+}
+
+template <typename Name>
+bool WildcardPattern::MatchesLong(const Name& name) const
+{
+    const qsizetype lastDot = LastDot(name);
     const size_t count = m_tokens.size();
     // The set of pattern positions still alive, as a simulation of the pattern's automaton;
     // position count is the accepting one. Patterns are short, so the sets live on the stack
@@ -54,7 +158,7 @@ bool WildcardPattern::Matches(QStringView name) const
 
     for (qsizetype at = 0;; ++at) {
         const bool atEnd = at == name.size();
-        const char16_t unit = atEnd ? u'\0' : name[at].unicode();
+        const char16_t unit = atEnd ? u'\0' : name.unit(at);
         // Moves that take no character; they only go forward, so one pass reaches them all.
         for (size_t i = 0; i < count; ++i) {
             if (!alive[i])

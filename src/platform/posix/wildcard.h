@@ -11,6 +11,7 @@
 
 #include <QString>
 
+#include <string_view>
 #include <vector>
 
 namespace stowix::posix {
@@ -20,6 +21,8 @@ public:
     explicit WildcardPattern(QStringView pattern);
 
     bool Matches(QStringView name) const;
+    // The same for a host name that is all ASCII, tried without decoding it first.
+    bool MatchesAscii(std::string_view name) const;
     // True for "*" and "*.*", which take every name without trying it.
     bool MatchesEverything() const { return m_everything; }
     // True when the pattern holds * or ?; a pattern without them names at most one entry.
@@ -32,9 +35,26 @@ private:
         char16_t folded;  // the upper-cased character, for Literal only
     };
 
+    // The general simulation, one byte per pattern position; any pattern length.
+    template <typename Name>
+    bool MatchesLong(const Name& name) const;
+    // The same simulation with one bit per position, for patterns of up to 63 tokens.
+    template <typename Name>
+    bool MatchesShort(const Name& name) const;
+
     std::vector<Token> m_tokens;
     bool m_everything = false;
     bool m_hasWildcards = false;
+    // For MatchesShort: bit i stands for m_tokens[i]; bit m_tokens.size() for a whole match.
+    quint64 m_anyStars = 0;        // Star and StarBeforeDot
+    quint64 m_plainStars = 0;      // Star only
+    quint64 m_questionMarks = 0;
+    quint64 m_dots = 0;
+    struct LiteralBit {
+        char16_t folded;
+        quint64 bit;
+    };
+    std::vector<LiteralBit> m_literals;
 };
 
 }  // namespace stowix::posix

@@ -1,0 +1,56 @@
+#pragma once
+// Remembers the names of the folders most recently scanned, by their upper-cased form, so that
+// a lookup of a name that is not there (every new file that a copy makes) costs one stat of the
+// folder instead of a read of all its entries; without it, copying n new files into a folder
+// reads that folder n times.
+//
+// A folder's names are trusted only while its modification and change times are the ones seen
+// when they were read. Changes that this program makes itself are bracketed by BeforeChange and
+// AfterChange, which keep the remembered names in step. A change by another process in the same
+// timestamp tick as one of ours could go unseen on file systems whose timestamps are coarse;
+// Linux 6.13 and later give a fine-grained time to a change after one was looked at.
+// It does not open folders or decide which name wins: callers hand in open descriptors.
+
+#include <QHash>
+#include <QString>
+
+#include <sys/stat.h>
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace stowix::posix {
+
+class FolderNameCache {
+public:
+    // The first stored name in the folder (in the host's order) that equals name without regard
+    // to case, or nothing. folderFd: any descriptor of the folder, O_PATH will do.
+    std::optional<std::string> Find(int folderFd, QStringView name);
+
+    // The folder's stat before a change, to be handed to AfterChange.
+    static struct stat BeforeChange(int folderFd);
+    // Records names this program just added to or removed from the folder. The folder's
+    // remembered names are kept only when they were current right before the change.
+    void AfterChange(int folderFd, const struct stat& before, std::string_view added,
+                     std::string_view removed);
+
+private:
+    struct Folder {
+        dev_t device = 0;
+        ino_t inode = 0;
+        struct timespec modified {};
+        struct timespec changed {};
+        // Upper-cased name -> stored names of that form, in the host's order.
+        QHash<QString, std::vector<std::string>> names;
+    };
+    static constexpr size_t Capacity = 4;  // folders remembered at once
+
+    Folder* Current(const struct stat& info);
+    Folder& Read(int folderFd, const struct stat& info);
+
+    std::vector<Folder> m_folders;  // most recently used last
+};
+
+}  // namespace stowix::posix
