@@ -27,10 +27,19 @@ bool FitsAnsiCodePage(QStringView text) {
     });
 }
 
+const QString ScriptName = QStringLiteral("WinStart.Bat");
+
+// True when the file at path exists under exactly this name on the host.
+bool IsStoredAs(FileSystem& files, const QString& path, const QString& name) {
+    constexpr int everyFile = Attribute::ReadOnly | Attribute::Hidden | Attribute::System;
+    const Result<std::vector<FolderEntry>> found = files.ListFolder(path, everyFile);
+    return found && found.value().size() == 1 && found.value().front().name == name;
+}
+
 }  // namespace
 
 QString BootScriptPath(const QString& windowsFolder) {
-    return windowsFolder + QStringLiteral("\\WinStart.Bat");
+    return windowsFolder + u'\\' + ScriptName;
 }
 
 std::vector<QString> BootScriptLines(const QString& windowsFolder) {
@@ -60,9 +69,24 @@ Status WriteBootScript(FileSystem& files, const QString& windowsFolder) {
         return Status::Fail(path + QStringLiteral(
                                        ": the Windows folder's name cannot be written in the "
                                        "ANSI code page (Windows-1252)"));
-    // Clears read-only, hidden and system first, so that an old script of any kind gives way.
+    const std::vector<QString> lines = BootScriptLines(windowsFolder);
+    // An old script under the script's own name is replaced in one step rather than deleted
+    // first, so that a program killed in between cannot leave the Windows folder without one.
+    // Its read-only, hidden and system bits are cleared so that it gives way, and put back if
+    // the new one cannot be written.
+    const Result<int> old = files.ReadAttributes(path);
+    if (old && (old.value() & Attribute::Folder) == 0 && IsStoredAs(files, path, ScriptName)) {
+        if (old.value() != 0) {
+            if (Status cleared = files.WriteAttributes(path, 0); !cleared) return cleared;
+        }
+        const Status written = files.WriteTextFile(path, lines);
+        if (!written && old.value() != 0) (void)files.WriteAttributes(path, old.value());
+        return written;
+    }
+    // Stored in another case ("WINSTART.BAT"), it is deleted first, whatever its attributes, so
+    // that the new script takes the name the program gives it.
     if (Status deleted = DeleteFileForced(files, path); !deleted) return deleted;
-    return files.WriteTextFile(path, BootScriptLines(windowsFolder));
+    return files.WriteTextFile(path, lines);
 }
 
 }  // namespace stowix

@@ -19,11 +19,12 @@ QString BootScriptPath(const QString& windowsFolder);
 // are added and no separator is added or removed.
 std::vector<QString> BootScriptLines(const QString& windowsFolder);
 
-// Deletes any file of the script's name, whatever its attributes and content, and writes the ten
-// lines anew in the ANSI code page, each ended by CR LF. A Windows folder whose name that code
-// page cannot hold is refused, with the old script left as it was. A failure is handed back with
-// the host's reason: without the script the staged registry files are never put in place, so the
-// restore command must tell the user instead of offering a restart.
+// Replaces any file of the script's name, whatever its attributes and content, with the ten
+// lines in the ANSI code page, each ended by CR LF. The old script gives way in one step: a
+// program stopped meanwhile leaves the old script or the new one, never neither. A Windows folder
+// whose name that code page cannot hold is refused, with the old script left as it was. A failure
+// is handed back with the host's reason: without the script the staged registry files are never
+// put in place, so the restore command must tell the user instead of offering a restart.
 Status WriteBootScript(FileSystem& files, const QString& windowsFolder);
 
 }  // namespace stowix

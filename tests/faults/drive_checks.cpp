@@ -288,7 +288,7 @@ QStringList VisibleTemporaries(ProgramWorld& world, const Snapshot& drive) {
         if (IsTemporaryName(it.key())) folders.insert(it.key().section(u'/', 0, -2));
     QStringList visible;
     for (const QString& folder : folders) {
-        QString dosFolder = QStringLiteral("C:\\") + folder;
+        QString dosFolder = QStringLiteral("C:") + (folder.isEmpty() ? QString() : u'\\' + folder);
         dosFolder.replace(u'/', u'\\');
         for (const QString& name : world.ListedNames(dosFolder))
             if (IsTemporaryName(name)) visible.append(dosFolder + u'\\' + name);

@@ -215,8 +215,12 @@ HostPath PathAt(int dirFd, const char* name) {
     return path;
 }
 
+// The folder prefix itself or anything inside it: "/w/c" holds "/w/c/X" but not "/w/config".
 bool Under(const HostPath& path, const char* prefix) {
-    return prefix && std::strncmp(path.text, prefix, std::strlen(prefix)) == 0;
+    if (!prefix) return false;
+    const size_t length = std::strlen(prefix);
+    return std::strncmp(path.text, prefix, length) == 0 &&
+           (path.text[length] == '\0' || path.text[length] == '/');
 }
 
 bool EndsWith(const HostPath& path, const char* suffix) {
@@ -268,6 +272,12 @@ bool FailsReading(int fd) {
     errno = EIO;
     return true;
 }
+
+void WriteCount();
+
+// A program that returns from main ends through the C library's own exit, which no
+// interposed exit sees.
+__attribute__((destructor)) void Unload() { WriteCount(); }
 
 void WriteCount() {
     if (!g_config.countFile) return;

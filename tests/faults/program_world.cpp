@@ -247,7 +247,11 @@ RunResult ProgramWorld::Run(const QString& program, const RunOptions& options) {
                       << process.errorString().toStdString();
         return result;
     }
-    if (!process.waitForFinished(options.timeoutMs)) {
+    if (options.killAfterMs && !process.waitForFinished(*options.killAfterMs)) {
+        process.kill();
+        process.waitForFinished(10000);
+    }
+    if (process.state() != QProcess::NotRunning && !process.waitForFinished(options.timeoutMs)) {
         result.timedOut = true;
         process.kill();
         process.waitForFinished(10000);

@@ -62,6 +62,8 @@ struct RunOptions {
     // ReadOnlyMountWrapper().
     QStringList wrapper;
     int timeoutMs = 60000;
+    // When set, the test kills the program (SIGKILL) this long after its start, if it still runs.
+    std::optional<int> killAfterMs;
 };
 
 // The options of a plain "/U" run.

@@ -147,7 +147,7 @@ TEST_F(RestoreCommandTest, an_unwritable_boot_script_is_reported_and_no_restart_
 
 TEST_F(RestoreCommandTest, a_script_that_cannot_be_replaced_is_reported_too) {
     drive.AddFile("C:\\WINDOWS\\WinStart.Bat", "old script");
-    files.FailDeleteFile("C:\\WINDOWS\\WinStart.Bat", "Device or resource busy");
+    files.FailWriteTextFile("C:\\WINDOWS\\WinStart.Bat", "Device or resource busy");
     Answer({MessageAnswer::Yes});
     form2.dir1.DoubleClick(set);
 
