@@ -3,7 +3,9 @@
 #include "platform/file_system.h"
 #include "platform/posix/host_errors.h"
 
+#include <linux/magic.h>
 #include <linux/msdos_fs.h>
+#include <sys/statfs.h>
 #include <sys/ioctl.h>
 
 #include <cerrno>
@@ -62,6 +64,23 @@ int StoreBits(EntryRef entry, int bits)
 }
 
 }  // namespace
+
+bool IsReadOnlyFile(const struct stat& info)
+{
+    return S_ISREG(info.st_mode) && (info.st_mode & WriteBits) == 0;
+}
+
+AttributeStore StoreFor(EntryRef entry, const struct stat& info, dev_t driveDevice,
+                        bool driveIsFat)
+{
+    if (info.st_dev == driveDevice)
+        return driveIsFat ? AttributeStore::FatAttributeByte : AttributeStore::ExtendedAttribute;
+    struct statfs fileSystem {};
+    if (::statfs(DescriptorPath(entry).c_str(), &fileSystem) == 0 &&
+        fileSystem.f_type == MSDOS_SUPER_MAGIC)
+        return AttributeStore::FatAttributeByte;
+    return AttributeStore::ExtendedAttribute;
+}
 
 int ParseDosAttributeValue(std::string_view stored)
 {

@@ -32,6 +32,15 @@ std::string FormatDosAttributeValue(int bits);
 // Where an entry's hidden, system and archive bits live.
 enum class AttributeStore { ExtendedAttribute, FatAttributeByte };
 
+// True for a regular file without any write bit: read-only, which Windows will not delete or
+// overwrite.
+bool IsReadOnlyFile(const struct stat& info);
+
+// The store for an entry: the drive's own kind (driveDevice, driveIsFat) unless the entry lies on
+// another file system mounted inside the drive.
+AttributeStore StoreFor(EntryRef entry, const struct stat& info, dev_t driveDevice,
+                        bool driveIsFat);
+
 // info: the entry's own stat (a link already followed). dosPath names it in a failure.
 Result<int> ReadDosAttributes(EntryRef entry, const struct stat& info, AttributeStore store,
                               const QString& dosPath);

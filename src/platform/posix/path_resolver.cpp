@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <linux/magic.h>
 #include <sys/vfs.h>
+#include <unistd.h>
 
 #include <cerrno>
 
@@ -243,6 +244,16 @@ Result<Location> PathResolver::Locate(const DosPath& path, const QString& pathTe
         }
     }
     return location;
+}
+
+Status PathResolver::RemoveEntry(int folderFd, const std::string& name, int flags,
+                                 const QString& pathText)
+{
+    const struct stat before = FolderNameCache::BeforeChange(folderFd);
+    if (::unlinkat(folderFd, name.c_str(), flags) != 0)
+        return HostFailure(pathText, errno);
+    m_names.AfterChange(folderFd, before, {}, name);
+    return Status::Ok();
 }
 
 Result<FollowedEntry> PathResolver::Follow(const Location& location, const QString& pathText)

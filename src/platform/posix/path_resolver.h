@@ -102,6 +102,10 @@ public:
     // before any scan. Fails with ENOENT when there is no such folder.
     Result<OpenedFolder> OpenFolder(const DosPath& path, const QString& pathText);
 
+    // Removes one entry of a folder (flags: 0 or AT_REMOVEDIR) and records that in the folder's
+    // remembered names.
+    Status RemoveEntry(int folderFd, const std::string& name, int flags, const QString& pathText);
+
     // The names of recently scanned folders; changes made through this resolver's locations are
     // recorded here (FolderNameCache::BeforeChange, then AfterChange).
     FolderNameCache& Names() { return m_names; }

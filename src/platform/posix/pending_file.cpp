@@ -1,19 +1,27 @@
 #include "platform/posix/pending_file.h"
 
+#include "platform/posix/folder_reader.h"
 #include "platform/posix/host_errors.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
+#include <charconv>
 #include <cstdio>
+#include <vector>
 
 namespace stowix::posix {
 
 namespace {
 
 std::atomic<unsigned> g_sequence{0};
+
+constexpr std::string_view PendingPrefix = ".~stowix-";
+constexpr std::string_view PendingSuffix = ".tmp";
 
 // A hidden name beside the destination: a leading dot hides it from Linux listings, and the
 // process id and a sequence keep running copies apart.
@@ -26,7 +34,49 @@ std::string TemporaryName()
     return name;
 }
 
+// The process id in a pending name, or 0 when the name is not one.
+int ProcessOf(std::string_view name)
+{
+    if (!name.starts_with(PendingPrefix) || !name.ends_with(PendingSuffix))
+        return 0;
+    const std::string_view middle =
+        name.substr(PendingPrefix.size(), name.size() - PendingPrefix.size() - PendingSuffix.size());
+    const size_t dash = middle.find('-');
+    if (dash == std::string_view::npos || dash == 0 || dash + 1 == middle.size())
+        return 0;
+    int process = 0;
+    const auto [end, error] = std::from_chars(middle.data(), middle.data() + dash, process);
+    if (error != std::errc() || end != middle.data() + dash || process <= 0)
+        return 0;
+    unsigned sequence = 0;
+    const char* last = middle.data() + middle.size();
+    const auto [sequenceEnd, sequenceError] =
+        std::from_chars(middle.data() + dash + 1, last, sequence);
+    return sequenceError == std::errc() && sequenceEnd == last ? process : 0;
+}
+
 }  // namespace
+
+bool IsPendingName(std::string_view name)
+{
+    return ProcessOf(name) != 0;
+}
+
+void RemoveLeftPendingFiles(int folderFd)
+{
+    // Names first, deletions after: a folder is not changed while it is being read.
+    std::vector<std::string> left;
+    FolderReader reader(folderFd);
+    FolderReader::Entry entry{};
+    while (reader.Next(entry)) {
+        const int process = ProcessOf(entry.name);
+        // kill(0) fails with ESRCH only when no such process exists.
+        if (process != 0 && entry.type != DT_DIR && ::kill(process, 0) != 0 && errno == ESRCH)
+            left.emplace_back(entry.name);
+    }
+    for (const std::string& name : left)
+        ::unlinkat(folderFd, name.c_str(), 0);
+}
 
 PendingFile::PendingFile(int folderFd, UniqueFd fd, std::string temporaryName)
     : m_folderFd(folderFd), m_fd(std::move(fd)), m_temporaryName(std::move(temporaryName))

@@ -15,8 +15,18 @@
 #include <sys/types.h>
 
 #include <string>
+#include <string_view>
 
 namespace stowix::posix {
+
+// True for the hidden names that a PendingFile is written under: the program's own files, half
+// written or left by a copy that was killed, never the user's. Listings leave them out.
+bool IsPendingName(std::string_view name);
+
+// Deletes the files that PendingFiles of processes no longer running left in a folder (opened
+// O_RDONLY | O_DIRECTORY), so that they do not keep it from being removed. Files of a running
+// copy are left alone.
+void RemoveLeftPendingFiles(int folderFd);
 
 class PendingFile {
 public:
