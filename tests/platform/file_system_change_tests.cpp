@@ -2,6 +2,8 @@
 
 #include "drive_fixture.h"
 
+#include <unistd.h>
+
 namespace stowix::test {
 namespace {
 
@@ -152,6 +154,27 @@ TEST_F(ChangeTest, restrict_to_owner_keeps_the_read_only_attribute)
     EXPECT_EQ(drive.Permissions("LOCKED"), mode_t(0500));
     drive.MakeFile("FILE");
     EXPECT_FALSE(Succeeded(files->RestrictToOwner(QStringLiteral("C:\\FILE"))));
+}
+
+TEST_F(ChangeTest, files_left_half_written_are_hidden_and_go_with_their_folder)
+{
+    // The hidden name a copy writes under; a process id that no process has.
+    const std::string left = ".~stowix-4194303-7.tmp";
+    const std::string running = ".~stowix-" + std::to_string(::getpid()) + "-7.tmp";
+    drive.MakeFolder("SET");
+    drive.MakeFile("SET/" + left, "half");
+    drive.MakeFile("SET/.profile", "a user's own hidden file");
+    EXPECT_EQ(ListedNames(QStringLiteral("C:\\SET\\*.*"), 7 | Attribute::Folder),
+              (QStringList{QStringLiteral("."), QStringLiteral(".."), QStringLiteral(".profile")}));
+    ASSERT_TRUE(Succeeded(files->DeleteFile(QStringLiteral("C:\\SET\\.profile"))));
+    ASSERT_TRUE(Succeeded(files->RemoveEmptyFolder(QStringLiteral("C:\\SET"))));
+    EXPECT_FALSE(drive.Exists("SET"));
+
+    // One of a copy still running is not touched.
+    drive.MakeFolder("BUSY");
+    drive.MakeFile("BUSY/" + running, "being written");
+    EXPECT_FALSE(Succeeded(files->RemoveEmptyFolder(QStringLiteral("C:\\BUSY"))));
+    EXPECT_TRUE(drive.Exists("BUSY/" + running));
 }
 
 }  // namespace
