@@ -57,11 +57,13 @@ TEST_F(ChangeTest, create_folder_refuses_names_windows_refuses)
     for (const char* name : {"a?b", "a*b", "a:b", "a<b", "a>b", "a|b", "a\"b", "CON", "nul.txt",
                              "Com1", "LPT9.log", "aux", "tab\tname"}) {
         SCOPED_TRACE(name);
-        EXPECT_FALSE(Succeeded(files->CreateFolder(QStringLiteral("C:\\") + QString::fromUtf8(name))));
-        EXPECT_FALSE(Succeeded(files->WriteTextFile(QStringLiteral("C:\\") + QString::fromUtf8(name), {})));
+        const QString path = QStringLiteral("C:\\") + QString::fromUtf8(name);
+        EXPECT_FALSE(Succeeded(files->CreateFolder(path)));
+        EXPECT_FALSE(Succeeded(files->WriteTextFile(path, {})));
     }
     drive.MakeFile("SOURCE");
-    EXPECT_FALSE(Succeeded(files->CopyFile(QStringLiteral("C:\\SOURCE"), QStringLiteral("C:\\PRN.DAT"))));
+    EXPECT_FALSE(
+        Succeeded(files->CopyFile(QStringLiteral("C:\\SOURCE"), QStringLiteral("C:\\PRN.DAT"))));
     EXPECT_EQ(drive.Names(), std::vector<std::string>{"SOURCE"});
 }
 

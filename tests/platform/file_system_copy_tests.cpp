@@ -39,7 +39,8 @@ TEST_F(CopyTest, an_existing_destination_is_replaced_and_attributes_are_the_call
     ASSERT_TRUE(Succeeded(files->WriteAttributes(QStringLiteral("C:\\SOURCE"), 0x27)));
     drive.MakeFile("DEST", "old contents");
     ASSERT_TRUE(Succeeded(files->WriteAttributes(QStringLiteral("C:\\DEST"), Attribute::Hidden)));
-    ASSERT_TRUE(Succeeded(files->CopyFile(QStringLiteral("C:\\SOURCE"), QStringLiteral("C:\\DEST"))));
+    ASSERT_TRUE(
+        Succeeded(files->CopyFile(QStringLiteral("C:\\SOURCE"), QStringLiteral("C:\\DEST"))));
     EXPECT_EQ(drive.Contents("DEST"), "new");
     // A fresh file: the caller writes the attribute value it wants afterwards.
     EXPECT_EQ(files->ReadAttributes(QStringLiteral("C:\\DEST")).value(), 0);
@@ -51,7 +52,8 @@ TEST_F(CopyTest, a_read_only_destination_is_refused_as_windows_refuses_it)
     drive.MakeFile("SOURCE", "new");
     drive.MakeFile("DEST", "old");
     ASSERT_TRUE(Succeeded(files->WriteAttributes(QStringLiteral("C:\\DEST"), Attribute::ReadOnly)));
-    EXPECT_FALSE(Succeeded(files->CopyFile(QStringLiteral("C:\\SOURCE"), QStringLiteral("C:\\DEST"))));
+    EXPECT_FALSE(
+        Succeeded(files->CopyFile(QStringLiteral("C:\\SOURCE"), QStringLiteral("C:\\DEST"))));
     EXPECT_EQ(drive.Contents("DEST"), "old");
 }
 

@@ -183,7 +183,8 @@ TEST_F(LookupTest, lookups_stay_right_as_the_program_and_others_change_a_folder)
     drive.MakeFile("SOURCE", "s");
     EXPECT_FALSE(Succeeded(files->ReadAttributes(QStringLiteral("C:\\set\\a.ini"))));
     for (const char* name : {"C:\\SET\\A.INI", "C:\\SET\\B.INI"})
-        ASSERT_TRUE(Succeeded(files->CopyFile(QStringLiteral("C:\\SOURCE"), QString::fromUtf8(name))));
+        ASSERT_TRUE(
+            Succeeded(files->CopyFile(QStringLiteral("C:\\SOURCE"), QString::fromUtf8(name))));
     EXPECT_TRUE(Succeeded(files->ReadAttributes(QStringLiteral("C:\\set\\a.ini"))));
     EXPECT_TRUE(Succeeded(files->ReadAttributes(QStringLiteral("C:\\set\\b.ini"))));
 

@@ -82,7 +82,8 @@ std::string HostFolder::Contents(const std::string& relative) const
 std::optional<std::string> HostFolder::DosAttribute(const std::string& relative) const
 {
     char value[1024];
-    const ssize_t length = ::getxattr(Join(relative).c_str(), "user.DOSATTRIB", value, sizeof value);
+    const ssize_t length =
+        ::getxattr(Join(relative).c_str(), "user.DOSATTRIB", value, sizeof value);
     if (length < 0)
         return std::nullopt;
     return std::string(value, size_t(length));

@@ -218,7 +218,8 @@ Result<Location> PathResolver::Locate(const DosPath& path, const QString& pathTe
         return location;
     }
 
-    Result<Folder> parent = FindFolder(*location.drive, path.components.mid(0, path.components.size() - 1), pathText);
+    const QStringList parentComponents = path.components.mid(0, path.components.size() - 1);
+    Result<Folder> parent = FindFolder(*location.drive, parentComponents, pathText);
     if (!parent)
         return parent.status();
     Folder folder = std::move(parent).value();

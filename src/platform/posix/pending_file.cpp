@@ -110,7 +110,8 @@ Result<PendingFile> PendingFile::Create(int folderFd, mode_t mode, bool replacin
     }
     for (int attempt = 0; attempt < 100; ++attempt) {
         std::string name = TemporaryName();
-        UniqueFd fd(::openat(folderFd, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode));
+        const int flags = O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC;
+        UniqueFd fd(::openat(folderFd, name.c_str(), flags, mode));
         if (fd.Valid())
             return PendingFile(folderFd, std::move(fd), std::move(name));
         if (errno != EEXIST)

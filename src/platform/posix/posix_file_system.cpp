@@ -303,7 +303,8 @@ Status PosixFileSystem::WriteTextFile(const QString& path, const std::vector<QSt
         return pending.status();
     PendingFile output = std::move(pending).value();
     for (qsizetype done = 0; done < text.size();) {
-        const ssize_t put = ::write(output.Fd(), text.constData() + done, size_t(text.size() - done));
+        const ssize_t put =
+            ::write(output.Fd(), text.constData() + done, size_t(text.size() - done));
         if (put < 0) {
             if (errno == EINTR)
                 continue;

@@ -19,7 +19,10 @@ struct Utf16Name {
 struct AsciiName {
     std::string_view text;
     qsizetype size() const { return qsizetype(text.size()); }
-    char16_t unit(qsizetype at) const { return char16_t(static_cast<unsigned char>(text[size_t(at)])); }
+    char16_t unit(qsizetype at) const
+    {
+        return char16_t(static_cast<unsigned char>(text[size_t(at)]));
+    }
 };
 
 template <typename Name>
