@@ -1,31 +1,13 @@
 #include "restore/boot_script.h"
 
 #include "files/file_routines.h"
+#include "platform/ansi_code_page.h"
 #include "shell/program_values.h"
 
-#include <algorithm>
-#include <array>
 
 namespace stowix {
 
 namespace {
-
-// The characters that Windows-1252 holds beyond ASCII and Latin-1's upper half, at 0x80 to 0x9F.
-constexpr std::array<char16_t, 32> AnsiHighControlRange{
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
-};
-
-bool FitsAnsiCodePage(QStringView text) {
-    return std::all_of(text.begin(), text.end(), [](QChar c) {
-        const char16_t unit = c.unicode();
-        if (unit < 0x80 || (unit >= 0xA0 && unit <= 0xFF)) return true;
-        return std::find(AnsiHighControlRange.begin(), AnsiHighControlRange.end(), unit) !=
-               AnsiHighControlRange.end();
-    });
-}
 
 const QString ScriptName = QStringLiteral("WinStart.Bat");
 
@@ -65,7 +47,7 @@ Status WriteBootScript(FileSystem& files, const QString& windowsFolder) {
     // The file is written in the ANSI code page, where a character it cannot hold becomes "?":
     // the script would then name another folder, or a wildcard that matches several. Such a
     // Windows folder is refused before the old script is touched.
-    if (!FitsAnsiCodePage(windowsFolder))
+    if (!FitsWindows1252(windowsFolder))
         return Status::Fail(path + QStringLiteral(
                                        ": the Windows folder's name cannot be written in the "
                                        "ANSI code page (Windows-1252)"));

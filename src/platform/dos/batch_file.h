@@ -8,9 +8,6 @@
 
 namespace stowix {
 
-// One byte of Windows-1252 as a character; the five bytes that the code page leaves undefined
-// stand for the control characters of the same value, as Windows maps them.
-QChar CharacterFromAnsi(unsigned char byte);
 
 // The lines of a batch file's content, without their line ends.
 QStringList BatchLinesFromAnsi(const QByteArray& content);

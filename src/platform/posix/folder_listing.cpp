@@ -234,10 +234,20 @@ Status DeleteMatchingFiles(PathResolver& resolver, const QString& pattern)
     std::optional<Status> firstFailure;
     int failures = 0;
     for (const std::string& name : matches) {
-        std::optional<Inspected> inspected = InspectEntry(folder, name);
-        if (!inspected || !S_ISREG(inspected->info.st_mode))
-            continue;  // a folder behind a link, a link out of the drive, or gone meanwhile
         const QString text = EntryText(folderPath, NameFromHost(name));
+        std::optional<Inspected> inspected = InspectEntry(folder, name);
+        if (!inspected) {
+            // A link that leads out of the drive, round in a loop or to nothing is shown to no
+            // one and followed by nothing: the link itself goes (never what it names), so that
+            // it cannot keep a backup set's folder from being deleted.
+            struct stat own {};
+            if (::fstatat(folder.fd.Get(), name.c_str(), &own, AT_SYMLINK_NOFOLLOW) == 0 &&
+                S_ISLNK(own.st_mode))
+                (void)resolver.RemoveEntry(folder.fd.Get(), name, 0, text);
+            continue;  // or gone meanwhile
+        }
+        if (!S_ISREG(inspected->info.st_mode))
+            continue;  // a folder behind a link
         Status deleted = Status::Ok();
         if (!inspected->target.Valid() && IsReadOnlyFile(inspected->info))
             deleted = RefusalFailure(text, Refusal::ReadOnly);

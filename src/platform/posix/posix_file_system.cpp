@@ -1,6 +1,6 @@
 #include "platform/posix/posix_file_system.h"
 
-#include "platform/posix/ansi_text.h"
+#include "platform/ansi_code_page.h"
 #include "platform/posix/dos_attributes.h"
 #include "platform/posix/file_contents.h"
 #include "platform/posix/folder_listing.h"

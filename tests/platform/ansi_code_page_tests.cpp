@@ -1,10 +1,10 @@
 // Texts in Windows-1252.
 
-#include "platform/posix/ansi_text.h"
+#include "platform/ansi_code_page.h"
 
 #include <gtest/gtest.h>
 
-namespace stowix::posix {
+namespace stowix {
 namespace {
 
 TEST(AnsiText, characters_map_to_their_code_page_bytes_or_a_question_mark)
@@ -29,4 +29,4 @@ TEST(AnsiText, characters_map_to_their_code_page_bytes_or_a_question_mark)
 }
 
 }  // namespace
-}  // namespace stowix::posix
+}  // namespace stowix
