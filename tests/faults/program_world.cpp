@@ -247,6 +247,7 @@ RunResult ProgramWorld::Run(const QString& program, const RunOptions& options) {
                       << process.errorString().toStdString();
         return result;
     }
+    result.processId = process.processId();
     if (options.killAfterMs && !process.waitForFinished(*options.killAfterMs)) {
         process.kill();
         process.waitForFinished(10000);

@@ -22,6 +22,7 @@ struct RunResult {
     int exitCode = -1;     // the exit status, when it ended normally
     bool killed = false;   // ended by a signal (SIGKILL from the injector or the test)
     bool timedOut = false;
+    qint64 processId = 0;
     QString output;
     QString errors;
 

@@ -11,6 +11,8 @@
 //   type <text>              the text for the next input box, then OK (the rest of the line as
 //                            it is, blanks included)
 //   cancel                   Cancel in the next input box
+//   report <Window>.<Button> writes the button's state to standard error:
+//                            robot: Form1.Check1 checked=1 enabled=1
 // Every message box and input box is written to standard error as it appears:
 //   robot: box [<title>] <text, line breaks as " | ">
 // A box that no step expects is dismissed with No (or its only button), and reported as
@@ -189,6 +191,15 @@ private:
             Later([action = QPointer<QAction>(action)] {
                 if (action) action->trigger();
             });
+        } else if (verb == u"report") {
+            QWidget* window = TopLevel(argument.section(u'.', 0, 0));
+            auto* button = window ? window->findChild<QAbstractButton*>(argument.section(u'.', 1))
+                                  : nullptr;
+            if (!button) return;
+            Take();
+            Say(argument + QStringLiteral(" checked=%1 enabled=%2")
+                               .arg(int(button->isChecked()))
+                               .arg(int(button->isEnabled())));
         } else if (verb == u"open") {
             OpenEntry(argument);
         } else {
