@@ -99,6 +99,13 @@ RestoreOutcome RestoreBackupSet(FolderChooser& chooser) {
     // After every group, so that a WinStart.Bat that "*.Bat" copied from the set is replaced.
     outcome.bootScript = WriteBootScript(services.files, chooser.values().WindowsFolder);
 
+    // The restored files, the staged registry and the script reach the disk before the run
+    // records them and before the command offers the restart that relies on them: a power cut
+    // or a virtual machine's reset must not find them half written.
+    if (Status flushed = services.files.FlushToDisk(BackupRoot); !flushed.ok())
+        outcome.failedCopies.push_back(
+            {BackupRoot, QStringLiteral("not written to disk: ") + flushed.reason()});
+
     controls.Command1().SetEnabled(true);
     controls.Dir1().SetEnabled(true);
     chooser.StepProgress(false, true);

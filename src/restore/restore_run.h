@@ -27,8 +27,9 @@ struct RestoreOutcome {
 
 // Restores the set that the chooser's folder list names: greys Done and the list, shows and
 // steps the chooser's progress bar once per copied file through the thirteen copy groups, writes
-// the boot script, and ends with the status text, LastRestore (for a complete restore only) and
-// a beep.
+// the boot script, makes all of it durable on disk (a flush that fails leaves the restore
+// incomplete), and ends with the status text, LastRestore (for a complete restore only) and a
+// beep.
 RestoreOutcome RestoreBackupSet(FolderChooser& chooser);
 
 }  // namespace stowix
