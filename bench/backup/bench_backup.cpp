@@ -282,8 +282,10 @@ void CompareBackup(const Options& options, const std::string& programs)
         if (round < 0)
             continue;  // the warm-up
         comparison.subjectSeconds.push_back(stowix.seconds);
+        comparison.subjectCpuSeconds.push_back(stowix.cpuSeconds);
         comparison.subjectPeakKb.push_back(stowix.peakKb);
         comparison.baselineSeconds.push_back(copied.seconds + synced.seconds);
+        comparison.baselineCpuSeconds.push_back(copied.cpuSeconds + synced.cpuSeconds);
         comparison.baselinePeakKb.push_back(std::max(copied.peakKb, synced.peakKb));
     }
     PrintComparison(comparison);
@@ -325,8 +327,10 @@ void CompareStartup(const Options& options, const std::string& programs)
         if (round < 0)
             continue;
         comparison.subjectSeconds.push_back(stowix.seconds);
+        comparison.subjectCpuSeconds.push_back(stowix.cpuSeconds);
         comparison.subjectPeakKb.push_back(stowix.peakKb);
         comparison.baselineSeconds.push_back(minimal.seconds);
+        comparison.baselineCpuSeconds.push_back(minimal.cpuSeconds);
         comparison.baselinePeakKb.push_back(minimal.peakKb);
     }
     RemoveTree(drive + "/Stowix");

@@ -207,8 +207,12 @@ void CompareListing(FileSystem& files, const std::string& hostFolder, const QStr
     subject();
     baseline();
     for (int round = 0; round < rounds; ++round) {
-        comparison.subjectSeconds.push_back(TimeSeconds(subject));
-        comparison.baselineSeconds.push_back(TimeSeconds(baseline));
+        const Timing subjectTiming = TimeWork(subject);
+        const Timing baselineTiming = TimeWork(baseline);
+        comparison.subjectSeconds.push_back(subjectTiming.seconds);
+        comparison.subjectCpuSeconds.push_back(subjectTiming.cpuSeconds);
+        comparison.baselineSeconds.push_back(baselineTiming.seconds);
+        comparison.baselineCpuSeconds.push_back(baselineTiming.cpuSeconds);
     }
     PrintComparison(comparison);
     std::printf("  names found: FindFiles %d, baseline %zu%s\n", subjectCount, baselineCount,
@@ -251,15 +255,17 @@ void CompareCopy(FileSystem& files, const std::string& driveFolder, int fileCoun
     for (int round = -1; round < rounds; ++round) {
         emptyDestination();
         SettleFileSystem(driveFolder);
-        const double subjectSeconds = TimeSeconds(subject);
+        const Timing subjectTiming = TimeWork(subject);
         copied = CountEntries(destination);
         emptyDestination();
         SettleFileSystem(driveFolder);
-        const double baselineSeconds = TimeSeconds(baseline);
+        const Timing baselineTiming = TimeWork(baseline);
         if (round < 0)
             continue;  // the warm-up
-        comparison.subjectSeconds.push_back(subjectSeconds);
-        comparison.baselineSeconds.push_back(baselineSeconds);
+        comparison.subjectSeconds.push_back(subjectTiming.seconds);
+        comparison.subjectCpuSeconds.push_back(subjectTiming.cpuSeconds);
+        comparison.baselineSeconds.push_back(baselineTiming.seconds);
+        comparison.baselineCpuSeconds.push_back(baselineTiming.cpuSeconds);
     }
     emptyDestination();
     PrintComparison(comparison);
@@ -306,7 +312,7 @@ int main(int argc, char** argv)
     std::unique_ptr<FileSystem> files = MakePosixFileSystem(DriveMap({{QChar(u'C'), drive}}));
 
     if (options.listing) {
-        std::printf("making %d files to list ...\n", options.listFiles);
+        std::printf("files to list: %d\n", options.listFiles);
         std::fflush(stdout);
         if (!MakeListedFolder(drive + "/LIST", options.listFiles)) {
             std::perror("making the listed folder");
@@ -317,7 +323,7 @@ int main(int argc, char** argv)
                        options.rounds);
     }
     if (options.copying) {
-        std::printf("making %d files to copy ...\n", options.copyFiles);
+        std::printf("files to copy: %d\n", options.copyFiles);
         std::fflush(stdout);
         if (!MakeCopySource(drive + "/SRC", options.copyFiles)) {
             std::perror("making the files to copy");

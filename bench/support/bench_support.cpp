@@ -44,6 +44,19 @@ std::vector<std::string> ChildEnvironment(const ChildOptions& options)
     return result;
 }
 
+double Seconds(const struct timeval& time) { return double(time.tv_sec) + time.tv_usec / 1e6; }
+
+// User and system time of this process and of the children it has waited for.
+double ProcessorSeconds()
+{
+    struct rusage self {};
+    struct rusage children {};
+    ::getrusage(RUSAGE_SELF, &self);
+    ::getrusage(RUSAGE_CHILDREN, &children);
+    return Seconds(self.ru_utime) + Seconds(self.ru_stime) + Seconds(children.ru_utime) +
+           Seconds(children.ru_stime);
+}
+
 std::vector<char*> Pointers(std::vector<std::string>& texts)
 {
     std::vector<char*> pointers;
@@ -104,16 +117,22 @@ ChildRun RunChild(const std::vector<std::string>& argv, const ChildOptions& opti
         }
     }
     run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    run.cpuSeconds = Seconds(usage.ru_utime) + Seconds(usage.ru_stime);
     run.peakKb = usage.ru_maxrss;
     run.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return run;
 }
 
-double TimeSeconds(const std::function<void()>& work)
+Timing TimeWork(const std::function<void()>& work)
 {
+    const double cpuBefore = ProcessorSeconds();
     const auto start = std::chrono::steady_clock::now();
     work();
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    Timing timing;
+    timing.seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    timing.cpuSeconds = ProcessorSeconds() - cpuBefore;
+    return timing;
 }
 
 double Median(std::vector<double> values)
@@ -204,6 +223,13 @@ void PrintComparison(const Comparison& comparison)
         std::printf("   peak %7.1f MB", Median(comparison.baselinePeakKb) / 1024.0);
     std::printf("\n  ratio %.2fx   aim within %.2fx: %s\n", ratio, comparison.aimRatio,
                 ratio <= comparison.aimRatio ? "met" : "MISSED");
+    if (!comparison.subjectCpuSeconds.empty() && !comparison.baselineCpuSeconds.empty()) {
+        const double subjectCpu = Median(comparison.subjectCpuSeconds);
+        const double baselineCpu = Median(comparison.baselineCpuSeconds);
+        std::printf("  processor time (user + system): %.1f ms against %.1f ms, ratio %.2fx\n",
+                    subjectCpu * 1000, baselineCpu * 1000,
+                    baselineCpu > 0 ? subjectCpu / baselineCpu : 0.0);
+    }
     std::printf("  rounds (ms), %s / %s:", comparison.subjectName.c_str(),
                 comparison.baselineName.c_str());
     for (size_t i = 0; i < comparison.subjectSeconds.size(); ++i)

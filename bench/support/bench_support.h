@@ -12,8 +12,9 @@ namespace stowix::bench {
 
 // One finished child program.
 struct ChildRun {
-    double seconds = 0;   // wall time from just before the start to just after the end
-    long peakKb = 0;      // the child's peak resident set (ru_maxrss of wait4), in KiB
+    double seconds = 0;     // wall time from just before the start to just after the end
+    double cpuSeconds = 0;  // user and system time of the child (wait4's rusage)
+    long peakKb = 0;        // the child's peak resident set (ru_maxrss of wait4), in KiB
     int exitStatus = -1;  // the exit status, or -1 when it did not exit normally
 };
 
@@ -28,8 +29,13 @@ struct ChildOptions {
 // Runs argv[0] (a path, or a name looked up on PATH) with these arguments and waits for it.
 ChildRun RunChild(const std::vector<std::string>& argv, const ChildOptions& options = {});
 
-// The wall time of one call, in seconds.
-double TimeSeconds(const std::function<void()>& work);
+// The wall time of one call, and the processor time (user and system) that it took in this
+// process and in the children it waited for, in seconds.
+struct Timing {
+    double seconds = 0;
+    double cpuSeconds = 0;
+};
+Timing TimeWork(const std::function<void()>& work);
 
 double Median(std::vector<double> values);
 long Median(std::vector<long> values);
@@ -54,12 +60,15 @@ struct Comparison {
     std::string baselineName;
     std::vector<double> subjectSeconds;
     std::vector<double> baselineSeconds;
+    std::vector<double> subjectCpuSeconds;   // empty when not measured
+    std::vector<double> baselineCpuSeconds;  // empty when not measured
     std::vector<long> subjectPeakKb;   // empty when not measured
     std::vector<long> baselinePeakKb;  // empty when not measured
     double aimRatio = 0;               // the subject should take at most this many baselines
 };
 
-// Prints the medians, their ratio, and whether the ratio is within its aim.
+// Prints the medians, their ratio, and whether the ratio is within its aim; the processor times
+// too, where measured: on a busy machine they vary less than the wall times.
 void PrintComparison(const Comparison& comparison);
 
 // The command line that started this program, quoted for a shell, for the reproduce line.
