@@ -52,6 +52,17 @@ protected:
         return aside;
     }
 
+    // Sets aside the set the last run made and records it as the last backup, in the older
+    // set's place.
+    void KeepAsOlder() {
+        const QString aside = SetAside();
+        if (aside.isEmpty()) return;
+        World().WriteSetting(QStringLiteral("Info"), QStringLiteral("LastBackup"),
+                             QStringLiteral("C:\\Stowix\\") + aside);
+        older = aside;
+        olderSources = sources;
+    }
+
     ProgramWorld& World() { return *m_world; }
 
     RunResult Backup(const Faults& faults = {}) {

@@ -98,6 +98,51 @@ TEST_F(BackupKills, a_backup_killed_anywhere_leaves_whole_files_and_the_next_run
     ExpectLaterBackupWorks();
 }
 
+// Kills among the program's own files: its single-instance lock, and the settings file with the
+// lock that guards it. However the program dies there, the settings stay readable, and the next
+// run starts at once, makes its backup and records it: an orphaned lock neither keeps it out
+// nor holds it up.
+TEST_F(BackupKills, a_kill_among_the_programs_own_files_keeps_no_later_run_out) {
+    for (const QString& folder : {World().Runtime(), World().Config()}) {
+        SCOPED_TRACE(folder.toStdString());
+        const long long changes = CountChanges([&](const Faults& f) {
+            Faults both = f;
+            both.killPrefix = folder;
+            return Backup(both);
+        });
+        ASSERT_GT(changes, 1);
+        KeepAsOlder();
+        for (long long point = 1; point <= changes; ++point) {
+            SCOPED_TRACE(QStringLiteral("killed before change %1 of %2").arg(point).arg(changes)
+                             .toStdString());
+            Faults faults = KillAt(point);
+            faults.killPrefix = folder;
+            const RunResult killed = Backup(faults);
+            EXPECT_TRUE(killed.killed) << killed.Describe();
+            ExpectSettingsValid(TakeSnapshot(World().Drive()));
+            // The killed run's set is not what this test looks at; it goes, so that the drive
+            // stays small.
+            if (const QString made = World().NewSet(setsBefore); !made.isEmpty())
+                QDir(World().BackupRoot() + u'/' + made).removeRecursively();
+
+            // A hang bound, not a measure: an orphaned settings lock would hold the run for
+            // half a minute.
+            RunOptions later = UnattendedRun();
+            later.timeoutMs = 20000;
+            const RunResult result = World().Stowix(later);
+            EXPECT_TRUE(result.Ended(0)) << result.Describe();
+            const QString made = World().NewSet(setsBefore);
+            ASSERT_FALSE(made.isEmpty()) << "the next run made no set: " << result.Describe();
+            EXPECT_EQ(World().Setting(QStringLiteral("Info"), QStringLiteral("LastBackup")),
+                      QStringLiteral("C:\\Stowix\\") + made);
+            const QString previous = older;
+            KeepAsOlder();
+            QDir(World().BackupRoot() + u'/' + previous).removeRecursively();
+            Remember();
+        }
+    }
+}
+
 // A set that a killed run left, temporary files and all, is deleted like any other.
 TEST_F(BackupKills, a_set_left_by_a_killed_run_can_be_deleted) {
     STOWIX_NEEDS_DISPLAY();

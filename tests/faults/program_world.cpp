@@ -210,7 +210,8 @@ RunResult ProgramWorld::Run(const QString& program, const RunOptions& options) {
         if (!faults.unreadableSuffix.isEmpty())
             environment.insert(QStringLiteral("STOWIX_FAULT_EIO_SUFFIX"), faults.unreadableSuffix);
         if (faults.killAt || !faults.countFile.isEmpty())
-            environment.insert(QStringLiteral("STOWIX_FAULT_KILL_PREFIX"), Drive());
+            environment.insert(QStringLiteral("STOWIX_FAULT_KILL_PREFIX"),
+                               faults.killPrefix.isEmpty() ? Drive() : faults.killPrefix);
         if (faults.killAt)
             environment.insert(QStringLiteral("STOWIX_FAULT_KILL_AT"),
                                QString::number(*faults.killAt));

@@ -39,8 +39,10 @@ struct Faults {
     QString fullPrefix;
     // Reads fail with EIO from the host file whose path ends with this text ("/WINDOWS/WIN.INI").
     QString unreadableSuffix;
-    // The program kills itself before its killAt-th change of drive C: (counted from 1).
+    // The program kills itself before its killAt-th change under the host folder killPrefix
+    // (empty: drive C:), counted from 1.
     std::optional<long long> killAt;
+    QString killPrefix;
     // The number of changes a whole run made is written here (kill points are chosen in it).
     QString countFile;
 

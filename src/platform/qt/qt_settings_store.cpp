@@ -8,6 +8,7 @@
 #include <QStandardPaths>
 #include <QStringDecoder>
 #include <QStringList>
+#include <QThread>
 #include <QVariant>
 
 #include <cerrno>
@@ -60,6 +61,19 @@ bool LooksCorrupt(const QString& path) {
         if (!line.contains(u'=')) return true;
     }
     return false;
+}
+
+// QSettings guards its file with path + ".lock", made and then filled with the writer's process
+// id. A program killed in between leaves an empty lock, which QSettings can only wait out (half
+// a minute, with the window frozen). The program is the only writer of its settings, and one
+// copy runs at a time, so a lock that stays empty for a moment is such an orphan: it is removed.
+void RemoveOrphanedLock(const QString& path) {
+    constexpr unsigned long OwnerWriteGraceMs = 200;
+    const QString lock = path + QStringLiteral(".lock");
+    if (!QFileInfo(lock).isFile() || QFileInfo(lock).size() != 0) return;
+    QThread::msleep(OwnerWriteGraceMs);
+    QFileInfo again(lock);
+    if (again.isFile() && again.size() == 0) QFile::remove(lock);
 }
 
 // Why QSettings could not save path, in words the user can act on.
@@ -122,6 +136,7 @@ Status QtSettingsStore::Write(const QString& application, const QString& section
         }
     }
 
+    RemoveOrphanedLock(path);
     QSettings settings(path, QSettings::IniFormat);
     const QString fullKey = SettingsKey(section, key);
     const QVariant previous = settings.value(fullKey);

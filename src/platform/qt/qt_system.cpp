@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLocale>
+#include <QThread>
 #include <QTime>
 
 #include <cstdio>
@@ -32,6 +33,10 @@ QString WithoutTimeZone(const QString& format) {
     while (result.contains(QLatin1String("  "))) result.replace(QLatin1String("  "), QLatin1String(" "));
     return result.trimmed();
 }
+
+// How long a lock may name no owner while the copy that made it is still writing its process id
+// into it. Creating the file and writing the id are two calls in a row, so a moment is plenty.
+constexpr unsigned long OwnerWriteGraceMs = 200;
 
 bool HasUnquoted(const QString& format, QChar letter) {
     bool quoted = false;
@@ -74,7 +79,20 @@ bool QtSystem::PreviousInstance() {
     }
     // A lock that cannot be made at all (no write access to the folder) must not keep the user
     // out of the program: only a lock that another copy holds counts.
-    return lock->error() == QLockFile::LockFailedError;
+    if (lock->error() != QLockFile::LockFailedError) return false;
+    // A copy killed between creating the lock and writing its process id into it leaves a lock
+    // that names no owner, which Qt can never find stale: every later start would end at once,
+    // for good. A running copy names itself at once, so a lock that still names no one a moment
+    // later is an orphan and is taken over.
+    if (!lock->getLockInfo(nullptr, nullptr, nullptr)) {
+        QThread::msleep(OwnerWriteGraceMs);
+        if (!lock->getLockInfo(nullptr, nullptr, nullptr) && lock->removeStaleLockFile() &&
+            lock->tryLock(0)) {
+            m_lock = std::move(lock);
+            return false;
+        }
+    }
+    return true;
 }
 
 QString QtSystem::CommandLine() { return m_arguments.mid(1).join(QLatin1Char(' ')); }
