@@ -140,5 +140,27 @@ TEST_F(SettingsFaults, a_corrupt_settings_file_is_set_aside_and_the_backup_recor
     ExpectLaterBackupWorks();
 }
 
+// A settings file that cannot be read (a failing disk) is not taken for an empty one: written
+// over, it would lose every value but the new one. It is set aside whole, and the backup is
+// recorded in a fresh file.
+TEST_F(SettingsFaults, an_unreadable_settings_file_is_set_aside_not_written_over) {
+    const QByteArray stored =
+        "[Preferences]\nAutoExit=0\n\n[Info]\nLastBackup=\"C:\\\\Stowix\\\\" + older.toUtf8() +
+        "\"\nLastRestore=\"C:\\\\Stowix\\\\restored\"\n";
+    WriteSettingsFile(stored);
+    Faults faults;
+    faults.unreadableSuffix = QStringLiteral("/Stowix/Stowix.ini");
+    const RunResult result = Backup(faults);
+    EXPECT_TRUE(result.Ended(0)) << result.Describe();
+    ExpectCompleteSet();
+
+    QFile aside(World().SettingsFile() + QStringLiteral(".corrupt"));
+    ASSERT_TRUE(aside.open(QIODevice::ReadOnly)) << "the unreadable file was not kept";
+    EXPECT_EQ(aside.readAll(), stored);
+    EXPECT_EQ(World().Setting(QStringLiteral("Info"), QStringLiteral("LastBackup")),
+              QStringLiteral("C:\\Stowix\\") + World().NewSet(setsBefore));
+    ExpectSettingsValid(TakeSnapshot(World().Drive()));
+}
+
 }  // namespace
 }  // namespace stowix::test

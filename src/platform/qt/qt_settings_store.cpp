@@ -41,11 +41,14 @@ Status SyncPath(const QString& path, bool folder) {
 // UTF-8 text, or holding a line that is neither blank, a comment, a whole section header nor a
 // key with "=". QSettings reports such a file only when it parses it afresh; within one process
 // it may hand back an earlier parse of the same file without a word, so the file is checked here.
+// A file that cannot be read (a failing disk, no permission) counts too: QSettings would take it
+// for an empty one and write the new value over all the others.
 bool LooksCorrupt(const QString& path) {
     QFile file(path);
-    if (!file.exists()) return false;
-    if (!file.open(QIODevice::ReadOnly)) return false;  // unreadable: QSettings gives nothing
+    if (!QFileInfo(path).isFile()) return false;
+    if (!file.open(QIODevice::ReadOnly)) return true;
     const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) return true;
     if (bytes.contains('\0')) return true;
     QStringDecoder decoder(QStringDecoder::Utf8);
     const QString text = decoder(bytes);

@@ -2,8 +2,9 @@
 // This type implements the settings store over QSettings: one INI file per application in the
 // user's configuration folder ($XDG_CONFIG_HOME/Stowix/<application>.ini). Every successful
 // write is on disk when the call returns. A file that cannot be read or parsed gives the
-// fallbacks and never stops the program; the first write over a corrupt file moves it aside as
-// <file>.corrupt and starts a fresh one. It does not deal with the program's keys or defaults.
+// fallbacks and never stops the program; the first write over such a file moves it aside as
+// <file>.corrupt and starts a fresh one, so that no value is lost to a file read as empty. It
+// does not deal with the program's keys or defaults.
 
 #include "platform/settings_store.h"
 
