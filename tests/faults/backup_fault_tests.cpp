@@ -90,6 +90,28 @@ TEST_F(BackupFaults, a_disk_that_fills_up_leaves_whole_files_and_no_record) {
     ExpectLaterBackupWorks();
 }
 
+// Through the window, the failure is a message box, and the window is usable again after it:
+// the commands enabled, the program waiting for the user, checked box or not.
+TEST_F(BackupFaults, a_full_disk_under_the_window_is_told_and_leaves_it_usable) {
+    STOWIX_NEEDS_DISPLAY();
+    World().WriteSetting(QStringLiteral("Preferences"), QStringLiteral("AutoExit"),
+                         QStringLiteral("1"));
+    RunOptions options;
+    options.faults.fullAfterBytes = 100'000;
+    options.robot = {QStringLiteral("click Form1.Command1"), QStringLiteral("answer Ok"),
+                     QStringLiteral("report Form1.Command1"), QStringLiteral("report Form1.Command2"),
+                     QStringLiteral("click Form1.Command3")};
+    const RunResult result = World().Stowix(options);
+    EXPECT_TRUE(result.Ended(0)) << result.Describe();
+    EXPECT_TRUE(result.errors.contains(QLatin1String("box [Backup incomplete]")) &&
+                result.errors.contains(QLatin1String("No space left on device")))
+        << result.Describe();
+    EXPECT_TRUE(result.errors.contains(QLatin1String("Form1.Command1 checked=0 enabled=1")) &&
+                result.errors.contains(QLatin1String("Form1.Command2 checked=0 enabled=1")))
+        << result.Describe();
+    ExpectBackupContained();
+}
+
 // The same fault from a real file system: drive C: is a tmpfs of its own, shrunk to hold the
 // drive, the older set and about half of one more backup.
 TEST_F(SmallDisk, a_disk_that_really_fills_up_is_met_as_the_injected_one) {
