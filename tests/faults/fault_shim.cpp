@@ -115,7 +115,7 @@ struct RealCalls {
     FdFn fsync, fdatasync, syncfs;
     FsetxattrFn fsetxattr;
     SetxattrFn setxattr, lsetxattr;
-    ExitFn exit, exitUnderscore;
+    ExitFn exitUnderscore;
 };
 
 RealCalls g_real;
@@ -165,7 +165,6 @@ __attribute__((constructor)) void Load() {
     g_real.fsetxattr = Real<FsetxattrFn>("fsetxattr");
     g_real.setxattr = Real<SetxattrFn>("setxattr");
     g_real.lsetxattr = Real<SetxattrFn>("lsetxattr");
-    g_real.exit = Real<ExitFn>("exit");
     g_real.exitUnderscore = Real<ExitFn>("_exit");
 
     g_config.fullPrefix = TextFrom("STOWIX_FAULT_FULL_PREFIX");
@@ -275,8 +274,7 @@ bool FailsReading(int fd) {
 
 void WriteCount();
 
-// A program that returns from main ends through the C library's own exit, which no
-// interposed exit sees.
+// A program that returns from main or calls exit ends here; stowix ends through _exit, below.
 __attribute__((destructor)) void Unload() { WriteCount(); }
 
 void WriteCount() {
@@ -504,12 +502,6 @@ int setxattr(const char* path, const char* name, const void* value, size_t size,
 int lsetxattr(const char* path, const char* name, const void* value, size_t size, int flags) {
     if (KillMode()) Change(PathAt(AT_FDCWD, path));
     return g_real.lsetxattr(path, name, value, size, flags);
-}
-
-void exit(int status) {
-    WriteCount();
-    g_real.exit(status);
-    __builtin_unreachable();
 }
 
 void _exit(int status) {

@@ -9,9 +9,8 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QProcess>
-#include <QThread>
 
+#include <functional>
 #include <random>
 
 namespace stowix::test {
