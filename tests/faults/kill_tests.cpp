@@ -90,7 +90,12 @@ TEST_F(BackupKills, a_backup_killed_anywhere_leaves_whole_files_and_the_next_run
         SCOPED_TRACE(QStringLiteral("killed before change %1 of %2").arg(point).arg(changes)
                          .toStdString());
         const RunResult result = Backup(KillAt(point));
-        EXPECT_TRUE(result.killed) << result.Describe();
+        if (!result.killed) {
+            // A run that made fewer changes than the counted one finished before its point.
+            EXPECT_TRUE(result.Ended(0)) << result.Describe();
+            KeepAsOlder();
+            continue;
+        }
         ExpectBackupContained();
         SetAside();
     }
