@@ -16,8 +16,8 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/mount.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -25,8 +25,6 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-
-extern char** environ;
 
 namespace stowix::test {
 
@@ -56,16 +54,18 @@ struct XServer {
         const QByteArray fdText = QByteArray::number(pipeFds[1]);
         const char* argv[] = {path.constData(), "-displayfd", fdText.constData(), "-nolisten",
                               "tcp", "-screen", "0", "1024x768x24", nullptr};
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addclose(&actions, pipeFds[0]);
-        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-        const int spawned = ::posix_spawn(&pid, path.constData(), &actions, nullptr,
-                                          const_cast<char**>(argv), environ);
-        posix_spawn_file_actions_destroy(&actions);
+        pid = ::fork();
+        if (pid == 0) {
+            // The server goes with the test program, however that ends.
+            ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+            ::close(pipeFds[0]);
+            const int null = ::open("/dev/null", O_WRONLY);
+            if (null >= 0) ::dup2(null, 2);
+            ::execv(path.constData(), const_cast<char**>(argv));
+            ::_exit(127);
+        }
         ::close(pipeFds[1]);
-        if (spawned != 0) {
-            pid = -1;
+        if (pid < 0) {
             ::close(pipeFds[0]);
             return;
         }
