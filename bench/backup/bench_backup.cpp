@@ -33,6 +33,7 @@ struct Options {
     int iniFiles = 20000;
     int systemDatMb = 64;
     int rounds = 5;
+    int startupRounds = 21;
     std::string work;  // empty: a fresh folder under $TMPDIR (or /tmp), removed at the end
     bool keep = false;
     bool backup = true;
@@ -45,7 +46,8 @@ void PrintUsage(std::FILE* to)
                "                           [--work FOLDER] [--keep] [--only backup|startup]\n"
                "  --ini-files N      extra INI files on the generated drive (default 20000)\n"
                "  --system-dat-mb N  size of SYSTEM.DAT in MiB (default 64)\n"
-               "  --rounds N         timed rounds of each side, alternating (default 5)\n"
+               "  --rounds N         timed backup rounds of each side, alternating (default 5)\n"
+               "  --startup-rounds N timed start-up rounds of each side (default 21)\n"
                "  --work FOLDER      where the drives are made (default: a new folder under\n"
                "                     $TMPDIR or /tmp, removed at the end unless --keep); a\n"
                "                     drive that a kept work folder holds is used again\n",
@@ -63,6 +65,8 @@ bool ParseOptions(int argc, char** argv, Options& options)
             options.systemDatMb = std::atoi(argv[++i]);
         else if (argument == "--rounds" && hasValue)
             options.rounds = std::max(1, std::atoi(argv[++i]));
+        else if (argument == "--startup-rounds" && hasValue)
+            options.startupRounds = std::max(1, std::atoi(argv[++i]));
         else if (argument == "--work" && hasValue)
             options.work = argv[++i];
         else if (argument == "--keep")
@@ -223,15 +227,15 @@ ChildOptions StowixOptions(const std::string& work, const std::string& drive)
 void CompareBackup(const Options& options, const std::string& programs)
 {
     const std::string drive = options.work + "/drive";
-    std::printf("making the drive (--ini-files %d --system-dat-mb %d) ...\n", options.iniFiles,
-                options.systemDatMb);
-    std::fflush(stdout);
     // A drive that a kept work folder holds from a run with the same options is used again:
     // making it takes longer than a round.
     const std::string madeWith = options.work + "/drive-options";
     const std::string wanted = std::to_string(options.iniFiles) + " " +
                                std::to_string(options.systemDatMb) + "\n";
     if (ReadText(madeWith) != wanted || !IsFolder(drive)) {
+        std::printf("making the drive (--ini-files %d --system-dat-mb %d) ...\n",
+                    options.iniFiles, options.systemDatMb);
+        std::fflush(stdout);
         RemoveTree(madeWith);
         RemoveTree(drive);
         const ChildRun made = RunChild({programs + "/stowix-make-drive", "--ini-files",
@@ -315,7 +319,7 @@ void CompareStartup(const Options& options, const std::string& programs)
 
     int stowixStatus = 0;
     int minimalStatus = 0;
-    for (int round = -1; round < options.rounds; ++round) {
+    for (int round = -1; round < options.startupRounds; ++round) {
         RemoveTree(drive + "/Stowix");
         SettleFileSystem(drive);
         const ChildRun stowix = RunChild({programs + "/stowix", "/U"},
