@@ -348,6 +348,10 @@ void CompareStartup(const Options& options, const std::string& programs)
 int main(int argc, char** argv)
 {
     Options options;
+    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+        PrintUsage(stdout);
+        return 0;
+    }
     if (!ParseOptions(argc, argv, options)) {
         PrintUsage(stderr);
         return 2;
