@@ -43,6 +43,7 @@ struct Options {
 void PrintUsage(std::FILE* to)
 {
     std::fputs("Usage: stowix-bench-backup [--ini-files N] [--system-dat-mb N] [--rounds N]\n"
+               "                           [--startup-rounds N]\n"
                "                           [--work FOLDER] [--keep] [--only backup|startup]\n"
                "  --ini-files N      extra INI files on the generated drive (default 20000)\n"
                "  --system-dat-mb N  size of SYSTEM.DAT in MiB (default 64)\n"
