@@ -6,6 +6,8 @@
 
 #include "media/media_test_support.h"
 
+#include <QEventLoop>
+#include <QLibrary>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtEndian>
@@ -164,6 +166,40 @@ TEST_F(SoundControl, the_desktop_device_plays_and_comes_back_whatever_the_device
     PlaySound(sound, MediaFolder() + "\\NoSuch.Wav", true);
     EXPECT_FALSE(sound.IsOpen());
     sound.Command("Close");
+}
+
+}  // namespace
+}  // namespace stowix::test
+
+namespace stowix::test {
+namespace {
+
+// The audio device's output lives in a module that the program loads beside itself; here it is
+// loaded from the build's program folder and played against a server that is not there, which
+// must end the sound at once rather than stall.
+TEST(AudioModule, loads_and_comes_back_when_the_server_is_unreachable) {
+    EnsureApplication();
+    qputenv("PULSE_SERVER", "unix:/nonexistent/stowix-test-socket");
+    QLibrary module(QStringLiteral(STOWIX_MEDIA_DIR) + QStringLiteral("/stowix-audio"));
+    using CreateOutput = SoundOutput* (*)();
+    const auto create =
+        reinterpret_cast<CreateOutput>(module.resolve("StowixCreateAudioDeviceOutput"));
+    ASSERT_NE(create, nullptr) << module.errorString().toStdString();
+    std::unique_ptr<SoundOutput> output(create());
+
+    Result<WaveClip> clip = ReadWaveClip(ReadMedia("Stowix1.Wav"));
+    ASSERT_TRUE(clip);
+    bool finished = false;
+    QEventLoop loop;
+    output->Start(clip.value(), [&] {
+        finished = true;
+        loop.quit();
+    });
+    QTimer::singleShot(clip.value().DurationMs() + 2000, &loop, &QEventLoop::quit);
+    loop.exec();
+    EXPECT_TRUE(finished);
+    output.reset();
+    qunsetenv("PULSE_SERVER");
 }
 
 }  // namespace

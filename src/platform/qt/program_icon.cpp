@@ -25,8 +25,12 @@ QIcon LoadProgramIcon(const QString& programFolder) {
     QIcon icon;
     if (programFolder.isEmpty()) return icon;
     const QDir folder(programFolder);
-    AddImages(icon, folder.filePath(QStringLiteral("stowix-32.png")));
-    AddImages(icon, folder.filePath(QStringLiteral("stowix-16.png")));
+    // Named with their sizes, the images are read only when a frame or task bar first draws the
+    // icon: a run that never shows its window (unattended) never decodes them.
+    for (int size : {32, 16}) {
+        const QString path = folder.filePath(QStringLiteral("stowix-%1.png").arg(size));
+        if (QFileInfo::exists(path)) icon.addFile(path, QSize(size, size));
+    }
     // The .ico carries the same two images; it is read only when the images are missing.
     for (const char* name : {"Stowix.ico", "stowix.ico"})
         if (icon.isNull()) AddImages(icon, folder.filePath(QLatin1String(name)));

@@ -1,105 +1,50 @@
 #include "platform/qt/sound_output.h"
 
-#include <QAudioDevice>
-#include <QAudioFormat>
-#include <QAudioSink>
-#include <QBuffer>
-#include <QMediaDevices>
-#include <QThread>
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QLibrary>
+#include <QObject>
+
+#include <unistd.h>
 
 namespace stowix {
 
 namespace {
 
-// Lives on the audio thread and owns the sink there, so the sink's own timers keep feeding
-// the device whatever the window's thread is doing.
-class SinkWorker : public QObject {
-    Q_OBJECT
+// Qt Multimedia plays through a PulseAudio server (PipeWire offers the same socket). Where none
+// can be reached no sound can play, so the audio module is not even loaded there: an unattended
+// run from cron, or a server without sound, starts and ends without its libraries.
+bool AudioServerReachable() {
+    if (!qEnvironmentVariableIsEmpty("PULSE_SERVER")) return true;
+    QStringList sockets{QStringLiteral("/run/user/%1/pulse/native").arg(::getuid()),
+                        QStringLiteral("/var/run/pulse/native")};
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (!runtime.isEmpty()) sockets.prepend(runtime + QStringLiteral("/pulse/native"));
+    for (const QString& socket : sockets)
+        if (QFileInfo::exists(socket)) return true;
+    return false;
+}
 
+using CreateOutput = SoundOutput* (*)();
+
+// The audio device's output, loaded from the module beside the program on the first sound. Where
+// the module or a server is missing, every sound "finishes" at once, so nothing waits for it.
+class LazyAudioOutput : public SoundOutput {
 public:
-    ~SinkWorker() override {
-        // The buffer goes before the children do, so the sink must not outlive this body.
-        if (m_sink) m_sink->stop();
-        delete m_sink;
-    }
-
-    void Start(const QByteArray& samples, const QAudioFormat& format, const QAudioDevice& device,
-               quint64 playId) {
-        Stop();
-        m_playId = playId;
-        m_buffer.setData(samples);
-        m_buffer.open(QIODevice::ReadOnly);
-        m_sink = new QAudioSink(device, format, this);
-        connect(m_sink, &QAudioSink::stateChanged, this, [this](QAudio::State state) {
-            // Idle: the buffer has run dry, the sound is out. Stopped with an error: the device
-            // went away or refused the stream.
-            if (state == QAudio::IdleState ||
-                (state == QAudio::StoppedState && m_sink && m_sink->error() != QAudio::NoError))
-                End();
-        });
-        m_sink->start(&m_buffer);
-        if (m_sink && m_sink->error() != QAudio::NoError) End();
-    }
-
-    void Stop() {
-        if (!m_sink) return;
-        QAudioSink* sink = m_sink;
-        m_sink = nullptr;
-        sink->disconnect(this);
-        sink->stop();
-        sink->deleteLater();  // may be inside one of its own signals
-        m_buffer.close();
-    }
-
-Q_SIGNALS:
-    void Finished(quint64 playId);
-
-private:
-    void End() {
-        Stop();
-        Q_EMIT Finished(m_playId);
-    }
-
-    QAudioSink* m_sink = nullptr;  // owned through this object's children
-    QBuffer m_buffer;
-    quint64 m_playId = 0;
-};
-
-class AudioDeviceOutput : public SoundOutput {
-public:
-    AudioDeviceOutput() {
-        m_thread.setObjectName(QStringLiteral("Stowix sound"));
-        m_worker = new SinkWorker;
-        m_worker->moveToThread(&m_thread);
-        QObject::connect(&m_thread, &QThread::finished, m_worker, &QObject::deleteLater);
-        QObject::connect(m_worker, &SinkWorker::Finished, &m_receiver,
-                         [this](quint64 playId) { Report(playId); });
-        m_thread.start();
-    }
-
-    ~AudioDeviceOutput() override {
-        Stop();
-        m_thread.quit();
-        m_thread.wait();
-    }
-
     void Start(const WaveClip& clip, std::function<void()> finished) override {
-        const quint64 playId = ++m_playId;
-        m_finished = std::move(finished);
-        QAudioFormat format;
-        format.setSampleRate(clip.sampleRate);
-        format.setChannelCount(clip.channels);
-        format.setSampleFormat(clip.bitsPerSample == 8 ? QAudioFormat::UInt8 : QAudioFormat::Int16);
-        const QAudioDevice device = QMediaDevices::defaultAudioOutput();
-        if (device.isNull() || !device.isFormatSupported(format)) {
-            QMetaObject::invokeMethod(&m_receiver, [this, playId] { Report(playId); },
-                                      Qt::QueuedConnection);
+        if (SoundOutput* device = Device()) {
+            device->Start(clip, std::move(finished));
             return;
         }
+        const quint64 playId = ++m_playId;
+        m_finished = std::move(finished);
         QMetaObject::invokeMethod(
-            m_worker,
-            [worker = m_worker, samples = clip.samples, format, device, playId] {
-                worker->Start(samples, format, device, playId);
+            &m_receiver,
+            [this, playId] {
+                if (playId != m_playId || !m_finished) return;
+                std::function<void()> done = std::move(m_finished);
+                m_finished = nullptr;
+                done();
             },
             Qt::QueuedConnection);
     }
@@ -107,21 +52,28 @@ public:
     void Stop() override {
         ++m_playId;
         m_finished = nullptr;
-        QMetaObject::invokeMethod(m_worker, [worker = m_worker] { worker->Stop(); },
-                                  Qt::BlockingQueuedConnection);
+        if (m_device) m_device->Stop();
     }
 
 private:
-    void Report(quint64 playId) {
-        if (playId != m_playId || !m_finished) return;
-        std::function<void()> finished = std::move(m_finished);
-        m_finished = nullptr;
-        finished();
+    SoundOutput* Device() {
+        if (!m_loadTried) {
+            m_loadTried = true;
+            if (AudioServerReachable()) Load();
+        }
+        return m_device.get();
     }
 
-    QThread m_thread;
-    SinkWorker* m_worker;  // lives on m_thread, deleted when it finishes
-    QObject m_receiver;    // on the caller's thread: the reports are delivered there
+    void Load() {
+        QLibrary module(QCoreApplication::applicationDirPath() + QStringLiteral("/stowix-audio"));
+        const auto create =
+            reinterpret_cast<CreateOutput>(module.resolve("StowixCreateAudioDeviceOutput"));
+        if (create) m_device.reset(create());
+    }
+
+    std::unique_ptr<SoundOutput> m_device;
+    bool m_loadTried = false;
+    QObject m_receiver;  // delivers the at-once "finished" on the caller's thread, later
     quint64 m_playId = 0;
     std::function<void()> m_finished;
 };
@@ -129,9 +81,7 @@ private:
 }  // namespace
 
 std::unique_ptr<SoundOutput> MakeAudioDeviceOutput() {
-    return std::make_unique<AudioDeviceOutput>();
+    return std::make_unique<LazyAudioOutput>();
 }
 
 }  // namespace stowix
-
-#include "sound_output.moc"
