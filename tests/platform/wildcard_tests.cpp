@@ -118,3 +118,27 @@ TEST(Wildcard, a_plain_name_says_it_has_no_wildcards)
 
 }  // namespace
 }  // namespace stowix::posix
+
+namespace stowix::posix {
+namespace {
+
+// "*.EXT" with a plain extension, the common group pattern, is tried as a suffix: the table also
+// runs each case through the general matcher (ExpectTable's long form), so both must agree.
+TEST(Wildcard, star_dot_extension_takes_exactly_the_names_ending_in_it)
+{
+    ExpectTable({
+        {u"*.Ini", u"WIN.INI", true},
+        {u"*.Ini", u"win.ini", true},
+        {u"*.Ini", u"A.B.INI", true},
+        {u"*.Ini", u".INI", true},
+        {u"*.Ini", u"INI", false},
+        {u"*.Ini", u"X.INIX", false},
+        {u"*.Ini", u"X.IN", false},
+        {u"*.Ini", u"XINI", false},
+    });
+    EXPECT_TRUE(WildcardPattern(u"*.Ini").MatchesAscii("PROGMAN.INI"));
+    EXPECT_FALSE(WildcardPattern(u"*.Ini").MatchesAscii("PROGMAN.IN"));
+}
+
+}  // namespace
+}  // namespace stowix::posix

@@ -45,6 +45,12 @@ WildcardPattern::WildcardPattern(QStringView pattern)
         m_tokens.push_back({Kind::Star, 0});
         return;
     }
+    const QStringView extension = pattern.mid(2);
+    if (pattern.startsWith(u"*.") && !extension.isEmpty() && !extension.contains(u'*') &&
+        !extension.contains(u'?') && !extension.contains(u'.')) {
+        m_suffix.push_back(u'.');
+        for (QChar c : extension) m_suffix.push_back(FoldCase(c.unicode()));
+    }
     for (qsizetype i = 0; i < pattern.size(); ++i) {
         const char16_t unit = pattern[i].unicode();
         const char16_t next = i + 1 < pattern.size() ? pattern[i + 1].unicode() : u'\0';
@@ -87,6 +93,8 @@ bool WildcardPattern::Matches(QStringView name) const
     if (m_everything)
         return true;
     const Utf16Name units{name};
+    if (!m_suffix.empty())
+        return EndsWithSuffix(units);
     return m_tokens.size() < 64 ? MatchesShort(units) : MatchesLong(units);
 }
 
@@ -95,7 +103,23 @@ bool WildcardPattern::MatchesAscii(std::string_view name) const
     if (m_everything)
         return true;
     const AsciiName units{name};
+    if (!m_suffix.empty())
+        return EndsWithSuffix(units);
     return m_tokens.size() < 64 ? MatchesShort(units) : MatchesLong(units);
+}
+
+template <typename Name>
+bool WildcardPattern::EndsWithSuffix(const Name& name) const
+{
+    const qsizetype length = qsizetype(m_suffix.size());
+    if (name.size() < length)
+        return false;
+    const qsizetype start = name.size() - length;
+    for (qsizetype i = 0; i < length; ++i) {
+        if (FoldCase(name.unit(start + i)) != m_suffix[size_t(i)])
+            return false;
+    }
+    return true;
 }
 
 template <typename Name>

@@ -11,6 +11,7 @@
 
 #include <QString>
 
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -41,10 +42,16 @@ private:
     // The same simulation with one bit per position, for patterns of up to 63 tokens.
     template <typename Name>
     bool MatchesShort(const Name& name) const;
+    // For "*.EXT" with a plain extension: the name ends in the dot and the extension.
+    template <typename Name>
+    bool EndsWithSuffix(const Name& name) const;
 
     std::vector<Token> m_tokens;
     bool m_everything = false;
     bool m_hasWildcards = false;
+    // The upper-cased ".EXT" of a pattern "*.EXT" whose extension holds no *, ? or dot: the
+    // common group pattern, which matches exactly the names ending so and is tried as that.
+    std::u16string m_suffix;
     // For MatchesShort: bit i stands for m_tokens[i]; bit m_tokens.size() for a whole match.
     quint64 m_anyStars = 0;        // Star and StarBeforeDot
     quint64 m_plainStars = 0;      // Star only
