@@ -1,7 +1,6 @@
 #pragma once
 // The notice lines that start-up puts under the program's name, and the address they send users
-// to for support. One constant each; the tips box names the same address (info/contacts.h), and
-// the layers above may take it from here.
+// to for support: the one place that names it, which the tips box shows too (info/contacts.h).
 
 #include <QString>
 
