@@ -86,7 +86,7 @@ int main(int argc, char** argv) {
 
     QtSystem system;
     std::unique_ptr<FileSystem> files = MakePosixFileSystem(drives);
-    std::unique_ptr<WindowsApi> windows = MakePosixWindowsApi(drives);
+    std::unique_ptr<WindowsApi> windows = MakePosixWindowsApi(*files);
     QtSettingsStore settings;
     Services services{*files, settings, system, dialogs, *windows};
     ProgramValues values;

@@ -82,6 +82,14 @@ public:
 
     // Makes every file written under this path's drive durable on disk.
     virtual Status FlushToDisk(const QString& path) = 0;
+
+    // True when the entry at path is itself a symbolic link (which the other calls follow while
+    // it stays inside its drive); false for anything else and for a missing entry. Fails when the
+    // path's folder cannot be found. A drive that cannot hold links never has one.
+    virtual Result<bool> IsLink(const QString& path) {
+        (void)path;
+        return false;
+    }
 };
 
 }  // namespace stowix

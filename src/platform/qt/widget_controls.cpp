@@ -73,11 +73,9 @@ void LabelControl::SetCaption(const QString& caption) {
     m_caption = caption;
     if (!m_label) return;
     m_label->setText(DisplayText(caption));
-    if (m_autoSize == AutoSize::KeepRightEdge) {
-        const int right = m_label->geometry().right();
+    if (m_autoSize == AutoSize::KeepLeftEdge) {
         const QSize fitted = m_label->sizeHint();
-        m_label->setGeometry(right - fitted.width() + 1, m_label->y(), fitted.width(),
-                             fitted.height());
+        m_label->setGeometry(m_label->x(), m_label->y(), fitted.width(), fitted.height());
     }
 }
 
