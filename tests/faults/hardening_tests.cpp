@@ -12,11 +12,14 @@
 #include <QFile>
 #include <QLocale>
 #include <QLockFile>
+#include <QRegularExpression>
 #include <QThread>
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <cstdlib>
 
 namespace stowix::test {
 namespace {
@@ -579,6 +582,24 @@ TEST_F(WindowHardening, the_restart_command_runs_detached_and_is_not_waited_for)
     ASSERT_GE(lines.size(), 2);
     EXPECT_EQ(lines.at(0), QStringLiteral("/dev/null"));
     EXPECT_NE(lines.at(1).toLongLong(), qint64(::getsid(0))) << "the command shares the session";
+}
+
+// The window is centred with its frame. The offscreen platform gives windows a frame as soon as
+// they have their platform window, as a window manager's decorations do.
+TEST_F(WindowHardening, the_window_is_centred_with_its_frame) {
+    RunOptions options;
+    options.robot = {QStringLiteral("geometry Form1"), QStringLiteral("click Form1.Command3")};
+    options.environment = {{QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen")}};
+    const RunResult result = World().Stowix(options);
+    EXPECT_TRUE(result.Ended(Done)) << result.Describe();
+    const QRegularExpression line(QStringLiteral(
+        "geometry Form1 frame=(-?\\d+),(-?\\d+),(\\d+),(\\d+) screen=(\\d+),(\\d+)"));
+    const QRegularExpressionMatch found = line.match(result.errors);
+    ASSERT_TRUE(found.hasMatch()) << result.Describe();
+    const auto at = [&found](int group) { return found.captured(group).toInt(); };
+    EXPECT_NE(at(3), 0);
+    EXPECT_LE(std::abs(at(1) - (at(5) - at(3)) / 2), 1) << result.Describe();
+    EXPECT_LE(std::abs(at(2) - (at(6) - at(4)) / 2), 1) << result.Describe();
 }
 
 TEST_F(WindowHardening, the_revision_label_keeps_its_left_edge) {
