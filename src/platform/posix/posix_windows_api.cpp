@@ -35,8 +35,8 @@ bool StartDetached(const QByteArray& command)
         ::close(report[0]);
         if (::setsid() < 0)
             ::_exit(1);
-        const pid_t command = ::fork();
-        if (command == 0) {
+        const pid_t grandchild = ::fork();
+        if (grandchild == 0) {
             if (::dup2(input, STDIN_FILENO) < 0)
                 ::_exit(127);
             ::execve(shell, arguments, environ);
@@ -45,7 +45,7 @@ bool StartDetached(const QByteArray& command)
             (void)!::write(report[1], &failed, 1);
             ::_exit(127);
         }
-        ::_exit(command < 0 ? 1 : 0);
+        ::_exit(grandchild < 0 ? 1 : 0);
     }
     ::close(input);
     ::close(report[1]);

@@ -136,8 +136,13 @@ Status QtSettingsStore::Write(const QString& application, const QString& section
                               const QString& key, const QString& value) {
     const QString path = FilePath(application);
     {
-        const QSettings existing(path, QSettings::IniFormat);
-        if (LooksCorrupt(path) || existing.status() == QSettings::FormatError) {
+        // Checked before QSettings reads the file: a file of absurd size is never read whole.
+        bool corrupt = LooksCorrupt(path);
+        if (!corrupt) {
+            const QSettings existing(path, QSettings::IniFormat);
+            corrupt = existing.status() == QSettings::FormatError;
+        }
+        if (corrupt) {
             // Rewriting it would keep the part that happened to parse, mixed with the new value;
             // the user's file is kept beside the fresh one instead.
             const QString aside = path + QStringLiteral(".corrupt");
