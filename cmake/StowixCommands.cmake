@@ -11,6 +11,26 @@
 find_program(STOWIX_SCDOC scdoc REQUIRED)
 find_program(STOWIX_GZIP gzip REQUIRED)
 
+# The release is the latest entry of the package's change log (packaging/changelog): its
+# version must be the project's, and its date dates the manual pages (not the day of the build)
+# and the AppStream release.
+set(STOWIX_CHANGELOG ${PROJECT_SOURCE_DIR}/packaging/changelog)
+set_property(DIRECTORY ${PROJECT_SOURCE_DIR} APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
+                                                    ${STOWIX_CHANGELOG})
+file(STRINGS ${STOWIX_CHANGELOG} STOWIX_CHANGELOG_TOP LIMIT_COUNT 1)
+if(NOT STOWIX_CHANGELOG_TOP MATCHES "^stowix \\(${PROJECT_VERSION}\\) ")
+  message(FATAL_ERROR "packaging/changelog does not start with an entry for ${PROJECT_VERSION}: "
+                      "add one for this version")
+endif()
+file(STRINGS ${STOWIX_CHANGELOG} STOWIX_CHANGELOG_TRAILER REGEX "^ -- " LIMIT_COUNT 1)
+string(REGEX REPLACE "^ -- .*>  " "" STOWIX_CHANGELOG_DATE "${STOWIX_CHANGELOG_TRAILER}")
+execute_process(COMMAND date -u -d "${STOWIX_CHANGELOG_DATE}" +%s
+                OUTPUT_VARIABLE STOWIX_RELEASE_EPOCH OUTPUT_STRIP_TRAILING_WHITESPACE
+                COMMAND_ERROR_IS_FATAL ANY)
+execute_process(COMMAND date -u -d "@${STOWIX_RELEASE_EPOCH}" +%F
+                OUTPUT_VARIABLE STOWIX_RELEASE_DATE OUTPUT_STRIP_TRAILING_WHITESPACE
+                COMMAND_ERROR_IS_FATAL ANY)
+
 function(stowix_command target)
   cmake_parse_arguments(ARG "IN_PROGRAM_FOLDER" "USAGE_STATUS" "" ${ARGN})
   if(NOT DEFINED ARG_USAGE_STATUS)
@@ -39,7 +59,8 @@ function(stowix_command target)
   set(page ${CMAKE_BINARY_DIR}/man/${target}.1)
   add_custom_command(
     OUTPUT ${page} ${page}.gz
-    COMMAND sh -c "\"$0\" < \"$1\" > \"$2\" && \"$3\" -9nc \"$2\" > \"$2.gz\""
+    COMMAND ${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=${STOWIX_RELEASE_EPOCH}
+            sh -c "\"$0\" < \"$1\" > \"$2\" && \"$3\" -9nc \"$2\" > \"$2.gz\""
             ${STOWIX_SCDOC} ${source} ${page} ${STOWIX_GZIP}
     DEPENDS ${source}
     COMMENT "Writing the manual page of ${target}"
