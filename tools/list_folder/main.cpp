@@ -9,6 +9,7 @@
 // (usage on standard error); 2 no drive C:, or the folder does not exist or is a file: nothing
 // listed; 3 incomplete: an entry could not be read or has a name Windows cannot hold.
 
+#include "app/command_usages.h"
 #include "platform/posix/drive_map.h"
 #include "platform/posix/posix_file_system.h"
 
@@ -20,7 +21,8 @@ using namespace stowix;
 
 namespace {
 
-enum ExitStatus { Listed = 0, Usage = 1, NothingListed = 2, Incomplete = 3 };
+// A command line it cannot take ends with DirUsage's status, 1.
+enum ExitStatus { Listed = 0, NothingListed = 2, Incomplete = 3 };
 
 // The range the file system gives the bytes of a host name that are not UTF-8 (0xDC80 + byte).
 constexpr char16_t EscapedByteFirst = 0xDC80;
@@ -62,10 +64,8 @@ void PrintError(const QString& text) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fputs("Usage: stowix-dir <DOS folder, such as C:\\WINDOWS>\n", stderr);
-        return Usage;
-    }
+    if (const auto status = HandleStandardOptions(argc, argv, DirUsage)) return *status;
+    if (argc != 2) return RejectCommandLine(DirUsage, "takes one DOS folder");
     const DriveMap drives = DriveMap::FromEnvironment();
     if (!drives.Has(QLatin1Char('C'))) {
         PrintError(DriveMap::HowToConfigure());
