@@ -10,8 +10,8 @@
 // listed; 3 incomplete: an entry could not be read or has a name Windows cannot hold.
 
 #include "app/command_usages.h"
-#include "platform/posix/drive_map.h"
-#include "platform/posix/posix_file_system.h"
+#include "platform/drive_map.h"
+#include "platform/drives/open_drives.h"
 
 #include <QString>
 
@@ -71,7 +71,12 @@ int main(int argc, char** argv) {
         PrintError(DriveMap::HowToConfigure());
         return NothingListed;
     }
-    std::unique_ptr<FileSystem> files = MakePosixFileSystem(drives);
+    Result<std::unique_ptr<FileSystem>> opened = OpenDrives(drives);
+    if (!opened) {
+        std::fprintf(stderr, "stowix-dir: %s\n", qPrintable(opened.reason()));
+        return 2;
+    }
+    const std::unique_ptr<FileSystem> files = std::move(opened).value();
     QString folder = QString::fromLocal8Bit(argv[1]);
     // A folder that does not exist lists nothing in the file system's terms; here it is said.
     const Result<int> folderAttributes = files->ReadAttributes(folder);
