@@ -1,13 +1,16 @@
 // stowix-bench-registry: the registry check's cost per MiB of registry against libcreg's own
 // export tool on the same file.
-//   subject:  the file read into memory and checked as the program checks it: every key and
-//             value walked with libcreg in a child process with its limits (CheckRegistryData)
+//   subject:  the file checked as the program checks it (CheckRegistryFile): opened through the
+//             program's file system, every key and value walked with libcreg in a child process
+//             with its limits
 //   baseline: cregexport FILE, its output thrown away (/dev/null): libcreg's walk of the same
 //             keys and values, plus the printing that the check does not do
 // Files: SYSTEM.DAT trees grown with real keys to several sizes, and the generated drive's
 // SYSTEM.DAT filled up to its size with free space. Rounds alternate after a warm-up of each.
 
-#include "registry/registry_check.h"
+#include "platform/drive_map.h"
+#include "platform/posix/posix_file_system.h"
+#include "registry/registry_file_check.h"
 #include "support/bench_support.h"
 
 #include "registry_file_writer.h"
@@ -74,15 +77,15 @@ bool WriteFile(const std::string& path, const QByteArray& bytes)
     return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
 }
 
-// One file, both sides; returns false when either side fails on it.
-bool Compare(const std::string& title, const std::string& path, qint64 bytes, int rounds)
+// One file, both sides; returns false when either side fails on it. The file lies in the work
+// folder, which is drive C:.
+bool Compare(FileSystem& files, const std::string& title, const std::string& work,
+             const std::string& name, qint64 bytes, int rounds)
 {
+    const std::string path = work + "/" + name;
     bool sound = true;
     const auto subject = [&] {
-        QFile file(QString::fromStdString(path));
-        const QByteArray data = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-        const RegistryCheck check = CheckRegistryData(data, QStringLiteral("HKEY_LOCAL_MACHINE"),
-                                                      SendItems::No, DefaultRegistryCheckLimits(data.size()));
+        const RegistryCheck check = CheckRegistryFile(files, "C:\\" + QString::fromStdString(name));
         sound = sound && check.verdict == RegistryVerdict::Sound;
     };
     int baselineStatus = 0;
@@ -125,29 +128,32 @@ int main(int argc, char** argv)
     std::printf("stowix-bench-registry: files in %s (%s)\n", work.c_str(), FileSystemName(work).c_str());
     std::printf("reproduce: %s\n", CommandLine(argc, argv).c_str());
 
+    const std::unique_ptr<FileSystem> files = MakePosixFileSystem(DriveMap({{QChar(u'C'), work}}));
     bool allSound = true;
     for (int megabytes : options.grownMegabytes) {
         const QByteArray bytes =
             tools::WriteRegistryFile(tools::Windows98SystemTree(megabytes * MiB)).bytes;
-        const std::string path = work + "/stowix-bench-grown-" + std::to_string(megabytes) + ".dat";
+        const std::string name = "stowix-bench-grown-" + std::to_string(megabytes) + ".dat";
+        const std::string path = work + "/" + name;
         if (!WriteFile(path, bytes)) {
             std::fprintf(stderr, "stowix-bench-registry: cannot write %s\n", path.c_str());
             return 1;
         }
-        allSound &= Compare("SYSTEM.DAT grown with keys to " + std::to_string(bytes.size() / 1024) + " KiB",
-                            path, bytes.size(), options.rounds);
+        allSound &= Compare(*files, "SYSTEM.DAT grown with keys to " + std::to_string(bytes.size() / 1024) + " KiB",
+                            work, name, bytes.size(), options.rounds);
     }
     if (options.paddedMegabytes > 0) {
         const QByteArray bytes =
             tools::WriteRegistryFile(tools::Windows98SystemTree(), options.paddedMegabytes * MiB).bytes;
-        const std::string path = work + "/stowix-bench-padded.dat";
+        const std::string name = "stowix-bench-padded.dat";
+        const std::string path = work + "/" + name;
         if (!WriteFile(path, bytes)) {
             std::fprintf(stderr, "stowix-bench-registry: cannot write %s\n", path.c_str());
             return 1;
         }
-        allSound &= Compare("The generated drive's SYSTEM.DAT, " + std::to_string(options.paddedMegabytes) +
+        allSound &= Compare(*files, "The generated drive's SYSTEM.DAT, " + std::to_string(options.paddedMegabytes) +
                                 " MiB, its rest free space",
-                            path, bytes.size(), options.rounds);
+                            work, name, bytes.size(), options.rounds);
     }
     return allSound ? 0 : 1;
 }

@@ -1,5 +1,6 @@
 #include "registry/registry_check.h"
 
+#include "registry/file_reader_bfio.h"
 #include "registry/registry_stream.h"
 
 #include <cerrno>
@@ -60,7 +61,7 @@ QString MemoryReason(qint64 limit) {
 }
 
 // The child: limits itself, walks, writes its findings to fd and ends without returning.
-[[noreturn]] void RunChild(int fd, const QByteArray& file, const QString& rootName,
+[[noreturn]] void RunChild(int fd, FileReader& file, const QString& rootName,
                            SendItems sendItems, const RegistryCheckLimits& limits) {
     const rlimit noCore{0, 0};
     setrlimit(RLIMIT_CORE, &noCore);
@@ -128,6 +129,12 @@ RegistryCheckLimits DefaultRegistryCheckLimits(qint64 fileBytes) {
 
 RegistryCheck CheckRegistryData(const QByteArray& file, const QString& rootName,
                                 SendItems sendItems, const RegistryCheckLimits& limits) {
+    BytesReader reader(file);
+    return CheckRegistry(reader, rootName, sendItems, limits);
+}
+
+RegistryCheck CheckRegistry(FileReader& file, const QString& rootName, SendItems sendItems,
+                            const RegistryCheckLimits& limits) {
     int pipeEnds[2];
     if (::pipe2(pipeEnds, O_CLOEXEC) != 0)
         return NotChecked(QStringLiteral("no pipe for the registry reader: ") +

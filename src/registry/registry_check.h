@@ -1,11 +1,14 @@
 #pragma once
-// This type checks a Windows 9x registry file held in memory: it walks every key and value
+// This type checks a Windows 9x registry file: it walks every key and value
 // (registry_walk.h) in a child process that has a memory limit and a time limit, so that no
 // damage can hang, exhaust or crash the program. A loop in the key tree, endless allocation, a
 // walk that runs out of time and a crash of the reader are all damage, told in plain words.
-// It does not deal with where the file comes from (registry_file_check.h reads it through the
-// file system) nor with what the program does about damage.
+// The child reads the file through a FileReader opened before it starts, so that neither
+// process holds the whole file. It does not deal with where the file comes from
+// (registry_file_check.h opens it through the file system) nor with what the program does
+// about damage.
 
+#include "platform/file_system.h"
 #include "registry/registry_item.h"
 #include "registry/registry_walk.h"
 
@@ -39,6 +42,9 @@ struct RegistryCheck {
     RegistryItems items;  // every key and value when asked for and sound
 };
 
+RegistryCheck CheckRegistry(FileReader& file, const QString& rootName, SendItems sendItems,
+                            const RegistryCheckLimits& limits);
+// The same for a file held in memory.
 RegistryCheck CheckRegistryData(const QByteArray& file, const QString& rootName,
                                 SendItems sendItems, const RegistryCheckLimits& limits);
 

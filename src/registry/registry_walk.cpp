@@ -1,10 +1,12 @@
 #include "registry/registry_walk.h"
 
 #include "platform/ansi_code_page.h"
+#include "registry/file_reader_bfio.h"
 
 #include <libbfio.h>
 #include <libcreg.h>
 
+#include <cstring>
 #include <unordered_set>
 #include <vector>
 
@@ -17,13 +19,7 @@ constexpr qsizetype SmallestRegistry = 0x40;
 // Items between two flushes.
 constexpr int FlushEvery = 4096;
 
-// Owners of libcreg's and libbfio's handles, freed on every way out.
-struct Bfio {
-    libbfio_handle_t* handle = nullptr;
-    ~Bfio() {
-        if (handle) libbfio_handle_free(&handle, nullptr);
-    }
-};
+// Owners of libcreg's handles, freed on every way out.
 struct File {
     libcreg_file_t* file = nullptr;
     bool open = false;
@@ -203,28 +199,23 @@ QString Walk::VisitValues(libcreg_key_t* key, const QString& path) {
 }
 
 // Opens the file and walks it; the reason it is damaged, or an empty text.
-QString OpenAndWalk(const QByteArray& file, const QString& rootName, Walk& walk) {
-    if (file.size() < 4 || !file.startsWith("CREG"))
+QString OpenAndWalk(FileReader& file, const QString& rootName, Walk& walk) {
+    char signature[4] = {};
+    const Result<qint64> read = file.ReadAt(0, signature, 4);
+    if (!read) return QStringLiteral("it cannot be read: ") + read.reason();
+    if (read.value() < 4 || std::memcmp(signature, "CREG", 4) != 0)
         return QStringLiteral("it does not begin as a registry file does (no \"CREG\" signature)");
-    if (file.size() < SmallestRegistry)
-        return QStringLiteral("it is cut short (%1 bytes)").arg(file.size());
+    if (file.Size() < SmallestRegistry)
+        return QStringLiteral("it is cut short (%1 bytes)").arg(file.Size());
 
-    Bfio bfio;
-    libbfio_error_t* bfioError = nullptr;
-    // libbfio reads the range and never writes it.
-    if (libbfio_memory_range_initialize(&bfio.handle, &bfioError) != 1 ||
-        libbfio_memory_range_set(bfio.handle,
-                                 reinterpret_cast<uint8_t*>(const_cast<char*>(file.constData())),
-                                 size_t(file.size()), &bfioError) != 1) {
-        libbfio_error_free(&bfioError);
-        return QStringLiteral("the registry reader could not be started on it");
-    }
+    FileReaderBfio bfio(file);
+    if (!bfio.Handle()) return QStringLiteral("the registry reader could not be started on it");
 
     File creg;
     Error error;
     if (libcreg_file_initialize(&creg.file, error.Out()) != 1)
         return QStringLiteral("the registry reader could not be started on it");
-    if (libcreg_file_open_file_io_handle(creg.file, bfio.handle, LIBCREG_OPEN_READ, error.Out()) != 1)
+    if (libcreg_file_open_file_io_handle(creg.file, bfio.Handle(), LIBCREG_OPEN_READ, error.Out()) != 1)
         return QStringLiteral("its header, key tree or data blocks are damaged: it cannot be opened");
     creg.open = true;
 
@@ -239,7 +230,7 @@ QString OpenAndWalk(const QByteArray& file, const QString& rootName, Walk& walk)
 
 }  // namespace
 
-WalkOutcome WalkRegistry(const QByteArray& file, const QString& rootName, SendItems sendItems,
+WalkOutcome WalkRegistry(FileReader& file, const QString& rootName, SendItems sendItems,
                          RegistryStreamWriter& writer,
                          const std::function<void(RegistryStreamWriter&)>& flush) {
     Walk walk(sendItems, writer, flush);

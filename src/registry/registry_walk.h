@@ -1,5 +1,5 @@
 #pragma once
-// Walks every key and value of a Windows 9x registry file held in memory, with libcreg: counts
+// Walks every key and value of a Windows 9x registry file, with libcreg: counts
 // them, writes them to a stream (registry_stream.h) when asked, and says in plain words why the
 // file is damaged where it is. A key that leads back to one
 // already walked (a key that is its own ancestor) is damage, found by the set of keys walked.
@@ -8,6 +8,7 @@
 // closes on itself), so this runs only where a time and a memory limit can end it: in the child
 // process of registry_check.h. It does not deal with processes or limits itself.
 
+#include "platform/file_system.h"
 #include "registry/registry_stream.h"
 
 #include <QByteArray>
@@ -27,7 +28,7 @@ struct WalkOutcome {
 
 // Writes the items (when asked) to the writer, and calls flush with it now and then to pass on
 // what it holds so far. The final record ("sound" or "damaged") is the caller's to write.
-WalkOutcome WalkRegistry(const QByteArray& file, const QString& rootName, SendItems sendItems,
+WalkOutcome WalkRegistry(FileReader& file, const QString& rootName, SendItems sendItems,
                          RegistryStreamWriter& writer,
                          const std::function<void(RegistryStreamWriter&)>& flush);
 

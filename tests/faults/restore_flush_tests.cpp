@@ -9,6 +9,9 @@
 #include "support/faulty_file_system.h"
 #include "support/temp_drive.h"
 
+#include "registry_file_writer.h"
+#include "windows98_registry.h"
+
 #include <gtest/gtest.h>
 
 namespace stowix::test {
@@ -37,7 +40,9 @@ protected:
         drive.AddFolder("C:\\WINDOWS");
         drive.AddFile("C:\\WINDOWS\\WIN.INI", "[user's]");
         drive.AddFile("C:\\Stowix\\set\\WIN.INI", "[set's]");
-        drive.AddFile("C:\\Stowix\\set\\SYSTEM.DAT", "registry");
+        // A sound registry: the restore reads it whole before it asks to go on.
+        drive.AddFile("C:\\Stowix\\set\\SYSTEM.DAT",
+                      tools::WriteRegistryFile(tools::Windows98SystemTree()).bytes);
     }
 
     // Restore, a double-click on the set, and these answers to the boxes that follow.
