@@ -20,7 +20,9 @@ constexpr qint64 MaxRegistryBytes = qint64(256) * 1024 * 1024;
 const std::vector<QString>& RegistryFileNames();  // SYSTEM.DAT, USER.DAT
 
 // A file that cannot be read (or is larger than MaxRegistryBytes) is damaged for this check,
-// with the file system's reason. The hive's root name comes from the file's name.
+// with the file system's reason. The hive's root name comes from the file's name. With
+// SendItems::Yes a sound file's every key and value comes back in the check's items, in tree
+// order (registry_item.h): the reader for whatever compares registries.
 RegistryCheck CheckRegistryFile(FileSystem& files, const QString& path,
                                 SendItems sendItems = SendItems::No);
 
