@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # The program's main job on a generated Windows 98 drive: installs what is missing, builds,
-# writes a drive C: under demo/ (once), runs an unattended backup of it, and shows the set made.
+# writes a drive C: under demo/ (once), runs an unattended backup of it, shows the set made and
+# checks it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 cmake --preset release >/dev/null
-cmake --build --preset release --target stowix stowix-make-drive stowix-dir stowix_media
+cmake --build --preset release --target stowix stowix-make-drive stowix-dir stowix-check stowix_media
 
 demo="$PWD/demo"
 bin="$PWD/build/release/bin"
@@ -24,3 +25,5 @@ grep LastBackup "$XDG_CONFIG_HOME/Stowix/Stowix.ini"
 set_path=$(sed -n 's/^LastBackup="\{0,1\}\([^"]*\)"\{0,1\}$/\1/p' "$XDG_CONFIG_HOME/Stowix/Stowix.ini" | sed 's/\\\\/\\/g')
 echo "Files of the set $set_path, with their DOS attributes:"
 "$bin/stowix-dir" "$set_path"
+echo "The set checked (every file read, the registry pair read key by key):"
+"$bin/stowix-check" "$set_path"

@@ -9,6 +9,8 @@ packages=(
   qt6-multimedia-dev libqt6multimedia6       # Qt Multimedia: the opening and closing sounds
   libgtest-dev libgmock-dev                  # GoogleTest and GoogleMock: the tests
   fonts-liberation                           # metric-compatible Times New Roman, Arial fallbacks
+  libcreg-dev libbfio-dev                    # libcreg over libbfio: reading Windows 9x registry files
+  libcreg-utils                              # cregexport: the tests' independent reader of the same files
   fiu-utils libfiu-dev                       # fault injection (fiu-run) for the fault suite
   xvfb xauth                                 # a real X display for window checks without a desktop
   scdoc                                      # the manual pages, written in scdoc

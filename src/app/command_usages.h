@@ -49,4 +49,20 @@ inline constexpr CommandUsage DirUsage{
     .notes = "Drive C: is STOWIX_DRIVE_C, else $WINEPREFIX/drive_c, else ~/.wine/drive_c.\n",
 };
 
+inline constexpr CommandUsage CheckUsage{
+    .name = "stowix-check",
+    .synopsis =
+        "Usage: stowix-check [SET ...]\n"
+        "Checks backup sets in C:\\Stowix, all of them or those named (by folder name, or as a\n"
+        "DOS path such as \"C:\\Stowix\\11-5-99 3;45;12 PM\"): every file of a set can be read,\n"
+        "and SYSTEM.DAT and USER.DAT are there and sound, every key and value read. One line\n"
+        "per set.\n",
+    .options = "",
+    .notes =
+        "Drive C: is STOWIX_DRIVE_C, else $WINEPREFIX/drive_c, else ~/.wine/drive_c.\n"
+        "Exit status: 0 every set is sound; 1 a set is damaged; 2 trouble: a command line it\n"
+        "does not take, no drive C:, no such set, or a check that could not run.\n",
+    .usageStatus = 2,
+};
+
 }  // namespace stowix

@@ -1,5 +1,6 @@
 #include "backup/backup_run.h"
 
+#include "backup/backup_registry_check.h"
 #include "backup/backup_set_layout.h"
 #include "backup/set_folder.h"
 #include "files/copy_failure_list.h"
@@ -34,6 +35,8 @@ void BackupRun::Run() {
     // must not leave LastBackup naming files that never reached the disk.
     if (Status flushed = services.files.FlushToDisk(setPath); !flushed.ok())
         failures.push_back({setPath, QStringLiteral("not written to disk: ") + flushed.reason()});
+    // The registry files of the set are read whole; what is wrong with them is told at the end.
+    const std::vector<RegistryProblem> registryProblems = CheckBackedUpRegistry(m_window, setPath);
 
     // The closing sound marks the end of the copying, whatever its outcome; the outcome itself
     // is told by the status text and, when something is missing, the report below.
@@ -85,10 +88,17 @@ void BackupRun::Run() {
         // or the timer that the set is not complete. Interactively the window stays, checked
         // box or not, so that the user can read what happened and try again.
         ReportFailure(outcome, setPath, failures, recordReason);
+        (void)TellRegistryDamage(m_window, setPath, registryProblems);
         if (unattended) m_window.EndProgram(IncompleteStatus);
         return;
     }
-    if (unattended || autoExit) m_window.EndProgram();
+    // A damaged registry does not make the set incomplete: it is told, and an unattended run
+    // ends with a status of its own.
+    const bool registryDamaged = TellRegistryDamage(m_window, setPath, registryProblems);
+    if (unattended && registryDamaged)
+        m_window.EndProgram(RegistryDamagedStatus);
+    else if (unattended || autoExit)
+        m_window.EndProgram();
 }
 
 void BackupRun::Announce() {

@@ -3,6 +3,7 @@
 #include "files/copy_failure_list.h"
 #include "restore/boot_script.h"
 #include "restore/folder_chooser.h"
+#include "restore/restore_registry_check.h"
 #include "restore/restore_run.h"
 
 #include <QStringList>
@@ -48,10 +49,15 @@ void RestoreChosenFolder(FolderChooser& chooser) {
     if (!chooser.ApplyChosenFolderRule()) return;
     Dialogs& dialogs = chooser.services().dialogs;
 
+    // A damaged registry is named before the confirmation; declining it is declining the
+    // restore.
+    const bool registryAccepted = AcceptSetRegistry(chooser, chooser.Controls().Dir1().Path());
     const MessageAnswer confirmed =
-        dialogs.MessageBox(QStringLiteral("Are you sure you want to restore this folder? "),
-                           MessageButtons::YesNo, MessageIcon::Question,
-                           QStringLiteral("Restore Folder"));
+        registryAccepted
+            ? dialogs.MessageBox(QStringLiteral("Are you sure you want to restore this folder? "),
+                                 MessageButtons::YesNo, MessageIcon::Question,
+                                 QStringLiteral("Restore Folder"))
+            : MessageAnswer::No;
     if (confirmed == MessageAnswer::Yes) {
         const RestoreOutcome outcome = RestoreBackupSet(chooser);
         // The main window is hidden too, so the questions that follow stand alone.

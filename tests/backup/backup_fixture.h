@@ -11,6 +11,9 @@
 #include "support/recording_file_system.h"
 #include "support/temp_drive.h"
 
+#include "registry_file_writer.h"
+#include "windows98_registry.h"
+
 #include <gtest/gtest.h>
 
 namespace stowix::test {
@@ -33,9 +36,11 @@ protected:
                       Time(4));
         drive.AddFile("C:\\MSDOS.SYS", "[Paths]\r\n", 39, Time(5));
         drive.AddFile("C:\\README.TXT", "not backed up");
-        drive.AddFile("C:\\WINDOWS\\SYSTEM.DAT", "system registry", 39, Time(6));
+        // Sound registry files: the run reads them whole after copying.
+        drive.AddFile("C:\\WINDOWS\\SYSTEM.DAT", SystemRegistry(), 39, Time(6));
         drive.AddFile("C:\\WINDOWS\\SYSTEM.DA0", "system registry, previous", 39, Time(7));
-        drive.AddFile("C:\\WINDOWS\\USER.DAT", "user registry", 39, Time(8));
+        drive.AddFile("C:\\WINDOWS\\USER.DAT", tools::WriteRegistryFile(tools::Windows98UserTree()).bytes,
+                      39, Time(8));
         drive.AddFile("C:\\WINDOWS\\COMMAND.COM", "windows command", Attribute::Archive, Time(9));
         drive.AddFile("C:\\WINDOWS\\WIN.INI", "[windows]\r\n", Attribute::Archive, Time(10));
         drive.AddFile("C:\\WINDOWS\\SYSTEM.INI", "[boot]\r\n", Attribute::Archive, Time(11));
@@ -43,6 +48,10 @@ protected:
                       Time(12));
         drive.AddFile("C:\\WINDOWS\\NOTEPAD.EXE", "not backed up");
         drive.AddFolder("C:\\WINDOWS\\SYSTEM.INI.D");  // a folder that matches "*.Ini"
+    }
+
+    static QByteArray SystemRegistry() {
+        return tools::WriteRegistryFile(tools::Windows98SystemTree()).bytes;
     }
 
     static QDateTime Time(int minute) {

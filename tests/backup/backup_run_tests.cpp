@@ -145,12 +145,14 @@ TEST_F(BackupRunTest, a_pending_comment_goes_into_one_set_only) {
 TEST_F(BackupRunTest, a_run_in_the_same_second_reuses_the_set_and_replaces_its_files) {
     AddWindows98Files();
     Run();
-    drive.AddFile("C:\\WINDOWS\\SYSTEM.DAT", "system registry, changed", 39, Time(30));
+    // The registry grown with free space since: other bytes, still sound.
+    const QByteArray changed = tools::WriteRegistryFile(tools::Windows98SystemTree(), 256 * 1024).bytes;
+    drive.AddFile("C:\\WINDOWS\\SYSTEM.DAT", changed, 39, Time(30));
     QFile::remove(drive.HostPath("C:\\WINDOWS\\SYSTEM.INI"));
     Run();
 
     EXPECT_TRUE(dialogs.messages.empty());
-    EXPECT_EQ(drive.HostBytes(setPath + "\\SYSTEM.DAT"), "system registry, changed");
+    EXPECT_EQ(drive.HostBytes(setPath + "\\SYSTEM.DAT"), changed);
     EXPECT_EQ(drive.Attributes(setPath + "\\SYSTEM.DAT"), 39);
     EXPECT_EQ(drive.ModifiedTime(setPath + "\\SYSTEM.DAT"), Time(30));
     EXPECT_EQ(drive.HostBytes(setPath + "\\SYSTEM.INI"), "[boot]\r\n");  // only the first run's

@@ -9,6 +9,9 @@
 #include "support/faulty_file_system.h"
 #include "support/temp_drive.h"
 
+#include "registry_file_writer.h"
+#include "windows98_registry.h"
+
 #include <gtest/gtest.h>
 
 namespace stowix::test {
@@ -37,8 +40,11 @@ protected:
         drive.AddFolder("C:\\WINDOWS");
         drive.AddFile("C:\\WINDOWS\\WIN.INI", "[user's]");
         drive.AddFile("C:\\Stowix\\set\\WIN.INI", "[set's]");
-        drive.AddFile("C:\\Stowix\\set\\SYSTEM.DAT", "registry");
-        drive.AddFile("C:\\Stowix\\set\\USER.DAT", "user registry");
+        // A sound registry pair: the restore reads it whole before it asks to go on.
+        drive.AddFile("C:\\Stowix\\set\\SYSTEM.DAT",
+                      tools::WriteRegistryFile(tools::Windows98SystemTree()).bytes);
+        drive.AddFile("C:\\Stowix\\set\\USER.DAT",
+                      tools::WriteRegistryFile(tools::Windows98UserTree()).bytes);
     }
 
     // Restore, a double-click on the set, and these answers to the boxes that follow.

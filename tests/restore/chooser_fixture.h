@@ -10,6 +10,9 @@
 #include "support/faulty_file_system.h"
 #include "support/temp_drive.h"
 
+#include "registry_file_writer.h"
+#include "windows98_registry.h"
+
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -46,6 +49,13 @@ protected:
         drive.AddFolder(path);
         for (const QString& file : files) drive.AddFile(path + "\\" + file, file.toLatin1());
         return path;
+    }
+
+    // Gives a set sound registry files (SYSTEM.DAT and USER.DAT), as a backup makes them: the
+    // restore reads them whole before it asks for confirmation.
+    void AddSoundRegistry(const QString& setPath) {
+        drive.AddFile(setPath + "\\SYSTEM.DAT", tools::WriteRegistryFile(tools::Windows98SystemTree()).bytes);
+        drive.AddFile(setPath + "\\USER.DAT", tools::WriteRegistryFile(tools::Windows98UserTree()).bytes);
     }
 
     // Opens the chooser as the main window's command does, then forgets what that logged.

@@ -3,6 +3,8 @@
 
 #include "restore/chooser_fixture.h"
 
+#include "registry_damage.h"
+
 namespace stowix::test {
 namespace {
 
@@ -13,7 +15,8 @@ const QString RestartText =
 class RestoreCommandTest : public ChooserTest {
 protected:
     RestoreCommandTest() {
-        set = AddSet("set", {"SYSTEM.INI", "SYSTEM.DAT", "USER.DAT"});
+        set = AddSet("set", {"SYSTEM.INI"});
+        AddSoundRegistry(set);
         drive.AddFile("C:\\WINDOWS\\SYSTEM.INI", "old");
         Open("Restore");
     }
@@ -108,7 +111,7 @@ TEST_F(RestoreCommandTest, failed_files_are_listed_before_the_restart_question) 
     // The message comes while the chooser is hidden, so its activation cannot wipe it.
     EXPECT_LT(log.IndexOf("Form2.Hide"), log.IndexOf("MessageBox=Restore incomplete"));
     // The rest of the restore went on.
-    EXPECT_EQ(drive.HostBytes("C:\\Stowix\\SYSTEM.DAT"), "SYSTEM.DAT");
+    EXPECT_EQ(drive.HostBytes("C:\\Stowix\\SYSTEM.DAT"), drive.HostBytes(set + "\\SYSTEM.DAT"));
     EXPECT_TRUE(drive.HostExists("C:\\WINDOWS\\WinStart.Bat"));
     EXPECT_EQ(drive.HostBytes("C:\\WINDOWS\\SYSTEM.INI"), "old");
     EXPECT_TRUE(LastSetting("LastRestore").isEmpty());
@@ -170,7 +173,8 @@ namespace {
 // SYSTEM.DAT and USER.DAT belong together: when one cannot be staged, none is left staged, so
 // the boot script never puts a mismatched pair in place.
 TEST_F(ChooserTest, a_registry_file_that_cannot_be_staged_withdraws_the_others) {
-    const QString set = AddSet("pair", {"SYSTEM.DAT", "USER.DAT", "WIN.INI"});
+    const QString set = AddSet("pair", {"WIN.INI"});
+    AddSoundRegistry(set);
     drive.AddFile("C:\\Stowix\\SYSTEM.DA0", "staged by an earlier restore");
     files.FailCopyTo("C:\\Stowix\\USER.DAT", "No space left on device");
     Open("Restore");
@@ -183,6 +187,57 @@ TEST_F(ChooserTest, a_registry_file_that_cannot_be_staged_withdraws_the_others) 
     ASSERT_EQ(dialogs.messages.size(), 3u);
     EXPECT_TRUE(dialogs.messages[1].text.contains("the registry stays as it is"))
         << dialogs.messages[1].text.toStdString();
+}
+
+}  // namespace
+}  // namespace stowix::test
+
+namespace stowix::test {
+namespace {
+
+// A damaged registry is named in a question of its own, before the restore's confirmation.
+class DamagedRegistryRestore : public ChooserTest {
+protected:
+    DamagedRegistryRestore() {
+        set = AddSet("set", {"WIN.INI"});
+        AddSoundRegistry(set);
+        damaged = tools::DamageRegistryFile(tools::WriteRegistryFile(tools::Windows98SystemTree()),
+                                            tools::RegistryDamage::OwnAncestor);
+        drive.AddFile(set + "\\SYSTEM.DAT", damaged);
+        drive.AddFile("C:\\WINDOWS\\WIN.INI", "old");
+        Open("Restore");
+    }
+    QString set;
+    QByteArray damaged;
+};
+
+TEST_F(DamagedRegistryRestore, declining_the_damaged_registry_restores_nothing_and_asks_no_more) {
+    dialogs.answers = {MessageAnswer::No};
+    form2.dir1.DoubleClick(set);
+
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].title, "Damaged Registry");
+    EXPECT_EQ(dialogs.messages[0].buttons, MessageButtons::YesNo);
+    EXPECT_EQ(dialogs.messages[0].icon, MessageIcon::Question);
+    EXPECT_TRUE(dialogs.messages[0].text.startsWith("The registry in this backup set is damaged: SYSTEM.DAT: "))
+        << dialogs.messages[0].text.toStdString();
+    EXPECT_TRUE(dialogs.messages[0].text.endsWith("Restore this set anyway?"));
+    EXPECT_EQ(form2.statusBar1.Text(), "Nothing restored");
+    EXPECT_EQ(form2.dir1.Path(), "C:\\Stowix");
+    EXPECT_EQ(drive.HostBytes("C:\\WINDOWS\\WIN.INI"), "old");
+    EXPECT_FALSE(drive.HostExists("C:\\Stowix\\SYSTEM.DAT"));
+}
+
+TEST_F(DamagedRegistryRestore, restoring_anyway_goes_on_to_the_confirmation_and_stages_it) {
+    dialogs.answers = {MessageAnswer::Yes, MessageAnswer::Yes, MessageAnswer::No};
+    form2.dir1.DoubleClick(set);
+
+    ASSERT_EQ(dialogs.messages.size(), 3u);
+    EXPECT_EQ(dialogs.messages[0].title, "Damaged Registry");
+    EXPECT_EQ(dialogs.messages[1].title, "Restore Folder");
+    EXPECT_EQ(dialogs.messages[2].title, "Restart Windows?");
+    EXPECT_EQ(drive.HostBytes("C:\\Stowix\\SYSTEM.DAT"), damaged);
+    EXPECT_EQ(drive.HostBytes("C:\\WINDOWS\\WIN.INI"), "WIN.INI");
 }
 
 }  // namespace

@@ -16,7 +16,8 @@ void PrintUsage(std::FILE* to) {
                "Writes a Windows 98 drive C: into <folder> (created when missing).\n"
                "  --ini-files N      add N further INI files to the Windows folder\n"
                "  --system-dat-mb N  make WINDOWS\\SYSTEM.DAT N MiB large (default 2;\n"
-               "                     0 gives 64 KiB)\n",
+               "                     0 gives the bare tree, about 64 KiB); the registry\n"
+               "                     stays sound, its rest is free space\n",
                to);
 }
 

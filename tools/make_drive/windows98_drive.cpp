@@ -1,5 +1,8 @@
 #include "windows98_drive.h"
 
+#include "registry_file_writer.h"
+#include "windows98_registry.h"
+
 #include <QStringList>
 
 #include <cstdint>
@@ -59,14 +62,6 @@ QByteArray Text(const QStringList& lines) {
 
 QByteArray Executable(const QString& seedName, qsizetype size) {
     return Binary(seedName, size, QByteArray("MZ\x90\x00\x03\x00\x00\x00\x04\x00", 10));
-}
-
-// A Windows 9x registry file: the CREG header and its first key block, then the data.
-QByteArray Registry(const QString& seedName, qsizetype size) {
-    QByteArray header("CREG\x00\x00\x01\x00\x20\x00\x00\x00", 12);
-    header.append(QByteArray(20, '\0'));
-    header.append("RGKN");
-    return Binary(seedName, size, header);
 }
 
 QByteArray ProgramInformation(const QString& seedName, const QByteArray& title) {
@@ -323,10 +318,14 @@ DriveContents Windows98Drive(const DriveOptions& options) {
     // The Windows folder: registry, its copies, configuration and the rest.
     const qsizetype systemDatSize =
         options.systemDatMegabytes > 0 ? options.systemDatMegabytes * MiB : 64 * KiB;
-    add("WINDOWS\\SYSTEM.DAT", Registry("SYSTEM.DAT", systemDatSize), R | H | S | A, LastBoot);
-    add("WINDOWS\\SYSTEM.DA0", Registry("SYSTEM.DA0", systemDatSize), R | H | S | A, LastBoot);
-    add("WINDOWS\\USER.DAT", Registry("USER.DAT", 256 * KiB), R | H | A, LastBoot);
-    add("WINDOWS\\USER.DA0", Registry("USER.DA0", 256 * KiB), R | H | A, LastBoot);
+    // The registry: sound files of a realistic tree, filled up with free blocks to the size asked
+    // for. The copies of the last good start (*.DA0) hold the same keys.
+    const QByteArray systemDat = WriteRegistryFile(Windows98SystemTree(), systemDatSize).bytes;
+    const QByteArray userDat = WriteRegistryFile(Windows98UserTree(), 256 * KiB).bytes;
+    add("WINDOWS\\SYSTEM.DAT", systemDat, R | H | S | A, LastBoot);
+    add("WINDOWS\\SYSTEM.DA0", systemDat, R | H | S | A, LastBoot);
+    add("WINDOWS\\USER.DAT", userDat, R | H | A, LastBoot);
+    add("WINDOWS\\USER.DA0", userDat, R | H | A, LastBoot);
 
     add("WINDOWS\\WIN.INI", WinIni(), A, Edited);
     add("WINDOWS\\SYSTEM.INI", SystemIni(), A, Edited);

@@ -1,0 +1,159 @@
+// stowix-bench-registry: the registry check's cost per MiB of registry against libcreg's own
+// export tool on the same file.
+//   subject:  the file checked as the program checks it (CheckRegistryFile): opened through the
+//             program's file system, every key and value walked with libcreg in a child process
+//             with its limits
+//   baseline: cregexport FILE, its output thrown away (/dev/null): libcreg's walk of the same
+//             keys and values, plus the printing that the check does not do
+// Files: SYSTEM.DAT trees grown with real keys to several sizes, and the generated drive's
+// SYSTEM.DAT filled up to its size with free space. Rounds alternate after a warm-up of each.
+
+#include "platform/drive_map.h"
+#include "platform/posix/posix_file_system.h"
+#include "registry/registry_file_check.h"
+#include "support/bench_support.h"
+
+#include "registry_file_writer.h"
+#include "windows98_registry.h"
+
+#include <QFile>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+using namespace stowix;
+using namespace stowix::bench;
+
+namespace {
+
+constexpr qsizetype MiB = 1024 * 1024;
+
+struct Options {
+    std::vector<int> grownMegabytes{1, 4, 16};
+    int paddedMegabytes = 64;
+    int rounds = 3;
+    std::string work;
+};
+
+void PrintUsage(std::FILE* to)
+{
+    std::fputs("Usage: stowix-bench-registry [--grown LIST] [--padded N] [--rounds N] [--work FOLDER]\n"
+               "  --grown LIST  sizes in MiB of SYSTEM.DAT grown with keys, comma-separated\n"
+               "                (default 1,4,16)\n"
+               "  --padded N    size in MiB of the drive generator's SYSTEM.DAT, its rest free\n"
+               "                space (default 64; 0 leaves it out)\n"
+               "  --rounds N    timed rounds of each side, alternating (default 3)\n"
+               "  --work FOLDER where the files are written (default: /tmp); they stay\n",
+               to);
+}
+
+bool ParseOptions(int argc, char** argv, Options& options)
+{
+    for (int i = 1; i < argc; ++i) {
+        const std::string argument = argv[i];
+        const bool hasValue = i + 1 < argc;
+        if (argument == "--grown" && hasValue) {
+            options.grownMegabytes.clear();
+            for (const QByteArray& part : QByteArray(argv[++i]).split(','))
+                if (part.toInt() > 0) options.grownMegabytes.push_back(part.toInt());
+        } else if (argument == "--padded" && hasValue) {
+            options.paddedMegabytes = std::atoi(argv[++i]);
+        } else if (argument == "--rounds" && hasValue) {
+            options.rounds = std::max(1, std::atoi(argv[++i]));
+        } else if (argument == "--work" && hasValue) {
+            options.work = argv[++i];
+        } else {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool WriteFile(const std::string& path, const QByteArray& bytes)
+{
+    QFile file(QString::fromStdString(path));
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
+}
+
+// One file, both sides; returns false when either side fails on it. The file lies in the work
+// folder, which is drive C:.
+bool Compare(FileSystem& files, const std::string& title, const std::string& work,
+             const std::string& name, qint64 bytes, int rounds)
+{
+    const std::string path = work + "/" + name;
+    bool sound = true;
+    const auto subject = [&] {
+        const RegistryCheck check = CheckRegistryFile(files, "C:\\" + QString::fromStdString(name));
+        sound = sound && check.verdict == RegistryVerdict::Sound;
+    };
+    int baselineStatus = 0;
+    const auto baseline = [&] { baselineStatus |= RunChild({"cregexport", path}).exitStatus; };
+
+    Comparison comparison;
+    comparison.title = title;
+    comparison.subjectName = "registry check";
+    comparison.baselineName = "cregexport > /dev/null";
+    comparison.aimRatio = 1.0;
+    subject();
+    baseline();
+    for (int round = 0; round < rounds; ++round) {
+        const Timing subjectTiming = TimeWork(subject);
+        const Timing baselineTiming = TimeWork(baseline);
+        comparison.subjectSeconds.push_back(subjectTiming.seconds);
+        comparison.baselineSeconds.push_back(baselineTiming.seconds);
+        comparison.subjectCpuSeconds.push_back(subjectTiming.cpuSeconds);
+        comparison.baselineCpuSeconds.push_back(baselineTiming.cpuSeconds);
+    }
+    PrintComparison(comparison);
+    const double megabytes = double(bytes) / MiB;
+    std::printf("  per MiB: %.1f ms against %.1f ms\n", Median(comparison.subjectSeconds) * 1000 / megabytes,
+                Median(comparison.baselineSeconds) * 1000 / megabytes);
+    if (!sound || baselineStatus != 0)
+        std::printf("  FAILED: the check found damage or cregexport failed on a sound file\n");
+    return sound && baselineStatus == 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    Options options;
+    if (!ParseOptions(argc, argv, options)) {
+        PrintUsage(stderr);
+        return 2;
+    }
+    const std::string work = options.work.empty() ? std::string("/tmp") : options.work;
+    std::printf("stowix-bench-registry: files in %s (%s)\n", work.c_str(), FileSystemName(work).c_str());
+    std::printf("reproduce: %s\n", CommandLine(argc, argv).c_str());
+
+    const std::unique_ptr<FileSystem> files = MakePosixFileSystem(DriveMap({{QChar(u'C'), work}}));
+    bool allSound = true;
+    for (int megabytes : options.grownMegabytes) {
+        const QByteArray bytes =
+            tools::WriteRegistryFile(tools::Windows98SystemTree(megabytes * MiB)).bytes;
+        const std::string name = "stowix-bench-grown-" + std::to_string(megabytes) + ".dat";
+        const std::string path = work + "/" + name;
+        if (!WriteFile(path, bytes)) {
+            std::fprintf(stderr, "stowix-bench-registry: cannot write %s\n", path.c_str());
+            return 1;
+        }
+        allSound &= Compare(*files, "SYSTEM.DAT grown with keys to " + std::to_string(bytes.size() / 1024) + " KiB",
+                            work, name, bytes.size(), options.rounds);
+    }
+    if (options.paddedMegabytes > 0) {
+        const QByteArray bytes =
+            tools::WriteRegistryFile(tools::Windows98SystemTree(), options.paddedMegabytes * MiB).bytes;
+        const std::string name = "stowix-bench-padded.dat";
+        const std::string path = work + "/" + name;
+        if (!WriteFile(path, bytes)) {
+            std::fprintf(stderr, "stowix-bench-registry: cannot write %s\n", path.c_str());
+            return 1;
+        }
+        allSound &= Compare(*files, "The generated drive's SYSTEM.DAT, " + std::to_string(options.paddedMegabytes) +
+                                " MiB, its rest free space",
+                            work, name, bytes.size(), options.rounds);
+    }
+    return allSound ? 0 : 1;
+}

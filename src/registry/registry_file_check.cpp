@@ -1,0 +1,72 @@
+#include "registry/registry_file_check.h"
+
+#include <QStringList>
+
+namespace stowix {
+
+namespace {
+
+// Registry files are hidden, system and read-only; a listing must take them all.
+constexpr int EveryFile = Attribute::ReadOnly | Attribute::Hidden | Attribute::System;
+
+QString FileName(const QString& path) {
+    return path.mid(path.lastIndexOf(u'\\') + 1);
+}
+
+}  // namespace
+
+const std::vector<QString>& RegistryFileNames() {
+    static const std::vector<QString> names = {QStringLiteral("SYSTEM.DAT"),
+                                               QStringLiteral("USER.DAT")};
+    return names;
+}
+
+RegistryCheck CheckRegistryFile(FileSystem& files, const QString& path, SendItems sendItems) {
+    const auto unreadable = [](const QString& reason) {
+        RegistryCheck check;
+        check.verdict = RegistryVerdict::Damaged;
+        check.reason = reason;
+        return check;
+    };
+    Result<std::unique_ptr<FileReader>> opened = files.OpenForReading(path);
+    if (!opened) return unreadable(QStringLiteral("it cannot be read: ") + opened.reason());
+    FileReader& reader = *opened.value();
+    if (reader.Size() > MaxRegistryBytes)
+        return unreadable(QStringLiteral("it is larger (%1 MiB) than any registry file")
+                              .arg(reader.Size() / (1024 * 1024)));
+    return CheckRegistry(reader, RegistryRootName(FileName(path)), sendItems,
+                         DefaultRegistryCheckLimits(reader.Size()));
+}
+
+std::vector<RegistryProblem> CheckSetRegistry(FileSystem& files, const QString& setPath) {
+    std::vector<RegistryProblem> problems;
+    for (const QString& wanted : RegistryFileNames()) {
+        // The name as stored, found without regard to case as every listing of the program is.
+        const Result<std::vector<FolderEntry>> found =
+            files.ListFolder(setPath + u'\\' + wanted, EveryFile);
+        if (!found) {
+            problems.push_back({wanted, QStringLiteral("it cannot be found: ") + found.reason(), true});
+            continue;
+        }
+        for (const FolderEntry& entry : found.value()) {
+            if (entry.attributes & Attribute::Folder) continue;
+            const RegistryCheck check = CheckRegistryFile(files, setPath + u'\\' + entry.name);
+            if (check.verdict != RegistryVerdict::Sound)
+                problems.push_back(
+                    {entry.name, check.reason, check.verdict != RegistryVerdict::NotChecked});
+        }
+    }
+    return problems;
+}
+
+QString DescribeRegistryProblems(const std::vector<RegistryProblem>& problems) {
+    QStringList parts;
+    for (const RegistryProblem& problem : problems)
+        parts.append(problem.name + QStringLiteral(": ") +
+                     (problem.checked ? problem.reason
+                                      : QStringLiteral("could not be checked (") + problem.reason +
+                                            u')'));
+    return parts.join(QStringLiteral("; "));
+}
+
+}  // namespace stowix

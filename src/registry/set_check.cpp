@@ -1,0 +1,80 @@
+#include "registry/set_check.h"
+
+#include <memory>
+
+namespace stowix {
+
+namespace {
+
+constexpr int EveryFile = Attribute::ReadOnly | Attribute::Hidden | Attribute::System;
+constexpr qint64 Chunk = 1024 * 1024;
+
+bool IsRegistryName(const QString& name) {
+    for (const QString& registry : RegistryFileNames())
+        if (name.compare(registry, Qt::CaseInsensitive) == 0) return true;
+    return false;
+}
+
+// Reads the whole file in pieces, so that a large file costs no more memory than a piece. The
+// reason it cannot be read, or an empty text.
+QString ReadThrough(FileSystem& files, const QString& path) {
+    Result<std::unique_ptr<FileReader>> opened = files.OpenForReading(path);
+    if (!opened) return opened.reason();
+    FileReader& reader = *opened.value();
+    const qint64 size = reader.Size();
+    std::unique_ptr<char[]> buffer(new char[Chunk]);
+    qint64 offset = 0;
+    for (;;) {
+        const Result<qint64> got = reader.ReadAt(offset, buffer.get(), Chunk);
+        if (!got) return got.reason();
+        if (got.value() == 0) break;
+        offset += got.value();
+    }
+    if (offset != size)
+        return QStringLiteral("it holds %1 bytes where %2 were expected").arg(offset).arg(size);
+    return QString();
+}
+
+}  // namespace
+
+SetCheck CheckBackupSet(FileSystem& files, const QString& setPath) {
+    SetCheck check;
+    const Result<std::vector<FolderEntry>> listed =
+        files.ListFolder(setPath + QStringLiteral("\\*.*"), EveryFile);
+    if (!listed) {
+        check.problems.push_back(QStringLiteral("the set cannot be listed: ") + listed.reason());
+        return check;
+    }
+    bool notChecked = false;
+    std::vector<QString> registryFound;
+    for (const FolderEntry& entry : listed.value()) {
+        if (entry.attributes & Attribute::Folder) continue;
+        ++check.files;
+        const QString path = setPath + u'\\' + entry.name;
+        if (IsRegistryName(entry.name)) {
+            // The registry check reads the file whole itself.
+            registryFound.push_back(entry.name.toUpper());
+            const RegistryCheck registry = CheckRegistryFile(files, path);
+            if (registry.verdict == RegistryVerdict::Sound) {
+                check.registryKeys += registry.keys;
+            } else {
+                notChecked |= registry.verdict == RegistryVerdict::NotChecked;
+                check.problems.push_back(entry.name + QStringLiteral(" is damaged: ") + registry.reason);
+            }
+            continue;
+        }
+        if (const QString unreadable = ReadThrough(files, path); !unreadable.isEmpty())
+            check.problems.push_back(entry.name + QStringLiteral(" cannot be read: ") + unreadable);
+    }
+    for (const QString& registry : RegistryFileNames())
+        if (std::find(registryFound.begin(), registryFound.end(), registry) == registryFound.end())
+            check.problems.push_back(registry + QStringLiteral(" is missing"));
+
+    if (notChecked)
+        check.verdict = SetVerdict::NotChecked;
+    else
+        check.verdict = check.problems.empty() ? SetVerdict::Sound : SetVerdict::Damaged;
+    return check;
+}
+
+}  // namespace stowix

@@ -1,0 +1,31 @@
+#pragma once
+// This type checks a backup set as stowix-check does: every file of the set can be read whole,
+// and the registry pair (SYSTEM.DAT and USER.DAT) is there and sound. It does not deal with
+// which sets there are, nor with how the outcome is shown.
+
+#include "platform/file_system.h"
+#include "registry/registry_file_check.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <vector>
+
+namespace stowix {
+
+enum class SetVerdict {
+    Sound,
+    Damaged,
+    NotChecked,  // the set could not be listed, or a check could not run
+};
+
+struct SetCheck {
+    SetVerdict verdict = SetVerdict::NotChecked;
+    int files = 0;                  // files in the set
+    QStringList problems;  // "WIN.INI cannot be read: ...", "USER.DAT is missing", ...
+    qint64 registryKeys = 0;        // of the sound registry files together
+};
+
+SetCheck CheckBackupSet(FileSystem& files, const QString& setPath);
+
+}  // namespace stowix
