@@ -11,6 +11,7 @@ packages=(
   fonts-liberation                           # metric-compatible Times New Roman, Arial fallbacks
   fiu-utils libfiu-dev                       # fault injection (fiu-run) for the fault suite
   xvfb xauth                                 # a real X display for window checks without a desktop
+  mtools dosfstools                          # disk images: made and read back by mtools, checked by fsck.fat
 )
 
 missing=()

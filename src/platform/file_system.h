@@ -9,6 +9,7 @@
 
 #include "platform/result.h"
 
+#include <QByteArray>
 #include <QString>
 
 #include <memory>
@@ -34,9 +35,23 @@ struct FolderEntry {
     int attributes = 0;
 };
 
+// A file opened for reading in pieces, for files too large to hold whole (a registry, an image's file).
+class FileReader {
+public:
+    virtual ~FileReader() = default;
+    virtual qint64 Size() const = 0;  // in bytes, as when opened
+    // Reads up to `size` bytes at `offset` into `buffer`; gives the count read, 0 at the end.
+    virtual Result<qint64> ReadAt(qint64 offset, char* buffer, qint64 size) = 0;
+};
+
 class FileSystem {
 public:
     virtual ~FileSystem() = default;
+
+    // Opens a file (never a folder, device or pipe) for reading; fails for a missing file.
+    virtual Result<std::unique_ptr<FileReader>> OpenForReading(const QString& path) = 0;
+    // The whole content of a file of at most maxBytes; a larger file fails with a reason that names the limit.
+    Result<QByteArray> ReadFile(const QString& path, qint64 maxBytes);
 
     // The attribute value of a file or folder (folders carry Attribute::Folder).
     virtual Result<int> ReadAttributes(const QString& path) = 0;

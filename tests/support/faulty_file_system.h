@@ -108,6 +108,9 @@ public:
         return lines.join(u'\n');
     }
 
+    Result<std::unique_ptr<FileReader>> OpenForReading(const QString& path) override {
+        return m_inner.OpenForReading(path);
+    }
     Result<int> ReadAttributes(const QString& path) override {
         if (auto fault = Take(FsOperation::ReadAttributes, path, Call("ReadAttributes", path)))
             return Result<int>::Fail(*fault);

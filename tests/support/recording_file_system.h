@@ -16,6 +16,11 @@ class RecordingFileSystem : public FileSystem {
 public:
     RecordingFileSystem(EventLog& log, FileSystem* inner = nullptr) : m_log(log), m_inner(inner) {}
 
+    Result<std::unique_ptr<FileReader>> OpenForReading(const QString& path) override {
+        if (logReads) m_log.Add("FS.OpenForReading=" + path);
+        if (!m_inner) return Unexpected("OpenForReading");
+        return m_inner->OpenForReading(path);
+    }
     Result<int> ReadAttributes(const QString& path) override {
         if (logReads) m_log.Add("FS.ReadAttributes=" + path);
         if (!m_inner) return Unexpected("ReadAttributes");

@@ -37,6 +37,9 @@ public:
         return entries;
     }
 
+    Result<std::unique_ptr<FileReader>> OpenForReading(const QString&) override {
+        return Refused();
+    }
     Result<int> ReadAttributes(const QString&) override { return Refused(); }
     Status WriteAttributes(const QString&, int) override { return Refused(); }
     Status CopyFile(const QString&, const QString&) override { return Refused(); }

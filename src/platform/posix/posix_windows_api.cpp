@@ -3,7 +3,7 @@
 #include "platform/posix/folder_reader.h"
 #include "platform/posix/host_calls.h"
 #include "platform/posix/host_names.h"
-#include "platform/posix/name_case.h"
+#include "platform/names/name_case.h"
 
 #include <fcntl.h>
 #include <spawn.h>
