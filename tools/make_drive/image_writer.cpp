@@ -42,13 +42,17 @@ QString AttributeTarget(const QString& drivePath) {
 }  // namespace
 
 QString WriteDriveImage(const DriveContents& contents, const QString& imagePath,
-                        const QString& workFolder) {
+                        const QString& workFolder, int volumeMegabytes) {
     qint64 bytes = 0;
     for (const DriveFile& file : contents.files) bytes += file.contents.size();
     // Room for the drive twice over (a backup set beside it) and more, and never less than
     // FAT32's smallest useful size.
     const qint64 mib = 1024 * 1024;
-    const qint64 volumeBytes = std::max<qint64>(128 * mib, (bytes * 3 / mib + 64) * mib);
+    const qint64 volumeBytes = volumeMegabytes > 0
+                                   ? qint64(volumeMegabytes) * mib
+                                   : std::max<qint64>(128 * mib, (bytes * 3 / mib + 64) * mib);
+    if (volumeBytes < 40 * mib || volumeBytes / 512 > 0xFFFFFFFFll)
+        return QStringLiteral("the image's volume must be from 40 MiB to 2 TiB large");
 
     QFile::remove(imagePath);
     QFile image(imagePath);

@@ -11,9 +11,10 @@
 namespace stowix::tools {
 
 // Returns an empty text on success, otherwise what went wrong. workFolder: an existing folder
-// for the drive's files on their way into the image.
+// for the drive's files on their way into the image. volumeMegabytes: the FAT volume's size;
+// 0 gives room for the drive three times over, and at least 128 MiB.
 QString WriteDriveImage(const DriveContents& contents, const QString& imagePath,
-                        const QString& workFolder);
+                        const QString& workFolder, int volumeMegabytes = 0);
 
 // The offset of the image's FAT partition, in bytes.
 constexpr qint64 ImagePartitionOffset = 1024 * 1024;

@@ -16,13 +16,16 @@ namespace {
 
 void PrintUsage(std::FILE* to) {
     std::fputs("Usage: stowix-make-drive [--ini-files N] [--system-dat-mb N] <folder>\n"
-               "       stowix-make-drive [--ini-files N] [--system-dat-mb N] --image <file>\n"
+               "       stowix-make-drive [--ini-files N] [--system-dat-mb N] [--image-mb N]\n"
+               "                         --image <file>\n"
                "Writes a Windows 98 drive C: into <folder> (created when missing), or into\n"
                "a new disk image <file>: an MBR disk with one FAT32 partition, made with\n"
                "mtools (mformat, mcopy, mattrib).\n"
                "  --ini-files N      add N further INI files to the Windows folder\n"
                "  --system-dat-mb N  make WINDOWS\\SYSTEM.DAT N MiB large (default 2;\n"
-               "                     0 gives 64 KiB)\n",
+               "                     0 gives 64 KiB)\n"
+               "  --image-mb N       the image's FAT32 volume size in MiB (default: room\n"
+               "                     for the drive three times over, at least 128)\n",
                to);
 }
 
@@ -44,6 +47,7 @@ int main(int argc, char** argv) {
     stowix::tools::DriveOptions options;
     QString folder;
     QString imageFile;
+    int imageMegabytes = 0;
     for (int i = 1; i < argc; ++i) {
         const char* argument = argv[i];
         if (std::strcmp(argument, "--help") == 0 || std::strcmp(argument, "-h") == 0) {
@@ -61,6 +65,16 @@ int main(int argc, char** argv) {
                 return 2;
             }
             (iniFiles ? options.extraIniFiles : options.systemDatMegabytes) = value;
+            continue;
+        }
+        if (std::strcmp(argument, "--image-mb") == 0) {
+            imageMegabytes = ParseCount(i + 1 < argc ? argv[++i] : nullptr, 2097151);
+            if (imageMegabytes < 40) {
+                std::fprintf(stderr, "stowix-make-drive: --image-mb needs a whole number of "
+                                     "at least 40\n");
+                PrintUsage(stderr);
+                return 2;
+            }
             continue;
         }
         if (std::strcmp(argument, "--image") == 0) {
@@ -91,7 +105,8 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "stowix-make-drive: cannot make a temporary folder\n");
             return 1;
         }
-        if (const QString error = stowix::tools::WriteDriveImage(contents, imageFile, work.path());
+        if (const QString error = stowix::tools::WriteDriveImage(contents, imageFile, work.path(),
+                                                                  imageMegabytes);
             !error.isEmpty()) {
             std::fprintf(stderr, "stowix-make-drive: %s\n", qPrintable(error));
             return 1;
