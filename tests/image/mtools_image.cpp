@@ -113,6 +113,11 @@ MtoolsImage::MtoolsImage(const ImageSpec& spec)
     }
 }
 
+MtoolsImage::MtoolsImage(const QString& existing, qint64 offset, qint64 volumeBytes)
+    : m_image(existing), m_offset(offset), m_volumeBytes(volumeBytes)
+{
+}
+
 QString MtoolsImage::Target(const QString& path) const
 {
     QString target = path;
@@ -271,23 +276,37 @@ QString MtoolsImage::ShortName(const QString& path) const
     return QString();
 }
 
+namespace {
+
+// Copies a volume out of an image into a file of its own, or back.
+bool CopyVolume(const QString& from, qint64 fromOffset, const QString& to, qint64 toOffset,
+                qint64 bytes)
+{
+    QFile in(from);
+    QFile out(to);
+    if (!in.open(QIODevice::ReadOnly) || !out.open(QIODevice::ReadWrite))
+        return false;
+    in.seek(fromOffset);
+    out.seek(toOffset);
+    for (qint64 left = bytes; left > 0;) {
+        const QByteArray chunk = in.read(std::min<qint64>(left, 4 << 20));
+        if (chunk.isEmpty())
+            break;
+        if (out.write(chunk) != chunk.size())
+            return false;
+        left -= chunk.size();
+    }
+    return true;
+}
+
+}  // namespace
+
 QString MtoolsImage::FsckProblems() const
 {
     const QString volume = m_folder.filePath(QStringLiteral("volume.fsck"));
-    {
-        QFile in(m_image);
-        QFile out(volume);
-        if (!in.open(QIODevice::ReadOnly) || !out.open(QIODevice::WriteOnly))
-            return QStringLiteral("cannot extract the volume");
-        in.seek(m_offset);
-        for (qint64 left = m_volumeBytes; left > 0;) {
-            const QByteArray chunk = in.read(std::min<qint64>(left, 4 << 20));
-            if (chunk.isEmpty())
-                break;
-            out.write(chunk);
-            left -= chunk.size();
-        }
-    }
+    QFile::remove(volume);
+    if (!CopyVolume(m_image, m_offset, volume, 0, m_volumeBytes))
+        return QStringLiteral("cannot extract the volume");
     const auto [status, output] =
         RunProgram(QStringLiteral("fsck.fat"), {QStringLiteral("-n"), volume});
     QFile::remove(volume);
@@ -296,6 +315,40 @@ QString MtoolsImage::FsckProblems() const
     return QStringLiteral("fsck.fat -n ended with %1:\n%2")
         .arg(status)
         .arg(QString::fromUtf8(output));
+}
+
+QString MtoolsImage::FsckDamage() const
+{
+    const QString report = FsckProblems();
+    if (report.isEmpty())
+        return report;
+    static const char* const harmless[] = {
+        "fsck.fat -n ended with", "fsck.fat 4", "FATs differ but appear to be intact",
+        "Using first FAT", "Reclaimed ", "Leaving filesystem unchanged", "volume.fsck:",
+        "Free cluster summary", "Auto-correcting", "  Set to"};
+    for (const QString& line : report.split(u'\n')) {
+        if (line.trimmed().isEmpty())
+            continue;
+        bool known = false;
+        for (const char* prefix : harmless)
+            known = known || line.trimmed().startsWith(QLatin1String(prefix).trimmed()) ||
+                    line.contains(QLatin1String("volume.fsck:"));
+        if (!known)
+            return report;
+    }
+    return QString();
+}
+
+void MtoolsImage::FsckRepair()
+{
+    const QString volume = m_folder.filePath(QStringLiteral("volume.fsck"));
+    QFile::remove(volume);
+    ASSERT_TRUE(CopyVolume(m_image, m_offset, volume, 0, m_volumeBytes));
+    const auto [status, output] =
+        RunProgram(QStringLiteral("fsck.fat"), {QStringLiteral("-a"), volume});
+    EXPECT_TRUE(status == 0 || status == 1) << output.toStdString();
+    ASSERT_TRUE(CopyVolume(volume, 0, m_image, m_offset, m_volumeBytes));
+    QFile::remove(volume);
 }
 
 void MtoolsImage::PokeVolume(qint64 offset, const QByteArray& bytes)

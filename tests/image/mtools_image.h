@@ -28,6 +28,8 @@ struct ImageSpec {
 class MtoolsImage {
 public:
     explicit MtoolsImage(const ImageSpec& spec = {});
+    // An image made elsewhere, its FAT volume at offset, volumeBytes long.
+    MtoolsImage(const QString& existing, qint64 offset, qint64 volumeBytes);
     MtoolsImage(const MtoolsImage&) = delete;
     MtoolsImage& operator=(const MtoolsImage&) = delete;
 
@@ -53,6 +55,11 @@ public:
     QString ShortName(const QString& path) const;
     // fsck.fat -n on the volume: empty when it finds nothing to mend, else its report.
     QString FsckProblems() const;
+    // The same, but lost clusters and table copies that differ while the first is intact (what
+    // a kill between two writes may leave) are no problem: empty when that is all.
+    QString FsckDamage() const;
+    // fsck.fat -a on the volume, written back into the image: the repair a user would make.
+    void FsckRepair();
 
     // A byte of the volume, for tests that damage it on purpose.
     void PokeVolume(qint64 offset, const QByteArray& bytes);
