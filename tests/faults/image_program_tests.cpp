@@ -265,7 +265,7 @@ TEST_F(ImageProgram, an_image_another_program_writes_is_refused_and_left_alone)
     ::usleep(200000);
     const RunResult result = Backup();
     EXPECT_FALSE(result.Ended(0)) << result.Describe();
-    EXPECT_TRUE((result.errors + result.output).contains(QStringLiteral("sleep (process")))
+    EXPECT_TRUE(QString(result.errors + result.output).contains(QStringLiteral("sleep (process")))
         << result.Describe();
     holder.kill();
     holder.waitForFinished();

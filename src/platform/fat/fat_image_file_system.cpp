@@ -212,6 +212,8 @@ private:
     Status PutFile(const QString& destination, qint64 size, const Fill& fill, FatStamp written,
                    bool keepAttributes);
     void Changed(uint32_t folderId);
+    // Drops a folder whose slots in memory may no longer be those on disk.
+    void Forget(uint32_t folderId);
 
     char16_t m_letter;
     std::shared_ptr<Image> m_image;
@@ -271,6 +273,12 @@ void FatImageFileSystem::Changed(uint32_t folderId)
 {
     if (auto found = m_folders.find(folderId); found != m_folders.end())
         found->second.entries.reset();
+}
+
+void FatImageFileSystem::Forget(uint32_t folderId)
+{
+    m_folders.erase(folderId);
+    m_folderAges.remove(folderId);
 }
 
 Result<std::optional<FatEntry>> FatImageFileSystem::FindEntry(uint32_t folder, QStringView name)
@@ -380,9 +388,19 @@ Status FatImageFileSystem::UpdateShortSlot(uint32_t folderId, int slot, const un
         return Failure(path, cached.reason());
     FatFolder& folder = cached.value()->folder;
     std::memcpy(folder.Slot(slot), bytes, SlotBytes);
-    Changed(folderId);
-    if (Status put = folder.WriteSlots(Volume(), slot, 1); !put)
+    if (cached.value()->entries) {
+        for (FatEntry& entry : *cached.value()->entries) {
+            if (entry.shortSlot != slot)
+                continue;
+            entry.attributes = bytes[11];
+            entry.firstCluster = SlotFirstCluster(bytes, Volume().Type());
+            entry.size = Le32(bytes + 28);
+        }
+    }
+    if (Status put = folder.WriteSlots(Volume(), slot, 1); !put) {
+        Forget(folderId);
         return Failure(path, put.reason());
+    }
     return Status::Ok();
 }
 
@@ -584,21 +602,40 @@ Result<int> FatImageFileSystem::AddEntry(uint32_t folderId, const QString& name,
             if (unused < start) {
                 for (int i = unused; i < start; ++i)
                     folder.Slot(i)[0] = 0xE5;
-                Changed(folderId);
-                if (Status put = folder.WriteSlots(Volume(), unused, start - unused); !put)
+                if (Status put = folder.WriteSlots(Volume(), unused, start - unused); !put) {
+                    Forget(folderId);
                     return Failure(path, put.reason());
+                }
             }
             for (int i = 0; i < need; ++i)
                 std::memcpy(folder.Slot(start + i), slots[size_t(i)].data(), SlotBytes);
-            Changed(folderId);
+            Status put = Status::Ok();
             if (folder.Contiguous(Volume(), start, need)) {
-                if (Status put = folder.WriteSlots(Volume(), start, need); !put)
-                    return Failure(path, put.reason());
+                put = folder.WriteSlots(Volume(), start, need);
             } else {
-                if (Status put = folder.WriteSlots(Volume(), start, need - 1); !put)
-                    return Failure(path, put.reason());
-                if (Status put = folder.WriteSlots(Volume(), start + need - 1, 1); !put)
-                    return Failure(path, put.reason());
+                put = folder.WriteSlots(Volume(), start, need - 1);
+                if (put)
+                    put = folder.WriteSlots(Volume(), start + need - 1, 1);
+            }
+            if (!put) {
+                Forget(folderId);
+                return Failure(path, put.reason());
+            }
+            if (std::optional<std::vector<FatEntry>>& known = cached.value()->entries) {
+                FatEntry entry;
+                entry.shortName = shortName;
+                entry.shortText = ShortNameText(shortName, m_codePage, false, false);
+                entry.name = slots.size() > 1 ? name : entry.shortText;
+                entry.attributes = attributes;
+                entry.firstCluster = cluster;
+                entry.size = size;
+                entry.firstSlot = start;
+                entry.shortSlot = start + need - 1;
+                const auto after = std::find_if(known->begin(), known->end(),
+                                                [&](const FatEntry& each) {
+                                                    return each.shortSlot > entry.shortSlot;
+                                                });
+                known->insert(after, std::move(entry));
             }
             return start + need - 1;
         }
@@ -619,18 +656,27 @@ Status FatImageFileSystem::RemoveEntry(uint32_t folderId, const FatEntry& entry,
     const int count = entry.shortSlot - entry.firstSlot + 1;
     for (int slot = entry.firstSlot; slot <= entry.shortSlot; ++slot)
         folder.Slot(slot)[0] = 0xE5;
-    Changed(folderId);
+    if (std::optional<std::vector<FatEntry>>& known = cached.value()->entries) {
+        known->erase(std::remove_if(known->begin(), known->end(),
+                                    [&](const FatEntry& each) {
+                                        return each.shortSlot == entry.shortSlot;
+                                    }),
+                     known->end());
+    }
     // The long name goes first, so that a kill between leaves the file under its short name
     // rather than a long name without its entry.
+    Status put = Status::Ok();
     if (folder.Contiguous(Volume(), entry.firstSlot, count)) {
-        if (Status put = folder.WriteSlots(Volume(), entry.firstSlot, count); !put)
-            return Failure(path, put.reason());
-        return Status::Ok();
+        put = folder.WriteSlots(Volume(), entry.firstSlot, count);
+    } else {
+        put = folder.WriteSlots(Volume(), entry.firstSlot, count - 1);
+        if (put)
+            put = folder.WriteSlots(Volume(), entry.shortSlot, 1);
     }
-    if (Status put = folder.WriteSlots(Volume(), entry.firstSlot, count - 1); !put)
+    if (!put) {
+        Forget(folderId);
         return Failure(path, put.reason());
-    if (Status put = folder.WriteSlots(Volume(), entry.shortSlot, 1); !put)
-        return Failure(path, put.reason());
+    }
     return Status::Ok();
 }
 
@@ -915,8 +961,7 @@ Status FatImageFileSystem::RemoveEmptyFolder(const QString& path)
         return writable;
     if (Status removed = RemoveEntry(found.value().folder, entry, path); !removed)
         return removed;
-    m_folders.erase(id);
-    m_folderAges.remove(id);
+    Forget(id);
     return FreeChain(entry.firstCluster, path);
 }
 
