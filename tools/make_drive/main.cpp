@@ -5,7 +5,6 @@
 #include "image_writer.h"
 #include "windows98_drive.h"
 
-#include <QFileInfo>
 #include <QString>
 #include <QTemporaryDir>
 
