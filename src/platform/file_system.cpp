@@ -1,5 +1,8 @@
 #include "platform/file_system.h"
 
+#include <algorithm>
+#include <limits>
+
 namespace stowix {
 
 Result<QByteArray> FileSystem::ReadFile(const QString& path, qint64 maxBytes)
@@ -8,23 +11,37 @@ Result<QByteArray> FileSystem::ReadFile(const QString& path, qint64 maxBytes)
     if (!opened)
         return opened.status();
     FileReader& reader = *opened.value();
+    const auto tooLarge = [&] {
+        return Result<QByteArray>::Fail(path + QStringLiteral(": The file is larger than ") +
+                                        QString::number(maxBytes) +
+                                        QStringLiteral(" bytes, the most that is read of it"));
+    };
     if (reader.Size() > maxBytes)
-        return Status::Fail(QStringLiteral("%1: the file is larger than the %2 bytes that can be "
-                                           "read at once")
-                                .arg(path)
-                                .arg(maxBytes));
-    QByteArray bytes(reader.Size(), Qt::Uninitialized);
+        return tooLarge();
+
+    // The file may have grown since it was opened: read to its real end, one byte past the limit
+    // at most, so that growth beyond the limit is refused like a file that was too large.
+    const qint64 past = maxBytes < std::numeric_limits<qint64>::max() ? maxBytes + 1 : maxBytes;
+    QByteArray content;
+    content.resize(qsizetype(reader.Size()));
     qint64 done = 0;
-    while (done < bytes.size()) {
-        Result<qint64> got = reader.ReadAt(done, bytes.data() + done, bytes.size() - done);
+    for (;;) {
+        if (done == content.size()) {
+            if (done > maxBytes)
+                return tooLarge();
+            content.resize(qsizetype(std::min<qint64>(past, std::max<qint64>(done * 2, 4096))));
+        }
+        const Result<qint64> got = reader.ReadAt(done, content.data() + done, content.size() - done);
         if (!got)
             return got.status();
         if (got.value() == 0)
             break;
         done += got.value();
     }
-    bytes.truncate(done);
-    return bytes;
+    if (done > maxBytes)
+        return tooLarge();
+    content.resize(qsizetype(done));
+    return content;
 }
 
 }  // namespace stowix

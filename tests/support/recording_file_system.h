@@ -16,11 +16,6 @@ class RecordingFileSystem : public FileSystem {
 public:
     RecordingFileSystem(EventLog& log, FileSystem* inner = nullptr) : m_log(log), m_inner(inner) {}
 
-    Result<std::unique_ptr<FileReader>> OpenForReading(const QString& path) override {
-        if (logReads) m_log.Add("FS.OpenForReading=" + path);
-        if (!m_inner) return Unexpected("OpenForReading");
-        return m_inner->OpenForReading(path);
-    }
     Result<int> ReadAttributes(const QString& path) override {
         if (logReads) m_log.Add("FS.ReadAttributes=" + path);
         if (!m_inner) return Unexpected("ReadAttributes");
@@ -85,6 +80,11 @@ public:
         m_log.Add("FS.WriteTextFile=" + path);
         if (!m_inner) return Unexpected("WriteTextFile");
         return m_inner->WriteTextFile(path, lines);
+    }
+    Result<std::unique_ptr<FileReader>> OpenForReading(const QString& path) override {
+        m_log.Add("FS.OpenForReading=" + path);
+        if (!m_inner) return Unexpected("OpenForReading");
+        return m_inner->OpenForReading(path);
     }
     Status FlushToDisk(const QString& path) override {
         m_log.Add("FS.FlushToDisk=" + path);

@@ -36,7 +36,8 @@ Status Refuse(const QString& dosPath, Refusal refusal)
     case Refusal::NotEmpty:
         return Failure(dosPath, HostReason(ENOTEMPTY));
     case Refusal::Missing:
-        return Failure(dosPath, HostReason(ENOENT));
+        // Marked so, for callers that take a missing file for an answer.
+        return Status::NotFound(dosPath + QStringLiteral(": ") + HostReason(ENOENT));
     case Refusal::RootFull:
         return Failure(dosPath, QStringLiteral("The root folder of this FAT file system is full"));
     }

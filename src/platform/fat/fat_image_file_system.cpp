@@ -1075,4 +1075,16 @@ Result<std::unique_ptr<ImageFileSystem>> OpenFatImageFile(QChar letter, const st
         std::make_unique<FatImageFileSystem>(letter, std::move(image), codePage.value()));
 }
 
+Result<std::unique_ptr<FileSystem>> OpenFatImage(QChar letter, const DriveSource& source)
+{
+    FatImageOptions options;
+    options.partition = source.partition;
+    Result<std::unique_ptr<ImageFileSystem>> opened =
+        OpenFatImageFile(letter, source.hostPath, options);
+    if (!opened)
+        return Status::Fail(QStringLiteral("drive ") + letter.toUpper() + QStringLiteral(": ") +
+                            opened.reason());
+    return std::unique_ptr<FileSystem>(std::move(opened).value());
+}
+
 }  // namespace stowix

@@ -17,6 +17,7 @@
 // It serves one drive letter; a dispatcher over several drives hands it that drive's paths.
 // Folders have no owners on FAT, so RestrictToOwner succeeds without a change.
 
+#include "platform/drive_map.h"
 #include "platform/file_system.h"
 
 #include <QDateTime>
@@ -41,6 +42,10 @@ public:
     virtual Status WriteFrom(FileReader& source, const QDateTime& lastWrite,
                              const QString& destination) = 0;
 };
+
+// The image drive that OpenDrives opens: source.hostPath, its partition source.partition, the
+// short names' code page from STOWIX_FAT_CODE_PAGE (437 when unset).
+Result<std::unique_ptr<FileSystem>> OpenFatImage(QChar letter, const DriveSource& source);
 
 // Opens the image at hostPath as drive letter. Fails with a message for the user when the image
 // cannot be opened, holds no FAT file system Stowix can use, or is in use.

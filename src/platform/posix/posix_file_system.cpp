@@ -11,6 +11,7 @@
 #include "platform/posix/path_resolver.h"
 #include "platform/posix/pending_file.h"
 #include "platform/names/wildcard.h"
+#include "platform/posix/posix_file_reader.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -31,34 +32,10 @@ using namespace posix;
 
 constexpr mode_t WriteBits = S_IWUSR | S_IWGRP | S_IWOTH;
 
-// A host file read in pieces through its own descriptor.
-class PosixFileReader final : public FileReader {
-public:
-    PosixFileReader(UniqueFd fd, qint64 size, QString path)
-        : m_fd(std::move(fd)), m_size(size), m_path(std::move(path)) {}
-    qint64 Size() const override { return m_size; }
-    Result<qint64> ReadAt(qint64 offset, char* buffer, qint64 size) override
-    {
-        while (true) {
-            const ssize_t got = ::pread(m_fd.Get(), buffer, size_t(size), off_t(offset));
-            if (got >= 0)
-                return qint64(got);
-            if (errno != EINTR)
-                return HostFailure(m_path, errno);
-        }
-    }
-
-private:
-    UniqueFd m_fd;
-    qint64 m_size;
-    QString m_path;
-};
-
 class PosixFileSystem final : public FileSystem {
 public:
     explicit PosixFileSystem(const DriveMap& drives) : m_resolver(drives) {}
 
-    Result<std::unique_ptr<FileReader>> OpenForReading(const QString& path) override;
     Result<int> ReadAttributes(const QString& path) override;
     Status WriteAttributes(const QString& path, int attributes) override;
     Status CopyFile(const QString& source, const QString& destination) override;
@@ -72,6 +49,7 @@ public:
     Status ChangeDrive(QChar letter) override;
     QString CurrentFolder() override;
     Status WriteTextFile(const QString& path, const std::vector<QString>& lines) override;
+    Result<std::unique_ptr<FileReader>> OpenForReading(const QString& path) override;
     Status FlushToDisk(const QString& path) override;
 
 private:
@@ -147,16 +125,6 @@ Result<UniqueFd> PosixFileSystem::OpenSource(const QString& path, struct stat& i
     if (!S_ISREG(info.st_mode))
         return RefusalFailure(path, Refusal::NotAFile);
     return fd;
-}
-
-Result<std::unique_ptr<FileReader>> PosixFileSystem::OpenForReading(const QString& path)
-{
-    struct stat info {};
-    Result<UniqueFd> input = OpenSource(path, info);
-    if (!input)
-        return input.status();
-    return std::unique_ptr<FileReader>(
-        std::make_unique<PosixFileReader>(std::move(input).value(), qint64(info.st_size), path));
 }
 
 Result<Location> PosixFileSystem::LocateNew(const QString& path)
@@ -358,6 +326,15 @@ Status PosixFileSystem::WriteTextFile(const QString& path, const std::vector<QSt
             return HostFailure(path, errno);
     }
     return Commit(output, place, before, path);
+}
+
+Result<std::unique_ptr<FileReader>> PosixFileSystem::OpenForReading(const QString& path)
+{
+    struct stat info {};
+    Result<UniqueFd> opened = OpenSource(path, info);
+    if (!opened)
+        return opened.status();
+    return MakePosixFileReader(std::move(opened).value(), qint64(info.st_size), path);
 }
 
 Status PosixFileSystem::FlushToDisk(const QString& path)

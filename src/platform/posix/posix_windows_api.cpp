@@ -21,6 +21,21 @@ namespace {
 
 using namespace posix;
 
+// The same through the program's file system, for a drive C: that is a disk image.
+QString FindWindowsFolder(FileSystem& files)
+{
+    const Result<std::vector<FolderEntry>> entries = files.ListFolder(
+        QStringLiteral("C:\\WINDOWS"),
+        Attribute::Folder | Attribute::ReadOnly | Attribute::Hidden | Attribute::System);
+    if (!entries)
+        return QString();
+    for (const FolderEntry& entry : entries.value()) {
+        if ((entry.attributes & Attribute::Folder) != 0)
+            return entry.name;
+    }
+    return QString();
+}
+
 // The stored name of the first folder in drive C:'s root that is named WINDOWS in any case.
 QString FindWindowsFolder(const DriveMap& drives)
 {
@@ -46,7 +61,8 @@ QString FindWindowsFolder(const DriveMap& drives)
 
 class PosixWindowsApi final : public WindowsApi {
 public:
-    explicit PosixWindowsApi(DriveMap drives) : m_drives(std::move(drives)) {}
+    PosixWindowsApi(DriveMap drives, FileSystem* files)
+        : m_drives(std::move(drives)), m_files(files) {}
 
     int GetWindowsDirectoryA(QString& buffer, int size) override
     {
@@ -56,7 +72,10 @@ public:
             while (folder.size() > 3 && (folder.endsWith(u'\\') || folder.endsWith(u'/')))
                 folder.chop(1);
         } else {
-            const QString stored = FindWindowsFolder(m_drives);
+            const std::optional<DriveSource> drive = m_drives.Source(u'C');
+            const bool image = drive && drive->kind == DriveKind::Image;
+            const QString stored = image ? (m_files ? FindWindowsFolder(*m_files) : QString())
+                                         : FindWindowsFolder(m_drives);
             if (stored.isEmpty())
                 return 0;
             folder = QStringLiteral("C:\\") + stored;
@@ -96,13 +115,14 @@ public:
 
 private:
     DriveMap m_drives;
+    FileSystem* m_files;  // non-owning
 };
 
 }  // namespace
 
-std::unique_ptr<WindowsApi> MakePosixWindowsApi(DriveMap drives)
+std::unique_ptr<WindowsApi> MakePosixWindowsApi(DriveMap drives, FileSystem* files)
 {
-    return std::make_unique<PosixWindowsApi>(std::move(drives));
+    return std::make_unique<PosixWindowsApi>(std::move(drives), files);
 }
 
 }  // namespace stowix

@@ -8,13 +8,17 @@
 //     variable it refuses. It never restarts the Linux host.
 // Both read the environment at each call.
 
-#include "platform/posix/drive_map.h"
+#include "platform/drive_map.h"
+#include "platform/file_system.h"
 #include "platform/windows_api.h"
 
 #include <memory>
 
 namespace stowix {
 
-std::unique_ptr<WindowsApi> MakePosixWindowsApi(DriveMap drives);
+// files: the program's file system, through which the Windows folder of a drive C: that is a
+// disk image is found (a folder drive is read on the host directly); non-owning, it must
+// outlive the result.
+std::unique_ptr<WindowsApi> MakePosixWindowsApi(DriveMap drives, FileSystem* files = nullptr);
 
 }  // namespace stowix
