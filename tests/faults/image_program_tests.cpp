@@ -1,9 +1,9 @@
 // The whole program with drive C: a disk image (an MBR disk with one FAT32 partition made by
-// mtools): the unattended backup, restore through the real windows, stowix-boot and stowix-dir,
-// each read back by mtools and checked by fsck.fat; kills at many changes of a restore and of a
-// backup, after which fsck.fat finds at worst lost clusters (and copies of the table
-// that differ while the first is intact) and no file of the user is lost; and an image another
-// program writes, refused and left as it was.
+// mtools): the unattended backup, restore and delete through the real windows, stowix-boot and
+// stowix-dir, each read back by mtools and checked by fsck.fat; kills at many changes of a
+// restore and of a backup, after which fsck.fat finds at worst lost clusters (and copies of the
+// table that differ while the first is intact) and no file of the user is lost; and an image
+// another program writes, refused and left as it was.
 
 #include "fault_fixture.h"
 
@@ -176,6 +176,23 @@ TEST_F(ImageProgram, a_restore_and_the_boot_script_work_inside_the_image)
     EXPECT_TRUE(booted.Ended(0)) << booted.Describe();
     EXPECT_EQ(Bytes(QStringLiteral("WINDOWS\\SYSTEM.DAT")), originals.value(QStringLiteral("WINDOWS\\SYSTEM.DAT")));
     EXPECT_TRUE(UserFileProblems().isEmpty()) << UserFileProblems().join(u'\n').toStdString();
+    ExpectClean();
+}
+
+TEST_F(ImageProgram, a_set_inside_the_image_is_deleted_through_the_window)
+{
+    STOWIX_NEEDS_DISPLAY();
+    ASSERT_TRUE(Backup().Ended(0));
+    const QString set = Sets().value(0);
+    ASSERT_FALSE(set.isEmpty());
+    RunOptions options;
+    options.robot = ProgramWorld::DeleteSteps(set);
+    const RunResult deleted = world->Stowix(options);
+    EXPECT_TRUE(deleted.Ended(0)) << deleted.Describe();
+    EXPECT_TRUE(Sets().isEmpty()) << Sets().join(u',').toStdString();
+    EXPECT_EQ(world->Setting(QStringLiteral("Info"), QStringLiteral("LastDelete")),
+              QStringLiteral("C:\\Stowix\\") + set);
+    EXPECT_TRUE(UserFileProblems().isEmpty());
     ExpectClean();
 }
 
