@@ -189,7 +189,7 @@ RunResult ProgramWorld::Run(const QString& program, const RunOptions& options) {
                              "STOWIX_RESTART_COMMAND", "DISPLAY", "WAYLAND_DISPLAY",
                              "QT_QPA_PLATFORM", "LD_PRELOAD"})
         environment.remove(QLatin1String(name));
-    environment.insert(QStringLiteral("STOWIX_DRIVE_C"), Drive());
+    environment.insert(QStringLiteral("STOWIX_DRIVE_C"), DriveC());
     environment.insert(QStringLiteral("XDG_CONFIG_HOME"), Config());
     environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), Runtime());
     environment.insert(QStringLiteral("HOME"), Root() + QStringLiteral("/home"));
@@ -203,7 +203,7 @@ RunResult ProgramWorld::Run(const QString& program, const RunOptions& options) {
         preload.append(QStringLiteral(STOWIX_FAULT_SHIM));
         if (faults.fullAfterBytes) {
             environment.insert(QStringLiteral("STOWIX_FAULT_FULL_PREFIX"),
-                               faults.fullPrefix.isEmpty() ? Drive() : faults.fullPrefix);
+                               faults.fullPrefix.isEmpty() ? DriveC() : faults.fullPrefix);
             environment.insert(QStringLiteral("STOWIX_FAULT_FULL_BYTES"),
                                QString::number(*faults.fullAfterBytes));
         }
@@ -211,7 +211,7 @@ RunResult ProgramWorld::Run(const QString& program, const RunOptions& options) {
             environment.insert(QStringLiteral("STOWIX_FAULT_EIO_SUFFIX"), faults.unreadableSuffix);
         if (faults.killAt || !faults.countFile.isEmpty())
             environment.insert(QStringLiteral("STOWIX_FAULT_KILL_PREFIX"),
-                               faults.killPrefix.isEmpty() ? Drive() : faults.killPrefix);
+                               faults.killPrefix.isEmpty() ? DriveC() : faults.killPrefix);
         if (faults.killAt)
             environment.insert(QStringLiteral("STOWIX_FAULT_KILL_AT"),
                                QString::number(*faults.killAt));

@@ -114,6 +114,10 @@ public:
     QString SettingsFile() const { return Config() + QStringLiteral("/Stowix/Stowix.ini"); }
     QString Runtime() const { return m_root.path() + QStringLiteral("/runtime"); }
     QString BackupRoot() const { return Drive() + QStringLiteral("/Stowix"); }
+    // What the programs are given as drive C: (STOWIX_DRIVE_C): the folder Drive(), unless a
+    // test gives a disk image instead. Faults then apply to the image.
+    QString DriveC() const { return m_driveC.isEmpty() ? Drive() : m_driveC; }
+    void UseDriveC(const QString& hostPath) { m_driveC = hostPath; }
 
     // The programs, each ended within its time bound.
     RunResult Stowix(const RunOptions& options);
@@ -158,6 +162,7 @@ private:
     RunResult Run(const QString& program, const RunOptions& options);
 
     QTemporaryDir m_root;
+    QString m_driveC;
     bool m_mounted = false;
     QString m_mountError;
 };

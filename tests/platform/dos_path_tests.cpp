@@ -1,6 +1,6 @@
 // DOS path texts taken apart against the current drive and each drive's current folder.
 
-#include "platform/posix/dos_path.h"
+#include "platform/names/dos_path.h"
 
 #include "support/qt_printers.h"
 

@@ -1,6 +1,6 @@
 // The names Windows refuses for a new file or folder.
 
-#include "platform/posix/name_rules.h"
+#include "platform/names/name_rules.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // Windows' file-name matching, table by table.
 
-#include "platform/posix/wildcard.h"
+#include "platform/names/wildcard.h"
 
 #include <gtest/gtest.h>
 

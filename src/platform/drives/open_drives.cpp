@@ -1,6 +1,7 @@
 #include "platform/drives/open_drives.h"
 
 #include "platform/drives/drive_dispatch.h"
+#include "platform/fat/fat_image_file_system.h"
 #include "platform/posix/posix_file_system.h"
 
 namespace stowix {
@@ -17,12 +18,7 @@ QString HostText(const std::string& hostPath) { return QString::fromLocal8Bit(ho
 // The engine of one image drive.
 Result<std::unique_ptr<FileSystem>> OpenImage(char16_t letter, const DriveSource& source)
 {
-    return Result<std::unique_ptr<FileSystem>>::Fail(
-        QStringLiteral("drive ") + QChar(letter) + QStringLiteral(": (") +
-        HostText(source.hostPath) +
-        QStringLiteral(") is a file or a device, not a folder. Disk images cannot be opened as "
-                       "drives yet: mount the image and set ") +
-        VariableOf(letter) + QStringLiteral(" to the folder where it is mounted."));
+    return OpenFatImage(QChar(letter), source);
 }
 
 }  // namespace

@@ -5,7 +5,7 @@
 #include "platform/posix/host_errors.h"
 #include "platform/posix/host_names.h"
 #include "platform/posix/pending_file.h"
-#include "platform/posix/wildcard.h"
+#include "platform/names/wildcard.h"
 
 #include <dirent.h>
 #include <fcntl.h>

@@ -2,7 +2,7 @@
 
 #include "platform/posix/folder_reader.h"
 #include "platform/posix/host_names.h"
-#include "platform/posix/name_case.h"
+#include "platform/names/name_case.h"
 #include "platform/posix/unique_fd.h"
 
 #include <fcntl.h>

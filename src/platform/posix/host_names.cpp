@@ -1,5 +1,7 @@
 #include "platform/posix/host_names.h"
 
+#include "platform/names/name_case.h"
+
 namespace stowix::posix {
 
 namespace {
@@ -137,6 +139,20 @@ std::string NameToHost(QStringView name)
         }
     }
     return bytes;
+}
+
+bool HostNameMatches(std::string_view hostName, QStringView name)
+{
+    if (!IsAscii(hostName))
+        return SameNameIgnoringCase(NameFromHost(hostName), name);
+    // An ASCII host name decodes to one unit per byte, so the lengths must agree.
+    if (qsizetype(hostName.size()) != name.size())
+        return false;
+    for (size_t i = 0; i < hostName.size(); ++i) {
+        if (FoldCase(char16_t(hostName[i])) != FoldCase(name[qsizetype(i)].unicode()))
+            return false;
+    }
+    return true;
 }
 
 }  // namespace stowix::posix

@@ -21,4 +21,8 @@ QString NameFromHost(std::string_view bytes);
 // any other lone surrogate, which no host name decodes to, becomes U+FFFD.
 std::string NameToHost(QStringView name);
 
+// True when a host name (bytes) and a program name are the same without regard to case, without
+// decoding the host name when both are ASCII, which is what a folder scan meets nearly always.
+bool HostNameMatches(std::string_view hostName, QStringView name);
+
 }  // namespace stowix::posix

@@ -2,7 +2,7 @@
 
 #include "platform/posix/host_errors.h"
 #include "platform/posix/host_names.h"
-#include "platform/posix/name_case.h"
+#include "platform/names/name_case.h"
 
 #include <fcntl.h>
 #include <linux/magic.h>

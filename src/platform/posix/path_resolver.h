@@ -13,7 +13,7 @@
 // - A last component that does not exist keeps the case given, for the caller to create.
 // It does not decide what an operation may do with the entry: posix_file_system does.
 
-#include "platform/posix/dos_path.h"
+#include "platform/names/dos_path.h"
 #include "platform/posix/folder_name_cache.h"
 #include "platform/drive_map.h"
 #include "platform/posix/host_calls.h"

@@ -7,11 +7,11 @@
 #include "platform/posix/folder_reader.h"
 #include "platform/posix/host_errors.h"
 #include "platform/posix/host_names.h"
-#include "platform/posix/name_rules.h"
+#include "platform/names/name_rules.h"
 #include "platform/posix/path_resolver.h"
 #include "platform/posix/pending_file.h"
+#include "platform/names/wildcard.h"
 #include "platform/posix/posix_file_reader.h"
-#include "platform/posix/wildcard.h"
 
 #include <dirent.h>
 #include <fcntl.h>

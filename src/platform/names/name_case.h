@@ -4,9 +4,7 @@
 
 #include <QString>
 
-#include <string_view>
-
-namespace stowix::posix {
+namespace stowix {
 
 // One UTF-16 unit upper-cased by its simple mapping; ASCII without a table lookup.
 inline char16_t FoldCase(char16_t unit)
@@ -19,8 +17,4 @@ inline char16_t FoldCase(char16_t unit)
 // True when the two names are the same without regard to case.
 bool SameNameIgnoringCase(QStringView left, QStringView right);
 
-// The same test between a host name (bytes) and a program name, without decoding the host name
-// when both are ASCII, which is what a folder scan meets nearly always.
-bool HostNameMatches(std::string_view hostName, QStringView name);
-
-}  // namespace stowix::posix
+}  // namespace stowix

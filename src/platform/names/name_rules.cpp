@@ -1,8 +1,8 @@
-#include "platform/posix/name_rules.h"
+#include "platform/names/name_rules.h"
 
-#include "platform/posix/name_case.h"
+#include "platform/names/name_case.h"
 
-namespace stowix::posix {
+namespace stowix {
 
 namespace {
 
@@ -60,4 +60,4 @@ QString NameRefusal(QStringView name)
     return QString();
 }
 
-}  // namespace stowix::posix
+}  // namespace stowix

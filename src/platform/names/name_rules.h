@@ -7,9 +7,9 @@
 
 #include <QString>
 
-namespace stowix::posix {
+namespace stowix {
 
 // Why Windows would refuse this name for a new entry, as a sentence; empty when it would not.
 QString NameRefusal(QStringView name);
 
-}  // namespace stowix::posix
+}  // namespace stowix

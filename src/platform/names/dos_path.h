@@ -16,7 +16,7 @@
 #include <functional>
 #include <optional>
 
-namespace stowix::posix {
+namespace stowix {
 
 struct DosPath {
     char16_t drive = u'C';    // upper case
@@ -34,4 +34,4 @@ using CurrentFolderLookup = std::function<QStringList(char16_t drive)>;
 std::optional<DosPath> ParseDosPath(QStringView text, char16_t currentDrive,
                                     const CurrentFolderLookup& currentFolder);
 
-}  // namespace stowix::posix
+}  // namespace stowix

@@ -1,11 +1,11 @@
-#include "platform/posix/wildcard.h"
+#include "platform/names/wildcard.h"
 
-#include "platform/posix/name_case.h"
+#include "platform/names/name_case.h"
 
 #include <algorithm>
 #include <utility>
 
-namespace stowix::posix {
+namespace stowix {
 
 namespace {
 
@@ -246,4 +246,4 @@ bool WildcardPattern::MatchesLong(const Name& name) const
     }
 }
 
-}  // namespace stowix::posix
+}  // namespace stowix

@@ -15,7 +15,7 @@
 #include <string_view>
 #include <vector>
 
-namespace stowix::posix {
+namespace stowix {
 
 class WildcardPattern {
 public:
@@ -64,4 +64,4 @@ private:
     std::vector<LiteralBit> m_literals;
 };
 
-}  // namespace stowix::posix
+}  // namespace stowix

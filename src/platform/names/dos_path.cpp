@@ -1,6 +1,6 @@
-#include "platform/posix/dos_path.h"
+#include "platform/names/dos_path.h"
 
-namespace stowix::posix {
+namespace stowix {
 
 namespace {
 
@@ -57,4 +57,4 @@ std::optional<DosPath> ParseDosPath(QStringView text, char16_t currentDrive,
     return path;
 }
 
-}  // namespace stowix::posix
+}  // namespace stowix

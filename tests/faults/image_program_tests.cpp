@@ -1,0 +1,295 @@
+// The whole program with drive C: a disk image (an MBR disk with one FAT32 partition made by
+// mtools): the unattended backup, restore and delete through the real windows, stowix-boot and
+// stowix-dir, each read back by mtools and checked by fsck.fat; kills at many changes of a
+// restore and of a backup, after which fsck.fat finds at worst lost clusters (and copies of the
+// table that differ while the first is intact) and no file of the user is lost; and an image
+// another program writes, refused and left as it was.
+
+#include "fault_fixture.h"
+
+#include "image/mtools_image.h"
+#include "image_writer.h"
+#include "windows98_drive.h"
+
+#include <QCryptographicHash>
+#include <QFileInfo>
+#include <QProcess>
+
+#include <random>
+
+namespace stowix::test {
+namespace {
+
+QByteArray Digest(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QByteArray();
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    hash.addData(&file);
+    return hash.result();
+}
+
+// The files a set must hold, drive-relative, each with where it comes from.
+const char* const SetSources[][2] = {
+    {"AUTOEXEC.BAT", "AUTOEXEC.BAT"},
+    {"IO.SYS", "IO.SYS"},
+    {"SYSTEM.DAT", "WINDOWS\\SYSTEM.DAT"},
+    {"USER.DAT", "WINDOWS\\USER.DAT"},
+    {"WIN.INI", "WINDOWS\\WIN.INI"},
+    {"SYSTEM.INI", "WINDOWS\\SYSTEM.INI"},
+    {"MAIN.GRP", "WINDOWS\\MAIN.GRP"},
+    {"ADMIN.PWL", "WINDOWS\\ADMIN.PWL"},
+};
+
+class ImageProgram : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        world.emplace();
+        imagePath = world->Root() + QStringLiteral("/c.img");
+        const QString error = tools::WriteDriveImage(tools::Windows98Drive({}), imagePath,
+                                                     world->Root());
+        ASSERT_TRUE(error.isEmpty()) << error.toStdString();
+        world->UseDriveC(imagePath);
+        image.emplace(imagePath, tools::ImagePartitionOffset,
+                      QFileInfo(imagePath).size() - tools::ImagePartitionOffset);
+        for (const auto& source : SetSources)
+            originals.insert(QLatin1String(source[1]), Bytes(QLatin1String(source[1])));
+    }
+
+    QByteArray Bytes(const QString& path) { return image->Bytes(path).value_or(QByteArray("<missing>")); }
+
+    RunResult Backup(const Faults& faults = {})
+    {
+        RunOptions options = UnattendedRun();
+        options.faults = faults;
+        return world->Stowix(options);
+    }
+
+    QStringList Sets() { return image->Names(QStringLiteral("Stowix")); }
+
+    // A set's files are whole copies of their sources (or, for a set cut short, missing).
+    QStringList SetProblems(const QString& set, bool complete)
+    {
+        QStringList problems;
+        const QStringList names = image->Names(QStringLiteral("Stowix\\") + set);
+        for (const auto& source : SetSources) {
+            const QString name = QLatin1String(source[0]);
+            if (!names.contains(name, Qt::CaseInsensitive)) {
+                if (complete)
+                    problems.append(name + QStringLiteral(" is missing from ") + set);
+                continue;
+            }
+            if (Bytes(QStringLiteral("Stowix\\") + set + u'\\' + name) !=
+                originals.value(QLatin1String(source[1])))
+                problems.append(name + QStringLiteral(" in ") + set + QStringLiteral(" is not whole"));
+        }
+        return problems;
+    }
+
+    QStringList UserFileProblems()
+    {
+        QStringList problems;
+        for (auto it = originals.begin(); it != originals.end(); ++it) {
+            if (Bytes(it.key()) != it.value())
+                problems.append(it.key() + QStringLiteral(" changed"));
+        }
+        return problems;
+    }
+
+    // fsck.fat finds at worst what a kill may leave; a table whose copies differ is mended as a
+    // user would mend it (the program refuses to write until then).
+    void ExpectOnlyLostClusters()
+    {
+        const QString damage = image->FsckDamage();
+        EXPECT_TRUE(damage.isEmpty()) << damage.toStdString();
+        if (!image->FsckProblems().isEmpty())
+            image->FsckRepair();
+    }
+
+    void ExpectClean()
+    {
+        const QString problems = image->FsckProblems();
+        EXPECT_TRUE(problems.isEmpty()) << problems.toStdString();
+    }
+
+    long long CountChanges(const std::function<RunResult(const Faults&)>& run)
+    {
+        Faults counting;
+        counting.countFile = world->Root() + QStringLiteral("/changes");
+        const RunResult result = run(counting);
+        EXPECT_TRUE(result.Ended(0)) << result.Describe();
+        QFile file(counting.countFile);
+        if (!file.open(QIODevice::ReadOnly))
+            return 0;
+        return file.readAll().trimmed().toLongLong();
+    }
+
+    std::optional<ProgramWorld> world;
+    QString imagePath;
+    std::optional<MtoolsImage> image;
+    QMap<QString, QByteArray> originals;
+};
+
+TEST_F(ImageProgram, an_unattended_backup_and_stowix_dir_work_inside_the_image)
+{
+    const RunResult result = Backup();
+    ASSERT_TRUE(result.Ended(0)) << result.Describe();
+    const QStringList sets = Sets();
+    ASSERT_EQ(sets.size(), 1) << sets.join(u',').toStdString();
+    EXPECT_EQ(world->Setting(QStringLiteral("Info"), QStringLiteral("LastBackup")),
+              QStringLiteral("C:\\Stowix\\") + sets[0]);
+    const QStringList problems = SetProblems(sets[0], true);
+    EXPECT_TRUE(problems.isEmpty()) << problems.join(u'\n').toStdString();
+    // The hidden system registry keeps its attributes in the set, as the program gives them.
+    EXPECT_EQ(image->Attributes(QStringLiteral("Stowix\\") + sets[0] + QStringLiteral("\\IO.SYS")) &
+                  0x07,
+              image->Attributes(QStringLiteral("IO.SYS")) & 0x07);
+    EXPECT_TRUE(UserFileProblems().isEmpty());
+    ExpectClean();
+    const QStringList listed = world->ListedNames(QStringLiteral("C:\\Stowix\\") + sets[0]);
+    EXPECT_TRUE(listed.contains(QStringLiteral("SYSTEM.DAT"))) << listed.join(u',').toStdString();
+}
+
+TEST_F(ImageProgram, a_restore_and_the_boot_script_work_inside_the_image)
+{
+    STOWIX_NEEDS_DISPLAY();
+    ASSERT_TRUE(Backup().Ended(0));
+    const QString set = Sets().value(0);
+    ASSERT_FALSE(set.isEmpty());
+    const QByteArray winIni = Bytes(QStringLiteral("WINDOWS\\WIN.INI"));
+    image->AddFile(QStringLiteral("WINDOWS\\WIN.INI"), "changed by the user", 0x20);
+
+    RunOptions options;
+    options.robot = ProgramWorld::RestoreSteps(set);
+    const RunResult restored = world->Stowix(options);
+    ASSERT_TRUE(restored.Ended(0)) << restored.Describe();
+    EXPECT_EQ(Bytes(QStringLiteral("WINDOWS\\WIN.INI")), winIni);
+    EXPECT_TRUE(image->Names(QStringLiteral("WINDOWS")).contains(QStringLiteral("WinStart.Bat"),
+                                                                Qt::CaseInsensitive));
+    EXPECT_EQ(world->Setting(QStringLiteral("Info"), QStringLiteral("LastRestore")),
+              QStringLiteral("C:\\Stowix\\") + set);
+    ExpectClean();
+
+    const RunResult booted = world->Boot();
+    EXPECT_TRUE(booted.Ended(0)) << booted.Describe();
+    EXPECT_EQ(Bytes(QStringLiteral("WINDOWS\\SYSTEM.DAT")), originals.value(QStringLiteral("WINDOWS\\SYSTEM.DAT")));
+    EXPECT_TRUE(UserFileProblems().isEmpty()) << UserFileProblems().join(u'\n').toStdString();
+    ExpectClean();
+}
+
+TEST_F(ImageProgram, a_set_inside_the_image_is_deleted_through_the_window)
+{
+    STOWIX_NEEDS_DISPLAY();
+    ASSERT_TRUE(Backup().Ended(0));
+    const QString set = Sets().value(0);
+    ASSERT_FALSE(set.isEmpty());
+    RunOptions options;
+    options.robot = ProgramWorld::DeleteSteps(set);
+    const RunResult deleted = world->Stowix(options);
+    EXPECT_TRUE(deleted.Ended(0)) << deleted.Describe();
+    EXPECT_TRUE(Sets().isEmpty()) << Sets().join(u',').toStdString();
+    EXPECT_EQ(world->Setting(QStringLiteral("Info"), QStringLiteral("LastDelete")),
+              QStringLiteral("C:\\Stowix\\") + set);
+    EXPECT_TRUE(UserFileProblems().isEmpty());
+    ExpectClean();
+}
+
+TEST_F(ImageProgram, a_backup_killed_anywhere_leaves_whole_files_and_a_sound_volume)
+{
+    const long long changes = CountChanges([this](const Faults& f) { return Backup(f); });
+    ASSERT_GT(changes, 20);
+    std::vector<long long> points{1, 2, 3, changes - 1, changes};
+    std::mt19937 random(20261210);
+    for (int i = 0; i < 16; ++i)
+        points.push_back(1 + (long long)(random() % changes));
+    for (long long point : points) {
+        SCOPED_TRACE(QStringLiteral("killed before change %1 of %2").arg(point).arg(changes).toStdString());
+        const QString recorded = world->Setting(QStringLiteral("Info"), QStringLiteral("LastBackup"));
+        const QStringList before = Sets();
+        Faults faults;
+        faults.killAt = point;
+        const RunResult result = Backup(faults);
+        if (!result.killed) {
+            EXPECT_TRUE(result.Ended(0)) << result.Describe();
+            continue;
+        }
+        EXPECT_EQ(world->Setting(QStringLiteral("Info"), QStringLiteral("LastBackup")), recorded);
+        for (const QString& set : Sets()) {
+            if (before.contains(set))
+                continue;
+            const QStringList problems = SetProblems(set, false);
+            EXPECT_TRUE(problems.isEmpty()) << problems.join(u'\n').toStdString();
+        }
+        EXPECT_TRUE(UserFileProblems().isEmpty()) << UserFileProblems().join(u'\n').toStdString();
+        ExpectOnlyLostClusters();
+    }
+    const RunResult later = Backup();
+    EXPECT_TRUE(later.Ended(0)) << later.Describe();
+    const QString recorded = world->Setting(QStringLiteral("Info"), QStringLiteral("LastBackup"));
+    const QStringList problems = SetProblems(recorded.mid(10), true);
+    EXPECT_TRUE(problems.isEmpty()) << problems.join(u'\n').toStdString();
+}
+
+TEST_F(ImageProgram, a_restore_killed_at_its_changes_leaves_every_file_old_or_restored)
+{
+    STOWIX_NEEDS_DISPLAY();
+    ASSERT_TRUE(Backup().Ended(0));
+    const QString set = Sets().value(0);
+    // The user's change since, which the restore undoes.
+    const QByteArray winIni = Bytes(QStringLiteral("WINDOWS\\WIN.INI"));
+    const auto change = [&] {
+        image->AddFile(QStringLiteral("WINDOWS\\WIN.INI"), "changed by the user", 0x20);
+    };
+    change();
+    const QString pristine = world->Root() + QStringLiteral("/pristine.img");
+    ASSERT_TRUE(QFile::copy(imagePath, pristine));
+    const auto restore = [&](const Faults& faults) {
+        RunOptions options;
+        options.robot = ProgramWorld::RestoreSteps(set);
+        options.faults = faults;
+        return world->Stowix(options);
+    };
+    const long long changes = CountChanges(restore);
+    ASSERT_GT(changes, 5);
+    // Every change but inside the large copies, where one 64 KiB step is much like the next.
+    const long long step = std::max<long long>(1, changes / 30);
+    for (long long point = 1; point <= changes; point += step) {
+        SCOPED_TRACE(QStringLiteral("killed before change %1 of %2").arg(point).arg(changes).toStdString());
+        ASSERT_TRUE(QFile::remove(imagePath));
+        ASSERT_TRUE(QFile::copy(pristine, imagePath));
+        world->WriteSetting(QStringLiteral("Info"), QStringLiteral("LastRestore"), QString());
+        Faults faults;
+        faults.killAt = point;
+        const RunResult result = restore(faults);
+        const QByteArray now = Bytes(QStringLiteral("WINDOWS\\WIN.INI"));
+        EXPECT_TRUE(now == winIni || now == QByteArray("changed by the user")) << now.toStdString();
+        for (const char* registry : {"WINDOWS\\SYSTEM.DAT", "WINDOWS\\USER.DAT"})
+            EXPECT_EQ(Bytes(QLatin1String(registry)), originals.value(QLatin1String(registry)));
+        if (result.killed)
+            EXPECT_TRUE(world->Setting(QStringLiteral("Info"), QStringLiteral("LastRestore")).isEmpty());
+        ExpectOnlyLostClusters();
+    }
+}
+
+TEST_F(ImageProgram, an_image_another_program_writes_is_refused_and_left_alone)
+{
+    const QByteArray before = Digest(imagePath);
+    QProcess holder;
+    holder.start(QStringLiteral("sh"), {QStringLiteral("-c"),
+                                        QStringLiteral("exec 3<>\"$0\"; echo ready; exec sleep 60"),
+                                        imagePath});
+    ASSERT_TRUE(holder.waitForReadyRead(10000));
+    ::usleep(200000);
+    const RunResult result = Backup();
+    EXPECT_FALSE(result.Ended(0)) << result.Describe();
+    EXPECT_TRUE(QString(result.errors + result.output).contains(QStringLiteral("sleep (process")))
+        << result.Describe();
+    holder.kill();
+    holder.waitForFinished();
+    EXPECT_EQ(Digest(imagePath), before);
+}
+
+}  // namespace
+}  // namespace stowix::test
