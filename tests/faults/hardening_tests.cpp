@@ -117,7 +117,7 @@ TEST_F(Hardening, odd_or_ambiguous_windows_folders_stop_every_command_with_statu
         {"two WINDOWS folders", {}, true, "C:\\WINDOWS and C:\\windows"},
         {"a drive folder that does not exist",
          {{"STOWIX_DRIVE_C", World().Root() + "/missing"}}, false, "does not exist"},
-        {"a drive folder that is a file", {{"STOWIX_DRIVE_C", file}}, false, "is not a folder"},
+        {"a drive folder that is a file", {{"STOWIX_DRIVE_C", file}}, false, "not a folder"},
     };
     const QString second = World().Drive() + QStringLiteral("/windows");
     for (const auto& c : cases) {
