@@ -9,7 +9,6 @@ packages=(
   qt6-multimedia-dev libqt6multimedia6       # Qt Multimedia: the opening and closing sounds
   libgtest-dev libgmock-dev                  # GoogleTest and GoogleMock: the tests
   fonts-liberation                           # metric-compatible Times New Roman, Arial fallbacks
-  fiu-utils libfiu-dev                       # fault injection (fiu-run) for the fault suite
   xvfb xauth                                 # a real X display for window checks without a desktop
 )
 
