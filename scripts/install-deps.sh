@@ -11,7 +11,6 @@ packages=(
   fonts-liberation                           # metric-compatible Times New Roman, Arial fallbacks
   libcreg-dev libbfio-dev                    # libcreg over libbfio: reading Windows 9x registry files
   libcreg-utils                              # cregexport: the tests' independent reader of the same files
-  fiu-utils libfiu-dev                       # fault injection (fiu-run) for the fault suite
   xvfb xauth                                 # a real X display for window checks without a desktop
   scdoc                                      # the manual pages, written in scdoc
   dpkg-dev                                   # dpkg-shlibdeps: the Debian package's dependencies

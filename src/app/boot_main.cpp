@@ -11,8 +11,8 @@
 // cannot be read.
 
 #include "app/command_usages.h"
-#include "platform/dos/batch_file.h"
-#include "platform/dos/batch_interpreter.h"
+#include "boot/batch_file.h"
+#include "boot/batch_interpreter.h"
 #include "platform/drive_map.h"
 #include "platform/drives/open_drives.h"
 #include "platform/posix/posix_windows_api.h"
@@ -28,8 +28,6 @@ namespace {
 
 // The room the program gives GetWindowsDirectoryA; a longer folder counts as none, as there.
 constexpr int WindowsFolderBufferSize = 255;
-// The largest boot script read; the program's own are a few hundred bytes.
-constexpr qint64 MostScriptBytes = 16 * 1024 * 1024;
 
 enum ExitStatus {
     Done = 0,
@@ -43,19 +41,18 @@ void PrintError(const QString& text) {
     QTextStream(stderr) << "stowix-boot: " << text << Qt::endl;
 }
 
-// The boot script's content, read as the file system reads any file: without regard to case,
-// never through a link that leads out of the drive, never from a pipe or device. Nothing when
-// the Windows folder holds no script.
-Result<std::optional<QByteArray>> ReadScript(FileSystem& files, const QString& windowsFolder,
-                                             const QString& scriptPath) {
+// The boot script opened as the file system opens any file: without regard to case, never
+// through a link that leads out of the drive, never a pipe or device. It is read a line at a
+// time as it runs. Nothing when the Windows folder holds no script.
+Result<std::unique_ptr<FileReader>> OpenScript(FileSystem& files, const QString& windowsFolder,
+                                               const QString& scriptPath) {
     // A Windows folder that does not exist (STOWIX_WINDOWS_FOLDER names any path) is reported
     // rather than taken for a folder without a script.
     if (const Result<int> folder = files.ReadAttributes(windowsFolder); !folder)
         return folder.status();
-    Result<QByteArray> content = files.ReadFile(scriptPath, MostScriptBytes);
-    if (content.notFound()) return std::optional<QByteArray>();
-    if (!content) return content.status();
-    return std::optional<QByteArray>(std::move(content).value());
+    Result<std::unique_ptr<FileReader>> script = files.OpenForReading(scriptPath);
+    if (script.notFound()) return std::unique_ptr<FileReader>();
+    return script;
 }
 
 int Run(int argc, char** argv) {
@@ -88,7 +85,7 @@ int Run(int argc, char** argv) {
     const QString windowsFolder = buffer.left(written);
     const QString scriptPath = windowsFolder + QStringLiteral("\\WinStart.Bat");
 
-    const Result<std::optional<QByteArray>> script = ReadScript(files, windowsFolder, scriptPath);
+    const Result<std::unique_ptr<FileReader>> script = OpenScript(files, windowsFolder, scriptPath);
     if (!script) {
         PrintError(QStringLiteral("cannot read the boot script: ") + script.reason());
         return ScriptUnreadable;
@@ -103,7 +100,8 @@ int Run(int argc, char** argv) {
     BatchInterpreter interpreter(files, [&console](const QString& line) {
         console << line << Qt::endl;
     });
-    const BatchReport report = interpreter.Run(BatchLinesFromAnsi(*script.value()));
+    BatchFile source(*script.value(), scriptPath);
+    const BatchReport report = interpreter.Run(source);
     if (report.ok()) return Done;
 
     PrintError(scriptPath + QStringLiteral(": ") + QString::number(report.errors.size()) +

@@ -106,12 +106,7 @@ void BackupRun::Announce() {
     Form1Controls& controls = m_window.Controls();
 
     m_window.SetBusyPointer(13);
-    // The Exit button stays usable; everything that starts another command is greyed.
-    controls.FileMenu().SetEnabled(false);
-    controls.HelpMenu().SetEnabled(false);
-    controls.Command1().SetEnabled(false);
-    controls.Command2().SetEnabled(false);
-    controls.Check1().SetEnabled(false);
+    SetControlsEnabled(false);
     m_window.SetStatusText(QStringLiteral("Now backing up ... Please wait"));
     m_window.StepProgress(true, false);
     controls.Animation1().Play();
@@ -164,6 +159,8 @@ void BackupRun::CopyGroups(const QString& setPath, std::vector<CopyFailure>& fai
 }
 
 void BackupRun::SetControlsEnabled(bool enabled) {
+    // The Exit button stays usable; everything that starts another command is greyed while a
+    // backup runs.
     Form1Controls& controls = m_window.Controls();
     controls.FileMenu().SetEnabled(enabled);
     controls.HelpMenu().SetEnabled(enabled);

@@ -16,26 +16,21 @@ QString SetPath(const QString& stamp, const QString& pendingComment) {
     return BackupRoot + QStringLiteral("\\") + stamp + pendingComment;
 }
 
+QString PlaceFolder(SetPlace place, const QString& windowsFolderTail) {
+    switch (place) {
+    case SetPlace::DriveRoot: return QString();
+    case SetPlace::WindowsFolder: return windowsFolderTail;
+    case SetPlace::BackupRoot: return BackupRoot;
+    }
+    return QString();
+}
+
 std::vector<FileGroup> FileGroups(const QString& windowsFolderTail) {
-    const QString root = QStringLiteral("\\");
-    const QString windows = windowsFolderTail + QStringLiteral("\\");
-    return {
-        {root, QStringLiteral("Autoexec.Bat")},
-        {root, QStringLiteral("Command.Com")},
-        {root, QStringLiteral("*.Sys")},
-        {windows, QStringLiteral("System.Dat")},
-        {windows, QStringLiteral("System.Da0")},
-        {windows, QStringLiteral("User.Dat")},
-        {windows, QStringLiteral("User.Da0")},
-        {windows, QStringLiteral("*.Bat")},
-        {windows, QStringLiteral("*.Com")},
-        {windows, QStringLiteral("*.Grp")},
-        {windows, QStringLiteral("*.Ini")},
-        {windows, QStringLiteral("*.Pif")},
-        {windows, QStringLiteral("*.Pwl")},
-        {windows, QStringLiteral("ShellIconCache")},
-        {windows, QStringLiteral("TTFcache")},
-    };
+    std::vector<FileGroup> groups;
+    for (const SetGroup& group : BackupGroups)
+        groups.push_back({PlaceFolder(group.place, windowsFolderTail) + u'\\',
+                          QString::fromUtf16(group.pattern)});
+    return groups;
 }
 
 }  // namespace stowix

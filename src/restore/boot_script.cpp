@@ -1,5 +1,6 @@
 #include "restore/boot_script.h"
 
+#include "backup/backup_set_layout.h"
 #include "files/file_routines.h"
 #include "platform/ansi_code_page.h"
 #include "shell/program_values.h"
@@ -26,16 +27,17 @@ QString BootScriptPath(const QString& windowsFolder) {
 
 std::vector<QString> BootScriptLines(const QString& windowsFolder) {
     const QString& w = windowsFolder;
-    const QString staged = BackupRoot + QStringLiteral("\\*.Da?");
+    const QString pattern = QString::fromUtf16(StagedPattern);
+    const QString staged = BackupRoot + u'\\' + pattern;
     const QString attrib = w + QStringLiteral("\\Command\\Attrib ");
     return {
         QStringLiteral("@Echo Off"),
         QStringLiteral("CTTY Nul"),
         QStringLiteral("If Not Exist ") + staged + QStringLiteral(" GoTo Exit"),
         attrib + staged + QStringLiteral(" -a -h -r -s"),
-        attrib + w + QStringLiteral("\\*.Da? -a -h -r -s"),
+        attrib + w + u'\\' + pattern + QStringLiteral(" -a -h -r -s"),
         QStringLiteral("Copy ") + staged + u' ' + w,
-        attrib + w + QStringLiteral("\\*.Da? +a +h +r +s"),
+        attrib + w + u'\\' + pattern + QStringLiteral(" +a +h +r +s"),
         QStringLiteral("Del ") + staged,
         QStringLiteral(":Exit"),
         QStringLiteral("CTTY Con"),

@@ -1,60 +1,21 @@
 #include "restore/restore_run.h"
 
+#include "backup/backup_set_layout.h"
 #include "files/file_routines.h"
 #include "restore/boot_script.h"
 #include "restore/folder_chooser.h"
 #include "restore/registry_staging.h"
 #include "shell/settings.h"
 
-#include <array>
-
 namespace stowix {
 
 namespace {
-
-enum class Destination {
-    DriveRoot,      // the empty text: the root of the current drive, which start-up makes C:
-    WindowsFolder,  // WindowsFolderTail on the current drive
-    BackupRoot,     // the staged registry files, for the boot script to move
-};
-
-struct CopyGroup {
-    const char16_t* pattern;
-    Destination destination;
-};
-
-// In the order they run. Config.Sys is taken by its own group and again by "*.Sys"; the set's
-// Autoexec.Bat and Command.Com reach both the root and the Windows folder.
-constexpr std::array<CopyGroup, 13> CopyGroups{{
-    {u"Autoexec.Bat", Destination::DriveRoot},
-    {u"Command.Com", Destination::DriveRoot},
-    {u"Config.Sys", Destination::DriveRoot},
-    {u"*.Sys", Destination::DriveRoot},
-    {u"*.Bat", Destination::WindowsFolder},
-    {u"*.Com", Destination::WindowsFolder},
-    {u"*.Ini", Destination::WindowsFolder},
-    {u"*.Grp", Destination::WindowsFolder},
-    {u"*.Pif", Destination::WindowsFolder},
-    {u"*.Pwl", Destination::WindowsFolder},
-    {u"ShellIconCache", Destination::WindowsFolder},
-    {u"TTFcache", Destination::WindowsFolder},
-    {u"*.Da?", Destination::BackupRoot},
-}};
-
-QString DestinationFolder(Destination destination, const ProgramValues& values) {
-    switch (destination) {
-    case Destination::DriveRoot: return QString();
-    case Destination::WindowsFolder: return values.WindowsFolderTail;
-    case Destination::BackupRoot: return BackupRoot;
-    }
-    return QString();
-}
 
 // Takes every staged registry file out of the backup root again, whatever its attributes, so
 // that the boot script finds nothing to put in place. A file that resists is added to failures.
 void WithdrawStagedRegistry(FileSystem& files, std::vector<CopyFailure>& failures) {
     QString folder = BackupRoot;
-    QString pattern = QStringLiteral("*.Da?");
+    QString pattern = QString::fromUtf16(StagedPattern);
     std::vector<QString> staged;
     int count = 0;
     if (Status listed = FindFiles(files, QStringLiteral("C:"), folder, pattern, staged, count, true);
@@ -94,8 +55,8 @@ RestoreOutcome RestoreBackupSet(FolderChooser& chooser) {
     // A file that cannot be copied (held open, a full disk) does not stop the run: the other
     // files, the staging of the registry files and the boot script still matter, and the command
     // lists every failure to the user afterwards.
-    for (const CopyGroup& group : CopyGroups) {
-        if (group.destination == Destination::BackupRoot) {
+    for (const SetGroup& group : RestoreGroups) {
+        if (group.registry) {
             const Status ready = PrepareRegistryStaging(services.files, controls.Dir1().Path(),
                                                         chooser.values().WindowsFolder);
             if (!ready) {
@@ -108,10 +69,10 @@ RestoreOutcome RestoreBackupSet(FolderChooser& chooser) {
         }
         QString sourceFolder = controls.Dir1().Path() + u'\\';
         QString pattern = QString::fromUtf16(group.pattern);
-        std::vector<CopyFailure> failed =
-            CopyMatchingFiles(services.files, chooser, sourceFolder, pattern,
-                              DestinationFolder(group.destination, chooser.values()));
-        if (group.destination == Destination::BackupRoot && !failed.empty()) {
+        std::vector<CopyFailure> failed = CopyMatchingFiles(
+            services.files, chooser, sourceFolder, pattern,
+            PlaceFolder(group.place, chooser.values().WindowsFolderTail));
+        if (group.registry && !failed.empty()) {
             WithdrawStagedRegistry(services.files, failed);
             outcome.registryWithdrawn = true;
         }

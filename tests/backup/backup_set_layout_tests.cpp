@@ -1,6 +1,7 @@
 #include "backup/backup_set_layout.h"
 
 #include "support/event_log.h"
+#include "support/temp_drive.h"
 
 #include <gtest/gtest.h>
 
@@ -41,6 +42,32 @@ TEST(FileGroups, are_the_root_then_the_windows_folder_in_fixed_order) {
         "\\WINDOWS\\*.Ini", "\\WINDOWS\\*.Pif", "\\WINDOWS\\*.Pwl",
         "\\WINDOWS\\ShellIconCache", "\\WINDOWS\\TTFcache",
     }));
+}
+
+TEST(SetLayout, the_staged_pattern_takes_the_registry_files_and_nothing_else) {
+    // The boot script moves what the staged pattern matches; a registry group it missed would
+    // never reach the Windows folder, another file it took would be put there at start.
+    test::TempDrive drive;
+    QStringList named;
+    for (const SetGroup& group : BackupGroups) {
+        const QString pattern = QString::fromUtf16(group.pattern);
+        if (pattern.contains(u'*') || pattern.contains(u'?')) continue;
+        drive.AddFile("C:\\X\\" + pattern, "x");
+        named.append(pattern);
+    }
+    const Result<std::vector<FolderEntry>> staged =
+        drive.Files().ListFolder("C:\\X\\" + QString::fromUtf16(StagedPattern), 0);
+    ASSERT_TRUE(staged.ok()) << staged.reason().toStdString();
+    QStringList stagedNames;
+    for (const FolderEntry& entry : staged.value()) stagedNames.append(entry.name);
+    for (const SetGroup& group : BackupGroups) {
+        const QString pattern = QString::fromUtf16(group.pattern);
+        if (!named.contains(pattern)) continue;
+        SCOPED_TRACE(pattern.toStdString());
+        EXPECT_EQ(stagedNames.contains(pattern), group.registry);
+    }
+    EXPECT_TRUE(RestoreGroups.back().registry);
+    EXPECT_EQ(QString::fromUtf16(RestoreGroups.back().pattern), QString::fromUtf16(StagedPattern));
 }
 
 }  // namespace

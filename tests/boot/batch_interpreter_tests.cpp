@@ -1,7 +1,7 @@
 // The batch interpreter's DOS rules, one command at a time, against a temporary drive.
 
-#include "platform/dos/batch_file.h"
-#include "platform/dos/batch_interpreter.h"
+#include "boot/batch_file.h"
+#include "boot/batch_interpreter.h"
 #include "support/qt_printers.h"
 #include "support/temp_drive.h"
 
@@ -221,6 +221,85 @@ TEST_F(BatchTest, a_windows_folder_with_blanks_breaks_the_script_as_under_dos) {
     EXPECT_EQ(report.errors, QStringList({"Bad command or file name - C:\\My",
                                           "Too many parameters - Win"}));
     EXPECT_FALSE(drive.HostExists("C:\\My Win\\SYSTEM.DAT"));
+}
+
+// A script read from its file as stowix-boot reads it, a line at a time.
+class BatchFileRunTest : public BatchTest {
+protected:
+    BatchReport RunFile(const QByteArray& content) {
+        drive.AddFile("C:\\SCRIPT.BAT", content);
+        Result<std::unique_ptr<FileReader>> reader =
+            drive.Files().OpenForReading("C:\\SCRIPT.BAT");
+        EXPECT_TRUE(reader.ok()) << reader.reason().toStdString();
+        if (!reader) return {};
+        BatchFile source(*reader.value(), "C:\\SCRIPT.BAT");
+        console.clear();
+        BatchInterpreter interpreter(drive.Files(),
+                                     [this](const QString& line) { console.append(line); });
+        return interpreter.Run(source);
+    }
+};
+
+TEST_F(BatchFileRunTest, a_long_script_without_loops_runs_whole) {
+    // Fifty thousand forward jumps over a hundred thousand lines: each label is found without
+    // reading the file again from its start, and no jump counts against the loop guard.
+    QByteArray script = "@Echo Off\r\n";
+    for (int i = 0; i < 50'000; ++i)
+        script += "GoTo L" + QByteArray::number(i) + "\r\n:L" + QByteArray::number(i) + "\r\n";
+    script += "Echo end\r\n";
+
+    const BatchReport report = RunFile(script);
+
+    EXPECT_TRUE(report.ok()) << report.errors.join('\n').toStdString();
+    EXPECT_EQ(console, QStringList({"end"}));
+}
+
+TEST_F(BatchFileRunTest, an_endless_loop_in_a_file_is_stopped) {
+    const BatchReport report = RunFile("@Echo Off\r\n:again\r\nRem body\r\nGoTo again\r\n");
+    ASSERT_EQ(report.errors.size(), 1);
+    EXPECT_TRUE(report.errors[0].startsWith("Batch file stopped")) << report.errors[0].toStdString();
+}
+
+TEST_F(BatchFileRunTest, a_line_too_long_to_keep_is_reported_and_not_run) {
+    drive.AddFile("C:\\KEEP.TXT", "k");
+    const BatchReport report = RunFile("@Echo Off\r\nDel C:\\KEEP.TXT " +
+                                       QByteArray(2 * BatchFile::MostLineBytes, 'x') +
+                                       "\r\nEcho after\r\n");
+    ASSERT_EQ(report.errors.size(), 1);
+    EXPECT_TRUE(report.errors[0].startsWith("Line too long")) << report.errors[0].toStdString();
+    EXPECT_TRUE(drive.HostExists("C:\\KEEP.TXT"));
+    EXPECT_EQ(console.last(), "after");
+}
+
+TEST_F(BatchTest, goto_finds_the_first_label_of_its_name) {
+    QStringList manyLabels;
+    for (int i = 0; i < BatchInterpreter::MostLabelsRemembered + 100; ++i)
+        manyLabels.append(":n" + QString::number(i));
+    const struct {
+        const char* label;
+        QStringList lines;
+        QStringList shown;
+    } cases[] = {
+        {"forward, of two",
+         {"@Echo Off", "GoTo a", ":a", "Echo first", "GoTo end", ":A", "Echo second", ":end"},
+         {"first"}},
+        {"back, to one passed over by a jump",
+         {"@Echo Off", "GoTo skip", ":x", "Echo one", "GoTo end", ":skip", "GoTo x", ":x",
+          "Echo two", ":end"},
+         {"one"}},
+        {"among more labels than are remembered",
+         QStringList({"@Echo Off", "GoTo late"}) + manyLabels +
+             QStringList({":late", "Echo at late", "If Not Exist C:\\FLAG GoTo end",
+                          "Del C:\\FLAG", "GoTo " + manyLabels.last().mid(1), ":end"}),
+         {"at late", "C:\\FLAG deleted", "at late"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        drive.AddFile("C:\\FLAG", "f");
+        const BatchReport report = Run(c.lines);
+        EXPECT_TRUE(report.ok()) << report.errors.join('\n').toStdString();
+        EXPECT_EQ(console, c.shown);
+    }
 }
 
 TEST(BatchFileTest, lines_are_read_as_windows_1252_up_to_the_end_mark) {

@@ -1,8 +1,8 @@
 // The program's own boot script, written as a restore writes it, run by the batch interpreter
 // against a temporary drive, as the next start of Windows would run it.
 
-#include "platform/dos/batch_file.h"
-#include "platform/dos/batch_interpreter.h"
+#include "boot/batch_file.h"
+#include "boot/batch_interpreter.h"
 #include "restore/boot_script.h"
 #include "support/faulty_file_system.h"
 #include "support/qt_printers.h"
@@ -81,6 +81,41 @@ TEST_P(BootScriptRunTest, a_second_start_does_nothing) {
     EXPECT_EQ(drive.HostNames(windowsFolder), before);
     EXPECT_EQ(drive.HostBytes(windowsFolder + "\\SYSTEM.DAT"), "restored system");
     EXPECT_TRUE(console.isEmpty());
+}
+
+TEST_P(BootScriptRunTest, the_copies_are_made_durable_before_a_staged_file_is_deleted) {
+    ASSERT_TRUE(RunScript().ok());
+    const QStringList& calls = files.Calls();
+    const auto lastOf = [&](const QString& prefix) {
+        int found = -1;
+        for (int i = 0; i < calls.size(); ++i)
+            if (calls.at(i).startsWith(prefix)) found = i;
+        return found;
+    };
+    const auto firstOf = [&](const QString& prefix) {
+        for (int i = 0; i < calls.size(); ++i)
+            if (calls.at(i).startsWith(prefix)) return i;
+        return -1;
+    };
+    const int flush = firstOf("FlushToDisk C:");
+    const int firstDelete = firstOf("DeleteFile C:\\Stowix\\");
+    ASSERT_GE(flush, 0) << files.Describe().toStdString();
+    ASSERT_GE(firstDelete, 0) << files.Describe().toStdString();
+    EXPECT_LT(lastOf("CopyFile"), flush) << files.Describe().toStdString();
+    EXPECT_LT(lastOf("WriteAttributes " + windowsFolder), flush) << files.Describe().toStdString();
+    EXPECT_LT(flush, firstDelete) << files.Describe().toStdString();
+}
+
+TEST_P(BootScriptRunTest, a_disk_that_cannot_flush_keeps_the_staged_files) {
+    files.FailFlushToDisk("Input/output error");
+
+    const BatchReport report = RunScript();
+
+    ASSERT_EQ(report.errors.size(), 1) << report.errors.join('\n').toStdString();
+    EXPECT_TRUE(report.errors[0].contains("Input/output error")) << report.errors[0].toStdString();
+    EXPECT_TRUE(files.CallsStartingWith("DeleteFile").isEmpty()) << files.Describe().toStdString();
+    EXPECT_EQ(drive.HostNames("C:\\Stowix"),
+              QStringList({"11-5-99 3;45;12 PM", "SYSTEM.DA0", "SYSTEM.DAT", "USER.DAT"}));
 }
 
 INSTANTIATE_TEST_SUITE_P(WindowsFolders, BootScriptRunTest,

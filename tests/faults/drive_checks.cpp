@@ -2,6 +2,8 @@
 
 #include "program_world.h"
 
+#include "backup/backup_set_layout.h"
+
 #include <QCryptographicHash>
 #include <QFile>
 #include <QRegularExpression>
@@ -84,20 +86,16 @@ bool Matches(const QString& pattern, const QString& name) {
         .hasMatch();
 }
 
-// The backup's groups: the root of C: first, then the Windows folder.
-const QStringList RootGroups{"Autoexec.Bat", "Command.Com", "*.Sys"};
-const QStringList WindowsGroups{"System.Dat", "System.Da0", "User.Dat", "User.Da0",
-                                "*.Bat",      "*.Com",      "*.Grp",    "*.Ini",
-                                "*.Pif",      "*.Pwl",      "ShellIconCache", "TTFcache"};
-
-// The restore's groups and where each puts its files: "" the root, "W" the Windows folder,
-// "S" the backup root.
-const QList<QPair<QString, QString>> RestoreGroups{
-    {"Autoexec.Bat", ""}, {"Command.Com", ""}, {"Config.Sys", ""}, {"*.Sys", ""},
-    {"*.Bat", "W"},       {"*.Com", "W"},      {"*.Ini", "W"},    {"*.Grp", "W"},
-    {"*.Pif", "W"},       {"*.Pwl", "W"},      {"ShellIconCache", "W"}, {"TTFcache", "W"},
-    {"*.Da?", "S"},
-};
+// The host folder of a place of the set's layout, relative to the drive, ending in "/" (empty
+// for the root).
+QString HostFolderOf(SetPlace place, const QString& windowsFolder) {
+    switch (place) {
+    case SetPlace::DriveRoot: return QString();
+    case SetPlace::WindowsFolder: return windowsFolder + u'/';
+    case SetPlace::BackupRoot: return QStringLiteral("Stowix/");
+    }
+    return QString();
+}
 
 // The files directly in a folder of the snapshot ("" the root, "WINDOWS/"), name to path.
 QMap<QString, QString> FilesIn(const Snapshot& snapshot, const QString& folder) {
@@ -167,15 +165,13 @@ QStringList ChangedFiles(const Snapshot& before, const Snapshot& after, const QS
 
 SetSources BackupSources(const Snapshot& drive, const QString& windowsFolder) {
     SetSources sources;
-    auto take = [&](const QString& folder, const QStringList& groups) {
-        const QMap<QString, QString> files = FilesIn(drive, folder);
-        for (const QString& pattern : groups)
-            for (auto it = files.begin(); it != files.end(); ++it)
-                if (Matches(pattern, it.key()))
-                    sources[it.key().toUpper()].append(drive.value(it.value()));
-    };
-    take(QString(), RootGroups);
-    take(windowsFolder + u'/', WindowsGroups);
+    for (const SetGroup& group : BackupGroups) {
+        const QMap<QString, QString> files = FilesIn(drive, HostFolderOf(group.place, windowsFolder));
+        const QString pattern = QString::fromUtf16(group.pattern);
+        for (auto it = files.begin(); it != files.end(); ++it)
+            if (Matches(pattern, it.key()))
+                sources[it.key().toUpper()].append(drive.value(it.value()));
+    }
     return sources;
 }
 
@@ -208,10 +204,9 @@ QMap<QString, Outcome> RestoreOutcomes(const Snapshot& before, const QString& se
     QMap<QString, Outcome> outcomes;
     const QString setFolder = QStringLiteral("Stowix/") + setName + u'/';
     const QMap<QString, QString> files = FilesIn(before, setFolder);
-    for (const auto& [pattern, where] : RestoreGroups) {
-        const QString folder = where.isEmpty() ? QString()
-                               : where == u"W" ? windowsFolder + u'/'
-                                               : QStringLiteral("Stowix/");
+    for (const SetGroup& group : RestoreGroups) {
+        const QString folder = HostFolderOf(group.place, windowsFolder);
+        const QString pattern = QString::fromUtf16(group.pattern);
         for (auto it = files.begin(); it != files.end(); ++it) {
             if (!Matches(pattern, it.key())) continue;
             const QString path = folder + StoredName(before, folder, it.key());

@@ -5,6 +5,8 @@
 // and the next run must work, stale temporary files or not.
 
 #include "fault_fixture.h"
+#include "registry_file_writer.h"
+#include "windows98_registry.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -181,8 +183,9 @@ protected:
         STOWIX_NEEDS_DISPLAY();
         Start();
         // A small set, so that every change of its restore can be a kill point: a start-up
-        // file, a hidden system file, two INI files and the registry pair (a small SYSTEM.DAT:
-        // a set without both files stages neither).
+        // file, a hidden system file, two INI files and the registry pair (a small sound
+        // SYSTEM.DAT: the restore reads it whole before it goes on, and a set without both files
+        // stages neither).
         const QString from = World().BackupRoot() + u'/' + older + u'/';
         const QString to = World().BackupRoot() + QStringLiteral("/small set/");
         ASSERT_TRUE(QDir().mkpath(to));
@@ -191,7 +194,7 @@ protected:
         {
             QFile registry(to + QStringLiteral("SYSTEM.DAT"));
             ASSERT_TRUE(registry.open(QIODevice::WriteOnly));
-            registry.write("a small system registry");
+            registry.write(tools::WriteRegistryFile(tools::Windows98SystemTree()).bytes);
         }
         // The user's changes since, and a boot script of the user's own, which the restore
         // replaces.

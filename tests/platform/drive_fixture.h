@@ -10,7 +10,6 @@
 
 #include <QStringList>
 
-#include <algorithm>
 #include <memory>
 
 namespace stowix::test {
@@ -31,14 +30,6 @@ protected:
         }
         names.sort();
         return names;
-    }
-
-    // Files left beside a destination by an interrupted replace would show here.
-    bool HasTemporaryFiles(const std::string& folder = ".") const
-    {
-        const std::vector<std::string> names = drive.Names(folder);
-        return std::any_of(names.begin(), names.end(),
-                           [](const std::string& name) { return name.rfind(".~stowix", 0) == 0; });
     }
 
     HostFolder drive;

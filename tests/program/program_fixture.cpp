@@ -1,5 +1,6 @@
 #include "program/program_fixture.h"
 
+#include "backup/backup_set_layout.h"
 #include "platform/drive_map.h"
 #include "platform/posix/posix_file_system.h"
 
@@ -26,20 +27,6 @@ QString BuildFolder() {
     folder.cd("../../..");
     return folder.absolutePath();
 }
-
-// The backup's file groups as a user reads them off a Windows 9x drive: the folder (empty for
-// the root) and the pattern.
-struct Group {
-    const char* folder;
-    const char* pattern;
-};
-constexpr Group Groups[] = {
-    {"", "Autoexec.Bat"},      {"", "Command.Com"},       {"", "*.Sys"},
-    {"WINDOWS", "System.Dat"}, {"WINDOWS", "System.Da0"}, {"WINDOWS", "User.Dat"},
-    {"WINDOWS", "User.Da0"},   {"WINDOWS", "*.Bat"},      {"WINDOWS", "*.Com"},
-    {"WINDOWS", "*.Grp"},      {"WINDOWS", "*.Ini"},      {"WINDOWS", "*.Pif"},
-    {"WINDOWS", "*.Pwl"},      {"WINDOWS", "ShellIconCache"}, {"WINDOWS", "TTFcache"},
-};
 
 QString Joined(const QString& folder, const QString& name) {
     return folder.isEmpty() ? name : folder + "\\" + name;
@@ -195,11 +182,13 @@ FileStates ProgramTest::WholeDrive() {
 
 QStringList ProgramTest::GroupSources() const {
     QStringList sources;
-    for (const Group& group : Groups) {
+    for (const SetGroup& group : BackupGroups) {
         const QRegularExpression pattern(
-            QRegularExpression::wildcardToRegularExpression(QString::fromLatin1(group.pattern)),
+            QRegularExpression::wildcardToRegularExpression(QString::fromUtf16(group.pattern)),
             QRegularExpression::CaseInsensitiveOption);
-        const QString folder = QString::fromLatin1(group.folder);
+        // The generated drive's Windows folder is C:\WINDOWS.
+        const QString folder =
+            group.place == SetPlace::WindowsFolder ? QStringLiteral("WINDOWS") : QString();
         const QStringList names =
             QDir(HostPath(folder)).entryList(QDir::Files | QDir::Hidden | QDir::System);
         for (const QString& name : names)
