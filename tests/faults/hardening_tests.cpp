@@ -4,6 +4,8 @@
 // table of every command, and messages that say what is wrong.
 
 #include "fault_fixture.h"
+#include "registry_file_writer.h"
+#include "windows98_registry.h"
 
 #include "platform/qt/qt_system.h"
 
@@ -117,7 +119,7 @@ TEST_F(Hardening, odd_or_ambiguous_windows_folders_stop_every_command_with_statu
         {"two WINDOWS folders", {}, true, "C:\\WINDOWS and C:\\windows"},
         {"a drive folder that does not exist",
          {{"STOWIX_DRIVE_C", World().Root() + "/missing"}}, false, "does not exist"},
-        {"a drive folder that is a file", {{"STOWIX_DRIVE_C", file}}, false, "not a folder"},
+        {"a drive folder that is a file", {{"STOWIX_DRIVE_C", file}}, false, "disk image"},
     };
     const QString second = World().Drive() + QStringLiteral("/windows");
     for (const auto& c : cases) {
@@ -461,11 +463,17 @@ TEST_F(WindowHardening, deleting_a_set_never_follows_a_link) {
 // armed: the next start finds a SYSTEM.DAT and a USER.DAT of one set, never one of each.
 TEST_F(WindowHardening, a_restore_killed_while_staging_never_leaves_a_mixed_registry) {
     const QString windows = World().Drive() + QStringLiteral("/WINDOWS");
-    // A second set whose registry differs from the older one's.
-    for (const char* name : {"/SYSTEM.DAT", "/USER.DAT"}) {
-        QFile file(windows + QLatin1String(name));
-        ASSERT_TRUE(file.open(QIODevice::Append));
-        file.write("second set");
+    // A second set whose registry differs from the older one's: sound files of another size,
+    // since the restore reads a set's registry whole before it goes on.
+    const struct {
+        const char* name;
+        tools::RegistryKeySpec tree;
+    } registries[] = {{"/SYSTEM.DAT", tools::Windows98SystemTree()},
+                      {"/USER.DAT", tools::Windows98UserTree()}};
+    for (const auto& registry : registries) {
+        const QString path = windows + QLatin1String(registry.name);
+        const qsizetype size = QFileInfo(path).size() + 64 * 1024;
+        WriteHostFile(Host(path), tools::WriteRegistryFile(registry.tree, size).bytes);
     }
     ASSERT_TRUE(Backup().Ended(Done));
     const QString second = SetAside();
@@ -519,7 +527,8 @@ TEST_F(WindowHardening, a_restore_killed_while_staging_never_leaves_a_mixed_regi
 TEST_F(WindowHardening, a_set_without_both_registry_files_stages_neither_and_says_so) {
     const QString set = QStringLiteral("half a registry");
     ASSERT_TRUE(QDir().mkdir(World().BackupRoot() + u'/' + set));
-    WriteHostFile(Host(SetFile(set, "SYSTEM.DAT")), "registry without its user part");
+    WriteHostFile(Host(SetFile(set, "SYSTEM.DAT")),
+                  tools::WriteRegistryFile(tools::Windows98SystemTree()).bytes);
     WriteHostFile(Host(SetFile(set, "WIN.INI")), "[windows]\r\n");
     const RunResult result = Restore(set);
     EXPECT_TRUE(result.Ended(Done)) << result.Describe();

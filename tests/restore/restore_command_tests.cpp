@@ -120,8 +120,8 @@ TEST_F(RestoreCommandTest, failed_files_are_listed_before_the_restart_question) 
 TEST_F(RestoreCommandTest, a_long_list_of_failed_files_is_cut_short) {
     QStringList many;
     for (int i = 0; i < 25; ++i) many.append(QString("F%1.INI").arg(i, 2, 10, QChar('0')));
-    many += {"SYSTEM.DAT", "USER.DAT"};
     const QString big = AddSet("big", many);
+    AddSoundRegistry(big);
     files.FailCopyTo("\\WINDOWS\\F*.INI", "Disk full");
     Answer({MessageAnswer::Yes, MessageAnswer::No});
     form2.dir1.DoubleClick(big);
