@@ -11,6 +11,11 @@ packages=(
   fonts-liberation                           # metric-compatible Times New Roman, Arial fallbacks
   fiu-utils libfiu-dev                       # fault injection (fiu-run) for the fault suite
   xvfb xauth                                 # a real X display for window checks without a desktop
+  scdoc                                      # the manual pages, written in scdoc
+  dpkg-dev                                   # dpkg-shlibdeps: the Debian package's dependencies
+  lintian fakeroot                           # the Debian package's checks; dpkg without root in them
+  desktop-file-utils appstream               # checks of the desktop entry and the AppStream file
+  systemd man-db                             # checks of the systemd user units and the manual pages
 )
 
 missing=()

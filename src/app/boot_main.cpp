@@ -4,10 +4,12 @@
 // console on standard output.
 //
 // Exit status: 0 when the script ran without a failing command, or when there is no script
-// (nothing to do); 1 when a command of the script failed (each is named on standard error, even
-// where the script silenced its console); 2 for a wrong command line or when no drive C: is
-// configured; 3 when drive C: holds no Windows folder; 4 when the script cannot be read.
+// (nothing to do); 1 for a command line it cannot take (app/command_usages.h), or when a command
+// of the script failed (each is named on standard error, even where the script silenced its
+// console); 2 when no drive C: is configured; 3 when drive C: holds no Windows folder; 4 when the
+// script cannot be read.
 
+#include "app/command_usages.h"
 #include "platform/dos/batch_file.h"
 #include "platform/dos/batch_interpreter.h"
 #include "platform/posix/drive_map.h"
@@ -80,18 +82,8 @@ Result<std::optional<QByteArray>> ReadDosFile(const DriveMap& drives, const QStr
 }
 
 int Run(int argc, char** argv) {
-    if (argc > 1) {
-        const QString argument = QString::fromLocal8Bit(argv[1]);
-        const bool help = argument == u"-h" || argument == u"--help";
-        QTextStream(help ? stdout : stderr)
-            << "Usage: stowix-boot\n"
-               "Runs the boot script WinStart.Bat of the Windows folder on drive C:, as the next "
-               "start of Windows would.\nDrive C: is STOWIX_DRIVE_C, else $WINEPREFIX/drive_c, "
-               "else ~/.wine/drive_c; the Windows folder is STOWIX_WINDOWS_FOLDER, else the "
-               "folder WINDOWS in the root of C:."
-            << Qt::endl;
-        return help ? Done : Usage;
-    }
+    if (const auto status = HandleStandardOptions(argc, argv, BootUsage)) return *status;
+    if (argc > 1) return RejectCommandLine(BootUsage, "takes no arguments");
 
     const DriveMap drives = DriveMap::FromEnvironment();
     if (!drives.Has(u'C')) {

@@ -2,6 +2,7 @@
 // window's load handler; this file only decides the platform, builds the objects and binds each
 // button, menu item and key to its handler.
 
+#include "app/command_usages.h"
 #include "backup/backup_run.h"
 #include "info/add_comment.h"
 #include "info/info_boxes.h"
@@ -66,6 +67,8 @@ void TellNoDrive(Dialogs& dialogs) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // --help and --version come before the switch test, which would read "/U" inside any text.
+    if (const auto status = HandleStandardOptions(argc, argv, StowixUsage)) return *status;
     const bool unattended = AskedForUnattendedRun(argc, argv);
     if (!ChoosePlatform(unattended)) return 1;
     if (unattended) qInstallMessageHandler(QuietToolkitNotes);

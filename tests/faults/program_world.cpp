@@ -367,9 +367,10 @@ bool ProgramWorld::CanRunAsNobody() {
     ChownTree(Root() + QStringLiteral("/home"));
     RunOptions probe;
     probe.wrapper = NobodyWrapper();
+    probe.arguments = {QStringLiteral("--version")};
     const RunResult result = Run(BuildBin() + QStringLiteral("/stowix-dir"), probe);
-    // stowix-dir without a folder prints its usage and ends with 2: the program was reached.
-    return result.Ended(2);
+    // stowix-dir --version prints its version and ends with 0: the program was reached.
+    return result.Ended(0);
 }
 
 bool ProgramWorld::CanMountReadOnly() {

@@ -2,6 +2,7 @@
 // program sees them, for example the files of a backup set:
 //   STOWIX_DRIVE_C=/srv/win98 stowix-dir "C:\Stowix\11-5-99 3;45;12 PM"
 
+#include "app/command_usages.h"
 #include "platform/posix/drive_map.h"
 #include "platform/posix/posix_file_system.h"
 
@@ -25,10 +26,8 @@ QString AttributeLetters(int attributes) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fputs("Usage: stowix-dir <DOS folder, such as C:\\WINDOWS>\n", stderr);
-        return 2;
-    }
+    if (const auto status = HandleStandardOptions(argc, argv, DirUsage)) return *status;
+    if (argc != 2) return RejectCommandLine(DirUsage, "takes one DOS folder");
     const DriveMap drives = DriveMap::FromEnvironment();
     if (!drives.Has(QLatin1Char('C'))) {
         std::fprintf(stderr, "stowix-dir: %s\n", qPrintable(DriveMap::HowToConfigure()));

@@ -1,0 +1,52 @@
+#pragma once
+// What each command says of itself for --help and after a command line it cannot take: its
+// synopsis and a few lines on what it does. The manual pages (doc/man/) tell the whole story;
+// these texts stay short enough for a terminal.
+
+#include "app/standard_options.h"
+
+namespace stowix {
+
+inline constexpr CommandUsage StowixUsage{
+    .name = "stowix",
+    .synopsis =
+        "Usage: stowix [/U] [/I]\n"
+        "Saves and restores the configuration of a Windows 95/98 drive: its registry, the\n"
+        "start-up files of C:\\ and the configuration files of the Windows folder, as backup\n"
+        "sets in C:\\Stowix. Without a switch it opens its window.\n",
+    .options =
+        "  /U         make one backup without a window, then end (for cron and timers)\n"
+        "  /I         do not show the window before start-up has finished\n",
+    .notes =
+        "The switches may be written in either case. Drive C: is the folder or disk image\n"
+        "named by STOWIX_DRIVE_C, else $WINEPREFIX/drive_c, else ~/.wine/drive_c.\n"
+        "Exit status: 0 done; 1 cannot run here (no display), or an unknown option; 2 no\n"
+        "drive C: or no Windows folder; 3 incomplete; 4 a registry file of the set is\n"
+        "damaged; 5 another copy is running (with /U).\n",
+};
+
+inline constexpr CommandUsage BootUsage{
+    .name = "stowix-boot",
+    .synopsis =
+        "Usage: stowix-boot\n"
+        "Runs the boot script WinStart.Bat of the Windows folder on drive C:, as the next\n"
+        "start of Windows 95/98 would: after a restore, it puts the restored registry in\n"
+        "place. Run it before the virtual machine or emulator starts.\n",
+    .options = "",
+    .notes =
+        "Drive C: is STOWIX_DRIVE_C, else $WINEPREFIX/drive_c, else ~/.wine/drive_c; the\n"
+        "Windows folder is STOWIX_WINDOWS_FOLDER, else the folder WINDOWS in the root of C:.\n",
+};
+
+inline constexpr CommandUsage DirUsage{
+    .name = "stowix-dir",
+    .synopsis =
+        "Usage: stowix-dir FOLDER\n"
+        "Lists the files of a folder of the Windows drive with their DOS attributes as Stowix\n"
+        "sees them: A archive, S system, H hidden, R read-only. FOLDER is a DOS path, such as\n"
+        "C:\\WINDOWS or \"C:\\Stowix\\11-5-99 3;45;12 PM\" (quoted for the shell).\n",
+    .options = "",
+    .notes = "Drive C: is STOWIX_DRIVE_C, else $WINEPREFIX/drive_c, else ~/.wine/drive_c.\n",
+};
+
+}  // namespace stowix

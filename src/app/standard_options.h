@@ -1,0 +1,39 @@
+#pragma once
+// The options that every Stowix command takes, handled in this one place before the command does
+// anything else (no display, drive or settings are needed for them):
+//   --help     the command's usage on standard output; ends the command with status 0;
+//   --version  the command's name and the program's version on standard output; status 0;
+//   --other    any other argument that starts with "--" is an unknown option (unless the command
+//              takes it: CommandUsage::ownOptions): the usage on standard error and the
+//              command's usage status.
+// A bare "--" ends the options: the arguments after it are the command's own whatever they look
+// like. Every other argument is left to the command, so stowix's own switches ("/U", "/I") keep
+// their meaning. It does not deal with a command's own arguments beyond telling the user, in the
+// same form, that the command cannot take them (RejectCommandLine).
+
+#include <optional>
+#include <span>
+
+namespace stowix {
+
+struct CommandUsage {
+    // The parts of the usage text, each line ended by '\n'; the shared options are listed after
+    // the command's own.
+    const char* name;      // as the user types it: "stowix-dir"
+    const char* synopsis;  // "Usage: ..." and what the command does
+    const char* options;   // the command's own options, "  /U  ..." lines; may be empty
+    const char* notes;     // where the command finds its drives and the like; may be empty
+    int usageStatus = 1;  // the status for a command line the command cannot take
+    // The options starting with "--" that the command handles itself, such as "--json"; given
+    // as "--name" they also stand for "--name=VALUE".
+    std::span<const char* const> ownOptions = {};
+};
+
+// The status to end the command with at once, or nothing when the command goes on with its own
+// arguments.
+std::optional<int> HandleStandardOptions(int argc, char** argv, const CommandUsage& command);
+
+// "<name>: <problem>" and the usage on standard error; gives the command's usage status.
+int RejectCommandLine(const CommandUsage& command, const char* problem);
+
+}  // namespace stowix

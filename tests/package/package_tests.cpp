@@ -1,0 +1,289 @@
+// The Debian package as a user's system meets it. Each test builds the package from this build
+// with CPack (the configuration scripts/package.sh uses), and most install it with dpkg into a
+// private root folder, so the system's own packages are never touched: lintian's verdict, the
+// computed dependencies, the files where the desktop and man find them, the programs run from
+// their installed places, the daily backup's unit run as systemd would run it, and a removal
+// that leaves nothing behind.
+
+#include "support/test_paths.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSettings>
+#include <QTemporaryDir>
+
+#include <unistd.h>
+
+namespace stowix::test {
+namespace {
+
+struct Outcome {
+    int exitCode = -1;  // -1 when the program crashed, did not start or did not finish
+    QString output;
+    QString errors;
+};
+
+Outcome RunTool(const QString& program, const QStringList& arguments,
+                const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment()) {
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.start(program, arguments);
+    // A guard against a hang, not a measure of speed.
+    if (!process.waitForFinished(300000)) {
+        ADD_FAILURE() << program.toStdString() << " " << arguments.join(' ').toStdString()
+                      << " did not finish: " << process.errorString().toStdString();
+        process.kill();
+        process.waitForFinished();
+    }
+    if (process.error() == QProcess::FailedToStart)
+        return {-1, QString(), program + ": " + process.errorString()};
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+            QString::fromLocal8Bit(process.readAllStandardOutput()),
+            QString::fromLocal8Bit(process.readAllStandardError())};
+}
+
+std::string Told(const Outcome& outcome) {
+    return QString(outcome.output + outcome.errors).toStdString();
+}
+
+// The installed commands, as the build lists them ("name=status,...").
+QStringList CommandNames() {
+    QStringList names;
+    for (const QString& item : QStringLiteral(STOWIX_TEST_COMMANDS).split(','))
+        names << item.section('=', 0, 0);
+    return names;
+}
+
+// Every file, link and folder under a folder, as paths relative to it.
+QStringList TreeOf(const QString& folder) {
+    QStringList paths;
+    const QDir::Filters everything =
+        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot;
+    QDirIterator found(folder, everything, QDirIterator::Subdirectories);
+    while (found.hasNext()) paths << QDir(folder).relativeFilePath(found.next());
+    paths.sort();
+    return paths;
+}
+
+class PackageTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(work.isValid());
+        const QString output = work.path() + "/package";
+        const Outcome packed =
+            RunTool("cpack", {"--config", BuildDir() + "/CPackConfig.cmake", "-B", output});
+        ASSERT_EQ(packed.exitCode, 0) << Told(packed);
+        const QStringList built = QDir(output).entryList({"*.deb"}, QDir::Files);
+        ASSERT_EQ(built.size(), 1) << Told(packed);
+        package = output + "/" + built.first();
+        root = work.path() + "/root";
+    }
+
+    // dpkg on the private root; root's rights are pretended where the test has none.
+    Outcome Dpkg(const QStringList& arguments) {
+        QStringList command{"dpkg", "--root=" + root, "--force-not-root",
+                            "--force-script-chrootless", "--log=/dev/null"};
+        command += arguments;
+        if (::geteuid() != 0) command.prepend("fakeroot");
+        return RunTool(command.takeFirst(), command);
+    }
+
+    // Installs the package into the private root. Its dependencies are the system's, which the
+    // root does not hold; AllDependenciesInstallable checks them against the system.
+    void Install() {
+        for (const char* folder : {"var/lib/dpkg/info", "var/lib/dpkg/updates"})
+            ASSERT_TRUE(QDir(root).mkpath(folder));
+        for (const char* file : {"var/lib/dpkg/status", "var/lib/dpkg/available"}) {
+            QFile empty(root + "/" + file);
+            ASSERT_TRUE(empty.open(QIODevice::WriteOnly));
+        }
+        const Outcome installed = Dpkg({"--force-depends", "--install", package});
+        ASSERT_EQ(installed.exitCode, 0) << Told(installed);
+    }
+
+    QString Installed(const QString& path) const { return root + path; }
+
+    QTemporaryDir work;
+    QString package;  // the .deb file
+    QString root;     // the private root that Install() installs into
+};
+
+TEST_F(PackageTest, lintian_finds_nothing_wrong) {
+    // Warnings too: each names something a Debian user would meet (a needless maintainer
+    // script, a missing manual page, a bad desktop entry).
+    const Outcome checked = RunTool("lintian", {"--fail-on", "error,warning", package});
+    EXPECT_EQ(checked.exitCode, 0) << Told(checked);
+    EXPECT_EQ(checked.output.toStdString(), "");
+}
+
+TEST_F(PackageTest, its_dependencies_are_computed_and_can_be_installed) {
+    const Outcome depends = RunTool("dpkg-deb", {"--field", package, "Depends"});
+    ASSERT_EQ(depends.exitCode, 0) << Told(depends);
+    // dpkg-shlibdeps writes the packages of the libraries the programs link, with versions.
+    for (const char* library : {"libc6 (>= ", "libqt6core6 (>= ", "libqt6widgets6 (>= ",
+                                "libqt6multimedia6 (>= "})
+        EXPECT_TRUE(depends.output.contains(library)) << library << " in " << Told(depends);
+
+    const Outcome simulated = RunTool("apt-get", {"install", "--simulate", package});
+    EXPECT_EQ(simulated.exitCode, 0) << Told(simulated);
+    EXPECT_TRUE(simulated.output.contains("Inst stowix")) << Told(simulated);
+}
+
+TEST_F(PackageTest, installs_the_commands_with_their_manual_pages_and_the_desktop_files) {
+    Install();
+    for (const QString& command : CommandNames()) {
+        SCOPED_TRACE(command.toStdString());
+        const Outcome version = RunTool(Installed("/usr/bin/" + command), {"--version"});
+        EXPECT_EQ(version.exitCode, 0) << Told(version);
+        EXPECT_EQ(version.output.toStdString(),
+                  command.toStdString() + " " STOWIX_TEST_VERSION "\n");
+
+        // man reports what groff finds wrong on standard error.
+        const QString page = Installed("/usr/share/man/man1/" + command + ".1.gz");
+        ASSERT_TRUE(QFileInfo::exists(page));
+        QProcessEnvironment plain = QProcessEnvironment::systemEnvironment();
+        plain.insert("MANWIDTH", "80");
+        const Outcome manual = RunTool("man", {"--warnings", "-E", "UTF-8", "-l", page}, plain);
+        EXPECT_EQ(manual.exitCode, 0);
+        EXPECT_EQ(manual.errors.toStdString(), "");
+        for (const char* section : {"SYNOPSIS", "ENVIRONMENT", "EXIT STATUS", "EXAMPLES"}) {
+            const QRegularExpression heading(QString("^") + section + "$",
+                                             QRegularExpression::MultilineOption);
+            EXPECT_TRUE(manual.output.contains(heading)) << section;
+        }
+    }
+
+    // The program folder holds the program beside its media files.
+    const QString programFolder = Installed("/usr/" STOWIX_TEST_PROGRAM_DIR);
+    for (const char* file : {"/stowix", "/Stowix1.Avi", "/Stowix1.Wav", "/Stowix2.Wav"})
+        EXPECT_TRUE(QFileInfo::exists(programFolder + file)) << file;
+    EXPECT_EQ(QFileInfo(Installed("/usr/bin/stowix")).canonicalFilePath(),
+              QFileInfo(programFolder + "/stowix").canonicalFilePath());
+
+    const QString entry = Installed("/usr/share/applications/stowix.desktop");
+    const Outcome desktop = RunTool("desktop-file-validate", {entry});
+    EXPECT_EQ(desktop.exitCode, 0) << Told(desktop);
+    EXPECT_EQ(desktop.output.toStdString(), "");
+    for (const char* size : {"16x16", "32x32"})
+        EXPECT_TRUE(QFileInfo::exists(Installed("/usr/share/icons/hicolor/") + size +
+                                      "/apps/stowix.png"))
+            << size;
+
+    const QString metainfo = Installed("/usr/share/metainfo/org.stowix.Stowix.metainfo.xml");
+    const Outcome appstream = RunTool("appstreamcli", {"validate", "--no-net", metainfo});
+    EXPECT_EQ(appstream.exitCode, 0) << Told(appstream);
+    QFile metainfoFile(metainfo);
+    ASSERT_TRUE(metainfoFile.open(QIODevice::ReadOnly));
+    const QByteArray metadata = metainfoFile.readAll();
+    for (const QString& command : CommandNames())
+        EXPECT_TRUE(metadata.contains(("<binary>" + command + "</binary>").toUtf8()))
+            << command.toStdString();
+}
+
+TEST_F(PackageTest, the_systemd_units_are_sound) {
+    Install();
+    // systemd checks the command and the manual page that a unit names on the running system;
+    // here they are the private root's.
+    QTemporaryDir units;
+    ASSERT_TRUE(units.isValid());
+    const QString unitFolder = Installed("/usr/lib/systemd/user");
+    for (const char* name : {"stowix-backup.service", "stowix-backup.timer"}) {
+        QFile unit(unitFolder + "/" + name);
+        ASSERT_TRUE(unit.open(QIODevice::ReadOnly)) << name;
+        QByteArray text = unit.readAll();
+        text.replace("\nExecStart=/", ("\nExecStart=" + root + "/").toUtf8());
+        QFile copy(units.path() + "/" + name);
+        ASSERT_TRUE(copy.open(QIODevice::WriteOnly));
+        copy.write(text);
+    }
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("MANPATH", Installed("/usr/share/man"));
+    environment.insert("XDG_RUNTIME_DIR", units.path());
+    const Outcome verified =
+        RunTool("systemd-analyze", {"--user", "verify", units.path() + "/stowix-backup.service",
+                                    units.path() + "/stowix-backup.timer"},
+                environment);
+    EXPECT_EQ(verified.exitCode, 0) << Told(verified);
+    EXPECT_EQ(verified.errors.toStdString(), "");
+}
+
+// The settings of a unit file: each key's values, in order.
+QMultiMap<QString, QString> UnitSettings(const QString& path) {
+    QMultiMap<QString, QString> settings;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) ADD_FAILURE() << "cannot read " << path.toStdString();
+    for (const QString& line : QString::fromUtf8(file.readAll()).split('\n')) {
+        if (line.startsWith('#') || line.startsWith('[') || !line.contains('=')) continue;
+        settings.insert(line.section('=', 0, 0), line.section('=', 1));
+    }
+    return settings;
+}
+
+TEST_F(PackageTest, the_backup_service_backs_up_the_drive_of_its_environment_file) {
+    Install();
+    const QString home = work.path() + "/home";
+    const QString config = home + "/.config";
+    const QString runtime = work.path() + "/runtime";
+    const QString drive = work.path() + "/drive_c";
+    for (const QString& folder : QStringList{config + "/Stowix", runtime, drive})
+        ASSERT_TRUE(QDir().mkpath(folder));
+    const Outcome made = RunTool(ProgramPath("stowix-make-drive"), {drive});
+    ASSERT_EQ(made.exitCode, 0) << Told(made);
+
+    // The user's environment file, made from the package's example as its comment says.
+    QFile example(Installed("/usr/share/doc/stowix/examples/backup.env"));
+    ASSERT_TRUE(example.open(QIODevice::ReadOnly));
+    QString variables = QString::fromUtf8(example.readAll());
+    const QRegularExpression driveLine("^STOWIX_DRIVE_C=.*$", QRegularExpression::MultilineOption);
+    variables.replace(driveLine, "STOWIX_DRIVE_C=" + drive);
+
+    // As systemd runs a user service: its own environment, then the unit's Environment=, then
+    // the file's variables, and the command line of ExecStart; no display.
+    const QMultiMap<QString, QString> unit =
+        UnitSettings(Installed("/usr/lib/systemd/user/stowix-backup.service"));
+    QProcessEnvironment environment;
+    environment.insert("PATH", "/usr/bin:/bin");
+    environment.insert("HOME", home);
+    environment.insert("XDG_RUNTIME_DIR", runtime);
+    for (const QString& setting : unit.values("Environment"))
+        environment.insert(setting.section('=', 0, 0), setting.section('=', 1));
+    ASSERT_EQ(unit.values("EnvironmentFile"), QStringList{"%E/Stowix/backup.env"});
+    for (const QString& line : variables.split('\n'))
+        if (!line.startsWith('#') && line.contains('='))
+            environment.insert(line.section('=', 0, 0), line.section('=', 1));
+    const QStringList command = unit.value("ExecStart").split(' ');
+    ASSERT_EQ(command.size(), 2) << unit.value("ExecStart").toStdString();
+
+    const Outcome backup = RunTool(root + command.at(0), command.mid(1), environment);
+    EXPECT_EQ(backup.exitCode, 0) << Told(backup);
+    EXPECT_EQ(Told(backup), "");
+    EXPECT_EQ(QDir(drive + "/Stowix").entryList(QDir::Dirs | QDir::NoDotAndDotDot).size(), 1);
+    const QSettings settings(config + "/Stowix/Stowix.ini", QSettings::IniFormat);
+    EXPECT_TRUE(settings.value("Info/LastBackup").toString().startsWith("C:\\Stowix\\"));
+}
+
+TEST_F(PackageTest, removing_it_leaves_nothing_behind) {
+    Install();
+    const QStringList installed = TreeOf(root);
+    ASSERT_TRUE(installed.contains("usr/bin/stowix")) << installed.join('\n').toStdString();
+
+    const Outcome removed = Dpkg({"--remove", "stowix"});
+    ASSERT_EQ(removed.exitCode, 0) << Told(removed);
+    const Outcome purged = Dpkg({"--purge", "stowix"});
+    ASSERT_EQ(purged.exitCode, 0) << Told(purged);
+
+    QStringList left = TreeOf(root);
+    left.removeIf([](const QString& path) { return path == "var" || path.startsWith("var/lib"); });
+    EXPECT_EQ(left.join('\n').toStdString(), "");
+    const Outcome status = Dpkg({"--status", "stowix"});
+    EXPECT_NE(status.exitCode, 0) << "the package is still known: " << Told(status);
+}
+
+}  // namespace
+}  // namespace stowix::test
