@@ -28,6 +28,7 @@ enum class FsOperation {
     ListFolder,
     WriteTextFile,
     FlushToDisk,
+    OpenForReading,
 };
 
 // True when name matches a wildcard pattern as a whole; case does not count.
@@ -169,6 +170,11 @@ public:
         if (auto fault = Take(FsOperation::WriteTextFile, path, Call("WriteTextFile", path)))
             return Status::Fail(*fault);
         return m_inner.WriteTextFile(path, lines);
+    }
+    Result<std::unique_ptr<FileReader>> OpenForReading(const QString& path) override {
+        if (auto fault = Take(FsOperation::OpenForReading, path, Call("OpenForReading", path)))
+            return Status::Fail(*fault);
+        return m_inner.OpenForReading(path);
     }
     Status FlushToDisk(const QString& path) override {
         if (auto fault = Take(FsOperation::FlushToDisk, path, Call("FlushToDisk", path)))

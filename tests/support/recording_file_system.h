@@ -81,6 +81,11 @@ public:
         if (!m_inner) return Unexpected("WriteTextFile");
         return m_inner->WriteTextFile(path, lines);
     }
+    Result<std::unique_ptr<FileReader>> OpenForReading(const QString& path) override {
+        m_log.Add("FS.OpenForReading=" + path);
+        if (!m_inner) return Unexpected("OpenForReading");
+        return m_inner->OpenForReading(path);
+    }
     Status FlushToDisk(const QString& path) override {
         m_log.Add("FS.FlushToDisk=" + path);
         if (!m_inner) return Unexpected("FlushToDisk");

@@ -3,8 +3,8 @@
 //   STOWIX_DRIVE_C=/srv/win98 stowix-dir "C:\Stowix\11-5-99 3;45;12 PM"
 
 #include "app/command_usages.h"
-#include "platform/posix/drive_map.h"
-#include "platform/posix/posix_file_system.h"
+#include "platform/drive_map.h"
+#include "platform/drives/open_drives.h"
 
 #include <QString>
 
@@ -33,7 +33,12 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "stowix-dir: %s\n", qPrintable(DriveMap::HowToConfigure()));
         return 2;
     }
-    std::unique_ptr<FileSystem> files = MakePosixFileSystem(drives);
+    Result<std::unique_ptr<FileSystem>> opened = OpenDrives(drives);
+    if (!opened) {
+        std::fprintf(stderr, "stowix-dir: %s\n", qPrintable(opened.reason()));
+        return 2;
+    }
+    const std::unique_ptr<FileSystem> files = std::move(opened).value();
     QString folder = QString::fromLocal8Bit(argv[1]);
     if (!folder.endsWith(QLatin1Char('\\'))) folder += QLatin1Char('\\');
     const int everyKind = Attribute::ReadOnly | Attribute::Hidden | Attribute::System;

@@ -51,10 +51,12 @@ std::string Location::RelativePath() const
 
 PathResolver::PathResolver(const DriveMap& drives)
 {
-    for (const auto& [letter, folder] : drives.Folders()) {
+    for (const auto& [letter, source] : drives.Drives()) {
+        if (source.kind != DriveKind::Folder)
+            continue;  // an image is the image engine's
         DriveRoot& drive = m_drives[letter];
         drive.letter = letter;
-        drive.hostFolder = folder;
+        drive.hostFolder = source.hostPath;
         // A folder that is missing now may be mounted later: OpenRoot tries again on use.
         (void)OpenRoot(drive, QString());
     }

@@ -10,6 +10,7 @@
 #include "platform/posix/name_rules.h"
 #include "platform/posix/path_resolver.h"
 #include "platform/posix/pending_file.h"
+#include "platform/posix/posix_file_reader.h"
 #include "platform/posix/wildcard.h"
 
 #include <dirent.h>
@@ -48,6 +49,7 @@ public:
     Status ChangeDrive(QChar letter) override;
     QString CurrentFolder() override;
     Status WriteTextFile(const QString& path, const std::vector<QString>& lines) override;
+    Result<std::unique_ptr<FileReader>> OpenForReading(const QString& path) override;
     Status FlushToDisk(const QString& path) override;
 
 private:
@@ -324,6 +326,15 @@ Status PosixFileSystem::WriteTextFile(const QString& path, const std::vector<QSt
             return HostFailure(path, errno);
     }
     return Commit(output, place, before, path);
+}
+
+Result<std::unique_ptr<FileReader>> PosixFileSystem::OpenForReading(const QString& path)
+{
+    struct stat info {};
+    Result<UniqueFd> opened = OpenSource(path, info);
+    if (!opened)
+        return opened.status();
+    return MakePosixFileReader(std::move(opened).value(), qint64(info.st_size), path);
 }
 
 Status PosixFileSystem::FlushToDisk(const QString& path)

@@ -8,7 +8,7 @@
 //     variable it refuses. It never restarts the Linux host.
 // Both read the environment at each call.
 
-#include "platform/posix/drive_map.h"
+#include "platform/drive_map.h"
 #include "platform/windows_api.h"
 
 #include <memory>
