@@ -3,6 +3,8 @@
 #include "compare/ini_diff.h"
 #include "compare/ini_file.h"
 
+#include "support/qt_printers.h"
+
 #include <gtest/gtest.h>
 
 #include <QStringList>

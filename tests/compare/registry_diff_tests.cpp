@@ -2,6 +2,8 @@
 
 #include "compare/registry_diff.h"
 
+#include "support/qt_printers.h"
+
 #include <gtest/gtest.h>
 
 #include <QStringList>
