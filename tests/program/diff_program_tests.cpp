@@ -52,7 +52,7 @@ protected:
 };
 
 TEST_F(DiffProgramTest, a_set_and_the_drive_it_was_made_of_are_the_same) {
-    for (const QString& named : {setName, setPath, setPath + "\\"}) {
+    for (const QString& named : QStringList{setName, setPath, setPath + "\\"}) {
         SCOPED_TRACE(named.toStdString());
         const Outcome outcome = Run("stowix-diff", {named});
         EXPECT_EQ(outcome.exitCode, 0) << outcome.errors.toStdString();
