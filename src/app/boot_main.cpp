@@ -3,11 +3,12 @@
 // <Windows folder>\WinStart.Bat against the mapped drive with the DOS batch interpreter, its
 // console on standard output.
 //
-// Exit status: 0 when the script ran without a failing command, or when there is no script
-// (nothing to do); 1 for a command line it cannot take (app/command_usages.h), or when a command
-// of the script failed (each is named on standard error, even where the script silenced its
-// console); 2 when no drive C: is configured; 3 when drive C: holds no Windows folder; 4 when the
-// script cannot be read.
+// Exit status, as every command of the program gives it: 0 when the script ran without a
+// failing command, or when there is no script (nothing to do); 1 for a wrong command line
+// (usage on standard error); 2 when no drive C: is configured or it holds no Windows folder (or
+// an ambiguous one): nothing done; 3 when the run is incomplete: a command of the script failed
+// (each is named on standard error, even where the script silenced its console) or the script
+// cannot be read.
 
 #include "app/command_usages.h"
 #include "platform/dos/batch_file.h"
@@ -32,10 +33,10 @@ constexpr qint64 MostScriptBytes = 16 * 1024 * 1024;
 
 enum ExitStatus {
     Done = 0,
-    CommandsFailed = 1,
-    Usage = 2,
-    NoWindowsFolder = 3,
-    ScriptUnreadable = 4,
+    Usage = 1,
+    NoWindowsFolder = 2,
+    CommandsFailed = 3,
+    ScriptUnreadable = 3,
 };
 
 void PrintError(const QString& text) {
@@ -64,23 +65,24 @@ int Run(int argc, char** argv) {
     const DriveMap drives = DriveMap::FromEnvironment();
     if (!drives.Has(u'C')) {
         PrintError(DriveMap::HowToConfigure());
-        return Usage;
+        return NoWindowsFolder;
     }
     Result<std::unique_ptr<FileSystem>> opened = OpenDrives(drives);
     if (!opened) {
         PrintError(opened.reason());
-        return Usage;
+        return NoWindowsFolder;
     }
     FileSystem& files = *opened.value();
 
-    const std::unique_ptr<WindowsApi> windows = MakePosixWindowsApi(drives);
+    const std::unique_ptr<WindowsApi> windows = MakePosixWindowsApi(files);
     QString buffer;
     const int written = windows->GetWindowsDirectoryA(buffer, WindowsFolderBufferSize);
     if (written < 3 || written > WindowsFolderBufferSize) {
-        PrintError(QStringLiteral("drive C: (") +
-                   QString::fromLocal8Bit(drives.Source(u'C')->hostPath) +
-                   QStringLiteral(") holds no Windows folder. Set STOWIX_WINDOWS_FOLDER to it, "
-                                  "for example C:\\WINDOWS."));
+        const QString problem = windows->WindowsFolderProblem();
+        PrintError((problem.isEmpty() ? QStringLiteral("drive C: holds no Windows folder")
+                                      : problem) +
+                   QStringLiteral(". Set STOWIX_WINDOWS_FOLDER to the Windows folder, for "
+                                  "example C:\\WINDOWS."));
         return NoWindowsFolder;
     }
     const QString windowsFolder = buffer.left(written);
@@ -95,7 +97,7 @@ int Run(int argc, char** argv) {
 
     if (Status current = files.ChangeDrive(u'C'); !current) {
         PrintError(current.reason());
-        return Usage;
+        return NoWindowsFolder;
     }
     QTextStream console(stdout);
     BatchInterpreter interpreter(files, [&console](const QString& line) {

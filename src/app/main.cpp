@@ -94,7 +94,7 @@ int main(int argc, char** argv) {
 
     QtSystem system;
     std::unique_ptr<FileSystem> files = std::move(opened).value();
-    std::unique_ptr<WindowsApi> windows = MakePosixWindowsApi(drives);
+    std::unique_ptr<WindowsApi> windows = MakePosixWindowsApi(*files);
     QtSettingsStore settings;
     Services services{*files, settings, system, dialogs, *windows};
     ProgramValues values;

@@ -120,6 +120,14 @@ public:
     // The whole content of a file of at most maxBytes; a larger file fails with a reason that
     // names the limit.
     Result<QByteArray> ReadFile(const QString& path, qint64 maxBytes);
+
+    // True when the entry at path is itself a symbolic link (which the other calls follow while
+    // it stays inside its drive); false for anything else and for a missing entry. Fails when the
+    // path's folder cannot be found. A drive that cannot hold links never has one.
+    virtual Result<bool> IsLink(const QString& path) {
+        (void)path;
+        return false;
+    }
 };
 
 }  // namespace stowix

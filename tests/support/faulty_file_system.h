@@ -187,6 +187,7 @@ public:
             return Status::Fail(*fault);
         return m_inner.FlushToDisk(path);
     }
+    Result<bool> IsLink(const QString& path) override { return m_inner.IsLink(path); }
 
 private:
     struct Fault {

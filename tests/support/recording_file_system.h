@@ -96,6 +96,10 @@ public:
         if (!m_inner) return Unexpected("FlushToDisk");
         return m_inner->FlushToDisk(path);
     }
+    Result<bool> IsLink(const QString& path) override {
+        if (!m_inner) return false;
+        return m_inner->IsLink(path);
+    }
 
     // Attribute reads are frequent and rarely tell anything about order; off unless asked.
     bool logReads = false;

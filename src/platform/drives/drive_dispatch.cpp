@@ -112,6 +112,11 @@ public:
         FileSystem* files = For(path);
         return files ? files->FlushToDisk(path) : NoDrive(path);
     }
+    Result<bool> IsLink(const QString& path) override
+    {
+        FileSystem* files = For(path);
+        return files ? files->IsLink(path) : Result<bool>(NoDrive(path));
+    }
 
 private:
     static bool IsDriveLetter(QChar character)

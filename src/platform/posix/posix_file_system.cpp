@@ -32,6 +32,19 @@ using namespace posix;
 
 constexpr mode_t WriteBits = S_IWUSR | S_IWGRP | S_IWOTH;
 
+// A file written to while it was copied may have given a copy that is no version of it: the
+// copy fails when the source's size or last-write time is not what it was when it was opened.
+Status CheckUnchanged(int sourceFd, const struct stat& before, const QString& source)
+{
+    struct stat after {};
+    if (::fstat(sourceFd, &after) != 0)
+        return HostFailure(source, errno);
+    if (after.st_size != before.st_size || after.st_mtim.tv_sec != before.st_mtim.tv_sec ||
+        after.st_mtim.tv_nsec != before.st_mtim.tv_nsec)
+        return Status::Fail(source + QStringLiteral(": the file changed while it was copied"));
+    return Status::Ok();
+}
+
 class PosixFileSystem final : public FileSystem {
 public:
     explicit PosixFileSystem(const DriveMap& drives) : m_resolver(drives) {}
@@ -52,6 +65,7 @@ public:
     Result<std::unique_ptr<FileReader>> OpenForReading(const QString& path) override;
     Result<FileFacts> ReadFileFacts(const QString& path) override;
     Status FlushToDisk(const QString& path) override;
+    Result<bool> IsLink(const QString& path) override;
 
 private:
     // An existing regular file opened for reading, the exact path tried before any scan.
@@ -177,6 +191,8 @@ Status PosixFileSystem::CopyFile(const QString& source, const QString& destinati
     PendingFile output = std::move(pending).value();
     if (const int error = CopyContents(input.value().Get(), output.Fd(), sourceInfo.st_size))
         return HostFailure(destination, error);
+    if (Status unchanged = CheckUnchanged(input.value().Get(), sourceInfo, source); !unchanged)
+        return unchanged;
     // The last-write time travels with the copy, as Windows' copy keeps it; the access time is
     // the copy's own.
     const struct timespec times[2] = {{0, UTIME_OMIT}, sourceInfo.st_mtim};
@@ -378,6 +394,14 @@ Status PosixFileSystem::FlushToDisk(const QString& path)
     if (::syncfs(drive.value()->fd.Get()) != 0)
         return HostFailure(path, errno);
     return Status::Ok();
+}
+
+Result<bool> PosixFileSystem::IsLink(const QString& path)
+{
+    Result<Location> location = m_resolver.Locate(path);
+    if (!location)
+        return location.status();
+    return location.value().IsLink();
 }
 
 }  // namespace
