@@ -69,8 +69,8 @@ std::optional<Arguments> ParseArguments(int argc, char** argv) {
 }
 
 // The Windows folder as the program finds it; empty values when there is none.
-ProgramValues WindowsFolderOf(const DriveMap& drives) {
-    const std::unique_ptr<WindowsApi> windows = MakePosixWindowsApi(drives);
+ProgramValues WindowsFolderOf(FileSystem& files) {
+    const std::unique_ptr<WindowsApi> windows = MakePosixWindowsApi(files);
     QString buffer;
     const int written = windows->GetWindowsDirectoryA(buffer, WindowsFolderBufferSize);
     if (written < 3 || written > WindowsFolderBufferSize) return {};
@@ -99,7 +99,7 @@ int Run(int argc, char** argv) {
         return Trouble;
     }
 
-    ProgramValues values = WindowsFolderOf(drives);
+    ProgramValues values = WindowsFolderOf(*files);
     const bool withDrive = arguments->sets.size() == 1;
     if (values.WindowsFolder.isEmpty()) {
         if (withDrive) {
