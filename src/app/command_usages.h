@@ -65,4 +65,25 @@ inline constexpr CommandUsage CheckUsage{
     .usageStatus = 2,
 };
 
+inline constexpr const char* DiffOwnOptions[] = {"--json", "--same"};
+
+inline constexpr CommandUsage DiffUsage{
+    .name = "stowix-diff",
+    .synopsis =
+        "Usage: stowix-diff [--json] [-s] SET [SET2]\n"
+        "Shows what changed on drive C: since a backup set was made, or what differs between\n"
+        "two sets (SET the older), file by file, with the keys of INI files and of the\n"
+        "registry. A set is a DOS path such as \"C:\\Stowix\\11-5-99 3;45;12 PM\" (quoted for\n"
+        "the shell) or a set's folder name alone.\n",
+    .options =
+        "  --json     write the comparison as JSON, for scripts\n"
+        "  -s, --same list the files that are the same too\n",
+    .notes =
+        "Exit status: 0 nothing differs, 1 something differs, 2 trouble (as diff's).\n"
+        "Drive C: is STOWIX_DRIVE_C, else $WINEPREFIX/drive_c, else ~/.wine/drive_c; the\n"
+        "Windows folder is STOWIX_WINDOWS_FOLDER, else the folder WINDOWS in the root of C:.\n",
+    .usageStatus = 2,
+    .ownOptions = DiffOwnOptions,
+};
+
 }  // namespace stowix

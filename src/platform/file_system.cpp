@@ -5,6 +5,20 @@
 
 namespace stowix {
 
+Result<FileFacts> FileSystem::ReadFileFacts(const QString& path)
+{
+    Result<int> attributes = ReadAttributes(path);
+    if (!attributes)
+        return attributes.status();
+    Result<std::unique_ptr<FileReader>> opened = OpenForReading(path);
+    if (!opened)
+        return opened.status();
+    FileFacts facts;
+    facts.size = opened.value()->Size();
+    facts.attributes = attributes.value();
+    return facts;
+}
+
 Result<QByteArray> FileSystem::ReadFile(const QString& path, qint64 maxBytes)
 {
     Result<std::unique_ptr<FileReader>> opened = OpenForReading(path);

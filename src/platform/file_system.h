@@ -13,6 +13,7 @@
 #include "platform/result.h"
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QString>
 
 #include <memory>
@@ -35,6 +36,13 @@ constexpr int Archive = 32;
 // Callers that need a file's attributes read them with ReadAttributes.
 struct FolderEntry {
     QString name;
+    int attributes = 0;
+};
+
+// What the file system tells of one file without reading it.
+struct FileFacts {
+    qint64 size = 0;      // in bytes
+    QDateTime lastWrite;  // in UTC; invalid where the drive keeps no last-write time
     int attributes = 0;
 };
 
@@ -98,6 +106,11 @@ public:
 
     // Opens a file (never a folder, device or pipe) for reading; fails for a missing file.
     virtual Result<std::unique_ptr<FileReader>> OpenForReading(const QString& path) = 0;
+
+    // The size, last-write time and attribute value of a file (never a folder); fails for a
+    // missing file. This default takes them from ReadAttributes and OpenForReading and knows no
+    // last-write time; a drive that keeps one gives it in one look at the file.
+    virtual Result<FileFacts> ReadFileFacts(const QString& path);
 
     // Makes every change made on this path's drive durable: file data and folder entries are on
     // the disk when it returns (a host folder's file system is synced; an image's own buffers

@@ -1,5 +1,7 @@
 #include "restore/restore_command.h"
 
+#include "compare/comparison_text.h"
+#include "compare/file_comparison.h"
 #include "files/copy_failure_list.h"
 #include "restore/boot_script.h"
 #include "restore/folder_chooser.h"
@@ -50,14 +52,19 @@ void RestoreChosenFolder(FolderChooser& chooser) {
     Dialogs& dialogs = chooser.services().dialogs;
 
     // A damaged registry is named before the confirmation; declining it is declining the
-    // restore.
+    // restore. The confirmation keeps its words; what the restore would change on the drive
+    // waits behind its details. Only read here: nothing is written before the answer.
     const bool registryAccepted = AcceptSetRegistry(chooser, chooser.Controls().Dir1().Path());
-    const MessageAnswer confirmed =
-        registryAccepted
-            ? dialogs.MessageBox(QStringLiteral("Are you sure you want to restore this folder? "),
-                                 MessageButtons::YesNo, MessageIcon::Question,
-                                 QStringLiteral("Restore Folder"))
-            : MessageAnswer::No;
+    MessageAnswer confirmed = MessageAnswer::No;
+    if (registryAccepted) {
+        const Comparison preview = PreviewRestore(chooser.services().files, chooser.values(),
+                                                  chooser.Controls().Dir1().Path(),
+                                                  CompareOptions{});
+        confirmed = dialogs.MessageBox(
+            QStringLiteral("Are you sure you want to restore this folder? "),
+            MessageButtons::YesNo, MessageIcon::Question, QStringLiteral("Restore Folder"),
+            RestorePreviewText(preview));
+    }
     if (confirmed == MessageAnswer::Yes) {
         const RestoreOutcome outcome = RestoreBackupSet(chooser);
         // The main window is hidden too, so the questions that follow stand alone.

@@ -94,6 +94,31 @@ TEST_F(QtDialogsShown, a_question_defaults_to_yes_and_closing_it_answers_no) {
               MessageAnswer::Yes);
 }
 
+TEST_F(QtDialogsShown, details_wait_behind_show_details_and_only_when_given) {
+    QString details = "not looked at";
+    QString text;
+    WhenShown([&](QWidget* modal) {
+        auto* box = qobject_cast<QMessageBox*>(modal);
+        ASSERT_NE(box, nullptr);
+        details = box->detailedText();
+        text = box->text();
+        box->button(QMessageBox::Yes)->click();
+    });
+    EXPECT_EQ(dialogs.MessageBox("Restore?", MessageButtons::YesNo, MessageIcon::Question,
+                                 "Confirm", "C:\\WINDOWS\\WIN.INI: replaced\r    [Desktop] a: - 1"),
+              MessageAnswer::Yes);
+    EXPECT_EQ(text, "Restore?");
+    EXPECT_EQ(details, "C:\\WINDOWS\\WIN.INI: replaced\n    [Desktop] a: - 1");
+
+    WhenShown([&](QWidget* modal) {
+        details = static_cast<QMessageBox*>(modal)->detailedText();
+        static_cast<QMessageBox*>(modal)->button(QMessageBox::No)->click();
+    });
+    EXPECT_EQ(dialogs.MessageBox("Restore?", MessageButtons::YesNo, MessageIcon::Question, "Confirm"),
+              MessageAnswer::No);
+    EXPECT_EQ(details, "");
+}
+
 TEST_F(QtDialogsShown, an_information_box_has_only_ok) {
     int buttons = 0;
     QMessageBox::Icon icon = QMessageBox::NoIcon;

@@ -5,6 +5,8 @@
 
 #include "registry_damage.h"
 
+#include <QRegularExpression>
+
 namespace stowix::test {
 namespace {
 
@@ -39,6 +41,23 @@ TEST_F(RestoreCommandTest, the_questions_are_asked_as_the_program_words_them) {
     EXPECT_EQ(dialogs.messages[1].title, "Restart Windows?");
     EXPECT_EQ(dialogs.messages[1].buttons, MessageButtons::YesNo);
     EXPECT_EQ(dialogs.messages[1].icon, MessageIcon::Question);
+}
+
+TEST_F(RestoreCommandTest, the_confirmation_details_what_the_restore_would_change) {
+    drive.AddFile(set + "\\WIN.INI", "[Desktop]\r\nWallpaper=(None)\r\n");
+    drive.AddFile("C:\\WINDOWS\\WIN.INI", "[Desktop]\r\nWallpaper=Clouds.bmp\r\nTile=1\r\n");
+    Answer({MessageAnswer::No});
+    form2.dir1.DoubleClick(set);
+
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].text, "Are you sure you want to restore this folder? ");
+    const QStringList details = dialogs.messages[0].details.split('\r');
+    EXPECT_EQ(details.value(0), "The restore would change these files on the drive:");
+    EXPECT_TRUE(details.contains("C:\\WINDOWS\\SYSTEM.DAT: added")) << details.join('\n').toStdString();
+    const qsizetype winIni = details.indexOf(QRegularExpression(R"(^C:\\WINDOWS\\WIN\.INI: replaced \(size 41 -> 29.*\)$)"));
+    ASSERT_GE(winIni, 0) << details.join('\n').toStdString();
+    EXPECT_EQ(details.mid(winIni + 1, 2),
+              (QStringList{"    [Desktop] Wallpaper: Clouds.bmp -> (None)", "    [Desktop] Tile: - 1"}));
 }
 
 TEST_F(RestoreCommandTest, declining_restores_nothing) {

@@ -48,15 +48,16 @@ struct AskedMessage {
     MessageButtons buttons;
     MessageIcon icon;
     QString title;
+    QString details;  // empty when the box has none
 };
 
 class FakeDialogs : public Dialogs {
 public:
     explicit FakeDialogs(EventLog& log) : m_log(log) {}
     MessageAnswer MessageBox(const QString& text, MessageButtons buttons, MessageIcon icon,
-                             const QString& title) override {
+                             const QString& title, const QString& details = QString()) override {
         m_log.Add("MessageBox=" + title);
-        messages.push_back({text, buttons, icon, title});
+        messages.push_back({text, buttons, icon, title, details});
         if (buttons == MessageButtons::Ok) return MessageAnswer::Ok;
         if (answers.empty()) {
             ADD_FAILURE() << "unscripted question: " << title.toStdString();

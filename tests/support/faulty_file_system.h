@@ -29,6 +29,7 @@ enum class FsOperation {
     WriteTextFile,
     FlushToDisk,
     OpenForReading,
+    ReadFileFacts,
 };
 
 // True when name matches a wildcard pattern as a whole; case does not count.
@@ -175,6 +176,11 @@ public:
         if (auto fault = Take(FsOperation::OpenForReading, path, Call("OpenForReading", path)))
             return Status::Fail(*fault);
         return m_inner.OpenForReading(path);
+    }
+    Result<FileFacts> ReadFileFacts(const QString& path) override {
+        if (auto fault = Take(FsOperation::ReadFileFacts, path, Call("ReadFileFacts", path)))
+            return Status::Fail(*fault);
+        return m_inner.ReadFileFacts(path);
     }
     Status FlushToDisk(const QString& path) override {
         if (auto fault = Take(FsOperation::FlushToDisk, path, Call("FlushToDisk", path)))

@@ -86,6 +86,11 @@ public:
         if (!m_inner) return Unexpected("OpenForReading");
         return m_inner->OpenForReading(path);
     }
+    Result<FileFacts> ReadFileFacts(const QString& path) override {
+        if (logReads) m_log.Add("FS.ReadFileFacts=" + path);
+        if (!m_inner) return Unexpected("ReadFileFacts");
+        return m_inner->ReadFileFacts(path);
+    }
     Status FlushToDisk(const QString& path) override {
         m_log.Add("FS.FlushToDisk=" + path);
         if (!m_inner) return Unexpected("FlushToDisk");

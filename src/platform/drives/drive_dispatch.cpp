@@ -76,6 +76,13 @@ public:
             return NoDrive(path);
         return files->OpenForReading(path);
     }
+    Result<FileFacts> ReadFileFacts(const QString& path) override
+    {
+        FileSystem* files = For(path);
+        if (!files)
+            return NoDrive(path);
+        return files->ReadFileFacts(path);
+    }
     QString CurrentDrive() override { return QString(m_current) + u':'; }
     Status ChangeDrive(QChar letter) override
     {

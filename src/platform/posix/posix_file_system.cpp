@@ -63,6 +63,7 @@ public:
     QString CurrentFolder() override;
     Status WriteTextFile(const QString& path, const std::vector<QString>& lines) override;
     Result<std::unique_ptr<FileReader>> OpenForReading(const QString& path) override;
+    Result<FileFacts> ReadFileFacts(const QString& path) override;
     Status FlushToDisk(const QString& path) override;
     Result<bool> IsLink(const QString& path) override;
 
@@ -342,6 +343,35 @@ Status PosixFileSystem::WriteTextFile(const QString& path, const std::vector<QSt
             return HostFailure(path, errno);
     }
     return Commit(output, place, before, path);
+}
+
+Result<FileFacts> PosixFileSystem::ReadFileFacts(const QString& path)
+{
+    Result<Location> location = m_resolver.Locate(path);
+    if (!location)
+        return location.status();
+    Result<FollowedEntry> followed = m_resolver.Follow(location.value(), path);
+    if (!followed)
+        return followed.status();
+    const FollowedEntry& entry = followed.value();
+    if (S_ISDIR(entry.info.st_mode))
+        return RefusalFailure(path, Refusal::IsFolder);
+    if (!S_ISREG(entry.info.st_mode))
+        return RefusalFailure(path, Refusal::NotAFile);
+    Result<int> attributes =
+        ReadDosAttributes(entry.entry, entry.info,
+                          StoreFor(entry.entry, entry.info, location.value().drive->device,
+                                   location.value().drive->fat),
+                          path);
+    if (!attributes)
+        return attributes.status();
+    FileFacts facts;
+    facts.size = qint64(entry.info.st_size);
+    facts.lastWrite = QDateTime::fromMSecsSinceEpoch(
+        qint64(entry.info.st_mtim.tv_sec) * 1000 + entry.info.st_mtim.tv_nsec / 1000000,
+        Qt::UTC);
+    facts.attributes = attributes.value();
+    return facts;
 }
 
 Result<std::unique_ptr<FileReader>> PosixFileSystem::OpenForReading(const QString& path)

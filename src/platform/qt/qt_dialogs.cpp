@@ -37,7 +37,8 @@ QString QtDialogs::DisplayText(const QString& text) {
 }
 
 MessageAnswer QtDialogs::MessageBox(const QString& text, MessageButtons buttons,
-                                    MessageIcon icon, const QString& title) {
+                                    MessageIcon icon, const QString& title,
+                                    const QString& details) {
     const bool question = buttons == MessageButtons::YesNo;
     if (m_mode == DialogMode::Unattended) {
         const QByteArray line = (title + QStringLiteral(": ") + DisplayText(text)).toLocal8Bit();
@@ -49,6 +50,7 @@ MessageAnswer QtDialogs::MessageBox(const QString& text, MessageButtons buttons,
     QMessageBox box(BoxIcon(icon), title, DisplayText(text), QMessageBox::NoButton,
                     QApplication::activeWindow());
     box.setTextFormat(Qt::PlainText);
+    if (!details.isEmpty()) box.setDetailedText(DisplayText(details));
     if (!question) {
         box.setStandardButtons(QMessageBox::Ok);
         box.setEscapeButton(QMessageBox::Ok);

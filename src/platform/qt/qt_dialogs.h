@@ -6,7 +6,8 @@
 //
 // Unattended (the "/U" run, or no display at all), nobody is there to answer: a message box
 // prints "<title>: <text>" on standard error and answers Ok, or No to a question, so that an
-// unattended run never does what needs a yes; the input box answers an empty text.
+// unattended run never does what needs a yes; the input box answers an empty text. A box's
+// details are shown only in the window, behind its "Show Details..." button.
 
 #include "platform/dialogs.h"
 
@@ -19,7 +20,7 @@ public:
     explicit QtDialogs(DialogMode mode);
 
     MessageAnswer MessageBox(const QString& text, MessageButtons buttons, MessageIcon icon,
-                             const QString& title) override;
+                             const QString& title, const QString& details = QString()) override;
     QString InputBox(const QString& prompt, const QString& title) override;
 
     // True on the platforms that show nothing (offscreen, minimal): there, a dialog would wait

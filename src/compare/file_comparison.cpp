@@ -1,0 +1,299 @@
+#include "compare/file_comparison.h"
+
+#include "compare/compared_layout.h"
+#include "compare/ini_file.h"
+
+#include <QHash>
+#include <QSet>
+
+#include <algorithm>
+#include <memory>
+
+namespace stowix {
+
+namespace {
+
+// INI files larger than this are compared as files only: Windows 9x reads at most 64 KiB.
+constexpr qint64 MaxIniBytes = 4 * 1024 * 1024;
+// The piece in which two files' contents are compared.
+constexpr qint64 ComparePiece = 256 * 1024;
+
+constexpr int EveryFileKind = Attribute::ReadOnly | Attribute::Hidden | Attribute::System;
+
+// One file of one side.
+struct Listed {
+    QString name;   // as stored
+    QString path;   // where its bytes lie
+    QString place;  // where it lies, or would lie, on the drive
+    bool registry = false;
+};
+
+// One side's files by a folded key (the name for sets and the drive, the place for a preview).
+struct Side {
+    QHash<QString, Listed> files;
+    std::vector<QString> troubles;
+
+    // Keeps the first file given for a key.
+    void AddFirst(const QString& key, Listed listed) {
+        if (!files.contains(key)) files.insert(key, std::move(listed));
+    }
+};
+
+QString Folded(const QString& text) { return text.toCaseFolded(); }
+
+// The names of the files in folder (ending in a backslash) that match pattern.
+Result<std::vector<QString>> FileNames(FileSystem& files, const QString& folder,
+                                       const QString& pattern) {
+    Result<std::vector<FolderEntry>> entries = files.ListFolder(folder + pattern, EveryFileKind);
+    if (!entries) return entries.status();
+    std::vector<QString> names;
+    for (const FolderEntry& entry : entries.value())
+        if (!(entry.attributes & Attribute::Folder)) names.push_back(entry.name);
+    return names;
+}
+
+// The files of a set, as the restore groups find them, each at the first place a restore
+// would put it.
+Side SetSide(FileSystem& files, const QString& setPath, const ProgramValues& values) {
+    Side side;
+    const QString folder = setPath + u'\\';
+    for (const RestoreTarget& target : RestoreTargets(values)) {
+        Result<std::vector<QString>> names = FileNames(files, folder, target.pattern);
+        if (!names) {
+            side.troubles.push_back(folder + target.pattern + QStringLiteral(": ") + names.reason());
+            continue;
+        }
+        for (const QString& name : names.value())
+            side.AddFirst(Folded(name),
+                          Listed{name, folder + name, target.folder + name, target.registry});
+    }
+    return side;
+}
+
+// The files a backup made now would take from the drive: a later group's file replaces an
+// earlier one of the same name, as it does in a set.
+Side DriveSide(FileSystem& files, const ProgramValues& values) {
+    Side side;
+    for (const BackupSource& source : BackupSources(values)) {
+        Result<std::vector<QString>> names = FileNames(files, source.folder, source.pattern);
+        if (!names) {
+            side.troubles.push_back(source.folder + source.pattern + QStringLiteral(": ") +
+                                    names.reason());
+            continue;
+        }
+        for (const QString& name : names.value()) {
+            const QString path = source.folder + name;
+            side.files.insert(Folded(name), Listed{name, path, path, source.registry});
+        }
+    }
+    return side;
+}
+
+Result<bool> SameContents(FileSystem& files, const QString& first, const QString& second) {
+    Result<std::unique_ptr<FileReader>> a = files.OpenForReading(first);
+    if (!a) return a.status();
+    Result<std::unique_ptr<FileReader>> b = files.OpenForReading(second);
+    if (!b) return b.status();
+    FileReader& readerA = *a.value();
+    FileReader& readerB = *b.value();
+    if (readerA.Size() != readerB.Size()) return false;
+    std::vector<char> bufferA(ComparePiece);
+    std::vector<char> bufferB(ComparePiece);
+    for (qint64 offset = 0; offset < readerA.Size();) {
+        Result<qint64> gotA = readerA.ReadAt(offset, bufferA.data(), ComparePiece);
+        if (!gotA) return gotA.status();
+        Result<qint64> gotB = readerB.ReadAt(offset, bufferB.data(), ComparePiece);
+        if (!gotB) return gotB.status();
+        if (gotA.value() != gotB.value()) return false;
+        if (gotA.value() == 0) break;  // shorter than when opened: both alike so far
+        if (!std::equal(bufferA.begin(), bufferA.begin() + gotA.value(), bufferB.begin()))
+            return false;
+        offset += gotA.value();
+    }
+    return true;
+}
+
+void AddTrouble(FileComparison& file, const QString& trouble) {
+    if (!file.trouble.isEmpty()) file.trouble += QStringLiteral("; ");
+    file.trouble += trouble;
+}
+
+void CompareIniKeys(FileSystem& files, FileComparison& file) {
+    Result<QByteArray> older = files.ReadFile(file.older->path, MaxIniBytes);
+    Result<QByteArray> newer = files.ReadFile(file.newer->path, MaxIniBytes);
+    if (!older || !newer) {
+        AddTrouble(file, QStringLiteral("keys not compared: ") +
+                             (older ? newer.reason() : older.reason()));
+        return;
+    }
+    file.ini = CompareIni(ParseIni(older.value()), ParseIni(newer.value()));
+}
+
+void CompareRegistryKeys(FileSystem& files, FileComparison& file, const RegistryReader& read) {
+    Result<RegistryKeys> older = read(files, file.older->path);
+    if (!older) {
+        AddTrouble(file, QStringLiteral("registry not compared: ") + older.reason());
+        return;
+    }
+    Result<RegistryKeys> newer = read(files, file.newer->path);
+    if (!newer) {
+        AddTrouble(file, QStringLiteral("registry not compared: ") + newer.reason());
+        return;
+    }
+    file.registry = CompareRegistries(older.value(), newer.value());
+}
+
+// Fills in how a file that both sides have differs, reading it only where its facts differ.
+void CompareBoth(FileSystem& files, FileComparison& file, bool registry,
+                 const CompareOptions& options) {
+    const FileFacts& older = file.older->facts;
+    const FileFacts& newer = file.newer->facts;
+    if (older.size != newer.size) file.differs |= Aspect::Size;
+    if (older.lastWrite.isValid() && newer.lastWrite.isValid() && older.lastWrite != newer.lastWrite)
+        file.differs |= Aspect::LastWrite;
+    if (older.attributes != newer.attributes) file.differs |= Aspect::Attributes;
+    if (file.differs == 0) {
+        file.change = FileChange::Same;
+        return;
+    }
+    file.change = FileChange::Changed;
+    if (older.size == newer.size) {
+        Result<bool> same = SameContents(files, file.older->path, file.newer->path);
+        if (!same) AddTrouble(file, QStringLiteral("contents not compared: ") + same.reason());
+        else if (!same.value()) file.differs |= Aspect::Contents;
+    }
+    if (!(file.differs & (Aspect::Size | Aspect::Contents))) return;
+    if (IsIniFileName(file.name)) CompareIniKeys(files, file);
+    if (registry && options.readRegistry) CompareRegistryKeys(files, file, options.readRegistry);
+}
+
+// Reads the facts of one side's file; a file that cannot be read is a trouble of its own.
+std::optional<FileSide> SideOf(FileSystem& files, const Listed* listed, FileComparison& file) {
+    if (!listed) return std::nullopt;
+    Result<FileFacts> facts = files.ReadFileFacts(listed->path);
+    if (!facts) {
+        AddTrouble(file, facts.reason());
+        return std::nullopt;
+    }
+    return FileSide{listed->path, facts.value()};
+}
+
+Comparison CompareSides(FileSystem& files, Side older, Side newer, const CompareOptions& options,
+                        bool onlyNewer) {
+    Comparison comparison;
+    comparison.troubles = std::move(older.troubles);
+    comparison.troubles.insert(comparison.troubles.end(), newer.troubles.begin(),
+                               newer.troubles.end());
+
+    std::vector<QString> keys;
+    for (auto it = newer.files.cbegin(); it != newer.files.cend(); ++it) keys.push_back(it.key());
+    if (!onlyNewer)
+        for (auto it = older.files.cbegin(); it != older.files.cend(); ++it)
+            if (!newer.files.contains(it.key())) keys.push_back(it.key());
+
+    for (const QString& key : keys) {
+        const auto o = older.files.constFind(key);
+        const auto n = newer.files.constFind(key);
+        const Listed* before = o == older.files.constEnd() ? nullptr : &*o;
+        const Listed* after = n == newer.files.constEnd() ? nullptr : &*n;
+        FileComparison file;
+        const Listed& shown = after ? *after : *before;
+        file.name = shown.name;
+        // The drive's own place where it has the file; else where a restore would put it.
+        auto onDrive = [](const Listed* listed) { return listed && listed->path == listed->place; };
+        file.place = onDrive(after) ? after->place : onDrive(before) ? before->place : shown.place;
+        file.older = SideOf(files, before, file);
+        file.newer = SideOf(files, after, file);
+        if (!file.trouble.isEmpty()) {
+            // A side that could not be read is neither gone nor the same.
+            file.change = FileChange::Changed;
+        } else if (!before) {
+            file.change = FileChange::New;
+        } else if (!after) {
+            file.change = FileChange::Gone;
+        } else {
+            CompareBoth(files, file, before->registry || after->registry, options);
+        }
+        if (file.change == FileChange::Same && file.trouble.isEmpty() && !options.keepSame) continue;
+        comparison.files.push_back(std::move(file));
+    }
+    std::sort(comparison.files.begin(), comparison.files.end(),
+              [](const FileComparison& a, const FileComparison& b) {
+                  return a.place.compare(b.place, Qt::CaseInsensitive) < 0;
+              });
+    return comparison;
+}
+
+}  // namespace
+
+bool Comparison::Differs() const {
+    return std::any_of(files.begin(), files.end(),
+                       [](const FileComparison& file) { return file.change != FileChange::Same; });
+}
+
+bool Comparison::HasTrouble() const {
+    return !troubles.empty() ||
+           std::any_of(files.begin(), files.end(),
+                       [](const FileComparison& file) { return !file.trouble.isEmpty(); });
+}
+
+Comparison CompareSetWithDrive(FileSystem& files, const ProgramValues& values,
+                               const QString& setPath, const CompareOptions& options) {
+    Comparison comparison = CompareSides(files, SetSide(files, setPath, values),
+                                         DriveSide(files, values), options, false);
+    comparison.olderName = setPath;
+    comparison.newerName = DriveSideName;
+    return comparison;
+}
+
+Comparison CompareSets(FileSystem& files, const ProgramValues& values, const QString& olderSet,
+                       const QString& newerSet, const CompareOptions& options) {
+    Comparison comparison = CompareSides(files, SetSide(files, olderSet, values),
+                                         SetSide(files, newerSet, values), options, false);
+    comparison.olderName = olderSet;
+    comparison.newerName = newerSet;
+    return comparison;
+}
+
+Comparison PreviewRestore(FileSystem& files, const ProgramValues& values, const QString& setPath,
+                          const CompareOptions& options) {
+    // Both sides keyed by place: every place the restore groups write, and what lies there now.
+    Side restored;
+    Side drive;
+    const QString folder = setPath + u'\\';
+    QSet<QString> listedOnDrive;
+    for (const RestoreTarget& target : RestoreTargets(values)) {
+        Result<std::vector<QString>> names = FileNames(files, folder, target.pattern);
+        if (!names) {
+            restored.troubles.push_back(folder + target.pattern + QStringLiteral(": ") +
+                                        names.reason());
+            continue;
+        }
+        if (names.value().empty()) continue;
+        for (const QString& name : names.value())
+            restored.AddFirst(Folded(target.folder + name),
+                              Listed{name, folder + name, target.folder + name, target.registry});
+        const QString listing = Folded(target.folder + target.pattern);
+        if (listedOnDrive.contains(listing)) continue;
+        listedOnDrive.insert(listing);
+        Result<std::vector<QString>> present = FileNames(files, target.folder, target.pattern);
+        if (!present) {
+            drive.troubles.push_back(target.folder + target.pattern + QStringLiteral(": ") +
+                                     present.reason());
+            continue;
+        }
+        for (const QString& name : present.value()) {
+            const QString path = target.folder + name;
+            drive.AddFirst(Folded(path), Listed{name, path, path, target.registry});
+        }
+    }
+    CompareOptions changedOnly = options;
+    changedOnly.keepSame = false;
+    Comparison comparison = CompareSides(files, std::move(drive), std::move(restored),
+                                         changedOnly, true);
+    comparison.olderName = DriveSideName;
+    comparison.newerName = setPath;
+    return comparison;
+}
+
+}  // namespace stowix
