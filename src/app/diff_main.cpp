@@ -11,6 +11,7 @@
 #include "app/command_usages.h"
 #include "compare/comparison_text.h"
 #include "compare/file_comparison.h"
+#include "compare/registry_reader.h"
 #include "compare/set_argument.h"
 #include "platform/drive_map.h"
 #include "platform/drives/open_drives.h"
@@ -123,6 +124,7 @@ int Run(int argc, char** argv) {
 
     CompareOptions options;
     options.keepSame = arguments->keepSame;
+    options.readRegistry = CheckedRegistryReader();
     const Comparison comparison =
         withDrive ? CompareSetWithDrive(*files, values, setPaths[0], options)
                   : CompareSets(*files, values, setPaths[0], setPaths[1], options);

@@ -2,6 +2,7 @@
 
 #include "compare/comparison_text.h"
 #include "compare/file_comparison.h"
+#include "compare/registry_reader.h"
 #include "files/copy_failure_list.h"
 #include "restore/boot_script.h"
 #include "restore/folder_chooser.h"
@@ -57,9 +58,10 @@ void RestoreChosenFolder(FolderChooser& chooser) {
     const bool registryAccepted = AcceptSetRegistry(chooser, chooser.Controls().Dir1().Path());
     MessageAnswer confirmed = MessageAnswer::No;
     if (registryAccepted) {
+        CompareOptions options;
+        options.readRegistry = CheckedRegistryReader();
         const Comparison preview = PreviewRestore(chooser.services().files, chooser.values(),
-                                                  chooser.Controls().Dir1().Path(),
-                                                  CompareOptions{});
+                                                  chooser.Controls().Dir1().Path(), options);
         confirmed = dialogs.MessageBox(
             QStringLiteral("Are you sure you want to restore this folder? "),
             MessageButtons::YesNo, MessageIcon::Question, QStringLiteral("Restore Folder"),

@@ -3,6 +3,9 @@
 
 #include "program/program_fixture.h"
 
+#include "registry_file_writer.h"
+#include "support/changed_registry.h"
+
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -89,6 +92,45 @@ TEST_F(DiffProgramTest, the_changes_since_the_set_are_told_file_by_file_and_key_
         << outcome.output.toStdString();
     EXPECT_EQ(lines.filter(QRegularExpression("^(gone|new|changed) ")).size(), 4)
         << outcome.output.toStdString();
+}
+
+TEST_F(DiffProgramTest, a_changed_registry_is_told_key_by_key_and_value_by_value) {
+    // The drive generator writes SYSTEM.DAT from the generated tree; the experiment added a key,
+    // removed one and changed a value.
+    QFile systemDat(HostPath("WINDOWS\\SYSTEM.DAT"));
+    ASSERT_TRUE(systemDat.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    systemDat.write(tools::WriteRegistryFile(ChangedWindows98SystemTree()).bytes);
+    systemDat.close();
+
+    const Outcome outcome = Run("stowix-diff", {setName});
+
+    EXPECT_EQ(outcome.exitCode, 1) << outcome.errors.toStdString();
+    const QStringList lines = outcome.output.split('\n', Qt::SkipEmptyParts);
+    const qsizetype file = lines.indexOf(
+        QRegularExpression(R"(^changed  C:\\WINDOWS\\SYSTEM\.DAT  \(size \d+ -> \d+.*\)$)"));
+    ASSERT_GE(file, 0) << outcome.output.toStdString();
+    // Key paths as the file stores their names; compared here without regard to case.
+    const QStringList expected{
+        "    registry: 1 key added, 1 key removed, 1 value changed",
+        "    + " + AddedRegistryKey,
+        "    - " + RemovedRegistryKey,
+        "    " + ChangedRegistryKey + ": \"ComputerName\" \"WIN98\" -> \"LABPC\"",
+    };
+    for (qsizetype i = 0; i < expected.size(); ++i)
+        EXPECT_EQ(lines.value(file + 1 + i).compare(expected[i], Qt::CaseInsensitive), 0)
+            << "expected: " << expected[i].toStdString() << "\nin:\n" << outcome.output.toStdString();
+    EXPECT_EQ(lines.filter(QRegularExpression("^(gone|new|changed|trouble) ")).size(), 1)
+        << outcome.output.toStdString();
+
+    const Outcome json = Run("stowix-diff", {"--json", setName});
+    EXPECT_EQ(json.exitCode, 1) << json.errors.toStdString();
+    QMap<QString, QJsonObject> byPlace;
+    for (const QJsonValue& entry : QJsonDocument::fromJson(json.output.toUtf8())["files"].toArray())
+        byPlace[entry["place"].toString()] = entry.toObject();
+    const QJsonObject registry = byPlace["C:\\WINDOWS\\SYSTEM.DAT"]["registry"].toObject();
+    EXPECT_EQ(registry["keysAdded"].toArray().size(), 1) << json.output.toStdString();
+    EXPECT_EQ(registry["keysRemoved"].toArray().size(), 1) << json.output.toStdString();
+    EXPECT_EQ(registry["values"].toArray().size(), 1) << json.output.toStdString();
 }
 
 TEST_F(DiffProgramTest, json_carries_the_same_comparison_for_scripts) {

@@ -4,6 +4,7 @@
 #include "restore/chooser_fixture.h"
 
 #include "registry_damage.h"
+#include "support/changed_registry.h"
 
 #include <QRegularExpression>
 
@@ -58,6 +59,24 @@ TEST_F(RestoreCommandTest, the_confirmation_details_what_the_restore_would_chang
     ASSERT_GE(winIni, 0) << details.join('\n').toStdString();
     EXPECT_EQ(details.mid(winIni + 1, 2),
               (QStringList{"    [Desktop] Wallpaper: Clouds.bmp -> (None)", "    [Desktop] Tile: - 1"}));
+}
+
+TEST_F(RestoreCommandTest, the_confirmation_details_count_the_registry_keys_and_values_that_differ) {
+    // The drive's SYSTEM.DAT was changed after the set was made: the restore would take back the
+    // key added since, bring back the key removed since and the value changed since.
+    drive.AddFile("C:\\WINDOWS\\SYSTEM.DAT",
+                  tools::WriteRegistryFile(ChangedWindows98SystemTree()).bytes);
+    Answer({MessageAnswer::No});
+    form2.dir1.DoubleClick(set);
+
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].text, "Are you sure you want to restore this folder? ");
+    const QStringList details = dialogs.messages[0].details.split('\r');
+    const qsizetype systemDat =
+        details.indexOf(QRegularExpression(R"(^C:\\WINDOWS\\SYSTEM\.DAT: replaced \(.*\)$)"));
+    ASSERT_GE(systemDat, 0) << details.join('\n').toStdString();
+    EXPECT_EQ(details.value(systemDat + 1), "    registry: 2 keys and 1 value differ")
+        << details.join('\n').toStdString();
 }
 
 TEST_F(RestoreCommandTest, declining_restores_nothing) {
@@ -140,7 +159,7 @@ TEST_F(RestoreCommandTest, a_long_list_of_failed_files_is_cut_short) {
     QStringList many;
     for (int i = 0; i < 25; ++i) many.append(QString("F%1.INI").arg(i, 2, 10, QChar('0')));
     const QString big = AddSet("big", many);
-    AddSoundRegistry(big);
+    AddSoundRegistry(big);  // a sound pair, so that no damaged-registry question comes first
     files.FailCopyTo("\\WINDOWS\\F*.INI", "Disk full");
     Answer({MessageAnswer::Yes, MessageAnswer::No});
     form2.dir1.DoubleClick(big);
