@@ -102,6 +102,26 @@ std::optional<std::string> FolderNameCache::Find(int folderFd, QStringView name)
     return found->front();
 }
 
+std::optional<std::string> FolderNameCache::FindPreferring(int folderFd, QStringView name,
+                                                           std::string_view hostName,
+                                                           struct stat& folderInfo)
+{
+    if (::fstat(folderFd, &folderInfo) != 0) {
+        folderInfo.st_ino = 0;
+        return std::nullopt;
+    }
+    Folder* folder = Current(folderInfo);
+    if (folder == nullptr)
+        folder = &Read(folderFd, folderInfo);
+    const auto found = folder->names.constFind(Folded(name));
+    if (found == folder->names.constEnd() || found->empty())
+        return std::nullopt;
+    for (const std::string& stored : *found)
+        if (stored == hostName)
+            return stored;
+    return found->front();
+}
+
 struct stat FolderNameCache::BeforeChange(int folderFd)
 {
     struct stat info {};

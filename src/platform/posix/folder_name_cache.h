@@ -28,6 +28,12 @@ public:
     // The first stored name in the folder (in the host's order) that equals name without regard
     // to case, or nothing. folderFd: any descriptor of the folder, O_PATH will do.
     std::optional<std::string> Find(int folderFd, QStringView name);
+    // As Find, but the name exactly as given (hostName) wins over another case of it, and the
+    // folder's stat that the answer holds for comes back in folderInfo, for BeforeChange's part
+    // (its st_ino is 0 when the folder could not be looked at: the answer is then nothing).
+    std::optional<std::string> FindPreferring(int folderFd, QStringView name,
+                                              std::string_view hostName,
+                                              struct stat& folderInfo);
 
     // The folder's stat before a change, to be handed to AfterChange.
     static struct stat BeforeChange(int folderFd);

@@ -5,6 +5,7 @@
 #include "platform/posix/file_contents.h"
 #include "platform/posix/folder_listing.h"
 #include "platform/posix/folder_reader.h"
+#include "platform/posix/group_copy.h"
 #include "platform/posix/host_errors.h"
 #include "platform/posix/host_names.h"
 #include "platform/posix/name_rules.h"
@@ -38,6 +39,11 @@ public:
     Result<int> ReadAttributes(const QString& path) override;
     Status WriteAttributes(const QString& path, int attributes) override;
     Status CopyFile(const QString& source, const QString& destination) override;
+    Result<bool> CopyFileKeepingAttributes(const QString& source,
+                                           const QString& destination) override;
+    std::vector<Result<bool>> CopyFilesKeepingAttributes(
+        const std::vector<FileCopy>& copies,
+        const std::function<void(size_t)>& beforeEach) override;
     Status DeleteFile(const QString& path) override;
     Status DeleteMatching(const QString& pattern) override;
     Status CreateFolder(const QString& path) override;
@@ -180,6 +186,20 @@ Status PosixFileSystem::CopyFile(const QString& source, const QString& destinati
     if (::futimens(output.Fd(), times) != 0)
         return HostFailure(destination, errno);
     return Commit(output, place, before, destination);
+}
+
+Result<bool> PosixFileSystem::CopyFileKeepingAttributes(const QString& source,
+                                                        const QString& destination)
+{
+    return CopyFilesKeepingAttributes({{source, destination}}, {}).front();
+}
+
+std::vector<Result<bool>> PosixFileSystem::CopyFilesKeepingAttributes(
+    const std::vector<FileCopy>& copies, const std::function<void(size_t)>& beforeEach)
+{
+    return posix::CopyKeepingAttributes(m_resolver, copies, beforeEach, [this](const FileCopy& copy) {
+        return FileSystem::CopyFileKeepingAttributes(copy.source, copy.destination);
+    });
 }
 
 Status PosixFileSystem::DeleteFile(const QString& path)
