@@ -34,6 +34,11 @@ mode_t NewFileMode()
 // One folder that copies read from or write to, opened when the first of them needs it.
 class FolderSlot {
 public:
+    // The folder's stat as the last copy into it left it, while the remembered names hold for
+    // it: the next copy takes the folder to be unchanged since, as it would be between two
+    // looks a moment apart. Cleared whenever something else may have changed it.
+    std::optional<struct stat> state;
+
     explicit FolderSlot(PathResolver& resolver) : m_resolver(resolver) {}
 
     // The open folder that holds the path's last component; nothing when it cannot be opened.
@@ -43,6 +48,7 @@ public:
         if (m_known && m_drive == path.drive && m_components == folder)
             return m_folder ? &*m_folder : nullptr;
         m_known = true;
+        state.reset();
         m_drive = path.drive;
         m_components = folder;
         DosPath folderPath;
@@ -108,8 +114,10 @@ ShortWay CopyOne(PathResolver& resolver, FolderSlot& sources, FolderSlot& destin
     const int folderFd = target->fd.Get();
     const std::string givenName = NameToHost(destinationName);
     struct stat before {};
-    const std::optional<std::string> stored =
-        resolver.Names().FindPreferring(folderFd, destinationName, givenName, before);
+    const std::optional<std::string> stored = resolver.Names().FindPreferring(
+        folderFd, destinationName, givenName, before,
+        destinations.state ? &*destinations.state : nullptr);
+    destinations.state.reset();
     // A folder on another file system inside the drive may keep attributes otherwise.
     if (before.st_ino == 0 || before.st_dev != target->drive->device)
         return ShortWay::HandOn();
@@ -151,7 +159,9 @@ ShortWay CopyOne(PathResolver& resolver, FolderSlot& sources, FolderSlot& destin
     const std::string& name = stored ? *stored : givenName;
     if (Status committed = output.Commit(name, copy.destination); !committed)
         return {false, committed};
-    resolver.Names().AfterChange(folderFd, before, name, {});
+    struct stat after {};
+    if (resolver.Names().AfterChange(folderFd, before, name, {}, &after))
+        destinations.state = after;
     return {false, true};
 }
 
