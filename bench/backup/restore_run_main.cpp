@@ -8,8 +8,8 @@
 // complete, 3 when it is not (each failure on standard error), 1 on bad usage, 2 without drive
 // C: or a Windows folder.
 
-#include "platform/posix/drive_map.h"
-#include "platform/posix/posix_file_system.h"
+#include "platform/drive_map.h"
+#include "platform/drives/open_drives.h"
 #include "platform/posix/posix_windows_api.h"
 #include "platform/qt/form1_window.h"
 #include "platform/qt/form2_window.h"
@@ -39,10 +39,13 @@ int main(int argc, char** argv)
     const DriveMap drives = DriveMap::FromEnvironment();
     if (!drives.Has(QLatin1Char('C')))
         return 2;
+    Result<std::unique_ptr<FileSystem>> opened = OpenDrives(drives);
+    if (!opened)
+        return 2;
     QtSystem system;
     QtDialogs dialogs(DialogMode::Unattended);
-    std::unique_ptr<FileSystem> files = MakePosixFileSystem(drives);
-    std::unique_ptr<WindowsApi> windows = MakePosixWindowsApi(drives);
+    std::unique_ptr<FileSystem> files = std::move(opened).value();
+    std::unique_ptr<WindowsApi> windows = MakePosixWindowsApi(*files);
     QtSettingsStore settings;
     Services services{*files, settings, system, dialogs, *windows};
 

@@ -11,7 +11,7 @@
 
 #include "files/listing.h"
 #include "files/progress_stepper.h"
-#include "platform/posix/drive_map.h"
+#include "platform/drive_map.h"
 #include "platform/posix/posix_file_system.h"
 #include "support/bench_support.h"
 

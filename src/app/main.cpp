@@ -6,8 +6,8 @@
 #include "backup/backup_run.h"
 #include "info/add_comment.h"
 #include "info/info_boxes.h"
-#include "platform/posix/drive_map.h"
-#include "platform/posix/posix_file_system.h"
+#include "platform/drive_map.h"
+#include "platform/drives/open_drives.h"
 #include "platform/posix/posix_windows_api.h"
 #include "platform/qt/classic_look.h"
 #include "platform/qt/form1_window.h"
@@ -59,8 +59,8 @@ void QuietToolkitNotes(QtMsgType type, const QMessageLogContext&, const QString&
         std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
 }
 
-void TellNoDrive(Dialogs& dialogs) {
-    dialogs.MessageBox(DriveMap::HowToConfigure(), MessageButtons::Ok, MessageIcon::Information,
+void TellNoDrive(Dialogs& dialogs, const QString& reason) {
+    dialogs.MessageBox(reason, MessageButtons::Ok, MessageIcon::Information,
                        QStringLiteral("Stowix"));
 }
 
@@ -83,13 +83,18 @@ int main(int argc, char** argv) {
                                                                  : DialogMode::Interactive);
     const DriveMap drives = DriveMap::FromEnvironment();
     if (!drives.Has(QLatin1Char('C'))) {
-        TellNoDrive(dialogs);
+        TellNoDrive(dialogs, DriveMap::HowToConfigure());
+        return 2;
+    }
+    Result<std::unique_ptr<FileSystem>> opened = OpenDrives(drives);
+    if (!opened) {
+        TellNoDrive(dialogs, opened.reason());
         return 2;
     }
 
     QtSystem system;
-    std::unique_ptr<FileSystem> files = MakePosixFileSystem(drives);
-    std::unique_ptr<WindowsApi> windows = MakePosixWindowsApi(drives);
+    std::unique_ptr<FileSystem> files = std::move(opened).value();
+    std::unique_ptr<WindowsApi> windows = MakePosixWindowsApi(*files);
     QtSettingsStore settings;
     Services services{*files, settings, system, dialogs, *windows};
     ProgramValues values;

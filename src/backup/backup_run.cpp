@@ -1,6 +1,7 @@
 #include "backup/backup_run.h"
 
 #include "backup/backup_set_layout.h"
+#include "backup/set_folder.h"
 #include "files/copy_failure_list.h"
 #include "files/file_routines.h"
 #include "files/text_routines.h"
@@ -26,8 +27,8 @@ void BackupRun::Run() {
 
     const QString setPath = BuildSetPath();
     std::vector<CopyFailure> failures;
-    MakeSetFolder(setPath, failures);
-    CopyGroups(setPath, failures);
+    // Nothing is copied into a set folder that the run could not make or may not use.
+    if (MakeSetFolder(setPath, failures)) CopyGroups(setPath, failures);
 
     // The set is recorded below only once its copies are on disk: a power cut after the record
     // must not leave LastBackup naming files that never reached the disk.
@@ -117,26 +118,26 @@ QString BackupRun::BuildSetPath() {
     return SetPath(SetStamp(dateText, timeText), m_window.PendingComment);
 }
 
-void BackupRun::MakeSetFolder(const QString& setPath, std::vector<CopyFailure>& failures) {
+bool BackupRun::MakeSetFolder(const QString& setPath, std::vector<CopyFailure>& failures) {
     FileSystem& files = m_window.services().files;
 
-    MakeFolder(files, BackupRoot);
+    // As MakeFolder, a root that exists already is no failure; one that could not be made is
+    // reported with its own reason below.
+    const Status rootMade = files.CreateFolder(BackupRoot);
     // The sets hold password lists and registries: the root is kept to its owner on every run,
     // so a root made by an older version or by hand is tightened too. A host that cannot hold
     // permission bits (a FAT mount, whose access its mount options set) refuses this; the
     // copies are no less complete for it, so the refusal does not fail the run.
     (void)files.RestrictToOwner(BackupRoot);
 
-    // As MakeFolder, an existing folder of the same name (a run in the same second) is used as
-    // it is; but a folder that could not be made is kept with its reason, because the report
-    // must say why every copy into it then failed. A regional date or time form that yields a
-    // character Windows refuses in a name ends up here too.
-    const Status created = files.CreateFolder(setPath);
-    if (created.ok()) return;
-    const Result<int> existing = files.ReadAttributes(setPath);
-    if (existing.ok() && (existing.value() & Attribute::Folder) != 0) return;
-    failures.push_back({setPath, QStringLiteral("the set's folder could not be made: ") +
-                                     created.reason()});
+    // An existing folder of the same name (a run in the same second) is used as it is; a name
+    // that is a link or a file, or a folder that could not be made, is kept with its reason,
+    // and nothing is copied. A regional date or time form that yields a character Windows
+    // refuses in a name ends up here too.
+    const Status made = stowix::MakeSetFolder(files, BackupRoot, rootMade, setPath);
+    if (made.ok()) return true;
+    failures.push_back({setPath, made.reason()});
+    return false;
 }
 
 void BackupRun::CopyGroups(const QString& setPath, std::vector<CopyFailure>& failures) {

@@ -32,7 +32,8 @@ private:
 
     void Announce();
     QString BuildSetPath();
-    void MakeSetFolder(const QString& setPath, std::vector<CopyFailure>& failures);
+    // False when nothing may be copied into the set's folder; the reason is in failures.
+    bool MakeSetFolder(const QString& setPath, std::vector<CopyFailure>& failures);
     void CopyGroups(const QString& setPath, std::vector<CopyFailure>& failures);
     void SetControlsEnabled(bool enabled);
     void ReportFailure(Outcome outcome, const QString& setPath,

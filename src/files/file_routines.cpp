@@ -57,6 +57,9 @@ Status ApplyAttributes(FileSystem& files, const QString& path, QString& attribut
 }
 
 Status DeleteFileForced(FileSystem& files, const QString& path) {
+    // A link goes as a link: its target's attributes are never cleared on the way.
+    if (const Result<bool> link = files.IsLink(path); link && link.value())
+        return files.DeleteFile(path);
     if (!FileExists(files, path)) return Status::Ok();
     QString none;
     if (Status cleared = ApplyAttributes(files, path, none, false, false, false); !cleared)

@@ -18,7 +18,8 @@ bool FileExists(FileSystem& files, const QString& path);
 Status ApplyAttributes(FileSystem& files, const QString& path, QString& attributes, bool relative,
                        bool remove, bool onlyIfPresent);
 
-// Clears every attribute of an existing file and deletes it; a missing file is no failure.
+// Clears every attribute of an existing file and deletes it; a missing file is no failure. A
+// link is deleted as a link, and what it leads to is left as it was.
 Status DeleteFileForced(FileSystem& files, const QString& path);
 
 // Replaces destination with a copy of source carrying the source's exact attribute value.

@@ -1,6 +1,7 @@
 #include "files/listing.h"
 
 #include "files/file_routines.h"
+#include "files/source_names.h"
 
 #include <algorithm>
 
@@ -81,6 +82,11 @@ std::vector<CopyFailure> CopyMatchingFiles(FileSystem& files, ProgressStepper& p
         failures.push_back({sourceFolder + pattern, listed.reason()});
         return failures;
     }
+    // A plain name is looked for in every case, so that two files of that name are found.
+    if (std::vector<QString> everyCase = NamesOfEveryCase(files, sourceFolder, pattern);
+        everyCase.size() > 1)
+        names = std::move(everyCase);
+    failures = TakeRefusedNames(sourceFolder, names);
     // One file that cannot be copied must not cost the others their copy: every file is tried,
     // and the caller learns of each one that failed. The file system copies the group in one
     // call, so that it finds the two folders once for all of the group's files.

@@ -3,12 +3,16 @@
 // bits, Windows' wildcard and name rules. It does not deal with which host folder a drive is,
 // or how attributes are stored: that is the implementation's matter (platform/posix/).
 //
+// Each drive is served by one implementation: a host folder by the posix one, a disk image by the
+// image engine; the program's file system dispatches each path to its drive's (drives/).
+//
 // Paths are DOS texts: "C:\WINDOWS\SYSTEM.DAT", a drive-relative "\WINDOWS", or a path relative
 // to the current folder of the current drive ("MYDIR", " my comment"). Each path component is
 // found without regard to case, and resolution never leaves the drive's folder.
 
 #include "platform/result.h"
 
+#include <QByteArray>
 #include <QString>
 
 #include <functional>
@@ -39,6 +43,16 @@ struct FolderEntry {
 struct FileCopy {
     QString source;
     QString destination;
+};
+
+// A file opened for reading in pieces, for files too large to hold whole (a registry, an image's
+// file). It reads the file as it is on disk at each call; Size is fixed when it is opened.
+class FileReader {
+public:
+    virtual ~FileReader() = default;
+    virtual qint64 Size() const = 0;  // in bytes, as when opened
+    // Reads up to `size` bytes at `offset` into `buffer`; gives the count read, 0 at the end.
+    virtual Result<qint64> ReadAt(qint64 offset, char* buffer, qint64 size) = 0;
 };
 
 class FileSystem {
@@ -80,8 +94,10 @@ public:
     virtual Status CreateFolder(const QString& path) = 0;
     // Removes an empty folder.
     virtual Status RemoveEmptyFolder(const QString& path) = 0;
-    // Makes a folder readable, writable and searchable by its owner only (host mode 0700), for
-    // folders that hold password lists and registries. Leaves its DOS attributes as they are.
+    // Keeps a folder that holds password lists and registries from the host's other users. A host
+    // folder becomes readable, writable and searchable by its owner only (host mode 0700); on a
+    // drive whose files have no owners of their own (a disk image) the image file's permissions
+    // govern, and this only checks that the folder exists. Leaves DOS attributes as they are.
     virtual Status RestrictToOwner(const QString& path) = 0;
 
     // Lists the entries of one folder that match a wildcard pattern ("C:\WINDOWS\*.Ini"), in the
@@ -101,8 +117,25 @@ public:
     // each ended by CR LF. Replaces atomically, as CopyFile does.
     virtual Status WriteTextFile(const QString& path, const std::vector<QString>& lines) = 0;
 
-    // Makes every file written under this path's drive durable on disk.
+    // Opens a file (never a folder, device or pipe) for reading; fails for a missing file.
+    virtual Result<std::unique_ptr<FileReader>> OpenForReading(const QString& path) = 0;
+
+    // Makes every change made on this path's drive durable: file data and folder entries are on
+    // the disk when it returns (a host folder's file system is synced; an image's own buffers
+    // are written to the image file and that file synced).
     virtual Status FlushToDisk(const QString& path) = 0;
+
+    // The whole content of a file of at most maxBytes; a larger file fails with a reason that
+    // names the limit.
+    Result<QByteArray> ReadFile(const QString& path, qint64 maxBytes);
+
+    // True when the entry at path is itself a symbolic link (which the other calls follow while
+    // it stays inside its drive); false for anything else and for a missing entry. Fails when the
+    // path's folder cannot be found. A drive that cannot hold links never has one.
+    virtual Result<bool> IsLink(const QString& path) {
+        (void)path;
+        return false;
+    }
 };
 
 }  // namespace stowix

@@ -13,17 +13,22 @@ namespace stowix {
 class [[nodiscard]] Status {
 public:
     static Status Ok() { return Status(); }
-    static Status Fail(QString reason) { return Status(std::move(reason)); }
+    static Status Fail(QString reason) { return Status(std::move(reason), false); }
+    // A failure because the file or folder named does not exist, which a caller may take for an
+    // answer (no boot script: nothing to do) rather than for trouble.
+    static Status NotFound(QString reason) { return Status(std::move(reason), true); }
 
     bool ok() const { return !m_reason.has_value(); }
     explicit operator bool() const { return ok(); }
+    bool notFound() const { return m_notFound; }
     // Empty for success; otherwise the host's reason, for instance "No space left on device".
     QString reason() const { return m_reason.value_or(QString()); }
 
 private:
     Status() = default;
-    explicit Status(QString reason) : m_reason(std::move(reason)) {}
+    Status(QString reason, bool notFound) : m_reason(std::move(reason)), m_notFound(notFound) {}
     std::optional<QString> m_reason;
+    bool m_notFound = false;
 };
 
 // The outcome of an operation that gives a value of type T, or a failure with the host's reason.
@@ -31,19 +36,20 @@ template <typename T>
 class [[nodiscard]] Result {
 public:
     Result(T value) : m_value(std::move(value)) {}
-    Result(Status failure) : m_reason(failure.reason()) {}
+    Result(Status failure) : m_failure(std::move(failure)) {}
     static Result Fail(QString reason) { return Result(Status::Fail(std::move(reason))); }
 
     bool ok() const { return m_value.has_value(); }
     explicit operator bool() const { return ok(); }
+    bool notFound() const { return m_failure.notFound(); }
     const T& value() const& { return *m_value; }
     T&& value() && { return std::move(*m_value); }
-    QString reason() const { return m_reason; }
-    Status status() const { return ok() ? Status::Ok() : Status::Fail(m_reason); }
+    QString reason() const { return m_failure.reason(); }
+    Status status() const { return ok() ? Status::Ok() : m_failure; }
 
 private:
     std::optional<T> m_value;
-    QString m_reason;
+    Status m_failure = Status::Ok();
 };
 
 }  // namespace stowix

@@ -11,6 +11,9 @@ public:
     // Writes the Windows folder's path (a DOS path such as "C:\WINDOWS") into buffer, at most
     // size characters, and gives the number written; 0 when there is no Windows folder.
     virtual int GetWindowsDirectoryA(QString& buffer, int size) = 0;
+    // Why the last GetWindowsDirectoryA gave 0, in words for the user ("the root of drive C:
+    // holds no folder named WINDOWS"); empty when it gave a folder or cannot tell.
+    virtual QString WindowsFolderProblem() { return QString(); }
     // Asks for a restart of Windows; true when the request was taken. Never restarts the host.
     virtual bool ExitWindowsEx(int flags, int reserved) = 0;
 };

@@ -28,6 +28,11 @@ QString IncompleteRestoreText(const RestoreOutcome& outcome, const QString& wind
                                          "the registry stays as it is. Restore the set again "
                                          "once the cause is mended."));
     }
+    if (!outcome.registryNotStaged.isEmpty()) {
+        paragraphs.append(QStringLiteral("The registry files were not staged: ") +
+                          outcome.registryNotStaged +
+                          QStringLiteral(". The registry stays as it is."));
+    }
     if (!outcome.bootScript.ok()) {
         paragraphs.append(QStringLiteral("The boot script ") + BootScriptPath(windowsFolder) +
                           QStringLiteral(" could not be written: ") + outcome.bootScript.reason() +

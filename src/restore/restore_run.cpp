@@ -3,6 +3,7 @@
 #include "files/file_routines.h"
 #include "restore/boot_script.h"
 #include "restore/folder_chooser.h"
+#include "restore/registry_staging.h"
 #include "shell/settings.h"
 
 #include <array>
@@ -66,6 +67,16 @@ void WithdrawStagedRegistry(FileSystem& files, std::vector<CopyFailure>& failure
             failures.push_back({path, deleted.reason()});
 }
 
+// A Windows folder on another drive than the backup root's holds restored files too; that
+// drive is made durable as well.
+void FlushWindowsDrive(FileSystem& files, const QString& windowsFolder, RestoreOutcome& outcome) {
+    if (windowsFolder.isEmpty() || windowsFolder.at(0).toUpper() == BackupRoot.at(0).toUpper())
+        return;
+    if (Status flushed = files.FlushToDisk(windowsFolder); !flushed.ok())
+        outcome.failedCopies.push_back(
+            {windowsFolder, QStringLiteral("not written to disk: ") + flushed.reason()});
+}
+
 }  // namespace
 
 RestoreOutcome RestoreBackupSet(FolderChooser& chooser) {
@@ -84,6 +95,17 @@ RestoreOutcome RestoreBackupSet(FolderChooser& chooser) {
     // files, the staging of the registry files and the boot script still matter, and the command
     // lists every failure to the user afterwards.
     for (const CopyGroup& group : CopyGroups) {
+        if (group.destination == Destination::BackupRoot) {
+            const Status ready = PrepareRegistryStaging(services.files, controls.Dir1().Path(),
+                                                        chooser.values().WindowsFolder);
+            if (!ready) {
+                // Files an earlier restore staged go too, so that the new script cannot put
+                // them in place.
+                WithdrawStagedRegistry(services.files, outcome.failedCopies);
+                outcome.registryNotStaged = ready.reason();
+                continue;
+            }
+        }
         QString sourceFolder = controls.Dir1().Path() + u'\\';
         QString pattern = QString::fromUtf16(group.pattern);
         std::vector<CopyFailure> failed =
@@ -105,6 +127,7 @@ RestoreOutcome RestoreBackupSet(FolderChooser& chooser) {
     if (Status flushed = services.files.FlushToDisk(BackupRoot); !flushed.ok())
         outcome.failedCopies.push_back(
             {BackupRoot, QStringLiteral("not written to disk: ") + flushed.reason()});
+    FlushWindowsDrive(services.files, chooser.values().WindowsFolder, outcome);
 
     controls.Command1().SetEnabled(true);
     controls.Dir1().SetEnabled(true);

@@ -21,8 +21,13 @@ struct RestoreOutcome {
     // SYSTEM.DAT and USER.DAT from different sets would not start Windows, so the registry is
     // restored whole or not at all.
     bool registryWithdrawn = false;
+    // Why the set's registry files were not staged at all (the set lacks one of the pair, or
+    // the old boot script could not be taken out first); empty when they were.
+    QString registryNotStaged;
     Status bootScript = Status::Ok();       // writing WinStart.Bat
-    bool Complete() const { return failedCopies.empty() && bootScript.ok(); }
+    bool Complete() const {
+        return failedCopies.empty() && registryNotStaged.isEmpty() && bootScript.ok();
+    }
 };
 
 // Restores the set that the chooser's folder list names: greys Done and the list, shows and

@@ -15,14 +15,22 @@ constexpr int WindowsFolderBufferSize = 255;
 
 // Exit status of a start-up that found nothing to back up.
 constexpr int NoWindowsFolderStatus = 2;
+// Exit status of an unattended run that found another copy of the program running.
+constexpr int AnotherCopyStatus = 5;
 
 const QString ProgramTitle = QStringLiteral("Stowix");
 
 // Line breaks inside message texts are single carriage returns; the Qt layer shows them as
 // line breaks.
 QString NoWindowsFolderText(const QString& reason) {
+    // The reason, when there is one, says what is wrong (a drive folder that does not exist, two
+    // WINDOWS folders) better than the general sentence would.
     QString text = QStringLiteral("No Windows folder was found on drive C:.");
-    if (!reason.isEmpty()) text += QStringLiteral(" (") + reason + QStringLiteral(")");
+    if (!reason.isEmpty()) {
+        text = reason;
+        text[0] = text.at(0).toUpper();
+        if (!text.endsWith(u'.')) text += u'.';
+    }
     text += QStringLiteral(
         "\r\rSet STOWIX_DRIVE_C to the host folder that holds drive C: (for instance a mounted "
         "Windows 95/98 partition or a Wine prefix's drive_c), or set STOWIX_WINDOWS_FOLDER to "
@@ -33,10 +41,18 @@ QString NoWindowsFolderText(const QString& reason) {
 }  // namespace
 
 void MainWindow::Form_Load() {
-    // A second copy ends before it touches anything: no message, no window, nothing written.
+    // A second copy ends before it touches anything: no window, nothing written. Interactively
+    // it ends silently; an unattended one says so in one line and ends with its own status, so
+    // that cron or a timer does not take a backup for made.
     if (m_services.system.PreviousInstance()) {
         m_ended = true;
-        m_services.system.EndNow(0);
+        const bool unattended = Contains(UpperCommandLine(), QStringLiteral("/U"));
+        if (unattended)
+            m_services.dialogs.MessageBox(QStringLiteral("another copy of Stowix is running, so "
+                                                         "no backup was made"),
+                                          MessageButtons::Ok, MessageIcon::Information,
+                                          ProgramTitle);
+        m_services.system.EndNow(unattended ? AnotherCopyStatus : 0);
         return;
     }
 
@@ -69,7 +85,8 @@ void MainWindow::Form_Load() {
     }
     LoadWindowsFolder();
     if (m_values.WindowsFolder.isEmpty()) {
-        m_services.dialogs.MessageBox(NoWindowsFolderText(QString()), MessageButtons::Ok,
+        m_services.dialogs.MessageBox(NoWindowsFolderText(m_services.windows.WindowsFolderProblem()),
+                                      MessageButtons::Ok,
                                       MessageIcon::Information, ProgramTitle);
         EndProgram(NoWindowsFolderStatus);
         return;

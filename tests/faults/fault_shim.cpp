@@ -18,6 +18,16 @@
 //   STOWIX_FAULT_COUNT_FILE
 //       Where the number of such changes is written when the program ends normally, so that a
 //       test can choose kill points inside a whole run.
+//   STOWIX_FAULT_GROW_SUFFIX
+//       A file written to while it is copied: the first read from a file whose path ends with
+//       this text (read, pread, copy_file_range or sendfile from it) first appends a line to it.
+//   STOWIX_FAULT_SWAP_SUFFIX, STOWIX_FAULT_SWAP_TARGET
+//       A link swapped in by another user: right before the first mode change (fchmodat, chmod)
+//       of an entry whose path ends with the suffix, the entry is renamed aside (to its name and
+//       ".swapped") and a symbolic link to the target takes its name.
+//   STOWIX_FAULT_SYNC_LOG
+//       Each syncfs, fsync and fdatasync appends the path of its descriptor, one a line, to this
+//       file, so that a test sees which file systems were flushed.
 //
 // It does not deal with system calls made without the C library (openat2, getdents64): those
 // only find and open files, which the faults above do not concern.
@@ -51,6 +61,10 @@ struct Config {
     const char* killPrefix = nullptr;
     long long killAt = -1;  // < 1: count only
     const char* countFile = nullptr;
+    const char* growSuffix = nullptr;
+    const char* swapSuffix = nullptr;
+    const char* swapTarget = nullptr;
+    const char* syncLog = nullptr;
 };
 
 Config g_config;
@@ -173,6 +187,10 @@ __attribute__((constructor)) void Load() {
     g_config.killPrefix = TextFrom("STOWIX_FAULT_KILL_PREFIX");
     g_config.killAt = NumberFrom("STOWIX_FAULT_KILL_AT");
     g_config.countFile = TextFrom("STOWIX_FAULT_COUNT_FILE");
+    g_config.growSuffix = TextFrom("STOWIX_FAULT_GROW_SUFFIX");
+    g_config.swapSuffix = TextFrom("STOWIX_FAULT_SWAP_SUFFIX");
+    g_config.swapTarget = TextFrom("STOWIX_FAULT_SWAP_TARGET");
+    g_config.syncLog = TextFrom("STOWIX_FAULT_SYNC_LOG");
 }
 
 // The host path behind a descriptor, or behind a name relative to one; empty when unknown.
@@ -265,7 +283,42 @@ void AfterWrite(int fd, ssize_t written) {
     if (Under(PathOfFd(fd), g_config.fullPrefix)) g_written += written;
 }
 
+std::atomic<bool> g_grown{false};
+std::atomic<bool> g_swapped{false};
+
+// Appends a line to the file behind fd, once, when its path ends with the grow suffix.
+void GrowOnce(int fd) {
+    if (!g_config.growSuffix || g_grown.load()) return;
+    const HostPath path = PathOfFd(fd);
+    if (!EndsWith(path, g_config.growSuffix) || g_grown.exchange(true)) return;
+    const int appender = ::open(path.text, O_WRONLY | O_APPEND | O_CLOEXEC);
+    if (appender < 0) return;
+    static const char line[] = "; written while it was copied\r\n";
+    (void)g_real.write(appender, line, sizeof line - 1);
+    ::close(appender);
+}
+
+// Swaps a link in for the entry at path, once, when the path ends with the swap suffix.
+void SwapOnce(const HostPath& path) {
+    if (!g_config.swapSuffix || !g_config.swapTarget || g_swapped.load()) return;
+    if (!EndsWith(path, g_config.swapSuffix) || g_swapped.exchange(true)) return;
+    HostPath aside{};
+    std::snprintf(aside.text, sizeof aside.text, "%s.swapped", path.text);
+    if (g_real.rename(path.text, aside.text) == 0) (void)::symlink(g_config.swapTarget, path.text);
+}
+
+void LogSync(int fd) {
+    if (!g_config.syncLog) return;
+    const HostPath path = PathOfFd(fd);
+    const int log = ::open(g_config.syncLog, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    if (log < 0) return;
+    (void)g_real.write(log, path.text, std::strlen(path.text));
+    (void)g_real.write(log, "\n", 1);
+    ::close(log);
+}
+
 bool FailsReading(int fd) {
+    GrowOnce(fd);
     if (!g_config.eioSuffix) return false;
     if (!EndsWith(PathOfFd(fd), g_config.eioSuffix)) return false;
     errno = EIO;
@@ -450,6 +503,7 @@ int mkdir(const char* name, mode_t mode) {
 }
 
 int fchmodat(int dirFd, const char* name, mode_t mode, int flags) {
+    if (g_config.swapSuffix) SwapOnce(PathAt(dirFd, name));
     if (KillMode()) Change(PathAt(dirFd, name));
     return g_real.fchmodat(dirFd, name, mode, flags);
 }
@@ -460,6 +514,7 @@ int fchmod(int fd, mode_t mode) {
 }
 
 int chmod(const char* name, mode_t mode) {
+    if (g_config.swapSuffix) SwapOnce(PathAt(AT_FDCWD, name));
     if (KillMode()) Change(PathAt(AT_FDCWD, name));
     return g_real.chmod(name, mode);
 }
@@ -475,16 +530,19 @@ int futimens(int fd, const struct timespec* times) {
 }
 
 int fsync(int fd) {
+    LogSync(fd);
     if (KillMode()) Change(PathOfFd(fd));
     return g_real.fsync(fd);
 }
 
 int fdatasync(int fd) {
+    LogSync(fd);
     if (KillMode()) Change(PathOfFd(fd));
     return g_real.fdatasync(fd);
 }
 
 int syncfs(int fd) {
+    LogSync(fd);
     if (KillMode()) Change(PathOfFd(fd));
     return g_real.syncfs(fd);
 }

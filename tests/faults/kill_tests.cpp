@@ -181,12 +181,18 @@ protected:
         STOWIX_NEEDS_DISPLAY();
         Start();
         // A small set, so that every change of its restore can be a kill point: a start-up
-        // file, a hidden system file, two INI files and a registry file.
+        // file, a hidden system file, two INI files and the registry pair (a small SYSTEM.DAT:
+        // a set without both files stages neither).
         const QString from = World().BackupRoot() + u'/' + older + u'/';
         const QString to = World().BackupRoot() + QStringLiteral("/small set/");
         ASSERT_TRUE(QDir().mkpath(to));
         for (const char* name : {"AUTOEXEC.BAT", "IO.SYS", "WIN.INI", "SYSTEM.INI", "USER.DAT"})
             ASSERT_TRUE(QFile::copy(from + name, to + name));
+        {
+            QFile registry(to + QStringLiteral("SYSTEM.DAT"));
+            ASSERT_TRUE(registry.open(QIODevice::WriteOnly));
+            registry.write("a small system registry");
+        }
         // The user's changes since, and a boot script of the user's own, which the restore
         // replaces.
         for (const char* path : {"WINDOWS/WIN.INI", "AUTOEXEC.BAT", "WINDOWS/USER.DAT"}) {
@@ -223,7 +229,12 @@ TEST_F(RestoreKills, a_restore_killed_at_any_change_leaves_every_file_old_or_res
         PutBack(saved);
         const RunResult result = Restore(SmallSet(), KillAt(point));
         const Snapshot after = TakeSnapshot(World().Drive());
-        const QStringList problems = RestoreProblems(original, after, outcomes, !result.killed);
+        // The old boot script is taken out before the registry files are staged and the new
+        // one written once all are: in between there is none, which is what keeps a killed
+        // restore from starting Windows with half a registry.
+        const QStringList problems =
+            RestoreProblems(original, after, outcomes, !result.killed,
+                            {QStringLiteral("WINDOWS/WinStart.Bat")});
         EXPECT_TRUE(problems.isEmpty()) << problems.join(u'\n').toStdString();
         ExpectNoVisibleTemporaries(after);
         ExpectSettingsValid(after);

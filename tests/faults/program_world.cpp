@@ -217,6 +217,14 @@ RunResult ProgramWorld::Run(const QString& program, const RunOptions& options) {
                                QString::number(*faults.killAt));
         if (!faults.countFile.isEmpty())
             environment.insert(QStringLiteral("STOWIX_FAULT_COUNT_FILE"), faults.countFile);
+        if (!faults.growSuffix.isEmpty())
+            environment.insert(QStringLiteral("STOWIX_FAULT_GROW_SUFFIX"), faults.growSuffix);
+        if (!faults.swapSuffix.isEmpty()) {
+            environment.insert(QStringLiteral("STOWIX_FAULT_SWAP_SUFFIX"), faults.swapSuffix);
+            environment.insert(QStringLiteral("STOWIX_FAULT_SWAP_TARGET"), faults.swapTarget);
+        }
+        if (!faults.syncLog.isEmpty())
+            environment.insert(QStringLiteral("STOWIX_FAULT_SYNC_LOG"), faults.syncLog);
     }
     if (!options.robot.isEmpty()) {
         const QString display = Display();
@@ -271,6 +279,10 @@ RunResult ProgramWorld::Run(const QString& program, const RunOptions& options) {
 RunResult ProgramWorld::Stowix(const RunOptions& options) {
     const QString folder = options.programFolder.isEmpty() ? BuildBin() : options.programFolder;
     return Run(folder + QStringLiteral("/stowix"), options);
+}
+
+RunResult ProgramWorld::Tool(const QString& name, const RunOptions& options) {
+    return Run(BuildBin() + u'/' + name, options);
 }
 
 RunResult ProgramWorld::Boot(const Faults& faults) {

@@ -45,9 +45,19 @@ struct Faults {
     QString killPrefix;
     // The number of changes a whole run made is written here (kill points are chosen in it).
     QString countFile;
+    // The first read from the host file whose path ends with this text appends a line to it
+    // first: a file written to while it is copied.
+    QString growSuffix;
+    // Right before the first mode change of the entry whose host path ends with swapSuffix, a
+    // symbolic link to swapTarget takes its place (the entry is renamed to its name + ".swapped").
+    QString swapSuffix;
+    QString swapTarget;
+    // Every flush (syncfs, fsync, fdatasync) appends its descriptor's host path to this file.
+    QString syncLog;
 
     bool Any() const {
-        return fullAfterBytes || !unreadableSuffix.isEmpty() || killAt || !countFile.isEmpty();
+        return fullAfterBytes || !unreadableSuffix.isEmpty() || killAt || !countFile.isEmpty() ||
+               !growSuffix.isEmpty() || !swapSuffix.isEmpty() || !syncLog.isEmpty();
     }
 };
 
@@ -108,6 +118,8 @@ public:
     // The programs, each ended within its time bound.
     RunResult Stowix(const RunOptions& options);
     RunResult Boot(const Faults& faults = {});
+    // Any of the build's programs (bin/<name>): stowix-boot, stowix-dir.
+    RunResult Tool(const QString& name, const RunOptions& options);
     // What stowix-dir lists for a DOS folder: the names only.
     QStringList ListedNames(const QString& dosFolder);
 

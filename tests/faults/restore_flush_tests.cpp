@@ -38,6 +38,7 @@ protected:
         drive.AddFile("C:\\WINDOWS\\WIN.INI", "[user's]");
         drive.AddFile("C:\\Stowix\\set\\WIN.INI", "[set's]");
         drive.AddFile("C:\\Stowix\\set\\SYSTEM.DAT", "registry");
+        drive.AddFile("C:\\Stowix\\set\\USER.DAT", "user registry");
     }
 
     // Restore, a double-click on the set, and these answers to the boxes that follow.

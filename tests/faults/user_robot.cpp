@@ -13,6 +13,10 @@
 //   cancel                   Cancel in the next input box
 //   report <Window>.<Button> writes the button's state to standard error:
 //                            robot: Form1.Check1 checked=1 enabled=1
+//   geometry <Window>[.<Widget>] writes where it lies to standard error, a window with its
+//                            frame and the screen, a widget in its parent:
+//                            robot: geometry Form1 frame=200,150,447,378 screen=1024,768
+//                            robot: geometry Form1.Label4 360,48,21,14
 // Every message box and input box is written to standard error as it appears:
 //   robot: box [<title>] <text, line breaks as " | ">
 // A box that no step expects is dismissed with No (or its only button), and reported as
@@ -28,6 +32,7 @@
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QInputDialog>
+#include <QScreen>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QMouseEvent>
@@ -200,6 +205,24 @@ private:
             Say(argument + QStringLiteral(" checked=%1 enabled=%2")
                                .arg(int(button->isChecked()))
                                .arg(int(button->isEnabled())));
+        } else if (verb == u"geometry") {
+            QWidget* window = TopLevel(argument.section(u'.', 0, 0));
+            const QString child = argument.section(u'.', 1);
+            QWidget* widget = !window || child.isEmpty() ? window
+                                                         : window->findChild<QWidget*>(child);
+            if (!widget || !window->isVisible()) return;
+            Take();
+            const auto text = [](const QRect& r) {
+                return QStringLiteral("%1,%2,%3,%4").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height());
+            };
+            if (widget == window) {
+                const QRect screen = window->screen()->geometry();
+                Say(QStringLiteral("geometry ") + argument + QStringLiteral(" frame=") +
+                    text(window->frameGeometry()) +
+                    QStringLiteral(" screen=%1,%2").arg(screen.width()).arg(screen.height()));
+            } else {
+                Say(QStringLiteral("geometry ") + argument + u' ' + text(widget->geometry()));
+            }
         } else if (verb == u"open") {
             OpenEntry(argument);
         } else {

@@ -2,7 +2,7 @@
 // A test over the real posix file system with drive C: on a fresh host folder.
 
 #include "host_folder.h"
-#include "platform/posix/drive_map.h"
+#include "platform/drive_map.h"
 #include "platform/posix/posix_file_system.h"
 #include "support/qt_printers.h"
 

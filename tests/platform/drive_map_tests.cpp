@@ -1,6 +1,6 @@
-// Which host folder is which drive, from the environment.
+// Which host folder or image is which drive, from the environment.
 
-#include "platform/posix/drive_map.h"
+#include "platform/drive_map.h"
 
 #include "host_folder.h"
 
@@ -63,7 +63,45 @@ TEST(DriveMap, a_wine_prefix_gives_no_other_letter)
 {
     const DriveMap drives = FromVariables({{"WINEPREFIX", "/w"}});
     EXPECT_TRUE(drives.Has(u'C'));
-    EXPECT_EQ(drives.Folders().size(), 1u);
+    EXPECT_EQ(drives.Drives().size(), 1u);
+}
+
+TEST(DriveMap, a_file_names_an_image_with_its_partition)
+{
+    test::HostFolder host;
+    host.MakeFolder("drive");
+    host.MakeFile("disk.img", "sectors");
+    const DriveMap drives = FromVariables({
+        {"STOWIX_DRIVE_C", host.Join("disk.img")},
+        {"STOWIX_DRIVE_C_PARTITION", "2"},
+        {"STOWIX_DRIVE_D", host.Join("drive")},
+        {"STOWIX_DRIVE_E", host.Join("not yet mounted")},
+        {"STOWIX_DRIVE_F", host.Join("disk.img")},
+        {"STOWIX_DRIVE_F_PARTITION", "first"},
+        {"STOWIX_DRIVE_G", host.Join("disk.img")},
+        {"STOWIX_DRIVE_G_PARTITION", "0"},
+    });
+    const struct {
+        char letter;
+        DriveKind kind;
+        std::optional<int> partition;
+    } cases[] = {
+        {'C', DriveKind::Image, 2},
+        {'D', DriveKind::Folder, std::nullopt},
+        {'E', DriveKind::Folder, std::nullopt},
+        // A partition that names no number is kept as 0, for opening to refuse.
+        {'F', DriveKind::Image, 0},
+        {'G', DriveKind::Image, 0},
+    };
+    for (const auto& entry : cases) {
+        SCOPED_TRACE(entry.letter);
+        const std::optional<DriveSource> source = drives.Source(QChar(entry.letter));
+        ASSERT_TRUE(source.has_value());
+        EXPECT_EQ(source->kind, entry.kind);
+        EXPECT_EQ(source->partition, entry.partition);
+        EXPECT_EQ(drives.Folder(QChar(entry.letter)).has_value(), entry.kind == DriveKind::Folder);
+    }
+    EXPECT_EQ(drives.Source(u'C')->hostPath, host.Join("disk.img"));
 }
 
 }  // namespace

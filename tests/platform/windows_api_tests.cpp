@@ -1,5 +1,6 @@
 // The Windows folder and the restart request on a Linux host.
 
+#include "platform/posix/posix_file_system.h"
 #include "platform/posix/posix_windows_api.h"
 
 #include "host_folder.h"
@@ -8,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <QByteArray>
+#include <QThread>
 
 namespace stowix::test {
 namespace {
@@ -39,7 +41,8 @@ private:
 class WindowsApiTest : public ::testing::Test {
 protected:
     HostFolder drive;
-    std::unique_ptr<WindowsApi> api = MakePosixWindowsApi(DriveMap({{QChar(u'C'), drive.Path()}}));
+    std::unique_ptr<FileSystem> files = MakePosixFileSystem(DriveMap({{QChar(u'C'), drive.Path()}}));
+    std::unique_ptr<WindowsApi> api = MakePosixWindowsApi(*files);
     ScopedVariable folderVariable{"STOWIX_WINDOWS_FOLDER", std::nullopt};
     ScopedVariable restartVariable{"STOWIX_RESTART_COMMAND", std::nullopt};
 
@@ -72,18 +75,50 @@ TEST_F(WindowsApiTest, the_windows_folder_in_capitals)
 TEST_F(WindowsApiTest, the_variable_names_the_windows_folder_first)
 {
     drive.MakeFolder("WINDOWS");
+    drive.MakeFolder("WIN95");
     const struct {
         const char* value;
         QString reported;
     } cases[] = {
-        {"D:\\WIN98", QStringLiteral("D:\\WIN98")},
+        {"C:\\WIN95", QStringLiteral("C:\\WIN95")},
         {"C:\\WIN95\\", QStringLiteral("C:\\WIN95")},
+        {"c:\\win95", QStringLiteral("c:\\win95")},
         {"C:\\", QStringLiteral("C:\\")},
     };
     for (const auto& entry : cases) {
         SCOPED_TRACE(entry.value);
         ScopedVariable variable("STOWIX_WINDOWS_FOLDER", QByteArray(entry.value));
         EXPECT_EQ(WindowsFolder(), entry.reported);
+        EXPECT_EQ(api->WindowsFolderProblem(), QString());
+    }
+}
+
+// A Windows folder that cannot be used counts as none, and the reason says what is wrong.
+TEST_F(WindowsApiTest, an_unusable_windows_folder_is_none_and_says_why)
+{
+    drive.MakeFolder("WINDOWS");
+    drive.MakeFile("WINDOWS/WIN.INI");
+    const struct {
+        const char* value;  // nullptr: unset
+        bool secondFolder;
+        const char* says;
+    } cases[] = {
+        {"C:\\NOWHERE", false, "C:\\NOWHERE"},
+        {"C:\\WINDOWS\\WIN.INI", false, "is a file"},
+        {"\\WINDOWS", false, "lacks its drive letter"},
+        {"WINDOWS", false, "lacks its drive letter"},
+        {"\"C:\\WINDOWS\"", false, "quoted"},
+        {"D:\\WINDOWS", false, "not configured"},
+        {nullptr, true, "C:\\WINDOWS and C:\\windows"},
+    };
+    for (const auto& entry : cases) {
+        SCOPED_TRACE(entry.says);
+        ScopedVariable variable("STOWIX_WINDOWS_FOLDER",
+                                entry.value ? std::optional<QByteArray>(entry.value) : std::nullopt);
+        if (entry.secondFolder) drive.MakeFolder("windows");
+        EXPECT_EQ(WindowsFolder(), QString());
+        EXPECT_TRUE(api->WindowsFolderProblem().contains(QLatin1String(entry.says)))
+            << api->WindowsFolderProblem().toStdString();
     }
 }
 
@@ -102,19 +137,19 @@ TEST_F(WindowsApiTest, a_restart_without_a_command_is_refused)
     EXPECT_FALSE(api->ExitWindowsEx(6, 0));
 }
 
-TEST_F(WindowsApiTest, a_restart_runs_the_command_and_takes_its_exit_status)
+// The request returns at once, as the system call does: the command runs on by itself.
+TEST_F(WindowsApiTest, a_restart_starts_the_command_and_does_not_wait_for_it)
 {
     const std::string marker = drive.Join("restarted");
     {
         ScopedVariable command("STOWIX_RESTART_COMMAND",
-                               QByteArray::fromStdString("echo restart > '" + marker + "'"));
+                               QByteArray::fromStdString("sleep 0.3; echo restart > '" + marker + "'"));
         EXPECT_TRUE(api->ExitWindowsEx(6, 0));
     }
+    EXPECT_FALSE(drive.Exists("restarted"));
+    for (int tries = 0; tries < 100 && drive.Contents("restarted") != "restart\n"; ++tries)
+        QThread::msleep(100);
     EXPECT_EQ(drive.Contents("restarted"), "restart\n");
-    {
-        ScopedVariable command("STOWIX_RESTART_COMMAND", QByteArray("exit 3"));
-        EXPECT_FALSE(api->ExitWindowsEx(6, 0));
-    }
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 #include "program/program_fixture.h"
 
-#include "platform/posix/drive_map.h"
+#include "platform/drive_map.h"
 #include "platform/posix/posix_file_system.h"
 
 #include <QDir>

@@ -92,14 +92,20 @@ TEST_F(RestoreRunTest, config_sys_is_copied_twice_and_the_bar_steps_for_each_cop
 }
 
 TEST_F(RestoreRunTest, the_groups_run_in_order_and_the_controls_are_greyed_around_them) {
-    const QString set = AddSet("set", {"USER.DAT", "WIN.INI", "AUTOEXEC.BAT"});
+    const QString set = AddSet("set", {"SYSTEM.DAT", "USER.DAT", "WIN.INI", "AUTOEXEC.BAT"});
 
     (void)RestoreFrom(set);
 
-    const QStringList copies = files.CallsStartingWith("CopyFile");
-    EXPECT_EQ(copies, QStringList({"CopyFile " + set + "\\AUTOEXEC.BAT -> \\AUTOEXEC.BAT",
-                                   "CopyFile " + set + "\\AUTOEXEC.BAT -> \\WINDOWS\\AUTOEXEC.BAT",
-                                   "CopyFile " + set + "\\WIN.INI -> \\WINDOWS\\WIN.INI",
+    QStringList copies = files.CallsStartingWith("CopyFile");
+    // The registry files come last, in the host's listing order.
+    ASSERT_EQ(copies.size(), 5);
+    QStringList staged = copies.mid(3);
+    staged.sort();
+    EXPECT_EQ(copies.mid(0, 3),
+              QStringList({"CopyFile " + set + "\\AUTOEXEC.BAT -> \\AUTOEXEC.BAT",
+                           "CopyFile " + set + "\\AUTOEXEC.BAT -> \\WINDOWS\\AUTOEXEC.BAT",
+                           "CopyFile " + set + "\\WIN.INI -> \\WINDOWS\\WIN.INI"}));
+    EXPECT_EQ(staged, QStringList({"CopyFile " + set + "\\SYSTEM.DAT -> C:\\Stowix\\SYSTEM.DAT",
                                    "CopyFile " + set + "\\USER.DAT -> C:\\Stowix\\USER.DAT"}));
     const QStringList steps = {
         "Form2.Command1.Enabled=0",     "Dir1.Enabled=0",
@@ -123,7 +129,7 @@ TEST_F(RestoreRunTest, the_groups_run_in_order_and_the_controls_are_greyed_aroun
 }
 
 TEST_F(RestoreRunTest, the_boot_script_is_written_after_every_copy) {
-    const QString set = AddSet("set", {"SYSTEM.DAT", "WinStart.Bat"});
+    const QString set = AddSet("set", {"SYSTEM.DAT", "USER.DAT", "WinStart.Bat"});
 
     (void)RestoreFrom(set);
 
@@ -135,7 +141,7 @@ TEST_F(RestoreRunTest, the_boot_script_is_written_after_every_copy) {
 }
 
 TEST_F(RestoreRunTest, a_file_that_fails_does_not_stop_the_rest) {
-    const QString set = AddSet("set", {"SYSTEM.INI", "WIN.INI", "SYSTEM.DAT"});
+    const QString set = AddSet("set", {"SYSTEM.INI", "WIN.INI", "SYSTEM.DAT", "USER.DAT"});
     files.FailCopyTo("\\WINDOWS\\SYSTEM.INI", "Permission denied");
 
     const RestoreOutcome outcome = RestoreFrom(set);

@@ -161,7 +161,7 @@ TEST_F(StartUp, without_drive_c_ends_the_same_way_and_gives_the_reason) {
     files.changeDriveFailure = "drive C: is not configured";
     window->Form_Load();
     ASSERT_EQ(dialogs.messages.size(), 1u);
-    EXPECT_TRUE(dialogs.messages[0].text.contains("drive C: is not configured"));
+    EXPECT_TRUE(dialogs.messages[0].text.contains("drive C: is not configured", Qt::CaseInsensitive));
     EXPECT_TRUE(dialogs.messages[0].text.contains("STOWIX_DRIVE_C"));
     EXPECT_EQ(system.endedWith, 2);
     EXPECT_TRUE(values.WindowsFolder.isEmpty());

@@ -28,6 +28,7 @@ enum class FsOperation {
     ListFolder,
     WriteTextFile,
     FlushToDisk,
+    OpenForReading,
 };
 
 // True when name matches a wildcard pattern as a whole; case does not count.
@@ -170,11 +171,17 @@ public:
             return Status::Fail(*fault);
         return m_inner.WriteTextFile(path, lines);
     }
+    Result<std::unique_ptr<FileReader>> OpenForReading(const QString& path) override {
+        if (auto fault = Take(FsOperation::OpenForReading, path, Call("OpenForReading", path)))
+            return Status::Fail(*fault);
+        return m_inner.OpenForReading(path);
+    }
     Status FlushToDisk(const QString& path) override {
         if (auto fault = Take(FsOperation::FlushToDisk, path, Call("FlushToDisk", path)))
             return Status::Fail(*fault);
         return m_inner.FlushToDisk(path);
     }
+    Result<bool> IsLink(const QString& path) override { return m_inner.IsLink(path); }
 
 private:
     struct Fault {

@@ -81,10 +81,19 @@ public:
         if (!m_inner) return Unexpected("WriteTextFile");
         return m_inner->WriteTextFile(path, lines);
     }
+    Result<std::unique_ptr<FileReader>> OpenForReading(const QString& path) override {
+        m_log.Add("FS.OpenForReading=" + path);
+        if (!m_inner) return Unexpected("OpenForReading");
+        return m_inner->OpenForReading(path);
+    }
     Status FlushToDisk(const QString& path) override {
         m_log.Add("FS.FlushToDisk=" + path);
         if (!m_inner) return Unexpected("FlushToDisk");
         return m_inner->FlushToDisk(path);
+    }
+    Result<bool> IsLink(const QString& path) override {
+        if (!m_inner) return false;
+        return m_inner->IsLink(path);
     }
 
     // Attribute reads are frequent and rarely tell anything about order; off unless asked.

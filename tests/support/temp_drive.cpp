@@ -1,6 +1,6 @@
 #include "support/temp_drive.h"
 
-#include "platform/posix/drive_map.h"
+#include "platform/drive_map.h"
 #include "platform/posix/posix_file_system.h"
 
 #include <gtest/gtest.h>

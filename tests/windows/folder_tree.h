@@ -49,6 +49,7 @@ public:
     Status ChangeDrive(QChar) override { return Refused(); }
     QString CurrentFolder() override { return "C:\\"; }
     Status WriteTextFile(const QString&, const std::vector<QString>&) override { return Refused(); }
+    Result<std::unique_ptr<FileReader>> OpenForReading(const QString&) override { return Refused(); }
     Status FlushToDisk(const QString&) override { return Refused(); }
 
 private:

@@ -1,10 +1,17 @@
 // stowix-dir: lists the files of one folder of drive C: with their DOS attributes, as the
 // program sees them, for example the files of a backup set:
 //   STOWIX_DRIVE_C=/srv/win98 stowix-dir "C:\Stowix\11-5-99 3;45;12 PM"
+// A name is shown so that two names never look alike: a byte that is not UTF-8 as \xE9, and a
+// backslash inside a name (which Windows cannot hold) as \x5C; such a name is also reported on
+// standard error, and the rest of the folder is still listed.
+//
+// Exit status, as every command of the program gives it: 0 listed; 1 a wrong command line
+// (usage on standard error); 2 no drive C:, or the folder does not exist or is a file: nothing
+// listed; 3 incomplete: an entry could not be read or has a name Windows cannot hold.
 
 #include "app/command_usages.h"
-#include "platform/posix/drive_map.h"
-#include "platform/posix/posix_file_system.h"
+#include "platform/drive_map.h"
+#include "platform/drives/open_drives.h"
 
 #include <QString>
 
@@ -13,6 +20,13 @@
 using namespace stowix;
 
 namespace {
+
+// A command line it cannot take ends with DirUsage's status, 1.
+enum ExitStatus { Listed = 0, NothingListed = 2, Incomplete = 3 };
+
+// The range the file system gives the bytes of a host name that are not UTF-8 (0xDC80 + byte).
+constexpr char16_t EscapedByteFirst = 0xDC80;
+constexpr char16_t EscapedByteLast = 0xDCFF;
 
 QString AttributeLetters(int attributes) {
     QString letters;
@@ -23,6 +37,30 @@ QString AttributeLetters(int attributes) {
     return letters;
 }
 
+QString HexEscape(unsigned value) {
+    return QStringLiteral("\\x") +
+           QString::number(value, 16).toUpper().rightJustified(2, QLatin1Char('0'));
+}
+
+// One name as shown: bytes that are not UTF-8, a backslash and control characters escaped.
+QString ShownName(const QString& name) {
+    QString shown;
+    for (QChar character : name) {
+        const char16_t unit = character.unicode();
+        if (unit >= EscapedByteFirst && unit <= EscapedByteLast)
+            shown += HexEscape(unit - 0xDC00);
+        else if (unit == u'\\' || unit < 0x20 || unit == 0x7F)
+            shown += HexEscape(unit);
+        else
+            shown += character;
+    }
+    return shown;
+}
+
+void PrintError(const QString& text) {
+    std::fprintf(stderr, "stowix-dir: %s\n", text.toLocal8Bit().constData());
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -30,28 +68,50 @@ int main(int argc, char** argv) {
     if (argc != 2) return RejectCommandLine(DirUsage, "takes one DOS folder");
     const DriveMap drives = DriveMap::FromEnvironment();
     if (!drives.Has(QLatin1Char('C'))) {
-        std::fprintf(stderr, "stowix-dir: %s\n", qPrintable(DriveMap::HowToConfigure()));
+        PrintError(DriveMap::HowToConfigure());
+        return NothingListed;
+    }
+    Result<std::unique_ptr<FileSystem>> opened = OpenDrives(drives);
+    if (!opened) {
+        std::fprintf(stderr, "stowix-dir: %s\n", qPrintable(opened.reason()));
         return 2;
     }
-    std::unique_ptr<FileSystem> files = MakePosixFileSystem(drives);
+    const std::unique_ptr<FileSystem> files = std::move(opened).value();
     QString folder = QString::fromLocal8Bit(argv[1]);
+    // A folder that does not exist lists nothing in the file system's terms; here it is said.
+    const Result<int> folderAttributes = files->ReadAttributes(folder);
+    if (!folderAttributes) {
+        PrintError(folderAttributes.reason());
+        return NothingListed;
+    }
+    if ((folderAttributes.value() & Attribute::Folder) == 0) {
+        PrintError(folder + QStringLiteral(": it is a file, not a folder"));
+        return NothingListed;
+    }
     if (!folder.endsWith(QLatin1Char('\\'))) folder += QLatin1Char('\\');
     const int everyKind = Attribute::ReadOnly | Attribute::Hidden | Attribute::System;
     const Result<std::vector<FolderEntry>> entries = files->ListFolder(folder + "*.*", everyKind);
     if (!entries) {
-        std::fprintf(stderr, "stowix-dir: %s\n", qPrintable(entries.reason()));
-        return 1;
+        PrintError(entries.reason());
+        return NothingListed;
     }
-    int status = 0;
+    int status = Listed;
     for (const FolderEntry& entry : entries.value()) {
-        const QString path = folder + entry.name;
-        const Result<int> attributes = files->ReadAttributes(path);
-        if (!attributes) {
-            std::fprintf(stderr, "stowix-dir: %s\n", qPrintable(attributes.reason()));
-            status = 1;
+        const QString shown = folder + ShownName(entry.name);
+        if (entry.name.contains(u'\\')) {
+            PrintError(shown + QStringLiteral(": the name holds the character \\, which Windows "
+                                              "does not allow in a name"));
+            status = Incomplete;
             continue;
         }
-        std::printf("%s  %s\n", qPrintable(AttributeLetters(attributes.value())), qPrintable(path));
+        const Result<int> attributes = files->ReadAttributes(folder + entry.name);
+        if (!attributes) {
+            PrintError(shown + QStringLiteral(": ") + attributes.reason());
+            status = Incomplete;
+            continue;
+        }
+        std::printf("%s  %s\n", AttributeLetters(attributes.value()).toLocal8Bit().constData(),
+                    shown.toLocal8Bit().constData());
     }
     return status;
 }

@@ -3,6 +3,7 @@
 #include <sys/sendfile.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <vector>
 
@@ -65,10 +66,104 @@ int CopyByReading(int input, int output)
     }
 }
 
+// Copies the bytes [from, to) of input to the same place in output; 0, or the host's errno.
+int CopyRange(int input, int output, off_t from, off_t to)
+{
+    bool kernelCopy = true;
+    std::vector<char> buffer;
+    while (from < to) {
+        const size_t want = size_t(std::min<off_t>(to - from, off_t(Chunk)));
+        if (kernelCopy) {
+            loff_t in = from;
+            loff_t out = from;
+            const ssize_t moved = ::copy_file_range(input, &in, output, &out, want, 0);
+            if (moved > 0) {
+                from += moved;
+                continue;
+            }
+            if (moved == 0)
+                return 0;  // the file was cut short meanwhile; the caller sees its new size
+            if (errno == EINTR)
+                continue;
+            if (!WayRefused(errno))
+                return errno;
+            kernelCopy = false;
+        }
+        if (buffer.empty())
+            buffer.resize(256 * 1024);
+        const ssize_t got =
+            ::pread(input, buffer.data(), std::min(want, buffer.size()), from);
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            return errno;
+        }
+        if (got == 0)
+            return 0;
+        for (ssize_t done = 0; done < got;) {
+            const ssize_t put =
+                ::pwrite(output, buffer.data() + done, size_t(got - done), from + done);
+            if (put < 0) {
+                if (errno == EINTR)
+                    continue;
+                return errno;
+            }
+            done += put;
+        }
+        from += got;
+    }
+    return 0;
+}
+
+// A file with holes, copied data segment by data segment, so that the holes stay holes and a
+// large sparse file costs only the space of its data. -1 when the file has no hole (or the file
+// system cannot tell), for the plain ways to copy it.
+int CopySparse(int input, int output, off_t size)
+{
+    if (size <= 0)
+        return -1;
+    const off_t firstHole = ::lseek(input, 0, SEEK_HOLE);
+    // The probe moved the offset that the plain ways read from.
+    if (::lseek(input, 0, SEEK_SET) != 0)
+        return errno;
+    if (firstHole < 0 || firstHole >= size)
+        return -1;
+    for (off_t at = 0; at < size;) {
+        const off_t data = ::lseek(input, at, SEEK_DATA);
+        if (data < 0) {
+            if (errno == ENXIO)
+                break;  // only a hole up to the end
+            return errno;
+        }
+        if (data >= size)
+            break;
+        off_t hole = ::lseek(input, data, SEEK_HOLE);
+        if (hole < 0)
+            return errno;
+        hole = std::min(hole, size);
+        if (const int error = CopyRange(input, output, data, hole))
+            return error;
+        at = hole;
+    }
+    // The length the holes at the end give.
+    if (::ftruncate(output, size) != 0)
+        return errno;
+    return 0;
+}
+
 }  // namespace
 
-int CopyContents(int input, int output, off_t expectedSize)
+bool MayHaveHoles(const struct stat& info)
 {
+    return off_t(info.st_blocks) * 512 < info.st_size;
+}
+
+int CopyContents(int input, int output, off_t expectedSize, bool mayHaveHoles)
+{
+    if (mayHaveHoles) {
+        if (const int sparse = CopySparse(input, output, expectedSize); sparse >= 0)
+            return sparse;
+    }
     off_t copied = 0;
     int result = CopyWith(
         [&] { return ::copy_file_range(input, nullptr, output, nullptr, Chunk, 0); },

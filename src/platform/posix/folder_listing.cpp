@@ -143,7 +143,15 @@ Result<std::vector<FolderEntry>> ListFolderEntries(PathResolver& resolver, const
     // One plain name: find it as a path is found, exact name first, without reading the folder.
     if (!wildcard.HasWildcards() && !name.endsWith(u'.')) {
         Result<Location> location = resolver.Locate(parsed.value(), pattern);
-        if (!location || !location.value().exists)
+        if (!location) {
+            // A folder that does not exist lists nothing; one that exists but cannot be searched
+            // is a failure, as its wildcard listing is.
+            Result<Location> probe = resolver.Locate(folderPath, pattern);
+            if (!probe || !probe.value().exists || !S_ISDIR(probe.value().info.st_mode))
+                return entries;
+            return location.status();
+        }
+        if (!location.value().exists)
             return entries;
         Result<OpenedFolder> opened = resolver.OpenFolder(folderPath, pattern);
         if (!opened)

@@ -135,8 +135,11 @@ ShortWay CopyOne(PathResolver& resolver, FolderSlot& sources, FolderSlot& destin
     if (!pending)
         return {false, pending.status()};
     PendingFile output = std::move(pending).value();
-    if (const int error = CopyContents(input.Get(), output.Fd(), sourceInfo.st_size))
+    if (const int error = CopyContents(input.Get(), output.Fd(), sourceInfo.st_size,
+                                       MayHaveHoles(sourceInfo)))
         return {false, HostFailure(copy.destination, error)};
+    if (Status unchanged = CheckUnchanged(input.Get(), sourceInfo, copy.source); !unchanged)
+        return {false, unchanged};
     // The attributes go on the copy before it is in place: a copy whose attributes cannot be
     // stored is never seen. A new file has no stored bits and, unless the umask takes every
     // write bit, is not read-only: a value of 0 then needs no call.
@@ -166,6 +169,17 @@ ShortWay CopyOne(PathResolver& resolver, FolderSlot& sources, FolderSlot& destin
 }
 
 }  // namespace
+
+Status CheckUnchanged(int sourceFd, const struct stat& before, const QString& source)
+{
+    struct stat after {};
+    if (::fstat(sourceFd, &after) != 0)
+        return HostFailure(source, errno);
+    if (after.st_size != before.st_size || after.st_mtim.tv_sec != before.st_mtim.tv_sec ||
+        after.st_mtim.tv_nsec != before.st_mtim.tv_nsec)
+        return Status::Fail(source + QStringLiteral(": the file changed while it was copied"));
+    return Status::Ok();
+}
 
 std::vector<Result<bool>> CopyKeepingAttributes(
     PathResolver& resolver, const std::vector<FileCopy>& copies,

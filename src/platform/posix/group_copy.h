@@ -12,10 +12,16 @@
 #include "platform/file_system.h"
 #include "platform/posix/path_resolver.h"
 
+#include <sys/stat.h>
+
 #include <functional>
 #include <vector>
 
 namespace stowix::posix {
+
+// A file written to while it was copied may have given a copy that is no version of it: fails
+// when the source's size or last-write time is not what it was when it was opened (before).
+Status CheckUnchanged(int sourceFd, const struct stat& before, const QString& source);
 
 std::vector<Result<bool>> CopyKeepingAttributes(
     PathResolver& resolver, const std::vector<FileCopy>& copies,

@@ -130,8 +130,22 @@ int RemoveExtendedAttribute(EntryRef entry, const char* attribute)
 
 int ChangeMode(EntryRef entry, mode_t mode)
 {
-    if (NamesEntryInFolder(entry))
-        return ::fchmodat(entry.dirFd, entry.name, mode, 0);
+    if (NamesEntryInFolder(entry)) {
+        // The entry is opened first, never through a final link, and its mode changed through
+        // that descriptor: a link swapped in under the name after it was found cannot redirect
+        // the change. A link itself has no mode to change.
+        UniqueFd opened(::openat(entry.dirFd, entry.name, O_PATH | O_NOFOLLOW | O_CLOEXEC));
+        if (!opened.Valid())
+            return -1;
+        struct stat info {};
+        if (::fstat(opened.Get(), &info) != 0)
+            return -1;
+        if (S_ISLNK(info.st_mode)) {
+            errno = ELOOP;
+            return -1;
+        }
+        return ::chmod(DescriptorPath({opened.Get(), ""}).c_str(), mode);
+    }
     const int result = ::fchmod(entry.dirFd, mode);
     if (result == 0 || errno != EBADF)
         return result;

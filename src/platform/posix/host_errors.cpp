@@ -1,5 +1,6 @@
 #include "platform/posix/host_errors.h"
 
+#include <cerrno>
 #include <cstring>
 
 namespace stowix::posix {
@@ -20,7 +21,8 @@ Status HostFailure(const QString& dosPath, int hostError)
     char buffer[256];
     // The GNU strerror_r gives a pointer that may or may not be the buffer.
     const char* text = ::strerror_r(hostError, buffer, sizeof buffer);
-    return WithPath(dosPath, QString::fromLocal8Bit(text));
+    const Status failure = WithPath(dosPath, QString::fromLocal8Bit(text));
+    return hostError == ENOENT ? Status::NotFound(failure.reason()) : failure;
 }
 
 Status RefusalFailure(const QString& dosPath, Refusal refusal)

@@ -10,7 +10,7 @@
 namespace stowix::posix {
 
 // The host's reason for errno value hostError, after the DOS path: "C:\X\Y: No such file or
-// directory".
+// directory". ENOENT gives a NotFound failure.
 Status HostFailure(const QString& dosPath, int hostError);
 
 enum class Refusal {

@@ -29,6 +29,20 @@ Status LookupFailure(const QString& pathText, int hostError)
     return HostFailure(pathText, hostError);
 }
 
+// Why a drive's host folder cannot be opened, naming the drive and the folder: the user set the
+// folder, and a missing one is not the same trouble as a Windows folder missing from it.
+Status DriveFolderFailure(const DriveRoot& drive, int hostError)
+{
+    const QString drivePart = QStringLiteral("drive ") + QChar(drive.letter) +
+                              QStringLiteral(": (") +
+                              QString::fromLocal8Bit(drive.hostFolder.c_str()) + u')';
+    if (hostError == ENOENT)
+        return Status::Fail(drivePart + QStringLiteral(" does not exist"));
+    if (hostError == ENOTDIR)
+        return Status::Fail(drivePart + QStringLiteral(" is not a folder"));
+    return HostFailure(drivePart, hostError);
+}
+
 }  // namespace
 
 std::string HostPathOf(const QStringList& components)
@@ -51,10 +65,12 @@ std::string Location::RelativePath() const
 
 PathResolver::PathResolver(const DriveMap& drives)
 {
-    for (const auto& [letter, folder] : drives.Folders()) {
+    for (const auto& [letter, source] : drives.Drives()) {
+        if (source.kind != DriveKind::Folder)
+            continue;  // an image is the image engine's
         DriveRoot& drive = m_drives[letter];
         drive.letter = letter;
-        drive.hostFolder = folder;
+        drive.hostFolder = source.hostPath;
         // A folder that is missing now may be mounted later: OpenRoot tries again on use.
         (void)OpenRoot(drive, QString());
     }
@@ -65,12 +81,8 @@ Status PathResolver::OpenRoot(DriveRoot& drive, const QString& pathText)
     if (drive.fd.Valid())
         return Status::Ok();
     UniqueFd fd(::open(drive.hostFolder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!fd.Valid()) {
-        const int error = errno;
-        return HostFailure(pathText.isEmpty() ? QChar(drive.letter) + QStringLiteral(":")
-                                              : pathText,
-                           error);
-    }
+    if (!fd.Valid())
+        return DriveFolderFailure(drive, errno);
     struct stat info {};
     struct statfs fileSystem {};
     if (::fstat(fd.Get(), &info) != 0 || ::fstatfs(fd.Get(), &fileSystem) != 0)

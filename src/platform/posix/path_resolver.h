@@ -15,7 +15,7 @@
 
 #include "platform/posix/dos_path.h"
 #include "platform/posix/folder_name_cache.h"
-#include "platform/posix/drive_map.h"
+#include "platform/drive_map.h"
 #include "platform/posix/host_calls.h"
 #include "platform/posix/unique_fd.h"
 #include "platform/result.h"

@@ -11,6 +11,7 @@
 #include "platform/posix/name_rules.h"
 #include "platform/posix/path_resolver.h"
 #include "platform/posix/pending_file.h"
+#include "platform/posix/posix_file_reader.h"
 #include "platform/posix/wildcard.h"
 
 #include <dirent.h>
@@ -54,7 +55,9 @@ public:
     Status ChangeDrive(QChar letter) override;
     QString CurrentFolder() override;
     Status WriteTextFile(const QString& path, const std::vector<QString>& lines) override;
+    Result<std::unique_ptr<FileReader>> OpenForReading(const QString& path) override;
     Status FlushToDisk(const QString& path) override;
+    Result<bool> IsLink(const QString& path) override;
 
 private:
     // An existing regular file opened for reading, the exact path tried before any scan.
@@ -178,8 +181,11 @@ Status PosixFileSystem::CopyFile(const QString& source, const QString& destinati
     if (!pending)
         return pending.status();
     PendingFile output = std::move(pending).value();
-    if (const int error = CopyContents(input.value().Get(), output.Fd(), sourceInfo.st_size))
+    if (const int error = CopyContents(input.value().Get(), output.Fd(), sourceInfo.st_size,
+                                       MayHaveHoles(sourceInfo)))
         return HostFailure(destination, error);
+    if (Status unchanged = CheckUnchanged(input.value().Get(), sourceInfo, source); !unchanged)
+        return unchanged;
     // The last-write time travels with the copy, as Windows' copy keeps it; the access time is
     // the copy's own.
     const struct timespec times[2] = {{0, UTIME_OMIT}, sourceInfo.st_mtim};
@@ -346,6 +352,15 @@ Status PosixFileSystem::WriteTextFile(const QString& path, const std::vector<QSt
     return Commit(output, place, before, path);
 }
 
+Result<std::unique_ptr<FileReader>> PosixFileSystem::OpenForReading(const QString& path)
+{
+    struct stat info {};
+    Result<UniqueFd> opened = OpenSource(path, info);
+    if (!opened)
+        return opened.status();
+    return MakePosixFileReader(std::move(opened).value(), qint64(info.st_size), path);
+}
+
 Status PosixFileSystem::FlushToDisk(const QString& path)
 {
     Result<DosPath> parsed = m_resolver.Parse(path);
@@ -357,6 +372,14 @@ Status PosixFileSystem::FlushToDisk(const QString& path)
     if (::syncfs(drive.value()->fd.Get()) != 0)
         return HostFailure(path, errno);
     return Status::Ok();
+}
+
+Result<bool> PosixFileSystem::IsLink(const QString& path)
+{
+    Result<Location> location = m_resolver.Locate(path);
+    if (!location)
+        return location.status();
+    return location.value().IsLink();
 }
 
 }  // namespace

@@ -1,9 +1,11 @@
 #pragma once
-// The file system on a Linux host: each drive letter is a host folder (DriveMap), and DOS paths,
-// attributes, wildcards and name rules behave as Windows 9x shows them on that drive.
+// The file system on a Linux host: each folder drive of the DriveMap is a host folder, and DOS
+// paths, attributes, wildcards and name rules behave as Windows 9x shows them on that drive.
+// Image drives are left out: the program opens its drives with OpenDrives (drives/), which
+// hands those to the image engine.
 
 #include "platform/file_system.h"
-#include "platform/posix/drive_map.h"
+#include "platform/drive_map.h"
 
 #include <memory>
 

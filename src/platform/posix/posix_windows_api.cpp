@@ -1,17 +1,12 @@
 #include "platform/posix/posix_windows_api.h"
 
-#include "platform/posix/folder_reader.h"
-#include "platform/posix/host_calls.h"
-#include "platform/posix/host_names.h"
-#include "platform/posix/name_case.h"
+#include "platform/windows_folder.h"
 
 #include <fcntl.h>
-#include <spawn.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
 
 extern char** environ;
 
@@ -19,50 +14,81 @@ namespace stowix {
 
 namespace {
 
-using namespace posix;
-
-// The stored name of the first folder in drive C:'s root that is named WINDOWS in any case.
-QString FindWindowsFolder(const DriveMap& drives)
+// Starts /bin/sh -c command as a grandchild in a session of its own, its standard input on
+// /dev/null, and returns once the middle child has ended (at once): the command is never waited
+// for and leaves no zombie behind. Only calls that are safe after fork run in the children.
+bool StartDetached(const QByteArray& command)
 {
-    const std::optional<std::string> drive = drives.Folder(u'C');
-    if (!drive)
-        return QString();
-    UniqueFd root(::open(drive->c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!root.Valid())
-        return QString();
-    FolderReader reader(root.Get());
-    FolderReader::Entry entry{};
-    while (reader.Next(entry)) {
-        if (!HostNameMatches(entry.name, u"WINDOWS"))
-            continue;
-        const std::string name(entry.name);
-        // A link counts when it leads to a folder inside the drive.
-        UniqueFd folder = OpenBeneath(root.Get(), name.c_str(), O_PATH | O_DIRECTORY);
-        if (folder.Valid())
-            return NameFromHost(name);
+    const int input = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+    if (input < 0)
+        return false;
+    char shell[] = "/bin/sh";
+    char option[] = "-c";
+    char* const arguments[] = {shell, option, const_cast<char*>(command.constData()), nullptr};
+    int report[2];
+    if (::pipe2(report, O_CLOEXEC) != 0) {
+        ::close(input);
+        return false;
     }
-    return QString();
+    const pid_t middle = ::fork();
+    if (middle == 0) {
+        ::close(report[0]);
+        if (::setsid() < 0)
+            ::_exit(1);
+        const pid_t grandchild = ::fork();
+        if (grandchild == 0) {
+            if (::dup2(input, STDIN_FILENO) < 0)
+                ::_exit(127);
+            ::execve(shell, arguments, environ);
+            // The exec failed: the middle child learns of it through the pipe's bytes.
+            const char failed = 1;
+            (void)!::write(report[1], &failed, 1);
+            ::_exit(127);
+        }
+        ::_exit(grandchild < 0 ? 1 : 0);
+    }
+    ::close(input);
+    ::close(report[1]);
+    if (middle < 0) {
+        ::close(report[0]);
+        return false;
+    }
+    int status = 0;
+    while (::waitpid(middle, &status, 0) < 0) {
+        if (errno != EINTR) {
+            ::close(report[0]);
+            return false;
+        }
+    }
+    // The pipe closes at the exec (close-on-exec) or carries one byte when the exec failed; the
+    // read returns as soon as either happens, never after the command ends.
+    char failed = 0;
+    ssize_t got;
+    do {
+        got = ::read(report[0], &failed, 1);
+    } while (got < 0 && errno == EINTR);
+    ::close(report[0]);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0 && got == 0;
 }
 
 class PosixWindowsApi final : public WindowsApi {
 public:
-    explicit PosixWindowsApi(DriveMap drives) : m_drives(std::move(drives)) {}
+    explicit PosixWindowsApi(FileSystem& files) : m_files(files) {}
 
     int GetWindowsDirectoryA(QString& buffer, int size) override
     {
-        QString folder = qEnvironmentVariable("STOWIX_WINDOWS_FOLDER");
-        if (!folder.isEmpty()) {
-            // "C:\WINDOWS\" is reported as Windows would report it, without the backslash.
-            while (folder.size() > 3 && (folder.endsWith(u'\\') || folder.endsWith(u'/')))
-                folder.chop(1);
-        } else {
-            const QString stored = FindWindowsFolder(m_drives);
-            if (stored.isEmpty())
-                return 0;
-            folder = QStringLiteral("C:\\") + stored;
-        }
-        if (folder.size() > size)
+        m_problem.clear();
+        const Result<QString> found =
+            FindWindowsFolder(m_files, qEnvironmentVariable("STOWIX_WINDOWS_FOLDER"));
+        if (!found) {
+            m_problem = found.reason();
             return 0;
+        }
+        const QString& folder = found.value();
+        if (folder.size() > size) {
+            m_problem = folder + QStringLiteral(" is longer than %1 characters").arg(size);
+            return 0;
+        }
         // As the system writes into a caller's buffer: the path, then a NUL where there is room;
         // what the buffer held beyond that is left as it was.
         const qsizetype length = folder.size();
@@ -74,35 +100,26 @@ public:
         return int(length);
     }
 
+    QString WindowsFolderProblem() override { return m_problem; }
+
     bool ExitWindowsEx(int /*flags*/, int /*reserved*/) override
     {
         const QByteArray command = qgetenv("STOWIX_RESTART_COMMAND");
         if (command.isEmpty())
             return false;
-        char shell[] = "/bin/sh";
-        char option[] = "-c";
-        char* const arguments[] = {shell, option, const_cast<char*>(command.constData()),
-                                   nullptr};
-        pid_t child = 0;
-        if (::posix_spawn(&child, shell, nullptr, nullptr, arguments, environ) != 0)
-            return false;
-        int status = 0;
-        while (::waitpid(child, &status, 0) < 0) {
-            if (errno != EINTR)
-                return false;
-        }
-        return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+        return StartDetached(command);
     }
 
 private:
-    DriveMap m_drives;
+    FileSystem& m_files;
+    QString m_problem;
 };
 
 }  // namespace
 
-std::unique_ptr<WindowsApi> MakePosixWindowsApi(DriveMap drives)
+std::unique_ptr<WindowsApi> MakePosixWindowsApi(FileSystem& files)
 {
-    return std::make_unique<PosixWindowsApi>(std::move(drives));
+    return std::make_unique<PosixWindowsApi>(files);
 }
 
 }  // namespace stowix

@@ -1,20 +1,24 @@
 #pragma once
 // The two Windows calls on a Linux host.
-//   GetWindowsDirectoryA: STOWIX_WINDOWS_FOLDER (a DOS path, given without a trailing
-//     backslash) when it is set; else the first folder named WINDOWS, in any case, in the root
-//     of drive C:, reported as stored ("C:\WINDOWS", or "C:\windows" in a Wine prefix).
-//   ExitWindowsEx: runs the shell command in STOWIX_RESTART_COMMAND (a virtual machine's
-//     restart, for instance) and takes the request when it exits with status 0; without that
-//     variable it refuses. It never restarts the Linux host.
+//   GetWindowsDirectoryA: the Windows folder as FindWindowsFolder (platform/windows_folder.h)
+//     finds it on the program's file system: STOWIX_WINDOWS_FOLDER (a DOS path) when it is set,
+//     else the one folder named WINDOWS, in any case, in the root of drive C:, reported as stored
+//     ("C:\WINDOWS", or "C:\windows" in a Wine prefix). A folder that is missing, a file,
+//     ambiguous or given oddly counts as none, and WindowsFolderProblem says why.
+//   ExitWindowsEx: starts the shell command in STOWIX_RESTART_COMMAND (a virtual machine's
+//     restart, for instance) detached, as the system call returns at once: in a session of its
+//     own, with no standard input, not waited for. The request is taken when the command could
+//     be started; without that variable it is refused. It never restarts the Linux host.
 // Both read the environment at each call.
 
-#include "platform/posix/drive_map.h"
+#include "platform/file_system.h"
 #include "platform/windows_api.h"
 
 #include <memory>
 
 namespace stowix {
 
-std::unique_ptr<WindowsApi> MakePosixWindowsApi(DriveMap drives);
+// files: non-owning, outlives the result.
+std::unique_ptr<WindowsApi> MakePosixWindowsApi(FileSystem& files);
 
 }  // namespace stowix

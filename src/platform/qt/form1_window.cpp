@@ -238,7 +238,7 @@ void Form1Window::CreateAdapters() {
     m_label1Control = std::make_unique<LabelControl>(m_label1);
     m_label2Control = std::make_unique<LabelControl>(m_label2);
     m_label3Control = std::make_unique<LabelControl>(m_label3);
-    m_label4Control = std::make_unique<LabelControl>(m_label4, AutoSize::KeepRightEdge);
+    m_label4Control = std::make_unique<LabelControl>(m_label4, AutoSize::KeepLeftEdge);
     m_progressBar1Control = std::make_unique<ProgressBarControl>(m_progressBar1);
     m_statusBar1Control = std::make_unique<StatusBarControl>(m_statusBar1);
     m_fileMenuControl = std::make_unique<MenuControl>(m_fileMenu);

@@ -37,6 +37,8 @@ Status SyncPath(const QString& path, bool folder) {
     return Status::Ok();
 }
 
+constexpr qint64 MaxSettingsFileBytes = qint64(1) << 20;
+
 // True when the file at path is not a settings file that this store would have written: not
 // UTF-8 text, or holding a line that is neither blank, a comment, a whole section header nor a
 // key with "=". QSettings reports such a file only when it parses it afresh; within one process
@@ -45,7 +47,11 @@ Status SyncPath(const QString& path, bool folder) {
 // for an empty one and write the new value over all the others.
 bool LooksCorrupt(const QString& path) {
     QFile file(path);
-    if (!QFileInfo(path).isFile()) return false;
+    const QFileInfo info(path);
+    if (!info.isFile()) return false;
+    // The program's settings are a few lines; a file far larger is no file it wrote, and is not
+    // read into memory to find that out.
+    if (info.size() > MaxSettingsFileBytes) return true;
     if (!file.open(QIODevice::ReadOnly)) return true;
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError) return true;
@@ -83,6 +89,9 @@ void RemoveOrphanedLock(const QString& path) {
 QString WriteFailureReason(const QString& path) {
     const QFileInfo file(path);
     const QFileInfo folder(file.absolutePath());
+    if (file.isDir())
+        return path + QStringLiteral(" is a folder, not a settings file; move it away so that "
+                                     "the settings can be stored");
     if (folder.exists() && !folder.isDir())
         return folder.filePath() + QStringLiteral(" is not a folder");
     if (folder.exists() && !folder.isWritable())
@@ -127,8 +136,13 @@ Status QtSettingsStore::Write(const QString& application, const QString& section
                               const QString& key, const QString& value) {
     const QString path = FilePath(application);
     {
-        const QSettings existing(path, QSettings::IniFormat);
-        if (LooksCorrupt(path) || existing.status() == QSettings::FormatError) {
+        // Checked before QSettings reads the file: a file of absurd size is never read whole.
+        bool corrupt = LooksCorrupt(path);
+        if (!corrupt) {
+            const QSettings existing(path, QSettings::IniFormat);
+            corrupt = existing.status() == QSettings::FormatError;
+        }
+        if (corrupt) {
             // Rewriting it would keep the part that happened to parse, mixed with the new value;
             // the user's file is kept beside the fresh one instead.
             const QString aside = path + QStringLiteral(".corrupt");

@@ -73,11 +73,9 @@ void LabelControl::SetCaption(const QString& caption) {
     m_caption = caption;
     if (!m_label) return;
     m_label->setText(DisplayText(caption));
-    if (m_autoSize == AutoSize::KeepRightEdge) {
-        const int right = m_label->geometry().right();
+    if (m_autoSize == AutoSize::KeepLeftEdge) {
         const QSize fitted = m_label->sizeHint();
-        m_label->setGeometry(right - fitted.width() + 1, m_label->y(), fitted.width(),
-                             fitted.height());
+        m_label->setGeometry(m_label->x(), m_label->y(), fitted.width(), fitted.height());
     }
 }
 
@@ -146,12 +144,22 @@ void WindowControl::SetMousePointer(int pointer) {
     }
 }
 
+namespace {
+// The window with its frame (title bar and borders). The frame is known only once the window
+// has its platform window, so that is made first: a window centred before it is first shown
+// must be centred with its frame, not only its client area.
+QRect FrameOf(QWidget* window) {
+    if (!window->testAttribute(Qt::WA_WState_Created)) (void)window->winId();
+    return window->frameGeometry();
+}
+}  // namespace
+
 int WindowControl::Width() const {
-    return m_window ? TwipsFromPixels(m_window->frameGeometry().width()) : 0;
+    return m_window ? TwipsFromPixels(FrameOf(m_window).width()) : 0;
 }
 
 int WindowControl::Height() const {
-    return m_window ? TwipsFromPixels(m_window->frameGeometry().height()) : 0;
+    return m_window ? TwipsFromPixels(FrameOf(m_window).height()) : 0;
 }
 
 namespace {

@@ -64,10 +64,10 @@ private:
     std::function<void()> m_click;
 };
 
-enum class AutoSize { No, KeepRightEdge };
+enum class AutoSize { No, KeepLeftEdge };
 
-// A label. With AutoSize::KeepRightEdge the label fits its width to its caption and keeps its
-// right edge where it was laid out, as a right-aligned label that sizes itself does.
+// A label. With AutoSize::KeepLeftEdge the label fits its width to its caption and keeps its
+// left edge where it was laid out, as a label that sizes itself does whatever its alignment.
 class LabelControl : public Label {
 public:
     LabelControl(QLabel* label, AutoSize autoSize = AutoSize::No);

@@ -1,7 +1,8 @@
-#include "platform/posix/drive_map.h"
+#include "platform/drive_map.h"
 
 #include <sys/stat.h>
 
+#include <charconv>
 #include <cstdlib>
 
 namespace stowix {
@@ -31,6 +32,26 @@ bool IsFolder(const std::string& hostPath)
     return ::stat(hostPath.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
+// A regular file or a block device holds a disk; anything else is taken for a folder, which
+// opening then checks.
+DriveKind KindOf(const std::string& hostPath)
+{
+    struct stat info {};
+    if (::stat(hostPath.c_str(), &info) == 0 && (S_ISREG(info.st_mode) || S_ISBLK(info.st_mode)))
+        return DriveKind::Image;
+    return DriveKind::Folder;
+}
+
+// 1 or more; 0 for any text that is not such a whole number.
+int PartitionNumber(const std::string& text)
+{
+    int number = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
+    if (error != std::errc() || end != text.data() + text.size() || number < 1)
+        return 0;
+    return number;
+}
+
 }  // namespace
 
 DriveMap::DriveMap(const std::map<QChar, std::string>& folders)
@@ -53,9 +74,14 @@ DriveMap DriveMap::FromEnvironment(const EnvironmentLookup& lookup)
 {
     DriveMap drives;
     for (char letter = 'C'; letter <= 'Z'; ++letter) {
-        if (std::optional<std::string> folder =
-                NonEmpty(lookup, std::string("STOWIX_DRIVE_") + letter))
-            drives.Set(QChar(letter), *folder);
+        const std::string variable = std::string("STOWIX_DRIVE_") + letter;
+        std::optional<std::string> path = NonEmpty(lookup, variable);
+        if (!path)
+            continue;
+        DriveSource source{KindOf(*path), *path, std::nullopt};
+        if (std::optional<std::string> partition = NonEmpty(lookup, variable + "_PARTITION"))
+            source.partition = PartitionNumber(*partition);
+        drives.Set(QChar(letter), std::move(source));
     }
     if (drives.Has(u'C'))
         return drives;
@@ -73,19 +99,32 @@ DriveMap DriveMap::FromEnvironment(const EnvironmentLookup& lookup)
 
 void DriveMap::Set(QChar letter, std::string hostFolder)
 {
-    if (std::optional<char16_t> key = DriveKey(letter))
-        m_folders[*key] = std::move(hostFolder);
+    Set(letter, DriveSource{DriveKind::Folder, std::move(hostFolder), std::nullopt});
 }
 
-std::optional<std::string> DriveMap::Folder(QChar letter) const
+void DriveMap::Set(QChar letter, DriveSource source)
+{
+    if (std::optional<char16_t> key = DriveKey(letter))
+        m_drives[*key] = std::move(source);
+}
+
+std::optional<DriveSource> DriveMap::Source(QChar letter) const
 {
     const std::optional<char16_t> key = DriveKey(letter);
     if (!key)
         return std::nullopt;
-    const auto found = m_folders.find(*key);
-    if (found == m_folders.end())
+    const auto found = m_drives.find(*key);
+    if (found == m_drives.end())
         return std::nullopt;
     return found->second;
+}
+
+std::optional<std::string> DriveMap::Folder(QChar letter) const
+{
+    const std::optional<DriveSource> source = Source(letter);
+    if (!source || source->kind != DriveKind::Folder)
+        return std::nullopt;
+    return source->hostPath;
 }
 
 QString DriveMap::HowToConfigure()
