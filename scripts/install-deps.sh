@@ -16,6 +16,7 @@ packages=(
   lintian fakeroot                           # the Debian package's checks; dpkg without root in them
   desktop-file-utils appstream               # checks of the desktop entry and the AppStream file
   systemd man-db                             # checks of the systemd user units and the manual pages
+  strace                                     # the benchmarks' count of system calls per copied file
 )
 
 missing=()
