@@ -18,6 +18,7 @@ packages=(
   desktop-file-utils appstream               # checks of the desktop entry and the AppStream file
   systemd man-db                             # checks of the systemd user units and the manual pages
   mtools dosfstools                          # disk images: made and read back by mtools, checked by fsck.fat
+  strace                                     # the benchmarks' count of system calls per copied file
 )
 
 missing=()

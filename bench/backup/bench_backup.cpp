@@ -1,27 +1,35 @@
 // stowix-bench-backup: the whole program against plain host tools, side by side.
-//   backup:  `stowix /U` on a large generated drive against `cp -p` of the same fifteen groups
-//            of files followed by `sync -f` on the destination. The baseline's file list is
-//            built beforehand (untimed) with the same case-insensitive match, in group order,
-//            a later group's file replacing an earlier one of the same name as in a set.
+//   backup:  `stowix /U` on a large generated drive against `cp --preserve=mode,timestamps,xattr`
+//            of the same fifteen groups of files followed by `sync -f` on the destination. The
+//            baseline's file list is built beforehand (untimed) with the same case-insensitive
+//            match, in group order, a later group's file replacing an earlier one of the same
+//            name as in a set.
+//   restore: the restore run of a set of that drive (stowix-bench-restore-run: the program's
+//            own run, without the window's questions) against the same cp of the same files to
+//            the same places (drive root, Windows folder, staged registry) and `sync -f`. The
+//            restored files exist already, as they do when a user restores; the staged registry
+//            files are taken away before each run of either side.
 //   startup: `stowix /U` on a drive with nothing to copy (an empty WINDOWS folder) against a
 //            minimal Qt Widgets program (offscreen QApplication, one window, then exit).
-// Both report the median wall time and the peak resident memory (wait4's ru_maxrss) of each
+// Each reports the median wall time and the peak resident memory (wait4's ru_maxrss) of each
 // side; rounds alternate after one warm-up of each, every set is removed between rounds, and
-// the file system's dirty data is written out (untimed) before each timed run.
+// the file system's dirty data is written out (untimed) before each timed run. The backup and
+// the restore also count, in one more run of each side under `strace -c -f`, the system calls
+// per copied file (where strace is installed).
 
 #include "support/bench_support.h"
 
 #include <dirent.h>
-#include <fnmatch.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -36,7 +44,9 @@ struct Options {
     int startupRounds = 21;
     std::string work;  // empty: a fresh folder under $TMPDIR (or /tmp), removed at the end
     bool keep = false;
+    bool countCalls = true;
     bool backup = true;
+    bool restore = true;
     bool startup = true;
 };
 
@@ -44,14 +54,17 @@ void PrintUsage(std::FILE* to)
 {
     std::fputs("Usage: stowix-bench-backup [--ini-files N] [--system-dat-mb N] [--rounds N]\n"
                "                           [--startup-rounds N]\n"
-               "                           [--work FOLDER] [--keep] [--only backup|startup]\n"
+               "                           [--work FOLDER] [--keep] [--no-strace]\n"
+               "                           [--only backup|restore|startup]\n"
                "  --ini-files N      extra INI files on the generated drive (default 20000)\n"
                "  --system-dat-mb N  size of SYSTEM.DAT in MiB (default 64)\n"
-               "  --rounds N         timed backup rounds of each side, alternating (default 5)\n"
+               "  --rounds N         timed backup and restore rounds of each side, alternating\n"
+               "                     (default 5)\n"
                "  --startup-rounds N timed start-up rounds of each side (default 21)\n"
                "  --work FOLDER      where the drives are made (default: a new folder under\n"
                "                     $TMPDIR or /tmp, removed at the end unless --keep); a\n"
-               "                     drive that a kept work folder holds is used again\n",
+               "                     drive that a kept work folder holds is used again\n"
+               "  --no-strace        no run under strace -c -f to count the system calls\n",
                to);
 }
 
@@ -72,49 +85,25 @@ bool ParseOptions(int argc, char** argv, Options& options)
             options.work = argv[++i];
         else if (argument == "--keep")
             options.keep = true;
+        else if (argument == "--no-strace")
+            options.countCalls = false;
         else if (argument == "--only" && hasValue) {
             const std::string which = argv[++i];
             options.backup = which == "backup";
+            options.restore = which == "restore";
             options.startup = which == "startup";
+            if (!options.backup && !options.restore && !options.startup)
+                return false;
         } else
             return false;
     }
     return options.iniFiles >= 0 && options.systemDatMb >= 0;
 }
 
-std::string Upper(std::string text)
-{
-    for (char& character : text)
-        character = char(std::toupper(static_cast<unsigned char>(character)));
-    return text;
-}
-
-bool IsRegularFile(const std::string& path)
-{
-    struct stat info {};
-    return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
-}
-
 bool IsFolder(const std::string& path)
 {
     struct stat info {};
     return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-}
-
-// The names in folder that match pattern without regard to case, files only, in folder order.
-std::vector<std::string> MatchingFiles(const std::string& folder, const char* pattern)
-{
-    std::vector<std::string> names;
-    DIR* dir = ::opendir(folder.c_str());
-    if (!dir)
-        return names;
-    while (const dirent* entry = ::readdir(dir)) {
-        if (::fnmatch(pattern, entry->d_name, FNM_CASEFOLD) == 0 &&
-            IsRegularFile(folder + "/" + entry->d_name))
-            names.emplace_back(entry->d_name);
-    }
-    ::closedir(dir);
-    return names;
 }
 
 // The first folder in the drive's root named WINDOWS in any case, as stored.
@@ -225,11 +214,23 @@ ChildOptions StowixOptions(const std::string& work, const std::string& drive)
     return options;
 }
 
-void CompareBackup(const Options& options, const std::string& programs)
+// The baseline's copy: the attributes that a copy keeps (the DOS attributes live in an
+// extended attribute), without ownership, which the program does not copy either.
+std::vector<std::string> CopyCommand(const std::string& destination,
+                                     const std::vector<std::string>& sources)
+{
+    std::vector<std::string> copy = {"cp", "--preserve=mode,timestamps,xattr", "-t", destination,
+                                     "--"};
+    copy.insert(copy.end(), sources.begin(), sources.end());
+    return copy;
+}
+
+// The large generated drive, made when a kept work folder does not hold one made with the same
+// options; "" when it could not be made.
+std::string LargeDrive(const Options& options, const std::string& programs)
 {
     const std::string drive = options.work + "/drive";
-    // A drive that a kept work folder holds from a run with the same options is used again:
-    // making it takes longer than a round.
+    // Making it takes longer than a round.
     const std::string madeWith = options.work + "/drive-options";
     const std::string wanted = std::to_string(options.iniFiles) + " " +
                                std::to_string(options.systemDatMb) + "\n";
@@ -244,15 +245,37 @@ void CompareBackup(const Options& options, const std::string& programs)
                                         std::to_string(options.systemDatMb), drive});
         if (made.exitStatus != 0) {
             std::fprintf(stderr, "stowix-make-drive failed (%d)\n", made.exitStatus);
-            return;
+            return std::string();
         }
         WriteText(madeWith, wanted);
     }
+    return drive;
+}
+
+// Prints the system calls per copied file of one more run of each side under strace.
+void PrintCallsPerFile(const char* subjectName, std::optional<long> subjectCalls,
+                       const char* baselineName, std::optional<long> baselineCalls, size_t files)
+{
+    if (!subjectCalls || !baselineCalls || files == 0) {
+        std::printf("  system calls per copied file: not counted (is strace installed?)\n");
+        return;
+    }
+    std::printf("  system calls per copied file (strace -c -f, one more run each): %s %.1f "
+                "(%ld calls / %zu files), %s %.1f (%ld calls)   aim at most 14: %s\n",
+                subjectName, double(*subjectCalls) / double(files), *subjectCalls, files,
+                baselineName, double(*baselineCalls) / double(files), *baselineCalls,
+                double(*subjectCalls) / double(files) <= 14.0 ? "met" : "MISSED");
+}
+
+void CompareBackup(const Options& options, const std::string& programs)
+{
+    const std::string drive = LargeDrive(options, programs);
+    if (drive.empty())
+        return;
     const std::vector<std::string> files = BackupFileList(drive);
     const std::string baselineSet = drive + "/BASELINE-SET";
 
-    std::vector<std::string> copy = {"cp", "-p", "-t", baselineSet, "--"};
-    copy.insert(copy.end(), files.begin(), files.end());
+    const std::vector<std::string> copy = CopyCommand(baselineSet, files);
     ChildOptions inDrive;
     inDrive.workingFolder = drive;
 
@@ -260,8 +283,8 @@ void CompareBackup(const Options& options, const std::string& programs)
     comparison.title = "Backup of " + std::to_string(files.size()) + " files (SYSTEM.DAT " +
                        std::to_string(options.systemDatMb) + " MiB), flushed to disk";
     comparison.subjectName = "stowix /U";
-    comparison.baselineName = "cp -p (same files) + sync -f";
-    comparison.aimRatio = 1.25;
+    comparison.baselineName = "cp --preserve=mode,timestamps,xattr + sync -f";
+    comparison.aimRatio = 1.0;
 
     int stowixStatus = 0;
     int setFiles = 0;
@@ -300,6 +323,168 @@ void CompareBackup(const Options& options, const std::string& programs)
     std::printf("  last round: stowix exit status %d, set of %d files; cp/sync exit status %d, "
                 "%d files\n",
                 stowixStatus, setFiles, baselineStatus, baselineFiles);
+
+    if (options.countCalls) {
+        const std::string countFile = options.work + "/strace-count";
+        RemoveTree(drive + "/Stowix");
+        SettleFileSystem(drive);
+        const std::optional<long> stowixCalls = CountSystemCalls(
+            {programs + "/stowix", "/U"}, StowixOptions(options.work, drive), countFile);
+        RemoveTree(drive + "/Stowix");
+        RemoveTree(baselineSet);
+        ::mkdir(baselineSet.c_str(), 0700);
+        SettleFileSystem(drive);
+        const std::optional<long> copyCalls = CountSystemCalls(copy, inDrive, countFile);
+        RemoveTree(baselineSet);
+        PrintCallsPerFile("stowix /U", stowixCalls, "cp", copyCalls, files.size());
+    }
+}
+
+// Where a restore run puts the files of a set: the groups of the run in their order, each with
+// its destination.
+enum class RestoreTarget { DriveRoot, WindowsFolder, BackupRoot };
+
+struct RestoreCopies {
+    size_t count = 0;  // copies the run makes (a file of two groups counts twice)
+    // Host source paths per destination folder, each file once, for the baseline's cp.
+    std::map<std::string, std::vector<std::string>> byDestination;
+};
+
+RestoreCopies RestoreFileList(const std::string& drive, const std::string& set)
+{
+    struct Group {
+        const char* pattern;
+        RestoreTarget target;
+    };
+    static const Group groups[] = {
+        {"Autoexec.Bat", RestoreTarget::DriveRoot}, {"Command.Com", RestoreTarget::DriveRoot},
+        {"Config.Sys", RestoreTarget::DriveRoot},   {"*.Sys", RestoreTarget::DriveRoot},
+        {"*.Bat", RestoreTarget::WindowsFolder},    {"*.Com", RestoreTarget::WindowsFolder},
+        {"*.Ini", RestoreTarget::WindowsFolder},    {"*.Grp", RestoreTarget::WindowsFolder},
+        {"*.Pif", RestoreTarget::WindowsFolder},    {"*.Pwl", RestoreTarget::WindowsFolder},
+        {"ShellIconCache", RestoreTarget::WindowsFolder},
+        {"TTFcache", RestoreTarget::WindowsFolder}, {"*.Da?", RestoreTarget::BackupRoot},
+    };
+    const std::string windows = drive + "/" + WindowsFolderName(drive);
+    RestoreCopies copies;
+    std::map<std::string, std::set<std::string>> seen;
+    for (const Group& group : groups) {
+        const std::string destination = group.target == RestoreTarget::DriveRoot ? drive
+                                        : group.target == RestoreTarget::WindowsFolder
+                                            ? windows
+                                            : drive + "/Stowix";
+        for (const std::string& name : MatchingFiles(set, group.pattern)) {
+            ++copies.count;
+            if (seen[destination].insert(Upper(name)).second)
+                copies.byDestination[destination].push_back(set + "/" + name);
+        }
+    }
+    return copies;
+}
+
+// Takes the staged registry files out of the backup root, so that each run stages them anew.
+void RemoveStagedRegistry(const std::string& drive)
+{
+    for (const std::string& name : MatchingFiles(drive + "/Stowix", "*.Da?"))
+        RemoveTree(drive + "/Stowix/" + name);
+}
+
+struct BaselineRun {
+    double seconds = 0;
+    double cpuSeconds = 0;
+    long peakKb = 0;
+    int exitStatus = 0;
+};
+
+// cp of every destination's files, then sync -f of the drive.
+BaselineRun RestoreByCopying(const RestoreCopies& copies, const std::string& drive)
+{
+    BaselineRun run;
+    for (const auto& [destination, sources] : copies.byDestination) {
+        const ChildRun copied = RunChild(CopyCommand(destination, sources));
+        run.seconds += copied.seconds;
+        run.cpuSeconds += copied.cpuSeconds;
+        run.peakKb = std::max(run.peakKb, copied.peakKb);
+        if (run.exitStatus == 0)
+            run.exitStatus = copied.exitStatus;
+    }
+    const ChildRun synced = RunChild({"sync", "-f", drive});
+    run.seconds += synced.seconds;
+    run.cpuSeconds += synced.cpuSeconds;
+    if (run.exitStatus == 0)
+        run.exitStatus = synced.exitStatus;
+    return run;
+}
+
+void CompareRestore(const Options& options, const std::string& programs)
+{
+    const std::string drive = LargeDrive(options, programs);
+    if (drive.empty())
+        return;
+    // The set to restore: one backup of the drive, made untimed.
+    RemoveTree(drive + "/Stowix");
+    const ChildRun backup = RunChild({programs + "/stowix", "/U"},
+                                     StowixOptions(options.work, drive));
+    const std::string set = OnlySet(drive);
+    if (backup.exitStatus != 0 || set.empty()) {
+        std::fprintf(stderr, "the backup to restore from failed (%d)\n", backup.exitStatus);
+        return;
+    }
+    const std::string setPath = "C:\\Stowix\\" + set.substr(set.rfind('/') + 1);
+    const RestoreCopies copies = RestoreFileList(drive, set);
+    const std::vector<std::string> restore = {programs + "/stowix-bench-restore-run", setPath};
+
+    Comparison comparison;
+    comparison.title = "Restore of " + std::to_string(copies.count) +
+                       " copies over the existing files (SYSTEM.DAT " +
+                       std::to_string(options.systemDatMb) + " MiB staged), flushed to disk";
+    comparison.subjectName = "restore run";
+    comparison.baselineName = "cp --preserve=mode,timestamps,xattr + sync -f";
+    comparison.aimRatio = 1.0;
+
+    int stowixStatus = 0;
+    int baselineStatus = 0;
+    for (int round = -1; round < options.rounds; ++round) {
+        RemoveStagedRegistry(drive);
+        SettleFileSystem(drive);
+        const ChildRun restored = RunChild(restore, StowixOptions(options.work, drive));
+        stowixStatus = restored.exitStatus;
+
+        RemoveStagedRegistry(drive);
+        SettleFileSystem(drive);
+        const BaselineRun copied = RestoreByCopying(copies, drive);
+        baselineStatus = copied.exitStatus;
+        if (round < 0)
+            continue;  // the warm-up
+        comparison.subjectSeconds.push_back(restored.seconds);
+        comparison.subjectCpuSeconds.push_back(restored.cpuSeconds);
+        comparison.subjectPeakKb.push_back(restored.peakKb);
+        comparison.baselineSeconds.push_back(copied.seconds);
+        comparison.baselineCpuSeconds.push_back(copied.cpuSeconds);
+        comparison.baselinePeakKb.push_back(copied.peakKb);
+    }
+    PrintComparison(comparison);
+    std::printf("  last round: restore exit status %d; cp/sync exit status %d\n", stowixStatus,
+                baselineStatus);
+
+    if (options.countCalls) {
+        const std::string countFile = options.work + "/strace-count";
+        RemoveStagedRegistry(drive);
+        SettleFileSystem(drive);
+        const std::optional<long> restoreCalls =
+            CountSystemCalls(restore, StowixOptions(options.work, drive), countFile);
+        RemoveStagedRegistry(drive);
+        SettleFileSystem(drive);
+        std::optional<long> copyCalls = 0;
+        for (const auto& [destination, sources] : copies.byDestination) {
+            const std::optional<long> calls =
+                CountSystemCalls(CopyCommand(destination, sources), {}, countFile);
+            copyCalls = calls && copyCalls ? std::optional<long>(*copyCalls + *calls)
+                                           : std::nullopt;
+        }
+        PrintCallsPerFile("restore run", restoreCalls, "cp", copyCalls, copies.count);
+    }
+    RemoveTree(drive + "/Stowix");
 }
 
 void CompareStartup(const Options& options, const std::string& programs)
@@ -316,7 +501,7 @@ void CompareStartup(const Options& options, const std::string& programs)
     comparison.title = "Start to exit with nothing to copy";
     comparison.subjectName = "stowix /U (empty WINDOWS folder)";
     comparison.baselineName = "minimal Qt Widgets program (offscreen)";
-    comparison.aimRatio = 1.5;
+    comparison.aimRatio = 1.3;
 
     int stowixStatus = 0;
     int minimalStatus = 0;
@@ -358,7 +543,8 @@ int main(int argc, char** argv)
         return 2;
     }
     const std::string programs = ProgramFolder();
-    for (const char* program : {"stowix", "stowix-make-drive", "stowix-bench-minimal-qt"}) {
+    for (const char* program : {"stowix", "stowix-make-drive", "stowix-bench-minimal-qt",
+                                "stowix-bench-restore-run"}) {
         if (::access((programs + "/" + program).c_str(), X_OK) != 0) {
             std::fprintf(stderr, "stowix-bench-backup: %s/%s is missing; build it first\n",
                          programs.c_str(), program);
@@ -390,6 +576,8 @@ int main(int argc, char** argv)
 
     if (options.backup)
         CompareBackup(options, programs);
+    if (options.restore)
+        CompareRestore(options, programs);
     if (options.startup)
         CompareStartup(options, programs);
 

@@ -1,6 +1,8 @@
 #include "support/bench_support.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <fnmatch.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/statfs.h>
@@ -10,6 +12,7 @@
 #include <linux/magic.h>
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -121,6 +124,59 @@ ChildRun RunChild(const std::vector<std::string>& argv, const ChildOptions& opti
     run.peakKb = usage.ru_maxrss;
     run.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return run;
+}
+
+std::optional<long> CountSystemCalls(const std::vector<std::string>& argv,
+                                     const ChildOptions& options, const std::string& countFile)
+{
+    ::unlink(countFile.c_str());
+    std::vector<std::string> traced = {"strace", "-c", "-f", "-o", countFile};
+    traced.insert(traced.end(), argv.begin(), argv.end());
+    const ChildRun run = RunChild(traced, options);
+    if (run.exitStatus < 0)
+        return std::nullopt;
+    std::FILE* table = std::fopen(countFile.c_str(), "r");
+    if (!table)
+        return std::nullopt;
+    // The last line of the table: "100.00  0.014663  8  1815  262 total" (the errors column
+    // may be empty); the calls are its fourth number.
+    std::optional<long> calls;
+    char line[512];
+    while (std::fgets(line, sizeof line, table)) {
+        if (!std::strstr(line, " total"))
+            continue;
+        double percent = 0;
+        double seconds = 0;
+        long perCall = 0;
+        long count = 0;
+        if (std::sscanf(line, "%lf %lf %ld %ld", &percent, &seconds, &perCall, &count) == 4)
+            calls = count;
+    }
+    std::fclose(table);
+    return calls;
+}
+
+std::vector<std::string> MatchingFiles(const std::string& folder, const char* pattern)
+{
+    std::vector<std::string> names;
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir)
+        return names;
+    while (const dirent* entry = ::readdir(dir)) {
+        struct stat info {};
+        if (::fnmatch(pattern, entry->d_name, FNM_CASEFOLD) == 0 &&
+            ::stat((folder + "/" + entry->d_name).c_str(), &info) == 0 && S_ISREG(info.st_mode))
+            names.emplace_back(entry->d_name);
+    }
+    ::closedir(dir);
+    return names;
+}
+
+std::string Upper(std::string text)
+{
+    for (char& character : text)
+        character = char(std::toupper(static_cast<unsigned char>(character)));
+    return text;
 }
 
 Timing TimeWork(const std::function<void()>& work)

@@ -5,6 +5,7 @@
 // says whether each ratio is within its aim. It does not decide what is measured.
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,12 @@ struct ChildOptions {
 
 // Runs argv[0] (a path, or a name looked up on PATH) with these arguments and waits for it.
 ChildRun RunChild(const std::vector<std::string>& argv, const ChildOptions& options = {});
+
+// The system calls that one run of a child program and of every process it starts make, as
+// `strace -c -f` counts them; nothing when strace is not installed or its count cannot be read.
+// countFile: where strace writes its table (replaced).
+std::optional<long> CountSystemCalls(const std::vector<std::string>& argv,
+                                     const ChildOptions& options, const std::string& countFile);
 
 // The wall time of one call, and the processor time (user and system) that it took in this
 // process and in the children it waited for, in seconds.
@@ -70,6 +77,13 @@ struct Comparison {
 // Prints the medians, their ratio, and whether the ratio is within its aim; the processor times
 // too, where measured: on a busy machine they vary less than the wall times.
 void PrintComparison(const Comparison& comparison);
+
+// The files of one folder (never a folder) whose names match a shell pattern without regard to
+// case, in the folder's own order.
+std::vector<std::string> MatchingFiles(const std::string& folder, const char* pattern);
+
+// A text in upper case (ASCII letters only).
+std::string Upper(std::string text);
 
 // The command line that started this program, quoted for a shell, for the reproduce line.
 std::string CommandLine(int argc, char** argv);

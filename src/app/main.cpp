@@ -100,21 +100,29 @@ int main(int argc, char** argv) {
     ProgramValues values;
 
     Form1Window form1(system.ProgramFolder());
-    Form2Window form2(*files);
     MainWindow mainWindow(form1, services, values);
-    FolderChooser chooser(form2, form1.Form(), services, values);
     BackupRun backup(mainWindow);
+    // The folder chooser is built when it is first opened: an unattended backup never needs it.
+    std::unique_ptr<Form2Window> form2;
+    std::unique_ptr<FolderChooser> chooser;
+    const auto openChooser = [&](const QString& mode) {
+        if (!chooser) {
+            form2 = std::make_unique<Form2Window>(*files);
+            chooser = std::make_unique<FolderChooser>(*form2, form1.Form(), services, values);
+            form2->SetEvents(chooser->Events());
+        }
+        chooser->Open(mode);
+    };
 
     mainWindow.BindCommands({
         .Backup = [&] { backup.Run(); },
-        .OpenChooser = [&](const QString& mode) { chooser.Open(mode); },
+        .OpenChooser = openChooser,
         .AddComment = [&] { AddComment(mainWindow); },
         .ShowInfo = [&] { ShowInfo(services); },
         .ShowAbout = [&] { ShowAbout(services); },
         .ShowTips = [&] { ShowTips(services); },
     });
     form1.SetEvents(mainWindow.Events());
-    form2.SetEvents(chooser.Events());
 
     mainWindow.Form_Load();
     return QApplication::exec();

@@ -68,31 +68,9 @@ Status DeleteFileForced(FileSystem& files, const QString& path) {
 }
 
 Status CopyKeepingAttributes(FileSystem& files, const QString& source, const QString& destination) {
-    if (!FileExists(files, source)) return Status::Ok();
-
-    // The destination is not deleted before the copy: the copy replaces it in one step, so a
-    // copy that fails (disk full, unreadable source) leaves the old file where it was. A restore
-    // that fails half-way must not leave Windows without its SYSTEM.INI. Clearing the old
-    // file's attributes first lets the copy replace a read-only, hidden or system file.
-    const Result<int> oldAttributes = files.ReadAttributes(destination);
-    if (oldAttributes) {
-        if (oldAttributes.value() & Attribute::Folder)
-            return Status::Fail(destination + QStringLiteral(" is a folder"));
-        QString none;
-        if (Status cleared = ApplyAttributes(files, destination, none, false, false, false);
-            !cleared)
-            return cleared;
-    }
-
-    if (Status copied = files.CopyFile(source, destination); !copied) {
-        if (oldAttributes) (void)files.WriteAttributes(destination, oldAttributes.value());
-        return copied;
-    }
-
-    const Result<int> sourceAttributes = files.ReadAttributes(source);
-    if (!sourceAttributes) return sourceAttributes.status();
-    QString text = TrimText(sourceAttributes.value());
-    return ApplyAttributes(files, destination, text, false, false, false);
+    // The file system does it whole: the existence test, the copy that replaces the old file in
+    // one step and leaves it as it was when it fails, and the attributes.
+    return files.CopyFileKeepingAttributes(source, destination).status();
 }
 
 void MakeFolder(FileSystem& files, const QString& path) { (void)files.CreateFolder(path); }

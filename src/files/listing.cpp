@@ -88,14 +88,16 @@ std::vector<CopyFailure> CopyMatchingFiles(FileSystem& files, ProgressStepper& p
         names = std::move(everyCase);
     failures = TakeRefusedNames(sourceFolder, names);
     // One file that cannot be copied must not cost the others their copy: every file is tried,
-    // and the caller learns of each one that failed.
-    for (const QString& name : names) {
-        progress.StepProgress(false, false);
-        const QString source = sourceFolder + name;
-        if (Status copied = CopyKeepingAttributes(files, source, destinationFolder + u'\\' + name);
-            !copied)
-            failures.push_back({source, copied.reason()});
-    }
+    // and the caller learns of each one that failed. The file system copies the group in one
+    // call, so that it finds the two folders once for all of the group's files.
+    std::vector<FileCopy> copies;
+    copies.reserve(names.size());
+    for (const QString& name : names)
+        copies.push_back({sourceFolder + name, destinationFolder + u'\\' + name});
+    const std::vector<Result<bool>> results = files.CopyFilesKeepingAttributes(
+        copies, [&progress](size_t) { progress.StepProgress(false, false); });
+    for (size_t i = 0; i < copies.size() && i < results.size(); ++i)
+        if (!results[i]) failures.push_back({copies[i].source, results[i].reason()});
     return failures;
 }
 

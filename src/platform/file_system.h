@@ -16,6 +16,7 @@
 #include <QDateTime>
 #include <QString>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -46,6 +47,12 @@ struct FileFacts {
     int attributes = 0;
 };
 
+// One copy of a group copy: a file, and the full path its copy goes to.
+struct FileCopy {
+    QString source;
+    QString destination;
+};
+
 // A file opened for reading in pieces, for files too large to hold whole (a registry, an image's
 // file). It reads the file as it is on disk at each call; Size is fixed when it is opened.
 class FileReader {
@@ -70,6 +77,20 @@ public:
     // only as far as the caller then writes it. The destination is replaced atomically: a copy
     // that fails leaves the old destination as it was and no temporary file behind.
     virtual Status CopyFile(const QString& source, const QString& destination) = 0;
+    // Replaces destination with a copy of source that carries the source's exact attribute value
+    // and last-write time. As with CopyFile, a copy that fails leaves the old destination as it
+    // was, attributes included; one that is a folder is refused. Gives false, having done
+    // nothing, when the source cannot be found (its attributes cannot be read). This default is
+    // built on the calls above; an implementation may do it in fewer steps.
+    virtual Result<bool> CopyFileKeepingAttributes(const QString& source,
+                                                   const QString& destination);
+    // The copies in order, each as CopyFileKeepingAttributes makes it, with one result per copy;
+    // every copy is tried whatever the others gave. beforeEach(i) runs right before copies[i] is
+    // made (for a source that turns out missing too). An implementation may open a folder that
+    // several copies share once for all of them.
+    virtual std::vector<Result<bool>> CopyFilesKeepingAttributes(
+        const std::vector<FileCopy>& copies, const std::function<void(size_t)>& beforeEach);
+
     // Deletes one file. A read-only file is refused, as on Windows.
     virtual Status DeleteFile(const QString& path) = 0;
     // Deletes every file (never a folder) that matches a wildcard pattern such as

@@ -94,6 +94,38 @@ TEST_F(AnimationStrip, stop_holds_the_frame_and_play_starts_again_from_the_first
     EXPECT_EQ(strip.CurrentFrame(), 0);
 }
 
+// A hidden strip (an unattended run never shows its window) only looks the clip up; it is read
+// when the strip is shown, and a Play and Stop meanwhile hold the frame that was due.
+TEST_F(AnimationStrip, a_hidden_strip_reads_its_clip_when_shown) {
+    QWidget window;
+    auto* hidden = new AnimationWidget(&window);
+    EXPECT_FALSE(hidden->Open(MediaFolder() + "\\NoSuch.Avi"));
+    ASSERT_TRUE(hidden->Open(ProgramPath("Stowix1.Avi")));
+    hidden->Play();
+    EXPECT_TRUE(hidden->IsPlaying());
+    QTest::qWait(250);
+    hidden->Stop();
+    EXPECT_FALSE(hidden->IsPlaying());
+    window.show();
+    EXPECT_TRUE(hidden->IsOpen());
+    EXPECT_EQ(hidden->FrameCount(), 20);
+    EXPECT_GT(hidden->CurrentFrame(), 0) << "the frame due at Stop, not the first";
+
+    QWidget other;
+    auto* broken = new AnimationWidget(&other);
+    QTemporaryDir folder;
+    QFile text(folder.filePath("Broken.Avi"));
+    ASSERT_TRUE(text.open(QIODevice::WriteOnly));
+    text.write("RIFF, but not a clip");
+    text.close();
+    EXPECT_TRUE(broken->Open(folder.path() + "\\Broken.Avi")) << "only looked up while hidden";
+    broken->Play();
+    other.show();
+    EXPECT_FALSE(broken->IsOpen());
+    EXPECT_FALSE(broken->IsPlaying());
+    EXPECT_EQ(broken->CurrentFrame(), -1);
+}
+
 TEST_F(AnimationStrip, the_clip_background_lets_the_window_show_through) {
     ASSERT_TRUE(strip.Open(ProgramPath("Stowix1.Avi")));
     const QRgb window = qRgb(10, 200, 30);

@@ -6,6 +6,7 @@
 #include "platform/drives/drive_dispatch.h"
 #include "platform/drives/open_drives.h"
 #include "platform/posix/posix_file_system.h"
+#include "support/faulty_file_system.h"
 #include "support/qt_printers.h"
 
 #include <gtest/gtest.h>
@@ -80,6 +81,55 @@ TEST_F(DispatchTest, a_copy_between_implementations_fails_and_changes_nothing)
     ASSERT_FALSE(copied.ok());
     EXPECT_TRUE(copied.reason().contains(Text("D:\\ON_C"))) << copied.reason().toStdString();
     EXPECT_FALSE(driveD.Exists("ON_C"));
+}
+
+// Counts the group copies that reach an implementation, then copies the plain way.
+class GroupCounter : public FaultyFileSystem {
+public:
+    using FaultyFileSystem::FaultyFileSystem;
+    std::vector<Result<bool>> CopyFilesKeepingAttributes(
+        const std::vector<FileCopy>& copies,
+        const std::function<void(size_t)>& beforeEach) override
+    {
+        ++groups;
+        return FaultyFileSystem::CopyFilesKeepingAttributes(copies, beforeEach);
+    }
+    int groups = 0;
+};
+
+TEST(DispatchGroupCopy, a_group_on_one_drive_reaches_its_implementation_whole)
+{
+    HostFolder driveC;
+    HostFolder driveD;
+    std::unique_ptr<FileSystem> posixC = MakePosixFileSystem(DriveMap({{QChar(u'C'), driveC.Path()}}));
+    std::unique_ptr<FileSystem> posixD = MakePosixFileSystem(DriveMap({{QChar(u'D'), driveD.Path()}}));
+    auto countC = std::make_unique<GroupCounter>(*posixC);
+    GroupCounter& seenC = *countC;
+    std::vector<DrivePart> parts;
+    parts.push_back({"C", std::move(countC)});
+    parts.push_back({"D", std::make_unique<GroupCounter>(*posixD)});
+    const std::unique_ptr<FileSystem> files = MakeDriveDispatch(std::move(parts), u'C');
+    driveC.MakeFile("A", "a");
+    driveC.MakeFile("B", "b");
+
+    int steps = 0;
+    const auto whole = files->CopyFilesKeepingAttributes(
+        {{Text("C:\\A"), Text("C:\\A2")}, {Text("B"), Text("C:\\B2")}}, [&](size_t) { ++steps; });
+    EXPECT_EQ(seenC.groups, 1);
+    EXPECT_EQ(steps, 2);
+    ASSERT_EQ(whole.size(), 2u);
+    EXPECT_TRUE(whole[0].ok() && whole[1].ok());
+    EXPECT_EQ(driveC.Contents("B2"), "b");
+
+    // A group that reaches another implementation goes the plain way, copy by copy.
+    const auto mixed = files->CopyFilesKeepingAttributes(
+        {{Text("C:\\A"), Text("C:\\A3")}, {Text("C:\\B"), Text("D:\\B")}}, {});
+    EXPECT_EQ(seenC.groups, 1);
+    ASSERT_EQ(mixed.size(), 2u);
+    EXPECT_TRUE(mixed[0].ok() && mixed[0].value());
+    EXPECT_FALSE(mixed[1].ok());
+    EXPECT_EQ(driveC.Contents("A3"), "a");
+    EXPECT_FALSE(driveD.Exists("B"));
 }
 
 TEST(OpenDrives, folder_drives_share_one_implementation)

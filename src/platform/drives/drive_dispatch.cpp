@@ -37,6 +37,28 @@ public:
                                                "and a disk image, or two images)"));
         return from->CopyFile(source, destination);
     }
+    Result<bool> CopyFileKeepingAttributes(const QString& source,
+                                           const QString& destination) override
+    {
+        // One implementation serving both drives copies in its own way; otherwise the plain way
+        // meets CopyFile, which says why it cannot.
+        FileSystem* from = For(source);
+        if (from && from == For(destination))
+            return from->CopyFileKeepingAttributes(source, destination);
+        return FileSystem::CopyFileKeepingAttributes(source, destination);
+    }
+    std::vector<Result<bool>> CopyFilesKeepingAttributes(
+        const std::vector<FileCopy>& copies,
+        const std::function<void(size_t)>& beforeEach) override
+    {
+        FileSystem* one = copies.empty() ? nullptr : For(copies.front().source);
+        for (const FileCopy& copy : copies)
+            if (For(copy.source) != one || For(copy.destination) != one)
+                one = nullptr;
+        if (one)
+            return one->CopyFilesKeepingAttributes(copies, beforeEach);
+        return FileSystem::CopyFilesKeepingAttributes(copies, beforeEach);
+    }
     Status DeleteFile(const QString& path) override
     {
         FileSystem* files = For(path);

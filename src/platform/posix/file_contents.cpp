@@ -153,10 +153,17 @@ int CopySparse(int input, int output, off_t size)
 
 }  // namespace
 
-int CopyContents(int input, int output, off_t expectedSize)
+bool MayHaveHoles(const struct stat& info)
 {
-    if (const int sparse = CopySparse(input, output, expectedSize); sparse >= 0)
-        return sparse;
+    return off_t(info.st_blocks) * 512 < info.st_size;
+}
+
+int CopyContents(int input, int output, off_t expectedSize, bool mayHaveHoles)
+{
+    if (mayHaveHoles) {
+        if (const int sparse = CopySparse(input, output, expectedSize); sparse >= 0)
+            return sparse;
+    }
     off_t copied = 0;
     int result = CopyWith(
         [&] { return ::copy_file_range(input, nullptr, output, nullptr, Chunk, 0); },

@@ -102,6 +102,29 @@ std::optional<std::string> FolderNameCache::Find(int folderFd, QStringView name)
     return found->front();
 }
 
+std::optional<std::string> FolderNameCache::FindPreferring(int folderFd, QStringView name,
+                                                           std::string_view hostName,
+                                                           struct stat& folderInfo,
+                                                           const struct stat* known)
+{
+    if (known != nullptr) {
+        folderInfo = *known;
+    } else if (::fstat(folderFd, &folderInfo) != 0) {
+        folderInfo.st_ino = 0;
+        return std::nullopt;
+    }
+    Folder* folder = Current(folderInfo);
+    if (folder == nullptr)
+        folder = &Read(folderFd, folderInfo);
+    const auto found = folder->names.constFind(Folded(name));
+    if (found == folder->names.constEnd() || found->empty())
+        return std::nullopt;
+    for (const std::string& stored : *found)
+        if (stored == hostName)
+            return stored;
+    return found->front();
+}
+
 struct stat FolderNameCache::BeforeChange(int folderFd)
 {
     struct stat info {};
@@ -110,17 +133,17 @@ struct stat FolderNameCache::BeforeChange(int folderFd)
     return info;
 }
 
-void FolderNameCache::AfterChange(int folderFd, const struct stat& before, std::string_view added,
-                                  std::string_view removed)
+bool FolderNameCache::AfterChange(int folderFd, const struct stat& before, std::string_view added,
+                                  std::string_view removed, struct stat* current)
 {
     Folder* folder = Current(before);
     if (folder == nullptr)
-        return;
+        return false;
     struct stat after {};
     if (::fstat(folderFd, &after) != 0 || after.st_dev != folder->device ||
         after.st_ino != folder->inode) {
         folder->inode = 0;
-        return;
+        return false;
     }
     if (!removed.empty()) {
         const auto found = folder->names.find(FoldedHostName(removed));
@@ -138,6 +161,9 @@ void FolderNameCache::AfterChange(int folderFd, const struct stat& before, std::
     }
     folder->modified = after.st_mtim;
     folder->changed = after.st_ctim;
+    if (current != nullptr)
+        *current = after;
+    return true;
 }
 
 }  // namespace stowix::posix

@@ -28,13 +28,22 @@ public:
     // The first stored name in the folder (in the host's order) that equals name without regard
     // to case, or nothing. folderFd: any descriptor of the folder, O_PATH will do.
     std::optional<std::string> Find(int folderFd, QStringView name);
+    // As Find, but the name exactly as given (hostName) wins over another case of it, and the
+    // folder's stat that the answer holds for comes back in folderInfo, for BeforeChange's part
+    // (its st_ino is 0 when the folder could not be looked at: the answer is then nothing).
+    // With known, the folder is taken to be in that state (as AfterChange just gave it) and is
+    // not looked at again.
+    std::optional<std::string> FindPreferring(int folderFd, QStringView name,
+                                              std::string_view hostName, struct stat& folderInfo,
+                                              const struct stat* known = nullptr);
 
     // The folder's stat before a change, to be handed to AfterChange.
     static struct stat BeforeChange(int folderFd);
     // Records names this program just added to or removed from the folder. The folder's
-    // remembered names are kept only when they were current right before the change.
-    void AfterChange(int folderFd, const struct stat& before, std::string_view added,
-                     std::string_view removed);
+    // remembered names are kept only when they were current right before the change; then,
+    // when current is given, it receives the folder's stat after the change and true comes back.
+    bool AfterChange(int folderFd, const struct stat& before, std::string_view added,
+                     std::string_view removed, struct stat* current = nullptr);
 
 private:
     struct Folder {

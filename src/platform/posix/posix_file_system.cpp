@@ -5,6 +5,7 @@
 #include "platform/posix/file_contents.h"
 #include "platform/posix/folder_listing.h"
 #include "platform/posix/folder_reader.h"
+#include "platform/posix/group_copy.h"
 #include "platform/posix/host_errors.h"
 #include "platform/posix/host_names.h"
 #include "platform/names/name_rules.h"
@@ -32,19 +33,6 @@ using namespace posix;
 
 constexpr mode_t WriteBits = S_IWUSR | S_IWGRP | S_IWOTH;
 
-// A file written to while it was copied may have given a copy that is no version of it: the
-// copy fails when the source's size or last-write time is not what it was when it was opened.
-Status CheckUnchanged(int sourceFd, const struct stat& before, const QString& source)
-{
-    struct stat after {};
-    if (::fstat(sourceFd, &after) != 0)
-        return HostFailure(source, errno);
-    if (after.st_size != before.st_size || after.st_mtim.tv_sec != before.st_mtim.tv_sec ||
-        after.st_mtim.tv_nsec != before.st_mtim.tv_nsec)
-        return Status::Fail(source + QStringLiteral(": the file changed while it was copied"));
-    return Status::Ok();
-}
-
 class PosixFileSystem final : public FileSystem {
 public:
     explicit PosixFileSystem(const DriveMap& drives) : m_resolver(drives) {}
@@ -52,6 +40,11 @@ public:
     Result<int> ReadAttributes(const QString& path) override;
     Status WriteAttributes(const QString& path, int attributes) override;
     Status CopyFile(const QString& source, const QString& destination) override;
+    Result<bool> CopyFileKeepingAttributes(const QString& source,
+                                           const QString& destination) override;
+    std::vector<Result<bool>> CopyFilesKeepingAttributes(
+        const std::vector<FileCopy>& copies,
+        const std::function<void(size_t)>& beforeEach) override;
     Status DeleteFile(const QString& path) override;
     Status DeleteMatching(const QString& pattern) override;
     Status CreateFolder(const QString& path) override;
@@ -189,7 +182,8 @@ Status PosixFileSystem::CopyFile(const QString& source, const QString& destinati
     if (!pending)
         return pending.status();
     PendingFile output = std::move(pending).value();
-    if (const int error = CopyContents(input.value().Get(), output.Fd(), sourceInfo.st_size))
+    if (const int error = CopyContents(input.value().Get(), output.Fd(), sourceInfo.st_size,
+                                       MayHaveHoles(sourceInfo)))
         return HostFailure(destination, error);
     if (Status unchanged = CheckUnchanged(input.value().Get(), sourceInfo, source); !unchanged)
         return unchanged;
@@ -199,6 +193,20 @@ Status PosixFileSystem::CopyFile(const QString& source, const QString& destinati
     if (::futimens(output.Fd(), times) != 0)
         return HostFailure(destination, errno);
     return Commit(output, place, before, destination);
+}
+
+Result<bool> PosixFileSystem::CopyFileKeepingAttributes(const QString& source,
+                                                        const QString& destination)
+{
+    return CopyFilesKeepingAttributes({{source, destination}}, {}).front();
+}
+
+std::vector<Result<bool>> PosixFileSystem::CopyFilesKeepingAttributes(
+    const std::vector<FileCopy>& copies, const std::function<void(size_t)>& beforeEach)
+{
+    return posix::CopyKeepingAttributes(m_resolver, copies, beforeEach, [this](const FileCopy& copy) {
+        return FileSystem::CopyFileKeepingAttributes(copy.source, copy.destination);
+    });
 }
 
 Status PosixFileSystem::DeleteFile(const QString& path)

@@ -3,9 +3,11 @@
 #include "platform/qt/avi_reader.h"
 #include "platform/qt/media_path.h"
 
+#include <QFileInfo>
 #include <QPainter>
 
 #include <algorithm>
+#include <utility>
 
 namespace stowix {
 
@@ -44,7 +46,17 @@ AnimationWidget::AnimationWidget(QWidget* parent) : QWidget(parent) {
 
 bool AnimationWidget::Open(const QString& path) {
     Close();
-    Result<AviClip> clip = LoadAviClip(HostMediaPath(path));
+    const QString hostPath = HostMediaPath(path);
+    if (!isVisible()) {
+        if (!QFileInfo(hostPath).isFile()) return false;
+        m_pendingPath = hostPath;
+        return true;
+    }
+    return Load(hostPath);
+}
+
+bool AnimationWidget::Load(const QString& hostPath) {
+    Result<AviClip> clip = LoadAviClip(hostPath);
     if (!clip) return false;
     for (const QImage& frame : clip.value().frames) m_frames.append(WithTransparentKey(frame));
     const qint64 intervalMs = (clip.value().frameIntervalUs + 500) / 1000;
@@ -53,8 +65,26 @@ bool AnimationWidget::Open(const QString& path) {
     return true;
 }
 
+void AnimationWidget::ReadPendingClip() const {
+    if (m_pendingPath.isEmpty()) return;
+    auto* self = const_cast<AnimationWidget*>(this);
+    const QString path = std::exchange(m_pendingPath, QString());
+    const bool playing = m_timer.isActive();
+    if (!self->Load(path)) {
+        m_timer.stop();
+        m_stoppedFrame = 0;
+    } else if (playing) {
+        // The clock started at Play: the frame shown is the one that is due now.
+        m_timer.start(m_intervalMs);
+    } else if (m_stoppedAtMs >= 0) {
+        m_stoppedFrame = int((m_stoppedAtMs / m_intervalMs) % m_frames.size());
+    }
+    m_stoppedAtMs = -1;
+}
+
 void AnimationWidget::Play() {
-    if (m_frames.isEmpty()) return;
+    if (m_frames.isEmpty() && m_pendingPath.isEmpty()) return;
+    m_stoppedAtMs = -1;
     m_clock.start();
     m_timer.start(m_intervalMs);
     update();
@@ -62,6 +92,11 @@ void AnimationWidget::Play() {
 
 void AnimationWidget::Stop() {
     if (!m_timer.isActive()) return;
+    if (!m_pendingPath.isEmpty()) {
+        m_stoppedAtMs = m_clock.elapsed();
+        m_timer.stop();
+        return;
+    }
     m_stoppedFrame = CurrentFrame();
     m_timer.stop();
     update();
@@ -69,23 +104,43 @@ void AnimationWidget::Stop() {
 
 void AnimationWidget::Close() {
     m_timer.stop();
+    m_pendingPath.clear();
+    m_stoppedAtMs = -1;
     m_frames.clear();
     m_stoppedFrame = 0;
     update();
 }
 
+bool AnimationWidget::IsOpen() const {
+    ReadPendingClip();
+    return !m_frames.isEmpty();
+}
+
+int AnimationWidget::FrameCount() const {
+    ReadPendingClip();
+    return int(m_frames.size());
+}
+
 int AnimationWidget::CurrentFrame() const {
+    ReadPendingClip();
     if (m_frames.isEmpty()) return -1;
     if (!m_timer.isActive()) return m_stoppedFrame;
     return int((m_clock.elapsed() / m_intervalMs) % m_frames.size());
 }
 
 QSize AnimationWidget::ClipSize() const {
+    ReadPendingClip();
     return m_frames.isEmpty() ? QSize() : m_frames.first().size();
 }
 
 QSize AnimationWidget::sizeHint() const {
+    ReadPendingClip();
     return m_frames.isEmpty() ? QWidget::sizeHint() : ClipSize();
+}
+
+void AnimationWidget::showEvent(QShowEvent* event) {
+    ReadPendingClip();
+    QWidget::showEvent(event);
 }
 
 void AnimationWidget::paintEvent(QPaintEvent*) {

@@ -340,7 +340,7 @@ Result<AviClip> LoadAviClip(const QString& hostPath) {
     QFile file(hostPath);
     if (!file.open(QIODevice::ReadOnly)) return Result<AviClip>::Fail(file.errorString());
     if (file.size() > MaxFileBytes) return Result<AviClip>::Fail("the clip is too large");
-    return ReadAviClip(file.read(MaxFileBytes));
+    return ReadAviClip(file.read(std::min(file.size(), MaxFileBytes)));
 }
 
 }  // namespace stowix

@@ -1,10 +1,19 @@
 #include "platform/qt/classic_look.h"
 
 #include <QApplication>
+#include <QFontDatabase>
+#include <QIconEngine>
+#include <QPainter>
+#include <QPointer>
+#include <QProxyStyle>
+#include <QSet>
 #include <QStringList>
 #include <QStyle>
 #include <QStyleFactory>
 #include <QToolTip>
+
+#include <functional>
+#include <optional>
 
 namespace stowix {
 
@@ -21,11 +30,92 @@ QStringList WithStandIns(const QString& family) {
     return {family};
 }
 
+// The installed families, read once. Empty before there is a GUI application to ask.
+const QSet<QString>& InstalledFamilies() {
+    static QSet<QString> families;
+    static bool read = false;
+    if (!read && qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
+        for (const QString& name : QFontDatabase::families()) families.insert(name.toCaseFolded());
+        read = true;
+    }
+    return families;
+}
+
+// The first installed family of the list, alone; the whole list when none is installed. A font
+// that names a family that is not installed, or names further families, makes Qt ask fontconfig
+// for its whole sorted list of fallbacks as soon as the font is first measured (a costly query,
+// once per face); a font of one installed family asks only when a character is missing from
+// it. The face drawn is the same: the first installed family of the list.
+QStringList FirstInstalled(const QStringList& families) {
+    const QSet<QString>& installed = InstalledFamilies();
+    for (const QString& family : families)
+        if (installed.contains(family.toCaseFolded())) return {family};
+    return families;
+}
+
+// An icon made when it is first drawn or measured.
+class DeferredIconEngine final : public QIconEngine {
+public:
+    explicit DeferredIconEngine(std::function<QIcon()> make) : m_make(std::move(make)) {}
+
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode,
+               QIcon::State state) override {
+        Icon().paint(painter, rect, Qt::AlignCenter, mode, state);
+    }
+    QSize actualSize(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
+        return Icon().actualSize(size, mode, state);
+    }
+    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
+        return Icon().pixmap(size, mode, state);
+    }
+    QPixmap scaledPixmap(const QSize& size, QIcon::Mode mode, QIcon::State state,
+                         qreal scale) override {
+        return Icon().pixmap(size, scale, mode, state);
+    }
+    QList<QSize> availableSizes(QIcon::Mode mode, QIcon::State state) override {
+        return Icon().availableSizes(mode, state);
+    }
+    bool isNull() override { return Icon().isNull(); }
+    QString key() const override { return QStringLiteral("StowixDeferred"); }
+    QIconEngine* clone() const override { return new DeferredIconEngine(*this); }
+
+private:
+    const QIcon& Icon() {
+        if (!m_icon) m_icon = m_make();
+        return *m_icon;
+    }
+
+    std::function<QIcon()> m_make;
+    std::optional<QIcon> m_icon;
+};
+
+// The Windows style, except that the menu bar's overflow arrow is made when it is first drawn.
+// Qt makes the style's icons from image files whose format it learns by asking every image
+// plugin, which loads them all (and the libraries they need); every menu bar makes that arrow
+// when it is made, although a menu bar as short as the program's never shows it.
+class ClassicStyle final : public QProxyStyle {
+public:
+    explicit ClassicStyle(QStyle* windows) : QProxyStyle(windows) {}
+
+    QIcon standardIcon(StandardPixmap icon, const QStyleOption* option,
+                       const QWidget* widget) const override {
+        const bool deferred = option == nullptr &&
+                              (icon == SP_ToolBarHorizontalExtensionButton ||
+                               icon == SP_ToolBarVerticalExtensionButton);
+        if (!deferred) return QProxyStyle::standardIcon(icon, option, widget);
+        const QPointer<const QStyle> base(baseStyle());
+        const QPointer<const QWidget> owner(widget);
+        return QIcon(new DeferredIconEngine([base, owner, icon] {
+            return base ? base->standardIcon(icon, nullptr, owner.data()) : QIcon();
+        }));
+    }
+};
+
 }  // namespace
 
 QFont DesignFont(const QString& family, qreal pointSize, FontWeight weight, FontSlant slant) {
     QFont font;
-    font.setFamilies(WithStandIns(family));
+    font.setFamilies(FirstInstalled(WithStandIns(family)));
     font.setPointSizeF(pointSize);
     font.setBold(weight == FontWeight::Bold);
     font.setItalic(slant == FontSlant::Italic);
@@ -66,7 +156,7 @@ QPalette ClassicPalette() {
 
 void ApplyClassicLook(QApplication& application) {
     if (QStyle* style = QStyleFactory::create(QStringLiteral("Windows")))
-        application.setStyle(style);
+        application.setStyle(new ClassicStyle(style));
     application.setPalette(ClassicPalette());
     application.setFont(DialogFont());
     QToolTip::setPalette(ClassicPalette());

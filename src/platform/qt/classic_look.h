@@ -14,8 +14,9 @@ namespace stowix {
 enum class FontWeight { Normal, Bold };
 enum class FontSlant { Upright, Italic };
 
-// A font of the given design family at a fractional point size, carrying its stand-ins as
-// further families: "Times New Roman", "Arial" and "MS Sans Serif" are known.
+// A font of the given design family at a fractional point size: the design family where it is
+// installed, else the first installed of its stand-ins ("Times New Roman", "Arial" and
+// "MS Sans Serif" have them); where none is, the font carries them all for Qt to choose.
 QFont DesignFont(const QString& family, qreal pointSize, FontWeight weight = FontWeight::Normal,
                  FontSlant slant = FontSlant::Upright);
 

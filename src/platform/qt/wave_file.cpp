@@ -68,7 +68,7 @@ Result<WaveClip> LoadWaveClip(const QString& hostPath) {
     QFile file(hostPath);
     if (!file.open(QIODevice::ReadOnly)) return Result<WaveClip>::Fail(file.errorString());
     if (file.size() > MaxFileBytes) return Result<WaveClip>::Fail("the sound is too large");
-    return ReadWaveClip(file.read(MaxFileBytes));
+    return ReadWaveClip(file.read(std::min(file.size(), MaxFileBytes)));
 }
 
 }  // namespace stowix
