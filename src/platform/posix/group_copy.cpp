@@ -4,7 +4,7 @@
 #include "platform/posix/file_contents.h"
 #include "platform/posix/host_errors.h"
 #include "platform/posix/host_names.h"
-#include "platform/posix/name_rules.h"
+#include "platform/names/name_rules.h"
 #include "platform/posix/pending_file.h"
 
 #include <fcntl.h>
