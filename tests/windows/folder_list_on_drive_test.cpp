@@ -1,5 +1,5 @@
 // The folder list over the real file system on a temporary drive: only folders are listed,
-// whatever case their names are stored in.
+// whatever case their names are stored in, and not the read-only, hidden or system ones.
 
 #include "platform/qt/folder_list_widget.h"
 #include "support/qt_printers.h"
@@ -26,6 +26,16 @@ TEST(FolderListOnDrive, lists_the_backup_sets_and_no_files) {
 
     FolderListWidget list(drive.Files());
     list.SetPath("C:\\Stowix");
+    EXPECT_EQ(Texts(list), QStringList({"C:\\", "Stowix", "Alpha", "beta", "zeta"}));
+
+    for (const auto& [name, attribute] :
+         {std::pair{"C:\\Stowix\\hidden", Attribute::Hidden},
+          std::pair{"C:\\Stowix\\system", Attribute::System},
+          std::pair{"C:\\Stowix\\read-only", Attribute::ReadOnly}}) {
+        drive.AddFolder(name);
+        ASSERT_TRUE(drive.Files().WriteAttributes(name, attribute).ok()) << name;
+    }
+    list.Refresh();
     EXPECT_EQ(Texts(list), QStringList({"C:\\", "Stowix", "Alpha", "beta", "zeta"}));
 
     list.SetPath("C:\\STOWIX");

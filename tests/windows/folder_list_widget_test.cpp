@@ -51,13 +51,13 @@ TEST_F(FolderListTest, lists_the_way_down_then_the_subfolders_sorted_without_cas
     list.SetPath("C:\\Stowix");
     EXPECT_EQ(Entries(), QStringList({"C:\\", " Stowix", "  A set", "  b set", "  c set"}));
     EXPECT_EQ(list.currentItem()->text(), "Stowix");
-    EXPECT_EQ(files.asked, QStringList{"C:\\Stowix\\*.* mask 16"});
+    EXPECT_EQ(files.asked, QStringList{"C:\\Stowix\\*.* mask 23"});
 }
 
 TEST_F(FolderListTest, lists_the_drive_root_and_deeper_paths) {
     list.SetPath("C:\\");
     EXPECT_EQ(Entries(), QStringList({"C:\\", " Stowix", " WINDOWS"}));
-    EXPECT_EQ(files.asked.last(), "C:\\*.* mask 16");
+    EXPECT_EQ(files.asked.last(), "C:\\*.* mask 23");
 
     list.SetPath("C:\\Stowix\\c set");
     EXPECT_EQ(Entries(), QStringList({"C:\\", " Stowix", "  c set", "   inner"}));

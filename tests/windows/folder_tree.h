@@ -1,8 +1,8 @@
 #pragma once
 // A file system that holds only folders, for the folder list: AddFolder builds the tree, and
 // ListFolder answers "<folder>\*.*" listings as the real one does (the "." and ".." entries
-// first, plain files only as added with AddFile). Every other call fails: the list must not
-// make it. Names are found without regard to case.
+// first, plain files only as added with AddFile), and ReadAttributes answers for what was added.
+// Every other call fails: the list must not make it. Names are found without regard to case.
 
 #include "platform/file_system.h"
 
@@ -37,7 +37,14 @@ public:
         return entries;
     }
 
-    Result<int> ReadAttributes(const QString&) override { return Refused(); }
+    Result<int> ReadAttributes(const QString& path) override {
+        const int cut = path.lastIndexOf('\\');
+        QString parent = path.left(cut);
+        if (parent.endsWith(':')) parent += '\\';
+        for (const auto& [name, attributes] : m_entries.value(Key(parent)))
+            if (name.compare(path.mid(cut + 1), Qt::CaseInsensitive) == 0) return attributes;
+        return Refused();
+    }
     Status WriteAttributes(const QString&, int) override { return Refused(); }
     Status CopyFile(const QString&, const QString&) override { return Refused(); }
     Status DeleteFile(const QString&) override { return Refused(); }

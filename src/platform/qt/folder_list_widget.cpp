@@ -153,13 +153,19 @@ void FolderListWidget::mouseDoubleClickEvent(QMouseEvent* event) {
 QStringList FolderListWidget::Subfolders() const {
     QStringList names;
     if (m_path.isEmpty()) return names;
-    const QString pattern = (IsDriveRoot(m_path) ? m_path : m_path + QLatin1Char('\\'))
-                            + QLatin1String("*.*");
-    auto listing = m_files.ListFolder(pattern, Attribute::Folder);
+    const QString folder = IsDriveRoot(m_path) ? m_path : m_path + QLatin1Char('\\');
+    const QString pattern = folder + QLatin1String("*.*");
+    // Files of every kind are asked for although none is shown: a listing that leaves some kind
+    // out reads the attributes of every file, and a backup set's folder holds thousands. The few
+    // folders are then looked at one by one; read-only, hidden and system folders stay unlisted.
+    constexpr int everyKind = Attribute::ReadOnly | Attribute::Hidden | Attribute::System;
+    auto listing = m_files.ListFolder(pattern, Attribute::Folder | everyKind);
     if (!listing) return names;
     for (const FolderEntry& entry : listing.value()) {
         if (!(entry.attributes & Attribute::Folder)) continue;
         if (entry.name == QLatin1String(".") || entry.name == QLatin1String("..")) continue;
+        const Result<int> attributes = m_files.ReadAttributes(folder + entry.name);
+        if (!attributes || (attributes.value() & everyKind) != 0) continue;
         names.append(entry.name);
     }
     std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
