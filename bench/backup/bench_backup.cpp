@@ -202,6 +202,20 @@ std::string OnlySet(const std::string& drive)
     return found;
 }
 
+// The runtime folder that stowix keeps its lock in lies on a memory file system, as a desktop
+// session's (/run/user/<uid>) does: at `runtime` a link to a new folder in /dev/shm, which comes
+// back to be removed at the end. Where /dev/shm is missing, `runtime` is a plain folder and
+// nothing comes back.
+std::string MakeSessionRuntimeFolder(const std::string& runtime)
+{
+    RemoveTree(runtime);
+    std::string pattern = "/dev/shm/stowix-bench-runtime.XXXXXX";
+    if (::mkdtemp(pattern.data()) && ::symlink(pattern.c_str(), runtime.c_str()) == 0)
+        return pattern;
+    ::mkdir(runtime.c_str(), 0700);
+    return {};
+}
+
 // How stowix is started for an unattended run: its own settings and runtime folders, no
 // display, this drive as C:.
 ChildOptions StowixOptions(const std::string& work, const std::string& drive)
@@ -567,7 +581,7 @@ int main(int argc, char** argv)
     ::mkdir(options.work.c_str(), 0755);
     RemoveTree(options.work + "/config");
     ::mkdir((options.work + "/config").c_str(), 0700);
-    ::mkdir((options.work + "/runtime").c_str(), 0700);
+    const std::string sessionFolder = MakeSessionRuntimeFolder(options.work + "/runtime");
 
     std::printf("stowix-bench-backup: work folder %s (%s)\n", options.work.c_str(),
                 FileSystemName(options.work).c_str());
@@ -581,6 +595,8 @@ int main(int argc, char** argv)
     if (options.startup)
         CompareStartup(options, programs);
 
+    if (!sessionFolder.empty())
+        RemoveTree(sessionFolder);
     if (madeWork && !options.keep)
         RemoveTree(options.work);
     else

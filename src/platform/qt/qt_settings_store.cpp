@@ -24,13 +24,16 @@ QString SettingsKey(const QString& section, const QString& key) {
     return section + u'/' + key;
 }
 
-// Forces a file or folder's data to disk; the atomic save of QSettings renames a finished file
-// into place but does not promise that the rename itself survives a power cut.
+// Forces a file's content, or a folder's entries, to disk; the atomic save of QSettings renames
+// a finished file into place but does not promise that the rename itself survives a power cut.
+// A file needs only its data and size: fdatasync costs nothing when the save has synced them
+// already, and still covers a save that wrote the file in place. The folder's fsync makes the
+// rename durable.
 Status SyncPath(const QString& path, bool folder) {
     const QByteArray native = QFile::encodeName(path);
     const int fd = ::open(native.constData(), (folder ? O_DIRECTORY : 0) | O_RDONLY | O_CLOEXEC);
     if (fd < 0) return Status::Fail(QString::fromLocal8Bit(std::strerror(errno)));
-    const int result = ::fsync(fd);
+    const int result = folder ? ::fsync(fd) : ::fdatasync(fd);
     const int savedErrno = errno;
     ::close(fd);
     if (result != 0) return Status::Fail(QString::fromLocal8Bit(std::strerror(savedErrno)));
