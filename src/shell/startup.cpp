@@ -10,9 +10,6 @@ namespace stowix {
 
 namespace {
 
-// The longest Windows folder path the program takes, as Windows' own MAX_PATH-sized buffer.
-constexpr int WindowsFolderBufferSize = 255;
-
 // Exit status of a start-up that found nothing to back up.
 constexpr int NoWindowsFolderStatus = 2;
 // Exit status of an unattended run that found another copy of the program running.
@@ -126,18 +123,9 @@ void MainWindow::ShowUnlessHidden() {
 }
 
 void MainWindow::LoadWindowsFolder() {
-    QString buffer;
-    buffer.reserve(WindowsFolderBufferSize);
-    const int written = m_services.windows.GetWindowsDirectoryA(buffer, WindowsFolderBufferSize);
-    // A path that did not fit, or one too short to carry a drive letter and colon, is as good
-    // as none: both values stay empty, which start-up treats as "no Windows folder".
-    if (written < 3 || written > WindowsFolderBufferSize) {
-        m_values.WindowsFolder.clear();
-        m_values.WindowsFolderTail.clear();
-        return;
-    }
-    m_values.WindowsFolder = buffer.left(written);
-    m_values.WindowsFolderTail = m_values.WindowsFolder.right(m_values.WindowsFolder.size() - 2);
+    // No folder leaves both values empty, which start-up treats as "no Windows folder".
+    m_values.WindowsFolder = WindowsDirectory(m_services.windows);
+    m_values.WindowsFolderTail = m_values.WindowsFolder.mid(2);
 }
 
 void MainWindow::CentreOnScreen() {
