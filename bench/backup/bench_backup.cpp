@@ -17,6 +17,7 @@
 // the restore also count, in one more run of each side under `strace -c -f`, the system calls
 // per copied file (where strace is installed).
 
+#include "backup/backup_set_layout.h"
 #include "support/bench_support.h"
 
 #include <dirent.h>
@@ -25,7 +26,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <optional>
@@ -34,6 +34,11 @@
 #include <vector>
 
 using namespace stowix::bench;
+using stowix::BackupGroups;
+using stowix::RestoreGroups;
+using stowix::SetGroup;
+using stowix::SetPlace;
+using stowix::StagedPattern;
 
 namespace {
 
@@ -50,54 +55,43 @@ struct Options {
     bool startup = true;
 };
 
-void PrintUsage(std::FILE* to)
-{
-    std::fputs("Usage: stowix-bench-backup [--ini-files N] [--system-dat-mb N] [--rounds N]\n"
-               "                           [--startup-rounds N]\n"
-               "                           [--work FOLDER] [--keep] [--no-strace]\n"
-               "                           [--only backup|restore|startup]\n"
-               "  --ini-files N      extra INI files on the generated drive (default 20000)\n"
-               "  --system-dat-mb N  size of SYSTEM.DAT in MiB (default 64)\n"
-               "  --rounds N         timed backup and restore rounds of each side, alternating\n"
-               "                     (default 5)\n"
-               "  --startup-rounds N timed start-up rounds of each side (default 21)\n"
-               "  --work FOLDER      where the drives are made (default: a new folder under\n"
-               "                     $TMPDIR or /tmp, removed at the end unless --keep); a\n"
-               "                     drive that a kept work folder holds is used again\n"
-               "  --no-strace        no run under strace -c -f to count the system calls\n",
-               to);
-}
+const char Usage[] =
+    "Usage: stowix-bench-backup [--ini-files N] [--system-dat-mb N] [--rounds N]\n"
+    "                           [--startup-rounds N]\n"
+    "                           [--work FOLDER] [--keep] [--no-strace]\n"
+    "                           [--only backup|restore|startup]\n"
+    "  --ini-files N      extra INI files on the generated drive (default 20000)\n"
+    "  --system-dat-mb N  size of SYSTEM.DAT in MiB (default 64)\n"
+    "  --rounds N         timed backup and restore rounds of each side, alternating\n"
+    "                     (default 5)\n"
+    "  --startup-rounds N timed start-up rounds of each side (default 21)\n"
+    "  --work FOLDER      where the drives are made (default: a new folder under\n"
+    "                     $TMPDIR or /tmp, removed at the end unless --keep); a\n"
+    "                     drive that a kept work folder holds is used again\n"
+    "  --no-strace        no run under strace -c -f to count the system calls\n";
 
-bool ParseOptions(int argc, char** argv, Options& options)
+std::vector<Option> CommandLineOptions(Options& options)
 {
-    for (int i = 1; i < argc; ++i) {
-        const std::string argument = argv[i];
-        const bool hasValue = i + 1 < argc;
-        if (argument == "--ini-files" && hasValue)
-            options.iniFiles = std::atoi(argv[++i]);
-        else if (argument == "--system-dat-mb" && hasValue)
-            options.systemDatMb = std::atoi(argv[++i]);
-        else if (argument == "--rounds" && hasValue)
-            options.rounds = std::max(1, std::atoi(argv[++i]));
-        else if (argument == "--startup-rounds" && hasValue)
-            options.startupRounds = std::max(1, std::atoi(argv[++i]));
-        else if (argument == "--work" && hasValue)
-            options.work = argv[++i];
-        else if (argument == "--keep")
-            options.keep = true;
-        else if (argument == "--no-strace")
-            options.countCalls = false;
-        else if (argument == "--only" && hasValue) {
-            const std::string which = argv[++i];
-            options.backup = which == "backup";
-            options.restore = which == "restore";
-            options.startup = which == "startup";
-            if (!options.backup && !options.restore && !options.startup)
-                return false;
-        } else
-            return false;
-    }
-    return options.iniFiles >= 0 && options.systemDatMb >= 0;
+    return {
+        CountOption("--ini-files", options.iniFiles),
+        CountOption("--system-dat-mb", options.systemDatMb),
+        CountOption("--rounds", options.rounds, 1),
+        CountOption("--startup-rounds", options.startupRounds, 1),
+        TextOption("--work", options.work),
+        FlagOption("--keep", options.keep),
+        {"--no-strace", false,
+         [&options](const std::string&) {
+             options.countCalls = false;
+             return true;
+         }},
+        {"--only", true,
+         [&options](const std::string& which) {
+             options.backup = which == "backup";
+             options.restore = which == "restore";
+             options.startup = which == "startup";
+             return options.backup || options.restore || options.startup;
+         }},
+    };
 }
 
 bool IsFolder(const std::string& path)
@@ -127,25 +121,16 @@ std::string WindowsFolderName(const std::string& drive)
 // a later group's file replaces an earlier one of the same name, as in the flat set.
 std::vector<std::string> BackupFileList(const std::string& drive)
 {
-    struct Group {
-        bool inWindowsFolder;
-        const char* pattern;
-    };
-    static const Group groups[] = {
-        {false, "Autoexec.Bat"}, {false, "Command.Com"},   {false, "*.Sys"},
-        {true, "System.Dat"},    {true, "System.Da0"},     {true, "User.Dat"},
-        {true, "User.Da0"},      {true, "*.Bat"},          {true, "*.Com"},
-        {true, "*.Grp"},         {true, "*.Ini"},          {true, "*.Pif"},
-        {true, "*.Pwl"},         {true, "ShellIconCache"}, {true, "TTFcache"},
-    };
     const std::string windows = WindowsFolderName(drive);
     std::vector<std::string> paths;
     std::map<std::string, size_t> byName;  // upper-cased set name -> index in paths
-    for (const Group& group : groups) {
-        if (group.inWindowsFolder && windows.empty())
+    for (const SetGroup& group : BackupGroups) {
+        const bool inWindowsFolder = group.place == SetPlace::WindowsFolder;
+        if (inWindowsFolder && windows.empty())
             continue;
-        const std::string prefix = group.inWindowsFolder ? windows + "/" : std::string();
-        for (const std::string& name : MatchingFiles(drive + "/" + prefix, group.pattern)) {
+        const std::string prefix = inWindowsFolder ? windows + "/" : std::string();
+        for (const std::string& name :
+             MatchingFiles(drive + "/" + prefix, Narrow(group.pattern).c_str())) {
             const auto [at, added] = byName.emplace(Upper(name), paths.size());
             if (added)
                 paths.push_back(prefix + name);
@@ -202,32 +187,6 @@ std::string OnlySet(const std::string& drive)
     return found;
 }
 
-// The runtime folder that stowix keeps its lock in lies on a memory file system, as a desktop
-// session's (/run/user/<uid>) does: at `runtime` a link to a new folder in /dev/shm, which comes
-// back to be removed at the end. Where /dev/shm is missing, `runtime` is a plain folder and
-// nothing comes back.
-std::string MakeSessionRuntimeFolder(const std::string& runtime)
-{
-    RemoveTree(runtime);
-    std::string pattern = "/dev/shm/stowix-bench-runtime.XXXXXX";
-    if (::mkdtemp(pattern.data()) && ::symlink(pattern.c_str(), runtime.c_str()) == 0)
-        return pattern;
-    ::mkdir(runtime.c_str(), 0700);
-    return {};
-}
-
-// How stowix is started for an unattended run: its own settings and runtime folders, no
-// display, this drive as C:.
-ChildOptions StowixOptions(const std::string& work, const std::string& drive)
-{
-    ChildOptions options;
-    options.setVariables = {"STOWIX_DRIVE_C=" + drive, "XDG_CONFIG_HOME=" + work + "/config",
-                            "XDG_RUNTIME_DIR=" + work + "/runtime"};
-    options.unsetVariables = {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "WINEPREFIX",
-                              "STOWIX_WINDOWS_FOLDER", "STOWIX_RESTART_COMMAND"};
-    return options;
-}
-
 // The baseline's copy: the attributes that a copy keeps (the DOS attributes live in an
 // extended attribute), without ownership, which the program does not copy either.
 std::vector<std::string> CopyCommand(const std::string& destination,
@@ -254,13 +213,9 @@ std::string LargeDrive(const Options& options, const std::string& programs)
         std::fflush(stdout);
         RemoveTree(madeWith);
         RemoveTree(drive);
-        const ChildRun made = RunChild({programs + "/stowix-make-drive", "--ini-files",
-                                        std::to_string(options.iniFiles), "--system-dat-mb",
-                                        std::to_string(options.systemDatMb), drive});
-        if (made.exitStatus != 0) {
-            std::fprintf(stderr, "stowix-make-drive failed (%d)\n", made.exitStatus);
+        if (!MakeDrive(programs, {"--ini-files", std::to_string(options.iniFiles),
+                                  "--system-dat-mb", std::to_string(options.systemDatMb), drive}))
             return std::string();
-        }
         WriteText(madeWith, wanted);
     }
     return drive;
@@ -316,19 +271,13 @@ void CompareBackup(const Options& options, const std::string& programs)
         RemoveTree(baselineSet);
         ::mkdir(baselineSet.c_str(), 0700);
         SettleFileSystem(drive);
-        const ChildRun copied = RunChild(copy, inDrive);
-        const ChildRun synced = RunChild({"sync", "-f", baselineSet});
-        baselineStatus = copied.exitStatus != 0 ? copied.exitStatus : synced.exitStatus;
+        const ChildRun copied =
+            Combined(RunChild(copy, inDrive), RunChild({"sync", "-f", baselineSet}));
+        baselineStatus = copied.exitStatus;
         baselineFiles = CountFiles(baselineSet);
         RemoveTree(baselineSet);
-        if (round < 0)
-            continue;  // the warm-up
-        comparison.subjectSeconds.push_back(stowix.seconds);
-        comparison.subjectCpuSeconds.push_back(stowix.cpuSeconds);
-        comparison.subjectPeakKb.push_back(stowix.peakKb);
-        comparison.baselineSeconds.push_back(copied.seconds + synced.seconds);
-        comparison.baselineCpuSeconds.push_back(copied.cpuSeconds + synced.cpuSeconds);
-        comparison.baselinePeakKb.push_back(std::max(copied.peakKb, synced.peakKb));
+        if (round >= 0)  // after the warm-up
+            AddRound(comparison, stowix, copied);
     }
     PrintComparison(comparison);
     const double peakMb = Median(comparison.subjectPeakKb) / 1024.0;
@@ -354,40 +303,24 @@ void CompareBackup(const Options& options, const std::string& programs)
     }
 }
 
-// Where a restore run puts the files of a set: the groups of the run in their order, each with
-// its destination.
-enum class RestoreTarget { DriveRoot, WindowsFolder, BackupRoot };
-
 struct RestoreCopies {
     size_t count = 0;  // copies the run makes (a file of two groups counts twice)
     // Host source paths per destination folder, each file once, for the baseline's cp.
     std::map<std::string, std::vector<std::string>> byDestination;
 };
 
+// Where a restore run puts the files of a set: the groups of the run in their order, each into
+// its place.
 RestoreCopies RestoreFileList(const std::string& drive, const std::string& set)
 {
-    struct Group {
-        const char* pattern;
-        RestoreTarget target;
-    };
-    static const Group groups[] = {
-        {"Autoexec.Bat", RestoreTarget::DriveRoot}, {"Command.Com", RestoreTarget::DriveRoot},
-        {"Config.Sys", RestoreTarget::DriveRoot},   {"*.Sys", RestoreTarget::DriveRoot},
-        {"*.Bat", RestoreTarget::WindowsFolder},    {"*.Com", RestoreTarget::WindowsFolder},
-        {"*.Ini", RestoreTarget::WindowsFolder},    {"*.Grp", RestoreTarget::WindowsFolder},
-        {"*.Pif", RestoreTarget::WindowsFolder},    {"*.Pwl", RestoreTarget::WindowsFolder},
-        {"ShellIconCache", RestoreTarget::WindowsFolder},
-        {"TTFcache", RestoreTarget::WindowsFolder}, {"*.Da?", RestoreTarget::BackupRoot},
-    };
     const std::string windows = drive + "/" + WindowsFolderName(drive);
     RestoreCopies copies;
     std::map<std::string, std::set<std::string>> seen;
-    for (const Group& group : groups) {
-        const std::string destination = group.target == RestoreTarget::DriveRoot ? drive
-                                        : group.target == RestoreTarget::WindowsFolder
-                                            ? windows
-                                            : drive + "/Stowix";
-        for (const std::string& name : MatchingFiles(set, group.pattern)) {
+    for (const SetGroup& group : RestoreGroups) {
+        const std::string destination = group.place == SetPlace::DriveRoot       ? drive
+                                        : group.place == SetPlace::WindowsFolder ? windows
+                                                                                 : drive + "/Stowix";
+        for (const std::string& name : MatchingFiles(set, Narrow(group.pattern).c_str())) {
             ++copies.count;
             if (seen[destination].insert(Upper(name)).second)
                 copies.byDestination[destination].push_back(set + "/" + name);
@@ -399,35 +332,18 @@ RestoreCopies RestoreFileList(const std::string& drive, const std::string& set)
 // Takes the staged registry files out of the backup root, so that each run stages them anew.
 void RemoveStagedRegistry(const std::string& drive)
 {
-    for (const std::string& name : MatchingFiles(drive + "/Stowix", "*.Da?"))
+    for (const std::string& name : MatchingFiles(drive + "/Stowix", Narrow(StagedPattern).c_str()))
         RemoveTree(drive + "/Stowix/" + name);
 }
 
-struct BaselineRun {
-    double seconds = 0;
-    double cpuSeconds = 0;
-    long peakKb = 0;
-    int exitStatus = 0;
-};
-
 // cp of every destination's files, then sync -f of the drive.
-BaselineRun RestoreByCopying(const RestoreCopies& copies, const std::string& drive)
+ChildRun RestoreByCopying(const RestoreCopies& copies, const std::string& drive)
 {
-    BaselineRun run;
-    for (const auto& [destination, sources] : copies.byDestination) {
-        const ChildRun copied = RunChild(CopyCommand(destination, sources));
-        run.seconds += copied.seconds;
-        run.cpuSeconds += copied.cpuSeconds;
-        run.peakKb = std::max(run.peakKb, copied.peakKb);
-        if (run.exitStatus == 0)
-            run.exitStatus = copied.exitStatus;
-    }
-    const ChildRun synced = RunChild({"sync", "-f", drive});
-    run.seconds += synced.seconds;
-    run.cpuSeconds += synced.cpuSeconds;
-    if (run.exitStatus == 0)
-        run.exitStatus = synced.exitStatus;
-    return run;
+    ChildRun run;
+    run.exitStatus = 0;
+    for (const auto& [destination, sources] : copies.byDestination)
+        run = Combined(run, RunChild(CopyCommand(destination, sources)));
+    return Combined(run, RunChild({"sync", "-f", drive}));
 }
 
 void CompareRestore(const Options& options, const std::string& programs)
@@ -466,16 +382,10 @@ void CompareRestore(const Options& options, const std::string& programs)
 
         RemoveStagedRegistry(drive);
         SettleFileSystem(drive);
-        const BaselineRun copied = RestoreByCopying(copies, drive);
+        const ChildRun copied = RestoreByCopying(copies, drive);
         baselineStatus = copied.exitStatus;
-        if (round < 0)
-            continue;  // the warm-up
-        comparison.subjectSeconds.push_back(restored.seconds);
-        comparison.subjectCpuSeconds.push_back(restored.cpuSeconds);
-        comparison.subjectPeakKb.push_back(restored.peakKb);
-        comparison.baselineSeconds.push_back(copied.seconds);
-        comparison.baselineCpuSeconds.push_back(copied.cpuSeconds);
-        comparison.baselinePeakKb.push_back(copied.peakKb);
+        if (round >= 0)  // after the warm-up
+            AddRound(comparison, restored, copied);
     }
     PrintComparison(comparison);
     std::printf("  last round: restore exit status %d; cp/sync exit status %d\n", stowixStatus,
@@ -528,14 +438,8 @@ void CompareStartup(const Options& options, const std::string& programs)
         SettleFileSystem(drive);
         const ChildRun minimal = RunChild({programs + "/stowix-bench-minimal-qt"}, minimalOptions);
         minimalStatus = minimal.exitStatus;
-        if (round < 0)
-            continue;
-        comparison.subjectSeconds.push_back(stowix.seconds);
-        comparison.subjectCpuSeconds.push_back(stowix.cpuSeconds);
-        comparison.subjectPeakKb.push_back(stowix.peakKb);
-        comparison.baselineSeconds.push_back(minimal.seconds);
-        comparison.baselineCpuSeconds.push_back(minimal.cpuSeconds);
-        comparison.baselinePeakKb.push_back(minimal.peakKb);
+        if (round >= 0)  // after the warm-up
+            AddRound(comparison, stowix, minimal);
     }
     RemoveTree(drive + "/Stowix");
     PrintComparison(comparison);
@@ -548,58 +452,24 @@ void CompareStartup(const Options& options, const std::string& programs)
 int main(int argc, char** argv)
 {
     Options options;
-    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
-        PrintUsage(stdout);
-        return 0;
-    }
-    if (!ParseOptions(argc, argv, options)) {
-        PrintUsage(stderr);
-        return 2;
-    }
-    const std::string programs = ProgramFolder();
-    for (const char* program : {"stowix", "stowix-make-drive", "stowix-bench-minimal-qt",
-                                "stowix-bench-restore-run"}) {
-        if (::access((programs + "/" + program).c_str(), X_OK) != 0) {
-            std::fprintf(stderr, "stowix-bench-backup: %s/%s is missing; build it first\n",
-                         programs.c_str(), program);
-            return 1;
-        }
-    }
-
-    bool madeWork = false;
-    if (options.work.empty()) {
-        const char* temporary = std::getenv("TMPDIR");
-        std::string pattern = std::string(temporary && *temporary ? temporary : "/tmp") +
-                              "/stowix-bench-backup.XXXXXX";
-        if (!::mkdtemp(pattern.data())) {
-            std::perror("mkdtemp");
-            return 1;
-        }
-        options.work = pattern;
-        madeWork = true;
-    }
-    ::mkdir(options.work.c_str(), 0755);
-    RemoveTree(options.work + "/config");
-    ::mkdir((options.work + "/config").c_str(), 0700);
-    const std::string sessionFolder = MakeSessionRuntimeFolder(options.work + "/runtime");
-
-    std::printf("stowix-bench-backup: work folder %s (%s)\n", options.work.c_str(),
-                FileSystemName(options.work).c_str());
-    std::printf("reproduce: %s\n", CommandLine(argc, argv).c_str());
-    std::fflush(stdout);
+    if (const std::optional<int> status =
+            ParseCommandLine(argc, argv, CommandLineOptions(options), Usage))
+        return *status;
+    const std::optional<ProgramBench> bench = StartProgramBench(
+        "stowix-bench-backup",
+        {"stowix", "stowix-make-drive", "stowix-bench-minimal-qt", "stowix-bench-restore-run"},
+        options.work, argc, argv);
+    if (!bench)
+        return 1;
+    options.work = bench->work.path;
 
     if (options.backup)
-        CompareBackup(options, programs);
+        CompareBackup(options, bench->programs);
     if (options.restore)
-        CompareRestore(options, programs);
+        CompareRestore(options, bench->programs);
     if (options.startup)
-        CompareStartup(options, programs);
+        CompareStartup(options, bench->programs);
 
-    if (!sessionFolder.empty())
-        RemoveTree(sessionFolder);
-    if (madeWork && !options.keep)
-        RemoveTree(options.work);
-    else
-        std::printf("\nwork folder kept: %s\n", options.work.c_str());
+    FinishWorkFolder(bench->work, options.keep);
     return 0;
 }

@@ -53,11 +53,9 @@ int main(int argc, char** argv)
     ProgramValues values;
     if (!files->ChangeDrive(QLatin1Char('C')).ok())
         return 2;
-    QString folder;
-    const int written = windows->GetWindowsDirectoryA(folder, 255);
-    if (written < 3 || written > 255)
+    values.WindowsFolder = WindowsDirectory(*windows);
+    if (values.WindowsFolder.isEmpty())
         return 2;
-    values.WindowsFolder = folder.left(written);
     values.WindowsFolderTail = values.WindowsFolder.mid(2);
 
     Form1Window form1;

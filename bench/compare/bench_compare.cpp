@@ -10,7 +10,6 @@
 
 #include "support/bench_support.h"
 
-#include <dirent.h>
 #include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -18,11 +17,10 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -38,56 +36,30 @@ struct Options {
     bool keep = false;
 };
 
-void PrintUsage(std::FILE* to)
-{
-    std::fputs("Usage: stowix-bench-compare [--ini-files N] [--system-dat-mb N] [--rounds N]\n"
-               "                            [--work FOLDER] [--keep]\n"
-               "  --ini-files N      extra INI files on the generated drive (default 0)\n"
-               "  --system-dat-mb N  size of SYSTEM.DAT in MiB (default 2, as the generator)\n"
-               "  --rounds N         timed rounds of each side, alternating (default 11)\n"
-               "  --work FOLDER      where the drive is made (default: a new folder under\n"
-               "                     $TMPDIR or /tmp, removed at the end unless --keep)\n",
-               to);
-}
+const char Usage[] =
+    "Usage: stowix-bench-compare [--ini-files N] [--system-dat-mb N] [--rounds N]\n"
+    "                            [--work FOLDER] [--keep]\n"
+    "  --ini-files N      extra INI files on the generated drive (default 0)\n"
+    "  --system-dat-mb N  size of SYSTEM.DAT in MiB (default 2, as the generator)\n"
+    "  --rounds N         timed rounds of each side, alternating (default 11)\n"
+    "  --work FOLDER      where the drive is made (default: a new folder under\n"
+    "                     $TMPDIR or /tmp, removed at the end unless --keep)\n";
 
-bool ParseOptions(int argc, char** argv, Options& options)
+std::vector<Option> CommandLineOptions(Options& options)
 {
-    for (int i = 1; i < argc; ++i) {
-        const std::string argument = argv[i];
-        const bool hasValue = i + 1 < argc;
-        if (argument == "--ini-files" && hasValue)
-            options.iniFiles = std::atoi(argv[++i]);
-        else if (argument == "--system-dat-mb" && hasValue)
-            options.systemDatMb = std::atoi(argv[++i]);
-        else if (argument == "--rounds" && hasValue)
-            options.rounds = std::max(1, std::atoi(argv[++i]));
-        else if (argument == "--work" && hasValue)
-            options.work = argv[++i];
-        else if (argument == "--keep")
-            options.keep = true;
-        else
-            return false;
-    }
-    return options.iniFiles >= 0 && options.systemDatMb >= 0;
-}
-
-// The names in a folder (files and folders), in folder order.
-std::vector<std::string> Names(const std::string& folder)
-{
-    std::vector<std::string> names;
-    if (DIR* dir = ::opendir(folder.c_str())) {
-        while (const dirent* entry = ::readdir(dir))
-            if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)
-                names.emplace_back(entry->d_name);
-        ::closedir(dir);
-    }
-    return names;
+    return {
+        CountOption("--ini-files", options.iniFiles),
+        CountOption("--system-dat-mb", options.systemDatMb),
+        CountOption("--rounds", options.rounds, 1),
+        TextOption("--work", options.work),
+        FlagOption("--keep", options.keep),
+    };
 }
 
 // The name in folder that equals name without regard to case, or "".
 std::string FindName(const std::string& folder, const std::string& name)
 {
-    for (const std::string& candidate : Names(folder))
+    for (const std::string& candidate : FolderNames(folder))
         if (::strcasecmp(candidate.c_str(), name.c_str()) == 0)
             return candidate;
     return {};
@@ -130,16 +102,6 @@ bool ChangeDrive(const std::string& windows)
            ::chmod((windows + "/WIN.INI").c_str(), 0444) == 0;
 }
 
-ChildOptions StowixOptions(const std::string& work, const std::string& drive)
-{
-    ChildOptions options;
-    options.setVariables = {"STOWIX_DRIVE_C=" + drive, "XDG_CONFIG_HOME=" + work + "/config",
-                            "XDG_RUNTIME_DIR=" + work + "/runtime"};
-    options.unsetVariables = {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "WINEPREFIX",
-                              "STOWIX_WINDOWS_FOLDER", "STOWIX_RESTART_COMMAND"};
-    return options;
-}
-
 int Run(const Options& options, const std::string& programs)
 {
     const std::string drive = options.work + "/drive";
@@ -147,16 +109,12 @@ int Run(const Options& options, const std::string& programs)
     std::printf("making the drive (--ini-files %d --system-dat-mb %d) and its set ...\n",
                 options.iniFiles, options.systemDatMb);
     std::fflush(stdout);
-    const ChildRun made = RunChild({programs + "/stowix-make-drive", "--ini-files",
-                                    std::to_string(options.iniFiles), "--system-dat-mb",
-                                    std::to_string(options.systemDatMb), drive});
-    if (made.exitStatus != 0) {
-        std::fprintf(stderr, "stowix-make-drive failed (%d)\n", made.exitStatus);
+    if (!MakeDrive(programs, {"--ini-files", std::to_string(options.iniFiles), "--system-dat-mb",
+                              std::to_string(options.systemDatMb), drive}))
         return 1;
-    }
     const ChildOptions stowix = StowixOptions(options.work, drive);
     const ChildRun backup = RunChild({programs + "/stowix", "/U"}, stowix);
-    const std::vector<std::string> sets = Names(drive + "/Stowix");
+    const std::vector<std::string> sets = FolderNames(drive + "/Stowix");
     if (backup.exitStatus != 0 || sets.size() != 1) {
         std::fprintf(stderr, "the backup failed (%d)\n", backup.exitStatus);
         return 1;
@@ -174,7 +132,7 @@ int Run(const Options& options, const std::string& programs)
     const std::string view = options.work + "/drive-view";
     RemoveTree(view);
     ::mkdir(view.c_str(), 0755);
-    const std::vector<std::string> setFiles = Names(set);
+    const std::vector<std::string> setFiles = FolderNames(set);
     for (const std::string& name : setFiles) {
         std::string source = EndsWithSys(name) ? std::string() : FindName(windows, name);
         source = source.empty() ? drive + "/" + FindName(drive, name) : windows + "/" + source;
@@ -197,14 +155,8 @@ int Run(const Options& options, const std::string& programs)
         const ChildRun baseline = RunChild({"diff", "-r", set, view});
         diffStatus = subject.exitStatus;
         baselineStatus = baseline.exitStatus;
-        if (round < 0)
-            continue;  // the warm-up
-        comparison.subjectSeconds.push_back(subject.seconds);
-        comparison.subjectCpuSeconds.push_back(subject.cpuSeconds);
-        comparison.subjectPeakKb.push_back(subject.peakKb);
-        comparison.baselineSeconds.push_back(baseline.seconds);
-        comparison.baselineCpuSeconds.push_back(baseline.cpuSeconds);
-        comparison.baselinePeakKb.push_back(baseline.peakKb);
+        if (round >= 0)  // after the warm-up
+            AddRound(comparison, subject, baseline);
     }
     // The aim is the second, not a ratio: shown as the ratio a comparison of one second makes.
     comparison.aimRatio = 1.0 / std::max(Median(comparison.baselineSeconds), 1e-6);
@@ -223,47 +175,17 @@ int Run(const Options& options, const std::string& programs)
 int main(int argc, char** argv)
 {
     Options options;
-    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
-        PrintUsage(stdout);
-        return 0;
-    }
-    if (!ParseOptions(argc, argv, options)) {
-        PrintUsage(stderr);
-        return 2;
-    }
-    const std::string programs = ProgramFolder();
-    for (const char* program : {"stowix", "stowix-diff", "stowix-make-drive"}) {
-        if (::access((programs + "/" + program).c_str(), X_OK) != 0) {
-            std::fprintf(stderr, "stowix-bench-compare: %s/%s is missing; build it first\n",
-                         programs.c_str(), program);
-            return 1;
-        }
-    }
-    bool madeWork = false;
-    if (options.work.empty()) {
-        const char* temporary = std::getenv("TMPDIR");
-        std::string pattern = std::string(temporary && *temporary ? temporary : "/tmp") +
-                              "/stowix-bench-compare.XXXXXX";
-        if (!::mkdtemp(pattern.data())) {
-            std::perror("mkdtemp");
-            return 1;
-        }
-        options.work = pattern;
-        madeWork = true;
-    }
-    ::mkdir(options.work.c_str(), 0755);
-    RemoveTree(options.work + "/config");
-    ::mkdir((options.work + "/config").c_str(), 0700);
-    ::mkdir((options.work + "/runtime").c_str(), 0700);
-    std::printf("stowix-bench-compare: work folder %s (%s)\n", options.work.c_str(),
-                FileSystemName(options.work).c_str());
-    std::printf("reproduce: %s\n", CommandLine(argc, argv).c_str());
-    std::fflush(stdout);
+    if (const std::optional<int> status =
+            ParseCommandLine(argc, argv, CommandLineOptions(options), Usage))
+        return *status;
+    const std::optional<ProgramBench> bench =
+        StartProgramBench("stowix-bench-compare", {"stowix", "stowix-diff", "stowix-make-drive"},
+                          options.work, argc, argv);
+    if (!bench)
+        return 1;
+    options.work = bench->work.path;
 
-    const int status = Run(options, programs);
-    if (madeWork && !options.keep)
-        RemoveTree(options.work);
-    else
-        std::printf("\nwork folder kept: %s\n", options.work.c_str());
+    const int status = Run(options, bench->programs);
+    FinishWorkFolder(bench->work, options.keep);
     return status;
 }

@@ -22,8 +22,7 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -42,42 +41,31 @@ struct Options {
     bool copying = true;
 };
 
-void PrintUsage(std::FILE* to)
-{
-    std::fputs("Usage: stowix-bench-files [--files N] [--copy-files N] [--rounds N]\n"
-               "                          [--work FOLDER] [--keep] [--only list|copy]\n"
-               "  --files N       files in the listed folder (default 100000)\n"
-               "  --copy-files N  small files copied (default 20000)\n"
-               "  --rounds N      timed rounds of each side, alternating (default 7)\n"
-               "  --work FOLDER   where the drive is made (default: a new folder under\n"
-               "                  $TMPDIR or /tmp, removed at the end unless --keep); files\n"
-               "                  that a kept work folder holds are used again\n",
-               to);
-}
+const char Usage[] =
+    "Usage: stowix-bench-files [--files N] [--copy-files N] [--rounds N]\n"
+    "                          [--work FOLDER] [--keep] [--only list|copy]\n"
+    "  --files N       files in the listed folder (default 100000)\n"
+    "  --copy-files N  small files copied (default 20000)\n"
+    "  --rounds N      timed rounds of each side, alternating (default 7)\n"
+    "  --work FOLDER   where the drive is made (default: a new folder under\n"
+    "                  $TMPDIR or /tmp, removed at the end unless --keep); files\n"
+    "                  that a kept work folder holds are used again\n";
 
-bool ParseOptions(int argc, char** argv, Options& options)
+std::vector<Option> CommandLineOptions(Options& options)
 {
-    for (int i = 1; i < argc; ++i) {
-        const std::string argument = argv[i];
-        const bool hasValue = i + 1 < argc;
-        if (argument == "--files" && hasValue)
-            options.listFiles = std::atoi(argv[++i]);
-        else if (argument == "--copy-files" && hasValue)
-            options.copyFiles = std::atoi(argv[++i]);
-        else if (argument == "--rounds" && hasValue)
-            options.rounds = std::max(1, std::atoi(argv[++i]));
-        else if (argument == "--work" && hasValue)
-            options.work = argv[++i];
-        else if (argument == "--keep")
-            options.keep = true;
-        else if (argument == "--only" && hasValue) {
-            const std::string which = argv[++i];
-            options.listing = which == "list";
-            options.copying = which == "copy";
-        } else
-            return false;
-    }
-    return options.listFiles > 0 && options.copyFiles > 0;
+    return {
+        CountOption("--files", options.listFiles, 1),
+        CountOption("--copy-files", options.copyFiles, 1),
+        CountOption("--rounds", options.rounds, 1),
+        TextOption("--work", options.work),
+        FlagOption("--keep", options.keep),
+        {"--only", true,
+         [&options](const std::string& which) {
+             options.listing = which == "list";
+             options.copying = which == "copy";
+             return options.listing || options.copying;
+         }},
+    };
 }
 
 bool WriteFile(const std::string& path, const std::string& contents)
@@ -103,17 +91,7 @@ std::string ListedName(int index)
     return name;
 }
 
-int CountEntries(const std::string& folder)
-{
-    int count = 0;
-    if (DIR* dir = ::opendir(folder.c_str())) {
-        while (const dirent* entry = ::readdir(dir))
-            if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)
-                ++count;
-        ::closedir(dir);
-    }
-    return count;
-}
+int CountEntries(const std::string& folder) { return int(FolderNames(folder).size()); }
 
 bool MakeListedFolder(const std::string& folder, int count)
 {
@@ -204,16 +182,7 @@ void CompareListing(FileSystem& files, const std::string& hostFolder, const QStr
     };
     const auto baseline = [&] { baselineCount = ReaddirNames(hostFolder, foldedPattern).size(); };
 
-    subject();
-    baseline();
-    for (int round = 0; round < rounds; ++round) {
-        const Timing subjectTiming = TimeWork(subject);
-        const Timing baselineTiming = TimeWork(baseline);
-        comparison.subjectSeconds.push_back(subjectTiming.seconds);
-        comparison.subjectCpuSeconds.push_back(subjectTiming.cpuSeconds);
-        comparison.baselineSeconds.push_back(baselineTiming.seconds);
-        comparison.baselineCpuSeconds.push_back(baselineTiming.cpuSeconds);
-    }
+    TimeAlternating(comparison, rounds, subject, baseline);
     PrintComparison(comparison);
     std::printf("  names found: FindFiles %d, baseline %zu%s\n", subjectCount, baselineCount,
                 size_t(subjectCount) == baselineCount ? "" : "  (DIFFERENT)");
@@ -260,12 +229,8 @@ void CompareCopy(FileSystem& files, const std::string& driveFolder, int fileCoun
         emptyDestination();
         SettleFileSystem(driveFolder);
         const Timing baselineTiming = TimeWork(baseline);
-        if (round < 0)
-            continue;  // the warm-up
-        comparison.subjectSeconds.push_back(subjectTiming.seconds);
-        comparison.subjectCpuSeconds.push_back(subjectTiming.cpuSeconds);
-        comparison.baselineSeconds.push_back(baselineTiming.seconds);
-        comparison.baselineCpuSeconds.push_back(baselineTiming.cpuSeconds);
+        if (round >= 0)  // after the warm-up
+            AddRound(comparison, subjectTiming, baselineTiming);
     }
     emptyDestination();
     PrintComparison(comparison);
@@ -279,39 +244,16 @@ void CompareCopy(FileSystem& files, const std::string& driveFolder, int fileCoun
 int main(int argc, char** argv)
 {
     Options options;
-    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
-        PrintUsage(stdout);
-        return 0;
-    }
-    if (!ParseOptions(argc, argv, options)) {
-        PrintUsage(stderr);
-        return 2;
-    }
-
-    bool madeWork = false;
-    if (options.work.empty()) {
-        const char* temporary = std::getenv("TMPDIR");
-        std::string pattern = std::string(temporary && *temporary ? temporary : "/tmp") +
-                              "/stowix-bench-files.XXXXXX";
-        if (!::mkdtemp(pattern.data())) {
-            std::perror("mkdtemp");
-            return 1;
-        }
-        options.work = pattern;
-        madeWork = true;
-    }
-    const std::string drive = options.work + "/drive";
-    RemoveTree(drive + "/DST");
-    if (::mkdir(options.work.c_str(), 0755) != 0 && errno != EEXIST) {
-        std::perror(options.work.c_str());
+    if (const std::optional<int> status =
+            ParseCommandLine(argc, argv, CommandLineOptions(options), Usage))
+        return *status;
+    const std::optional<WorkFolder> work = MakeWorkFolder("stowix-bench-files", options.work);
+    if (!work)
         return 1;
-    }
+    const std::string drive = work->path + "/drive";
+    RemoveTree(drive + "/DST");
     ::mkdir(drive.c_str(), 0755);
-
-    std::printf("stowix-bench-files: drive C: = %s (%s)\n", drive.c_str(),
-                FileSystemName(drive).c_str());
-    std::printf("reproduce: %s\n", CommandLine(argc, argv).c_str());
-    std::fflush(stdout);
+    PrintStart("stowix-bench-files", "drive C: =", drive, argc, argv);
 
     std::unique_ptr<FileSystem> files = MakePosixFileSystem(DriveMap({{QChar(u'C'), drive}}));
 
@@ -336,9 +278,6 @@ int main(int argc, char** argv)
         CompareCopy(*files, drive, options.copyFiles, options.rounds);
     }
 
-    if (madeWork && !options.keep)
-        RemoveTree(options.work);
-    else
-        std::printf("\nwork folder kept: %s\n", options.work.c_str());
+    FinishWorkFolder(*work, options.keep);
     return 0;
 }

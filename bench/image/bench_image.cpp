@@ -11,13 +11,11 @@
 
 #include "support/bench_support.h"
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -34,55 +32,26 @@ struct Options {
     bool keep = false;
 };
 
-void PrintUsage(std::FILE* to)
-{
-    std::fputs("Usage: stowix-bench-image [--ini-files N] [--system-dat-mb N] [--image-mb N]\n"
-               "                          [--rounds N] [--work FOLDER] [--keep]\n"
-               "  --ini-files N      extra INI files on the generated drive (default 2000)\n"
-               "  --system-dat-mb N  size of SYSTEM.DAT in MiB (default 16)\n"
-               "  --image-mb N       size of the image's FAT32 volume in MiB (default 2048)\n"
-               "  --rounds N         timed rounds of each side, alternating (default 5)\n"
-               "  --work FOLDER      where the image is made (default: a new folder under\n"
-               "                     $TMPDIR or /tmp, removed at the end unless --keep)\n",
-               to);
-}
+const char Usage[] =
+    "Usage: stowix-bench-image [--ini-files N] [--system-dat-mb N] [--image-mb N]\n"
+    "                          [--rounds N] [--work FOLDER] [--keep]\n"
+    "  --ini-files N      extra INI files on the generated drive (default 2000)\n"
+    "  --system-dat-mb N  size of SYSTEM.DAT in MiB (default 16)\n"
+    "  --image-mb N       size of the image's FAT32 volume in MiB (default 2048)\n"
+    "  --rounds N         timed rounds of each side, alternating (default 5)\n"
+    "  --work FOLDER      where the image is made (default: a new folder under\n"
+    "                     $TMPDIR or /tmp, removed at the end unless --keep)\n";
 
-bool ParseCount(const char* text, int& value)
+std::vector<Option> CommandLineOptions(Options& options)
 {
-    if (text == nullptr || *text == '\0')
-        return false;
-    char* end = nullptr;
-    const long parsed = std::strtol(text, &end, 10);
-    if (*end != '\0' || parsed < 0 || parsed > 10000000)
-        return false;
-    value = int(parsed);
-    return true;
-}
-
-bool ParseOptions(int argc, char** argv, Options& options)
-{
-    for (int i = 1; i < argc; ++i) {
-        const std::string argument = argv[i];
-        const char* next = i + 1 < argc ? argv[i + 1] : nullptr;
-        if (argument == "--ini-files" && ParseCount(next, options.iniFiles)) {
-            ++i;
-        } else if (argument == "--system-dat-mb" && ParseCount(next, options.systemDatMb)) {
-            ++i;
-        } else if (argument == "--image-mb" && ParseCount(next, options.imageMb)) {
-            ++i;
-        } else if (argument == "--rounds" && ParseCount(next, options.rounds) &&
-                   options.rounds > 0) {
-            ++i;
-        } else if (argument == "--work" && next != nullptr) {
-            options.work = next;
-            ++i;
-        } else if (argument == "--keep") {
-            options.keep = true;
-        } else {
-            return false;
-        }
-    }
-    return true;
+    return {
+        CountOption("--ini-files", options.iniFiles),
+        CountOption("--system-dat-mb", options.systemDatMb),
+        CountOption("--image-mb", options.imageMb),
+        CountOption("--rounds", options.rounds, 1),
+        TextOption("--work", options.work),
+        FlagOption("--keep", options.keep),
+    };
 }
 
 // The backup's groups: a folder of the drive and a pattern, in the order a backup copies them.
@@ -156,62 +125,26 @@ int CountSetFiles(const std::string& target, const std::string& set)
 int main(int argc, char** argv)
 {
     Options options;
-    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
-        PrintUsage(stdout);
-        return 0;
-    }
-    if (!ParseOptions(argc, argv, options)) {
-        PrintUsage(stderr);
-        return 2;
-    }
-    const std::string programs = ProgramFolder();
-    for (const char* program : {"stowix", "stowix-make-drive"}) {
-        if (::access((programs + "/" + program).c_str(), X_OK) != 0) {
-            std::fprintf(stderr, "stowix-bench-image: %s/%s is missing; build it first\n",
-                         programs.c_str(), program);
-            return 1;
-        }
-    }
-    bool madeWork = false;
-    if (options.work.empty()) {
-        const char* temporary = std::getenv("TMPDIR");
-        std::string pattern = std::string(temporary && *temporary ? temporary : "/tmp") +
-                              "/stowix-bench-image.XXXXXX";
-        if (!::mkdtemp(pattern.data())) {
-            std::perror("mkdtemp");
-            return 1;
-        }
-        options.work = pattern;
-        madeWork = true;
-    }
-    ::mkdir(options.work.c_str(), 0755);
-    ::mkdir((options.work + "/config").c_str(), 0700);
-    ::mkdir((options.work + "/runtime").c_str(), 0700);
-    std::printf("stowix-bench-image: work folder %s (%s)\n", options.work.c_str(),
-                FileSystemName(options.work).c_str());
-    std::printf("reproduce: %s\n", CommandLine(argc, argv).c_str());
+    if (const std::optional<int> status =
+            ParseCommandLine(argc, argv, CommandLineOptions(options), Usage))
+        return *status;
+    const std::optional<ProgramBench> bench = StartProgramBench(
+        "stowix-bench-image", {"stowix", "stowix-make-drive"}, options.work, argc, argv);
+    if (!bench)
+        return 1;
+    options.work = bench->work.path;
+    const std::string& programs = bench->programs;
     std::printf("making the image (--ini-files %d --system-dat-mb %d --image-mb %d) ...\n",
                 options.iniFiles, options.systemDatMb, options.imageMb);
     std::fflush(stdout);
 
     const std::string image = options.work + "/drive.img";
-    const ChildRun made = RunChild({programs + "/stowix-make-drive", "--ini-files",
-                                    std::to_string(options.iniFiles), "--system-dat-mb",
-                                    std::to_string(options.systemDatMb), "--image-mb",
-                                    std::to_string(options.imageMb), "--image", image});
-    if (made.exitStatus != 0) {
-        std::fprintf(stderr, "stowix-make-drive failed (%d)\n", made.exitStatus);
+    if (!MakeDrive(programs, {"--ini-files", std::to_string(options.iniFiles), "--system-dat-mb",
+                              std::to_string(options.systemDatMb), "--image-mb",
+                              std::to_string(options.imageMb), "--image", image}))
         return 1;
-    }
     const std::string target = image + "@@1048576";
-
-    ChildOptions stowixOptions;
-    stowixOptions.setVariables = {"STOWIX_DRIVE_C=" + image,
-                                  "XDG_CONFIG_HOME=" + options.work + "/config",
-                                  "XDG_RUNTIME_DIR=" + options.work + "/runtime"};
-    stowixOptions.unsetVariables = {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM",
-                                    "WINEPREFIX", "STOWIX_WINDOWS_FOLDER",
-                                    "STOWIX_RESTART_COMMAND"};
+    const ChildOptions stowixOptions = StowixOptions(options.work, image);
 
     Comparison comparison;
     comparison.title = "Backup inside a " + std::to_string(options.imageMb) +
@@ -252,9 +185,6 @@ int main(int argc, char** argv)
     std::printf("  last round: stowix exit status %d; mtools exit status %d\n", stowixStatus,
                 baselineStatus);
 
-    if (madeWork && !options.keep)
-        RemoveTree(options.work);
-    else
-        std::printf("\nwork folder kept: %s\n", options.work.c_str());
+    FinishWorkFolder(bench->work, options.keep);
     return 0;
 }

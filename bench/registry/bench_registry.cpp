@@ -19,7 +19,7 @@
 #include <QFile>
 
 #include <cstdio>
-#include <cstdlib>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -37,38 +37,29 @@ struct Options {
     std::string work;
 };
 
-void PrintUsage(std::FILE* to)
-{
-    std::fputs("Usage: stowix-bench-registry [--grown LIST] [--padded N] [--rounds N] [--work FOLDER]\n"
-               "  --grown LIST  sizes in MiB of SYSTEM.DAT grown with keys, comma-separated\n"
-               "                (default 1,4,16)\n"
-               "  --padded N    size in MiB of the drive generator's SYSTEM.DAT, its rest free\n"
-               "                space (default 64; 0 leaves it out)\n"
-               "  --rounds N    timed rounds of each side, alternating (default 3)\n"
-               "  --work FOLDER where the files are written (default: /tmp); they stay\n",
-               to);
-}
+const char Usage[] =
+    "Usage: stowix-bench-registry [--grown LIST] [--padded N] [--rounds N] [--work FOLDER]\n"
+    "  --grown LIST  sizes in MiB of SYSTEM.DAT grown with keys, comma-separated\n"
+    "                (default 1,4,16)\n"
+    "  --padded N    size in MiB of the drive generator's SYSTEM.DAT, its rest free\n"
+    "                space (default 64; 0 leaves it out)\n"
+    "  --rounds N    timed rounds of each side, alternating (default 3)\n"
+    "  --work FOLDER where the files are written (default: /tmp); they stay\n";
 
-bool ParseOptions(int argc, char** argv, Options& options)
+std::vector<Option> CommandLineOptions(Options& options)
 {
-    for (int i = 1; i < argc; ++i) {
-        const std::string argument = argv[i];
-        const bool hasValue = i + 1 < argc;
-        if (argument == "--grown" && hasValue) {
-            options.grownMegabytes.clear();
-            for (const QByteArray& part : QByteArray(argv[++i]).split(','))
-                if (part.toInt() > 0) options.grownMegabytes.push_back(part.toInt());
-        } else if (argument == "--padded" && hasValue) {
-            options.paddedMegabytes = std::atoi(argv[++i]);
-        } else if (argument == "--rounds" && hasValue) {
-            options.rounds = std::max(1, std::atoi(argv[++i]));
-        } else if (argument == "--work" && hasValue) {
-            options.work = argv[++i];
-        } else {
-            return false;
-        }
-    }
-    return true;
+    return {
+        {"--grown", true,
+         [&options](const std::string& list) {
+             options.grownMegabytes.clear();
+             for (const QByteArray& part : QByteArray::fromStdString(list).split(','))
+                 if (part.toInt() > 0) options.grownMegabytes.push_back(part.toInt());
+             return true;
+         }},
+        CountOption("--padded", options.paddedMegabytes),
+        CountOption("--rounds", options.rounds, 1),
+        TextOption("--work", options.work),
+    };
 }
 
 bool WriteFile(const std::string& path, const QByteArray& bytes)
@@ -96,16 +87,7 @@ bool Compare(FileSystem& files, const std::string& title, const std::string& wor
     comparison.subjectName = "registry check";
     comparison.baselineName = "cregexport > /dev/null";
     comparison.aimRatio = 1.0;
-    subject();
-    baseline();
-    for (int round = 0; round < rounds; ++round) {
-        const Timing subjectTiming = TimeWork(subject);
-        const Timing baselineTiming = TimeWork(baseline);
-        comparison.subjectSeconds.push_back(subjectTiming.seconds);
-        comparison.baselineSeconds.push_back(baselineTiming.seconds);
-        comparison.subjectCpuSeconds.push_back(subjectTiming.cpuSeconds);
-        comparison.baselineCpuSeconds.push_back(baselineTiming.cpuSeconds);
-    }
+    TimeAlternating(comparison, rounds, subject, baseline);
     PrintComparison(comparison);
     const double megabytes = double(bytes) / MiB;
     std::printf("  per MiB: %.1f ms against %.1f ms\n", Median(comparison.subjectSeconds) * 1000 / megabytes,
@@ -120,13 +102,11 @@ bool Compare(FileSystem& files, const std::string& title, const std::string& wor
 int main(int argc, char** argv)
 {
     Options options;
-    if (!ParseOptions(argc, argv, options)) {
-        PrintUsage(stderr);
-        return 2;
-    }
+    if (const std::optional<int> status =
+            ParseCommandLine(argc, argv, CommandLineOptions(options), Usage))
+        return *status;
     const std::string work = options.work.empty() ? std::string("/tmp") : options.work;
-    std::printf("stowix-bench-registry: files in %s (%s)\n", work.c_str(), FileSystemName(work).c_str());
-    std::printf("reproduce: %s\n", CommandLine(argc, argv).c_str());
+    PrintStart("stowix-bench-registry", "files in", work, argc, argv);
 
     const std::unique_ptr<FileSystem> files = MakePosixFileSystem(DriveMap({{QChar(u'C'), work}}));
     bool allSound = true;

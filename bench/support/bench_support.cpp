@@ -13,8 +13,10 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <system_error>
@@ -84,7 +86,207 @@ std::string ShellQuoted(const std::string& text)
     return quoted + "'";
 }
 
+// A whole number from least up to ten million, nothing else.
+bool ParseCount(const std::string& text, int least, int& value)
+{
+    if (text.empty())
+        return false;
+    char* end = nullptr;
+    errno = 0;
+    const long parsed = std::strtol(text.c_str(), &end, 10);
+    if (*end != '\0' || errno != 0 || parsed < least || parsed > 10000000)
+        return false;
+    value = int(parsed);
+    return true;
+}
+
 }  // namespace
+
+Option CountOption(const std::string& name, int& value, int least)
+{
+    return {name, true, [&value, least](const std::string& text) {
+                return ParseCount(text, least, value);
+            }};
+}
+
+Option TextOption(const std::string& name, std::string& value)
+{
+    return {name, true, [&value](const std::string& text) {
+                value = text;
+                return true;
+            }};
+}
+
+Option FlagOption(const std::string& name, bool& flag)
+{
+    return {name, false, [&flag](const std::string&) {
+                flag = true;
+                return true;
+            }};
+}
+
+std::optional<int> ParseCommandLine(int argc, char** argv, const std::vector<Option>& options,
+                                    const char* usage)
+{
+    for (int i = 1; i < argc; ++i) {
+        const std::string argument = argv[i];
+        if (argument == "--help" || argument == "-h") {
+            std::fputs(usage, stdout);
+            return 0;
+        }
+        const auto option = std::find_if(options.begin(), options.end(),
+                                         [&](const Option& o) { return o.name == argument; });
+        bool taken = option != options.end();
+        if (taken && option->takesValue)
+            taken = i + 1 < argc && option->take(argv[++i]);
+        else if (taken)
+            taken = option->take(std::string());
+        if (!taken) {
+            std::fputs(usage, stderr);
+            return 2;
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<WorkFolder> MakeWorkFolder(const std::string& benchName, const std::string& given)
+{
+    WorkFolder work{given, false};
+    if (work.path.empty()) {
+        const char* temporary = std::getenv("TMPDIR");
+        std::string pattern = std::string(temporary && *temporary ? temporary : "/tmp") + "/" +
+                              benchName + ".XXXXXX";
+        if (!::mkdtemp(pattern.data())) {
+            std::perror("mkdtemp");
+            return std::nullopt;
+        }
+        work = {pattern, true};
+    }
+    if (::mkdir(work.path.c_str(), 0755) != 0 && errno != EEXIST) {
+        std::perror(work.path.c_str());
+        return std::nullopt;
+    }
+    return work;
+}
+
+namespace {
+
+// The folder that the runtime folder's link leads to, or nothing when it is a plain folder.
+std::string SessionFolderBehind(const std::string& runtime)
+{
+    std::error_code error;
+    if (!std::filesystem::is_symlink(runtime, error))
+        return {};
+    return std::filesystem::read_symlink(runtime, error).string();
+}
+
+}  // namespace
+
+void MakePrivateFolders(const std::string& work)
+{
+    RemoveTree(work + "/config");
+    ::mkdir((work + "/config").c_str(), 0700);
+    // The runtime folder lies on a memory file system, as a desktop session's (/run/user/<uid>)
+    // does, so that the lock kept there costs what it costs a user: a link to a new folder in
+    // /dev/shm, removed by FinishWorkFolder. Where /dev/shm is missing, a plain folder.
+    const std::string runtime = work + "/runtime";
+    if (const std::string behind = SessionFolderBehind(runtime); !behind.empty())
+        RemoveTree(behind);
+    RemoveTree(runtime);
+    std::string session = "/dev/shm/stowix-bench-runtime.XXXXXX";
+    if (!::mkdtemp(session.data()) || ::symlink(session.c_str(), runtime.c_str()) != 0)
+        ::mkdir(runtime.c_str(), 0700);
+}
+
+void FinishWorkFolder(const WorkFolder& work, bool keep)
+{
+    if (const std::string behind = SessionFolderBehind(work.path + "/runtime"); !behind.empty()) {
+        RemoveTree(behind);
+        RemoveTree(work.path + "/runtime");
+    }
+    if (work.made && !keep)
+        RemoveTree(work.path);
+    else
+        std::printf("\nwork folder kept: %s\n", work.path.c_str());
+}
+
+void PrintStart(const std::string& benchName, const std::string& what, const std::string& path,
+                int argc, char** argv)
+{
+    std::printf("%s: %s %s (%s)\n", benchName.c_str(), what.c_str(), path.c_str(),
+                FileSystemName(path).c_str());
+    std::printf("reproduce: %s\n", CommandLine(argc, argv).c_str());
+    std::fflush(stdout);
+}
+
+std::optional<std::string> BuiltPrograms(const std::string& benchName,
+                                         std::initializer_list<const char*> programs)
+{
+    const std::string folder = ProgramFolder();
+    bool built = true;
+    for (const char* program : programs) {
+        if (::access((folder + "/" + program).c_str(), X_OK) != 0) {
+            std::fprintf(stderr, "%s: %s/%s is missing; build it first\n", benchName.c_str(),
+                         folder.c_str(), program);
+            built = false;
+        }
+    }
+    return built ? std::optional<std::string>(folder) : std::nullopt;
+}
+
+std::optional<ProgramBench> StartProgramBench(const std::string& benchName,
+                                              std::initializer_list<const char*> programs,
+                                              const std::string& givenWork, int argc, char** argv)
+{
+    const std::optional<std::string> built = BuiltPrograms(benchName, programs);
+    if (!built)
+        return std::nullopt;
+    const std::optional<WorkFolder> work = MakeWorkFolder(benchName, givenWork);
+    if (!work)
+        return std::nullopt;
+    MakePrivateFolders(work->path);
+    PrintStart(benchName, "work folder", work->path, argc, argv);
+    return ProgramBench{*built, *work};
+}
+
+ChildOptions StowixOptions(const std::string& work, const std::string& drive)
+{
+    ChildOptions options;
+    options.setVariables = {"STOWIX_DRIVE_C=" + drive, "XDG_CONFIG_HOME=" + work + "/config",
+                            "XDG_RUNTIME_DIR=" + work + "/runtime"};
+    options.unsetVariables = {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "WINEPREFIX",
+                              "STOWIX_WINDOWS_FOLDER", "STOWIX_RESTART_COMMAND"};
+    return options;
+}
+
+bool MakeDrive(const std::string& programs, const std::vector<std::string>& arguments)
+{
+    std::vector<std::string> argv = {programs + "/stowix-make-drive"};
+    argv.insert(argv.end(), arguments.begin(), arguments.end());
+    const ChildRun made = RunChild(argv);
+    if (made.exitStatus == 0)
+        return true;
+    std::fprintf(stderr, "stowix-make-drive failed (%d)\n", made.exitStatus);
+    return false;
+}
+
+void AddRound(Comparison& comparison, const ChildRun& subject, const ChildRun& baseline)
+{
+    comparison.subjectSeconds.push_back(subject.seconds);
+    comparison.subjectCpuSeconds.push_back(subject.cpuSeconds);
+    comparison.subjectPeakKb.push_back(subject.peakKb);
+    comparison.baselineSeconds.push_back(baseline.seconds);
+    comparison.baselineCpuSeconds.push_back(baseline.cpuSeconds);
+    comparison.baselinePeakKb.push_back(baseline.peakKb);
+}
+
+void AddRound(Comparison& comparison, const Timing& subject, const Timing& baseline)
+{
+    comparison.subjectSeconds.push_back(subject.seconds);
+    comparison.subjectCpuSeconds.push_back(subject.cpuSeconds);
+    comparison.baselineSeconds.push_back(baseline.seconds);
+    comparison.baselineCpuSeconds.push_back(baseline.cpuSeconds);
+}
 
 ChildRun RunChild(const std::vector<std::string>& argv, const ChildOptions& options)
 {
@@ -126,6 +328,16 @@ ChildRun RunChild(const std::vector<std::string>& argv, const ChildOptions& opti
     return run;
 }
 
+ChildRun Combined(const ChildRun& first, const ChildRun& second)
+{
+    ChildRun run;
+    run.seconds = first.seconds + second.seconds;
+    run.cpuSeconds = first.cpuSeconds + second.cpuSeconds;
+    run.peakKb = std::max(first.peakKb, second.peakKb);
+    run.exitStatus = first.exitStatus != 0 ? first.exitStatus : second.exitStatus;
+    return run;
+}
+
 std::optional<long> CountSystemCalls(const std::vector<std::string>& argv,
                                      const ChildOptions& options, const std::string& countFile)
 {
@@ -156,6 +368,18 @@ std::optional<long> CountSystemCalls(const std::vector<std::string>& argv,
     return calls;
 }
 
+std::vector<std::string> FolderNames(const std::string& folder)
+{
+    std::vector<std::string> names;
+    if (DIR* dir = ::opendir(folder.c_str())) {
+        while (const dirent* entry = ::readdir(dir))
+            if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)
+                names.emplace_back(entry->d_name);
+        ::closedir(dir);
+    }
+    return names;
+}
+
 std::vector<std::string> MatchingFiles(const std::string& folder, const char* pattern)
 {
     std::vector<std::string> names;
@@ -170,6 +394,14 @@ std::vector<std::string> MatchingFiles(const std::string& folder, const char* pa
     }
     ::closedir(dir);
     return names;
+}
+
+std::string Narrow(const char16_t* text)
+{
+    std::string narrow;
+    for (; *text; ++text)
+        narrow += char(*text);
+    return narrow;
 }
 
 std::string Upper(std::string text)
@@ -261,6 +493,18 @@ std::string FileSystemName(const std::string& path)
         std::snprintf(text, sizeof text, "0x%lx", static_cast<unsigned long>(info.f_type));
         return text;
     }
+    }
+}
+
+void TimeAlternating(Comparison& comparison, int rounds, const std::function<void()>& subject,
+                     const std::function<void()>& baseline)
+{
+    subject();
+    baseline();
+    for (int round = 0; round < rounds; ++round) {
+        const Timing subjectTiming = TimeWork(subject);
+        const Timing baselineTiming = TimeWork(baseline);
+        AddRound(comparison, subjectTiming, baselineTiming);
     }
 }
 

@@ -26,9 +26,6 @@
 namespace stowix {
 namespace {
 
-// The room the program gives GetWindowsDirectoryA; a longer folder counts as none, as there.
-constexpr int WindowsFolderBufferSize = 255;
-
 enum ExitStatus {
     Done = 0,
     Usage = 1,
@@ -72,9 +69,8 @@ int Run(int argc, char** argv) {
     FileSystem& files = *opened.value();
 
     const std::unique_ptr<WindowsApi> windows = MakePosixWindowsApi(files);
-    QString buffer;
-    const int written = windows->GetWindowsDirectoryA(buffer, WindowsFolderBufferSize);
-    if (written < 3 || written > WindowsFolderBufferSize) {
+    const QString windowsFolder = WindowsDirectory(*windows);
+    if (windowsFolder.isEmpty()) {
         const QString problem = windows->WindowsFolderProblem();
         PrintError((problem.isEmpty() ? QStringLiteral("drive C: holds no Windows folder")
                                       : problem) +
@@ -82,7 +78,6 @@ int Run(int argc, char** argv) {
                                   "example C:\\WINDOWS."));
         return NoWindowsFolder;
     }
-    const QString windowsFolder = buffer.left(written);
     const QString scriptPath = windowsFolder + QStringLiteral("\\WinStart.Bat");
 
     const Result<std::unique_ptr<FileReader>> script = OpenScript(files, windowsFolder, scriptPath);

@@ -29,9 +29,6 @@ namespace {
 
 enum ExitStatus { Same = 0, Different = 1, Trouble = 2 };
 
-// The room the program gives GetWindowsDirectoryA; a longer folder counts as none, as there.
-constexpr int WindowsFolderBufferSize = 255;
-
 void PrintError(const QString& text) {
     std::fprintf(stderr, "stowix-diff: %s\n", text.toLocal8Bit().constData());
 }
@@ -72,10 +69,7 @@ std::optional<Arguments> ParseArguments(int argc, char** argv) {
 // The Windows folder as the program finds it; empty values when there is none.
 ProgramValues WindowsFolderOf(FileSystem& files) {
     const std::unique_ptr<WindowsApi> windows = MakePosixWindowsApi(files);
-    QString buffer;
-    const int written = windows->GetWindowsDirectoryA(buffer, WindowsFolderBufferSize);
-    if (written < 3 || written > WindowsFolderBufferSize) return {};
-    const QString folder = buffer.left(written);
+    const QString folder = WindowsDirectory(*windows);
     return {folder, folder.mid(2)};
 }
 

@@ -21,84 +21,21 @@ const QString IncompleteTitle = QStringLiteral("Backup incomplete");
 BackupRun::BackupRun(MainWindow& window) : m_window(window) {}
 
 void BackupRun::Run() {
-    Services& services = m_window.services();
-    Form1Controls& controls = m_window.Controls();
-
     Announce();
 
     const QString setPath = BuildSetPath();
     std::vector<CopyFailure> failures;
     // Nothing is copied into a set folder that the run could not make or may not use.
     if (MakeSetFolder(setPath, failures)) CopyGroups(setPath, failures);
-
-    // The set is recorded below only once its copies are on disk: a power cut after the record
-    // must not leave LastBackup naming files that never reached the disk.
-    if (Status flushed = services.files.FlushToDisk(setPath); !flushed.ok())
-        failures.push_back({setPath, QStringLiteral("not written to disk: ") + flushed.reason()});
+    FlushSet(setPath, failures);
     // The registry files of the set are read whole; what is wrong with them is told at the end.
     const std::vector<RegistryProblem> registryProblems = CheckBackedUpRegistry(m_window, setPath);
+    EndMedia();
 
-    // The closing sound marks the end of the copying, whatever its outcome; the outcome itself
-    // is told by the status text and, when something is missing, the report below.
-    m_window.PlaySound(services.system.ProgramFolder() + QStringLiteral("\\Stowix2.Wav"), true);
-    controls.MMControl1().Command(QStringLiteral("Close"));
-    controls.Animation1().Stop();
-
-    // LastBackup names only a set whose every file was copied. A run that missed a file leaves
-    // the previous LastBackup as it was; the copies it did make stay in the new set's folder.
-    Outcome outcome = failures.empty() ? Outcome::Complete : Outcome::FilesMissing;
     QString recordReason;
-    if (outcome == Outcome::Complete) {
-        const Status recorded = WriteSetting(services.settings, SettingsKeys::Info,
-                                             SettingsKeys::LastBackup, setPath);
-        if (!recorded.ok()) {
-            outcome = Outcome::NotRecorded;
-            recordReason = recorded.reason();
-        }
-    }
-
-    m_window.Beep();
-    SetControlsEnabled(true);
-    m_window.StepProgress(false, true);
-    // A set that misses files keeps its comment pending, so that the user's next try is named
-    // by it too. A complete set has used the comment up, recorded or not.
-    if (outcome != Outcome::FilesMissing) m_window.PendingComment.clear();
-
-    switch (outcome) {
-    case Outcome::Complete:
-        m_window.SetStatusText(QStringLiteral("Ready [") + m_window.values().WindowsFolder +
-                               QStringLiteral("]"));
-        break;
-    case Outcome::FilesMissing:
-        m_window.SetStatusText(QStringLiteral("Backup incomplete [") + setPath +
-                               QStringLiteral("]"));
-        break;
-    case Outcome::NotRecorded:
-        m_window.SetStatusText(QStringLiteral("Backup not recorded [") + setPath +
-                               QStringLiteral("]"));
-        break;
-    }
-    m_window.SetBusyPointer(0);
-
-    const bool unattended = Contains(m_window.UpperCommandLine(), QStringLiteral("/U"));
-    const bool autoExit = controls.Check1().Value() == 1;
-    if (outcome != Outcome::Complete) {
-        // The report comes after the window is usable again, so the user sees its state behind
-        // the box. Under "/U" the dialogs write it to standard error, and the status tells cron
-        // or the timer that the set is not complete. Interactively the window stays, checked
-        // box or not, so that the user can read what happened and try again.
-        ReportFailure(outcome, setPath, failures, recordReason);
-        (void)TellRegistryDamage(m_window, setPath, registryProblems);
-        if (unattended) m_window.EndProgram(IncompleteStatus);
-        return;
-    }
-    // A damaged registry does not make the set incomplete: it is told, and an unattended run
-    // ends with a status of its own.
-    const bool registryDamaged = TellRegistryDamage(m_window, setPath, registryProblems);
-    if (unattended && registryDamaged)
-        m_window.EndProgram(RegistryDamagedStatus);
-    else if (unattended || autoExit)
-        m_window.EndProgram();
+    const Outcome outcome = RecordSet(setPath, failures, recordReason);
+    ShowIdle(outcome, setPath);
+    Conclude(outcome, setPath, failures, recordReason, registryProblems);
 }
 
 void BackupRun::Announce() {
@@ -156,6 +93,83 @@ void BackupRun::CopyGroups(const QString& setPath, std::vector<CopyFailure>& fai
             CopyMatchingFiles(files, m_window, sourceFolder, pattern, setPath);
         failures.insert(failures.end(), groupFailures.begin(), groupFailures.end());
     }
+}
+
+void BackupRun::FlushSet(const QString& setPath, std::vector<CopyFailure>& failures) {
+    // The set is recorded only once its copies are on disk: a power cut after the record must
+    // not leave LastBackup naming files that never reached the disk.
+    if (Status flushed = m_window.services().files.FlushToDisk(setPath); !flushed.ok())
+        failures.push_back({setPath, QStringLiteral("not written to disk: ") + flushed.reason()});
+}
+
+void BackupRun::EndMedia() {
+    // The closing sound marks the end of the copying, whatever its outcome; the outcome itself
+    // is told by the status text and, when something is missing, the report.
+    Form1Controls& controls = m_window.Controls();
+    const QString programFolder = m_window.services().system.ProgramFolder();
+    m_window.PlaySound(programFolder + QStringLiteral("\\Stowix2.Wav"), true);
+    controls.MMControl1().Command(QStringLiteral("Close"));
+    controls.Animation1().Stop();
+}
+
+BackupRun::Outcome BackupRun::RecordSet(const QString& setPath,
+                                        const std::vector<CopyFailure>& failures,
+                                        QString& recordReason) {
+    // LastBackup names only a set whose every file was copied. A run that missed a file leaves
+    // the previous LastBackup as it was; the copies it did make stay in the new set's folder.
+    if (!failures.empty()) return Outcome::FilesMissing;
+    const Status recorded = WriteSetting(m_window.services().settings, SettingsKeys::Info,
+                                         SettingsKeys::LastBackup, setPath);
+    if (recorded.ok()) return Outcome::Complete;
+    recordReason = recorded.reason();
+    return Outcome::NotRecorded;
+}
+
+void BackupRun::ShowIdle(Outcome outcome, const QString& setPath) {
+    m_window.Beep();
+    SetControlsEnabled(true);
+    m_window.StepProgress(false, true);
+    // A set that misses files keeps its comment pending, so that the user's next try is named
+    // by it too. A complete set has used the comment up, recorded or not.
+    if (outcome != Outcome::FilesMissing) m_window.PendingComment.clear();
+    m_window.SetStatusText(StatusText(outcome, setPath));
+    m_window.SetBusyPointer(0);
+}
+
+QString BackupRun::StatusText(Outcome outcome, const QString& setPath) const {
+    switch (outcome) {
+    case Outcome::Complete:
+        return QStringLiteral("Ready [") + m_window.values().WindowsFolder + QStringLiteral("]");
+    case Outcome::FilesMissing:
+        return QStringLiteral("Backup incomplete [") + setPath + QStringLiteral("]");
+    case Outcome::NotRecorded:
+        return QStringLiteral("Backup not recorded [") + setPath + QStringLiteral("]");
+    }
+    return QString();
+}
+
+void BackupRun::Conclude(Outcome outcome, const QString& setPath,
+                         const std::vector<CopyFailure>& failures, const QString& recordReason,
+                         const std::vector<RegistryProblem>& registryProblems) {
+    const bool unattended = Contains(m_window.UpperCommandLine(), QStringLiteral("/U"));
+    const bool autoExit = m_window.Controls().Check1().Value() == 1;
+    if (outcome != Outcome::Complete) {
+        // The report comes after the window is usable again, so the user sees its state behind
+        // the box. Under "/U" the dialogs write it to standard error, and the status tells cron
+        // or the timer that the set is not complete. Interactively the window stays, checked
+        // box or not, so that the user can read what happened and try again.
+        ReportFailure(outcome, setPath, failures, recordReason);
+        (void)TellRegistryDamage(m_window, setPath, registryProblems);
+        if (unattended) m_window.EndProgram(IncompleteStatus);
+        return;
+    }
+    // A damaged registry does not make the set incomplete: it is told, and an unattended run
+    // ends with a status of its own.
+    const bool registryDamaged = TellRegistryDamage(m_window, setPath, registryProblems);
+    if (unattended && registryDamaged)
+        m_window.EndProgram(RegistryDamagedStatus);
+    else if (unattended || autoExit)
+        m_window.EndProgram();
 }
 
 void BackupRun::SetControlsEnabled(bool enabled) {

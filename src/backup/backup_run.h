@@ -8,6 +8,7 @@
 // window's operations, nor with how files are found and copied (files/).
 
 #include "files/listing.h"
+#include "registry/registry_file_check.h"
 #include "shell/main_window.h"
 
 #include <QString>
@@ -35,6 +36,21 @@ private:
     // False when nothing may be copied into the set's folder; the reason is in failures.
     bool MakeSetFolder(const QString& setPath, std::vector<CopyFailure>& failures);
     void CopyGroups(const QString& setPath, std::vector<CopyFailure>& failures);
+    void FlushSet(const QString& setPath, std::vector<CopyFailure>& failures);
+    // The closing sound, and the animation and its sound device stopped.
+    void EndMedia();
+    // Records a set that holds every file as the last backup; recordReason says why that
+    // failed, for Outcome::NotRecorded.
+    Outcome RecordSet(const QString& setPath, const std::vector<CopyFailure>& failures,
+                      QString& recordReason);
+    // The window usable again, its status text telling the outcome.
+    void ShowIdle(Outcome outcome, const QString& setPath);
+    QString StatusText(Outcome outcome, const QString& setPath) const;
+    // Reports what went wrong and ends the program where the command line or the
+    // automatic-exit box asks for it.
+    void Conclude(Outcome outcome, const QString& setPath,
+                  const std::vector<CopyFailure>& failures, const QString& recordReason,
+                  const std::vector<RegistryProblem>& registryProblems);
     void SetControlsEnabled(bool enabled);
     void ReportFailure(Outcome outcome, const QString& setPath,
                        const std::vector<CopyFailure>& failures, const QString& recordReason);

@@ -25,11 +25,16 @@ QString PlaceFolder(SetPlace place, const QString& windowsFolderTail) {
     return QString();
 }
 
+QString RestoredFolder(const SetGroup& group, const ProgramValues& values) {
+    if (group.registry) return values.WindowsFolder + u'\\';
+    return QStringLiteral("C:") + PlaceFolder(group.place, values.WindowsFolderTail) + u'\\';
+}
+
 std::vector<FileGroup> FileGroups(const QString& windowsFolderTail) {
     std::vector<FileGroup> groups;
     for (const SetGroup& group : BackupGroups)
         groups.push_back({PlaceFolder(group.place, windowsFolderTail) + u'\\',
-                          QString::fromUtf16(group.pattern)});
+                          QString::fromUtf16(group.pattern), group.registry});
     return groups;
 }
 

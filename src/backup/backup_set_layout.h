@@ -6,6 +6,8 @@
 // and the pending comment; there is no index or manifest. This does not deal with making,
 // reading or removing sets: the runs do that.
 
+#include "shell/program_values.h"
+
 #include <QString>
 
 #include <array>
@@ -14,10 +16,11 @@
 namespace stowix {
 
 // One group of files that a backup copies: every file in sourceFolder (a folder on drive C:,
-// drive-less, ending in a backslash) that matches pattern.
+// drive-less, ending in a backslash) that matches pattern; registry as in SetGroup.
 struct FileGroup {
     QString sourceFolder;
     QString pattern;
+    bool registry = false;
 };
 
 // Where a group's files lie on drive C:.
@@ -88,6 +91,11 @@ QString SetPath(const QString& stamp, const QString& pendingComment);
 // The folder of a place, without a trailing backslash: "" for the root of the current drive,
 // windowsFolderTail ("\WINDOWS") for the Windows folder, BackupRoot ("C:\Stowix").
 QString PlaceFolder(SetPlace place, const QString& windowsFolderTail);
+
+// The full DOS folder, ending in a backslash, where a restore leaves a group's files: the group's
+// place on drive C:, but for the registry group, whose files the boot script moves from the
+// backup root into the Windows folder (values.WindowsFolder) at the next start of Windows.
+QString RestoredFolder(const SetGroup& group, const ProgramValues& values);
 
 // BackupGroups with their folders: the root of drive C: as "\", the Windows folder found on
 // drive C: by its drive-less path windowsFolderTail ("\WINDOWS") followed by a backslash.

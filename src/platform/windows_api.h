@@ -1,5 +1,6 @@
 #pragma once
-// Stand-ins for the two calls the program makes of Windows itself.
+// Stand-ins for the two calls the program makes of Windows itself, and the Windows folder as the
+// program asks for it.
 
 #include <QString>
 
@@ -17,5 +18,18 @@ public:
     // Asks for a restart of Windows; true when the request was taken. Never restarts the host.
     virtual bool ExitWindowsEx(int flags, int reserved) = 0;
 };
+
+// The room the program gives GetWindowsDirectoryA, as Windows' own MAX_PATH-sized buffer.
+inline constexpr int WindowsFolderBufferSize = 255;
+
+// The Windows folder as the program asks for it ("C:\WINDOWS"). A path that did not fit, or one
+// too short to carry a drive letter and colon, is as good as none: empty.
+inline QString WindowsDirectory(WindowsApi& windows) {
+    QString buffer;
+    buffer.reserve(WindowsFolderBufferSize);
+    const int written = windows.GetWindowsDirectoryA(buffer, WindowsFolderBufferSize);
+    if (written < 3 || written > WindowsFolderBufferSize) return QString();
+    return buffer.left(written);
+}
 
 }  // namespace stowix

@@ -38,58 +38,61 @@ void FlushWindowsDrive(FileSystem& files, const QString& windowsFolder, RestoreO
             {windowsFolder, QStringLiteral("not written to disk: ") + flushed.reason()});
 }
 
-}  // namespace
-
-RestoreOutcome RestoreBackupSet(FolderChooser& chooser) {
+// Greys what would start another restore and shows the progress bar.
+void ShowRestoring(FolderChooser& chooser) {
     Form2Controls& controls = chooser.Controls();
-    Services& services = chooser.services();
-    RestoreOutcome outcome;
-
     controls.Command1().SetEnabled(false);
     controls.Dir1().SetEnabled(false);
     controls.ProgressBar1().SetVisible(true);
     chooser.StepProgress(true, false);
     chooser.SetStatusText(QStringLiteral("Restoring ..."));
     chooser.Repaint();
+}
 
-    // A file that cannot be copied (held open, a full disk) does not stop the run: the other
-    // files, the staging of the registry files and the boot script still matter, and the command
-    // lists every failure to the user afterwards.
-    for (const SetGroup& group : RestoreGroups) {
-        if (group.registry) {
-            const Status ready = PrepareRegistryStaging(services.files, controls.Dir1().Path(),
-                                                        chooser.values().WindowsFolder);
-            if (!ready) {
-                // Files an earlier restore staged go too, so that the new script cannot put
-                // them in place.
-                WithdrawStagedRegistry(services.files, outcome.failedCopies);
-                outcome.registryNotStaged = ready.reason();
-                continue;
-            }
-        }
-        QString sourceFolder = controls.Dir1().Path() + u'\\';
-        QString pattern = QString::fromUtf16(group.pattern);
-        std::vector<CopyFailure> failed = CopyMatchingFiles(
-            services.files, chooser, sourceFolder, pattern,
-            PlaceFolder(group.place, chooser.values().WindowsFolderTail));
-        if (group.registry && !failed.empty()) {
-            WithdrawStagedRegistry(services.files, failed);
-            outcome.registryWithdrawn = true;
-        }
-        outcome.failedCopies.insert(outcome.failedCopies.end(), failed.begin(), failed.end());
+// Before the registry group: false when the set's registry files may not be staged, the reason
+// in outcome.
+bool ReadyRegistryStaging(FileSystem& files, const QString& setFolder,
+                          const QString& windowsFolder, RestoreOutcome& outcome) {
+    const Status ready = PrepareRegistryStaging(files, setFolder, windowsFolder);
+    if (ready) return true;
+    // Files an earlier restore staged go too, so that the new script cannot put them in place.
+    WithdrawStagedRegistry(files, outcome.failedCopies);
+    outcome.registryNotStaged = ready.reason();
+    return false;
+}
+
+// Copies one group out of the set. The registry group is staged whole or not at all.
+void RestoreGroup(FolderChooser& chooser, const SetGroup& group, RestoreOutcome& outcome) {
+    FileSystem& files = chooser.services().files;
+    const ProgramValues& values = chooser.values();
+    const QString setFolder = chooser.Controls().Dir1().Path();
+    if (group.registry && !ReadyRegistryStaging(files, setFolder, values.WindowsFolder, outcome))
+        return;
+    QString sourceFolder = setFolder + u'\\';
+    QString pattern = QString::fromUtf16(group.pattern);
+    std::vector<CopyFailure> failed = CopyMatchingFiles(
+        files, chooser, sourceFolder, pattern, PlaceFolder(group.place, values.WindowsFolderTail));
+    if (group.registry && !failed.empty()) {
+        WithdrawStagedRegistry(files, failed);
+        outcome.registryWithdrawn = true;
     }
+    outcome.failedCopies.insert(outcome.failedCopies.end(), failed.begin(), failed.end());
+}
 
-    // After every group, so that a WinStart.Bat that "*.Bat" copied from the set is replaced.
-    outcome.bootScript = WriteBootScript(services.files, chooser.values().WindowsFolder);
-
-    // The restored files, the staged registry and the script reach the disk before the run
-    // records them and before the command offers the restart that relies on them: a power cut
-    // or a virtual machine's reset must not find them half written.
-    if (Status flushed = services.files.FlushToDisk(BackupRoot); !flushed.ok())
+// The restored files, the staged registry and the script reach the disk before the run records
+// them and before the command offers the restart that relies on them: a power cut or a virtual
+// machine's reset must not find them half written.
+void FlushRestoredFiles(FileSystem& files, const QString& windowsFolder,
+                        RestoreOutcome& outcome) {
+    if (Status flushed = files.FlushToDisk(BackupRoot); !flushed.ok())
         outcome.failedCopies.push_back(
             {BackupRoot, QStringLiteral("not written to disk: ") + flushed.reason()});
-    FlushWindowsDrive(services.files, chooser.values().WindowsFolder, outcome);
+    FlushWindowsDrive(files, windowsFolder, outcome);
+}
 
+// The chooser usable again, its status text telling the outcome; a complete restore is recorded.
+void ShowRestored(FolderChooser& chooser, const RestoreOutcome& outcome) {
+    Form2Controls& controls = chooser.Controls();
     controls.Command1().SetEnabled(true);
     controls.Dir1().SetEnabled(true);
     chooser.StepProgress(false, true);
@@ -99,15 +102,33 @@ RestoreOutcome RestoreBackupSet(FolderChooser& chooser) {
         chooser.SetStatusText(QStringLiteral("Restored [") + setPath + u']');
         // A settings write that fails loses only the information box's record; the restore
         // itself is done, so it is not reported as a failure of the restore.
-        (void)WriteSetting(services.settings, SettingsKeys::Info, SettingsKeys::LastRestore,
-                           setPath);
+        (void)WriteSetting(chooser.services().settings, SettingsKeys::Info,
+                           SettingsKeys::LastRestore, setPath);
     } else {
         // Not reported as done, and not recorded as the last restore: settings record only work
         // that was done. The command shows what failed in a message box, since the chooser's
         // next activation replaces this text.
         chooser.SetStatusText(QStringLiteral("Restore incomplete [") + setPath + u']');
     }
-    services.system.Beep();
+}
+
+}  // namespace
+
+RestoreOutcome RestoreBackupSet(FolderChooser& chooser) {
+    FileSystem& files = chooser.services().files;
+    const QString& windowsFolder = chooser.values().WindowsFolder;
+    RestoreOutcome outcome;
+
+    ShowRestoring(chooser);
+    // A file that cannot be copied (held open, a full disk) does not stop the run: the other
+    // files, the staging of the registry files and the boot script still matter, and the command
+    // lists every failure to the user afterwards.
+    for (const SetGroup& group : RestoreGroups) RestoreGroup(chooser, group, outcome);
+    // After every group, so that a WinStart.Bat that "*.Bat" copied from the set is replaced.
+    outcome.bootScript = WriteBootScript(files, windowsFolder);
+    FlushRestoredFiles(files, windowsFolder, outcome);
+    ShowRestored(chooser, outcome);
+    chooser.services().system.Beep();
     return outcome;
 }
 

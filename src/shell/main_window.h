@@ -74,6 +74,16 @@ public:
     QString PendingComment;
 
 private:
+    // Start-up's steps (startup.cpp), in their order.
+    // True when another copy runs: this one has then ended.
+    bool EndIfAnotherCopy();
+    void PrepareForm();
+    void LoadAutoExit();
+    // False when drive C: or its Windows folder is missing: the program has then ended.
+    bool FindWindowsFolder();
+    void EndWithoutWindowsFolder(const QString& reason);
+    // Shows the window unless the command line holds "/I" or "/U".
+    void ShowUnlessHidden();
     void LoadWindowsFolder();
     void CentreOnScreen();
     void SetCaptions();

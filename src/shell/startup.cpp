@@ -10,9 +10,6 @@ namespace stowix {
 
 namespace {
 
-// The longest Windows folder path the program takes, as Windows' own MAX_PATH-sized buffer.
-constexpr int WindowsFolderBufferSize = 255;
-
 // Exit status of a start-up that found nothing to back up.
 constexpr int NoWindowsFolderStatus = 2;
 // Exit status of an unattended run that found another copy of the program running.
@@ -41,63 +38,12 @@ QString NoWindowsFolderText(const QString& reason) {
 }  // namespace
 
 void MainWindow::Form_Load() {
-    // A second copy ends before it touches anything: no window, nothing written. Interactively
-    // it ends silently; an unattended one says so in one line and ends with its own status, so
-    // that cron or a timer does not take a backup for made.
-    if (m_services.system.PreviousInstance()) {
-        m_ended = true;
-        const bool unattended = Contains(UpperCommandLine(), QStringLiteral("/U"));
-        if (unattended)
-            m_services.dialogs.MessageBox(QStringLiteral("another copy of Stowix is running, so "
-                                                         "no backup was made"),
-                                          MessageButtons::Ok, MessageIcon::Information,
-                                          ProgramTitle);
-        m_services.system.EndNow(unattended ? AnotherCopyStatus : 0);
-        return;
-    }
-
-    // Centring needs a window that is neither minimised nor maximised.
-    m_controls.Form().SetNormalState();
-    CentreOnScreen();
-    SetCaptions();
-    m_controls.Label4().SetCaption(TrimText(ProgramRevision));
-
-    // A clip that cannot be opened is not fatal: the animation strip simply stays empty while
-    // the program does its work.
-    (void)m_controls.Animation1().Open(m_services.system.ProgramFolder() +
-                                       QStringLiteral("\\Stowix1.Avi"));
-
-    // The default, the word True, reads as 0: a user who never touched the box starts with
-    // automatic exit off. The program stores only "0" and "1"; any other number (a hand-edited
-    // store) counts as unchecked rather than as a state the box cannot show.
-    const QString autoExit = ReadSetting(m_services.settings, SettingsKeys::Preferences,
-                                         SettingsKeys::AutoExit, TrimText(true));
-    m_controls.Check1().SetValue(LeadingNumber(autoExit) == 1 ? 1 : 0);
-
-    // Without drive C: there is nothing to back up or restore; the program says so and how to
-    // configure one, instead of waiting with a window whose every command would fail.
-    const Status onDriveC = m_services.files.ChangeDrive(QLatin1Char('C'));
-    if (!onDriveC.ok()) {
-        m_services.dialogs.MessageBox(NoWindowsFolderText(onDriveC.reason()), MessageButtons::Ok,
-                                      MessageIcon::Information, ProgramTitle);
-        EndProgram(NoWindowsFolderStatus);
-        return;
-    }
-    LoadWindowsFolder();
-    if (m_values.WindowsFolder.isEmpty()) {
-        m_services.dialogs.MessageBox(NoWindowsFolderText(m_services.windows.WindowsFolderProblem()),
-                                      MessageButtons::Ok,
-                                      MessageIcon::Information, ProgramTitle);
-        EndProgram(NoWindowsFolderStatus);
-        return;
-    }
-
+    if (EndIfAnotherCopy()) return;
+    PrepareForm();
+    LoadAutoExit();
+    if (!FindWindowsFolder()) return;
     SetStatusText(QStringLiteral("Ready [") + m_values.WindowsFolder + QStringLiteral("]"));
-
-    const QString commandLine = UpperCommandLine();
-    if (!Contains(commandLine, QStringLiteral("/I")) && !Contains(commandLine, QStringLiteral("/U")))
-        m_controls.Form().Show();
-    Repaint();
+    ShowUnlessHidden();
 
     // The line is read afresh, as the switch test always is. Under "/U" the backup run ends the
     // program when it is done.
@@ -108,19 +54,78 @@ void MainWindow::Form_Load() {
     if (!m_ended && !m_controls.Form().IsVisible()) m_controls.Form().Show();
 }
 
-void MainWindow::LoadWindowsFolder() {
-    QString buffer;
-    buffer.reserve(WindowsFolderBufferSize);
-    const int written = m_services.windows.GetWindowsDirectoryA(buffer, WindowsFolderBufferSize);
-    // A path that did not fit, or one too short to carry a drive letter and colon, is as good
-    // as none: both values stay empty, which start-up treats as "no Windows folder".
-    if (written < 3 || written > WindowsFolderBufferSize) {
-        m_values.WindowsFolder.clear();
-        m_values.WindowsFolderTail.clear();
-        return;
+bool MainWindow::EndIfAnotherCopy() {
+    // A second copy ends before it touches anything: no window, nothing written. Interactively
+    // it ends silently; an unattended one says so in one line and ends with its own status, so
+    // that cron or a timer does not take a backup for made.
+    if (!m_services.system.PreviousInstance()) return false;
+    m_ended = true;
+    const bool unattended = Contains(UpperCommandLine(), QStringLiteral("/U"));
+    if (unattended)
+        m_services.dialogs.MessageBox(QStringLiteral("another copy of Stowix is running, so "
+                                                     "no backup was made"),
+                                      MessageButtons::Ok, MessageIcon::Information,
+                                      ProgramTitle);
+    m_services.system.EndNow(unattended ? AnotherCopyStatus : 0);
+    return true;
+}
+
+void MainWindow::PrepareForm() {
+    // Centring needs a window that is neither minimised nor maximised.
+    m_controls.Form().SetNormalState();
+    CentreOnScreen();
+    SetCaptions();
+    m_controls.Label4().SetCaption(TrimText(ProgramRevision));
+
+    // A clip that cannot be opened is not fatal: the animation strip simply stays empty while
+    // the program does its work.
+    (void)m_controls.Animation1().Open(m_services.system.ProgramFolder() +
+                                       QStringLiteral("\\Stowix1.Avi"));
+}
+
+void MainWindow::LoadAutoExit() {
+    // The default, the word True, reads as 0: a user who never touched the box starts with
+    // automatic exit off. The program stores only "0" and "1"; any other number (a hand-edited
+    // store) counts as unchecked rather than as a state the box cannot show.
+    const QString autoExit = ReadSetting(m_services.settings, SettingsKeys::Preferences,
+                                         SettingsKeys::AutoExit, TrimText(true));
+    m_controls.Check1().SetValue(LeadingNumber(autoExit) == 1 ? 1 : 0);
+}
+
+bool MainWindow::FindWindowsFolder() {
+    // Without drive C: there is nothing to back up or restore; the program says so and how to
+    // configure one, instead of waiting with a window whose every command would fail.
+    const Status onDriveC = m_services.files.ChangeDrive(QLatin1Char('C'));
+    if (!onDriveC.ok()) {
+        EndWithoutWindowsFolder(onDriveC.reason());
+        return false;
     }
-    m_values.WindowsFolder = buffer.left(written);
-    m_values.WindowsFolderTail = m_values.WindowsFolder.right(m_values.WindowsFolder.size() - 2);
+    LoadWindowsFolder();
+    if (m_values.WindowsFolder.isEmpty()) {
+        EndWithoutWindowsFolder(m_services.windows.WindowsFolderProblem());
+        return false;
+    }
+    return true;
+}
+
+void MainWindow::EndWithoutWindowsFolder(const QString& reason) {
+    m_services.dialogs.MessageBox(NoWindowsFolderText(reason), MessageButtons::Ok,
+                                  MessageIcon::Information, ProgramTitle);
+    EndProgram(NoWindowsFolderStatus);
+}
+
+void MainWindow::ShowUnlessHidden() {
+    // "/I" and "/U" keep the window hidden while start-up finishes.
+    const QString commandLine = UpperCommandLine();
+    if (!Contains(commandLine, QStringLiteral("/I")) && !Contains(commandLine, QStringLiteral("/U")))
+        m_controls.Form().Show();
+    Repaint();
+}
+
+void MainWindow::LoadWindowsFolder() {
+    // No folder leaves both values empty, which start-up treats as "no Windows folder".
+    m_values.WindowsFolder = WindowsDirectory(m_services.windows);
+    m_values.WindowsFolderTail = m_values.WindowsFolder.mid(2);
 }
 
 void MainWindow::CentreOnScreen() {

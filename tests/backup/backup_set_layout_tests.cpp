@@ -44,6 +44,17 @@ TEST(FileGroups, are_the_root_then_the_windows_folder_in_fixed_order) {
     }));
 }
 
+TEST(RestoredFolder, is_the_groups_place_but_the_windows_folder_for_the_registry) {
+    // The registry files end where the boot script moves them: the Windows folder as start-up
+    // found it, on whatever drive that is, not the backup root where the restore staged them.
+    const ProgramValues values{"D:\\WIN98", "\\WIN98"};
+    QStringList folders;
+    for (const SetGroup& group : RestoreGroups) folders.append(RestoredFolder(group, values));
+    EXPECT_EQ(folders.front(), "C:\\");
+    EXPECT_EQ(folders.at(4), "C:\\WIN98\\");
+    EXPECT_EQ(folders.back(), "D:\\WIN98\\");
+}
+
 TEST(SetLayout, the_staged_pattern_takes_the_registry_files_and_nothing_else) {
     // The boot script moves what the staged pattern matches; a registry group it missed would
     // never reach the Windows folder, another file it took would be put there at start.
