@@ -151,6 +151,18 @@ struct Found {
     QString Name() const { return path.components.isEmpty() ? QString() : path.components.last(); }
 };
 
+// An existing entry and the folder that holds it.
+struct Placed {
+    uint32_t folder = 0;  // the parent's folder id
+    FatEntry entry;
+};
+
+// An existing folder: its own id, and where it lies (nothing for the root).
+struct PlacedFolder {
+    uint32_t id = 0;
+    std::optional<Placed> place;
+};
+
 class FatImageFileSystem final : public ImageFileSystem {
 public:
     FatImageFileSystem(QChar letter, std::shared_ptr<Image> image, OemCodePage codePage)
@@ -195,6 +207,10 @@ private:
         return entry.firstCluster == 0 ? m_rootId : entry.firstCluster;
     }
     Result<Found> Locate(const QString& path);
+    // An existing file; the root, a folder and a missing entry are refused.
+    Result<Placed> LocateFile(const QString& path);
+    // An existing folder, the root included; a file and a missing entry are refused.
+    Result<PlacedFolder> LocateFolder(const QString& path);
     // Locate for an entry to be made: the name checked against Windows' and FAT's rules.
     Result<Found> LocateNew(const QString& path);
     Status Writable(const QString& path);
@@ -327,6 +343,35 @@ Result<Found> FatImageFileSystem::Locate(const QString& path)
     return found;
 }
 
+Result<Placed> FatImageFileSystem::LocateFile(const QString& path)
+{
+    Result<Found> found = Locate(path);
+    if (!found)
+        return found.status();
+    if (found.value().IsRoot())
+        return Refuse(path, Refusal::IsFolder);
+    if (!found.value().entry)
+        return Refuse(path, Refusal::Missing);
+    if (found.value().entry->IsFolder())
+        return Refuse(path, Refusal::IsFolder);
+    return Placed{found.value().folder, *found.value().entry};
+}
+
+Result<PlacedFolder> FatImageFileSystem::LocateFolder(const QString& path)
+{
+    Result<Found> found = Locate(path);
+    if (!found)
+        return found.status();
+    if (found.value().IsRoot())
+        return PlacedFolder{m_rootId, std::nullopt};
+    if (!found.value().entry)
+        return Refuse(path, Refusal::Missing);
+    const FatEntry& entry = *found.value().entry;
+    if (!entry.IsFolder())
+        return Refuse(path, Refusal::NotAFolder);
+    return PlacedFolder{ChildId(entry), Placed{found.value().folder, entry}};
+}
+
 Result<Found> FatImageFileSystem::LocateNew(const QString& path)
 {
     Result<DosPath> parsed = Parse(path);
@@ -354,16 +399,10 @@ Status FatImageFileSystem::Writable(const QString& path)
 
 Result<std::unique_ptr<FileReader>> FatImageFileSystem::OpenForReading(const QString& path)
 {
-    Result<Found> found = Locate(path);
+    Result<Placed> found = LocateFile(path);
     if (!found)
         return found.status();
-    if (found.value().IsRoot())
-        return Refuse(path, Refusal::IsFolder);
-    if (!found.value().entry)
-        return Refuse(path, Refusal::Missing);
-    const FatEntry& entry = *found.value().entry;
-    if (entry.IsFolder())
-        return Refuse(path, Refusal::IsFolder);
+    const FatEntry& entry = found.value().entry;
     return std::unique_ptr<FileReader>(
         std::make_unique<FatFileReader>(m_image, entry.firstCluster, qint64(entry.size), path));
 }
@@ -734,16 +773,10 @@ Status FatImageFileSystem::PutFile(const QString& destination, qint64 size, cons
 
 Status FatImageFileSystem::CopyFile(const QString& source, const QString& destination)
 {
-    Result<Found> from = Locate(source);
+    Result<Placed> from = LocateFile(source);
     if (!from)
         return from.status();
-    if (from.value().IsRoot())
-        return Refuse(source, Refusal::IsFolder);
-    if (!from.value().entry)
-        return Refuse(source, Refusal::Missing);
-    const FatEntry entry = *from.value().entry;
-    if (entry.IsFolder())
-        return Refuse(source, Refusal::IsFolder);
+    const FatEntry entry = from.value().entry;
     std::vector<uint32_t> chain;
     if (entry.size > 0) {
         Result<std::vector<uint32_t>> read = Volume().Chain(entry.firstCluster);
@@ -820,16 +853,10 @@ Status FatImageFileSystem::WriteTextFile(const QString& path, const std::vector<
 
 Status FatImageFileSystem::DeleteFile(const QString& path)
 {
-    Result<Found> found = Locate(path);
+    Result<Placed> found = LocateFile(path);
     if (!found)
         return found.status();
-    if (found.value().IsRoot())
-        return Refuse(path, Refusal::IsFolder);
-    if (!found.value().entry)
-        return Refuse(path, Refusal::Missing);
-    const FatEntry entry = *found.value().entry;
-    if (entry.IsFolder())
-        return Refuse(path, Refusal::IsFolder);
+    const FatEntry entry = found.value().entry;
     if (entry.attributes & EntryAttribute::ReadOnly)
         return Refuse(path, Refusal::ReadOnly);
     if (Status writable = Writable(path); !writable)
@@ -848,12 +875,10 @@ Status FatImageFileSystem::DeleteMatching(const QString& pattern)
         return Status::Ok();
     DosPath folderPath = parsed.value();
     const WildcardPattern wildcard(folderPath.components.takeLast());
-    Result<Found> folder = Locate(folderPath.Text());
-    if (!folder || (!folder.value().IsRoot() &&
-                    (!folder.value().entry || !folder.value().entry->IsFolder())))
+    Result<PlacedFolder> folder = LocateFolder(folderPath.Text());
+    if (!folder)
         return Status::Ok();  // a folder that is not there holds no matching file
-    const uint32_t id =
-        folder.value().IsRoot() ? m_rootId : ChildId(*folder.value().entry);
+    const uint32_t id = folder.value().id;
     Result<const std::vector<FatEntry>*> entries = Entries(id);
     if (!entries)
         return Failure(pattern, entries.reason());
@@ -939,17 +964,13 @@ Status FatImageFileSystem::CreateFolder(const QString& path)
 
 Status FatImageFileSystem::RemoveEmptyFolder(const QString& path)
 {
-    Result<Found> found = Locate(path);
+    Result<PlacedFolder> found = LocateFolder(path);
     if (!found)
         return found.status();
-    if (found.value().IsRoot())
+    if (!found.value().place)
         return Refuse(path, Refusal::DriveRoot);
-    if (!found.value().entry)
-        return Refuse(path, Refusal::Missing);
-    const FatEntry entry = *found.value().entry;
-    if (!entry.IsFolder())
-        return Refuse(path, Refusal::NotAFolder);
-    const uint32_t id = ChildId(entry);
+    const Placed place = *found.value().place;
+    const uint32_t id = found.value().id;
     Result<const std::vector<FatEntry>*> inside = Entries(id);
     if (!inside)
         return Failure(path, inside.reason());
@@ -959,26 +980,18 @@ Status FatImageFileSystem::RemoveEmptyFolder(const QString& path)
     }
     if (Status writable = Writable(path); !writable)
         return writable;
-    if (Status removed = RemoveEntry(found.value().folder, entry, path); !removed)
+    if (Status removed = RemoveEntry(place.folder, place.entry, path); !removed)
         return removed;
     Forget(id);
-    return FreeChain(entry.firstCluster, path);
+    return FreeChain(place.entry.firstCluster, path);
 }
 
 Status FatImageFileSystem::RestrictToOwner(const QString& path)
 {
     // FAT keeps no owners or permissions: there is nothing to restrict, and the folder's
     // attributes stay as they are.
-    Result<Found> found = Locate(path);
-    if (!found)
-        return found.status();
-    if (found.value().IsRoot())
-        return Status::Ok();
-    if (!found.value().entry)
-        return Refuse(path, Refusal::Missing);
-    if (!found.value().entry->IsFolder())
-        return Refuse(path, Refusal::NotAFolder);
-    return Status::Ok();
+    Result<PlacedFolder> found = LocateFolder(path);
+    return found ? Status::Ok() : found.status();
 }
 
 Result<std::vector<FolderEntry>> FatImageFileSystem::ListFolder(const QString& pattern, int mask)
@@ -991,11 +1004,10 @@ Result<std::vector<FolderEntry>> FatImageFileSystem::ListFolder(const QString& p
         return listed;  // a folder with no name to match: Windows finds nothing either
     DosPath folderPath = parsed.value();
     const WildcardPattern wildcard(folderPath.components.takeLast());
-    Result<Found> folder = Locate(folderPath.Text());
-    if (!folder || (!folder.value().IsRoot() &&
-                    (!folder.value().entry || !folder.value().entry->IsFolder())))
+    Result<PlacedFolder> folder = LocateFolder(folderPath.Text());
+    if (!folder)
         return listed;  // a folder that does not exist lists nothing
-    const uint32_t id = folder.value().IsRoot() ? m_rootId : ChildId(*folder.value().entry);
+    const uint32_t id = folder.value().id;
     Result<const std::vector<FatEntry>*> entries = Entries(id);
     if (!entries)
         return Failure(pattern, entries.reason());
