@@ -8,7 +8,6 @@
 // complete, 3 when it is not (each failure on standard error), 1 on bad usage, 2 without drive
 // C: or a Windows folder.
 
-#include "platform/drive_map.h"
 #include "platform/drives/open_drives.h"
 #include "platform/posix/posix_windows_api.h"
 #include "platform/qt/form1_window.h"
@@ -36,10 +35,7 @@ int main(int argc, char** argv)
     QApplication application(argc, argv);
     const QString set = QString::fromLocal8Bit(argv[1]);
 
-    const DriveMap drives = DriveMap::FromEnvironment();
-    if (!drives.Has(QLatin1Char('C')))
-        return 2;
-    Result<std::unique_ptr<FileSystem>> opened = OpenDrives(drives);
+    Result<std::unique_ptr<FileSystem>> opened = OpenConfiguredDrives();
     if (!opened)
         return 2;
     QtSystem system;

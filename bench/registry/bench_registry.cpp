@@ -97,6 +97,20 @@ bool Compare(FileSystem& files, const std::string& title, const std::string& wor
     return sound && baselineStatus == 0;
 }
 
+// Writes bytes into the work folder as name and compares both sides on that file. Nothing
+// (told on standard error) when the file cannot be written; else whether both sides took it.
+std::optional<bool> WriteAndCompare(FileSystem& files, const std::string& title,
+                                    const std::string& work, const std::string& name,
+                                    const QByteArray& bytes, int rounds)
+{
+    const std::string path = work + "/" + name;
+    if (!WriteFile(path, bytes)) {
+        std::fprintf(stderr, "stowix-bench-registry: cannot write %s\n", path.c_str());
+        return std::nullopt;
+    }
+    return Compare(files, title, work, name, bytes.size(), rounds);
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -113,27 +127,24 @@ int main(int argc, char** argv)
     for (int megabytes : options.grownMegabytes) {
         const QByteArray bytes =
             tools::WriteRegistryFile(tools::Windows98SystemTree(megabytes * MiB)).bytes;
-        const std::string name = "stowix-bench-grown-" + std::to_string(megabytes) + ".dat";
-        const std::string path = work + "/" + name;
-        if (!WriteFile(path, bytes)) {
-            std::fprintf(stderr, "stowix-bench-registry: cannot write %s\n", path.c_str());
+        const std::optional<bool> sound = WriteAndCompare(
+            *files, "SYSTEM.DAT grown with keys to " + std::to_string(bytes.size() / 1024) + " KiB",
+            work, "stowix-bench-grown-" + std::to_string(megabytes) + ".dat", bytes, options.rounds);
+        if (!sound)
             return 1;
-        }
-        allSound &= Compare(*files, "SYSTEM.DAT grown with keys to " + std::to_string(bytes.size() / 1024) + " KiB",
-                            work, name, bytes.size(), options.rounds);
+        allSound &= *sound;
     }
     if (options.paddedMegabytes > 0) {
         const QByteArray bytes =
             tools::WriteRegistryFile(tools::Windows98SystemTree(), options.paddedMegabytes * MiB).bytes;
-        const std::string name = "stowix-bench-padded.dat";
-        const std::string path = work + "/" + name;
-        if (!WriteFile(path, bytes)) {
-            std::fprintf(stderr, "stowix-bench-registry: cannot write %s\n", path.c_str());
+        const std::optional<bool> sound = WriteAndCompare(
+            *files,
+            "The generated drive's SYSTEM.DAT, " + std::to_string(options.paddedMegabytes) +
+                " MiB, its rest free space",
+            work, "stowix-bench-padded.dat", bytes, options.rounds);
+        if (!sound)
             return 1;
-        }
-        allSound &= Compare(*files, "The generated drive's SYSTEM.DAT, " + std::to_string(options.paddedMegabytes) +
-                                " MiB, its rest free space",
-                            work, name, bytes.size(), options.rounds);
+        allSound &= *sound;
     }
     return allSound ? 0 : 1;
 }

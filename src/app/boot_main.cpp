@@ -13,7 +13,6 @@
 #include "app/command_usages.h"
 #include "boot/batch_file.h"
 #include "boot/batch_interpreter.h"
-#include "platform/drive_map.h"
 #include "platform/drives/open_drives.h"
 #include "platform/posix/posix_windows_api.h"
 
@@ -56,12 +55,7 @@ int Run(int argc, char** argv) {
     if (const auto status = HandleStandardOptions(argc, argv, BootUsage)) return *status;
     if (argc > 1) return RejectCommandLine(BootUsage, "takes no arguments");
 
-    const DriveMap drives = DriveMap::FromEnvironment();
-    if (!drives.Has(u'C')) {
-        PrintError(DriveMap::HowToConfigure());
-        return NoWindowsFolder;
-    }
-    Result<std::unique_ptr<FileSystem>> opened = OpenDrives(drives);
+    Result<std::unique_ptr<FileSystem>> opened = OpenConfiguredDrives();
     if (!opened) {
         PrintError(opened.reason());
         return NoWindowsFolder;

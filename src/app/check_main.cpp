@@ -7,7 +7,6 @@
 // could not run. The worst of these wins.
 
 #include "app/command_usages.h"
-#include "platform/drive_map.h"
 #include "platform/drives/open_drives.h"
 #include "registry/set_check.h"
 #include "shell/program_values.h"
@@ -88,12 +87,7 @@ int main(int argc, char** argv) {
         named.append(SetPathOf(argument));
     }
 
-    const DriveMap drives = DriveMap::FromEnvironment();
-    if (!drives.Has(u'C')) {
-        err << "stowix-check: " << DriveMap::HowToConfigure() << Qt::endl;
-        return Trouble;
-    }
-    Result<std::unique_ptr<FileSystem>> opened = OpenDrives(drives);
+    Result<std::unique_ptr<FileSystem>> opened = OpenConfiguredDrives();
     if (!opened) {
         err << "stowix-check: " << opened.reason() << Qt::endl;
         return Trouble;

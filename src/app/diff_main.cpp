@@ -13,7 +13,6 @@
 #include "compare/file_comparison.h"
 #include "compare/registry_reader.h"
 #include "compare/set_argument.h"
-#include "platform/drive_map.h"
 #include "platform/drives/open_drives.h"
 #include "platform/posix/posix_windows_api.h"
 
@@ -66,11 +65,56 @@ std::optional<Arguments> ParseArguments(int argc, char** argv) {
     return arguments;
 }
 
-// The Windows folder as the program finds it; empty values when there is none.
-ProgramValues WindowsFolderOf(FileSystem& files) {
+// The configured drives with C: current; nothing (told on standard error) when they cannot be
+// opened.
+std::unique_ptr<FileSystem> OpenDriveC() {
+    Result<std::unique_ptr<FileSystem>> opened = OpenConfiguredDrives();
+    if (!opened) {
+        PrintError(opened.reason());
+        return nullptr;
+    }
+    std::unique_ptr<FileSystem> files = std::move(opened).value();
+    if (Status current = files->ChangeDrive(u'C'); !current) {
+        PrintError(current.reason());
+        return nullptr;
+    }
+    return files;
+}
+
+// The Windows folder as the program finds it. Nothing (told on standard error) when a set is
+// compared with a drive that has none; two sets need it only to name the places their files go.
+std::optional<ProgramValues> WindowsFolderValues(FileSystem& files, bool withDrive) {
     const std::unique_ptr<WindowsApi> windows = MakePosixWindowsApi(files);
     const QString folder = WindowsDirectory(*windows);
-    return {folder, folder.mid(2)};
+    if (!folder.isEmpty()) return ProgramValues{folder, folder.mid(2)};
+    if (withDrive) {
+        PrintError(QStringLiteral("drive C: holds no Windows folder. Set "
+                                  "STOWIX_WINDOWS_FOLDER to it, for example C:\\WINDOWS."));
+        return std::nullopt;
+    }
+    return ProgramValues{QStringLiteral("C:\\WINDOWS"), QStringLiteral("\\WINDOWS")};
+}
+
+// The set each argument names, as a DOS path; nothing (told on standard error) when one names
+// none.
+std::optional<QStringList> SetPaths(FileSystem& files, const QStringList& sets) {
+    QStringList setPaths;
+    for (const QString& argument : sets) {
+        Result<QString> path = ResolveSetPath(files, argument);
+        if (!path) {
+            PrintError(path.reason());
+            return std::nullopt;
+        }
+        setPaths << path.value();
+    }
+    return setPaths;
+}
+
+void PrintComparison(const Comparison& comparison, bool json) {
+    const QByteArray bytes =
+        json ? ComparisonJson(comparison) : ComparisonText(comparison).toLocal8Bit();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
+    std::fflush(stdout);
 }
 
 int Run(int argc, char** argv) {
@@ -78,59 +122,21 @@ int Run(int argc, char** argv) {
     const std::optional<Arguments> arguments = ParseArguments(argc, argv);
     if (!arguments) return DiffUsage.usageStatus;
 
-    const DriveMap drives = DriveMap::FromEnvironment();
-    if (!drives.Has(u'C')) {
-        PrintError(DriveMap::HowToConfigure());
-        return Trouble;
-    }
-    Result<std::unique_ptr<FileSystem>> opened = OpenDrives(drives);
-    if (!opened) {
-        PrintError(opened.reason());
-        return Trouble;
-    }
-    const std::unique_ptr<FileSystem> files = std::move(opened).value();
-    if (Status current = files->ChangeDrive(u'C'); !current) {
-        PrintError(current.reason());
-        return Trouble;
-    }
-
-    ProgramValues values = WindowsFolderOf(*files);
+    const std::unique_ptr<FileSystem> files = OpenDriveC();
+    if (!files) return Trouble;
     const bool withDrive = arguments->sets.size() == 1;
-    if (values.WindowsFolder.isEmpty()) {
-        if (withDrive) {
-            PrintError(QStringLiteral("drive C: holds no Windows folder. Set "
-                                      "STOWIX_WINDOWS_FOLDER to it, for example C:\\WINDOWS."));
-            return Trouble;
-        }
-        // Two sets need the Windows folder only to name the places their files go.
-        values = {QStringLiteral("C:\\WINDOWS"), QStringLiteral("\\WINDOWS")};
-    }
-
-    QStringList setPaths;
-    for (const QString& argument : arguments->sets) {
-        Result<QString> path = ResolveSetPath(*files, argument);
-        if (!path) {
-            PrintError(path.reason());
-            return Trouble;
-        }
-        setPaths << path.value();
-    }
+    const std::optional<ProgramValues> values = WindowsFolderValues(*files, withDrive);
+    if (!values) return Trouble;
+    const std::optional<QStringList> setPaths = SetPaths(*files, arguments->sets);
+    if (!setPaths) return Trouble;
 
     CompareOptions options;
     options.keepSame = arguments->keepSame;
     options.readRegistry = CheckedRegistryReader();
     const Comparison comparison =
-        withDrive ? CompareSetWithDrive(*files, values, setPaths[0], options)
-                  : CompareSets(*files, values, setPaths[0], setPaths[1], options);
-
-    if (arguments->json) {
-        const QByteArray json = ComparisonJson(comparison);
-        std::fwrite(json.constData(), 1, size_t(json.size()), stdout);
-    } else {
-        const QByteArray text = ComparisonText(comparison).toLocal8Bit();
-        std::fwrite(text.constData(), 1, size_t(text.size()), stdout);
-    }
-    std::fflush(stdout);
+        withDrive ? CompareSetWithDrive(*files, *values, setPaths->at(0), options)
+                  : CompareSets(*files, *values, setPaths->at(0), setPaths->at(1), options);
+    PrintComparison(comparison, arguments->json);
     if (comparison.HasTrouble()) {
         PrintError(QStringLiteral("not every file could be compared"));
         return Trouble;

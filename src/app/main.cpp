@@ -6,7 +6,6 @@
 #include "backup/backup_run.h"
 #include "info/add_comment.h"
 #include "info/info_boxes.h"
-#include "platform/drive_map.h"
 #include "platform/drives/open_drives.h"
 #include "platform/posix/posix_windows_api.h"
 #include "platform/qt/classic_look.h"
@@ -59,6 +58,14 @@ void QuietToolkitNotes(QtMsgType type, const QMessageLogContext&, const QString&
         std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
 }
 
+// The names the settings are stored under, and the look of the windows.
+void ConfigureApplication(QApplication& application) {
+    QApplication::setApplicationName(QStringLiteral("Stowix"));
+    QApplication::setOrganizationName(QStringLiteral("Stowix"));
+    QApplication::setQuitOnLastWindowClosed(false);  // only EndProgram ends the program
+    ApplyClassicLook(application);
+}
+
 void TellNoDrive(Dialogs& dialogs, const QString& reason) {
     dialogs.MessageBox(reason, MessageButtons::Ok, MessageIcon::Information,
                        QStringLiteral("Stowix"));
@@ -74,19 +81,11 @@ int main(int argc, char** argv) {
     if (unattended) qInstallMessageHandler(QuietToolkitNotes);
 
     QApplication application(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Stowix"));
-    QApplication::setOrganizationName(QStringLiteral("Stowix"));
-    QApplication::setQuitOnLastWindowClosed(false);  // only EndProgram ends the program
-    ApplyClassicLook(application);
+    ConfigureApplication(application);
 
     QtDialogs dialogs(unattended || QtDialogs::DisplayIsAbsent() ? DialogMode::Unattended
                                                                  : DialogMode::Interactive);
-    const DriveMap drives = DriveMap::FromEnvironment();
-    if (!drives.Has(QLatin1Char('C'))) {
-        TellNoDrive(dialogs, DriveMap::HowToConfigure());
-        return 2;
-    }
-    Result<std::unique_ptr<FileSystem>> opened = OpenDrives(drives);
+    Result<std::unique_ptr<FileSystem>> opened = OpenConfiguredDrives();
     if (!opened) {
         TellNoDrive(dialogs, opened.reason());
         return 2;

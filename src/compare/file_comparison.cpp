@@ -41,11 +41,15 @@ struct Side {
 
 QString Folded(const QString& text) { return text.toCaseFolded(); }
 
-// The names of the files in folder (ending in a backslash) that match pattern.
-Result<std::vector<QString>> FileNames(FileSystem& files, const QString& folder,
-                                       const QString& pattern) {
+// The names of the files in folder (ending in a backslash) that match pattern. None when the
+// folder cannot be listed: the reason is kept in side's troubles.
+std::vector<QString> FileNames(FileSystem& files, const QString& folder, const QString& pattern,
+                               Side& side) {
     Result<std::vector<FolderEntry>> entries = files.ListFolder(folder + pattern, EveryFileKind);
-    if (!entries) return entries.status();
+    if (!entries) {
+        side.troubles.push_back(folder + pattern + QStringLiteral(": ") + entries.reason());
+        return {};
+    }
     std::vector<QString> names;
     for (const FolderEntry& entry : entries.value())
         if (!(entry.attributes & Attribute::Folder)) names.push_back(entry.name);
@@ -58,12 +62,7 @@ Side SetSide(FileSystem& files, const QString& setPath, const ProgramValues& val
     Side side;
     const QString folder = setPath + u'\\';
     for (const RestoreTarget& target : RestoreTargets(values)) {
-        Result<std::vector<QString>> names = FileNames(files, folder, target.pattern);
-        if (!names) {
-            side.troubles.push_back(folder + target.pattern + QStringLiteral(": ") + names.reason());
-            continue;
-        }
-        for (const QString& name : names.value())
+        for (const QString& name : FileNames(files, folder, target.pattern, side))
             side.AddFirst(Folded(name),
                           Listed{name, folder + name, target.folder + name, target.registry});
     }
@@ -75,13 +74,7 @@ Side SetSide(FileSystem& files, const QString& setPath, const ProgramValues& val
 Side DriveSide(FileSystem& files, const ProgramValues& values) {
     Side side;
     for (const BackupSource& source : BackupSources(values)) {
-        Result<std::vector<QString>> names = FileNames(files, source.folder, source.pattern);
-        if (!names) {
-            side.troubles.push_back(source.folder + source.pattern + QStringLiteral(": ") +
-                                    names.reason());
-            continue;
-        }
-        for (const QString& name : names.value()) {
+        for (const QString& name : FileNames(files, source.folder, source.pattern, side)) {
             const QString path = source.folder + name;
             side.files.insert(Folded(name), Listed{name, path, path, source.registry});
         }
@@ -263,26 +256,15 @@ Comparison PreviewRestore(FileSystem& files, const ProgramValues& values, const 
     const QString folder = setPath + u'\\';
     QSet<QString> listedOnDrive;
     for (const RestoreTarget& target : RestoreTargets(values)) {
-        Result<std::vector<QString>> names = FileNames(files, folder, target.pattern);
-        if (!names) {
-            restored.troubles.push_back(folder + target.pattern + QStringLiteral(": ") +
-                                        names.reason());
-            continue;
-        }
-        if (names.value().empty()) continue;
-        for (const QString& name : names.value())
+        const std::vector<QString> names = FileNames(files, folder, target.pattern, restored);
+        if (names.empty()) continue;
+        for (const QString& name : names)
             restored.AddFirst(Folded(target.folder + name),
                               Listed{name, folder + name, target.folder + name, target.registry});
         const QString listing = Folded(target.folder + target.pattern);
         if (listedOnDrive.contains(listing)) continue;
         listedOnDrive.insert(listing);
-        Result<std::vector<QString>> present = FileNames(files, target.folder, target.pattern);
-        if (!present) {
-            drive.troubles.push_back(target.folder + target.pattern + QStringLiteral(": ") +
-                                     present.reason());
-            continue;
-        }
-        for (const QString& name : present.value()) {
+        for (const QString& name : FileNames(files, target.folder, target.pattern, drive)) {
             const QString path = target.folder + name;
             drive.AddFirst(Folded(path), Listed{name, path, path, target.registry});
         }

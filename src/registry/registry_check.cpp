@@ -120,6 +120,53 @@ int WaitFor(pid_t pid) {
     return status;
 }
 
+// Reads the reader's answer from fd until the reader closes its end; false when time ran out
+// first.
+bool ReadAnswer(int fd, std::chrono::milliseconds time, QByteArray& answer) {
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point deadline = Clock::now() + time;
+    char buffer[65536];
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        if (left.count() <= 0) return false;
+        pollfd ready{fd, POLLIN, 0};
+        const int polled = ::poll(&ready, 1, int(std::min<qint64>(left.count(), 60'000)));
+        if (polled < 0 && errno == EINTR) continue;
+        if (polled <= 0) continue;
+        const ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) return true;
+        answer.append(buffer, got);
+    }
+}
+
+// The check from the reader's answer and its exit status.
+RegistryCheck Judge(const QByteArray& answer, int status, bool timedOut,
+                    const RegistryCheckLimits& limits) {
+    if (timedOut)
+        return Damaged(QStringLiteral("reading it took longer than %1 s: its key tree is damaged "
+                                      "(a run of keys that loops)")
+                           .arg(limits.time.count() / 1000.0, 0, 'g', 3));
+    if (WIFSIGNALED(status))
+        return Damaged(QStringLiteral("the registry reader broke down on it (signal %1, %2)")
+                           .arg(WTERMSIG(status))
+                           .arg(QString::fromLocal8Bit(strsignal(WTERMSIG(status)))));
+    Result<RegistryReport> report = ReadRegistryStream(answer);
+    if (!report.ok() || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        return Damaged(QStringLiteral("the registry reader ended without a full answer (%1)")
+                           .arg(report.ok() ? QStringLiteral("status %1").arg(WEXITSTATUS(status))
+                                            : report.reason()));
+
+    RegistryReport found = std::move(report).value();
+    RegistryCheck check;
+    check.verdict = found.sound ? RegistryVerdict::Sound : RegistryVerdict::Damaged;
+    check.reason = found.damage;
+    check.keys = found.keys;
+    check.values = found.values;
+    if (found.sound) check.items = std::move(found.items);
+    return check;
+}
+
 }  // namespace
 
 RegistryCheckLimits DefaultRegistryCheckLimits(qint64 fileBytes) {
@@ -153,53 +200,13 @@ RegistryCheck CheckRegistry(FileReader& file, const QString& rootName, SendItems
     }
     ::close(pipeEnds[1]);
 
-    // Reads the answer until the child closes its end, or kills it when its time is up.
-    using Clock = std::chrono::steady_clock;
-    const Clock::time_point deadline = Clock::now() + limits.time;
+    // The reader is killed when its time is up.
     QByteArray answer;
-    bool timedOut = false;
-    char buffer[65536];
-    for (;;) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-        if (left.count() <= 0) {
-            timedOut = true;
-            break;
-        }
-        pollfd ready{pipeEnds[0], POLLIN, 0};
-        const int polled = ::poll(&ready, 1, int(std::min<qint64>(left.count(), 60'000)));
-        if (polled < 0 && errno == EINTR) continue;
-        if (polled <= 0) continue;
-        const ssize_t got = ::read(pipeEnds[0], buffer, sizeof buffer);
-        if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) break;
-        answer.append(buffer, got);
-    }
+    const bool timedOut = !ReadAnswer(pipeEnds[0], limits.time, answer);
     ::close(pipeEnds[0]);
     if (timedOut) ::kill(pid, SIGKILL);
     const int status = WaitFor(pid);
-
-    if (timedOut)
-        return Damaged(QStringLiteral("reading it took longer than %1 s: its key tree is damaged "
-                                      "(a run of keys that loops)")
-                           .arg(limits.time.count() / 1000.0, 0, 'g', 3));
-    if (WIFSIGNALED(status))
-        return Damaged(QStringLiteral("the registry reader broke down on it (signal %1, %2)")
-                           .arg(WTERMSIG(status))
-                           .arg(QString::fromLocal8Bit(strsignal(WTERMSIG(status)))));
-    Result<RegistryReport> report = ReadRegistryStream(answer);
-    if (!report.ok() || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
-        return Damaged(QStringLiteral("the registry reader ended without a full answer (%1)")
-                           .arg(report.ok() ? QStringLiteral("status %1").arg(WEXITSTATUS(status))
-                                            : report.reason()));
-
-    RegistryReport found = std::move(report).value();
-    RegistryCheck check;
-    check.verdict = found.sound ? RegistryVerdict::Sound : RegistryVerdict::Damaged;
-    check.reason = found.damage;
-    check.keys = found.keys;
-    check.values = found.values;
-    if (found.sound) check.items = std::move(found.items);
-    return check;
+    return Judge(answer, status, timedOut, limits);
 }
 
 }  // namespace stowix

@@ -61,4 +61,12 @@ Result<std::unique_ptr<FileSystem>> OpenDrives(const DriveMap& drives)
     return Opened(std::move(files));
 }
 
+Result<std::unique_ptr<FileSystem>> OpenConfiguredDrives()
+{
+    const DriveMap drives = DriveMap::FromEnvironment();
+    if (!drives.Has(u'C'))
+        return Result<std::unique_ptr<FileSystem>>::Fail(DriveMap::HowToConfigure());
+    return OpenDrives(drives);
+}
+
 }  // namespace stowix

@@ -15,4 +15,8 @@ namespace stowix {
 // read, a partition number on a folder drive, no drive at all).
 Result<std::unique_ptr<FileSystem>> OpenDrives(const DriveMap& drives);
 
+// The drives the environment configures (DriveMap::FromEnvironment), opened as OpenDrives does
+// for a program that needs drive C:: without it, fails with DriveMap::HowToConfigure().
+Result<std::unique_ptr<FileSystem>> OpenConfiguredDrives();
+
 }  // namespace stowix

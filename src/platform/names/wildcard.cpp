@@ -186,64 +186,76 @@ bool WildcardPattern::MatchesLong(const Name& name) const
     for (qsizetype at = 0;; ++at) {
         const bool atEnd = at == name.size();
         const char16_t unit = atEnd ? u'\0' : name.unit(at);
-        // Moves that take no character; they only go forward, so one pass reaches them all.
-        for (size_t i = 0; i < count; ++i) {
-            if (!alive[i])
-                continue;
-            switch (m_tokens[i].kind) {
-            case Kind::Star:
-            case Kind::StarBeforeDot:
-                alive[i + 1] = 1;
-                break;
-            case Kind::QuestionMark:
-                if (atEnd || unit == u'.')
-                    alive[i + 1] = 1;
-                break;
-            case Kind::Dot:
-                if (atEnd)
-                    alive[i + 1] = 1;
-                break;
-            case Kind::Literal:
-                break;
-            }
-        }
+        FollowEmptyMoves(alive, atEnd, unit);
         if (atEnd)
             return alive[count] != 0;
-
-        const char16_t folded = FoldCase(unit);
-        bool any = false;
-        std::fill(next, next + count + 1, 0);
-        for (size_t i = 0; i < count; ++i) {
-            if (!alive[i])
-                continue;
-            const Token& token = m_tokens[i];
-            switch (token.kind) {
-            case Kind::Star:
-                next[i] = 1;
-                break;
-            case Kind::StarBeforeDot:
-                if (at != lastDot)
-                    next[i] = 1;
-                break;
-            case Kind::QuestionMark:
-                if (unit != u'.')
-                    next[i + 1] = 1;
-                break;
-            case Kind::Dot:
-                if (unit == u'.')
-                    next[i + 1] = 1;
-                break;
-            case Kind::Literal:
-                if (token.folded == folded)
-                    next[i + 1] = 1;
-                break;
-            }
-            any = any || next[i] || next[i + 1];
-        }
-        if (!any)
+        if (!TakeUnit(alive, next, at == lastDot, unit))
             return false;
         std::swap(alive, next);
     }
+}
+
+void WildcardPattern::FollowEmptyMoves(unsigned char* alive, bool atEnd, char16_t unit) const
+{
+    // They only go forward, so one pass reaches them all.
+    const size_t count = m_tokens.size();
+    for (size_t i = 0; i < count; ++i) {
+        if (!alive[i])
+            continue;
+        switch (m_tokens[i].kind) {
+        case Kind::Star:
+        case Kind::StarBeforeDot:
+            alive[i + 1] = 1;
+            break;
+        case Kind::QuestionMark:
+            if (atEnd || unit == u'.')
+                alive[i + 1] = 1;
+            break;
+        case Kind::Dot:
+            if (atEnd)
+                alive[i + 1] = 1;
+            break;
+        case Kind::Literal:
+            break;
+        }
+    }
+}
+
+bool WildcardPattern::TakeUnit(const unsigned char* alive, unsigned char* next, bool atLastDot,
+                               char16_t unit) const
+{
+    const size_t count = m_tokens.size();
+    const char16_t folded = FoldCase(unit);
+    bool any = false;
+    std::fill(next, next + count + 1, 0);
+    for (size_t i = 0; i < count; ++i) {
+        if (!alive[i])
+            continue;
+        const Token& token = m_tokens[i];
+        switch (token.kind) {
+        case Kind::Star:
+            next[i] = 1;
+            break;
+        case Kind::StarBeforeDot:
+            if (!atLastDot)
+                next[i] = 1;
+            break;
+        case Kind::QuestionMark:
+            if (unit != u'.')
+                next[i + 1] = 1;
+            break;
+        case Kind::Dot:
+            if (unit == u'.')
+                next[i + 1] = 1;
+            break;
+        case Kind::Literal:
+            if (token.folded == folded)
+                next[i + 1] = 1;
+            break;
+        }
+        any = any || next[i] || next[i + 1];
+    }
+    return any;
 }
 
 }  // namespace stowix

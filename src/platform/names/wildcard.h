@@ -39,6 +39,12 @@ private:
     // The general simulation, one byte per pattern position; any pattern length.
     template <typename Name>
     bool MatchesLong(const Name& name) const;
+    // MatchesLong's two moves over the alive positions (count + 1 bytes each): those that take
+    // no character, and the one that takes unit (atLastDot: unit is the name's last dot) into
+    // next; false when no position stays alive.
+    void FollowEmptyMoves(unsigned char* alive, bool atEnd, char16_t unit) const;
+    bool TakeUnit(const unsigned char* alive, unsigned char* next, bool atLastDot,
+                  char16_t unit) const;
     // The same simulation with one bit per position, for patterns of up to 63 tokens.
     template <typename Name>
     bool MatchesShort(const Name& name) const;

@@ -20,6 +20,23 @@ bool WayRefused(int error)
            error == ENOTSUP || error == EBADF;
 }
 
+// Writes all of size bytes: at offset at, or at the file's own offset when at is negative. 0, or
+// the host's errno.
+int WriteAll(int output, const char* data, size_t size, off_t at)
+{
+    for (size_t done = 0; done < size;) {
+        const ssize_t put = at < 0 ? ::write(output, data + done, size - done)
+                                   : ::pwrite(output, data + done, size - done, at + off_t(done));
+        if (put < 0) {
+            if (errno == EINTR)
+                continue;
+            return errno;
+        }
+        done += size_t(put);
+    }
+    return 0;
+}
+
 // Runs one way of copying until the end; -1 means the way was refused before any byte moved.
 template <typename Call>
 int CopyWith(Call call, off_t expectedSize, off_t& copied)
@@ -54,15 +71,8 @@ int CopyByReading(int input, int output)
         }
         if (got == 0)
             return 0;
-        for (ssize_t done = 0; done < got;) {
-            const ssize_t put = ::write(output, buffer.data() + done, size_t(got - done));
-            if (put < 0) {
-                if (errno == EINTR)
-                    continue;
-                return errno;
-            }
-            done += put;
-        }
+        if (const int error = WriteAll(output, buffer.data(), size_t(got), -1))
+            return error;
     }
 }
 
@@ -100,16 +110,8 @@ int CopyRange(int input, int output, off_t from, off_t to)
         }
         if (got == 0)
             return 0;
-        for (ssize_t done = 0; done < got;) {
-            const ssize_t put =
-                ::pwrite(output, buffer.data() + done, size_t(got - done), from + done);
-            if (put < 0) {
-                if (errno == EINTR)
-                    continue;
-                return errno;
-            }
-            done += put;
-        }
+        if (const int error = WriteAll(output, buffer.data(), size_t(got), from))
+            return error;
         from += got;
     }
     return 0;

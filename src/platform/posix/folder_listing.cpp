@@ -125,54 +125,46 @@ std::optional<FolderEntry> ListedEntry(const OpenedFolder& folder, const std::st
     return listed;
 }
 
-}  // namespace
+// True when the folder exists as a folder: a listing that fails on it is a failure, while a
+// folder that does not exist (or is a file, or lies beyond a link out of the drive) lists nothing.
+bool FolderExists(PathResolver& resolver, const DosPath& folderPath, const QString& pattern)
+{
+    Result<Location> probe = resolver.Locate(folderPath, pattern);
+    return probe && probe.value().exists && S_ISDIR(probe.value().info.st_mode);
+}
 
-Result<std::vector<FolderEntry>> ListFolderEntries(PathResolver& resolver, const QString& pattern,
-                                                   int mask)
+// One plain name, found as a path is found, exact name first, without reading the folder.
+Result<std::vector<FolderEntry>> ListOneName(PathResolver& resolver, const DosPath& path,
+                                             const DosPath& folderPath, const QString& pattern,
+                                             int mask)
 {
     std::vector<FolderEntry> entries;
-    Result<DosPath> parsed = resolver.Parse(pattern);
-    if (!parsed)
-        return parsed.status();
-    if (parsed.value().IsRoot())
-        return entries;  // a folder with no name to match: Windows finds nothing either
-    DosPath folderPath = parsed.value();
-    const QString name = folderPath.components.takeLast();
-    const WildcardPattern wildcard(name);
-
-    // One plain name: find it as a path is found, exact name first, without reading the folder.
-    if (!wildcard.HasWildcards() && !name.endsWith(u'.')) {
-        Result<Location> location = resolver.Locate(parsed.value(), pattern);
-        if (!location) {
-            // A folder that does not exist lists nothing; one that exists but cannot be searched
-            // is a failure, as its wildcard listing is.
-            Result<Location> probe = resolver.Locate(folderPath, pattern);
-            if (!probe || !probe.value().exists || !S_ISDIR(probe.value().info.st_mode))
-                return entries;
-            return location.status();
-        }
-        if (!location.value().exists)
+    Result<Location> location = resolver.Locate(path, pattern);
+    if (!location) {
+        // A folder that exists but cannot be searched is a failure, as its wildcard listing is.
+        if (!FolderExists(resolver, folderPath, pattern))
             return entries;
-        Result<OpenedFolder> opened = resolver.OpenFolder(folderPath, pattern);
-        if (!opened)
-            return entries;
-        std::optional<FolderEntry> listed =
-            ListedEntry(opened.value(), location.value().name, DT_UNKNOWN, mask, folderPath);
-        if (listed)
-            entries.push_back(std::move(*listed));
+        return location.status();
+    }
+    if (!location.value().exists)
         return entries;
-    }
-
     Result<OpenedFolder> opened = resolver.OpenFolder(folderPath, pattern);
-    if (!opened) {
-        // A folder that does not exist (or is a file, or lies beyond a link out of the drive)
-        // lists nothing.
-        Result<Location> probe = resolver.Locate(folderPath, pattern);
-        if (!probe || !probe.value().exists || !S_ISDIR(probe.value().info.st_mode))
-            return entries;
-        return opened.status();
-    }
-    const OpenedFolder& folder = opened.value();
+    if (!opened)
+        return entries;
+    std::optional<FolderEntry> listed =
+        ListedEntry(opened.value(), location.value().name, DT_UNKNOWN, mask, folderPath);
+    if (listed)
+        entries.push_back(std::move(*listed));
+    return entries;
+}
+
+// Every entry of the folder that the wildcard and the mask take, in the folder's order.
+Result<std::vector<FolderEntry>> ReadMatchingEntries(const OpenedFolder& folder,
+                                                     const DosPath& folderPath,
+                                                     const WildcardPattern& wildcard,
+                                                     const QString& pattern, int mask)
+{
+    std::vector<FolderEntry> entries;
     // Windows shows "." and ".." in every folder but a drive's root.
     const bool dotEntries = (mask & Attribute::Folder) != 0 && !folderPath.IsRoot();
     const bool filtersKinds = (mask & KindBits) != KindBits;
@@ -206,6 +198,74 @@ Result<std::vector<FolderEntry>> ListFolderEntries(PathResolver& resolver, const
     return entries;
 }
 
+// The names of the files (no folders) that the wildcard takes, in the folder's order.
+Result<std::vector<std::string>> MatchingFileNames(const OpenedFolder& folder,
+                                                   const WildcardPattern& wildcard,
+                                                   const QString& pattern)
+{
+    std::vector<std::string> matches;
+    FolderReader reader(folder.fd.Get());
+    FolderReader::Entry entry{};
+    while (reader.Next(entry)) {
+        if (IsDotOrDotDot(entry.name) || entry.type == DT_DIR || IsPendingName(entry.name))
+            continue;
+        if (MatchingName(wildcard, entry.name))
+            matches.emplace_back(entry.name);
+    }
+    if (reader.Error() != 0)
+        return HostFailure(pattern, reader.Error());
+    return matches;
+}
+
+// Deletes one matched entry as Del does; a folder behind a link, or an entry gone meanwhile, is
+// passed over.
+Status DeleteMatchedEntry(PathResolver& resolver, const OpenedFolder& folder,
+                          const std::string& name, const QString& text)
+{
+    std::optional<Inspected> inspected = InspectEntry(folder, name);
+    if (!inspected) {
+        // A link that leads out of the drive, round in a loop or to nothing is shown to no
+        // one and followed by nothing: the link itself goes (never what it names), so that
+        // it cannot keep a backup set's folder from being deleted.
+        struct stat own {};
+        if (::fstatat(folder.fd.Get(), name.c_str(), &own, AT_SYMLINK_NOFOLLOW) == 0 &&
+            S_ISLNK(own.st_mode))
+            (void)resolver.RemoveEntry(folder.fd.Get(), name, 0, text);
+        return Status::Ok();  // or gone meanwhile
+    }
+    if (!S_ISREG(inspected->info.st_mode))
+        return Status::Ok();  // a folder behind a link
+    if (!inspected->target.Valid() && IsReadOnlyFile(inspected->info))
+        return RefusalFailure(text, Refusal::ReadOnly);
+    return resolver.RemoveEntry(folder.fd.Get(), name, 0, text);
+}
+
+}  // namespace
+
+Result<std::vector<FolderEntry>> ListFolderEntries(PathResolver& resolver, const QString& pattern,
+                                                   int mask)
+{
+    Result<DosPath> parsed = resolver.Parse(pattern);
+    if (!parsed)
+        return parsed.status();
+    // A folder with no name to match: Windows finds nothing either.
+    if (parsed.value().IsRoot())
+        return std::vector<FolderEntry>();
+    DosPath folderPath = parsed.value();
+    const QString name = folderPath.components.takeLast();
+    const WildcardPattern wildcard(name);
+    if (!wildcard.HasWildcards() && !name.endsWith(u'.'))
+        return ListOneName(resolver, parsed.value(), folderPath, pattern, mask);
+
+    Result<OpenedFolder> opened = resolver.OpenFolder(folderPath, pattern);
+    if (!opened) {
+        if (!FolderExists(resolver, folderPath, pattern))
+            return std::vector<FolderEntry>();
+        return opened.status();
+    }
+    return ReadMatchingEntries(opened.value(), folderPath, wildcard, pattern, mask);
+}
+
 Status DeleteMatchingFiles(PathResolver& resolver, const QString& pattern)
 {
     Result<DosPath> parsed = resolver.Parse(pattern);
@@ -227,41 +287,15 @@ Status DeleteMatchingFiles(PathResolver& resolver, const QString& pattern)
     const OpenedFolder& folder = opened.value();
 
     // Names first, deletions after: a folder is not changed while it is being read.
-    std::vector<std::string> matches;
-    FolderReader reader(folder.fd.Get());
-    FolderReader::Entry entry{};
-    while (reader.Next(entry)) {
-        if (IsDotOrDotDot(entry.name) || entry.type == DT_DIR || IsPendingName(entry.name))
-            continue;
-        if (MatchingName(wildcard, entry.name))
-            matches.emplace_back(entry.name);
-    }
-    if (reader.Error() != 0)
-        return HostFailure(pattern, reader.Error());
+    const Result<std::vector<std::string>> matches = MatchingFileNames(folder, wildcard, pattern);
+    if (!matches)
+        return matches.status();
 
     std::optional<Status> firstFailure;
     int failures = 0;
-    for (const std::string& name : matches) {
+    for (const std::string& name : matches.value()) {
         const QString text = EntryText(folderPath, NameFromHost(name));
-        std::optional<Inspected> inspected = InspectEntry(folder, name);
-        if (!inspected) {
-            // A link that leads out of the drive, round in a loop or to nothing is shown to no
-            // one and followed by nothing: the link itself goes (never what it names), so that
-            // it cannot keep a backup set's folder from being deleted.
-            struct stat own {};
-            if (::fstatat(folder.fd.Get(), name.c_str(), &own, AT_SYMLINK_NOFOLLOW) == 0 &&
-                S_ISLNK(own.st_mode))
-                (void)resolver.RemoveEntry(folder.fd.Get(), name, 0, text);
-            continue;  // or gone meanwhile
-        }
-        if (!S_ISREG(inspected->info.st_mode))
-            continue;  // a folder behind a link
-        Status deleted = Status::Ok();
-        if (!inspected->target.Valid() && IsReadOnlyFile(inspected->info))
-            deleted = RefusalFailure(text, Refusal::ReadOnly);
-        else
-            deleted = resolver.RemoveEntry(folder.fd.Get(), name, 0, text);
-        if (!deleted) {
+        if (Status deleted = DeleteMatchedEntry(resolver, folder, name, text); !deleted) {
             ++failures;
             if (!firstFailure)
                 firstFailure = deleted;

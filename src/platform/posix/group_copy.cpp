@@ -78,72 +78,100 @@ struct ShortWay {
     static ShortWay HandOn() { return {true, false}; }
 };
 
-ShortWay CopyOne(PathResolver& resolver, FolderSlot& sources, FolderSlot& destinations,
-                 const FileCopy& copy)
-{
-    Result<DosPath> source = resolver.Parse(copy.source);
-    Result<DosPath> destination = resolver.Parse(copy.destination);
-    if (!source || !destination || source.value().IsRoot() || destination.value().IsRoot())
-        return ShortWay::HandOn();
-    const QString& destinationName = destination.value().components.last();
-    if (!NameRefusal(destinationName).isEmpty())
-        return ShortWay::HandOn();
+// The source of one copy as the short way takes it: a plain file under its stored name on a
+// drive folder, open, with its DOS attributes.
+struct ShortSource {
+    UniqueFd input;
+    struct stat info {};
+    int attributes = 0;
+};
 
-    const OpenedFolder* sourceFolder = sources.For(source.value(), copy.source);
-    if (sourceFolder == nullptr)
-        return ShortWay::HandOn();
+// Nothing when the source is for the general way.
+std::optional<ShortSource> OpenShortSource(FolderSlot& sources, const DosPath& path,
+                                           const QString& pathText)
+{
+    const OpenedFolder* folder = sources.For(path, pathText);
+    if (folder == nullptr)
+        return std::nullopt;
     // The listing's stored name, as it is: a name in another case or a link goes the general
     // way, which finds the one and follows the other inside the drive.
-    const std::string sourceName = NameToHost(source.value().components.last());
-    UniqueFd input(::openat(sourceFolder->fd.Get(), sourceName.c_str(),
-                            O_RDONLY | O_NONBLOCK | O_NOCTTY | O_NOFOLLOW | O_CLOEXEC));
-    struct stat sourceInfo {};
-    if (!input.Valid() || ::fstat(input.Get(), &sourceInfo) != 0 || !S_ISREG(sourceInfo.st_mode))
-        return ShortWay::HandOn();
-    const DriveRoot& sourceDrive = *sourceFolder->drive;
-    const EntryRef sourceEntry{input.Get(), ""};
-    const Result<int> attributes = ReadDosAttributes(
-        sourceEntry, sourceInfo,
-        StoreFor(sourceEntry, sourceInfo, sourceDrive.device, sourceDrive.fat), copy.source);
+    const std::string name = NameToHost(path.components.last());
+    ShortSource source;
+    source.input = UniqueFd(::openat(folder->fd.Get(), name.c_str(),
+                                     O_RDONLY | O_NONBLOCK | O_NOCTTY | O_NOFOLLOW | O_CLOEXEC));
+    if (!source.input.Valid() || ::fstat(source.input.Get(), &source.info) != 0 ||
+        !S_ISREG(source.info.st_mode))
+        return std::nullopt;
+    const DriveRoot& drive = *folder->drive;
+    const EntryRef entry{source.input.Get(), ""};
+    const Result<int> attributes =
+        ReadDosAttributes(entry, source.info,
+                          StoreFor(entry, source.info, drive.device, drive.fat), pathText);
     if (!attributes)
-        return ShortWay::HandOn();
+        return std::nullopt;
+    source.attributes = attributes.value();
+    return source;
+}
 
-    const OpenedFolder* target = destinations.For(destination.value(), copy.destination);
-    if (target == nullptr || target->drive->fat)
-        return ShortWay::HandOn();
-    const int folderFd = target->fd.Get();
-    const std::string givenName = NameToHost(destinationName);
+// Where one copy goes on the short way: an open folder of a drive folder (not a FAT mount), the
+// name as given, the stored name of a plain writable file that the copy replaces, and the
+// folder's state before the copy.
+struct ShortTarget {
+    int folderFd = -1;
+    std::string givenName;
+    std::optional<std::string> stored;
     struct stat before {};
-    const std::optional<std::string> stored = resolver.Names().FindPreferring(
-        folderFd, destinationName, givenName, before,
+};
+
+// Nothing when the destination is for the general way.
+std::optional<ShortTarget> FindShortTarget(PathResolver& resolver, FolderSlot& destinations,
+                                           const DosPath& path, const QString& pathText)
+{
+    const OpenedFolder* folder = destinations.For(path, pathText);
+    if (folder == nullptr || folder->drive->fat)
+        return std::nullopt;
+    ShortTarget target;
+    target.folderFd = folder->fd.Get();
+    const QString& name = path.components.last();
+    target.givenName = NameToHost(name);
+    target.stored = resolver.Names().FindPreferring(
+        target.folderFd, name, target.givenName, target.before,
         destinations.state ? &*destinations.state : nullptr);
     destinations.state.reset();
     // A folder on another file system inside the drive may keep attributes otherwise.
-    if (before.st_ino == 0 || before.st_dev != target->drive->device)
-        return ShortWay::HandOn();
-    if (stored) {
+    if (target.before.st_ino == 0 || target.before.st_dev != folder->drive->device)
+        return std::nullopt;
+    if (target.stored) {
         // Only a plain file that Windows would overwrite is replaced here; a read-only one has
         // its attributes cleared first, and kept when the copy fails, by the general way.
         struct stat old {};
-        if (::fstatat(folderFd, stored->c_str(), &old, AT_SYMLINK_NOFOLLOW) != 0 ||
+        if (::fstatat(target.folderFd, target.stored->c_str(), &old, AT_SYMLINK_NOFOLLOW) != 0 ||
             !S_ISREG(old.st_mode) || IsReadOnlyFile(old))
-            return ShortWay::HandOn();
+            return std::nullopt;
     }
+    return target;
+}
 
+// Writes the copy under a temporary name, with the source's attributes and last-write time,
+// and puts it in place.
+Status WriteShortCopy(PathResolver& resolver, FolderSlot& destinations, const ShortSource& source,
+                      const ShortTarget& target, const FileCopy& copy)
+{
     Result<PendingFile> pending =
-        PendingFile::Create(folderFd, 0666, stored.has_value(), copy.destination);
+        PendingFile::Create(target.folderFd, 0666, target.stored.has_value(), copy.destination);
     if (!pending)
-        return {false, pending.status()};
+        return pending.status();
     PendingFile output = std::move(pending).value();
-    if (const int error = CopyContents(input.Get(), output.Fd(), sourceInfo.st_size,
-                                       MayHaveHoles(sourceInfo)))
-        return {false, HostFailure(copy.destination, error)};
-    if (Status unchanged = CheckUnchanged(input.Get(), sourceInfo, copy.source); !unchanged)
-        return {false, unchanged};
+    if (const int error = CopyContents(source.input.Get(), output.Fd(), source.info.st_size,
+                                       MayHaveHoles(source.info)))
+        return HostFailure(copy.destination, error);
+    if (Status unchanged = CheckUnchanged(source.input.Get(), source.info, copy.source);
+        !unchanged)
+        return unchanged;
     // The attributes go on the copy before it is in place: a copy whose attributes cannot be
     // stored is never seen. A new file has no stored bits and, unless the umask takes every
     // write bit, is not read-only: a value of 0 then needs no call.
-    const int value = attributes.value() & ~Attribute::Folder;
+    const int value = source.attributes & ~Attribute::Folder;
     const mode_t mode = NewFileMode();
     if (value != 0 || (mode & WriteBits) == 0) {
         struct stat fresh {};
@@ -152,19 +180,41 @@ ShortWay CopyOne(PathResolver& resolver, FolderSlot& sources, FolderSlot& destin
                                                 AttributeStore::ExtendedAttribute,
                                                 copy.destination);
             !written)
-            return {false, written};
+            return written;
     }
     // The last-write time travels with the copy, as Windows' copy keeps it; the access time is
     // the copy's own.
-    const struct timespec times[2] = {{0, UTIME_OMIT}, sourceInfo.st_mtim};
+    const struct timespec times[2] = {{0, UTIME_OMIT}, source.info.st_mtim};
     if (::futimens(output.Fd(), times) != 0)
-        return {false, HostFailure(copy.destination, errno)};
-    const std::string& name = stored ? *stored : givenName;
+        return HostFailure(copy.destination, errno);
+    const std::string& name = target.stored ? *target.stored : target.givenName;
     if (Status committed = output.Commit(name, copy.destination); !committed)
-        return {false, committed};
+        return committed;
     struct stat after {};
-    if (resolver.Names().AfterChange(folderFd, before, name, {}, &after))
+    if (resolver.Names().AfterChange(target.folderFd, target.before, name, {}, &after))
         destinations.state = after;
+    return Status::Ok();
+}
+
+ShortWay CopyOne(PathResolver& resolver, FolderSlot& sources, FolderSlot& destinations,
+                 const FileCopy& copy)
+{
+    Result<DosPath> source = resolver.Parse(copy.source);
+    Result<DosPath> destination = resolver.Parse(copy.destination);
+    if (!source || !destination || source.value().IsRoot() || destination.value().IsRoot())
+        return ShortWay::HandOn();
+    if (!NameRefusal(destination.value().components.last()).isEmpty())
+        return ShortWay::HandOn();
+    const std::optional<ShortSource> opened =
+        OpenShortSource(sources, source.value(), copy.source);
+    if (!opened)
+        return ShortWay::HandOn();
+    const std::optional<ShortTarget> target =
+        FindShortTarget(resolver, destinations, destination.value(), copy.destination);
+    if (!target)
+        return ShortWay::HandOn();
+    if (Status written = WriteShortCopy(resolver, destinations, *opened, *target, copy); !written)
+        return {false, written};
     return {false, true};
 }
 

@@ -24,6 +24,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <utility>
 
 namespace stowix {
 
@@ -32,6 +33,12 @@ namespace {
 using namespace posix;
 
 constexpr mode_t WriteBits = S_IWUSR | S_IWGRP | S_IWOTH;
+
+// Where the DOS attributes of a followed entry are kept.
+AttributeStore StoreOf(const Location& location, const FollowedEntry& entry)
+{
+    return StoreFor(entry.entry, entry.info, location.drive->device, location.drive->fat);
+}
 
 class PosixFileSystem final : public FileSystem {
 public:
@@ -76,36 +83,38 @@ private:
     // folder or a read-only file in the way is refused.
     Status PlaceFile(const QString& destination, const std::function<Status(int fd)>& write,
                      std::optional<int> attributes, const struct timespec& lastWrite);
+    // The existing entry at path, any link inside the drive followed, handed to use while the
+    // descriptors that reach it are open; use's result, or why the entry was not found.
+    template <typename Use>
+    auto WithFollowed(const QString& path, Use use)
+    {
+        using Returned =
+            decltype(use(std::declval<const Location&>(), std::declval<const FollowedEntry&>()));
+        Result<Location> location = m_resolver.Locate(path);
+        if (!location)
+            return Returned(location.status());
+        Result<FollowedEntry> followed = m_resolver.Follow(location.value(), path);
+        if (!followed)
+            return Returned(followed.status());
+        return use(location.value(), followed.value());
+    }
 
     PathResolver m_resolver;
 };
 
 Result<int> PosixFileSystem::ReadAttributes(const QString& path)
 {
-    Result<Location> location = m_resolver.Locate(path);
-    if (!location)
-        return location.status();
-    Result<FollowedEntry> followed = m_resolver.Follow(location.value(), path);
-    if (!followed)
-        return followed.status();
-    const FollowedEntry& entry = followed.value();
-    return ReadDosAttributes(entry.entry, entry.info,
-                             StoreFor(entry.entry, entry.info, location.value().drive->device,
-                                      location.value().drive->fat), path);
+    return WithFollowed(path, [&](const Location& location, const FollowedEntry& entry) {
+        return ReadDosAttributes(entry.entry, entry.info, StoreOf(location, entry), path);
+    });
 }
 
 Status PosixFileSystem::WriteAttributes(const QString& path, int attributes)
 {
-    Result<Location> location = m_resolver.Locate(path);
-    if (!location)
-        return location.status();
-    Result<FollowedEntry> followed = m_resolver.Follow(location.value(), path);
-    if (!followed)
-        return followed.status();
-    const FollowedEntry& entry = followed.value();
-    return WriteDosAttributes(entry.entry, entry.info, attributes,
-                              StoreFor(entry.entry, entry.info, location.value().drive->device,
-                                      location.value().drive->fat), path);
+    return WithFollowed(path, [&](const Location& location, const FollowedEntry& entry) {
+        return WriteDosAttributes(entry.entry, entry.info, attributes, StoreOf(location, entry),
+                                  path);
+    });
 }
 
 Result<UniqueFd> PosixFileSystem::OpenSource(const QString& path, struct stat& info)
@@ -337,20 +346,15 @@ Status PosixFileSystem::RemoveEmptyFolder(const QString& path)
 
 Status PosixFileSystem::RestrictToOwner(const QString& path)
 {
-    Result<Location> location = m_resolver.Locate(path);
-    if (!location)
-        return location.status();
-    Result<FollowedEntry> followed = m_resolver.Follow(location.value(), path);
-    if (!followed)
-        return followed.status();
-    const FollowedEntry& folder = followed.value();
-    if (!S_ISDIR(folder.info.st_mode))
-        return HostFailure(path, ENOTDIR);
-    // A folder without write bits is read-only as a DOS attribute, and stays so.
-    const mode_t mode = (folder.info.st_mode & WriteBits) == 0 ? 0500 : 0700;
-    if (ChangeMode(folder.entry, mode) != 0)
-        return HostFailure(path, errno);
-    return Status::Ok();
+    return WithFollowed(path, [&](const Location&, const FollowedEntry& folder) {
+        if (!S_ISDIR(folder.info.st_mode))
+            return HostFailure(path, ENOTDIR);
+        // A folder without write bits is read-only as a DOS attribute, and stays so.
+        const mode_t mode = (folder.info.st_mode & WriteBits) == 0 ? 0500 : 0700;
+        if (ChangeMode(folder.entry, mode) != 0)
+            return HostFailure(path, errno);
+        return Status::Ok();
+    });
 }
 
 Result<std::vector<FolderEntry>> PosixFileSystem::ListFolder(const QString& pattern, int mask)
@@ -424,31 +428,24 @@ Status PosixFileSystem::WriteTextFile(const QString& path, const std::vector<QSt
 
 Result<FileFacts> PosixFileSystem::ReadFileFacts(const QString& path)
 {
-    Result<Location> location = m_resolver.Locate(path);
-    if (!location)
-        return location.status();
-    Result<FollowedEntry> followed = m_resolver.Follow(location.value(), path);
-    if (!followed)
-        return followed.status();
-    const FollowedEntry& entry = followed.value();
-    if (S_ISDIR(entry.info.st_mode))
-        return RefusalFailure(path, Refusal::IsFolder);
-    if (!S_ISREG(entry.info.st_mode))
-        return RefusalFailure(path, Refusal::NotAFile);
-    Result<int> attributes =
-        ReadDosAttributes(entry.entry, entry.info,
-                          StoreFor(entry.entry, entry.info, location.value().drive->device,
-                                   location.value().drive->fat),
-                          path);
-    if (!attributes)
-        return attributes.status();
-    FileFacts facts;
-    facts.size = qint64(entry.info.st_size);
-    facts.lastWrite = QDateTime::fromMSecsSinceEpoch(
-        qint64(entry.info.st_mtim.tv_sec) * 1000 + entry.info.st_mtim.tv_nsec / 1000000,
-        Qt::UTC);
-    facts.attributes = attributes.value();
-    return facts;
+    return WithFollowed(path, [&](const Location& location,
+                                  const FollowedEntry& entry) -> Result<FileFacts> {
+        if (S_ISDIR(entry.info.st_mode))
+            return RefusalFailure(path, Refusal::IsFolder);
+        if (!S_ISREG(entry.info.st_mode))
+            return RefusalFailure(path, Refusal::NotAFile);
+        Result<int> attributes =
+            ReadDosAttributes(entry.entry, entry.info, StoreOf(location, entry), path);
+        if (!attributes)
+            return attributes.status();
+        FileFacts facts;
+        facts.size = qint64(entry.info.st_size);
+        facts.lastWrite = QDateTime::fromMSecsSinceEpoch(
+            qint64(entry.info.st_mtim.tv_sec) * 1000 + entry.info.st_mtim.tv_nsec / 1000000,
+            Qt::UTC);
+        facts.attributes = attributes.value();
+        return facts;
+    });
 }
 
 Result<std::unique_ptr<FileReader>> PosixFileSystem::OpenForReading(const QString& path)

@@ -1,9 +1,9 @@
 #include "platform/qt/classic_look.h"
 
+#include "platform/qt/deferred_icon_engine.h"
+
 #include <QApplication>
 #include <QFontDatabase>
-#include <QIconEngine>
-#include <QPainter>
 #include <QPointer>
 #include <QProxyStyle>
 #include <QSet>
@@ -12,8 +12,6 @@
 #include <QStyleFactory>
 #include <QToolTip>
 
-#include <functional>
-#include <optional>
 
 namespace stowix {
 
@@ -52,42 +50,6 @@ QStringList FirstInstalled(const QStringList& families) {
         if (installed.contains(family.toCaseFolded())) return {family};
     return families;
 }
-
-// An icon made when it is first drawn or measured.
-class DeferredIconEngine final : public QIconEngine {
-public:
-    explicit DeferredIconEngine(std::function<QIcon()> make) : m_make(std::move(make)) {}
-
-    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode,
-               QIcon::State state) override {
-        Icon().paint(painter, rect, Qt::AlignCenter, mode, state);
-    }
-    QSize actualSize(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
-        return Icon().actualSize(size, mode, state);
-    }
-    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
-        return Icon().pixmap(size, mode, state);
-    }
-    QPixmap scaledPixmap(const QSize& size, QIcon::Mode mode, QIcon::State state,
-                         qreal scale) override {
-        return Icon().pixmap(size, scale, mode, state);
-    }
-    QList<QSize> availableSizes(QIcon::Mode mode, QIcon::State state) override {
-        return Icon().availableSizes(mode, state);
-    }
-    bool isNull() override { return Icon().isNull(); }
-    QString key() const override { return QStringLiteral("StowixDeferred"); }
-    QIconEngine* clone() const override { return new DeferredIconEngine(*this); }
-
-private:
-    const QIcon& Icon() {
-        if (!m_icon) m_icon = m_make();
-        return *m_icon;
-    }
-
-    std::function<QIcon()> m_make;
-    std::optional<QIcon> m_icon;
-};
 
 // The Windows style, except that the menu bar's overflow arrow is made when it is first drawn.
 // Qt makes the style's icons from image files whose format it learns by asking every image

@@ -90,6 +90,15 @@ void Form1Window::CreateControls() {
     m_client->setFixedSize(PixelsFromTwips(ClientWidth), PixelsFromTwips(ClientHeight));
     setCentralWidget(m_client);
 
+    // In this order, which is also the order of the focus chain.
+    CreateRules();
+    CreateLabels();
+    CreateProgressBar();
+    CreateButtons();
+    CreateCheckAndStatus();
+}
+
+void Form1Window::CreateRules() {
     // The etched rule along the top edge, under the menu bar.
     m_line1 = new LineWidget(QPalette::Dark, m_client);
     m_line1->setObjectName(QStringLiteral("Line1"));
@@ -97,7 +106,9 @@ void Form1Window::CreateControls() {
     m_line2 = new LineWidget(QPalette::Light, m_client);
     m_line2->setObjectName(QStringLiteral("Line2"));
     m_line2->setGeometry(RectFromTwips(15, 15, 6600, 15));
+}
 
+void Form1Window::CreateLabels() {
     const Qt::Alignment centred = Qt::AlignHCenter | Qt::AlignTop;
     m_label1 = MakeLabel(m_client, "Label1", RectFromTwips(600, 120, 5415, 975),
                          DesignFont(QStringLiteral("Times New Roman"), 42, FontWeight::Bold,
@@ -117,14 +128,18 @@ void Form1Window::CreateControls() {
                          centred);
     m_label3 = MakeLabel(m_client, "Label3", RectFromTwips(600, 1680, 5415, 735), DialogFont(),
                          centred);
+}
 
+void Form1Window::CreateProgressBar() {
     m_progressBar1 = new ClassicProgressBar(m_client);
     m_progressBar1->setObjectName(QStringLiteral("ProgressBar1"));
     m_progressBar1->setGeometry(RectFromTwips(480, 3480, 5655, 615));
     m_progressBar1->setRange(0, 100);
     m_progressBar1->setValue(0);
     m_progressBar1->setToolTip(QStringLiteral("Stowix is READY ... Please click a button"));
+}
 
+void Form1Window::CreateButtons() {
     m_command1 = MakeButton(m_client, "Command1", RectFromTwips(480, 4320, 1815, 585),
                             QStringLiteral("&Backup"),
                             QStringLiteral("Click here to BACKUP your current configuration"));
@@ -136,7 +151,9 @@ void Form1Window::CreateControls() {
     connect(m_command1, &QPushButton::clicked, this, [this] { Raise(&Form1Events::Command1_Click); });
     connect(m_command2, &QPushButton::clicked, this, [this] { Raise(&Form1Events::Command2_Click); });
     connect(m_command3, &QPushButton::clicked, this, [this] { Raise(&Form1Events::Command3_Click); });
+}
 
+void Form1Window::CreateCheckAndStatus() {
     m_check1 = new QCheckBox(QStringLiteral("&Automatically exit when done"), m_client);
     m_check1->setObjectName(QStringLiteral("Check1"));
     m_check1->setGeometry(RectFromTwips(3720, 5040, 2415, 285));

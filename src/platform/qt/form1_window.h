@@ -72,7 +72,13 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    // The client area and its controls, through the five steps below.
     void CreateControls();
+    void CreateRules();
+    void CreateLabels();
+    void CreateProgressBar();
+    void CreateButtons();
+    void CreateCheckAndStatus();
     void CreateMediaControls(std::unique_ptr<SoundOutput> soundOutput);
     void CreateMenus();
     void CreateShortcuts();

@@ -1,13 +1,11 @@
 #include "platform/qt/program_icon.h"
 
+#include "platform/qt/deferred_icon_engine.h"
+
 #include <QDir>
 #include <QFileInfo>
-#include <QIconEngine>
 #include <QImageReader>
-#include <QPainter>
 #include <QPixmap>
-
-#include <optional>
 
 namespace stowix {
 
@@ -23,59 +21,26 @@ void AddImages(QIcon& icon, const QString& path) {
     } while (reader.jumpToNextImage());
 }
 
-// The program's PNG images of known sizes, read only when the icon is first drawn or asked for a
-// picture. Qt's own reading of an image file by name asks every image plugin whether it knows
-// the file, which loads them all (and the libraries they need) at start-up; these files are
-// read as PNG, which Qt reads without a plugin.
-class PngFilesIconEngine final : public QIconEngine {
-public:
-    struct Image {
-        QString path;
-        QSize size;
-    };
-    explicit PngFilesIconEngine(QList<Image> images) : m_images(std::move(images)) {}
-
-    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode,
-               QIcon::State state) override {
-        Loaded().paint(painter, rect, Qt::AlignCenter, mode, state);
-    }
-    QSize actualSize(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
-        return Loaded().actualSize(size, mode, state);
-    }
-    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
-        return Loaded().pixmap(size, mode, state);
-    }
-    QPixmap scaledPixmap(const QSize& size, QIcon::Mode mode, QIcon::State state,
-                         qreal scale) override {
-        return Loaded().pixmap(size, scale, mode, state);
-    }
-    QList<QSize> availableSizes(QIcon::Mode, QIcon::State) override {
-        QList<QSize> sizes;
-        for (const Image& image : m_images) sizes.append(image.size);
-        return sizes;
-    }
-    bool isNull() override { return m_images.isEmpty(); }
-    QString key() const override { return QStringLiteral("StowixPngFiles"); }
-    QIconEngine* clone() const override { return new PngFilesIconEngine(m_images); }
-
-private:
-    const QIcon& Loaded() {
-        if (!m_loaded) {
-            m_loaded.emplace();
-            for (const Image& image : m_images) {
-                QImageReader reader(image.path, "png");
-                reader.setDecideFormatFromContent(false);
-                reader.setAutoDetectImageFormat(false);
-                const QImage read = reader.read();
-                if (!read.isNull()) m_loaded->addPixmap(QPixmap::fromImage(read));
-            }
-        }
-        return *m_loaded;
-    }
-
-    QList<Image> m_images;
-    std::optional<QIcon> m_loaded;
+// One of the program's PNG images and its size.
+struct PngImage {
+    QString path;
+    QSize size;
 };
+
+// The images as one icon. Qt's own reading of an image file by name asks every image plugin
+// whether it knows the file, which loads them all (and the libraries they need); these files are
+// read as PNG, which Qt reads without a plugin.
+QIcon ReadPngImages(const QList<PngImage>& images) {
+    QIcon icon;
+    for (const PngImage& image : images) {
+        QImageReader reader(image.path, "png");
+        reader.setDecideFormatFromContent(false);
+        reader.setAutoDetectImageFormat(false);
+        const QImage read = reader.read();
+        if (!read.isNull()) icon.addPixmap(QPixmap::fromImage(read));
+    }
+    return icon;
+}
 
 }  // namespace
 
@@ -85,12 +50,16 @@ QIcon LoadProgramIcon(const QString& programFolder) {
     const QDir folder(programFolder);
     // Named with their sizes, the images are read only when a frame or task bar first draws the
     // icon: a run that never shows its window (unattended) never opens them.
-    QList<PngFilesIconEngine::Image> images;
+    QList<PngImage> images;
+    QList<QSize> sizes;
     for (int size : {32, 16}) {
         const QString path = folder.filePath(QStringLiteral("stowix-%1.png").arg(size));
-        if (QFileInfo::exists(path)) images.append({path, QSize(size, size)});
+        if (!QFileInfo::exists(path)) continue;
+        images.append({path, QSize(size, size)});
+        sizes.append(QSize(size, size));
     }
-    if (!images.isEmpty()) icon = QIcon(new PngFilesIconEngine(std::move(images)));
+    if (!images.isEmpty())
+        icon = QIcon(new DeferredIconEngine([images] { return ReadPngImages(images); }, sizes));
     // The .ico carries the same two images; it is read only when the images are missing.
     for (const char* name : {"Stowix.ico", "stowix.ico"})
         if (icon.isNull()) AddImages(icon, folder.filePath(QLatin1String(name)));
