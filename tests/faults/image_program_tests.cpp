@@ -126,7 +126,7 @@ protected:
         return file.readAll().trimmed().toLongLong();
     }
 
-    std::optional<ProgramWorld> world;
+    std::optional<FaultWorld> world;
     QString imagePath;
     std::optional<MtoolsImage> image;
     QMap<QString, QByteArray> originals;
@@ -162,7 +162,7 @@ TEST_F(ImageProgram, a_restore_and_the_boot_script_work_inside_the_image)
     image->AddFile(QStringLiteral("WINDOWS\\WIN.INI"), "changed by the user", 0x20);
 
     RunOptions options;
-    options.robot = ProgramWorld::RestoreSteps(set);
+    options.robot = FaultWorld::RestoreSteps(set);
     const RunResult restored = world->Stowix(options);
     ASSERT_TRUE(restored.Ended(0)) << restored.Describe();
     EXPECT_EQ(Bytes(QStringLiteral("WINDOWS\\WIN.INI")), winIni);
@@ -186,7 +186,7 @@ TEST_F(ImageProgram, a_set_inside_the_image_is_deleted_through_the_window)
     const QString set = Sets().value(0);
     ASSERT_FALSE(set.isEmpty());
     RunOptions options;
-    options.robot = ProgramWorld::DeleteSteps(set);
+    options.robot = FaultWorld::DeleteSteps(set);
     const RunResult deleted = world->Stowix(options);
     EXPECT_TRUE(deleted.Ended(0)) << deleted.Describe();
     EXPECT_TRUE(Sets().isEmpty()) << Sets().join(u',').toStdString();
@@ -247,7 +247,7 @@ TEST_F(ImageProgram, a_restore_killed_at_its_changes_leaves_every_file_old_or_re
     ASSERT_TRUE(QFile::copy(imagePath, pristine));
     const auto restore = [&](const Faults& faults) {
         RunOptions options;
-        options.robot = ProgramWorld::RestoreSteps(set);
+        options.robot = FaultWorld::RestoreSteps(set);
         options.faults = faults;
         return world->Stowix(options);
     };
