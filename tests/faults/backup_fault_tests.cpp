@@ -49,7 +49,7 @@ constexpr qint64 SmallDiskRoom = 64 << 20;
 class SmallDisk : public FaultTest {
 protected:
     void SetUp() override {
-        ProgramWorld::DriveOptions options;
+        FaultWorld::DriveOptions options;
         options.smallDiskBytes = SmallDiskRoom;
         Start(options);
         if (!World().MountError().isEmpty())
@@ -169,7 +169,7 @@ TEST_F(BackupFaults, another_users_backup_root_is_reported) {
 
 // A file where the backup root belongs: nothing to make the set in, and nothing to harm.
 TEST(BackupRootFault, a_file_in_the_backup_roots_place_is_reported_and_left_alone) {
-    ProgramWorld world;
+    FaultWorld world;
     QFile file(world.BackupRoot());
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write("not a folder");

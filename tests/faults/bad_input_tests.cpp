@@ -126,7 +126,7 @@ TEST_F(BadInput, sets_with_awkward_comments_are_restored_and_deleted) {
         EXPECT_EQ(World().Setting(QStringLiteral("Info"), QStringLiteral("LastRestore")),
                   QStringLiteral("C:\\Stowix\\") + set);
 
-        const RunResult deleted = Drive(ProgramWorld::DeleteSteps(set));
+        const RunResult deleted = Drive(FaultWorld::DeleteSteps(set));
         EXPECT_TRUE(deleted.Ended(0)) << deleted.Describe();
         EXPECT_FALSE(QFileInfo::exists(World().BackupRoot() + u'/' + set));
         EXPECT_EQ(World().Setting(QStringLiteral("Info"), QStringLiteral("LastDelete")),
@@ -147,7 +147,7 @@ TEST_F(BadInput, a_set_with_a_subfolder_is_restored_flat_and_kept_by_the_delete)
     EXPECT_EQ(after.value(QStringLiteral("WINDOWS/WIN.INI")), StateOf("[windows]\r\n"));
     EXPECT_FALSE(after.contains(QStringLiteral("WINDOWS/INNER.INI")));
 
-    const RunResult deleted = Drive(ProgramWorld::DeleteSteps(set));
+    const RunResult deleted = Drive(FaultWorld::DeleteSteps(set));
     EXPECT_TRUE(deleted.Ended(0)) << deleted.Describe();
     EXPECT_TRUE(QFileInfo::exists(World().BackupRoot() + QStringLiteral("/with subfolder/SUB/INNER.INI")));
     EXPECT_EQ(World().Setting(QStringLiteral("Info"), QStringLiteral("LastDelete")), QString());
@@ -184,7 +184,7 @@ TEST_F(BadInput, links_in_a_set_never_reach_outside_the_drive) {
     for (const char* name : {"OUTSIDE.INI", "CLIMBS.INI", "LOOP.INI", "DANGLING.INI"})
         EXPECT_FALSE(after.contains(QStringLiteral("WINDOWS/") + name)) << name;
 
-    const RunResult deleted = Drive(ProgramWorld::DeleteSteps(set));
+    const RunResult deleted = Drive(FaultWorld::DeleteSteps(set));
     EXPECT_TRUE(deleted.Ended(0)) << deleted.Describe();
     EXPECT_FALSE(QFileInfo::exists(World().BackupRoot() + QStringLiteral("/with links")))
         << deleted.Describe();
@@ -211,7 +211,7 @@ TEST_F(BadInput, names_that_are_not_utf8_round_trip) {
         EXPECT_TRUE(file.readAll().startsWith('['));
     }
 
-    const RunResult deleted = Drive(ProgramWorld::DeleteSteps(set));
+    const RunResult deleted = Drive(FaultWorld::DeleteSteps(set));
     EXPECT_TRUE(deleted.Ended(0)) << deleted.Describe();
     EXPECT_FALSE(QFileInfo::exists(World().BackupRoot() + QStringLiteral("/not utf8")));
 }
@@ -231,7 +231,7 @@ TEST_F(BadInput, a_set_of_ten_thousand_files_is_restored_and_deleted) {
         QDir(World().Drive() + QStringLiteral("/WINDOWS")).entryList({QStringLiteral("F*.INI")});
     EXPECT_EQ(restoredNames.size(), 10'000);
 
-    const RunResult deleted = Drive(ProgramWorld::DeleteSteps(set));
+    const RunResult deleted = Drive(FaultWorld::DeleteSteps(set));
     EXPECT_TRUE(deleted.Ended(0)) << deleted.Describe();
     EXPECT_FALSE(QFileInfo::exists(World().BackupRoot() + QStringLiteral("/ten thousand")));
     EXPECT_EQ(World().Setting(QStringLiteral("Info"), QStringLiteral("LastDelete")),
@@ -242,7 +242,7 @@ TEST_F(BadInput, a_set_of_ten_thousand_files_is_restored_and_deleted) {
 // without regard to case; the restore writes back onto the names as stored, never beside them.
 TEST(MixedCaseDrive, a_backup_and_a_restore_keep_to_the_names_as_stored) {
     STOWIX_NEEDS_DISPLAY();
-    ProgramWorld world;
+    FaultWorld world;
     const QString drive = world.Drive();
     ASSERT_TRUE(QDir(drive).rename(QStringLiteral("WINDOWS"), QStringLiteral("Windows")));
     const struct {
@@ -273,7 +273,7 @@ TEST(MixedCaseDrive, a_backup_and_a_restore_keep_to_the_names_as_stored) {
     }
     const Snapshot changed = TakeSnapshot(drive);
     RunOptions options;
-    options.robot = ProgramWorld::RestoreSteps(set);
+    options.robot = FaultWorld::RestoreSteps(set);
     const RunResult restored = world.Stowix(options);
     EXPECT_TRUE(restored.Ended(0)) << restored.Describe();
     const Snapshot after = TakeSnapshot(drive);

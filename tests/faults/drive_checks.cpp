@@ -1,8 +1,9 @@
 #include "drive_checks.h"
 
-#include "program_world.h"
+#include "support/program_world.h"
 
 #include "backup/backup_set_layout.h"
+#include "platform/names/wildcard.h"
 
 #include <QCryptographicHash>
 #include <QFile>
@@ -68,24 +69,6 @@ void Walk(const std::string& host, const QString& relative, Snapshot& snapshot) 
     ::closedir(folder);
 }
 
-// Wildcards as the program's groups use them, without regard to case: "*" any run, "?" one
-// character or none at the end.
-bool Matches(const QString& pattern, const QString& name) {
-    QString expression;
-    for (QChar c : pattern) {
-        if (c == u'*')
-            expression += QStringLiteral(".*");
-        else if (c == u'?')
-            expression += QStringLiteral(".?");
-        else
-            expression += QRegularExpression::escape(QString(c));
-    }
-    return QRegularExpression(QRegularExpression::anchoredPattern(expression),
-                              QRegularExpression::CaseInsensitiveOption)
-        .match(name)
-        .hasMatch();
-}
-
 // The host folder of a place of the set's layout, relative to the drive, ending in "/" (empty
 // for the root).
 QString HostFolderOf(SetPlace place, const QString& windowsFolder) {
@@ -103,7 +86,7 @@ QMap<QString, QString> FilesIn(const Snapshot& snapshot, const QString& folder) 
     for (auto it = snapshot.begin(); it != snapshot.end(); ++it) {
         if (!it.key().startsWith(folder)) continue;
         const QString name = it.key().mid(folder.size());
-        if (name.contains(u'/') || IsTemporaryName(name)) continue;
+        if (name.contains(u'/')) continue;
         files.insert(name, it.key());
     }
     return files;
@@ -140,10 +123,6 @@ Snapshot TakeSnapshot(const QString& hostFolder) {
     return snapshot;
 }
 
-bool IsTemporaryName(const QString& name) {
-    return name.section(u'/', -1).startsWith(QLatin1String(".~stowix-"));
-}
-
 QStringList ChangedFiles(const Snapshot& before, const Snapshot& after, const QString& prefix,
                          const QStringList& skip) {
     QStringList problems;
@@ -167,9 +146,9 @@ SetSources BackupSources(const Snapshot& drive, const QString& windowsFolder) {
     SetSources sources;
     for (const SetGroup& group : BackupGroups) {
         const QMap<QString, QString> files = FilesIn(drive, HostFolderOf(group.place, windowsFolder));
-        const QString pattern = QString::fromUtf16(group.pattern);
+        const WildcardPattern pattern(QString::fromUtf16(group.pattern));
         for (auto it = files.begin(); it != files.end(); ++it)
-            if (Matches(pattern, it.key()))
+            if (pattern.Matches(it.key()))
                 sources[it.key().toUpper()].append(drive.value(it.value()));
     }
     return sources;
@@ -206,9 +185,9 @@ QMap<QString, Outcome> RestoreOutcomes(const Snapshot& before, const QString& se
     const QMap<QString, QString> files = FilesIn(before, setFolder);
     for (const SetGroup& group : RestoreGroups) {
         const QString folder = HostFolderOf(group.place, windowsFolder);
-        const QString pattern = QString::fromUtf16(group.pattern);
+        const WildcardPattern pattern(QString::fromUtf16(group.pattern));
         for (auto it = files.begin(); it != files.end(); ++it) {
-            if (!Matches(pattern, it.key())) continue;
+            if (!pattern.Matches(it.key())) continue;
             const QString path = folder + StoredName(before, folder, it.key());
             Outcome& outcome = outcomes[path];
             if (before.contains(path)) outcome.allowed.insert(before.value(path).digest);
@@ -233,7 +212,7 @@ QStringList RestoreProblems(const Snapshot& before, const Snapshot& after,
     for (auto it = before.begin(); it != before.end(); ++it) paths.insert(it.key());
     for (auto it = after.begin(); it != after.end(); ++it) paths.insert(it.key());
     for (const QString& path : paths) {
-        if (IsInsideASet(path) || IsTemporaryName(path)) continue;
+        if (IsInsideASet(path)) continue;
         const bool vanishes = StartsWithAny(path, mayVanish);
         if (!after.contains(path)) {
             if (vanishes) continue;
@@ -277,18 +256,27 @@ QByteArray BootScript(const QString& windowsDosFolder) {
     return (lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")).toLatin1();
 }
 
-QStringList VisibleTemporaries(ProgramWorld& world, const Snapshot& drive) {
-    QSet<QString> folders;
-    for (auto it = drive.begin(); it != drive.end(); ++it)
-        if (IsTemporaryName(it.key())) folders.insert(it.key().section(u'/', 0, -2));
-    QStringList visible;
-    for (const QString& folder : folders) {
+QStringList UnlistedFiles(ProgramWorld& world, const Snapshot& before, const Snapshot& after) {
+    // The folders that hold a new file, each compared once: host listing against the program's.
+    QMap<QString, QStringList> added;
+    for (auto it = after.begin(); it != after.end(); ++it)
+        if (!before.contains(it.key()))
+            added[it.key().section(u'/', 0, -2)].append(it.key().section(u'/', -1));
+    QStringList unlisted;
+    for (auto it = added.begin(); it != added.end(); ++it) {
+        const QString folder = it.key();
         QString dosFolder = QStringLiteral("C:") + (folder.isEmpty() ? QString() : u'\\' + folder);
         dosFolder.replace(u'/', u'\\');
-        for (const QString& name : world.ListedNames(dosFolder))
-            if (IsTemporaryName(name)) visible.append(dosFolder + u'\\' + name);
+        const QStringList listed = world.ListedNames(dosFolder);
+        for (const QString& name : it.value())
+            if (!listed.contains(name)) unlisted.append(folder.isEmpty() ? name : folder + u'/' + name);
     }
-    return visible;
+    return unlisted;
+}
+
+Snapshot Without(Snapshot snapshot, const QStringList& paths) {
+    for (const QString& path : paths) snapshot.remove(path);
+    return snapshot;
 }
 
 QStringList SettingsProblems(ProgramWorld& world, const Snapshot& drive,

@@ -1,11 +1,12 @@
 #pragma once
 // What a fault may and may not leave behind, checked on the host: every file of the drive whole
 // (its old bytes, or the bytes it was meant to get; never cut short), older backup sets as they
-// were, no temporary file in the program's own listings, a settings file that the program can
-// read, and a last backup that names a complete set. Each check returns the problems it found,
-// one line each, so that a failing test prints them all. The expected contents of sets and
-// restores are worked out here from the drive's files and the program's documented file groups,
-// not from the program's code.
+// were, no file in the program's own listings but those a run was to make, a settings file that
+// the program can read, and a last backup that names a complete set. Each check returns the
+// problems it found, one line each, so that a failing test prints them all. The expected contents
+// of sets and restores are worked out here from the drive's files, the program's file groups and
+// its wildcard rules (tested on their own in tests/platform), not from the copying code. Leftover
+// files are found by comparing whole listings, never by the look of a temporary name.
 
 #include <QByteArray>
 #include <QMap>
@@ -29,9 +30,6 @@ using Snapshot = QMap<QString, FileState>;
 
 Snapshot TakeSnapshot(const QString& hostFolder);
 FileState StateOf(const QByteArray& bytes);
-
-// The program's temporary files (written beside a destination, then renamed over it).
-bool IsTemporaryName(const QString& name);
 
 // Files under prefix ("" for all; "Stowix/1-1-99 1;00;00 AM/") that differ from before or are
 // gone, and files that appeared there; paths in skip (prefixes too) are left out.
@@ -68,9 +66,12 @@ QStringList RestoreProblems(const Snapshot& before, const Snapshot& after,
 // The boot script a restore writes for the Windows folder windowsDosFolder ("C:\WINDOWS").
 QByteArray BootScript(const QString& windowsDosFolder);
 
-// Names that the program's own listing (stowix-dir) shows and that are temporary files, in
-// every folder of the drive.
-QStringList VisibleTemporaries(ProgramWorld& world, const Snapshot& drive);
+// The files of after that are not in before and that the program's own listing (stowix-dir) does
+// not show: what a killed run leaves behind unseen (its temporary files, whatever their names).
+// Each folder that holds a new file is listed by the program and compared with the host's.
+QStringList UnlistedFiles(ProgramWorld& world, const Snapshot& before, const Snapshot& after);
+// The snapshot without these paths.
+Snapshot Without(Snapshot snapshot, const QStringList& paths);
 // The settings file: readable as the program writes it, only the program's keys, paths where
 // paths belong, and LastBackup naming a complete set of these sources.
 QStringList SettingsProblems(ProgramWorld& world, const Snapshot& drive, const SetSources& sources);

@@ -50,7 +50,7 @@ TEST_F(EnvironmentTest, without_its_media_files_the_window_backs_up_and_exits) {
 // No sound server and no sound card: the sounds are skipped, the closing one is not waited for
 // beyond its length, and the backup is made, unattended or through the window.
 TEST_F(EnvironmentTest, without_an_audio_device_the_backup_is_made) {
-    const bool display = !ProgramWorld::Display().isEmpty();
+    const bool display = !FaultWorld::Display().isEmpty();
     for (const bool interactive : {false, true}) {
         SCOPED_TRACE(interactive ? "through the window" : "unattended");
         if (interactive && !display) continue;  // the unattended case still ran
@@ -104,7 +104,7 @@ TEST_F(EnvironmentTest, a_very_long_command_line_is_searched_whole) {
         {"/U after twenty thousand words", manyWords + QStringList{QStringLiteral("/U")}, true},
         {"one long word without /U", {filler}, false},
     };
-    const bool display = !ProgramWorld::Display().isEmpty();
+    const bool display = !FaultWorld::Display().isEmpty();
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         RunOptions options;

@@ -284,7 +284,7 @@ TEST_F(Hardening, a_set_name_taken_by_a_link_or_a_file_is_never_written_through)
 // before the change (another user racing the program) never redirects it, in the backup root's
 // owner-only mode, in stowix-boot's Attrib, and in the restore of a read-only file.
 TEST(SwappedLink, a_link_swapped_in_before_a_mode_change_never_redirects_it) {
-    const bool display = !ProgramWorld::Display().isEmpty();
+    const bool display = !FaultWorld::Display().isEmpty();
     const struct {
         const char* what;
         const char* entry;  // the entry that is swapped, relative to the drive's folder
@@ -298,7 +298,7 @@ TEST(SwappedLink, a_link_swapped_in_before_a_mode_change_never_redirects_it) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         if (c.needsDisplay && !display) continue;
-        ProgramWorld world;
+        FaultWorld world;
         const QString target = world.Root() + QStringLiteral("/outside");
         if (c.folder) {
             ASSERT_TRUE(QDir().mkdir(target));
@@ -332,7 +332,7 @@ TEST(SwappedLink, a_link_swapped_in_before_a_mode_change_never_redirects_it) {
             const RunResult made = world.Stowix(UnattendedRun());
             ASSERT_TRUE(made.Ended(0)) << made.Describe();
             RunOptions options;
-            options.robot = ProgramWorld::RestoreSteps(world.NewSet({}));
+            options.robot = FaultWorld::RestoreSteps(world.NewSet({}));
             options.faults = faults;
             result = world.Stowix(options);
         }
@@ -417,7 +417,7 @@ TEST_F(Hardening, an_unreadable_windows_folder_fails_every_one_of_its_groups) {
 // On a read-only drive without a backup folder the report says the drive is read-only, not
 // that some folder is missing.
 TEST(ReadOnlyDrive, a_backup_on_a_read_only_drive_says_so) {
-    ProgramWorld world;
+    FaultWorld world;
     if (!world.CanMountReadOnly()) GTEST_SKIP() << "no mount namespace can be made here";
     RunOptions options = UnattendedRun();
     options.wrapper = ReadOnlyMountWrapper(world.Drive());
@@ -447,7 +447,7 @@ TEST_F(WindowHardening, deleting_a_set_never_follows_a_link) {
     for (const char* set : {"linked set", "holds a link"}) {
         SCOPED_TRACE(set);
         RunOptions options;
-        options.robot = ProgramWorld::DeleteSteps(QLatin1String(set));
+        options.robot = FaultWorld::DeleteSteps(QLatin1String(set));
         const RunResult result = World().Stowix(options);
         EXPECT_TRUE(result.Ended(Done)) << result.Describe();
         const QString path = World().BackupRoot() + u'/' + QLatin1String(set);
@@ -544,7 +544,7 @@ TEST_F(WindowHardening, a_windows_folder_on_another_drive_is_flushed_too) {
     const QString driveD = World().Root() + QStringLiteral("/d");
     ASSERT_TRUE(QDir().mkpath(driveD + QStringLiteral("/WIN98")));
     RunOptions options;
-    options.robot = ProgramWorld::RestoreSteps(older);
+    options.robot = FaultWorld::RestoreSteps(older);
     options.faults.syncLog = World().Root() + QStringLiteral("/synced");
     options.environment = {{QStringLiteral("STOWIX_DRIVE_D"), driveD},
                            {QStringLiteral("STOWIX_WINDOWS_FOLDER"), QStringLiteral("D:\\WIN98")}};

@@ -129,7 +129,7 @@ protected:
         return file.readAll().trimmed().toLongLong();
     }
 
-    std::optional<ProgramWorld> world;
+    std::optional<FaultWorld> world;
     QString imagePath;
     std::optional<MtoolsImage> image;
     QMap<QString, QByteArray> originals;
@@ -165,7 +165,7 @@ TEST_F(ImageProgram, a_restore_and_the_boot_script_work_inside_the_image)
     image->AddFile(QStringLiteral("WINDOWS\\WIN.INI"), "changed by the user", 0x20);
 
     RunOptions options;
-    options.robot = ProgramWorld::RestoreSteps(set);
+    options.robot = FaultWorld::RestoreSteps(set);
     const RunResult restored = world->Stowix(options);
     ASSERT_TRUE(restored.Ended(0)) << restored.Describe();
     EXPECT_EQ(Bytes(QStringLiteral("WINDOWS\\WIN.INI")), winIni);
@@ -189,7 +189,7 @@ TEST_F(ImageProgram, a_set_inside_the_image_is_deleted_through_the_window)
     const QString set = Sets().value(0);
     ASSERT_FALSE(set.isEmpty());
     RunOptions options;
-    options.robot = ProgramWorld::DeleteSteps(set);
+    options.robot = FaultWorld::DeleteSteps(set);
     const RunResult deleted = world->Stowix(options);
     EXPECT_TRUE(deleted.Ended(0)) << deleted.Describe();
     EXPECT_TRUE(Sets().isEmpty()) << Sets().join(u',').toStdString();
@@ -250,7 +250,7 @@ TEST_F(ImageProgram, a_restore_killed_at_its_changes_leaves_every_file_old_or_re
     ASSERT_TRUE(QFile::copy(imagePath, pristine));
     const auto restore = [&](const Faults& faults) {
         RunOptions options;
-        options.robot = ProgramWorld::RestoreSteps(set);
+        options.robot = FaultWorld::RestoreSteps(set);
         options.faults = faults;
         return world->Stowix(options);
     };
@@ -270,8 +270,9 @@ TEST_F(ImageProgram, a_restore_killed_at_its_changes_leaves_every_file_old_or_re
         EXPECT_TRUE(now == winIni || now == QByteArray("changed by the user")) << now.toStdString();
         for (const char* registry : {"WINDOWS\\SYSTEM.DAT", "WINDOWS\\USER.DAT"})
             EXPECT_EQ(Bytes(QLatin1String(registry)), originals.value(QLatin1String(registry)));
-        if (result.killed)
+        if (result.killed) {
             EXPECT_TRUE(world->Setting(QStringLiteral("Info"), QStringLiteral("LastRestore")).isEmpty());
+        }
         ExpectOnlyLostClusters();
     }
 }
@@ -354,7 +355,7 @@ TEST_F(ImageProgram, the_boot_script_copies_between_the_image_and_a_folder_drive
 
 TEST(ImageDriveD, the_boot_script_copies_between_a_folder_drive_c_and_an_image)
 {
-    ProgramWorld world;
+    FaultWorld world;
     MtoolsImage driveD({16, 16, ImageSpec::Layout::Bare});
     const CrossDriveSides sides{world.Drive(), &driveD, u'C', u'D'};
     PutCrossDriveSources(sides);

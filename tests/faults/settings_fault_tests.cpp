@@ -43,7 +43,7 @@ protected:
             << result.Describe();
         ExpectCompleteSet();
         EXPECT_EQ(SettingsBytes(), storedBefore);
-        ExpectSettingsValid(TakeSnapshot(World().Drive()));
+        ExpectSettingsValid(SeenDrive());
         SetAside();
     }
 };
@@ -125,7 +125,7 @@ TEST_F(SettingsFaults, a_corrupt_settings_file_is_set_aside_and_the_backup_recor
         const QString made = World().NewSet(setsBefore);
         EXPECT_EQ(World().Setting(QStringLiteral("Info"), QStringLiteral("LastBackup")),
                   QStringLiteral("C:\\Stowix\\") + made);
-        ExpectSettingsValid(TakeSnapshot(World().Drive()));
+        ExpectSettingsValid(SeenDrive());
         QFile aside(World().SettingsFile() + QStringLiteral(".corrupt"));
         EXPECT_EQ(aside.exists(), c.corrupt);
         if (c.corrupt && aside.open(QIODevice::ReadOnly)) {
@@ -159,7 +159,7 @@ TEST_F(SettingsFaults, an_unreadable_settings_file_is_set_aside_not_written_over
     EXPECT_EQ(aside.readAll(), stored);
     EXPECT_EQ(World().Setting(QStringLiteral("Info"), QStringLiteral("LastBackup")),
               QStringLiteral("C:\\Stowix\\") + World().NewSet(setsBefore));
-    ExpectSettingsValid(TakeSnapshot(World().Drive()));
+    ExpectSettingsValid(SeenDrive());
 }
 
 }  // namespace

@@ -2,14 +2,13 @@
 
 #include "backup/backup_set_layout.h"
 #include "platform/drive_map.h"
+#include "platform/names/wildcard.h"
 #include "platform/posix/posix_file_system.h"
 
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
-#include <QRegularExpression>
-#include <QSettings>
 
 #include <linux/capability.h>
 #include <sys/prctl.h>
@@ -17,16 +16,6 @@
 namespace stowix::test {
 
 namespace {
-
-// The build folder: STOWIX_BUILD_DIR, else the one this test program lies in
-// (<build>/tests/program/program_tests).
-QString BuildFolder() {
-    const QString given = qEnvironmentVariable("STOWIX_BUILD_DIR");
-    if (!given.isEmpty()) return given;
-    QDir folder = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
-    folder.cd("../../..");
-    return folder.absolutePath();
-}
 
 QString Joined(const QString& folder, const QString& name) {
     return folder.isEmpty() ? name : folder + "\\" + name;
@@ -73,25 +62,7 @@ void DropFileAccessOverride() {
     (void)::prctl(PR_CAPBSET_DROP, CAP_DAC_READ_SEARCH, 0, 0, 0);
 }
 
-ProgramTest::ProgramTest() : driveRoot(world.path() + "/drive") {
-    const QString folders[] = {"drive", "config", "runtime", "home"};
-    for (const QString& folder : folders) QDir(world.path()).mkdir(folder);
-    // The runtime folder is the user's private one, as the session manager makes it.
-    QFile::setPermissions(RuntimeFolder(),
-                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-
-    environment = QProcessEnvironment::systemEnvironment();
-    // Nothing of the user's or of the test runner's: no display (the test runner sets an
-    // offscreen platform for the window tests), no Wine prefix, no other drive or folder.
-    for (const QString& name : environment.keys())
-        if (name.startsWith("STOWIX_")) environment.remove(name);
-    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "WINEPREFIX"})
-        environment.remove(name);
-    environment.insert("HOME", world.path() + "/home");
-    environment.insert("XDG_CONFIG_HOME", world.path() + "/config");
-    environment.insert("XDG_RUNTIME_DIR", RuntimeFolder());
-    environment.insert("STOWIX_DRIVE_C", driveRoot);
-
+ProgramTest::ProgramTest() : driveRoot(world.Drive()), environment(world.Environment()) {
     files = MakePosixFileSystem(
         DriveMap({{QChar('C'), QFile::encodeName(driveRoot).toStdString()}}));
 }
@@ -102,45 +73,21 @@ void ProgramTest::SetUp() {
     ASSERT_TRUE(files->ChangeDrive(QChar('C')).ok());
 }
 
-QString ProgramTest::ProgramPath(const QString& program) {
-    return BuildFolder() + "/bin/" + program;
-}
-
 Outcome ProgramTest::Run(const QString& program, const QStringList& arguments,
                          const std::function<void()>& childModifier) {
-    QProcess process;
-    process.setProcessEnvironment(environment);
-    if (childModifier) process.setChildProcessModifier(childModifier);
-    process.start(ProgramPath(program), arguments);
-    // A guard against a hang, not a measure of speed.
-    if (!process.waitForFinished(120000)) {
-        ADD_FAILURE() << program.toStdString() << " " << arguments.join(' ').toStdString()
-                      << " did not finish: " << process.errorString().toStdString();
-        process.kill();
-        process.waitForFinished();
-    }
-    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-            QString::fromLocal8Bit(process.readAllStandardOutput()),
-            QString::fromLocal8Bit(process.readAllStandardError())};
+    ProcessOptions options;
+    options.arguments = arguments;
+    options.environment = environment;
+    options.childModifier = childModifier;
+    return world.Run(program, options);
 }
 
 std::unique_ptr<QProcess> ProgramTest::Start(const QString& program,
                                              const QStringList& arguments) {
-    auto process = std::make_unique<QProcess>();
-    process->setProcessEnvironment(environment);
-    process->start(ProgramPath(program), arguments);
-    EXPECT_TRUE(process->waitForStarted()) << process->errorString().toStdString();
-    return process;
-}
-
-QString ProgramTest::SettingsFile() const {
-    return world.path() + "/config/Stowix/Stowix.ini";
-}
-
-QString ProgramTest::Setting(const QString& section, const QString& key) const {
-    if (!QFileInfo::exists(SettingsFile())) return QString();
-    QSettings settings(SettingsFile(), QSettings::IniFormat);
-    return settings.value(section + "/" + key).toString();
+    ProcessOptions options;
+    options.arguments = arguments;
+    options.environment = environment;
+    return world.Start(program, options);
 }
 
 QString ProgramTest::HostPath(const QString& relative) const {
@@ -183,16 +130,14 @@ FileStates ProgramTest::WholeDrive() {
 QStringList ProgramTest::GroupSources() const {
     QStringList sources;
     for (const SetGroup& group : BackupGroups) {
-        const QRegularExpression pattern(
-            QRegularExpression::wildcardToRegularExpression(QString::fromUtf16(group.pattern)),
-            QRegularExpression::CaseInsensitiveOption);
+        const WildcardPattern pattern(QString::fromUtf16(group.pattern));
         // The generated drive's Windows folder is C:\WINDOWS.
         const QString folder =
             group.place == SetPlace::WindowsFolder ? QStringLiteral("WINDOWS") : QString();
         const QStringList names =
             QDir(HostPath(folder)).entryList(QDir::Files | QDir::Hidden | QDir::System);
         for (const QString& name : names)
-            if (pattern.match(name).hasMatch()) sources << Joined(folder, name);
+            if (pattern.Matches(name)) sources << Joined(folder, name);
     }
     return sources;
 }

@@ -1,12 +1,12 @@
 #pragma once
-// This type gives a whole-program test a world of its own: a Windows 98 drive C: that the built
-// drive generator writes into a fresh temporary folder, a private settings folder, runtime
-// folder and home, and an environment that points the built programs at them and at nothing of
-// the user's (no display, no Wine prefix). It runs the programs and reads what they leave
-// behind: the settings file, and files with their bytes, DOS attributes and last-write times as
-// the program's own file system sees them. It does not deal with the programs' windows.
+// This type gives a whole-program test the program world (support/program_world.h) with a
+// Windows 98 drive C: that the built drive generator writes into it. It runs the programs there
+// and reads what they leave behind: the settings file, and files with their bytes, DOS
+// attributes and last-write times as the program's own file system sees them. It does not deal
+// with the programs' windows.
 
 #include "platform/file_system.h"
+#include "support/program_world.h"
 
 #include <gtest/gtest.h>
 
@@ -16,7 +16,6 @@
 #include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
-#include <QTemporaryDir>
 
 #include <functional>
 #include <map>
@@ -24,11 +23,7 @@
 
 namespace stowix::test {
 
-struct Outcome {
-    int exitCode = -1;  // -1 when the program crashed or did not finish
-    QString output;
-    QString errors;
-};
+using Outcome = RunResult;
 
 // A file as the program sees it.
 struct FileState {
@@ -64,13 +59,17 @@ protected:
                 const std::function<void()>& childModifier = {});
     // Starts bin/<program> and returns at once; the caller ends it.
     std::unique_ptr<QProcess> Start(const QString& program, const QStringList& arguments = {});
-    static QString ProgramPath(const QString& program);
+    static QString ProgramPath(const QString& program) {
+        return ProgramWorld::ProgramPath(program);
+    }
 
     // The settings file's value, empty when it is absent.
-    QString Setting(const QString& section, const QString& key) const;
-    QString SettingsFile() const;
+    QString Setting(const QString& section, const QString& key) const {
+        return world.Setting(section, key);
+    }
+    QString SettingsFile() const { return world.SettingsFile(); }
     // The host folder of the runtime files (the single-instance lock lies there).
-    QString RuntimeFolder() const { return world.path() + "/runtime"; }
+    QString RuntimeFolder() const { return world.Runtime(); }
 
     // Host path of a path relative to the drive root, backslashes as separators.
     QString HostPath(const QString& relative) const;
@@ -83,11 +82,13 @@ protected:
     FileStates WholeDrive();
     // The files that the backup's fifteen groups take from the drive, keyed by relative path,
     // found by this test's own reading of the groups: the root's start-up files and the Windows
-    // folder's configuration and registry files, patterns matched without regard to case.
+    // folder's configuration and registry files, patterns matched by the program's wildcard
+    // rules (tested on their own in tests/platform).
     QStringList GroupSources() const;
 
-    QTemporaryDir world;
+    ProgramWorld world;
     QString driveRoot;  // host folder of drive C:
+    // The environment the programs run in: the world's, as a test changes it.
     QProcessEnvironment environment;
     // The program's own file system over the drive, C: current, for attributes and restores.
     std::unique_ptr<FileSystem> files;

@@ -1,11 +1,14 @@
 #pragma once
 // A decorator over any FileSystem that fails chosen calls with a chosen reason, so that tests
 // reach the failure paths of the logic against a real file system. A fault matches a call when
-// its wildcard pattern (* any run, ? one character, case not counting) matches the call's whole
-// DOS path; it fails every matching call, or only the first `times` of them. Every call is
-// recorded, failed or not, so a test can prove which calls were made and in which order.
+// its wildcard pattern matches the call's whole DOS path by the program's own wildcard rules
+// (platform/names/wildcard.h; a backslash is an ordinary character there); it fails every
+// matching call, or only the first `times` of them. Every call is recorded, failed or not, so a
+// test can prove which calls were made and in which order. The copies that keep attributes are
+// made of the recorded calls, so each of their steps can fail.
 
-#include "platform/file_system.h"
+#include "support/stepwise_file_system.h"
+#include "platform/names/wildcard.h"
 
 #include <QString>
 #include <QStringList>
@@ -32,35 +35,10 @@ enum class FsOperation {
     ReadFileFacts,
 };
 
-// True when name matches a wildcard pattern as a whole; case does not count.
-inline bool WildcardMatch(const QString& pattern, const QString& name) {
-    // Iterative matching with one back-tracking point for the last star.
-    qsizetype p = 0, n = 0, starP = -1, starN = 0;
-    while (n < name.size()) {
-        if (p < pattern.size() &&
-            (pattern.at(p) == u'?' ||
-             (pattern.at(p) != u'*' &&
-              QString::compare(pattern.mid(p, 1), name.mid(n, 1), Qt::CaseInsensitive) == 0))) {
-            ++p;
-            ++n;
-        } else if (p < pattern.size() && pattern.at(p) == u'*') {
-            starP = p++;
-            starN = n;
-        } else if (starP >= 0) {
-            p = starP + 1;
-            n = ++starN;
-        } else {
-            return false;
-        }
-    }
-    while (p < pattern.size() && pattern.at(p) == u'*') ++p;
-    return p == pattern.size();
-}
-
-class FaultyFileSystem : public FileSystem {
+class FaultyFileSystem : public StepwiseFileSystem {
 public:
     // Non-owning: inner outlives the decorator.
-    explicit FaultyFileSystem(FileSystem& inner) : m_inner(inner) {}
+    explicit FaultyFileSystem(FileSystem& inner) : StepwiseFileSystem(inner) {}
 
     // Fails the calls of operation whose path matches pattern, with reason as the host's reason;
     // times < 0 fails every such call, otherwise only the next `times` of them.
@@ -113,88 +91,85 @@ public:
     Result<int> ReadAttributes(const QString& path) override {
         if (auto fault = Take(FsOperation::ReadAttributes, path, Call("ReadAttributes", path)))
             return Result<int>::Fail(*fault);
-        return m_inner.ReadAttributes(path);
+        return ForwardingFileSystem::ReadAttributes(path);
     }
     Status WriteAttributes(const QString& path, int attributes) override {
         const QString call = Call("WriteAttributes", path) + u'=' + QString::number(attributes);
         if (auto fault = Take(FsOperation::WriteAttributes, path, call))
             return Status::Fail(*fault);
-        return m_inner.WriteAttributes(path, attributes);
+        return ForwardingFileSystem::WriteAttributes(path, attributes);
     }
     Status CopyFile(const QString& source, const QString& destination) override {
         const QString call = Call("CopyFile", source) + QStringLiteral(" -> ") + destination;
         if (auto fault = Take(FsOperation::CopyFrom, source, call)) return Status::Fail(*fault);
         if (auto fault = Take(FsOperation::CopyTo, destination, call, false))
             return Status::Fail(*fault);
-        return m_inner.CopyFile(source, destination);
+        return ForwardingFileSystem::CopyFile(source, destination);
     }
     Status DeleteFile(const QString& path) override {
         if (auto fault = Take(FsOperation::DeleteFile, path, Call("DeleteFile", path)))
             return Status::Fail(*fault);
-        return m_inner.DeleteFile(path);
+        return ForwardingFileSystem::DeleteFile(path);
     }
     Status DeleteMatching(const QString& pattern) override {
         const QString call = Call("DeleteMatching", pattern);
         if (auto fault = Take(FsOperation::DeleteMatching, pattern, call))
             return Status::Fail(*fault);
-        return m_inner.DeleteMatching(pattern);
+        return ForwardingFileSystem::DeleteMatching(pattern);
     }
     Status CreateFolder(const QString& path) override {
         if (auto fault = Take(FsOperation::CreateFolder, path, Call("CreateFolder", path)))
             return Status::Fail(*fault);
-        return m_inner.CreateFolder(path);
+        return ForwardingFileSystem::CreateFolder(path);
     }
     Status RemoveEmptyFolder(const QString& path) override {
         const QString call = Call("RemoveEmptyFolder", path);
         if (auto fault = Take(FsOperation::RemoveEmptyFolder, path, call))
             return Status::Fail(*fault);
-        return m_inner.RemoveEmptyFolder(path);
+        return ForwardingFileSystem::RemoveEmptyFolder(path);
     }
     Status RestrictToOwner(const QString& path) override {
         if (auto fault = Take(FsOperation::RestrictToOwner, path, Call("RestrictToOwner", path)))
             return Status::Fail(*fault);
-        return m_inner.RestrictToOwner(path);
+        return ForwardingFileSystem::RestrictToOwner(path);
     }
     Result<std::vector<FolderEntry>> ListFolder(const QString& pattern, int mask) override {
         const QString call = Call("ListFolder", pattern) + u'/' + QString::number(mask);
         if (auto fault = Take(FsOperation::ListFolder, pattern, call))
             return Result<std::vector<FolderEntry>>::Fail(*fault);
-        return m_inner.ListFolder(pattern, mask);
+        return ForwardingFileSystem::ListFolder(pattern, mask);
     }
-    QString CurrentDrive() override { return m_inner.CurrentDrive(); }
     Status ChangeDrive(QChar letter) override {
         m_calls.push_back(Call("ChangeDrive", QString(letter)));
-        return m_inner.ChangeDrive(letter);
+        return ForwardingFileSystem::ChangeDrive(letter);
     }
-    QString CurrentFolder() override { return m_inner.CurrentFolder(); }
     Status WriteTextFile(const QString& path, const std::vector<QString>& lines) override {
         if (auto fault = Take(FsOperation::WriteTextFile, path, Call("WriteTextFile", path)))
             return Status::Fail(*fault);
-        return m_inner.WriteTextFile(path, lines);
+        return ForwardingFileSystem::WriteTextFile(path, lines);
     }
     Result<std::unique_ptr<FileReader>> OpenForReading(const QString& path) override {
         if (auto fault = Take(FsOperation::OpenForReading, path, Call("OpenForReading", path)))
             return Status::Fail(*fault);
-        return m_inner.OpenForReading(path);
+        return ForwardingFileSystem::OpenForReading(path);
     }
     Result<FileFacts> ReadFileFacts(const QString& path) override {
         if (auto fault = Take(FsOperation::ReadFileFacts, path, Call("ReadFileFacts", path)))
             return Status::Fail(*fault);
-        return m_inner.ReadFileFacts(path);
+        return ForwardingFileSystem::ReadFileFacts(path);
     }
     Status FlushToDisk(const QString& path) override {
         if (auto fault = Take(FsOperation::FlushToDisk, path, Call("FlushToDisk", path)))
             return Status::Fail(*fault);
-        return m_inner.FlushToDisk(path);
+        return ForwardingFileSystem::FlushToDisk(path);
     }
-    Result<bool> IsLink(const QString& path) override { return m_inner.IsLink(path); }
     Status WriteFileFrom(FileReader& source, std::optional<int> attributes,
                          const QDateTime& lastWrite, const QString& destination,
                          const std::function<Status()>& beforePlacing) override {
         if (auto fault = Take(FsOperation::CopyTo, destination,
                               Call("WriteFileFrom", destination)))
             return Status::Fail(*fault);
-        return m_inner.WriteFileFrom(source, attributes, lastWrite, destination, beforePlacing);
+        return ForwardingFileSystem::WriteFileFrom(source, attributes, lastWrite, destination, beforePlacing);
     }
 
 private:
@@ -216,7 +191,7 @@ private:
         if (record) m_calls.push_back(call);
         for (Fault& fault : m_faults) {
             if (fault.operation != operation || fault.times == 0) continue;
-            if (!WildcardMatch(fault.pattern, path)) continue;
+            if (!WildcardPattern(fault.pattern).Matches(path)) continue;
             if (fault.times > 0) --fault.times;
             m_calls.back() += QStringLiteral(" FAILED");
             return fault.reason;
@@ -224,7 +199,6 @@ private:
         return std::nullopt;
     }
 
-    FileSystem& m_inner;
     std::vector<Fault> m_faults;
     QStringList m_calls;
 };

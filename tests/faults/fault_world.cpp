@@ -1,7 +1,7 @@
-#include "program_world.h"
+#include "fault_world.h"
 
 #include "drive_writer.h"
-#include "platform/qt/qt_settings_store.h"
+#include "support/test_paths.h"
 #include "windows98_drive.h"
 
 #include <gtest/gtest.h>
@@ -86,11 +86,6 @@ XServer& TheXServer() {
     return server;
 }
 
-void MakeFolder(const QString& path, QFile::Permissions permissions = {}) {
-    if (!QDir().mkpath(path)) ADD_FAILURE() << "cannot make " << path.toStdString();
-    if (permissions) QFile::setPermissions(path, permissions);
-}
-
 void ChownTree(const QString& path) {
     ::chown(QFile::encodeName(path).constData(), NobodyId, NobodyId);
     QDirIterator it(path, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
@@ -120,21 +115,7 @@ QStringList ReadOnlyMountWrapper(const QString& hostFolder) {
             QStringLiteral("mount --bind -o ro \"$0\" \"$0\" && exec \"$@\""), hostFolder};
 }
 
-std::string RunResult::Describe() const {
-    QString text = timedOut  ? QStringLiteral("timed out")
-                   : killed  ? QStringLiteral("killed by a signal")
-                             : QStringLiteral("exit status %1").arg(exitCode);
-    text += QStringLiteral("\n--- standard output:\n") + output +
-            QStringLiteral("\n--- standard error:\n") + errors;
-    return text.toStdString();
-}
-
-ProgramWorld::ProgramWorld(DriveOptions options) {
-    if (!m_root.isValid()) ADD_FAILURE() << "no temporary folder";
-    MakeFolder(Drive());
-    MakeFolder(Config());
-    MakeFolder(Runtime(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    MakeFolder(Root() + QStringLiteral("/home"));
+FaultWorld::FaultWorld(DriveOptions options) {
     if (options.smallDiskBytes > 0) {
         const QByteArray size = "size=" + QByteArray::number(options.smallDiskBytes);
         if (::mount("tmpfs", QFile::encodeName(Drive()).constData(), "tmpfs", 0,
@@ -152,28 +133,17 @@ ProgramWorld::ProgramWorld(DriveOptions options) {
         ADD_FAILURE() << "cannot write the drive: " << error.toStdString();
 }
 
-ProgramWorld::~ProgramWorld() {
+FaultWorld::~FaultWorld() {
     if (m_mounted) ::umount2(QFile::encodeName(Drive()).constData(), MNT_DETACH);
 }
 
-bool ProgramWorld::ResizeSmallDisk(qint64 bytes) {
+bool FaultWorld::ResizeSmallDisk(qint64 bytes) {
     const QByteArray size = "size=" + QByteArray::number(bytes);
     return m_mounted && ::mount("tmpfs", QFile::encodeName(Drive()).constData(), "tmpfs",
                                 MS_REMOUNT, size.constData()) == 0;
 }
 
-QString ProgramWorld::BuildBin() {
-    QString build = qEnvironmentVariable("STOWIX_BUILD_DIR");
-    if (build.isEmpty()) {
-        // <build>/tests/faults/fault_tests
-        QDir folder = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalPath();
-        folder.cd(QStringLiteral("../.."));
-        build = folder.absolutePath();
-    }
-    return build + QStringLiteral("/bin");
-}
-
-QString ProgramWorld::Display() {
+QString FaultWorld::Display() {
     XServer& server = TheXServer();
     static bool started = false;
     if (!started) {
@@ -183,16 +153,8 @@ QString ProgramWorld::Display() {
     return server.display;
 }
 
-RunResult ProgramWorld::Run(const QString& program, const RunOptions& options) {
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    for (const char* name : {"WINEPREFIX", "STOWIX_DRIVE_C", "STOWIX_WINDOWS_FOLDER",
-                             "STOWIX_RESTART_COMMAND", "DISPLAY", "WAYLAND_DISPLAY",
-                             "QT_QPA_PLATFORM", "LD_PRELOAD"})
-        environment.remove(QLatin1String(name));
-    environment.insert(QStringLiteral("STOWIX_DRIVE_C"), DriveC());
-    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), Config());
-    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), Runtime());
-    environment.insert(QStringLiteral("HOME"), Root() + QStringLiteral("/home"));
+RunResult FaultWorld::RunWithFaults(const QString& program, const RunOptions& options) {
+    QProcessEnvironment environment = Environment();
     // The preloaded libraries come before a sanitizer's runtime in a sanitized build.
     environment.insert(QStringLiteral("ASAN_OPTIONS"),
                        QStringLiteral("verify_asan_link_order=0:detect_leaks=0"));
@@ -238,72 +200,33 @@ RunResult ProgramWorld::Run(const QString& program, const RunOptions& options) {
     for (auto it = options.environment.begin(); it != options.environment.end(); ++it)
         environment.insert(it.key(), it.value());
 
-    QProcess process;
-    process.setProcessEnvironment(environment);
-    process.setWorkingDirectory(Root());
-    if (options.wrapper.isEmpty()) {
-        process.start(program, options.arguments);
-    } else {
-        QStringList arguments = options.wrapper.mid(1);
-        arguments.append(program);
-        arguments += options.arguments;
-        process.start(options.wrapper.front(), arguments);
-    }
-
-    RunResult result;
-    if (!process.waitForStarted(10000)) {
-        ADD_FAILURE() << program.toStdString() << " did not start: "
-                      << process.errorString().toStdString();
-        return result;
-    }
-    result.processId = process.processId();
-    if (options.killAfterMs && !process.waitForFinished(*options.killAfterMs)) {
-        process.kill();
-        process.waitForFinished(10000);
-    }
-    if (process.state() != QProcess::NotRunning && !process.waitForFinished(options.timeoutMs)) {
-        result.timedOut = true;
-        process.kill();
-        process.waitForFinished(10000);
-    }
-    result.killed = !result.timedOut && process.exitStatus() == QProcess::CrashExit;
-    result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    result.output = QString::fromUtf8(process.readAllStandardOutput());
-    result.errors = QString::fromUtf8(process.readAllStandardError());
-    if (result.timedOut)
-        ADD_FAILURE() << program.toStdString() << " did not end within " << options.timeoutMs
-                      << " ms:\n" << result.Describe();
-    return result;
+    ProcessOptions process;
+    process.arguments = options.arguments;
+    process.environment = environment;
+    process.wrapper = options.wrapper;
+    process.timeoutMs = options.timeoutMs;
+    process.killAfterMs = options.killAfterMs;
+    return Run(program, process);
 }
 
-RunResult ProgramWorld::Stowix(const RunOptions& options) {
-    const QString folder = options.programFolder.isEmpty() ? BuildBin() : options.programFolder;
-    return Run(folder + QStringLiteral("/stowix"), options);
+RunResult FaultWorld::Stowix(const RunOptions& options) {
+    return RunWithFaults(options.programFolder.isEmpty()
+                             ? QStringLiteral("stowix")
+                             : options.programFolder + QStringLiteral("/stowix"),
+                         options);
 }
 
-RunResult ProgramWorld::Tool(const QString& name, const RunOptions& options) {
-    return Run(BuildBin() + u'/' + name, options);
+RunResult FaultWorld::Tool(const QString& name, const RunOptions& options) {
+    return RunWithFaults(name, options);
 }
 
-RunResult ProgramWorld::Boot(const Faults& faults) {
+RunResult FaultWorld::Boot(const Faults& faults) {
     RunOptions options;
     options.faults = faults;
-    return Run(BuildBin() + QStringLiteral("/stowix-boot"), options);
+    return RunWithFaults(QStringLiteral("stowix-boot"), options);
 }
 
-QStringList ProgramWorld::ListedNames(const QString& dosFolder) {
-    RunOptions options;
-    options.arguments = {dosFolder};
-    const RunResult result = Run(BuildBin() + QStringLiteral("/stowix-dir"), options);
-    if (!result.Ended(0)) ADD_FAILURE() << "stowix-dir " << dosFolder.toStdString() << ": "
-                                        << result.Describe();
-    QStringList names;
-    for (const QString& line : result.output.split(u'\n', Qt::SkipEmptyParts))
-        names.append(line.section(u'\\', -1));
-    return names;
-}
-
-QString ProgramWorld::MakeOlderSet() {
+QString FaultWorld::MakeOlderSet() {
     const QStringList before = SetNames();
     const RunResult result = Stowix(UnattendedRun());
     EXPECT_TRUE(result.Ended(0)) << result.Describe();
@@ -319,46 +242,22 @@ QString ProgramWorld::MakeOlderSet() {
     return OlderSetName();
 }
 
-QStringList ProgramWorld::SetNames() const {
-    QStringList names = QDir(BackupRoot()).entryList(QDir::Dirs | QDir::NoDotAndDotDot |
-                                                     QDir::Hidden, QDir::Name);
-    return names;
-}
-
-QString ProgramWorld::NewSet(const QStringList& before) const {
-    QStringList added;
-    for (const QString& name : SetNames())
-        if (!before.contains(name)) added.append(name);
-    return added.size() == 1 ? added.front() : QString();
-}
-
-QString ProgramWorld::Setting(const QString& section, const QString& key) const {
-    QtSettingsStore store(Config() + QStringLiteral("/Stowix"));
-    return store.Read(QStringLiteral("Stowix"), section, key, QString());
-}
-
-void ProgramWorld::WriteSetting(const QString& section, const QString& key, const QString& value) {
-    QtSettingsStore store(Config() + QStringLiteral("/Stowix"));
-    if (Status written = store.Write(QStringLiteral("Stowix"), section, key, value); !written)
-        ADD_FAILURE() << "cannot write the setting: " << written.reason().toStdString();
-}
-
-QStringList ProgramWorld::RestoreSteps(const QString& setName) {
+QStringList FaultWorld::RestoreSteps(const QString& setName) {
     return {QStringLiteral("click Form1.Command2"), QStringLiteral("open C:\\Stowix\\") + setName,
             QStringLiteral("answer Yes"), QStringLiteral("click Form2.Command1"),
             QStringLiteral("click Form1.Command3")};
 }
 
-QStringList ProgramWorld::DeleteSteps(const QString& setName) {
+QStringList FaultWorld::DeleteSteps(const QString& setName) {
     return {QStringLiteral("trigger DeleteMenu"), QStringLiteral("open C:\\Stowix\\") + setName,
             QStringLiteral("answer Yes"), QStringLiteral("click Form2.Command1"),
             QStringLiteral("click Form1.Command3")};
 }
 
-QString ProgramWorld::ProgramFolderWithout(const QStringList& names) {
+QString FaultWorld::ProgramFolderWithout(const QStringList& names) {
     const QString folder = Root() + QStringLiteral("/program");
-    MakeFolder(folder);
-    const QDir bin(BuildBin());
+    if (!QDir().mkpath(folder)) ADD_FAILURE() << "cannot make " << folder.toStdString();
+    const QDir bin(BuildDir() + QStringLiteral("/bin"));
     for (const QString& name : bin.entryList(QDir::Files)) {
         if (names.contains(name)) continue;
         if (!QFile::copy(bin.filePath(name), folder + u'/' + name))
@@ -367,7 +266,7 @@ QString ProgramWorld::ProgramFolderWithout(const QStringList& names) {
     return folder;
 }
 
-bool ProgramWorld::CanRunAsNobody() {
+bool FaultWorld::CanRunAsNobody() {
     if (QStandardPaths::findExecutable(QStringLiteral("setpriv")).isEmpty()) return false;
     // The world becomes nobody's; its root must let nobody in.
     QFile::setPermissions(Root(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
@@ -376,20 +275,20 @@ bool ProgramWorld::CanRunAsNobody() {
     ChownTree(Drive());
     ChownTree(Config());
     ChownTree(Runtime());
-    ChownTree(Root() + QStringLiteral("/home"));
+    ChownTree(Home());
     RunOptions probe;
     probe.wrapper = NobodyWrapper();
     probe.arguments = {QStringLiteral("--version")};
-    const RunResult result = Run(BuildBin() + QStringLiteral("/stowix-dir"), probe);
+    const RunResult result = RunWithFaults(QStringLiteral("stowix-dir"), probe);
     // stowix-dir --version prints its version and ends with 0: the program was reached.
     return result.Ended(0);
 }
 
-bool ProgramWorld::CanMountReadOnly() {
+bool FaultWorld::CanMountReadOnly() {
     if (QStandardPaths::findExecutable(QStringLiteral("unshare")).isEmpty()) return false;
     RunOptions probe;
     probe.wrapper = ReadOnlyMountWrapper(Config());
-    return Run(QStringLiteral("/bin/true"), probe).Ended(0);
+    return RunWithFaults(QStringLiteral("/bin/true"), probe).Ended(0);
 }
 
 }  // namespace stowix::test

@@ -1,35 +1,20 @@
 #pragma once
-// This type gives a fault test one world for the real programs: a fresh temporary folder holding
-// a generated Windows 98 drive C:, the user's configuration folder (settings at
-// config/Stowix/Stowix.ini) and a private runtime folder (the single-instance lock), and runs
-// stowix, stowix-boot and stowix-dir there with the faults a test asks for: the fault injector
-// preloaded with its settings, the user stand-in on a real X display with its script. Every run
-// is bounded in time; a run that does not end is killed and reported as a failure. It does not
-// deal with judging the outcome (drive_checks.h does).
+// The program world of the fault tests (support/program_world.h) with a generated Windows 98
+// drive C: in it, and the programs run there with the faults a test asks for: the fault injector
+// preloaded with its settings, the user stand-in on a real X display with its script, kill
+// points, another user or a read-only mount. It does not deal with judging the outcome
+// (drive_checks.h does).
+
+#include "support/program_world.h"
 
 #include <QByteArray>
 #include <QMap>
 #include <QString>
 #include <QStringList>
-#include <QTemporaryDir>
 
 #include <optional>
 
 namespace stowix::test {
-
-// How a run ended and what it wrote.
-struct RunResult {
-    int exitCode = -1;     // the exit status, when it ended normally
-    bool killed = false;   // ended by a signal (SIGKILL from the injector or the test)
-    bool timedOut = false;
-    qint64 processId = 0;
-    QString output;
-    QString errors;
-
-    bool Ended(int status) const { return !killed && !timedOut && exitCode == status; }
-    // For a failure message.
-    std::string Describe() const;
-};
 
 // The faults of one run; every field left empty injects nothing.
 struct Faults {
@@ -88,7 +73,7 @@ QStringList NobodyWrapper();
 // mount goes with the program.
 QStringList ReadOnlyMountWrapper(const QString& hostFolder);
 
-class ProgramWorld {
+class FaultWorld : public ProgramWorld {
 public:
     struct DriveOptions {
         int extraIniFiles = 0;
@@ -97,49 +82,24 @@ public:
         // really fills up; MountError() tells why that was not possible.
         qint64 smallDiskBytes = 0;
     };
-    explicit ProgramWorld(DriveOptions options);
-    ProgramWorld() : ProgramWorld(DriveOptions{}) {}
-    ~ProgramWorld();
-    ProgramWorld(const ProgramWorld&) = delete;
-    ProgramWorld& operator=(const ProgramWorld&) = delete;
+    explicit FaultWorld(DriveOptions options);
+    FaultWorld() : FaultWorld(DriveOptions{}) {}
+    ~FaultWorld() override;
 
     QString MountError() const { return m_mountError; }
     // Gives the small disk this size; false when it cannot.
     bool ResizeSmallDisk(qint64 bytes);
-
-    // Host folders.
-    QString Root() const { return m_root.path(); }
-    QString Drive() const { return m_root.path() + QStringLiteral("/c"); }
-    QString Config() const { return m_root.path() + QStringLiteral("/config"); }
-    QString SettingsFile() const { return Config() + QStringLiteral("/Stowix/Stowix.ini"); }
-    QString Runtime() const { return m_root.path() + QStringLiteral("/runtime"); }
-    QString BackupRoot() const { return Drive() + QStringLiteral("/Stowix"); }
-    // What the programs are given as drive C: (STOWIX_DRIVE_C): the folder Drive(), unless a
-    // test gives a disk image instead. Faults then apply to the image.
-    QString DriveC() const { return m_driveC.isEmpty() ? Drive() : m_driveC; }
-    void UseDriveC(const QString& hostPath) { m_driveC = hostPath; }
 
     // The programs, each ended within its time bound.
     RunResult Stowix(const RunOptions& options);
     RunResult Boot(const Faults& faults = {});
     // Any of the build's programs (bin/<name>): stowix-boot, stowix-dir.
     RunResult Tool(const QString& name, const RunOptions& options);
-    // What stowix-dir lists for a DOS folder: the names only.
-    QStringList ListedNames(const QString& dosFolder);
 
     // An older backup set made by a clean unattended run, then given the fixed name
     // OlderSetName and recorded as the last backup, so that later runs never share its second.
     QString MakeOlderSet();
     static QString OlderSetName() { return QStringLiteral("1-1-99 1;00;00 AM"); }
-    // The backup sets' folder names, sorted.
-    QStringList SetNames() const;
-    // The one set that is not in before, or empty when there is none or more than one.
-    QString NewSet(const QStringList& before) const;
-
-    // The settings file's value, read as the program reads it; empty when absent.
-    QString Setting(const QString& section, const QString& key) const;
-    void WriteSetting(const QString& section, const QString& key, const QString& value);
-
     // The robot's steps that restore (or delete) one set, confirming it, and then leave through
     // Done and Exit. Every other box on the way (a report, the restart question) is dismissed
     // with No and logged, so a test reads from standard error which boxes came.
@@ -149,8 +109,6 @@ public:
     // A copy of the program folder without some of its files.
     QString ProgramFolderWithout(const QStringList& names);
 
-    // The build folder's bin/: stowix, stowix-boot, stowix-dir.
-    static QString BuildBin();
     // The X display the robot's runs use, started on first use; empty when there is no Xvfb.
     static QString Display();
     // Makes the world nobody's, and tells whether a run as nobody reaches it and the programs.
@@ -159,10 +117,8 @@ public:
     bool CanMountReadOnly();
 
 private:
-    RunResult Run(const QString& program, const RunOptions& options);
+    RunResult RunWithFaults(const QString& program, const RunOptions& options);
 
-    QTemporaryDir m_root;
-    QString m_driveC;
     bool m_mounted = false;
     QString m_mountError;
 };
