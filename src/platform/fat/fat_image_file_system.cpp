@@ -286,6 +286,11 @@ private:
     void Forget(uint32_t folderId);
     // Drops every folder, after a batch whose changes did not all reach the image.
     void ForgetAll();
+    // Makes change as one batch of the volume (fat_volume.h); a batch that cannot be written
+    // fails it, for path.
+    Status InBatch(const QString& path, const std::function<Status()>& change);
+    Status DeleteInBatch(const QString& path);
+    Status DeleteMatchingInBatch(const QString& pattern);
 
     char16_t m_letter;
     std::shared_ptr<Image> m_image;
@@ -769,16 +774,23 @@ Status FatImageFileSystem::RemoveEntry(uint32_t folderId, const FatEntry& entry,
     return Status::Ok();
 }
 
+Status FatImageFileSystem::InBatch(const QString& path, const std::function<Status()>& change)
+{
+    Volume().BeginBatch();
+    const Status changed = change();
+    if (Status ended = Volume().EndBatch(); !ended) {
+        ForgetAll();
+        return changed ? Failure(path, ended.reason()) : changed;
+    }
+    return changed;
+}
+
 Status FatImageFileSystem::PutFile(const QString& destination, qint64 size, const Fill& fill,
                                    FatStamp written, bool keepAttributes)
 {
-    Volume().BeginBatch();
-    const Status put = PutFileInBatch(destination, size, fill, written, keepAttributes);
-    if (Status ended = Volume().EndBatch(); !ended) {
-        ForgetAll();
-        return put ? Failure(destination, ended.reason()) : put;
-    }
-    return put;
+    return InBatch(destination, [&] {
+        return PutFileInBatch(destination, size, fill, written, keepAttributes);
+    });
 }
 
 Status FatImageFileSystem::PutFileInBatch(const QString& destination, qint64 size,
@@ -945,7 +957,14 @@ Status FatImageFileSystem::WriteTextFile(const QString& path, const std::vector<
     return PutFile(path, text.size(), fill, Now(), true);
 }
 
+// A deleted file's entry must be gone on the disk before its clusters are free there: the batch
+// puts a barrier between them.
 Status FatImageFileSystem::DeleteFile(const QString& path)
+{
+    return InBatch(path, [&] { return DeleteInBatch(path); });
+}
+
+Status FatImageFileSystem::DeleteInBatch(const QString& path)
 {
     Result<Placed> found = LocateFile(path);
     if (!found)
@@ -961,6 +980,11 @@ Status FatImageFileSystem::DeleteFile(const QString& path)
 }
 
 Status FatImageFileSystem::DeleteMatching(const QString& pattern)
+{
+    return InBatch(pattern, [&] { return DeleteMatchingInBatch(pattern); });
+}
+
+Status FatImageFileSystem::DeleteMatchingInBatch(const QString& pattern)
 {
     Result<DosPath> parsed = Parse(pattern);
     if (!parsed)

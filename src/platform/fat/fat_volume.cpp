@@ -21,6 +21,7 @@ constexpr qint64 HeldDataBytes = 1024 * 1024;  // a batch's data, held to be wri
 constexpr qint64 LargeBatchBytes = 4 * 1024 * 1024;
 constexpr size_t LargeBatchBlocks = 512;
 constexpr size_t LargeBatchFrees = 256 * 1024;
+constexpr size_t MaxTakenRuns = 64 * 1024;  // about 3 MiB of runs at most
 
 QString Check(const QString& name)
 {
@@ -285,6 +286,7 @@ Status FatVolume::SetEntryNow(uint32_t cluster, uint32_t value)
     }
     // The next search for free clusters starts after the last one taken.
     if (value != 0 && old.value() == 0) {
+        NoteTaken(cluster);
         m_hint = cluster;
         if (cluster >= m_nextFree)
             m_nextFree = cluster + 1 > LastCluster() ? 2 : cluster + 1;
@@ -592,6 +594,9 @@ Status FatVolume::CommitBatch()
         return Write(at, bytes, count);
     };
     const bool frees = !m_heldFrees.empty();
+    bool durableFrees = false;
+    for (size_t i = 0; !durableFrees && i < m_heldFrees.size(); ++i)
+        durableFrees = !TakenSinceFlush(m_heldFrees[i]);
     Status done = m_heldData.WriteOut(write);
     if (done && (m_dirtyBlocks > 0 || frees))
         done = InvalidateFreeCount();
@@ -599,12 +604,13 @@ Status FatVolume::CommitBatch()
         done = WriteTable();
     // A replaced entry must not reach the disk before its new chain, nor its old clusters be
     // free on disk before it: barriers, for a power cut (see the header).
-    if (done && frees)
+    if (done && durableFrees)
         done = Barrier();
     if (done)
         done = m_heldFolders.WriteOut(write);
     if (done && frees) {
-        done = Barrier();
+        if (durableFrees)
+            done = Barrier();
         const std::vector<uint32_t> freed = std::move(m_heldFrees);
         m_heldFrees.clear();
         for (size_t i = 0; done && i < freed.size(); ++i)
@@ -649,7 +655,49 @@ Status FatVolume::Flush()
         return counted;
     if (::fsync(m_fd) != 0)
         return Status::Fail(HostReason(errno));
+    m_takenRuns.clear();
+    m_takenOverflow = false;
     return Status::Ok();
+}
+
+void FatVolume::NoteTaken(uint32_t cluster)
+{
+    if (m_takenOverflow)
+        return;
+    auto next = m_takenRuns.upper_bound(cluster);
+    if (next != m_takenRuns.begin()) {
+        auto before = std::prev(next);
+        if (before->second > cluster)
+            return;
+        if (before->second == cluster) {
+            before->second = cluster + 1;
+            if (next != m_takenRuns.end() && next->first == cluster + 1) {
+                before->second = next->second;
+                m_takenRuns.erase(next);
+            }
+            return;
+        }
+    }
+    if (next != m_takenRuns.end() && next->first == cluster + 1) {
+        const uint32_t end = next->second;
+        m_takenRuns.erase(next);
+        m_takenRuns.emplace(cluster, end);
+        return;
+    }
+    if (m_takenRuns.size() >= MaxTakenRuns) {
+        m_takenRuns.clear();
+        m_takenOverflow = true;
+        return;
+    }
+    m_takenRuns.emplace(cluster, cluster + 1);
+}
+
+bool FatVolume::TakenSinceFlush(uint32_t cluster) const
+{
+    if (m_takenOverflow)
+        return false;
+    auto next = m_takenRuns.upper_bound(cluster);
+    return next != m_takenRuns.begin() && std::prev(next)->second > cluster;
 }
 
 Status FatVolume::Finish()

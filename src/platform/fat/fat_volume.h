@@ -25,11 +25,12 @@
 // pages of the image in any order. Flush (before a backup or restore is recorded) makes all of
 // it durable. Between flushes one case could cost a file that existed before the run, a file
 // replaced in place: its new entry reaching the disk before the new chain, or its old clusters
-// freed on disk before the new entry is there. So a batch that frees clusters puts a barrier
-// (fdatasync) after the table and another after the directory slots; batches that only add
-// files (a backup into a new set) need none and pay none. A power cut can still leave lost
-// clusters or entries of new files whose data never arrived; fsck.fat mends those, and no file
-// that was whole before the run is lost.
+// freed on disk before the new entry is there. So a batch that frees clusters taken before the
+// last flush (those of a file that was durable) puts a barrier (fdatasync) after the table and
+// another after the directory slots; batches that only add files, or replace files made since
+// the last flush (a backup into a new set), need none and pay none. A power cut can still leave
+// lost clusters, or entries of files made since the last flush whose data never arrived;
+// fsck.fat mends those, and no file that was durable before is lost.
 //
 // FAT32's free-cluster count and next-free hint in FSInfo are marked unknown before the first
 // change, as the format allows, so that they can never be wrong after a kill; Flush and Finish
@@ -47,6 +48,7 @@
 
 #include <cstdint>
 #include <list>
+#include <map>
 #include <unordered_map>
 #include <vector>
 
@@ -155,6 +157,8 @@ private:
     Status WriteTable();
     Status Barrier();
     Status CommitBatch();
+    void NoteTaken(uint32_t cluster);
+    bool TakenSinceFlush(uint32_t cluster) const;
     void AbandonBatch();
 
     int m_fd = -1;  // non-owning; the file system owns the image
@@ -197,6 +201,10 @@ private:
     HeldWrites m_heldData;
     HeldWrites m_heldFolders;
     std::vector<uint32_t> m_heldFrees;  // clusters to free once the batch's slots are written
+    // The clusters taken since the last flush, as runs (first to one past the last); when they
+    // grow too many, every cluster counts as durable (m_takenOverflow) until the next flush.
+    std::map<uint32_t, uint32_t> m_takenRuns;
+    bool m_takenOverflow = false;
 };
 
 }  // namespace stowix::fat
