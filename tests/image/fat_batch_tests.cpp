@@ -1,8 +1,9 @@
 // A group of copies written as one batch: what mtools reads back and fsck.fat says after it,
-// after a kill before any one of its writes, and the search for free clusters once files are
-// deleted. A kill is a child process that the engine's own write kills before the write with a
-// given number: this test program stands in for the C library's pwrite (below) and, only in such
-// a child, counts the writes.
+// after a kill before any one of its writes, the barriers it puts in for a power cut, and the
+// search for free clusters once files are deleted. A kill is a child process that the engine's
+// own write kills before the write with a given number: this test program stands in for the C
+// library's pwrite (below) and, only in such a child, counts the writes. It counts the
+// fdatasync calls (the barriers) the same way.
 
 #include "image/image_fixture.h"
 
@@ -17,6 +18,7 @@
 
 namespace {
 
+long g_barriers = 0;
 long g_writesLeft = -1;  // in a child: the writes it may make before it is killed; -1: no limit
 long g_writesMade = 0;
 
@@ -41,6 +43,14 @@ extern "C" ssize_t pwrite(int fd, const void* buffer, size_t size, off_t offset)
 extern "C" ssize_t pwrite64(int fd, const void* buffer, size_t size, off_t offset)
 {
     return CountedPwrite("pwrite64", fd, buffer, size, offset);
+}
+
+extern "C" int fdatasync(int fd)
+{
+    using FdatasyncFn = int (*)(int);
+    static FdatasyncFn real = reinterpret_cast<FdatasyncFn>(::dlsym(RTLD_NEXT, "fdatasync"));
+    ++g_barriers;
+    return real(fd);
 }
 
 namespace stowix::test {
@@ -241,6 +251,34 @@ TEST_P(FatBatch, freed_clusters_are_found_again_once_the_rest_is_full)
     EXPECT_EQ(image->Bytes(QStringLiteral("AGAIN.BIN")), expected);
     EXPECT_EQ(image->Bytes(QStringLiteral("THIRD.BIN")), expected);
     EXPECT_EQ(image->Bytes(QStringLiteral("FILL0.BIN")), expected);
+}
+
+TEST_P(FatBatch, barriers_guard_files_that_were_durable_and_nothing_else)
+{
+    std::unique_ptr<ImageFileSystem> files = OpenImage(*image);
+    ASSERT_TRUE(files);
+    const auto barriersOf = [&](const std::vector<FileCopy>& copies) {
+        const long before = g_barriers;
+        for (const Result<bool>& result : files->CopyFilesKeepingAttributes(copies, {}))
+            EXPECT_TRUE(result && result.value()) << result.reason().toStdString();
+        return g_barriers - before;
+    };
+    const QString winIniPath = QStringLiteral("C:\\WINDOWS\\WIN.INI");
+    const QString registryPath = QStringLiteral("C:\\WINDOWS\\SYSTEM.DAT");
+    // New files, and a file made in this run replaced: nothing that was durable is at stake.
+    EXPECT_EQ(barriersOf({{registryPath, QStringLiteral("C:\\SET\\NEW.DAT")},
+                          {winIniPath, QStringLiteral("C:\\SET\\NEW.DAT")}}),
+              0);
+    // A file that was on the disk before: its new entry after its new chain, its old clusters
+    // freed after its new entry.
+    EXPECT_EQ(barriersOf({{winIniPath, QStringLiteral("C:\\SET\\WIN.INI")}}), 2);
+    // After a flush, the files made before it are durable too.
+    ASSERT_TRUE(files->FlushToDisk(QStringLiteral("C:\\")));
+    EXPECT_EQ(barriersOf({{registryPath, QStringLiteral("C:\\SET\\NEW.DAT")}}), 2);
+    files.reset();
+    EXPECT_TRUE(image->FsckProblems().isEmpty()) << image->FsckProblems().toStdString();
+    EXPECT_EQ(image->Bytes(QStringLiteral("SET\\NEW.DAT")), systemDat);
+    EXPECT_EQ(image->Bytes(QStringLiteral("SET\\WIN.INI")), winIni);
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, FatBatch,
