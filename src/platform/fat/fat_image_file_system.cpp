@@ -281,7 +281,6 @@ private:
                    bool keepAttributes);
     Status PutFileInBatch(const QString& destination, qint64 size, const Fill& fill,
                           FatStamp written, bool keepAttributes);
-    void Changed(uint32_t folderId);
     // Drops a folder whose slots in memory may no longer be those on disk.
     void Forget(uint32_t folderId);
     // Drops every folder, after a batch whose changes did not all reach the image.
@@ -354,12 +353,6 @@ Result<const std::vector<FatEntry>*> FatImageFileSystem::Entries(uint32_t id)
     if (!indexed)
         return indexed.status();
     return &indexed.value()->All();
-}
-
-void FatImageFileSystem::Changed(uint32_t folderId)
-{
-    if (auto found = m_folders.find(folderId); found != m_folders.end())
-        found->second.entries.reset();
 }
 
 void FatImageFileSystem::Forget(uint32_t folderId)
@@ -640,8 +633,8 @@ Status FatImageFileSystem::ExtendFolder(uint32_t folderId, const QString& path)
         return Failure(path, committed.reason());
     }
     // The folder was looked up again by WriteNewChain's callers never; the pointer is still ours.
+    // Its entries stay as they were: the new cluster's slots are all unused.
     cached.value()->folder.AppendCluster(added.value(), volume.ClusterBytes());
-    Changed(folderId);
     return Status::Ok();
 }
 
