@@ -29,11 +29,16 @@ void HeldWrites::Hold(qint64 offset, const void* bytes, qint64 size)
     // The common case, a write that continues or overwrites one range, grows that range in place.
     if (std::next(first) == last && first->first <= offset) {
         std::vector<unsigned char>& range = first->second;
+        const unsigned char* from = static_cast<const unsigned char*>(bytes);
         const qint64 oldSize = qint64(range.size());
-        const qint64 newSize = std::max(oldSize, end - first->first);
-        range.resize(size_t(newSize));
-        std::memcpy(range.data() + (offset - first->first), bytes, size_t(size));
-        m_bytes += newSize - oldSize;
+        const qint64 at = offset - first->first;
+        const qint64 inside = std::min(size, oldSize - at);  // what overwrites held bytes
+        if (inside > 0)
+            std::memcpy(range.data() + at, from, size_t(inside));
+        if (inside < size) {
+            range.insert(range.end(), from + std::max<qint64>(inside, 0), from + size);
+            m_bytes += qint64(range.size()) - oldSize;
+        }
         return;
     }
     const qint64 start = std::min(offset, first->first);
