@@ -20,9 +20,12 @@ void HeldWrites::Hold(qint64 offset, const void* bytes, qint64 size)
     }
     auto last = m_ranges.upper_bound(end);
     if (first == last) {
-        m_ranges.emplace(offset, std::vector<unsigned char>(static_cast<const unsigned char*>(bytes),
-                                                            static_cast<const unsigned char*>(bytes) +
-                                                                size));
+        // The spare buffer's pages are already the process's: no page faults to fill it again.
+        std::vector<unsigned char> range = std::move(m_spare);
+        m_spare = {};
+        range.assign(static_cast<const unsigned char*>(bytes),
+                     static_cast<const unsigned char*>(bytes) + size);
+        m_ranges.emplace(offset, std::move(range));
         m_bytes += size;
         return;
     }
@@ -87,6 +90,10 @@ Status HeldWrites::WriteOut(const Writer& write)
 
 void HeldWrites::Clear()
 {
+    for (auto& [offset, bytes] : m_ranges) {
+        if (bytes.capacity() > m_spare.capacity() && bytes.capacity() <= MaxSpareBytes)
+            m_spare = std::move(bytes);
+    }
     m_ranges.clear();
     m_bytes = 0;
 }

@@ -2,7 +2,8 @@
 // Writes to the image held back in memory so that they reach it later, in one order and in few
 // calls: byte ranges at offsets of the volume, merged where they touch or overlap (a later write
 // wins), laid over reads of the same bytes so that a reader sees them before they are written,
-// and written out in offset order. It costs the bytes it holds; its owner decides how many.
+// and written out in offset order. It costs the bytes it holds (its owner decides how many) and
+// keeps the buffer of its largest range, up to 4 MiB, for the next ones.
 
 #include "platform/result.h"
 
@@ -29,8 +30,11 @@ public:
     void Clear();
 
 private:
+    static constexpr size_t MaxSpareBytes = 4 * 1024 * 1024;
+
     std::map<qint64, std::vector<unsigned char>> m_ranges;  // by first byte; none touch
     qint64 m_bytes = 0;
+    std::vector<unsigned char> m_spare;  // the largest range's buffer, kept for the next one
 };
 
 }  // namespace stowix::fat
