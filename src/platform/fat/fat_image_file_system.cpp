@@ -290,6 +290,7 @@ private:
     Status InBatch(const QString& path, const std::function<Status()>& change);
     Status DeleteInBatch(const QString& path);
     Status DeleteMatchingInBatch(const QString& pattern);
+    Status RemoveFolderInBatch(const QString& path);
 
     char16_t m_letter;
     std::shared_ptr<Image> m_image;
@@ -1074,6 +1075,11 @@ Status FatImageFileSystem::CreateFolder(const QString& path)
 }
 
 Status FatImageFileSystem::RemoveEmptyFolder(const QString& path)
+{
+    return InBatch(path, [&] { return RemoveFolderInBatch(path); });
+}
+
+Status FatImageFileSystem::RemoveFolderInBatch(const QString& path)
 {
     Result<PlacedFolder> found = LocateFolder(path);
     if (!found)

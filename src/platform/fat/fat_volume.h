@@ -23,14 +23,16 @@
 // whatever becomes of the process; so against a kill the order of the writes is all that
 // matters, and no flush is needed. A power cut is different: the host may have written the
 // pages of the image in any order. Flush (before a backup or restore is recorded) makes all of
-// it durable. Between flushes one case could cost a file that existed before the run, a file
-// replaced in place: its new entry reaching the disk before the new chain, or its old clusters
-// freed on disk before the new entry is there. So a batch that frees clusters taken before the
-// last flush (those of a file that was durable) puts a barrier (fdatasync) after the table and
-// another after the directory slots; batches that only add files, or replace files made since
-// the last flush (a backup into a new set), need none and pay none. A power cut can still leave
-// lost clusters, or entries of files made since the last flush whose data never arrived;
-// fsck.fat mends those, and no file that was durable before is lost.
+// it durable. Between flushes, two cases could cost a file that was durable (on the disk since
+// the last flush): a file replaced in place, whose new entry could reach the disk before its new
+// chain, or whose old clusters could be free on disk before the new entry is there; and a file
+// or folder deleted, whose clusters could be free (and taken by another file) on disk while its
+// entry still names them. So a batch that frees clusters taken before the last flush puts a
+// barrier (fdatasync) after the table and another after the directory slots; batches that only
+// add files, or replace files made since the last flush (a backup into a new set), need none
+// and pay none. A power cut can still leave lost clusters, or entries of files made since the
+// last flush whose data never arrived; fsck.fat mends those, and no file that was durable
+// before is lost.
 //
 // FAT32's free-cluster count and next-free hint in FSInfo are marked unknown before the first
 // change, as the format allows, so that they can never be wrong after a kill; Flush and Finish
