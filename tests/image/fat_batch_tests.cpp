@@ -115,11 +115,11 @@ protected:
         if (pid == 0) {
             g_writesMade = 0;
             g_writesLeft = killAt < 0 ? -1 : killAt - 1;
-            Result<std::unique_ptr<ImageFileSystem>> opened =
+            Result<std::unique_ptr<FileSystem>> opened =
                 OpenFatImageFile(u'C', image->Path().toStdString());
             if (!opened)
                 ::_exit(3);
-            std::unique_ptr<ImageFileSystem> files = std::move(opened).value();
+            std::unique_ptr<FileSystem> files = std::move(opened).value();
             const std::vector<Result<bool>> results =
                 files->CopyFilesKeepingAttributes(Copies(), {});
             for (const Result<bool>& result : results) {
@@ -178,9 +178,9 @@ TEST_P(FatBatch, a_group_copy_killed_before_any_write_leaves_at_worst_lost_clust
 
 TEST_P(FatBatch, copies_see_the_batchs_earlier_copies_and_folders_read_again)
 {
-    std::unique_ptr<ImageFileSystem> opened = OpenImage(*image);
+    std::unique_ptr<FileSystem> opened = OpenImage(*image);
     ASSERT_TRUE(opened);
-    ImageFileSystem& files = *opened;
+    FileSystem& files = *opened;
     // More folders than the engine keeps in memory, so that some are read again mid-batch.
     std::vector<FileCopy> copies;
     for (int i = 0; i < 12; ++i) {
@@ -216,9 +216,9 @@ TEST_P(FatBatch, freed_clusters_are_found_again_once_the_rest_is_full)
 {
     // Files that fill the volume, then one early file deleted: the search for free clusters has
     // passed it and must come round to it.
-    std::unique_ptr<ImageFileSystem> opened = OpenImage(*image);
+    std::unique_ptr<FileSystem> opened = OpenImage(*image);
     ASSERT_TRUE(opened);
-    ImageFileSystem& files = *opened;
+    FileSystem& files = *opened;
     const qint64 piece = image->VolumeBytes() / 16;
     struct Filler final : FileReader {
         qint64 size;
@@ -232,17 +232,17 @@ TEST_P(FatBatch, freed_clusters_are_found_again_once_the_rest_is_full)
         }
     } filler(piece);
     int made = 0;
-    while (files.WriteFrom(filler, QDateTime::currentDateTime(),
-                           QStringLiteral("C:\\FILL%1.BIN").arg(made))
+    while (files.WriteFileFrom(filler, std::nullopt, QDateTime::currentDateTime(),
+                           QStringLiteral("C:\\FILL%1.BIN").arg(made), {})
                .ok())
         ++made;
     ASSERT_GT(made, 4);
     ASSERT_TRUE(files.DeleteFile(QStringLiteral("C:\\FILL1.BIN")));
-    ASSERT_TRUE(files.WriteFrom(filler, QDateTime::currentDateTime(), QStringLiteral("C:\\AGAIN.BIN")));
+    ASSERT_TRUE(files.WriteFileFrom(filler, std::nullopt, QDateTime::currentDateTime(), QStringLiteral("C:\\AGAIN.BIN"), {}));
     // And after a flush, whose free-cluster count fsck.fat checks.
     ASSERT_TRUE(files.FlushToDisk(QStringLiteral("C:\\")));
     ASSERT_TRUE(files.DeleteFile(QStringLiteral("C:\\FILL2.BIN")));
-    ASSERT_TRUE(files.WriteFrom(filler, QDateTime::currentDateTime(), QStringLiteral("C:\\THIRD.BIN")));
+    ASSERT_TRUE(files.WriteFileFrom(filler, std::nullopt, QDateTime::currentDateTime(), QStringLiteral("C:\\THIRD.BIN"), {}));
     opened.reset();
 
     EXPECT_TRUE(image->FsckProblems().isEmpty()) << image->FsckProblems().toStdString();
@@ -255,7 +255,7 @@ TEST_P(FatBatch, freed_clusters_are_found_again_once_the_rest_is_full)
 
 TEST_P(FatBatch, barriers_guard_files_that_were_durable_and_nothing_else)
 {
-    std::unique_ptr<ImageFileSystem> files = OpenImage(*image);
+    std::unique_ptr<FileSystem> files = OpenImage(*image);
     ASSERT_TRUE(files);
     const auto barriersOf = [&](const std::vector<FileCopy>& copies) {
         const long before = g_barriers;

@@ -19,7 +19,7 @@ enum class FsOperation {
     ReadAttributes,
     WriteAttributes,
     CopyFrom,  // CopyFile, matched against its source
-    CopyTo,    // CopyFile, matched against its destination
+    CopyTo,    // CopyFile or WriteFileFrom, matched against its destination
     DeleteFile,
     DeleteMatching,
     CreateFolder,
@@ -188,6 +188,14 @@ public:
         return m_inner.FlushToDisk(path);
     }
     Result<bool> IsLink(const QString& path) override { return m_inner.IsLink(path); }
+    Status WriteFileFrom(FileReader& source, std::optional<int> attributes,
+                         const QDateTime& lastWrite, const QString& destination,
+                         const std::function<Status()>& beforePlacing) override {
+        if (auto fault = Take(FsOperation::CopyTo, destination,
+                              Call("WriteFileFrom", destination)))
+            return Status::Fail(*fault);
+        return m_inner.WriteFileFrom(source, attributes, lastWrite, destination, beforePlacing);
+    }
 
 private:
     struct Fault {

@@ -75,6 +75,36 @@ FatStamp StampAt(time_t when)
 
 FatStamp Now() { return StampAt(::time(nullptr)); }
 
+// The moment a stamp names, read as local time; invalid for a stamp that names no day (a date
+// of 0, which some tools write).
+QDateTime TimeOf(FatStamp stamp)
+{
+    struct tm local {};
+    local.tm_year = (stamp.date >> 9) + 80;
+    local.tm_mon = ((stamp.date >> 5) & 15) - 1;
+    local.tm_mday = stamp.date & 31;
+    local.tm_hour = stamp.time >> 11;
+    local.tm_min = (stamp.time >> 5) & 63;
+    local.tm_sec = (stamp.time & 31) * 2;
+    local.tm_isdst = -1;
+    if (local.tm_mon < 0 || local.tm_mon > 11 || local.tm_mday == 0 || local.tm_hour > 23 ||
+        local.tm_min > 59 || local.tm_sec > 59)
+        return QDateTime();
+    const time_t when = ::mktime(&local);
+    if (when == time_t(-1))
+        return QDateTime();
+    return QDateTime::fromSecsSinceEpoch(qint64(when), Qt::UTC);
+}
+
+// The last-write stamp of a short entry's slot.
+FatStamp WrittenStamp(const unsigned char* slot)
+{
+    FatStamp stamp;
+    stamp.time = Le16(slot + 22);
+    stamp.date = Le16(slot + 24);
+    return stamp;
+}
+
 // Fills a short entry's name, attribute byte, cluster, size and times (created and last
 // written at written, last accessed that day).
 void FillShortSlot(unsigned char* slot, const ShortName& name, uint8_t attributes,
@@ -207,7 +237,7 @@ struct PlacedFolder {
     std::optional<Placed> place;
 };
 
-class FatImageFileSystem final : public ImageFileSystem {
+class FatImageFileSystem final : public FileSystem {
 public:
     FatImageFileSystem(QChar letter, std::shared_ptr<Image> image, OemCodePage codePage)
         : m_letter(letter.toUpper().unicode()), m_image(std::move(image)),
@@ -235,8 +265,10 @@ public:
     QString CurrentFolder() override { return QChar(m_letter) + QStringLiteral(":\\"); }
     Status WriteTextFile(const QString& path, const std::vector<QString>& lines) override;
     Status FlushToDisk(const QString& path) override;
-    Status WriteFrom(FileReader& source, const QDateTime& lastWrite,
-                     const QString& destination) override;
+    Status WriteFileFrom(FileReader& source, std::optional<int> attributes,
+                         const QDateTime& lastWrite, const QString& destination,
+                         const std::function<Status()>& beforePlacing) override;
+    Result<FileFacts> ReadFileFacts(const QString& path) override;
 
 private:
     struct CachedFolder {
@@ -273,14 +305,16 @@ private:
     Status RemoveEntry(uint32_t folderId, const FatEntry& entry, const QString& path);
     Status UpdateShortSlot(uint32_t folderId, int slot, const unsigned char* bytes,
                            const QString& path);
-    // Creates or replaces a file: size bytes from fill, this last-write time; a replaced file
-    // keeps its attributes when keepAttributes, otherwise the new file has the archive bit.
-    // It is one batch, so that a replaced file's new chain and entry are on the disk before
-    // its old clusters are freed there.
+    // Creates or replaces a file: size bytes from fill, this last-write time, this attribute
+    // byte (unset: a replaced file keeps its own, a new one has the archive bit). beforePlacing,
+    // when given, may still refuse the file once its data is written. It is one batch, so that
+    // a replaced file's new chain and entry are on the disk before its old clusters are freed.
     Status PutFile(const QString& destination, qint64 size, const Fill& fill, FatStamp written,
-                   bool keepAttributes);
+                   std::optional<uint8_t> attributes,
+                   const std::function<Status()>& beforePlacing = {});
     Status PutFileInBatch(const QString& destination, qint64 size, const Fill& fill,
-                          FatStamp written, bool keepAttributes);
+                          FatStamp written, std::optional<uint8_t> attributes,
+                          const std::function<Status()>& beforePlacing);
     // Drops a folder whose slots in memory may no longer be those on disk.
     void Forget(uint32_t folderId);
     // Drops every folder, after a batch whose changes did not all reach the image.
@@ -479,6 +513,22 @@ Result<int> FatImageFileSystem::ReadAttributes(const QString& path)
     if (!found.value().entry)
         return Refuse(path, Refusal::Missing);
     return found.value().entry->attributes & KnownAttributes;
+}
+
+Result<FileFacts> FatImageFileSystem::ReadFileFacts(const QString& path)
+{
+    Result<Placed> found = LocateFile(path);
+    if (!found)
+        return found.status();
+    const FatEntry& entry = found.value().entry;
+    Result<CachedFolder*> cached = Folder(found.value().folder);
+    if (!cached)
+        return Failure(path, cached.reason());
+    FileFacts facts;
+    facts.size = qint64(entry.size);
+    facts.lastWrite = TimeOf(WrittenStamp(cached.value()->folder.Slot(entry.shortSlot)));
+    facts.attributes = entry.attributes & KnownAttributes;
+    return facts;
 }
 
 Status FatImageFileSystem::UpdateShortSlot(uint32_t folderId, int slot, const unsigned char* bytes,
@@ -780,15 +830,18 @@ Status FatImageFileSystem::InBatch(const QString& path, const std::function<Stat
 }
 
 Status FatImageFileSystem::PutFile(const QString& destination, qint64 size, const Fill& fill,
-                                   FatStamp written, bool keepAttributes)
+                                   FatStamp written, std::optional<uint8_t> attributes,
+                                   const std::function<Status()>& beforePlacing)
 {
     return InBatch(destination, [&] {
-        return PutFileInBatch(destination, size, fill, written, keepAttributes);
+        return PutFileInBatch(destination, size, fill, written, attributes, beforePlacing);
     });
 }
 
 Status FatImageFileSystem::PutFileInBatch(const QString& destination, qint64 size,
-                                          const Fill& fill, FatStamp written, bool keepAttributes)
+                                          const Fill& fill, FatStamp written,
+                                          std::optional<uint8_t> attributes,
+                                          const std::function<Status()>& beforePlacing)
 {
     Result<Found> located = LocateNew(destination);
     if (!located)
@@ -807,8 +860,15 @@ Status FatImageFileSystem::PutFileInBatch(const QString& destination, qint64 siz
     Result<uint32_t> first = WriteNewChain(size, fill, destination);
     if (!first)
         return first.status();
+    if (beforePlacing) {
+        if (Status allowed = beforePlacing(); !allowed) {
+            (void)FreeChain(first.value(), destination);
+            return allowed;
+        }
+    }
     if (!place.entry) {
-        Result<int> added = AddEntry(place.folder, place.Name(), EntryAttribute::Archive,
+        Result<int> added = AddEntry(place.folder, place.Name(),
+                                     attributes.value_or(EntryAttribute::Archive),
                                      first.value(), uint32_t(size), written, destination);
         if (!added) {
             (void)FreeChain(first.value(), destination);
@@ -823,8 +883,8 @@ Status FatImageFileSystem::PutFileInBatch(const QString& destination, qint64 siz
     }
     unsigned char slot[SlotBytes];
     std::memcpy(slot, cached.value()->folder.Slot(place.entry->shortSlot), SlotBytes);
-    if (!keepAttributes)
-        slot[11] = EntryAttribute::Archive;
+    if (attributes)
+        slot[11] = *attributes;
     SetSlotFirstCluster(slot, first.value());
     PutLe32(slot + 28, uint32_t(size));
     PutLe16(slot + 22, written.time);
@@ -858,10 +918,7 @@ Status FatImageFileSystem::CopyFile(const QString& source, const QString& destin
     Result<CachedFolder*> cached = Folder(from.value().folder);
     if (!cached)
         return Failure(source, cached.reason());
-    const unsigned char* slot = cached.value()->folder.Slot(entry.shortSlot);
-    FatStamp written;
-    written.time = Le16(slot + 22);
-    written.date = Le16(slot + 24);
+    const FatStamp written = WrittenStamp(cached.value()->folder.Slot(entry.shortSlot));
 
     FatVolume& volume = Volume();
     const qint64 clusterBytes = volume.ClusterBytes();
@@ -881,7 +938,7 @@ Status FatImageFileSystem::CopyFile(const QString& source, const QString& destin
         }
         return Status::Ok();
     };
-    return PutFile(destination, entry.size, fill, written, false);
+    return PutFile(destination, entry.size, fill, written, EntryAttribute::Archive);
 }
 
 std::vector<Result<bool>> FatImageFileSystem::CopyFilesKeepingAttributes(
@@ -916,9 +973,12 @@ std::vector<Result<bool>> FatImageFileSystem::CopyFilesKeepingAttributes(
     return results;
 }
 
-Status FatImageFileSystem::WriteFrom(FileReader& source, const QDateTime& lastWrite,
-                                     const QString& destination)
+Status FatImageFileSystem::WriteFileFrom(FileReader& source, std::optional<int> attributes,
+                                         const QDateTime& lastWrite, const QString& destination,
+                                         const std::function<Status()>& beforePlacing)
 {
+    if (attributes && (*attributes & ~KnownAttributes) != 0)
+        return Refuse(destination, Refusal::UnknownAttributes);
     const Fill fill = [&](qint64 offset, char* buffer, qint64 count) {
         for (qint64 done = 0; done < count;) {
             Result<qint64> got = source.ReadAt(offset + done, buffer + done, count - done);
@@ -933,7 +993,9 @@ Status FatImageFileSystem::WriteFrom(FileReader& source, const QDateTime& lastWr
     };
     const FatStamp written = lastWrite.isValid() ? StampAt(time_t(lastWrite.toSecsSinceEpoch()))
                                                  : Now();
-    return PutFile(destination, source.Size(), fill, written, false);
+    const uint8_t byte = attributes ? uint8_t(*attributes & (KindBits | Attribute::Archive))
+                                    : EntryAttribute::Archive;
+    return PutFile(destination, source.Size(), fill, written, byte, beforePlacing);
 }
 
 Status FatImageFileSystem::WriteTextFile(const QString& path, const std::vector<QString>& lines)
@@ -948,7 +1010,7 @@ Status FatImageFileSystem::WriteTextFile(const QString& path, const std::vector<
         return Status::Ok();
     };
     // Windows rewrites a file in place, so it keeps its attributes.
-    return PutFile(path, text.size(), fill, Now(), true);
+    return PutFile(path, text.size(), fill, Now(), std::nullopt);
 }
 
 // A deleted file's entry must be gone on the disk before its clusters are free there: the batch
@@ -1159,8 +1221,8 @@ Status FatImageFileSystem::FlushToDisk(const QString& path)
 
 }  // namespace
 
-Result<std::unique_ptr<ImageFileSystem>> OpenFatImageFile(QChar letter, const std::string& hostPath,
-                                                          const FatImageOptions& options)
+Result<std::unique_ptr<FileSystem>> OpenFatImageFile(QChar letter, const std::string& hostPath,
+                                                     const FatImageOptions& options)
 {
     const QString name = QString::fromLocal8Bit(hostPath.c_str());
     Result<OemCodePage> codePage = options.codePage != 0 ? OemCodePage::ByNumber(options.codePage)
@@ -1200,7 +1262,7 @@ Result<std::unique_ptr<ImageFileSystem>> OpenFatImageFile(QChar letter, const st
     if (!volume)
         return volume.status();
     image->volume = std::move(volume).value();
-    return std::unique_ptr<ImageFileSystem>(
+    return std::unique_ptr<FileSystem>(
         std::make_unique<FatImageFileSystem>(letter, std::move(image), codePage.value()));
 }
 
@@ -1208,12 +1270,12 @@ Result<std::unique_ptr<FileSystem>> OpenFatImage(QChar letter, const DriveSource
 {
     FatImageOptions options;
     options.partition = source.partition;
-    Result<std::unique_ptr<ImageFileSystem>> opened =
+    Result<std::unique_ptr<FileSystem>> opened =
         OpenFatImageFile(letter, source.hostPath, options);
     if (!opened)
         return Status::Fail(QStringLiteral("drive ") + letter.toUpper() + QStringLiteral(": ") +
                             opened.reason());
-    return std::unique_ptr<FileSystem>(std::move(opened).value());
+    return opened;
 }
 
 }  // namespace stowix
