@@ -96,7 +96,7 @@ Status FatFolder::WriteSlots(FatVolume& volume, int first, int count) const
         while (i + run < count && SlotOffset(volume, first + i + run) ==
                                       SlotOffset(volume, first + i) + qint64(run) * SlotBytes)
             ++run;
-        if (Status put = volume.Write(SlotOffset(volume, first + i), Slot(first + i),
+        if (Status put = volume.WriteFolder(SlotOffset(volume, first + i), Slot(first + i),
                                       qint64(run) * SlotBytes);
             !put)
             return put;

@@ -6,6 +6,7 @@
 #include "platform/fat/fat_folder.h"
 #include "platform/fat/fat_names.h"
 #include "platform/fat/fat_volume.h"
+#include "platform/fat/folder_entries.h"
 #include "platform/fat/image_format.h"
 #include "platform/fat/image_io.h"
 #include "platform/fat/image_lock.h"
@@ -44,6 +45,8 @@ struct Image {
     FatVolume volume;
     ~Image()
     {
+        // FAT32's free-cluster count, unknown since the first change, is right again.
+        (void)volume.Finish();
         if (fd >= 0)
             ::close(fd);
     }
@@ -120,7 +123,9 @@ void FillShortSlot(unsigned char* slot, const ShortName& name, uint8_t attribute
     PutLe32(slot + 28, size);
 }
 
-// A file of the image read in pieces; it follows the chain as far as each read needs.
+// A file of the image read in pieces; it follows the chain as far as each read needs. Small
+// reads are served from up to ReadAheadBytes of adjacent clusters read at once, kept only while
+// nothing has been written to the image since.
 class FatFileReader final : public FileReader {
 public:
     FatFileReader(std::shared_ptr<Image> image, uint32_t first, qint64 size, QString path)
@@ -137,6 +142,13 @@ public:
             return qint64(0);
         size = std::min(size, m_size - offset);
         FatVolume& volume = m_image->volume;
+        if (m_aheadWrites != volume.Writes())
+            m_ahead.clear();
+        if (offset >= m_aheadOffset && offset < m_aheadOffset + qint64(m_ahead.size())) {
+            const qint64 length = std::min(size, m_aheadOffset + qint64(m_ahead.size()) - offset);
+            std::memcpy(buffer, m_ahead.data() + (offset - m_aheadOffset), size_t(length));
+            return length;
+        }
         const qint64 clusterBytes = volume.ClusterBytes();
         const qint64 index = offset / clusterBytes;
         if (index < m_index) {
@@ -154,21 +166,53 @@ public:
         }
         if (!volume.IsValidCluster(m_cluster))
             return Failure(m_path, QStringLiteral("The file's cluster chain is damaged"));
-        const qint64 within = offset % clusterBytes;
-        const qint64 length = std::min(size, clusterBytes - within);
-        if (Status read = volume.Read(volume.ClusterOffset(m_cluster) + within, buffer, length);
-            !read)
+        // The run of adjacent clusters from this one, as far as the read (or the read-ahead)
+        // and the file go.
+        const qint64 start = index * clusterBytes;
+        const qint64 within = offset - start;
+        const bool ahead = size < ReadAheadBytes;
+        const qint64 want = std::min(ahead ? ReadAheadBytes : within + size, m_size - start);
+        qint64 run = 1;
+        for (uint32_t cluster = m_cluster; run * clusterBytes < want; ++run, ++cluster) {
+            Result<uint32_t> next = volume.Entry(cluster);
+            if (!next)
+                return Failure(m_path, next.reason());
+            if (next.value() != cluster + 1)
+                break;
+        }
+        const qint64 span = std::min(run * clusterBytes, want);
+        if (!ahead) {
+            const qint64 length = span - within;
+            if (Status read = volume.Read(volume.ClusterOffset(m_cluster) + within, buffer, length);
+                !read)
+                return Failure(m_path, read.reason());
+            return length;
+        }
+        m_ahead.resize(size_t(span));
+        if (Status read = volume.Read(volume.ClusterOffset(m_cluster), m_ahead.data(), span);
+            !read) {
+            m_ahead.clear();
             return Failure(m_path, read.reason());
+        }
+        m_aheadOffset = start;
+        m_aheadWrites = volume.Writes();
+        const qint64 length = std::min(size, span - within);
+        std::memcpy(buffer, m_ahead.data() + within, size_t(length));
         return length;
     }
 
 private:
+    static constexpr qint64 ReadAheadBytes = 128 * 1024;
+
     std::shared_ptr<Image> m_image;
     uint32_t m_first;
     qint64 m_size;
     QString m_path;
     qint64 m_index = 0;  // the position in the chain of m_cluster
     uint32_t m_cluster;
+    std::vector<char> m_ahead;  // the file's bytes from m_aheadOffset on
+    qint64 m_aheadOffset = 0;
+    uint64_t m_aheadWrites = 0;  // the volume's Writes() when they were read
 };
 
 // Where a DOS path lies in the image: its parent folder, and its entry when it exists.
@@ -205,6 +249,11 @@ public:
     Result<int> ReadAttributes(const QString& path) override;
     Status WriteAttributes(const QString& path, int attributes) override;
     Status CopyFile(const QString& source, const QString& destination) override;
+    // The copies as one batch of the volume (fat_volume.h): every copy's data, then the table
+    // once, then the entries, then the clusters of replaced files freed.
+    std::vector<Result<bool>> CopyFilesKeepingAttributes(
+        const std::vector<FileCopy>& copies,
+        const std::function<void(size_t)>& beforeEach) override;
     Status DeleteFile(const QString& path) override;
     Status DeleteMatching(const QString& pattern) override;
     Status CreateFolder(const QString& path) override;
@@ -224,7 +273,7 @@ public:
 private:
     struct CachedFolder {
         FatFolder folder;
-        std::optional<std::vector<FatEntry>> entries;
+        std::optional<FolderEntries> entries;
     };
     // Fills count bytes of a new file's content from offset on.
     using Fill = std::function<Status(qint64 offset, char* buffer, qint64 count)>;
@@ -233,6 +282,7 @@ private:
     Result<DosPath> Parse(const QString& path) const;
     Result<CachedFolder*> Folder(uint32_t id);
     Result<const std::vector<FatEntry>*> Entries(uint32_t id);
+    Result<FolderEntries*> Indexed(uint32_t id);
     Result<std::optional<FatEntry>> FindEntry(uint32_t folder, QStringView name);
     uint32_t ChildId(const FatEntry& entry) const
     {
@@ -257,13 +307,24 @@ private:
                            const QString& path);
     // Creates or replaces a file: size bytes from fill, this last-write time, this attribute
     // byte (unset: a replaced file keeps its own, a new one has the archive bit). beforePlacing,
-    // when given, may still refuse the file once its data is written.
+    // when given, may still refuse the file once its data is written. It is one batch, so that
+    // a replaced file's new chain and entry are on the disk before its old clusters are freed.
     Status PutFile(const QString& destination, qint64 size, const Fill& fill, FatStamp written,
                    std::optional<uint8_t> attributes,
                    const std::function<Status()>& beforePlacing = {});
-    void Changed(uint32_t folderId);
+    Status PutFileInBatch(const QString& destination, qint64 size, const Fill& fill,
+                          FatStamp written, std::optional<uint8_t> attributes,
+                          const std::function<Status()>& beforePlacing);
     // Drops a folder whose slots in memory may no longer be those on disk.
     void Forget(uint32_t folderId);
+    // Drops every folder, after a batch whose changes did not all reach the image.
+    void ForgetAll();
+    // Makes change as one batch of the volume (fat_volume.h); a batch that cannot be written
+    // fails it, for path.
+    Status InBatch(const QString& path, const std::function<Status()>& change);
+    Status DeleteInBatch(const QString& path);
+    Status DeleteMatchingInBatch(const QString& pattern);
+    Status RemoveFolderInBatch(const QString& path);
 
     char16_t m_letter;
     std::shared_ptr<Image> m_image;
@@ -271,6 +332,7 @@ private:
     uint32_t m_rootId;
     std::map<uint32_t, CachedFolder> m_folders;
     std::list<uint32_t> m_folderAges;  // least recently used first
+    std::vector<char> m_copyBuffer;    // a new chain's bytes on their way; CopyBufferBytes at most
 };
 
 Result<DosPath> FatImageFileSystem::Parse(const QString& path) const
@@ -303,26 +365,29 @@ Result<FatImageFileSystem::CachedFolder*> FatImageFileSystem::Folder(uint32_t id
                 .first->second;
 }
 
-Result<const std::vector<FatEntry>*> FatImageFileSystem::Entries(uint32_t id)
+Result<FolderEntries*> FatImageFileSystem::Indexed(uint32_t id)
 {
     Result<CachedFolder*> cached = Folder(id);
     if (!cached)
         return cached.status();
     CachedFolder& folder = *cached.value();
     if (!folder.entries) {
-        folder.entries = folder.folder.Entries(m_codePage);
+        std::vector<FatEntry> entries = folder.folder.Entries(m_codePage);
         if (Volume().Type() != FatType::Fat32) {
-            for (FatEntry& entry : *folder.entries)
+            for (FatEntry& entry : entries)
                 entry.firstCluster &= 0xFFFF;
         }
+        folder.entries.emplace(std::move(entries));
     }
     return &*folder.entries;
 }
 
-void FatImageFileSystem::Changed(uint32_t folderId)
+Result<const std::vector<FatEntry>*> FatImageFileSystem::Entries(uint32_t id)
 {
-    if (auto found = m_folders.find(folderId); found != m_folders.end())
-        found->second.entries.reset();
+    Result<FolderEntries*> indexed = Indexed(id);
+    if (!indexed)
+        return indexed.status();
+    return &indexed.value()->All();
 }
 
 void FatImageFileSystem::Forget(uint32_t folderId)
@@ -331,21 +396,18 @@ void FatImageFileSystem::Forget(uint32_t folderId)
     m_folderAges.remove(folderId);
 }
 
+void FatImageFileSystem::ForgetAll()
+{
+    m_folders.clear();
+    m_folderAges.clear();
+}
+
 Result<std::optional<FatEntry>> FatImageFileSystem::FindEntry(uint32_t folder, QStringView name)
 {
-    Result<const std::vector<FatEntry>*> entries = Entries(folder);
+    Result<FolderEntries*> entries = Indexed(folder);
     if (!entries)
         return entries.status();
-    const FatEntry* match = nullptr;
-    for (const FatEntry& entry : *entries.value()) {
-        if (entry.IsDotEntry())
-            continue;
-        if (entry.name == name)
-            return std::optional<FatEntry>(entry);
-        if (!match && (SameNameIgnoringCase(entry.name, name) ||
-                       SameNameIgnoringCase(entry.shortText, name)))
-            match = &entry;
-    }
+    const FatEntry* match = entries.value()->Find(name);
     return match ? std::optional<FatEntry>(*match) : std::optional<FatEntry>();
 }
 
@@ -478,12 +540,10 @@ Status FatImageFileSystem::UpdateShortSlot(uint32_t folderId, int slot, const un
     FatFolder& folder = cached.value()->folder;
     std::memcpy(folder.Slot(slot), bytes, SlotBytes);
     if (cached.value()->entries) {
-        for (FatEntry& entry : *cached.value()->entries) {
-            if (entry.shortSlot != slot)
-                continue;
-            entry.attributes = bytes[11];
-            entry.firstCluster = SlotFirstCluster(bytes, Volume().Type());
-            entry.size = Le32(bytes + 28);
+        if (FatEntry* entry = cached.value()->entries->AtSlot(slot)) {
+            entry->attributes = bytes[11];
+            entry->firstCluster = SlotFirstCluster(bytes, Volume().Type());
+            entry->size = Le32(bytes + 28);
         }
     }
     if (Status put = folder.WriteSlots(Volume(), slot, 1); !put) {
@@ -538,8 +598,10 @@ Result<uint32_t> FatImageFileSystem::WriteNewChain(qint64 size, const Fill& fill
     if (!free)
         return Failure(path, free.reason());
     const std::vector<uint32_t>& clusters = free.value();
-    const qint64 bufferClusters = std::max<qint64>(1, CopyBufferBytes / clusterBytes);
-    std::vector<char> buffer(size_t(bufferClusters * clusterBytes));
+    const qint64 bufferClusters =
+        std::clamp<qint64>(CopyBufferBytes / clusterBytes, 1, count);
+    m_copyBuffer.resize(size_t(bufferClusters * clusterBytes));
+    char* const buffer = m_copyBuffer.data();
     for (size_t i = 0; i < clusters.size();) {
         size_t run = 1;
         while (i + run < clusters.size() && qint64(run) < bufferClusters &&
@@ -548,10 +610,10 @@ Result<uint32_t> FatImageFileSystem::WriteNewChain(qint64 size, const Fill& fill
         const qint64 offset = qint64(i) * clusterBytes;
         const qint64 bytes = qint64(run) * clusterBytes;
         const qint64 data = std::min(bytes, size - offset);
-        if (Status filled = fill(offset, buffer.data(), data); !filled)
+        if (Status filled = fill(offset, buffer, data); !filled)
             return filled;
-        std::memset(buffer.data() + data, 0, size_t(bytes - data));
-        if (Status put = volume.Write(volume.ClusterOffset(clusters[i]), buffer.data(), bytes);
+        std::memset(buffer + data, 0, size_t(bytes - data));
+        if (Status put = volume.WriteData(volume.ClusterOffset(clusters[i]), buffer, bytes);
             !put)
             return Failure(path, put.reason());
         i += run;
@@ -622,8 +684,8 @@ Status FatImageFileSystem::ExtendFolder(uint32_t folderId, const QString& path)
         return Failure(path, committed.reason());
     }
     // The folder was looked up again by WriteNewChain's callers never; the pointer is still ours.
+    // Its entries stay as they were: the new cluster's slots are all unused.
     cached.value()->folder.AppendCluster(added.value(), volume.ClusterBytes());
-    Changed(folderId);
     return Status::Ok();
 }
 
@@ -631,15 +693,11 @@ Result<int> FatImageFileSystem::AddEntry(uint32_t folderId, const QString& name,
                                          uint8_t attributes, uint32_t cluster, uint32_t size,
                                          FatStamp written, const QString& path)
 {
-    Result<const std::vector<FatEntry>*> entries = Entries(folderId);
+    Result<FolderEntries*> entries = Indexed(folderId);
     if (!entries)
         return Failure(path, entries.reason());
     const auto taken = [&](const ShortName& candidate) {
-        for (const FatEntry& entry : *entries.value()) {
-            if (entry.shortName == candidate)
-                return true;
-        }
-        return false;
+        return entries.value()->HasShortName(candidate);
     };
     std::vector<std::array<unsigned char, 32>> slots;
     ShortName shortName;
@@ -710,7 +768,7 @@ Result<int> FatImageFileSystem::AddEntry(uint32_t folderId, const QString& name,
                 Forget(folderId);
                 return Failure(path, put.reason());
             }
-            if (std::optional<std::vector<FatEntry>>& known = cached.value()->entries) {
+            if (std::optional<FolderEntries>& known = cached.value()->entries) {
                 FatEntry entry;
                 entry.shortName = shortName;
                 entry.shortText = ShortNameText(shortName, m_codePage, false, false);
@@ -720,11 +778,7 @@ Result<int> FatImageFileSystem::AddEntry(uint32_t folderId, const QString& name,
                 entry.size = size;
                 entry.firstSlot = start;
                 entry.shortSlot = start + need - 1;
-                const auto after = std::find_if(known->begin(), known->end(),
-                                                [&](const FatEntry& each) {
-                                                    return each.shortSlot > entry.shortSlot;
-                                                });
-                known->insert(after, std::move(entry));
+                known->Insert(std::move(entry));
             }
             return start + need - 1;
         }
@@ -745,13 +799,8 @@ Status FatImageFileSystem::RemoveEntry(uint32_t folderId, const FatEntry& entry,
     const int count = entry.shortSlot - entry.firstSlot + 1;
     for (int slot = entry.firstSlot; slot <= entry.shortSlot; ++slot)
         folder.Slot(slot)[0] = 0xE5;
-    if (std::optional<std::vector<FatEntry>>& known = cached.value()->entries) {
-        known->erase(std::remove_if(known->begin(), known->end(),
-                                    [&](const FatEntry& each) {
-                                        return each.shortSlot == entry.shortSlot;
-                                    }),
-                     known->end());
-    }
+    if (std::optional<FolderEntries>& known = cached.value()->entries)
+        known->Remove(entry.shortSlot);
     // The long name goes first, so that a kill between leaves the file under its short name
     // rather than a long name without its entry.
     Status put = Status::Ok();
@@ -769,9 +818,30 @@ Status FatImageFileSystem::RemoveEntry(uint32_t folderId, const FatEntry& entry,
     return Status::Ok();
 }
 
+Status FatImageFileSystem::InBatch(const QString& path, const std::function<Status()>& change)
+{
+    Volume().BeginBatch();
+    const Status changed = change();
+    if (Status ended = Volume().EndBatch(); !ended) {
+        ForgetAll();
+        return changed ? Failure(path, ended.reason()) : changed;
+    }
+    return changed;
+}
+
 Status FatImageFileSystem::PutFile(const QString& destination, qint64 size, const Fill& fill,
                                    FatStamp written, std::optional<uint8_t> attributes,
                                    const std::function<Status()>& beforePlacing)
+{
+    return InBatch(destination, [&] {
+        return PutFileInBatch(destination, size, fill, written, attributes, beforePlacing);
+    });
+}
+
+Status FatImageFileSystem::PutFileInBatch(const QString& destination, qint64 size,
+                                          const Fill& fill, FatStamp written,
+                                          std::optional<uint8_t> attributes,
+                                          const std::function<Status()>& beforePlacing)
 {
     Result<Found> located = LocateNew(destination);
     if (!located)
@@ -871,6 +941,38 @@ Status FatImageFileSystem::CopyFile(const QString& source, const QString& destin
     return PutFile(destination, entry.size, fill, written, EntryAttribute::Archive);
 }
 
+std::vector<Result<bool>> FatImageFileSystem::CopyFilesKeepingAttributes(
+    const std::vector<FileCopy>& copies, const std::function<void(size_t)>& beforeEach)
+{
+    std::vector<Result<bool>> results;
+    results.reserve(copies.size());
+    FatVolume& volume = Volume();
+    // The copies from this one on are not yet on the image when a write of the batch fails.
+    size_t unwritten = 0;
+    const auto lost = [&](const Status& failure) {
+        ForgetAll();
+        for (size_t i = unwritten; i < results.size(); ++i) {
+            if (results[i])
+                results[i] = Failure(copies[i].destination, failure.reason());
+        }
+        unwritten = results.size();
+    };
+    volume.BeginBatch();
+    for (size_t i = 0; i < copies.size(); ++i) {
+        if (beforeEach)
+            beforeEach(i);
+        results.push_back(CopyFileKeepingAttributes(copies[i].source, copies[i].destination));
+        Result<bool> committed = volume.CommitWhenLarge();
+        if (!committed)
+            lost(committed.status());
+        else if (committed.value())
+            unwritten = results.size();
+    }
+    if (Status ended = volume.EndBatch(); !ended)
+        lost(ended);
+    return results;
+}
+
 Status FatImageFileSystem::WriteFileFrom(FileReader& source, std::optional<int> attributes,
                                          const QDateTime& lastWrite, const QString& destination,
                                          const std::function<Status()>& beforePlacing)
@@ -911,7 +1013,14 @@ Status FatImageFileSystem::WriteTextFile(const QString& path, const std::vector<
     return PutFile(path, text.size(), fill, Now(), std::nullopt);
 }
 
+// A deleted file's entry must be gone on the disk before its clusters are free there: the batch
+// puts a barrier between them.
 Status FatImageFileSystem::DeleteFile(const QString& path)
+{
+    return InBatch(path, [&] { return DeleteInBatch(path); });
+}
+
+Status FatImageFileSystem::DeleteInBatch(const QString& path)
 {
     Result<Placed> found = LocateFile(path);
     if (!found)
@@ -927,6 +1036,11 @@ Status FatImageFileSystem::DeleteFile(const QString& path)
 }
 
 Status FatImageFileSystem::DeleteMatching(const QString& pattern)
+{
+    return InBatch(pattern, [&] { return DeleteMatchingInBatch(pattern); });
+}
+
+Status FatImageFileSystem::DeleteMatchingInBatch(const QString& pattern)
 {
     Result<DosPath> parsed = Parse(pattern);
     if (!parsed)
@@ -1023,6 +1137,11 @@ Status FatImageFileSystem::CreateFolder(const QString& path)
 }
 
 Status FatImageFileSystem::RemoveEmptyFolder(const QString& path)
+{
+    return InBatch(path, [&] { return RemoveFolderInBatch(path); });
+}
+
+Status FatImageFileSystem::RemoveFolderInBatch(const QString& path)
 {
     Result<PlacedFolder> found = LocateFolder(path);
     if (!found)

@@ -10,11 +10,15 @@
 //   has it open for writing (image_lock.h); a refused image is left exactly as it was.
 // - A kill at any moment leaves at worst lost clusters: data is written first, then both copies
 //   of the table, then the directory entry; a replaced file's clusters are freed only after the
-//   entry that names the new ones is written.
+//   entry that names the new ones is written. A group copy (CopyFilesKeepingAttributes) keeps
+//   that order for all its files at once, so each kind of block is written once per group; a
+//   replaced or deleted file that was durable gets barriers against a power cut as well
+//   (fat_volume.h says why and when).
 // - A file system with its dirty flag set, or whose table copies disagree, is read but refused
 //   for writing, with the advice to check it with fsck.fat.
-// - Memory does not grow with the image: only a small part of the table, the folders in use and
-//   a copy buffer are held.
+// - Memory does not grow with the image: only a small part of the table, the folders in use
+//   (with an index of their names), a copy buffer and a group's held writes (a few MiB at most)
+//   are held.
 // It serves one drive letter; a dispatcher over several drives hands it that drive's paths.
 // Folders have no owners on FAT, so RestrictToOwner succeeds without a change.
 
