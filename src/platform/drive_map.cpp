@@ -132,7 +132,9 @@ QString DriveMap::HowToConfigure()
     return QStringLiteral(
         "No drive C: is configured. Set STOWIX_DRIVE_C to the folder that holds the Windows "
         "drive (a mounted partition or disk image, for example), or WINEPREFIX to a Wine "
-        "prefix; ~/.wine/drive_c is used when it exists.");
+        "prefix; ~/.wine/drive_c is used when it exists. A drive may also be a disk image "
+        "file with a FAT file system (an emulator's or virtual machine's disk, a bare FAT "
+        "volume or a fixed-size VHD), used as it is, without mounting it.");
 }
 
 }  // namespace stowix

@@ -19,6 +19,18 @@ Result<FileFacts> FileSystem::ReadFileFacts(const QString& path)
     return facts;
 }
 
+Status FileSystem::WriteFileFrom(FileReader& source, std::optional<int> attributes,
+                                 const QDateTime& lastWrite, const QString& destination,
+                                 const std::function<Status()>& beforePlacing)
+{
+    (void)source;
+    (void)attributes;
+    (void)lastWrite;
+    (void)beforePlacing;
+    return Status::Fail(destination +
+                        QStringLiteral(": This drive cannot take a copy from another drive"));
+}
+
 Result<QByteArray> FileSystem::ReadFile(const QString& path, qint64 maxBytes)
 {
     Result<std::unique_ptr<FileReader>> opened = OpenForReading(path);

@@ -18,6 +18,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace stowix {
@@ -90,6 +91,18 @@ public:
     // several copies share once for all of them.
     virtual std::vector<Result<bool>> CopyFilesKeepingAttributes(
         const std::vector<FileCopy>& copies, const std::function<void(size_t)>& beforeEach);
+
+    // Creates or replaces destination with the source.Size() bytes that source reads, this
+    // attribute value (unset: what CopyFile gives a copy) and this last-write time (as near as
+    // the drive keeps times; now when it is invalid): the copy of a file from a drive kept in
+    // another way. beforePlacing, when given, runs once the last byte is read, before the file
+    // is put in place, and a failure it gives is the call's. As with CopyFile, the file is put in
+    // place in one step with its attributes: a write that fails leaves the old destination as it
+    // was and no temporary file behind; a folder or a read-only file in the way is refused. This
+    // default refuses every write; the drives' own implementations make it.
+    virtual Status WriteFileFrom(FileReader& source, std::optional<int> attributes,
+                                 const QDateTime& lastWrite, const QString& destination,
+                                 const std::function<Status()>& beforePlacing);
 
     // Deletes one file. A read-only file is refused, as on Windows.
     virtual Status DeleteFile(const QString& path) = 0;

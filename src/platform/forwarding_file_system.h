@@ -13,6 +13,10 @@ namespace stowix {
 class ForwardingFileSystem : public FileSystem {
 public:
     explicit ForwardingFileSystem(FileSystem& inner) : m_inner(inner) {}
+    // Not copied: a copy made from another wrapper would forward to that wrapper's inner file
+    // system, past the wrapper itself. To wrap a wrapper, pass it as a FileSystem&.
+    ForwardingFileSystem(const ForwardingFileSystem&) = delete;
+    ForwardingFileSystem& operator=(const ForwardingFileSystem&) = delete;
 
     Result<int> ReadAttributes(const QString& path) override {
         return m_inner.ReadAttributes(path);
@@ -31,6 +35,11 @@ public:
         const std::vector<FileCopy>& copies,
         const std::function<void(size_t)>& beforeEach) override {
         return m_inner.CopyFilesKeepingAttributes(copies, beforeEach);
+    }
+    Status WriteFileFrom(FileReader& source, std::optional<int> attributes,
+                         const QDateTime& lastWrite, const QString& destination,
+                         const std::function<Status()>& beforePlacing) override {
+        return m_inner.WriteFileFrom(source, attributes, lastWrite, destination, beforePlacing);
     }
     Status DeleteFile(const QString& path) override { return m_inner.DeleteFile(path); }
     Status DeleteMatching(const QString& pattern) override {

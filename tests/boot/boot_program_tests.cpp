@@ -67,6 +67,8 @@ TEST_F(BootProgramTest, without_a_drive_c_it_says_how_to_configure_one) {
     EXPECT_EQ(outcome.exitCode, 2);
     EXPECT_TRUE(outcome.errors.contains("No drive C: is configured")) << outcome.errors.toStdString();
     EXPECT_TRUE(outcome.errors.contains("STOWIX_DRIVE_C"));
+    // Stowix reads an image directly, so the message also says that a drive may be one.
+    EXPECT_TRUE(outcome.errors.contains("disk image file")) << outcome.errors.toStdString();
 }
 
 TEST_F(BootProgramTest, a_drive_without_a_windows_folder_is_reported) {

@@ -13,7 +13,10 @@
 
 #include <QCryptographicHash>
 #include <QFileInfo>
+#include <QDir>
 #include <QProcess>
+
+#include <sys/xattr.h>
 
 #include <random>
 
@@ -271,6 +274,99 @@ TEST_F(ImageProgram, a_restore_killed_at_its_changes_leaves_every_file_old_or_re
             EXPECT_TRUE(world->Setting(QStringLiteral("Info"), QStringLiteral("LastRestore")).isEmpty());
         ExpectOnlyLostClusters();
     }
+}
+
+// The boot script's Copy between drive C: and a drive D: kept the other way (a folder when C: is
+// an image, an image when C: is a folder), in both directions, then Attrib on the copy: bytes,
+// attributes and last-write times read back by mtools and on the host, the image judged by
+// fsck.fat.
+struct CrossDriveSides {
+    QString folder;      // the folder drive's host folder
+    MtoolsImage* image;  // the image drive
+    QChar folderLetter;
+    QChar imageLetter;
+};
+
+const QByteArray CrossRegistry = QByteArray(150 * 1024, 'r') + "registry end";
+const QByteArray CrossIni = "[boot]\r\nshell=Explorer.exe\r\n";
+const QDateTime CrossRegistryTime(QDate(2000, 2, 29), QTime(12, 34, 56), Qt::UTC);
+const QDateTime CrossIniTime(QDate(1998, 12, 24), QTime(18, 0, 0), Qt::UTC);
+
+// The files the script copies: FROM\SYSTEM.DAT on the folder drive, FROM\SYSTEM.INI on the image.
+void PutCrossDriveSources(const CrossDriveSides& sides)
+{
+    QDir().mkpath(sides.folder + QStringLiteral("/FROM"));
+    QFile file(sides.folder + QStringLiteral("/FROM/SYSTEM.DAT"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(CrossRegistry);
+    ASSERT_TRUE(file.flush());
+    ASSERT_TRUE(file.setFileTime(CrossRegistryTime, QFileDevice::FileModificationTime));
+    sides.image->AddFolder(QStringLiteral("FROM"));
+    sides.image->AddFile(QStringLiteral("FROM\\SYSTEM.INI"), CrossIni, 0x21, CrossIniTime);
+}
+
+QByteArray CrossDriveScript(const CrossDriveSides& sides)
+{
+    const QString f = QString(sides.folderLetter);
+    const QString i = QString(sides.imageLetter);
+    return (QStringLiteral("@Echo Off\r\n") +
+            QStringLiteral("Copy %1:\\FROM\\SYSTEM.DAT %2:\\SYSTEM.NEW\r\n").arg(f, i) +
+            QStringLiteral("Attrib +R %1:\\SYSTEM.NEW\r\n").arg(i) +
+            QStringLiteral("Copy %1:\\FROM\\SYSTEM.INI %2:\\SYSTEM.INI\r\n").arg(i, f))
+        .toLatin1();
+}
+
+void ExpectCrossDriveCopies(const CrossDriveSides& sides)
+{
+    // Copy gives the copy the archive bit alone and keeps the source's last-write time.
+    EXPECT_EQ(sides.image->Bytes(QStringLiteral("SYSTEM.NEW")), CrossRegistry);
+    EXPECT_EQ(sides.image->Attributes(QStringLiteral("SYSTEM.NEW")), 0x21);
+    EXPECT_EQ(sides.image->Modified(QStringLiteral("SYSTEM.NEW")), CrossRegistryTime);
+    QFile copy(sides.folder + QStringLiteral("/SYSTEM.INI"));
+    ASSERT_TRUE(copy.open(QIODevice::ReadOnly));
+    EXPECT_EQ(copy.readAll(), CrossIni);
+    EXPECT_EQ(QFileInfo(copy).lastModified().toUTC(), CrossIniTime);
+    char stored[32] = {};
+    const ssize_t length = ::getxattr(copy.fileName().toLocal8Bit().constData(),
+                                      "user.DOSATTRIB", stored, sizeof stored - 1);
+    EXPECT_EQ(QByteArray(stored, int(std::max<ssize_t>(length, 0))), QByteArray("0x20"));
+    // Nothing half-written or temporary beside them.
+    EXPECT_EQ(QDir(sides.folder).entryList({QStringLiteral("*SYSTEM*"), QStringLiteral(".*")},
+                                           QDir::Files | QDir::Hidden),
+              QStringList{QStringLiteral("SYSTEM.INI")});
+    const QString problems = sides.image->FsckProblems();
+    EXPECT_TRUE(problems.isEmpty()) << problems.toStdString();
+}
+
+TEST_F(ImageProgram, the_boot_script_copies_between_the_image_and_a_folder_drive)
+{
+    const QString folder = world->Root() + QStringLiteral("/d");
+    const CrossDriveSides sides{folder, &*image, u'D', u'C'};
+    PutCrossDriveSources(sides);
+    image->AddFile(QStringLiteral("WINDOWS\\WinStart.Bat"), CrossDriveScript(sides), 0x20);
+    RunOptions options;
+    options.environment.insert(QStringLiteral("STOWIX_DRIVE_D"), folder);
+    const RunResult booted = world->Tool(QStringLiteral("stowix-boot"), options);
+    ASSERT_TRUE(booted.Ended(0)) << booted.Describe();
+    ExpectCrossDriveCopies(sides);
+    EXPECT_TRUE(UserFileProblems().isEmpty()) << UserFileProblems().join(u'\n').toStdString();
+}
+
+TEST(ImageDriveD, the_boot_script_copies_between_a_folder_drive_c_and_an_image)
+{
+    FaultWorld world;
+    MtoolsImage driveD({16, 16, ImageSpec::Layout::Bare});
+    const CrossDriveSides sides{world.Drive(), &driveD, u'C', u'D'};
+    PutCrossDriveSources(sides);
+    QFile script(world.Drive() + QStringLiteral("/WINDOWS/WinStart.Bat"));
+    ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+    script.write(CrossDriveScript(sides));
+    script.close();
+    RunOptions options;
+    options.environment.insert(QStringLiteral("STOWIX_DRIVE_D"), driveD.Path());
+    const RunResult booted = world.Tool(QStringLiteral("stowix-boot"), options);
+    ASSERT_TRUE(booted.Ended(0)) << booted.Describe();
+    ExpectCrossDriveCopies(sides);
 }
 
 TEST_F(ImageProgram, an_image_another_program_writes_is_refused_and_left_alone)

@@ -4,6 +4,9 @@
 #include "image/image_fixture.h"
 
 #include <QDateTime>
+#include <QScopeGuard>
+
+#include <ctime>
 
 namespace stowix::test {
 namespace {
@@ -34,7 +37,7 @@ protected:
 
     const QByteArray big = Pattern(300 * 1024 + 17, 1);
     std::unique_ptr<MtoolsImage> image;
-    std::unique_ptr<ImageFileSystem> files;
+    std::unique_ptr<FileSystem> files;
 };
 
 TEST_P(FatRead, lists_with_the_mask_and_long_names)
@@ -106,6 +109,63 @@ TEST_P(FatRead, reads_files_whole_and_in_pieces)
 
     EXPECT_FALSE(files->OpenForReading(QStringLiteral("C:\\WINDOWS")).ok());
     EXPECT_FALSE(files->OpenForReading(QStringLiteral("C:\\WINDOWS\\MISSING.TXT")).ok());
+}
+
+TEST_P(FatRead, tells_a_files_size_attributes_and_last_write_time_as_mtools_wrote_them)
+{
+    // FAT keeps local time. A zone with summer time (written as a rule, so that no zone files
+    // are needed) shows that the engine reads a summer and a winter date with the offset mtools
+    // wrote them with; an odd second shows that both round it alike.
+    const QByteArray zone = qgetenv("TZ");
+    const bool hadZone = qEnvironmentVariableIsSet("TZ");
+    qputenv("TZ", "CET-1CEST,M3.5.0,M10.5.0/3");
+    ::tzset();
+    const auto restore = qScopeGuard([&] {
+        if (hadZone)
+            qputenv("TZ", zone);
+        else
+            qunsetenv("TZ");
+        ::tzset();
+    });
+    const QDateTime odd(QDate(1999, 7, 4), QTime(13, 37, 43));
+    const QDateTime even(QDate(2003, 1, 2), QTime(23, 58, 10));
+    files.reset();
+    image->AddFile(QStringLiteral("WINDOWS\\ODD.INI"), "odd", 0x21, odd);
+    image->AddFile(QStringLiteral("WINDOWS\\Even Time.txt"), big.left(70000), 0x06, even);
+    files = OpenImage(*image);
+    ASSERT_TRUE(files);
+    const struct {
+        const char* path;
+        qint64 size;
+        int attributes;
+    } cases[] = {
+        {"WINDOWS\\ODD.INI", 3, Attribute::ReadOnly | Attribute::Archive},
+        {"WINDOWS\\Even Time.txt", 70000, Attribute::Hidden | Attribute::System},
+        {"WINDOWS\\SYSTEM.DAT", big.size(), 0x07},
+        {"AUTOEXEC.BAT", 11, 0},
+    };
+    for (const auto& entry : cases) {
+        SCOPED_TRACE(entry.path);
+        const Result<FileFacts> facts = files->ReadFileFacts(QStringLiteral("c:\\") + QLatin1String(entry.path));
+        ASSERT_TRUE(facts.ok()) << facts.reason().toStdString();
+        EXPECT_EQ(facts.value().size, entry.size);
+        EXPECT_EQ(facts.value().attributes, entry.attributes);
+        const std::optional<QDateTime> shown = image->Modified(QLatin1String(entry.path));
+        ASSERT_TRUE(shown);
+        EXPECT_TRUE(facts.value().lastWrite.isValid());
+        EXPECT_EQ(facts.value().lastWrite.toUTC(), *shown)
+            << facts.value().lastWrite.toString(Qt::ISODate).toStdString() << " against "
+            << shown->toString(Qt::ISODate).toStdString();
+    }
+    EXPECT_EQ(files->ReadFileFacts(QStringLiteral("C:\\WINDOWS\\Even Time.txt")).value().lastWrite,
+              QDateTime(QDate(2003, 1, 2), QTime(22, 58, 10), Qt::UTC));
+    const QDateTime oddRead = files->ReadFileFacts(QStringLiteral("C:\\WINDOWS\\ODD.INI")).value().lastWrite;
+    EXPECT_LE(std::abs(oddRead.secsTo(QDateTime(QDate(1999, 7, 4), QTime(11, 37, 43), Qt::UTC))), 1)
+        << oddRead.toString(Qt::ISODate).toStdString();
+
+    for (const char* refused : {"C:\\WINDOWS", "C:\\", "C:\\WINDOWS\\NONE.INI", "C:\\NONE\\X"})
+        EXPECT_FALSE(files->ReadFileFacts(QLatin1String(refused)).ok()) << refused;
+    EXPECT_TRUE(files->ReadFileFacts(QStringLiteral("C:\\WINDOWS\\NONE.INI")).notFound());
 }
 
 const Layout Layouts[] = {

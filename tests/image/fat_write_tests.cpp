@@ -42,7 +42,7 @@ protected:
 
     const QByteArray systemDat = Pattern(150000, 1);
     std::unique_ptr<MtoolsImage> image;
-    std::unique_ptr<ImageFileSystem> files;
+    std::unique_ptr<FileSystem> files;
 };
 
 TEST_P(FatWrite, copies_keep_bytes_and_time_and_mtools_reads_them)
@@ -209,14 +209,15 @@ TEST_P(FatWrite, a_full_image_is_reported_like_a_full_disk_and_keeps_the_old_fil
             return count;
         }
     } endless(large);
-    const Status full = files->WriteFrom(endless, QDateTime::currentDateTime(),
-                                         QStringLiteral("C:\\WINDOWS\\WIN.INI"));
+    const Status full = files->WriteFileFrom(endless, std::nullopt, QDateTime::currentDateTime(),
+                                             QStringLiteral("C:\\WINDOWS\\WIN.INI"), {});
     EXPECT_FALSE(full.ok());
     EXPECT_TRUE(full.reason().contains(QStringLiteral("No space left on device")))
         << full.reason().toStdString();
     // A file from another drive, through its reader.
-    ExpectOk(files->WriteFrom(*source.value(), QDateTime(QDate(2001, 2, 3), QTime(4, 5, 6)),
-                              QStringLiteral("C:\\From Elsewhere.dat")));
+    ExpectOk(files->WriteFileFrom(*source.value(), std::nullopt,
+                                  QDateTime(QDate(2001, 2, 3), QTime(4, 5, 6)),
+                                  QStringLiteral("C:\\From Elsewhere.dat"), {}));
     files.reset();
     EXPECT_EQ(image->Bytes(QStringLiteral("WINDOWS\\WIN.INI")), QByteArray("[windows]\r\n"));
     EXPECT_EQ(image->Bytes(QStringLiteral("From Elsewhere.dat")), systemDat);

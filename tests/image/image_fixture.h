@@ -21,10 +21,10 @@ inline QByteArray Pattern(qint64 size, int seed)
     return bytes;
 }
 
-inline std::unique_ptr<ImageFileSystem> OpenImage(const MtoolsImage& image,
+inline std::unique_ptr<FileSystem> OpenImage(const MtoolsImage& image,
                                                   const FatImageOptions& options = {})
 {
-    Result<std::unique_ptr<ImageFileSystem>> opened =
+    Result<std::unique_ptr<FileSystem>> opened =
         OpenFatImageFile(u'C', image.Path().toStdString(), options);
     EXPECT_TRUE(opened.ok()) << opened.reason().toStdString();
     if (!opened)

@@ -29,7 +29,7 @@ QString OpenFailure(const QString& path, std::optional<int> partition = std::nul
 {
     FatImageOptions options;
     options.partition = partition;
-    Result<std::unique_ptr<ImageFileSystem>> opened = OpenFatImageFile(u'C', path.toStdString(), options);
+    Result<std::unique_ptr<FileSystem>> opened = OpenFatImageFile(u'C', path.toStdString(), options);
     return opened ? QString() : opened.reason();
 }
 
@@ -119,7 +119,7 @@ protected:
     {
         FatImageOptions options;
         options.partition = partition;
-        Result<std::unique_ptr<ImageFileSystem>> opened = OpenFatImageFile(u'C', path.toStdString(), options);
+        Result<std::unique_ptr<FileSystem>> opened = OpenFatImageFile(u'C', path.toStdString(), options);
         if (!opened)
             return opened.reason();
         return NamesOf(opened.value()->ListFolder(QStringLiteral("C:\\*.*"), 0)).join(u',');

@@ -33,7 +33,7 @@ protected:
 
     QString Failure()
     {
-        Result<std::unique_ptr<ImageFileSystem>> opened =
+        Result<std::unique_ptr<FileSystem>> opened =
             OpenFatImageFile(u'C', image.Path().toStdString());
         return opened ? QString() : opened.reason();
     }
@@ -44,7 +44,7 @@ protected:
 
 TEST_F(ImageLock, a_second_copy_is_kept_out_while_the_first_works)
 {
-    std::unique_ptr<ImageFileSystem> first = OpenImage(image);
+    std::unique_ptr<FileSystem> first = OpenImage(image);
     ASSERT_TRUE(first);
     const QString failure = Failure();
     EXPECT_TRUE(failure.contains(QStringLiteral("another copy of Stowix"))) << failure.toStdString();
@@ -88,7 +88,7 @@ TEST_F(ImageLock, qemus_lock_bytes_keep_stowix_out_and_stowix_keeps_qemu_out)
         EXPECT_TRUE(failure.contains(QStringLiteral("QEMU"))) << failure.toStdString();
         ::close(qemu);
     }
-    std::unique_ptr<ImageFileSystem> files = OpenImage(image);
+    std::unique_ptr<FileSystem> files = OpenImage(image);
     ASSERT_TRUE(files);
     // What QEMU asks before it opens the image for writing: is byte 201 or 101 locked?
     const int qemu = ::open(image.Path().toLocal8Bit().constData(), O_RDONLY | O_CLOEXEC);

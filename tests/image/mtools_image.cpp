@@ -216,6 +216,18 @@ std::optional<QByteArray> MtoolsImage::Bytes(const QString& path) const
     return file.readAll();
 }
 
+std::optional<QDateTime> MtoolsImage::Modified(const QString& path) const
+{
+    const QString host = m_folder.filePath(QStringLiteral("download"));
+    QFile::remove(host);
+    const auto [status, output] = Mtools(
+        QStringLiteral("mcopy"), {QStringLiteral("-n"), QStringLiteral("-m"), Target(path), host});
+    (void)output;
+    if (status != 0)
+        return std::nullopt;
+    return QFileInfo(host).lastModified().toUTC();
+}
+
 int MtoolsImage::Attributes(const QString& path) const
 {
     const auto [status, output] = Mtools(QStringLiteral("mattrib"), {Target(path)});

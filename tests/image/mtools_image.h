@@ -47,6 +47,8 @@ public:
 
     // Read by mtools: nothing for a missing file.
     std::optional<QByteArray> Bytes(const QString& path) const;
+    // The last-write time mcopy gives a copy it takes out (-m); nothing for a missing file.
+    std::optional<QDateTime> Modified(const QString& path) const;
     // The DOS attribute value mattrib shows (read-only, hidden, system, archive); -1 if missing.
     int Attributes(const QString& path) const;
     // The long names (or short ones where there are none) in a folder, sorted; hidden included.

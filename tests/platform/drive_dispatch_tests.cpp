@@ -75,12 +75,28 @@ TEST_F(DispatchTest, a_drive_nobody_serves_is_refused)
     EXPECT_TRUE(deleted.reason().contains(Text("not configured"))) << deleted.reason().toStdString();
 }
 
-TEST_F(DispatchTest, a_copy_between_implementations_fails_and_changes_nothing)
+TEST_F(DispatchTest, a_copy_between_implementations_goes_through_the_destinations_own)
 {
-    const Status copied = files->CopyFile(Text("C:\\ON_C"), Text("D:\\ON_C"));
-    ASSERT_FALSE(copied.ok());
-    EXPECT_TRUE(copied.reason().contains(Text("D:\\ON_C"))) << copied.reason().toStdString();
-    EXPECT_FALSE(driveD.Exists("ON_C"));
+    ASSERT_TRUE(Succeeded(files->WriteAttributes(Text("C:\\ON_C"), Attribute::Hidden)));
+    ASSERT_TRUE(Succeeded(files->CopyFile(Text("C:\\ON_C"), Text("D:\\ON_C"))));
+    EXPECT_EQ(driveD.Contents("ON_C"), "c");
+    EXPECT_EQ(files->ReadAttributes(Text("D:\\ON_C")).value(), 0);
+    EXPECT_EQ(driveD.Stat("ON_C").st_mtim.tv_sec, driveC.Stat("ON_C").st_mtim.tv_sec);
+    // Keeping attributes, over a read-only file.
+    ASSERT_TRUE(Succeeded(files->WriteAttributes(Text("D:\\ON_C"), Attribute::ReadOnly)));
+    const Result<bool> kept = files->CopyFileKeepingAttributes(Text("C:\\ON_C"), Text("D:\\ON_C"));
+    ASSERT_TRUE(Succeeded(kept));
+    EXPECT_TRUE(kept.value());
+    EXPECT_EQ(files->ReadAttributes(Text("D:\\ON_C")).value(), Attribute::Hidden);
+    const Result<bool> missing =
+        files->CopyFileKeepingAttributes(Text("D:\\NONE"), Text("C:\\NONE"));
+    ASSERT_TRUE(Succeeded(missing));
+    EXPECT_FALSE(missing.value());
+    EXPECT_FALSE(driveC.Exists("NONE"));
+    // A folder in the way is refused and left as it was.
+    EXPECT_FALSE(files->CopyFile(Text("C:\\ON_C"), Text("D:\\SUB")).ok());
+    EXPECT_FALSE(files->CopyFileKeepingAttributes(Text("C:\\ON_C"), Text("D:\\SUB")).ok());
+    EXPECT_EQ(driveD.Contents("SUB/ON_D"), "d");
 }
 
 // Counts the group copies that reach an implementation, then copies the plain way.
@@ -121,15 +137,15 @@ TEST(DispatchGroupCopy, a_group_on_one_drive_reaches_its_implementation_whole)
     EXPECT_TRUE(whole[0].ok() && whole[1].ok());
     EXPECT_EQ(driveC.Contents("B2"), "b");
 
-    // A group that reaches another implementation goes the plain way, copy by copy.
+    // A group that reaches another implementation goes copy by copy.
     const auto mixed = files->CopyFilesKeepingAttributes(
         {{Text("C:\\A"), Text("C:\\A3")}, {Text("C:\\B"), Text("D:\\B")}}, {});
     EXPECT_EQ(seenC.groups, 1);
     ASSERT_EQ(mixed.size(), 2u);
     EXPECT_TRUE(mixed[0].ok() && mixed[0].value());
-    EXPECT_FALSE(mixed[1].ok());
+    EXPECT_TRUE(mixed[1].ok() && mixed[1].value());
     EXPECT_EQ(driveC.Contents("A3"), "a");
-    EXPECT_FALSE(driveD.Exists("B"));
+    EXPECT_EQ(driveD.Contents("B"), "b");
 }
 
 TEST(OpenDrives, folder_drives_share_one_implementation)

@@ -2,9 +2,14 @@
 
 #include "drive_fixture.h"
 
+#include <QDateTime>
+
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/resource.h>
+
+#include <algorithm>
+#include <cstring>
 
 namespace stowix::test {
 namespace {
@@ -85,6 +90,105 @@ TEST_F(CopyTest, a_failed_copy_leaves_the_old_destination_whole_and_no_temporary
     EXPECT_EQ(drive.Contents("DEST"), "old");
     EXPECT_EQ(drive.Contents("FOLDER/inside"), "kept");
     EXPECT_EQ(drive.Names(), (std::vector<std::string>{"DEST", "FOLDER", "SOURCE", "SUB"}));
+}
+
+// The bytes of a file on another drive, as that drive's reader gives them: in pieces of at most
+// `piece` bytes, failing at failAt when it is set.
+class BytesReader final : public FileReader {
+public:
+    BytesReader(QByteArray bytes, qint64 piece, qint64 failAt = -1)
+        : m_bytes(std::move(bytes)), m_piece(piece), m_failAt(failAt)
+    {
+    }
+    qint64 Size() const override { return m_bytes.size(); }
+    Result<qint64> ReadAt(qint64 offset, char* buffer, qint64 size) override
+    {
+        if (m_failAt >= 0 && offset + size > m_failAt)
+            return Status::Fail(QStringLiteral("D:\\SOURCE: Input/output error"));
+        const qint64 count = std::min({size, m_piece, qint64(m_bytes.size()) - offset});
+        std::memcpy(buffer, m_bytes.constData() + offset, size_t(std::max<qint64>(count, 0)));
+        return std::max<qint64>(count, 0);
+    }
+
+private:
+    QByteArray m_bytes;
+    qint64 m_piece;
+    qint64 m_failAt;
+};
+
+TEST_F(CopyTest, a_file_from_another_drive_is_written_whole_with_its_attributes_and_time)
+{
+    const QByteArray bytes = QByteArray(3 * 1024 * 1024 + 5, 'x') + "end";
+    const QDateTime time(QDate(1998, 5, 15), QTime(20, 1, 2, 500), Qt::UTC);
+    drive.MakeFile("OLD", "old contents");
+    ASSERT_TRUE(Succeeded(files->WriteAttributes(QStringLiteral("C:\\OLD"), Attribute::Hidden)));
+    const struct {
+        const char* destination;
+        std::optional<int> attributes;
+        int read;  // what ReadAttributes gives afterwards
+    } cases[] = {
+        {"C:\\NEW.DAT", 0x27, 0x27},
+        {"C:\\OLD", Attribute::System, Attribute::System},  // replaces a file
+        {"C:\\PLAIN.DAT", std::nullopt, 0},                 // as CopyFile gives it
+    };
+    for (const auto& entry : cases) {
+        SCOPED_TRACE(entry.destination);
+        BytesReader reader(bytes, 700 * 1024);
+        int checks = 0;
+        ASSERT_TRUE(Succeeded(files->WriteFileFrom(reader, entry.attributes, time,
+                                                   QString::fromUtf8(entry.destination), [&] {
+                                                       ++checks;
+                                                       return Status::Ok();
+                                                   })));
+        EXPECT_EQ(checks, 1);
+        const std::string name = std::string(entry.destination).substr(3);
+        EXPECT_EQ(drive.Contents(name), bytes.toStdString());
+        EXPECT_EQ(files->ReadAttributes(QString::fromUtf8(entry.destination)).value(), entry.read);
+        const struct stat written = drive.Stat(name);
+        EXPECT_EQ(written.st_mtim.tv_sec, time.toSecsSinceEpoch());
+        EXPECT_EQ(written.st_mtim.tv_nsec, 500000000);
+    }
+    EXPECT_EQ(drive.Names(), (std::vector<std::string>{"NEW.DAT", "OLD", "PLAIN.DAT"}));
+}
+
+TEST_F(CopyTest, a_file_from_another_drive_that_fails_leaves_the_old_one_and_no_temporary_file)
+{
+    drive.MakeFile("DEST", "old");
+    ASSERT_TRUE(Succeeded(files->WriteAttributes(QStringLiteral("C:\\DEST"), Attribute::Hidden)));
+    drive.MakeFile("LOCKED", "read-only");
+    ASSERT_TRUE(Succeeded(files->WriteAttributes(QStringLiteral("C:\\LOCKED"), Attribute::ReadOnly)));
+    drive.MakeFolder("FOLDER");
+    const QByteArray bytes(2 * 1024 * 1024, 'n');
+    const auto refuse = [] { return Status::Fail(QStringLiteral("D:\\SOURCE: it changed")); };
+    const struct {
+        const char* label;
+        const char* destination;
+        qint64 failAt;
+        bool refusedBeforePlacing;
+        std::optional<int> attributes;
+    } cases[] = {
+        {"the source fails half-way", "C:\\DEST", 1024 * 1024, false, 0},
+        {"the source changed", "C:\\DEST", -1, true, 0},
+        {"an attribute value no drive holds", "C:\\DEST", -1, false, 0x40},
+        {"a read-only file in the way", "C:\\LOCKED", -1, false, 0},
+        {"a folder in the way", "C:\\FOLDER", -1, false, 0},
+        {"a new name, failing", "C:\\NEW", 1024 * 1024, false, 0},
+    };
+    for (const auto& entry : cases) {
+        SCOPED_TRACE(entry.label);
+        BytesReader reader(bytes, 256 * 1024, entry.failAt);
+        const Status written =
+            files->WriteFileFrom(reader, entry.attributes, QDateTime::currentDateTimeUtc(),
+                                 QString::fromUtf8(entry.destination),
+                                 entry.refusedBeforePlacing ? std::function<Status()>(refuse)
+                                                            : std::function<Status()>());
+        EXPECT_FALSE(written.ok());
+        EXPECT_FALSE(written.reason().isEmpty());
+    }
+    EXPECT_EQ(drive.Contents("DEST"), "old");
+    EXPECT_EQ(files->ReadAttributes(QStringLiteral("C:\\DEST")).value(), Attribute::Hidden);
+    EXPECT_EQ(drive.Contents("LOCKED"), "read-only");
+    EXPECT_EQ(drive.Names(), (std::vector<std::string>{"DEST", "FOLDER", "LOCKED"}));
 }
 
 TEST_F(CopyTest, a_copy_that_fails_while_writing_leaves_nothing_behind)

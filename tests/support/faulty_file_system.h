@@ -22,7 +22,7 @@ enum class FsOperation {
     ReadAttributes,
     WriteAttributes,
     CopyFrom,  // CopyFile, matched against its source
-    CopyTo,    // CopyFile, matched against its destination
+    CopyTo,    // CopyFile or WriteFileFrom, matched against its destination
     DeleteFile,
     DeleteMatching,
     CreateFolder,
@@ -162,6 +162,15 @@ public:
         if (auto fault = Take(FsOperation::FlushToDisk, path, Call("FlushToDisk", path)))
             return Status::Fail(*fault);
         return ForwardingFileSystem::FlushToDisk(path);
+    }
+    Status WriteFileFrom(FileReader& source, std::optional<int> attributes,
+                         const QDateTime& lastWrite, const QString& destination,
+                         const std::function<Status()>& beforePlacing) override {
+        if (auto fault = Take(FsOperation::CopyTo, destination,
+                              Call("WriteFileFrom", destination)))
+            return Status::Fail(*fault);
+        return ForwardingFileSystem::WriteFileFrom(source, attributes, lastWrite, destination,
+                                                   beforePlacing);
     }
 
 private:

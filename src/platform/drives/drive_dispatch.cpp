@@ -30,22 +30,39 @@ public:
         if (!to)
             return NoDrive(destination);
         if (from != to)
-            return Status::Fail(destination + QStringLiteral(": cannot copy from drive ") +
-                                DriveOf(source) + QStringLiteral(" to drive ") +
-                                DriveOf(destination) +
-                                QStringLiteral(", which are kept in different ways (a folder "
-                                               "and a disk image, or two images)"));
+            return CopyAcross(*from, *to, source, destination, false);
         return from->CopyFile(source, destination);
     }
     Result<bool> CopyFileKeepingAttributes(const QString& source,
                                            const QString& destination) override
     {
-        // One implementation serving both drives copies in its own way; otherwise the plain way
-        // meets CopyFile, which says why it cannot.
+        // One implementation serving both drives copies in its own way.
         FileSystem* from = For(source);
-        if (from && from == For(destination))
+        FileSystem* to = For(destination);
+        if (from && from == to)
             return from->CopyFileKeepingAttributes(source, destination);
-        return FileSystem::CopyFileKeepingAttributes(source, destination);
+        if (!from || !to || source.isEmpty() || !from->ReadAttributes(source).ok())
+            return FileSystem::CopyFileKeepingAttributes(source, destination);
+
+        // As the plain way does: a read-only file in the way has that bit cleared for the copy,
+        // and back if the copy fails; the copy carries the source's attributes from the start.
+        const Result<int> old = to->ReadAttributes(destination);
+        const bool clear = old && (old.value() & Attribute::ReadOnly) != 0 &&
+                           (old.value() & Attribute::Folder) == 0;
+        if (old && (old.value() & Attribute::Folder) != 0)
+            return Status::Fail(destination + QStringLiteral(" is a folder"));
+        if (clear) {
+            if (Status cleared =
+                    to->WriteAttributes(destination, old.value() & ~Attribute::ReadOnly);
+                !cleared)
+                return cleared;
+        }
+        if (Status copied = CopyAcross(*from, *to, source, destination, true); !copied) {
+            if (clear)
+                (void)to->WriteAttributes(destination, old.value());
+            return copied;
+        }
+        return true;
     }
     std::vector<Result<bool>> CopyFilesKeepingAttributes(
         const std::vector<FileCopy>& copies,
@@ -58,6 +75,15 @@ public:
         if (one)
             return one->CopyFilesKeepingAttributes(copies, beforeEach);
         return FileSystem::CopyFilesKeepingAttributes(copies, beforeEach);
+    }
+    Status WriteFileFrom(FileReader& source, std::optional<int> attributes,
+                         const QDateTime& lastWrite, const QString& destination,
+                         const std::function<Status()>& beforePlacing) override
+    {
+        FileSystem* files = For(destination);
+        if (!files)
+            return NoDrive(destination);
+        return files->WriteFileFrom(source, attributes, lastWrite, destination, beforePlacing);
     }
     Status DeleteFile(const QString& path) override
     {
@@ -155,8 +181,6 @@ private:
             return path.at(0).toUpper();
         return m_current;
     }
-    QString DriveOf(const QString& path) const { return QString(LetterOf(path)) + u':'; }
-
 
     FileSystem* Serving(QChar letter) const
     {
@@ -166,6 +190,36 @@ private:
         return nullptr;
     }
     FileSystem* For(const QString& path) const { return Serving(LetterOf(path)); }
+
+    // A copy between drives of two implementations: the source read through its own, written
+    // through the destination's with the source's last-write time (and its attributes when
+    // keepAttributes; otherwise as a copy gets them there). A source that changes while it is
+    // copied (its size or last-write time) fails the copy before it is put in place.
+    static Status CopyAcross(FileSystem& from, FileSystem& to, const QString& source,
+                             const QString& destination, bool keepAttributes)
+    {
+        Result<FileFacts> before = from.ReadFileFacts(source);
+        if (!before)
+            return before.status();
+        Result<std::unique_ptr<FileReader>> opened = from.OpenForReading(source);
+        if (!opened)
+            return opened.status();
+        FileReader& reader = *opened.value();
+        const FileFacts& facts = before.value();
+        const auto unchanged = [&]() -> Status {
+            Result<FileFacts> after = from.ReadFileFacts(source);
+            if (!after)
+                return after.status();
+            if (reader.Size() != facts.size || after.value().size != facts.size ||
+                after.value().lastWrite != facts.lastWrite)
+                return Status::Fail(source +
+                                    QStringLiteral(": the file changed while it was copied"));
+            return Status::Ok();
+        };
+        return to.WriteFileFrom(reader, keepAttributes ? std::optional<int>(facts.attributes)
+                                                       : std::nullopt,
+                                facts.lastWrite, destination, unchanged);
+    }
 
     Status NoDrive(const QString& path) const
     {

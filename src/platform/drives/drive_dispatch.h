@@ -22,7 +22,8 @@ struct DrivePart {
 };
 
 // Over these parts, with drive `current` current (it must be served by one of them). A copy
-// between drives of two implementations fails with a reason: neither can write into the other.
+// between drives of two implementations reads the source through its own and writes the copy
+// through the other's WriteFileFrom, with the same guarantees as a copy within one drive.
 std::unique_ptr<FileSystem> MakeDriveDispatch(std::vector<DrivePart> parts, QChar current);
 
 }  // namespace stowix

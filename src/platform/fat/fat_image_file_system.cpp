@@ -72,6 +72,36 @@ FatStamp StampAt(time_t when)
 
 FatStamp Now() { return StampAt(::time(nullptr)); }
 
+// The moment a stamp names, read as local time; invalid for a stamp that names no day (a date
+// of 0, which some tools write).
+QDateTime TimeOf(FatStamp stamp)
+{
+    struct tm local {};
+    local.tm_year = (stamp.date >> 9) + 80;
+    local.tm_mon = ((stamp.date >> 5) & 15) - 1;
+    local.tm_mday = stamp.date & 31;
+    local.tm_hour = stamp.time >> 11;
+    local.tm_min = (stamp.time >> 5) & 63;
+    local.tm_sec = (stamp.time & 31) * 2;
+    local.tm_isdst = -1;
+    if (local.tm_mon < 0 || local.tm_mon > 11 || local.tm_mday == 0 || local.tm_hour > 23 ||
+        local.tm_min > 59 || local.tm_sec > 59)
+        return QDateTime();
+    const time_t when = ::mktime(&local);
+    if (when == time_t(-1))
+        return QDateTime();
+    return QDateTime::fromSecsSinceEpoch(qint64(when), Qt::UTC);
+}
+
+// The last-write stamp of a short entry's slot.
+FatStamp WrittenStamp(const unsigned char* slot)
+{
+    FatStamp stamp;
+    stamp.time = Le16(slot + 22);
+    stamp.date = Le16(slot + 24);
+    return stamp;
+}
+
 // Fills a short entry's name, attribute byte, cluster, size and times (created and last
 // written at written, last accessed that day).
 void FillShortSlot(unsigned char* slot, const ShortName& name, uint8_t attributes,
@@ -151,7 +181,19 @@ struct Found {
     QString Name() const { return path.components.isEmpty() ? QString() : path.components.last(); }
 };
 
-class FatImageFileSystem final : public ImageFileSystem {
+// An existing entry and the folder that holds it.
+struct Placed {
+    uint32_t folder = 0;  // the parent's folder id
+    FatEntry entry;
+};
+
+// An existing folder: its own id, and where it lies (nothing for the root).
+struct PlacedFolder {
+    uint32_t id = 0;
+    std::optional<Placed> place;
+};
+
+class FatImageFileSystem final : public FileSystem {
 public:
     FatImageFileSystem(QChar letter, std::shared_ptr<Image> image, OemCodePage codePage)
         : m_letter(letter.toUpper().unicode()), m_image(std::move(image)),
@@ -174,8 +216,10 @@ public:
     QString CurrentFolder() override { return QChar(m_letter) + QStringLiteral(":\\"); }
     Status WriteTextFile(const QString& path, const std::vector<QString>& lines) override;
     Status FlushToDisk(const QString& path) override;
-    Status WriteFrom(FileReader& source, const QDateTime& lastWrite,
-                     const QString& destination) override;
+    Status WriteFileFrom(FileReader& source, std::optional<int> attributes,
+                         const QDateTime& lastWrite, const QString& destination,
+                         const std::function<Status()>& beforePlacing) override;
+    Result<FileFacts> ReadFileFacts(const QString& path) override;
 
 private:
     struct CachedFolder {
@@ -195,6 +239,10 @@ private:
         return entry.firstCluster == 0 ? m_rootId : entry.firstCluster;
     }
     Result<Found> Locate(const QString& path);
+    // An existing file; the root, a folder and a missing entry are refused.
+    Result<Placed> LocateFile(const QString& path);
+    // An existing folder, the root included; a file and a missing entry are refused.
+    Result<PlacedFolder> LocateFolder(const QString& path);
     // Locate for an entry to be made: the name checked against Windows' and FAT's rules.
     Result<Found> LocateNew(const QString& path);
     Status Writable(const QString& path);
@@ -207,10 +255,12 @@ private:
     Status RemoveEntry(uint32_t folderId, const FatEntry& entry, const QString& path);
     Status UpdateShortSlot(uint32_t folderId, int slot, const unsigned char* bytes,
                            const QString& path);
-    // Creates or replaces a file: size bytes from fill, this last-write time; a replaced file
-    // keeps its attributes when keepAttributes, otherwise the new file has the archive bit.
+    // Creates or replaces a file: size bytes from fill, this last-write time, this attribute
+    // byte (unset: a replaced file keeps its own, a new one has the archive bit). beforePlacing,
+    // when given, may still refuse the file once its data is written.
     Status PutFile(const QString& destination, qint64 size, const Fill& fill, FatStamp written,
-                   bool keepAttributes);
+                   std::optional<uint8_t> attributes,
+                   const std::function<Status()>& beforePlacing = {});
     void Changed(uint32_t folderId);
     // Drops a folder whose slots in memory may no longer be those on disk.
     void Forget(uint32_t folderId);
@@ -327,6 +377,35 @@ Result<Found> FatImageFileSystem::Locate(const QString& path)
     return found;
 }
 
+Result<Placed> FatImageFileSystem::LocateFile(const QString& path)
+{
+    Result<Found> found = Locate(path);
+    if (!found)
+        return found.status();
+    if (found.value().IsRoot())
+        return Refuse(path, Refusal::IsFolder);
+    if (!found.value().entry)
+        return Refuse(path, Refusal::Missing);
+    if (found.value().entry->IsFolder())
+        return Refuse(path, Refusal::IsFolder);
+    return Placed{found.value().folder, *found.value().entry};
+}
+
+Result<PlacedFolder> FatImageFileSystem::LocateFolder(const QString& path)
+{
+    Result<Found> found = Locate(path);
+    if (!found)
+        return found.status();
+    if (found.value().IsRoot())
+        return PlacedFolder{m_rootId, std::nullopt};
+    if (!found.value().entry)
+        return Refuse(path, Refusal::Missing);
+    const FatEntry& entry = *found.value().entry;
+    if (!entry.IsFolder())
+        return Refuse(path, Refusal::NotAFolder);
+    return PlacedFolder{ChildId(entry), Placed{found.value().folder, entry}};
+}
+
 Result<Found> FatImageFileSystem::LocateNew(const QString& path)
 {
     Result<DosPath> parsed = Parse(path);
@@ -354,16 +433,10 @@ Status FatImageFileSystem::Writable(const QString& path)
 
 Result<std::unique_ptr<FileReader>> FatImageFileSystem::OpenForReading(const QString& path)
 {
-    Result<Found> found = Locate(path);
+    Result<Placed> found = LocateFile(path);
     if (!found)
         return found.status();
-    if (found.value().IsRoot())
-        return Refuse(path, Refusal::IsFolder);
-    if (!found.value().entry)
-        return Refuse(path, Refusal::Missing);
-    const FatEntry& entry = *found.value().entry;
-    if (entry.IsFolder())
-        return Refuse(path, Refusal::IsFolder);
+    const FatEntry& entry = found.value().entry;
     return std::unique_ptr<FileReader>(
         std::make_unique<FatFileReader>(m_image, entry.firstCluster, qint64(entry.size), path));
 }
@@ -378,6 +451,22 @@ Result<int> FatImageFileSystem::ReadAttributes(const QString& path)
     if (!found.value().entry)
         return Refuse(path, Refusal::Missing);
     return found.value().entry->attributes & KnownAttributes;
+}
+
+Result<FileFacts> FatImageFileSystem::ReadFileFacts(const QString& path)
+{
+    Result<Placed> found = LocateFile(path);
+    if (!found)
+        return found.status();
+    const FatEntry& entry = found.value().entry;
+    Result<CachedFolder*> cached = Folder(found.value().folder);
+    if (!cached)
+        return Failure(path, cached.reason());
+    FileFacts facts;
+    facts.size = qint64(entry.size);
+    facts.lastWrite = TimeOf(WrittenStamp(cached.value()->folder.Slot(entry.shortSlot)));
+    facts.attributes = entry.attributes & KnownAttributes;
+    return facts;
 }
 
 Status FatImageFileSystem::UpdateShortSlot(uint32_t folderId, int slot, const unsigned char* bytes,
@@ -681,7 +770,8 @@ Status FatImageFileSystem::RemoveEntry(uint32_t folderId, const FatEntry& entry,
 }
 
 Status FatImageFileSystem::PutFile(const QString& destination, qint64 size, const Fill& fill,
-                                   FatStamp written, bool keepAttributes)
+                                   FatStamp written, std::optional<uint8_t> attributes,
+                                   const std::function<Status()>& beforePlacing)
 {
     Result<Found> located = LocateNew(destination);
     if (!located)
@@ -700,8 +790,15 @@ Status FatImageFileSystem::PutFile(const QString& destination, qint64 size, cons
     Result<uint32_t> first = WriteNewChain(size, fill, destination);
     if (!first)
         return first.status();
+    if (beforePlacing) {
+        if (Status allowed = beforePlacing(); !allowed) {
+            (void)FreeChain(first.value(), destination);
+            return allowed;
+        }
+    }
     if (!place.entry) {
-        Result<int> added = AddEntry(place.folder, place.Name(), EntryAttribute::Archive,
+        Result<int> added = AddEntry(place.folder, place.Name(),
+                                     attributes.value_or(EntryAttribute::Archive),
                                      first.value(), uint32_t(size), written, destination);
         if (!added) {
             (void)FreeChain(first.value(), destination);
@@ -716,8 +813,8 @@ Status FatImageFileSystem::PutFile(const QString& destination, qint64 size, cons
     }
     unsigned char slot[SlotBytes];
     std::memcpy(slot, cached.value()->folder.Slot(place.entry->shortSlot), SlotBytes);
-    if (!keepAttributes)
-        slot[11] = EntryAttribute::Archive;
+    if (attributes)
+        slot[11] = *attributes;
     SetSlotFirstCluster(slot, first.value());
     PutLe32(slot + 28, uint32_t(size));
     PutLe16(slot + 22, written.time);
@@ -734,16 +831,10 @@ Status FatImageFileSystem::PutFile(const QString& destination, qint64 size, cons
 
 Status FatImageFileSystem::CopyFile(const QString& source, const QString& destination)
 {
-    Result<Found> from = Locate(source);
+    Result<Placed> from = LocateFile(source);
     if (!from)
         return from.status();
-    if (from.value().IsRoot())
-        return Refuse(source, Refusal::IsFolder);
-    if (!from.value().entry)
-        return Refuse(source, Refusal::Missing);
-    const FatEntry entry = *from.value().entry;
-    if (entry.IsFolder())
-        return Refuse(source, Refusal::IsFolder);
+    const FatEntry entry = from.value().entry;
     std::vector<uint32_t> chain;
     if (entry.size > 0) {
         Result<std::vector<uint32_t>> read = Volume().Chain(entry.firstCluster);
@@ -757,10 +848,7 @@ Status FatImageFileSystem::CopyFile(const QString& source, const QString& destin
     Result<CachedFolder*> cached = Folder(from.value().folder);
     if (!cached)
         return Failure(source, cached.reason());
-    const unsigned char* slot = cached.value()->folder.Slot(entry.shortSlot);
-    FatStamp written;
-    written.time = Le16(slot + 22);
-    written.date = Le16(slot + 24);
+    const FatStamp written = WrittenStamp(cached.value()->folder.Slot(entry.shortSlot));
 
     FatVolume& volume = Volume();
     const qint64 clusterBytes = volume.ClusterBytes();
@@ -780,12 +868,15 @@ Status FatImageFileSystem::CopyFile(const QString& source, const QString& destin
         }
         return Status::Ok();
     };
-    return PutFile(destination, entry.size, fill, written, false);
+    return PutFile(destination, entry.size, fill, written, EntryAttribute::Archive);
 }
 
-Status FatImageFileSystem::WriteFrom(FileReader& source, const QDateTime& lastWrite,
-                                     const QString& destination)
+Status FatImageFileSystem::WriteFileFrom(FileReader& source, std::optional<int> attributes,
+                                         const QDateTime& lastWrite, const QString& destination,
+                                         const std::function<Status()>& beforePlacing)
 {
+    if (attributes && (*attributes & ~KnownAttributes) != 0)
+        return Refuse(destination, Refusal::UnknownAttributes);
     const Fill fill = [&](qint64 offset, char* buffer, qint64 count) {
         for (qint64 done = 0; done < count;) {
             Result<qint64> got = source.ReadAt(offset + done, buffer + done, count - done);
@@ -800,7 +891,9 @@ Status FatImageFileSystem::WriteFrom(FileReader& source, const QDateTime& lastWr
     };
     const FatStamp written = lastWrite.isValid() ? StampAt(time_t(lastWrite.toSecsSinceEpoch()))
                                                  : Now();
-    return PutFile(destination, source.Size(), fill, written, false);
+    const uint8_t byte = attributes ? uint8_t(*attributes & (KindBits | Attribute::Archive))
+                                    : EntryAttribute::Archive;
+    return PutFile(destination, source.Size(), fill, written, byte, beforePlacing);
 }
 
 Status FatImageFileSystem::WriteTextFile(const QString& path, const std::vector<QString>& lines)
@@ -815,21 +908,15 @@ Status FatImageFileSystem::WriteTextFile(const QString& path, const std::vector<
         return Status::Ok();
     };
     // Windows rewrites a file in place, so it keeps its attributes.
-    return PutFile(path, text.size(), fill, Now(), true);
+    return PutFile(path, text.size(), fill, Now(), std::nullopt);
 }
 
 Status FatImageFileSystem::DeleteFile(const QString& path)
 {
-    Result<Found> found = Locate(path);
+    Result<Placed> found = LocateFile(path);
     if (!found)
         return found.status();
-    if (found.value().IsRoot())
-        return Refuse(path, Refusal::IsFolder);
-    if (!found.value().entry)
-        return Refuse(path, Refusal::Missing);
-    const FatEntry entry = *found.value().entry;
-    if (entry.IsFolder())
-        return Refuse(path, Refusal::IsFolder);
+    const FatEntry entry = found.value().entry;
     if (entry.attributes & EntryAttribute::ReadOnly)
         return Refuse(path, Refusal::ReadOnly);
     if (Status writable = Writable(path); !writable)
@@ -848,12 +935,10 @@ Status FatImageFileSystem::DeleteMatching(const QString& pattern)
         return Status::Ok();
     DosPath folderPath = parsed.value();
     const WildcardPattern wildcard(folderPath.components.takeLast());
-    Result<Found> folder = Locate(folderPath.Text());
-    if (!folder || (!folder.value().IsRoot() &&
-                    (!folder.value().entry || !folder.value().entry->IsFolder())))
+    Result<PlacedFolder> folder = LocateFolder(folderPath.Text());
+    if (!folder)
         return Status::Ok();  // a folder that is not there holds no matching file
-    const uint32_t id =
-        folder.value().IsRoot() ? m_rootId : ChildId(*folder.value().entry);
+    const uint32_t id = folder.value().id;
     Result<const std::vector<FatEntry>*> entries = Entries(id);
     if (!entries)
         return Failure(pattern, entries.reason());
@@ -939,17 +1024,13 @@ Status FatImageFileSystem::CreateFolder(const QString& path)
 
 Status FatImageFileSystem::RemoveEmptyFolder(const QString& path)
 {
-    Result<Found> found = Locate(path);
+    Result<PlacedFolder> found = LocateFolder(path);
     if (!found)
         return found.status();
-    if (found.value().IsRoot())
+    if (!found.value().place)
         return Refuse(path, Refusal::DriveRoot);
-    if (!found.value().entry)
-        return Refuse(path, Refusal::Missing);
-    const FatEntry entry = *found.value().entry;
-    if (!entry.IsFolder())
-        return Refuse(path, Refusal::NotAFolder);
-    const uint32_t id = ChildId(entry);
+    const Placed place = *found.value().place;
+    const uint32_t id = found.value().id;
     Result<const std::vector<FatEntry>*> inside = Entries(id);
     if (!inside)
         return Failure(path, inside.reason());
@@ -959,26 +1040,18 @@ Status FatImageFileSystem::RemoveEmptyFolder(const QString& path)
     }
     if (Status writable = Writable(path); !writable)
         return writable;
-    if (Status removed = RemoveEntry(found.value().folder, entry, path); !removed)
+    if (Status removed = RemoveEntry(place.folder, place.entry, path); !removed)
         return removed;
     Forget(id);
-    return FreeChain(entry.firstCluster, path);
+    return FreeChain(place.entry.firstCluster, path);
 }
 
 Status FatImageFileSystem::RestrictToOwner(const QString& path)
 {
     // FAT keeps no owners or permissions: there is nothing to restrict, and the folder's
     // attributes stay as they are.
-    Result<Found> found = Locate(path);
-    if (!found)
-        return found.status();
-    if (found.value().IsRoot())
-        return Status::Ok();
-    if (!found.value().entry)
-        return Refuse(path, Refusal::Missing);
-    if (!found.value().entry->IsFolder())
-        return Refuse(path, Refusal::NotAFolder);
-    return Status::Ok();
+    Result<PlacedFolder> found = LocateFolder(path);
+    return found ? Status::Ok() : found.status();
 }
 
 Result<std::vector<FolderEntry>> FatImageFileSystem::ListFolder(const QString& pattern, int mask)
@@ -991,11 +1064,10 @@ Result<std::vector<FolderEntry>> FatImageFileSystem::ListFolder(const QString& p
         return listed;  // a folder with no name to match: Windows finds nothing either
     DosPath folderPath = parsed.value();
     const WildcardPattern wildcard(folderPath.components.takeLast());
-    Result<Found> folder = Locate(folderPath.Text());
-    if (!folder || (!folder.value().IsRoot() &&
-                    (!folder.value().entry || !folder.value().entry->IsFolder())))
+    Result<PlacedFolder> folder = LocateFolder(folderPath.Text());
+    if (!folder)
         return listed;  // a folder that does not exist lists nothing
-    const uint32_t id = folder.value().IsRoot() ? m_rootId : ChildId(*folder.value().entry);
+    const uint32_t id = folder.value().id;
     Result<const std::vector<FatEntry>*> entries = Entries(id);
     if (!entries)
         return Failure(pattern, entries.reason());
@@ -1030,8 +1102,8 @@ Status FatImageFileSystem::FlushToDisk(const QString& path)
 
 }  // namespace
 
-Result<std::unique_ptr<ImageFileSystem>> OpenFatImageFile(QChar letter, const std::string& hostPath,
-                                                          const FatImageOptions& options)
+Result<std::unique_ptr<FileSystem>> OpenFatImageFile(QChar letter, const std::string& hostPath,
+                                                     const FatImageOptions& options)
 {
     const QString name = QString::fromLocal8Bit(hostPath.c_str());
     Result<OemCodePage> codePage = options.codePage != 0 ? OemCodePage::ByNumber(options.codePage)
@@ -1071,7 +1143,7 @@ Result<std::unique_ptr<ImageFileSystem>> OpenFatImageFile(QChar letter, const st
     if (!volume)
         return volume.status();
     image->volume = std::move(volume).value();
-    return std::unique_ptr<ImageFileSystem>(
+    return std::unique_ptr<FileSystem>(
         std::make_unique<FatImageFileSystem>(letter, std::move(image), codePage.value()));
 }
 
@@ -1079,12 +1151,12 @@ Result<std::unique_ptr<FileSystem>> OpenFatImage(QChar letter, const DriveSource
 {
     FatImageOptions options;
     options.partition = source.partition;
-    Result<std::unique_ptr<ImageFileSystem>> opened =
+    Result<std::unique_ptr<FileSystem>> opened =
         OpenFatImageFile(letter, source.hostPath, options);
     if (!opened)
         return Status::Fail(QStringLiteral("drive ") + letter.toUpper() + QStringLiteral(": ") +
                             opened.reason());
-    return std::unique_ptr<FileSystem>(std::move(opened).value());
+    return opened;
 }
 
 }  // namespace stowix

@@ -2,7 +2,8 @@
 // A drive that is a FAT file system inside a disk image file (image_format.h says which images),
 // read and written in this process with the same DOS semantics as a drive folder: paths found
 // without regard to case, Windows' wildcard and name rules, long names with Windows 98 aliases,
-// the entry's attribute byte as the DOS attributes and its 2-second last-write time.
+// the entry's attribute byte as the DOS attributes and its 2-second last-write time (kept in
+// local time, as Windows keeps it).
 //
 // Guarantees:
 // - The image is locked for as long as the file system lives, and refused while another program
@@ -34,22 +35,13 @@ struct FatImageOptions {
     int codePage = 0;              // the short names' OEM code page; 0: STOWIX_FAT_CODE_PAGE or 437
 };
 
-// A file system that can also take a file from another drive, for copies between drives.
-class ImageFileSystem : public FileSystem {
-public:
-    // Creates or replaces destination with the bytes of source and this last-write time, as
-    // CopyFile does within the image.
-    virtual Status WriteFrom(FileReader& source, const QDateTime& lastWrite,
-                             const QString& destination) = 0;
-};
-
 // The image drive that OpenDrives opens: source.hostPath, its partition source.partition, the
 // short names' code page from STOWIX_FAT_CODE_PAGE (437 when unset).
 Result<std::unique_ptr<FileSystem>> OpenFatImage(QChar letter, const DriveSource& source);
 
 // Opens the image at hostPath as drive letter. Fails with a message for the user when the image
 // cannot be opened, holds no FAT file system Stowix can use, or is in use.
-Result<std::unique_ptr<ImageFileSystem>> OpenFatImageFile(QChar letter, const std::string& hostPath,
-                                                          const FatImageOptions& options = {});
+Result<std::unique_ptr<FileSystem>> OpenFatImageFile(QChar letter, const std::string& hostPath,
+                                                     const FatImageOptions& options = {});
 
 }  // namespace stowix

@@ -40,6 +40,9 @@ public:
     Result<int> ReadAttributes(const QString& path) override;
     Status WriteAttributes(const QString& path, int attributes) override;
     Status CopyFile(const QString& source, const QString& destination) override;
+    Status WriteFileFrom(FileReader& source, std::optional<int> attributes,
+                         const QDateTime& lastWrite, const QString& destination,
+                         const std::function<Status()>& beforePlacing) override;
     Result<bool> CopyFileKeepingAttributes(const QString& source,
                                            const QString& destination) override;
     std::vector<Result<bool>> CopyFilesKeepingAttributes(
@@ -68,6 +71,11 @@ private:
     // Puts a finished file in place and records the name in the folder's remembered names.
     Status Commit(PendingFile& file, const Location& place, const struct stat& before,
                   const QString& path);
+    // Creates or replaces destination with a new file: write gives it its bytes; then it gets
+    // this attribute value (when set) and last-write time and is put in place in one step. A
+    // folder or a read-only file in the way is refused.
+    Status PlaceFile(const QString& destination, const std::function<Status(int fd)>& write,
+                     std::optional<int> attributes, const struct timespec& lastWrite);
 
     PathResolver m_resolver;
 };
@@ -163,7 +171,61 @@ Status PosixFileSystem::CopyFile(const QString& source, const QString& destinati
     Result<UniqueFd> input = OpenSource(source, sourceInfo);
     if (!input)
         return input.status();
+    const auto write = [&](int output) {
+        if (const int error = CopyContents(input.value().Get(), output, sourceInfo.st_size,
+                                           MayHaveHoles(sourceInfo)))
+            return HostFailure(destination, error);
+        return CheckUnchanged(input.value().Get(), sourceInfo, source);
+    };
+    // The last-write time travels with the copy, as Windows' copy keeps it.
+    return PlaceFile(destination, write, std::nullopt, sourceInfo.st_mtim);
+}
 
+Status PosixFileSystem::WriteFileFrom(FileReader& source, std::optional<int> attributes,
+                                      const QDateTime& lastWrite, const QString& destination,
+                                      const std::function<Status()>& beforePlacing)
+{
+    const auto write = [&](int output) {
+        std::vector<char> buffer(size_t(std::min<qint64>(std::max<qint64>(source.Size(), 1),
+                                                         1024 * 1024)));
+        for (qint64 done = 0; done < source.Size();) {
+            Result<qint64> got = source.ReadAt(
+                done, buffer.data(), std::min<qint64>(qint64(buffer.size()), source.Size() - done));
+            if (!got)
+                return got.status();
+            if (got.value() == 0)
+                return Status::Fail(destination + QStringLiteral(": The source file became "
+                                                                 "shorter while it was copied"));
+            for (qint64 put = 0; put < got.value();) {
+                const ssize_t wrote =
+                    ::write(output, buffer.data() + put, size_t(got.value() - put));
+                if (wrote < 0 && errno == EINTR)
+                    continue;
+                if (wrote < 0)
+                    return HostFailure(destination, errno);
+                put += wrote;
+            }
+            done += got.value();
+        }
+        return beforePlacing ? beforePlacing() : Status::Ok();
+    };
+    struct timespec time {0, UTIME_NOW};
+    if (lastWrite.isValid()) {
+        const qint64 milliseconds = lastWrite.toMSecsSinceEpoch();
+        time.tv_sec = time_t(milliseconds / 1000);
+        time.tv_nsec = long(milliseconds % 1000) * 1000000;
+        if (time.tv_nsec < 0) {
+            time.tv_sec -= 1;
+            time.tv_nsec += 1000000000;
+        }
+    }
+    return PlaceFile(destination, write, attributes, time);
+}
+
+Status PosixFileSystem::PlaceFile(const QString& destination,
+                                  const std::function<Status(int fd)>& write,
+                                  std::optional<int> attributes, const struct timespec& lastWrite)
+{
     Result<Location> target = LocateNew(destination);
     if (!target)
         return target.status();
@@ -182,14 +244,21 @@ Status PosixFileSystem::CopyFile(const QString& source, const QString& destinati
     if (!pending)
         return pending.status();
     PendingFile output = std::move(pending).value();
-    if (const int error = CopyContents(input.value().Get(), output.Fd(), sourceInfo.st_size,
-                                       MayHaveHoles(sourceInfo)))
-        return HostFailure(destination, error);
-    if (Status unchanged = CheckUnchanged(input.value().Get(), sourceInfo, source); !unchanged)
-        return unchanged;
-    // The last-write time travels with the copy, as Windows' copy keeps it; the access time is
-    // the copy's own.
-    const struct timespec times[2] = {{0, UTIME_OMIT}, sourceInfo.st_mtim};
+    if (Status written = write(output.Fd()); !written)
+        return written;
+    // The attributes go on the file before it is in place: a copy whose attributes cannot be
+    // stored is never seen.
+    if (attributes) {
+        struct stat fresh {};
+        if (::fstat(output.Fd(), &fresh) != 0)
+            return HostFailure(destination, errno);
+        if (Status stored = WriteDosAttributes({output.Fd(), ""}, fresh, *attributes,
+                                               AttributeStore::ExtendedAttribute, destination);
+            !stored)
+            return stored;
+    }
+    // The access time is the file's own.
+    const struct timespec times[2] = {{0, UTIME_OMIT}, lastWrite};
     if (::futimens(output.Fd(), times) != 0)
         return HostFailure(destination, errno);
     return Commit(output, place, before, destination);
