@@ -13,6 +13,10 @@ namespace stowix {
 class ForwardingFileSystem : public FileSystem {
 public:
     explicit ForwardingFileSystem(FileSystem& inner) : m_inner(inner) {}
+    // Not copied: a copy made from another wrapper would forward to that wrapper's inner file
+    // system, past the wrapper itself. To wrap a wrapper, pass it as a FileSystem&.
+    ForwardingFileSystem(const ForwardingFileSystem&) = delete;
+    ForwardingFileSystem& operator=(const ForwardingFileSystem&) = delete;
 
     Result<int> ReadAttributes(const QString& path) override {
         return m_inner.ReadAttributes(path);

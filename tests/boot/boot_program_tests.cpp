@@ -2,62 +2,32 @@
 // the environment, the Windows folder found as the program finds it, exit statuses.
 
 #include "restore/boot_script.h"
+#include "support/program_world.h"
 #include "support/qt_printers.h"
 #include "support/temp_drive.h"
 
 #include <gtest/gtest.h>
 
-#include <QDir>
-#include <QFileInfo>
-#include <QProcess>
-#include <QTemporaryDir>
-
 namespace stowix::test {
 namespace {
 
-// The build folder: STOWIX_BUILD_DIR, else the one this test program lies in
-// (<build>/tests/boot/boot_tests).
-QString BuildFolder() {
-    const QString given = qEnvironmentVariable("STOWIX_BUILD_DIR");
-    if (!given.isEmpty()) return given;
-    QDir folder = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
-    folder.cd("../../..");
-    return folder.absolutePath();
-}
-
-struct Outcome {
-    int exitCode = -1;
-    QString output;
-    QString errors;
-};
+using Outcome = RunResult;
 
 class BootProgramTest : public ::testing::Test {
 protected:
-    BootProgramTest() {
-        environment = QProcessEnvironment::systemEnvironment();
-        for (const char* name : {"WINEPREFIX", "STOWIX_DRIVE_C", "STOWIX_WINDOWS_FOLDER",
-                                 "STOWIX_RESTART_COMMAND"})
-            environment.remove(name);
-        // A home without ~/.wine, so that no drive C: is found there.
-        environment.insert("HOME", home.path());
-    }
+    // The program world's environment, without a drive C: until a test gives one.
+    BootProgramTest() : environment(world.Environment()) { environment.remove("STOWIX_DRIVE_C"); }
 
     Outcome RunBoot() {
-        QProcess process;
-        process.setProcessEnvironment(environment);
-        const QString program = BuildFolder() + "/bin/stowix-boot";
-        process.start(program, {});
-        if (!process.waitForFinished(60000))
-            ADD_FAILURE() << program.toStdString() << " did not finish: "
-                          << process.errorString().toStdString();
-        return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-                QString::fromUtf8(process.readAllStandardOutput()),
-                QString::fromUtf8(process.readAllStandardError())};
+        ProcessOptions options;
+        options.environment = environment;
+        options.timeoutMs = 60000;
+        return world.Run("stowix-boot", options);
     }
 
     void UseDrive() { environment.insert("STOWIX_DRIVE_C", drive.HostRoot()); }
 
-    QTemporaryDir home;
+    ProgramWorld world;
     TempDrive drive;
     QProcessEnvironment environment;
 };

@@ -199,19 +199,12 @@ TEST_F(CopyTest, a_copy_that_fails_while_writing_leaves_nothing_behind)
     // of writing are met: beside an existing destination, and unnamed for a new one.
     for (const char* destination : {"C:\\DEST", "C:\\NEW"}) {
         SCOPED_TRACE(destination);
-        struct rlimit saved {};
-        ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
-        struct sigaction ignore {};
-        struct sigaction previous {};
-        ignore.sa_handler = SIG_IGN;
-        ::sigaction(SIGXFSZ, &ignore, &previous);
-        struct rlimit limited = saved;
-        limited.rlim_cur = 1000;
-        ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limited), 0);
         const QString target = QString::fromUtf8(destination);
-        const Status copied = files->CopyFile(QStringLiteral("C:\\BIG"), target);
-        ::setrlimit(RLIMIT_FSIZE, &saved);
-        ::sigaction(SIGXFSZ, &previous, nullptr);
+        const Status copied = [&] {
+            const FileSizeLimit limit(1000);
+            EXPECT_TRUE(limit.Ok());
+            return files->CopyFile(QStringLiteral("C:\\BIG"), target);
+        }();
 
         EXPECT_FALSE(copied.ok());
         EXPECT_TRUE(copied.reason().startsWith(target + QStringLiteral(": ")))

@@ -181,19 +181,12 @@ TEST(GroupCopy, a_copy_that_fails_while_writing_leaves_the_old_file_and_its_attr
     const std::vector<std::string> before = scene.drive.Names("DST");
     for (const char* destination : {"C:\\DST\\BIG.INI", "C:\\DST\\NEWBIG.INI"}) {
         SCOPED_TRACE(destination);
-        struct rlimit saved {};
-        ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
-        struct sigaction ignore {};
-        struct sigaction previous {};
-        ignore.sa_handler = SIG_IGN;
-        ::sigaction(SIGXFSZ, &ignore, &previous);
-        struct rlimit limited = saved;
-        limited.rlim_cur = 1000;
-        ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limited), 0);
-        const Result<bool> copied = scene.files->CopyFileKeepingAttributes(
-            QStringLiteral("C:\\SRC\\BIG.INI"), QString::fromUtf8(destination));
-        ::setrlimit(RLIMIT_FSIZE, &saved);
-        ::sigaction(SIGXFSZ, &previous, nullptr);
+        const Result<bool> copied = [&] {
+            const FileSizeLimit limit(1000);
+            EXPECT_TRUE(limit.Ok());
+            return scene.files->CopyFileKeepingAttributes(QStringLiteral("C:\\SRC\\BIG.INI"),
+                                                          QString::fromUtf8(destination));
+        }();
 
         EXPECT_FALSE(copied.ok());
         EXPECT_EQ(scene.drive.Contents("DST/BIG.INI"), "old big");

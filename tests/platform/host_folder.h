@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include <optional>
@@ -56,5 +58,34 @@ template <typename T>
 {
     return Succeeded(result.status());
 }
+
+// While it lives, no file this process writes may grow beyond `bytes` (RLIMIT_FSIZE), and the
+// signal the limit raises is ignored, so that a write past it fails with EFBIG as on a full disk.
+// Ok() tells whether the limit could be set.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        if (::getrlimit(RLIMIT_FSIZE, &m_saved) != 0) return;
+        struct sigaction ignore {};
+        ignore.sa_handler = SIG_IGN;
+        ::sigaction(SIGXFSZ, &ignore, &m_previous);
+        struct rlimit limited = m_saved;
+        limited.rlim_cur = bytes;
+        m_set = ::setrlimit(RLIMIT_FSIZE, &limited) == 0;
+    }
+    ~FileSizeLimit() {
+        ::setrlimit(RLIMIT_FSIZE, &m_saved);
+        ::sigaction(SIGXFSZ, &m_previous, nullptr);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+    bool Ok() const { return m_set; }
+
+private:
+    struct rlimit m_saved {};
+    struct sigaction m_previous {};
+    bool m_set = false;
+};
 
 }  // namespace stowix::test

@@ -169,7 +169,8 @@ public:
         if (auto fault = Take(FsOperation::CopyTo, destination,
                               Call("WriteFileFrom", destination)))
             return Status::Fail(*fault);
-        return ForwardingFileSystem::WriteFileFrom(source, attributes, lastWrite, destination, beforePlacing);
+        return ForwardingFileSystem::WriteFileFrom(source, attributes, lastWrite, destination,
+                                                   beforePlacing);
     }
 
 private:

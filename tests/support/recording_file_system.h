@@ -32,6 +32,13 @@ public:
         m_log.Add("FS.CopyFile=" + source + ">" + destination);
         return ForwardingFileSystem::CopyFile(source, destination);
     }
+    Status WriteFileFrom(FileReader& source, std::optional<int> attributes,
+                         const QDateTime& lastWrite, const QString& destination,
+                         const std::function<Status()>& beforePlacing) override {
+        m_log.Add("FS.WriteFileFrom=" + destination);
+        return ForwardingFileSystem::WriteFileFrom(source, attributes, lastWrite, destination,
+                                                   beforePlacing);
+    }
     Status DeleteFile(const QString& path) override {
         m_log.Add("FS.DeleteFile=" + path);
         return ForwardingFileSystem::DeleteFile(path);

@@ -14,6 +14,10 @@ public:
     Result<int> ReadAttributes(const QString&) override { return Unexpected("ReadAttributes"); }
     Status WriteAttributes(const QString&, int) override { return Unexpected("WriteAttributes"); }
     Status CopyFile(const QString&, const QString&) override { return Unexpected("CopyFile"); }
+    Status WriteFileFrom(FileReader&, std::optional<int>, const QDateTime&, const QString&,
+                         const std::function<Status()>&) override {
+        return Unexpected("WriteFileFrom");
+    }
     Status DeleteFile(const QString&) override { return Unexpected("DeleteFile"); }
     Status DeleteMatching(const QString&) override { return Unexpected("DeleteMatching"); }
     Status CreateFolder(const QString&) override { return Unexpected("CreateFolder"); }
