@@ -70,8 +70,7 @@ const char Usage[] =
     "                     drive that a kept work folder holds is used again\n"
     "  --no-strace        no run under strace -c -f to count the system calls\n";
 
-std::vector<Option> CommandLineOptions(Options& options)
-{
+std::vector<Option> CommandLineOptions(Options& options) {
     return {
         CountOption("--ini-files", options.iniFiles),
         CountOption("--system-dat-mb", options.systemDatMb),
@@ -94,18 +93,15 @@ std::vector<Option> CommandLineOptions(Options& options)
     };
 }
 
-bool IsFolder(const std::string& path)
-{
+bool IsFolder(const std::string& path) {
     struct stat info {};
     return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
 // The first folder in the drive's root named WINDOWS in any case, as stored.
-std::string WindowsFolderName(const std::string& drive)
-{
+std::string WindowsFolderName(const std::string& drive) {
     for (const std::string& name : std::vector<std::string>{"WINDOWS", "windows", "Windows"})
-        if (IsFolder(drive + "/" + name))
-            return name;
+        if (IsFolder(drive + "/" + name)) return name;
     std::string found;
     if (DIR* dir = ::opendir(drive.c_str())) {
         while (const dirent* entry = ::readdir(dir))
@@ -119,15 +115,13 @@ std::string WindowsFolderName(const std::string& drive)
 
 // The files a backup set of this drive holds, as paths relative to the drive, in group order;
 // a later group's file replaces an earlier one of the same name, as in the flat set.
-std::vector<std::string> BackupFileList(const std::string& drive)
-{
+std::vector<std::string> BackupFileList(const std::string& drive) {
     const std::string windows = WindowsFolderName(drive);
     std::vector<std::string> paths;
     std::map<std::string, size_t> byName;  // upper-cased set name -> index in paths
     for (const SetGroup& group : BackupGroups) {
         const bool inWindowsFolder = group.place == SetPlace::WindowsFolder;
-        if (inWindowsFolder && windows.empty())
-            continue;
+        if (inWindowsFolder && windows.empty()) continue;
         const std::string prefix = inWindowsFolder ? windows + "/" : std::string();
         for (const std::string& name :
              MatchingFiles(drive + "/" + prefix, Narrow(group.pattern).c_str())) {
@@ -141,8 +135,7 @@ std::vector<std::string> BackupFileList(const std::string& drive)
     return paths;
 }
 
-std::string ReadText(const std::string& path)
-{
+std::string ReadText(const std::string& path) {
     std::string text;
     if (std::FILE* file = std::fopen(path.c_str(), "r")) {
         char buffer[256];
@@ -153,29 +146,25 @@ std::string ReadText(const std::string& path)
     return text;
 }
 
-void WriteText(const std::string& path, const std::string& text)
-{
+void WriteText(const std::string& path, const std::string& text) {
     if (std::FILE* file = std::fopen(path.c_str(), "w")) {
         std::fwrite(text.data(), 1, text.size(), file);
         std::fclose(file);
     }
 }
 
-int CountFiles(const std::string& folder)
-{
+int CountFiles(const std::string& folder) {
     int count = 0;
     if (DIR* dir = ::opendir(folder.c_str())) {
         while (const dirent* entry = ::readdir(dir))
-            if (entry->d_type != DT_DIR)
-                ++count;
+            if (entry->d_type != DT_DIR) ++count;
         ::closedir(dir);
     }
     return count;
 }
 
 // The one set under drive's Stowix folder, or "" when there is none.
-std::string OnlySet(const std::string& drive)
-{
+std::string OnlySet(const std::string& drive) {
     std::string found;
     if (DIR* dir = ::opendir((drive + "/Stowix").c_str())) {
         while (const dirent* entry = ::readdir(dir))
@@ -190,8 +179,7 @@ std::string OnlySet(const std::string& drive)
 // The baseline's copy: the attributes that a copy keeps (the DOS attributes live in an
 // extended attribute), without ownership, which the program does not copy either.
 std::vector<std::string> CopyCommand(const std::string& destination,
-                                     const std::vector<std::string>& sources)
-{
+                                     const std::vector<std::string>& sources) {
     std::vector<std::string> copy = {"cp", "--preserve=mode,timestamps,xattr", "-t", destination,
                                      "--"};
     copy.insert(copy.end(), sources.begin(), sources.end());
@@ -200,16 +188,15 @@ std::vector<std::string> CopyCommand(const std::string& destination,
 
 // The large generated drive, made when a kept work folder does not hold one made with the same
 // options; "" when it could not be made.
-std::string LargeDrive(const Options& options, const std::string& programs)
-{
+std::string LargeDrive(const Options& options, const std::string& programs) {
     const std::string drive = options.work + "/drive";
     // Making it takes longer than a round.
     const std::string madeWith = options.work + "/drive-options";
-    const std::string wanted = std::to_string(options.iniFiles) + " " +
-                               std::to_string(options.systemDatMb) + "\n";
+    const std::string wanted =
+        std::to_string(options.iniFiles) + " " + std::to_string(options.systemDatMb) + "\n";
     if (ReadText(madeWith) != wanted || !IsFolder(drive)) {
-        std::printf("making the drive (--ini-files %d --system-dat-mb %d) ...\n",
-                    options.iniFiles, options.systemDatMb);
+        std::printf("making the drive (--ini-files %d --system-dat-mb %d) ...\n", options.iniFiles,
+                    options.systemDatMb);
         std::fflush(stdout);
         RemoveTree(madeWith);
         RemoveTree(drive);
@@ -223,24 +210,22 @@ std::string LargeDrive(const Options& options, const std::string& programs)
 
 // Prints the system calls per copied file of one more run of each side under strace.
 void PrintCallsPerFile(const char* subjectName, std::optional<long> subjectCalls,
-                       const char* baselineName, std::optional<long> baselineCalls, size_t files)
-{
+                       const char* baselineName, std::optional<long> baselineCalls, size_t files) {
     if (!subjectCalls || !baselineCalls || files == 0) {
         std::printf("  system calls per copied file: not counted (is strace installed?)\n");
         return;
     }
-    std::printf("  system calls per copied file (strace -c -f, one more run each): %s %.1f "
-                "(%ld calls / %zu files), %s %.1f (%ld calls)   aim at most 14: %s\n",
-                subjectName, double(*subjectCalls) / double(files), *subjectCalls, files,
-                baselineName, double(*baselineCalls) / double(files), *baselineCalls,
-                double(*subjectCalls) / double(files) <= 14.0 ? "met" : "MISSED");
+    std::printf(
+        "  system calls per copied file (strace -c -f, one more run each): %s %.1f "
+        "(%ld calls / %zu files), %s %.1f (%ld calls)   aim at most 14: %s\n",
+        subjectName, double(*subjectCalls) / double(files), *subjectCalls, files, baselineName,
+        double(*baselineCalls) / double(files), *baselineCalls,
+        double(*subjectCalls) / double(files) <= 14.0 ? "met" : "MISSED");
 }
 
-void CompareBackup(const Options& options, const std::string& programs)
-{
+void CompareBackup(const Options& options, const std::string& programs) {
     const std::string drive = LargeDrive(options, programs);
-    if (drive.empty())
-        return;
+    if (drive.empty()) return;
     const std::vector<std::string> files = BackupFileList(drive);
     const std::string baselineSet = drive + "/BASELINE-SET";
 
@@ -262,8 +247,8 @@ void CompareBackup(const Options& options, const std::string& programs)
     for (int round = -1; round < options.rounds; ++round) {
         RemoveTree(drive + "/Stowix");
         SettleFileSystem(drive);
-        const ChildRun stowix = RunChild({programs + "/stowix", "/U"},
-                                         StowixOptions(options.work, drive));
+        const ChildRun stowix =
+            RunChild({programs + "/stowix", "/U"}, StowixOptions(options.work, drive));
         stowixStatus = stowix.exitStatus;
         setFiles = CountFiles(OnlySet(drive));
         RemoveTree(drive + "/Stowix");
@@ -283,9 +268,10 @@ void CompareBackup(const Options& options, const std::string& programs)
     const double peakMb = Median(comparison.subjectPeakKb) / 1024.0;
     std::printf("  stowix peak memory %.1f MB   aim under 80 MB: %s\n", peakMb,
                 peakMb < 80 ? "met" : "MISSED");
-    std::printf("  last round: stowix exit status %d, set of %d files; cp/sync exit status %d, "
-                "%d files\n",
-                stowixStatus, setFiles, baselineStatus, baselineFiles);
+    std::printf(
+        "  last round: stowix exit status %d, set of %d files; cp/sync exit status %d, "
+        "%d files\n",
+        stowixStatus, setFiles, baselineStatus, baselineFiles);
 
     if (options.countCalls) {
         const std::string countFile = options.work + "/strace-count";
@@ -311,15 +297,15 @@ struct RestoreCopies {
 
 // Where a restore run puts the files of a set: the groups of the run in their order, each into
 // its place.
-RestoreCopies RestoreFileList(const std::string& drive, const std::string& set)
-{
+RestoreCopies RestoreFileList(const std::string& drive, const std::string& set) {
     const std::string windows = drive + "/" + WindowsFolderName(drive);
     RestoreCopies copies;
     std::map<std::string, std::set<std::string>> seen;
     for (const SetGroup& group : RestoreGroups) {
-        const std::string destination = group.place == SetPlace::DriveRoot       ? drive
-                                        : group.place == SetPlace::WindowsFolder ? windows
-                                                                                 : drive + "/Stowix";
+        const std::string destination = group.place == SetPlace::DriveRoot ? drive
+                                        : group.place == SetPlace::WindowsFolder
+                                            ? windows
+                                            : drive + "/Stowix";
         for (const std::string& name : MatchingFiles(set, Narrow(group.pattern).c_str())) {
             ++copies.count;
             if (seen[destination].insert(Upper(name)).second)
@@ -330,15 +316,13 @@ RestoreCopies RestoreFileList(const std::string& drive, const std::string& set)
 }
 
 // Takes the staged registry files out of the backup root, so that each run stages them anew.
-void RemoveStagedRegistry(const std::string& drive)
-{
+void RemoveStagedRegistry(const std::string& drive) {
     for (const std::string& name : MatchingFiles(drive + "/Stowix", Narrow(StagedPattern).c_str()))
         RemoveTree(drive + "/Stowix/" + name);
 }
 
 // cp of every destination's files, then sync -f of the drive.
-ChildRun RestoreByCopying(const RestoreCopies& copies, const std::string& drive)
-{
+ChildRun RestoreByCopying(const RestoreCopies& copies, const std::string& drive) {
     ChildRun run;
     run.exitStatus = 0;
     for (const auto& [destination, sources] : copies.byDestination)
@@ -346,15 +330,13 @@ ChildRun RestoreByCopying(const RestoreCopies& copies, const std::string& drive)
     return Combined(run, RunChild({"sync", "-f", drive}));
 }
 
-void CompareRestore(const Options& options, const std::string& programs)
-{
+void CompareRestore(const Options& options, const std::string& programs) {
     const std::string drive = LargeDrive(options, programs);
-    if (drive.empty())
-        return;
+    if (drive.empty()) return;
     // The set to restore: one backup of the drive, made untimed.
     RemoveTree(drive + "/Stowix");
-    const ChildRun backup = RunChild({programs + "/stowix", "/U"},
-                                     StowixOptions(options.work, drive));
+    const ChildRun backup =
+        RunChild({programs + "/stowix", "/U"}, StowixOptions(options.work, drive));
     const std::string set = OnlySet(drive);
     if (backup.exitStatus != 0 || set.empty()) {
         std::fprintf(stderr, "the backup to restore from failed (%d)\n", backup.exitStatus);
@@ -403,16 +385,15 @@ void CompareRestore(const Options& options, const std::string& programs)
         for (const auto& [destination, sources] : copies.byDestination) {
             const std::optional<long> calls =
                 CountSystemCalls(CopyCommand(destination, sources), {}, countFile);
-            copyCalls = calls && copyCalls ? std::optional<long>(*copyCalls + *calls)
-                                           : std::nullopt;
+            copyCalls =
+                calls && copyCalls ? std::optional<long>(*copyCalls + *calls) : std::nullopt;
         }
         PrintCallsPerFile("restore run", restoreCalls, "cp", copyCalls, copies.count);
     }
     RemoveTree(drive + "/Stowix");
 }
 
-void CompareStartup(const Options& options, const std::string& programs)
-{
+void CompareStartup(const Options& options, const std::string& programs) {
     const std::string drive = options.work + "/empty-drive";
     RemoveTree(drive);
     ::mkdir(drive.c_str(), 0755);
@@ -432,8 +413,8 @@ void CompareStartup(const Options& options, const std::string& programs)
     for (int round = -1; round < options.startupRounds; ++round) {
         RemoveTree(drive + "/Stowix");
         SettleFileSystem(drive);
-        const ChildRun stowix = RunChild({programs + "/stowix", "/U"},
-                                         StowixOptions(options.work, drive));
+        const ChildRun stowix =
+            RunChild({programs + "/stowix", "/U"}, StowixOptions(options.work, drive));
         stowixStatus = stowix.exitStatus;
         SettleFileSystem(drive);
         const ChildRun minimal = RunChild({programs + "/stowix-bench-minimal-qt"}, minimalOptions);
@@ -449,8 +430,7 @@ void CompareStartup(const Options& options, const std::string& programs)
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     Options options;
     if (const std::optional<int> status =
             ParseCommandLine(argc, argv, CommandLineOptions(options), Usage))
@@ -459,16 +439,12 @@ int main(int argc, char** argv)
         "stowix-bench-backup",
         {"stowix", "stowix-make-drive", "stowix-bench-minimal-qt", "stowix-bench-restore-run"},
         options.work, argc, argv);
-    if (!bench)
-        return 1;
+    if (!bench) return 1;
     options.work = bench->work.path;
 
-    if (options.backup)
-        CompareBackup(options, bench->programs);
-    if (options.restore)
-        CompareRestore(options, bench->programs);
-    if (options.startup)
-        CompareStartup(options, bench->programs);
+    if (options.backup) CompareBackup(options, bench->programs);
+    if (options.restore) CompareRestore(options, bench->programs);
+    if (options.startup) CompareStartup(options, bench->programs);
 
     FinishWorkFolder(bench->work, options.keep);
     return 0;

@@ -25,8 +25,7 @@
 
 using namespace stowix;
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     if (argc != 2) {
         std::fputs("Usage: stowix-bench-restore-run SET   (SET: C:\\Stowix\\<set>)\n", stderr);
         return 1;
@@ -36,8 +35,7 @@ int main(int argc, char** argv)
     const QString set = QString::fromLocal8Bit(argv[1]);
 
     Result<std::unique_ptr<FileSystem>> opened = OpenConfiguredDrives();
-    if (!opened)
-        return 2;
+    if (!opened) return 2;
     QtSystem system;
     QtDialogs dialogs(DialogMode::Unattended);
     std::unique_ptr<FileSystem> files = std::move(opened).value();
@@ -47,11 +45,9 @@ int main(int argc, char** argv)
 
     // As start-up finds them.
     ProgramValues values;
-    if (!files->ChangeDrive(QLatin1Char('C')).ok())
-        return 2;
+    if (!files->ChangeDrive(QLatin1Char('C')).ok()) return 2;
     values.WindowsFolder = WindowsDirectory(*windows);
-    if (values.WindowsFolder.isEmpty())
-        return 2;
+    if (values.WindowsFolder.isEmpty()) return 2;
     values.WindowsFolderTail = values.WindowsFolder.mid(2);
 
     Form1Window form1;

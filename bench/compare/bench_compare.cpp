@@ -45,8 +45,7 @@ const char Usage[] =
     "  --work FOLDER      where the drive is made (default: a new folder under\n"
     "                     $TMPDIR or /tmp, removed at the end unless --keep)\n";
 
-std::vector<Option> CommandLineOptions(Options& options)
-{
+std::vector<Option> CommandLineOptions(Options& options) {
     return {
         CountOption("--ini-files", options.iniFiles),
         CountOption("--system-dat-mb", options.systemDatMb),
@@ -57,27 +56,22 @@ std::vector<Option> CommandLineOptions(Options& options)
 }
 
 // The name in folder that equals name without regard to case, or "".
-std::string FindName(const std::string& folder, const std::string& name)
-{
+std::string FindName(const std::string& folder, const std::string& name) {
     for (const std::string& candidate : FolderNames(folder))
-        if (::strcasecmp(candidate.c_str(), name.c_str()) == 0)
-            return candidate;
+        if (::strcasecmp(candidate.c_str(), name.c_str()) == 0) return candidate;
     return {};
 }
 
-bool EndsWithSys(const std::string& name)
-{
+bool EndsWithSys(const std::string& name) {
     return name.size() >= 4 && ::strcasecmp(name.c_str() + name.size() - 4, ".sys") == 0;
 }
 
-std::string ReadAll(const std::string& path)
-{
+std::string ReadAll(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-bool WriteAll(const std::string& path, const std::string& bytes)
-{
+bool WriteAll(const std::string& path, const std::string& bytes) {
     std::filesystem::permissions(path, std::filesystem::perms::owner_write,
                                  std::filesystem::perm_options::add);
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
@@ -86,24 +80,20 @@ bool WriteAll(const std::string& path, const std::string& bytes)
 }
 
 // What an experiment changes on the drive. False when the drive lacks what it changes.
-bool ChangeDrive(const std::string& windows)
-{
+bool ChangeDrive(const std::string& windows) {
     std::string systemIni = ReadAll(windows + "/SYSTEM.INI");
     const std::string section = "[386Enh]\r\n";
     const size_t at = systemIni.find(section);
-    if (at == std::string::npos)
-        return false;
+    if (at == std::string::npos) return false;
     systemIni.insert(at + section.size(), "device=C:\\WINDOWS\\SYSTEM\\NEWDRV.VXD\r\n");
     const std::string olderRegistry = ReadAll(windows + "/SYSTEM.DA0");
-    if (olderRegistry.empty())
-        return false;
+    if (olderRegistry.empty()) return false;
     return WriteAll(windows + "/SYSTEM.INI", systemIni) &&
            WriteAll(windows + "/SYSTEM.DAT", olderRegistry) &&
            ::chmod((windows + "/WIN.INI").c_str(), 0444) == 0;
 }
 
-int Run(const Options& options, const std::string& programs)
-{
+int Run(const Options& options, const std::string& programs) {
     const std::string drive = options.work + "/drive";
     RemoveTree(drive);
     std::printf("making the drive (--ini-files %d --system-dat-mb %d) and its set ...\n",
@@ -164,16 +154,16 @@ int Run(const Options& options, const std::string& programs)
     const double seconds = Median(comparison.subjectSeconds);
     std::printf("  stowix-diff %.1f ms   aim within 1000 ms: %s\n", seconds * 1000,
                 seconds <= 1.0 ? "met" : "MISSED");
-    std::printf("  last round: stowix-diff exit status %d (1: differences found), diff exit "
-                "status %d\n",
-                diffStatus, baselineStatus);
+    std::printf(
+        "  last round: stowix-diff exit status %d (1: differences found), diff exit "
+        "status %d\n",
+        diffStatus, baselineStatus);
     return 0;
 }
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     Options options;
     if (const std::optional<int> status =
             ParseCommandLine(argc, argv, CommandLineOptions(options), Usage))
@@ -181,8 +171,7 @@ int main(int argc, char** argv)
     const std::optional<ProgramBench> bench =
         StartProgramBench("stowix-bench-compare", {"stowix", "stowix-diff", "stowix-make-drive"},
                           options.work, argc, argv);
-    if (!bench)
-        return 1;
+    if (!bench) return 1;
     options.work = bench->work.path;
 
     const int status = Run(options, bench->programs);

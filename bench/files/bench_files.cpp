@@ -51,8 +51,7 @@ const char Usage[] =
     "                  $TMPDIR or /tmp, removed at the end unless --keep); files\n"
     "                  that a kept work folder holds are used again\n";
 
-std::vector<Option> CommandLineOptions(Options& options)
-{
+std::vector<Option> CommandLineOptions(Options& options) {
     return {
         CountOption("--files", options.listFiles, 1),
         CountOption("--copy-files", options.copyFiles, 1),
@@ -68,11 +67,9 @@ std::vector<Option> CommandLineOptions(Options& options)
     };
 }
 
-bool WriteFile(const std::string& path, const std::string& contents)
-{
+bool WriteFile(const std::string& path, const std::string& contents) {
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0)
-        return false;
+    if (fd < 0) return false;
     const bool written = contents.empty() ||
                          ::write(fd, contents.data(), contents.size()) == ssize_t(contents.size());
     return ::close(fd) == 0 && written;
@@ -80,8 +77,7 @@ bool WriteFile(const std::string& path, const std::string& contents)
 
 // Names as a Windows folder holds them after years of use: upper, lower and mixed case, with
 // and without extensions; three in eight are INI files of some case.
-std::string ListedName(int index)
-{
+std::string ListedName(int index) {
     static const char* const extensions[] = {".INI", ".ini", ".Ini", ".TXT",
                                              ".dll", ".DAT", "",     ".Inf"};
     static const char* const stems[] = {"SETUP", "config", "Driver", "mscfg"};
@@ -93,30 +89,23 @@ std::string ListedName(int index)
 
 int CountEntries(const std::string& folder) { return int(FolderNames(folder).size()); }
 
-bool MakeListedFolder(const std::string& folder, int count)
-{
+bool MakeListedFolder(const std::string& folder, int count) {
     // A folder that a kept work folder already holds is used again: making it takes longer
     // than the measurements.
-    if (CountEntries(folder) == count + 1)
-        return true;
+    if (CountEntries(folder) == count + 1) return true;
     RemoveTree(folder);
-    if (::mkdir(folder.c_str(), 0755) != 0)
-        return false;
+    if (::mkdir(folder.c_str(), 0755) != 0) return false;
     for (int i = 0; i < count; ++i)
-        if (!WriteFile(folder + "/" + ListedName(i), std::string()))
-            return false;
+        if (!WriteFile(folder + "/" + ListedName(i), std::string())) return false;
     // A folder among the files: neither side lists it.
     return ::mkdir((folder + "/SUBFOLDER.INI").c_str(), 0755) == 0;
 }
 
 // Small configuration files of 200 bytes to 4 KiB.
-bool MakeCopySource(const std::string& folder, int count)
-{
-    if (CountEntries(folder) == count)
-        return true;
+bool MakeCopySource(const std::string& folder, int count) {
+    if (CountEntries(folder) == count) return true;
     RemoveTree(folder);
-    if (::mkdir(folder.c_str(), 0755) != 0)
-        return false;
+    if (::mkdir(folder.c_str(), 0755) != 0) return false;
     for (int i = 0; i < count; ++i) {
         char name[32];
         std::snprintf(name, sizeof name, i % 3 ? "CFG%05d.INI" : "App%05d.ini", i);
@@ -124,24 +113,19 @@ bool MakeCopySource(const std::string& folder, int count)
         const size_t size = 200 + size_t(i * 7919) % 3900;
         while (contents.size() < size)
             contents += "Key" + std::to_string(contents.size()) + "=Value\r\n";
-        if (!WriteFile(folder + "/" + name, contents))
-            return false;
+        if (!WriteFile(folder + "/" + name, contents)) return false;
     }
     return true;
 }
 
 // The baseline listing: what a plain C program does to get the same names.
-std::vector<std::string> ReaddirNames(const std::string& folder, const char* foldedPattern)
-{
+std::vector<std::string> ReaddirNames(const std::string& folder, const char* foldedPattern) {
     std::vector<std::string> names;
     DIR* dir = ::opendir(folder.c_str());
-    if (!dir)
-        return names;
+    if (!dir) return names;
     while (const dirent* entry = ::readdir(dir)) {
-        if (entry->d_type == DT_DIR)
-            continue;  // ".", ".." and folders
-        if (foldedPattern && ::fnmatch(foldedPattern, entry->d_name, FNM_CASEFOLD) != 0)
-            continue;
+        if (entry->d_type == DT_DIR) continue;  // ".", ".." and folders
+        if (foldedPattern && ::fnmatch(foldedPattern, entry->d_name, FNM_CASEFOLD) != 0) continue;
         names.emplace_back(entry->d_name);
     }
     ::closedir(dir);
@@ -158,14 +142,13 @@ private:
 };
 
 void CompareListing(FileSystem& files, const std::string& hostFolder, const QString& pattern,
-                    const char* foldedPattern, int rounds)
-{
+                    const char* foldedPattern, int rounds) {
     Comparison comparison;
     comparison.title = "Listing " + std::to_string(CountEntries(hostFolder)) +
                        " entries with pattern \"" + pattern.toStdString() + "\"";
     comparison.subjectName = "FindFiles";
-    comparison.baselineName = foldedPattern ? "opendir/readdir + fnmatch(FNM_CASEFOLD)"
-                                            : "opendir/readdir";
+    comparison.baselineName =
+        foldedPattern ? "opendir/readdir + fnmatch(FNM_CASEFOLD)" : "opendir/readdir";
     comparison.aimRatio = 1.2;
 
     int subjectCount = 0;
@@ -188,14 +171,12 @@ void CompareListing(FileSystem& files, const std::string& hostFolder, const QStr
                 size_t(subjectCount) == baselineCount ? "" : "  (DIFFERENT)");
 }
 
-void CompareCopy(FileSystem& files, const std::string& driveFolder, int fileCount, int rounds)
-{
+void CompareCopy(FileSystem& files, const std::string& driveFolder, int fileCount, int rounds) {
     const std::string source = driveFolder + "/SRC";
     const std::string destination = driveFolder + "/DST";
 
     Comparison comparison;
-    comparison.title = "Copying " + std::to_string(fileCount) +
-                       " small files into an empty folder";
+    comparison.title = "Copying " + std::to_string(fileCount) + " small files into an empty folder";
     comparison.subjectName = "CopyMatchingFiles";
     comparison.baselineName = "cp -p -R SRC/. DST";
     comparison.aimRatio = 1.2;
@@ -211,9 +192,9 @@ void CompareCopy(FileSystem& files, const std::string& driveFolder, int fileCoun
         CountingStepper stepper;
         QString sourceFolder = QStringLiteral("\\SRC");
         QString pattern = QStringLiteral("*.*");
-        failures = int(CopyMatchingFiles(files, stepper, sourceFolder, pattern,
-                                         QStringLiteral("C:\\DST"))
-                           .size());
+        failures =
+            int(CopyMatchingFiles(files, stepper, sourceFolder, pattern, QStringLiteral("C:\\DST"))
+                    .size());
         steps = stepper.Steps();
     };
     int baselineStatus = 0;
@@ -234,22 +215,21 @@ void CompareCopy(FileSystem& files, const std::string& driveFolder, int fileCoun
     }
     emptyDestination();
     PrintComparison(comparison);
-    std::printf("  last round: CopyMatchingFiles copied %d files, %d steps, %d failures; "
-                "cp exit status %d\n",
-                copied, steps, failures, baselineStatus);
+    std::printf(
+        "  last round: CopyMatchingFiles copied %d files, %d steps, %d failures; "
+        "cp exit status %d\n",
+        copied, steps, failures, baselineStatus);
 }
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     Options options;
     if (const std::optional<int> status =
             ParseCommandLine(argc, argv, CommandLineOptions(options), Usage))
         return *status;
     const std::optional<WorkFolder> work = MakeWorkFolder("stowix-bench-files", options.work);
-    if (!work)
-        return 1;
+    if (!work) return 1;
     const std::string drive = work->path + "/drive";
     RemoveTree(drive + "/DST");
     ::mkdir(drive.c_str(), 0755);
@@ -265,8 +245,7 @@ int main(int argc, char** argv)
             return 1;
         }
         CompareListing(*files, drive + "/LIST", QStringLiteral("*.*"), nullptr, options.rounds);
-        CompareListing(*files, drive + "/LIST", QStringLiteral("*.Ini"), "*.ini",
-                       options.rounds);
+        CompareListing(*files, drive + "/LIST", QStringLiteral("*.Ini"), "*.ini", options.rounds);
     }
     if (options.copying) {
         std::printf("files to copy: %d\n", options.copyFiles);

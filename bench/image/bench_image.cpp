@@ -42,8 +42,7 @@ const char Usage[] =
     "  --work FOLDER      where the image is made (default: a new folder under\n"
     "                     $TMPDIR or /tmp, removed at the end unless --keep)\n";
 
-std::vector<Option> CommandLineOptions(Options& options)
-{
+std::vector<Option> CommandLineOptions(Options& options) {
     return {
         CountOption("--ini-files", options.iniFiles),
         CountOption("--system-dat-mb", options.systemDatMb),
@@ -60,40 +59,47 @@ struct Group {
     const char* pattern;
 };
 const Group Groups[] = {
-    {"", "Autoexec.Bat"}, {"", "Command.Com"},     {"", "*.Sys"},
-    {"WINDOWS/", "System.Dat"}, {"WINDOWS/", "System.Da0"}, {"WINDOWS/", "User.Dat"},
-    {"WINDOWS/", "User.Da0"},   {"WINDOWS/", "*.Bat"},      {"WINDOWS/", "*.Com"},
-    {"WINDOWS/", "*.Grp"},      {"WINDOWS/", "*.Ini"},      {"WINDOWS/", "*.Pif"},
-    {"WINDOWS/", "*.Pwl"},      {"WINDOWS/", "ShellIconCache"}, {"WINDOWS/", "TTFcache"},
+    {"", "Autoexec.Bat"},
+    {"", "Command.Com"},
+    {"", "*.Sys"},
+    {"WINDOWS/", "System.Dat"},
+    {"WINDOWS/", "System.Da0"},
+    {"WINDOWS/", "User.Dat"},
+    {"WINDOWS/", "User.Da0"},
+    {"WINDOWS/", "*.Bat"},
+    {"WINDOWS/", "*.Com"},
+    {"WINDOWS/", "*.Grp"},
+    {"WINDOWS/", "*.Ini"},
+    {"WINDOWS/", "*.Pif"},
+    {"WINDOWS/", "*.Pwl"},
+    {"WINDOWS/", "ShellIconCache"},
+    {"WINDOWS/", "TTFcache"},
 };
 
-ChildOptions Mtools()
-{
+ChildOptions Mtools() {
     ChildOptions options;
     options.setVariables = {"MTOOLS_SKIP_CHECK=1"};
     return options;
 }
 
 // One round of the baseline; the sum of its commands.
-ChildRun MtoolsBackup(const std::string& target)
-{
+ChildRun MtoolsBackup(const std::string& target) {
     ChildRun total;
     const auto add = [&](const ChildRun& run) {
         total.seconds += run.seconds;
         total.cpuSeconds += run.cpuSeconds;
         total.peakKb = std::max(total.peakKb, run.peakKb);
-        if (run.exitStatus != 0 && total.exitStatus <= 0)
-            total.exitStatus = run.exitStatus;
+        if (run.exitStatus != 0 && total.exitStatus <= 0) total.exitStatus = run.exitStatus;
     };
     total.exitStatus = 0;
     add(RunChild({"mmd", "-i", target, "::/Stowix"}, Mtools()));
     add(RunChild({"mmd", "-i", target, "::/Stowix/BASELINE"}, Mtools()));
     for (const Group& group : Groups) {
         // A group that matches nothing is no failure of the copy.
-        ChildRun run = RunChild({"mcopy", "-i", target, "-p", "-m", "-o",
-                                 std::string("::/") + group.folder + group.pattern,
-                                 "::/Stowix/BASELINE/"},
-                                Mtools());
+        ChildRun run =
+            RunChild({"mcopy", "-i", target, "-p", "-m", "-o",
+                      std::string("::/") + group.folder + group.pattern, "::/Stowix/BASELINE/"},
+                     Mtools());
         run.exitStatus = 0;
         add(run);
     }
@@ -103,8 +109,7 @@ ChildRun MtoolsBackup(const std::string& target)
     return total;
 }
 
-int CountSetFiles(const std::string& target, const std::string& set)
-{
+int CountSetFiles(const std::string& target, const std::string& set) {
     const std::string list = "/tmp/stowix-bench-image-list." + std::to_string(::getpid());
     const std::string command = "MTOOLS_SKIP_CHECK=1 mdir -a -b -i '" + target + "' '::/Stowix/" +
                                 set + "/' 2>/dev/null | wc -l > " + list;
@@ -112,8 +117,7 @@ int CountSetFiles(const std::string& target, const std::string& set)
     std::FILE* file = std::fopen(list.c_str(), "r");
     int count = -1;
     if (file) {
-        if (std::fscanf(file, "%d", &count) != 1)
-            count = -1;
+        if (std::fscanf(file, "%d", &count) != 1) count = -1;
         std::fclose(file);
     }
     std::remove(list.c_str());
@@ -122,16 +126,14 @@ int CountSetFiles(const std::string& target, const std::string& set)
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     Options options;
     if (const std::optional<int> status =
             ParseCommandLine(argc, argv, CommandLineOptions(options), Usage))
         return *status;
     const std::optional<ProgramBench> bench = StartProgramBench(
         "stowix-bench-image", {"stowix", "stowix-make-drive"}, options.work, argc, argv);
-    if (!bench)
-        return 1;
+    if (!bench) return 1;
     options.work = bench->work.path;
     const std::string& programs = bench->programs;
     std::printf("making the image (--ini-files %d --system-dat-mb %d --image-mb %d) ...\n",
@@ -147,10 +149,9 @@ int main(int argc, char** argv)
     const ChildOptions stowixOptions = StowixOptions(options.work, image);
 
     Comparison comparison;
-    comparison.title = "Backup inside a " + std::to_string(options.imageMb) +
-                       " MiB FAT32 image (" + std::to_string(options.iniFiles) +
-                       " extra INI files, SYSTEM.DAT " + std::to_string(options.systemDatMb) +
-                       " MiB)";
+    comparison.title = "Backup inside a " + std::to_string(options.imageMb) + " MiB FAT32 image (" +
+                       std::to_string(options.iniFiles) + " extra INI files, SYSTEM.DAT " +
+                       std::to_string(options.systemDatMb) + " MiB)";
     comparison.subjectName = "stowix /U (image as drive C:)";
     comparison.baselineName = "mtools: mmd + one mcopy per group + sync -f";
     comparison.aimRatio = 0.5;
@@ -167,10 +168,8 @@ int main(int argc, char** argv)
         const ChildRun baseline = MtoolsBackup(target);
         baselineStatus = baseline.exitStatus;
         if (round == options.rounds - 1)
-            std::printf("last round: mtools set of %d files\n",
-                        CountSetFiles(target, "BASELINE"));
-        if (round < 0)
-            continue;
+            std::printf("last round: mtools set of %d files\n", CountSetFiles(target, "BASELINE"));
+        if (round < 0) continue;
         comparison.subjectSeconds.push_back(stowix.seconds);
         comparison.subjectCpuSeconds.push_back(stowix.cpuSeconds);
         comparison.subjectPeakKb.push_back(stowix.peakKb);

@@ -46,8 +46,7 @@ const char Usage[] =
     "  --rounds N    timed rounds of each side, alternating (default 3)\n"
     "  --work FOLDER where the files are written (default: /tmp); they stay\n";
 
-std::vector<Option> CommandLineOptions(Options& options)
-{
+std::vector<Option> CommandLineOptions(Options& options) {
     return {
         {"--grown", true,
          [&options](const std::string& list) {
@@ -62,17 +61,16 @@ std::vector<Option> CommandLineOptions(Options& options)
     };
 }
 
-bool WriteFile(const std::string& path, const QByteArray& bytes)
-{
+bool WriteFile(const std::string& path, const QByteArray& bytes) {
     QFile file(QString::fromStdString(path));
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+           file.write(bytes) == bytes.size();
 }
 
 // One file, both sides; returns false when either side fails on it. The file lies in the work
 // folder, which is drive C:.
 bool Compare(FileSystem& files, const std::string& title, const std::string& work,
-             const std::string& name, qint64 bytes, int rounds)
-{
+             const std::string& name, qint64 bytes, int rounds) {
     const std::string path = work + "/" + name;
     bool sound = true;
     const auto subject = [&] {
@@ -90,7 +88,8 @@ bool Compare(FileSystem& files, const std::string& title, const std::string& wor
     TimeAlternating(comparison, rounds, subject, baseline);
     PrintComparison(comparison);
     const double megabytes = double(bytes) / MiB;
-    std::printf("  per MiB: %.1f ms against %.1f ms\n", Median(comparison.subjectSeconds) * 1000 / megabytes,
+    std::printf("  per MiB: %.1f ms against %.1f ms\n",
+                Median(comparison.subjectSeconds) * 1000 / megabytes,
                 Median(comparison.baselineSeconds) * 1000 / megabytes);
     if (!sound || baselineStatus != 0)
         std::printf("  FAILED: the check found damage or cregexport failed on a sound file\n");
@@ -101,8 +100,7 @@ bool Compare(FileSystem& files, const std::string& title, const std::string& wor
 // (told on standard error) when the file cannot be written; else whether both sides took it.
 std::optional<bool> WriteAndCompare(FileSystem& files, const std::string& title,
                                     const std::string& work, const std::string& name,
-                                    const QByteArray& bytes, int rounds)
-{
+                                    const QByteArray& bytes, int rounds) {
     const std::string path = work + "/" + name;
     if (!WriteFile(path, bytes)) {
         std::fprintf(stderr, "stowix-bench-registry: cannot write %s\n", path.c_str());
@@ -113,8 +111,7 @@ std::optional<bool> WriteAndCompare(FileSystem& files, const std::string& title,
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     Options options;
     if (const std::optional<int> status =
             ParseCommandLine(argc, argv, CommandLineOptions(options), Usage))
@@ -129,21 +126,21 @@ int main(int argc, char** argv)
             tools::WriteRegistryFile(tools::Windows98SystemTree(megabytes * MiB)).bytes;
         const std::optional<bool> sound = WriteAndCompare(
             *files, "SYSTEM.DAT grown with keys to " + std::to_string(bytes.size() / 1024) + " KiB",
-            work, "stowix-bench-grown-" + std::to_string(megabytes) + ".dat", bytes, options.rounds);
-        if (!sound)
-            return 1;
+            work, "stowix-bench-grown-" + std::to_string(megabytes) + ".dat", bytes,
+            options.rounds);
+        if (!sound) return 1;
         allSound &= *sound;
     }
     if (options.paddedMegabytes > 0) {
         const QByteArray bytes =
-            tools::WriteRegistryFile(tools::Windows98SystemTree(), options.paddedMegabytes * MiB).bytes;
+            tools::WriteRegistryFile(tools::Windows98SystemTree(), options.paddedMegabytes * MiB)
+                .bytes;
         const std::optional<bool> sound = WriteAndCompare(
             *files,
             "The generated drive's SYSTEM.DAT, " + std::to_string(options.paddedMegabytes) +
                 " MiB, its rest free space",
             work, "stowix-bench-padded.dat", bytes, options.rounds);
-        if (!sound)
-            return 1;
+        if (!sound) return 1;
         allSound &= *sound;
     }
     return allSound ? 0 : 1;

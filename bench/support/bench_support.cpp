@@ -27,15 +27,13 @@ namespace stowix::bench {
 
 namespace {
 
-std::string VariableName(const std::string& assignment)
-{
+std::string VariableName(const std::string& assignment) {
     return assignment.substr(0, assignment.find('='));
 }
 
 // Our environment with the options' changes, built before the fork: the child only calls
 // async-signal-safe functions.
-std::vector<std::string> ChildEnvironment(const ChildOptions& options)
-{
+std::vector<std::string> ChildEnvironment(const ChildOptions& options) {
     std::vector<std::string> dropped = options.unsetVariables;
     for (const std::string& assignment : options.setVariables)
         dropped.push_back(VariableName(assignment));
@@ -52,8 +50,7 @@ std::vector<std::string> ChildEnvironment(const ChildOptions& options)
 double Seconds(const struct timeval& time) { return double(time.tv_sec) + time.tv_usec / 1e6; }
 
 // User and system time of this process and of the children it has waited for.
-double ProcessorSeconds()
-{
+double ProcessorSeconds() {
     struct rusage self {};
     struct rusage children {};
     ::getrusage(RUSAGE_SELF, &self);
@@ -62,19 +59,17 @@ double ProcessorSeconds()
            Seconds(children.ru_stime);
 }
 
-std::vector<char*> Pointers(std::vector<std::string>& texts)
-{
+std::vector<char*> Pointers(std::vector<std::string>& texts) {
     std::vector<char*> pointers;
-    for (std::string& text : texts)
-        pointers.push_back(text.data());
+    for (std::string& text : texts) pointers.push_back(text.data());
     pointers.push_back(nullptr);
     return pointers;
 }
 
-std::string ShellQuoted(const std::string& text)
-{
-    if (!text.empty() && text.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ"
-                                                "0123456789-_./=:,+") == std::string::npos)
+std::string ShellQuoted(const std::string& text) {
+    if (!text.empty() &&
+        text.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ"
+                               "0123456789-_./=:,+") == std::string::npos)
         return text;
     std::string quoted = "'";
     for (char character : text) {
@@ -87,38 +82,31 @@ std::string ShellQuoted(const std::string& text)
 }
 
 // A whole number from least up to ten million, nothing else.
-bool ParseCount(const std::string& text, int least, int& value)
-{
-    if (text.empty())
-        return false;
+bool ParseCount(const std::string& text, int least, int& value) {
+    if (text.empty()) return false;
     char* end = nullptr;
     errno = 0;
     const long parsed = std::strtol(text.c_str(), &end, 10);
-    if (*end != '\0' || errno != 0 || parsed < least || parsed > 10000000)
-        return false;
+    if (*end != '\0' || errno != 0 || parsed < least || parsed > 10000000) return false;
     value = int(parsed);
     return true;
 }
 
 }  // namespace
 
-Option CountOption(const std::string& name, int& value, int least)
-{
-    return {name, true, [&value, least](const std::string& text) {
-                return ParseCount(text, least, value);
-            }};
+Option CountOption(const std::string& name, int& value, int least) {
+    return {name, true,
+            [&value, least](const std::string& text) { return ParseCount(text, least, value); }};
 }
 
-Option TextOption(const std::string& name, std::string& value)
-{
+Option TextOption(const std::string& name, std::string& value) {
     return {name, true, [&value](const std::string& text) {
                 value = text;
                 return true;
             }};
 }
 
-Option FlagOption(const std::string& name, bool& flag)
-{
+Option FlagOption(const std::string& name, bool& flag) {
     return {name, false, [&flag](const std::string&) {
                 flag = true;
                 return true;
@@ -126,8 +114,7 @@ Option FlagOption(const std::string& name, bool& flag)
 }
 
 std::optional<int> ParseCommandLine(int argc, char** argv, const std::vector<Option>& options,
-                                    const char* usage)
-{
+                                    const char* usage) {
     for (int i = 1; i < argc; ++i) {
         const std::string argument = argv[i];
         if (argument == "--help" || argument == "-h") {
@@ -149,13 +136,12 @@ std::optional<int> ParseCommandLine(int argc, char** argv, const std::vector<Opt
     return std::nullopt;
 }
 
-std::optional<WorkFolder> MakeWorkFolder(const std::string& benchName, const std::string& given)
-{
+std::optional<WorkFolder> MakeWorkFolder(const std::string& benchName, const std::string& given) {
     WorkFolder work{given, false};
     if (work.path.empty()) {
         const char* temporary = std::getenv("TMPDIR");
-        std::string pattern = std::string(temporary && *temporary ? temporary : "/tmp") + "/" +
-                              benchName + ".XXXXXX";
+        std::string pattern =
+            std::string(temporary && *temporary ? temporary : "/tmp") + "/" + benchName + ".XXXXXX";
         if (!::mkdtemp(pattern.data())) {
             std::perror("mkdtemp");
             return std::nullopt;
@@ -172,18 +158,15 @@ std::optional<WorkFolder> MakeWorkFolder(const std::string& benchName, const std
 namespace {
 
 // The folder that the runtime folder's link leads to, or nothing when it is a plain folder.
-std::string SessionFolderBehind(const std::string& runtime)
-{
+std::string SessionFolderBehind(const std::string& runtime) {
     std::error_code error;
-    if (!std::filesystem::is_symlink(runtime, error))
-        return {};
+    if (!std::filesystem::is_symlink(runtime, error)) return {};
     return std::filesystem::read_symlink(runtime, error).string();
 }
 
 }  // namespace
 
-void MakePrivateFolders(const std::string& work)
-{
+void MakePrivateFolders(const std::string& work) {
     RemoveTree(work + "/config");
     ::mkdir((work + "/config").c_str(), 0700);
     // The runtime folder lies on a memory file system, as a desktop session's (/run/user/<uid>)
@@ -198,8 +181,7 @@ void MakePrivateFolders(const std::string& work)
         ::mkdir(runtime.c_str(), 0700);
 }
 
-void FinishWorkFolder(const WorkFolder& work, bool keep)
-{
+void FinishWorkFolder(const WorkFolder& work, bool keep) {
     if (const std::string behind = SessionFolderBehind(work.path + "/runtime"); !behind.empty()) {
         RemoveTree(behind);
         RemoveTree(work.path + "/runtime");
@@ -211,8 +193,7 @@ void FinishWorkFolder(const WorkFolder& work, bool keep)
 }
 
 void PrintStart(const std::string& benchName, const std::string& what, const std::string& path,
-                int argc, char** argv)
-{
+                int argc, char** argv) {
     std::printf("%s: %s %s (%s)\n", benchName.c_str(), what.c_str(), path.c_str(),
                 FileSystemName(path).c_str());
     std::printf("reproduce: %s\n", CommandLine(argc, argv).c_str());
@@ -220,8 +201,7 @@ void PrintStart(const std::string& benchName, const std::string& what, const std
 }
 
 std::optional<std::string> BuiltPrograms(const std::string& benchName,
-                                         std::initializer_list<const char*> programs)
-{
+                                         std::initializer_list<const char*> programs) {
     const std::string folder = ProgramFolder();
     bool built = true;
     for (const char* program : programs) {
@@ -236,42 +216,35 @@ std::optional<std::string> BuiltPrograms(const std::string& benchName,
 
 std::optional<ProgramBench> StartProgramBench(const std::string& benchName,
                                               std::initializer_list<const char*> programs,
-                                              const std::string& givenWork, int argc, char** argv)
-{
+                                              const std::string& givenWork, int argc, char** argv) {
     const std::optional<std::string> built = BuiltPrograms(benchName, programs);
-    if (!built)
-        return std::nullopt;
+    if (!built) return std::nullopt;
     const std::optional<WorkFolder> work = MakeWorkFolder(benchName, givenWork);
-    if (!work)
-        return std::nullopt;
+    if (!work) return std::nullopt;
     MakePrivateFolders(work->path);
     PrintStart(benchName, "work folder", work->path, argc, argv);
     return ProgramBench{*built, *work};
 }
 
-ChildOptions StowixOptions(const std::string& work, const std::string& drive)
-{
+ChildOptions StowixOptions(const std::string& work, const std::string& drive) {
     ChildOptions options;
     options.setVariables = {"STOWIX_DRIVE_C=" + drive, "XDG_CONFIG_HOME=" + work + "/config",
                             "XDG_RUNTIME_DIR=" + work + "/runtime"};
-    options.unsetVariables = {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "WINEPREFIX",
-                              "STOWIX_WINDOWS_FOLDER", "STOWIX_RESTART_COMMAND"};
+    options.unsetVariables = {"DISPLAY",    "WAYLAND_DISPLAY",       "QT_QPA_PLATFORM",
+                              "WINEPREFIX", "STOWIX_WINDOWS_FOLDER", "STOWIX_RESTART_COMMAND"};
     return options;
 }
 
-bool MakeDrive(const std::string& programs, const std::vector<std::string>& arguments)
-{
+bool MakeDrive(const std::string& programs, const std::vector<std::string>& arguments) {
     std::vector<std::string> argv = {programs + "/stowix-make-drive"};
     argv.insert(argv.end(), arguments.begin(), arguments.end());
     const ChildRun made = RunChild(argv);
-    if (made.exitStatus == 0)
-        return true;
+    if (made.exitStatus == 0) return true;
     std::fprintf(stderr, "stowix-make-drive failed (%d)\n", made.exitStatus);
     return false;
 }
 
-void AddRound(Comparison& comparison, const ChildRun& subject, const ChildRun& baseline)
-{
+void AddRound(Comparison& comparison, const ChildRun& subject, const ChildRun& baseline) {
     comparison.subjectSeconds.push_back(subject.seconds);
     comparison.subjectCpuSeconds.push_back(subject.cpuSeconds);
     comparison.subjectPeakKb.push_back(subject.peakKb);
@@ -280,16 +253,14 @@ void AddRound(Comparison& comparison, const ChildRun& subject, const ChildRun& b
     comparison.baselinePeakKb.push_back(baseline.peakKb);
 }
 
-void AddRound(Comparison& comparison, const Timing& subject, const Timing& baseline)
-{
+void AddRound(Comparison& comparison, const Timing& subject, const Timing& baseline) {
     comparison.subjectSeconds.push_back(subject.seconds);
     comparison.subjectCpuSeconds.push_back(subject.cpuSeconds);
     comparison.baselineSeconds.push_back(baseline.seconds);
     comparison.baselineCpuSeconds.push_back(baseline.cpuSeconds);
 }
 
-ChildRun RunChild(const std::vector<std::string>& argv, const ChildOptions& options)
-{
+ChildRun RunChild(const std::vector<std::string>& argv, const ChildOptions& options) {
     std::vector<std::string> arguments = argv;
     std::vector<std::string> environment = ChildEnvironment(options);
     std::vector<char*> argumentPointers = Pointers(arguments);
@@ -328,8 +299,7 @@ ChildRun RunChild(const std::vector<std::string>& argv, const ChildOptions& opti
     return run;
 }
 
-ChildRun Combined(const ChildRun& first, const ChildRun& second)
-{
+ChildRun Combined(const ChildRun& first, const ChildRun& second) {
     ChildRun run;
     run.seconds = first.seconds + second.seconds;
     run.cpuSeconds = first.cpuSeconds + second.cpuSeconds;
@@ -339,24 +309,20 @@ ChildRun Combined(const ChildRun& first, const ChildRun& second)
 }
 
 std::optional<long> CountSystemCalls(const std::vector<std::string>& argv,
-                                     const ChildOptions& options, const std::string& countFile)
-{
+                                     const ChildOptions& options, const std::string& countFile) {
     ::unlink(countFile.c_str());
     std::vector<std::string> traced = {"strace", "-c", "-f", "-o", countFile};
     traced.insert(traced.end(), argv.begin(), argv.end());
     const ChildRun run = RunChild(traced, options);
-    if (run.exitStatus < 0)
-        return std::nullopt;
+    if (run.exitStatus < 0) return std::nullopt;
     std::FILE* table = std::fopen(countFile.c_str(), "r");
-    if (!table)
-        return std::nullopt;
+    if (!table) return std::nullopt;
     // The last line of the table: "100.00  0.014663  8  1815  262 total" (the errors column
     // may be empty); the calls are its fourth number.
     std::optional<long> calls;
     char line[512];
     while (std::fgets(line, sizeof line, table)) {
-        if (!std::strstr(line, " total"))
-            continue;
+        if (!std::strstr(line, " total")) continue;
         double percent = 0;
         double seconds = 0;
         long perCall = 0;
@@ -368,8 +334,7 @@ std::optional<long> CountSystemCalls(const std::vector<std::string>& argv,
     return calls;
 }
 
-std::vector<std::string> FolderNames(const std::string& folder)
-{
+std::vector<std::string> FolderNames(const std::string& folder) {
     std::vector<std::string> names;
     if (DIR* dir = ::opendir(folder.c_str())) {
         while (const dirent* entry = ::readdir(dir))
@@ -380,12 +345,10 @@ std::vector<std::string> FolderNames(const std::string& folder)
     return names;
 }
 
-std::vector<std::string> MatchingFiles(const std::string& folder, const char* pattern)
-{
+std::vector<std::string> MatchingFiles(const std::string& folder, const char* pattern) {
     std::vector<std::string> names;
     DIR* dir = ::opendir(folder.c_str());
-    if (!dir)
-        return names;
+    if (!dir) return names;
     while (const dirent* entry = ::readdir(dir)) {
         struct stat info {};
         if (::fnmatch(pattern, entry->d_name, FNM_CASEFOLD) == 0 &&
@@ -396,23 +359,19 @@ std::vector<std::string> MatchingFiles(const std::string& folder, const char* pa
     return names;
 }
 
-std::string Narrow(const char16_t* text)
-{
+std::string Narrow(const char16_t* text) {
     std::string narrow;
-    for (; *text; ++text)
-        narrow += char(*text);
+    for (; *text; ++text) narrow += char(*text);
     return narrow;
 }
 
-std::string Upper(std::string text)
-{
+std::string Upper(std::string text) {
     for (char& character : text)
         character = char(std::toupper(static_cast<unsigned char>(character)));
     return text;
 }
 
-Timing TimeWork(const std::function<void()>& work)
-{
+Timing TimeWork(const std::function<void()>& work) {
     const double cpuBefore = ProcessorSeconds();
     const auto start = std::chrono::steady_clock::now();
     work();
@@ -423,29 +382,23 @@ Timing TimeWork(const std::function<void()>& work)
     return timing;
 }
 
-double Median(std::vector<double> values)
-{
-    if (values.empty())
-        return 0;
+double Median(std::vector<double> values) {
+    if (values.empty()) return 0;
     std::sort(values.begin(), values.end());
     const size_t middle = values.size() / 2;
     return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
 }
 
-long Median(std::vector<long> values)
-{
-    if (values.empty())
-        return 0;
+long Median(std::vector<long> values) {
+    if (values.empty()) return 0;
     std::sort(values.begin(), values.end());
     return values[values.size() / 2];
 }
 
-void RemoveTree(const std::string& path)
-{
+void RemoveTree(const std::string& path) {
     namespace fs = std::filesystem;
     std::error_code error;
-    if (!fs::exists(fs::symlink_status(path, error)))
-        return;
+    if (!fs::exists(fs::symlink_status(path, error))) return;
     // A folder without write permission keeps its entries: give the owner write on every folder
     // first (the backup root is kept to its owner; the copies may be read-only).
     if (fs::is_directory(fs::symlink_status(path, error))) {
@@ -461,26 +414,21 @@ void RemoveTree(const std::string& path)
         std::fprintf(stderr, "could not remove %s: %s\n", path.c_str(), error.message().c_str());
 }
 
-void SettleFileSystem(const std::string& path)
-{
+void SettleFileSystem(const std::string& path) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return;
+    if (fd < 0) return;
     ::syncfs(fd);
     ::close(fd);
 }
 
-std::string ProgramFolder()
-{
+std::string ProgramFolder() {
     std::error_code error;
     return std::filesystem::read_symlink("/proc/self/exe", error).parent_path().string();
 }
 
-std::string FileSystemName(const std::string& path)
-{
+std::string FileSystemName(const std::string& path) {
     struct statfs info {};
-    if (::statfs(path.c_str(), &info) != 0)
-        return "unknown";
+    if (::statfs(path.c_str(), &info) != 0) return "unknown";
     switch (info.f_type) {
     case EXT4_SUPER_MAGIC: return "ext4";
     case TMPFS_MAGIC: return "tmpfs";
@@ -497,8 +445,7 @@ std::string FileSystemName(const std::string& path)
 }
 
 void TimeAlternating(Comparison& comparison, int rounds, const std::function<void()>& subject,
-                     const std::function<void()>& baseline)
-{
+                     const std::function<void()>& baseline) {
     subject();
     baseline();
     for (int round = 0; round < rounds; ++round) {
@@ -508,8 +455,7 @@ void TimeAlternating(Comparison& comparison, int rounds, const std::function<voi
     }
 }
 
-void PrintComparison(const Comparison& comparison)
-{
+void PrintComparison(const Comparison& comparison) {
     const double subject = Median(comparison.subjectSeconds);
     const double baseline = Median(comparison.baselineSeconds);
     const double ratio = baseline > 0 ? subject / baseline : 0;
@@ -533,19 +479,17 @@ void PrintComparison(const Comparison& comparison)
     std::printf("  rounds (ms), %s / %s:", comparison.subjectName.c_str(),
                 comparison.baselineName.c_str());
     for (size_t i = 0; i < comparison.subjectSeconds.size(); ++i)
-        std::printf(" %.1f/%.1f", comparison.subjectSeconds[i] * 1000,
-                    i < comparison.baselineSeconds.size() ? comparison.baselineSeconds[i] * 1000
-                                                          : 0.0);
+        std::printf(
+            " %.1f/%.1f", comparison.subjectSeconds[i] * 1000,
+            i < comparison.baselineSeconds.size() ? comparison.baselineSeconds[i] * 1000 : 0.0);
     std::printf("\n");
     std::fflush(stdout);
 }
 
-std::string CommandLine(int argc, char** argv)
-{
+std::string CommandLine(int argc, char** argv) {
     std::string line;
     for (int i = 0; i < argc; ++i) {
-        if (i > 0)
-            line += ' ';
+        if (i > 0) line += ' ';
         line += ShellQuoted(argv[i]);
     }
     return line;

@@ -68,7 +68,7 @@ struct ChildRun {
     double seconds = 0;     // wall time from just before the start to just after the end
     double cpuSeconds = 0;  // user and system time of the child (wait4's rusage)
     long peakKb = 0;        // the child's peak resident set (ru_maxrss of wait4), in KiB
-    int exitStatus = -1;  // the exit status, or -1 when it did not exit normally
+    int exitStatus = -1;    // the exit status, or -1 when it did not exit normally
 };
 
 // Two child programs run one after the other, as one: their times added, the larger peak, the
@@ -77,7 +77,7 @@ ChildRun Combined(const ChildRun& first, const ChildRun& second);
 
 // How a child is started.
 struct ChildOptions {
-    std::string workingFolder;             // empty: this process's own
+    std::string workingFolder;              // empty: this process's own
     std::vector<std::string> setVariables;  // "NAME=value", added to (or replacing) ours
     std::vector<std::string> unsetVariables;
     bool quiet = true;  // standard output and error go to /dev/null
@@ -146,9 +146,9 @@ struct Comparison {
     std::vector<double> baselineSeconds;
     std::vector<double> subjectCpuSeconds;   // empty when not measured
     std::vector<double> baselineCpuSeconds;  // empty when not measured
-    std::vector<long> subjectPeakKb;   // empty when not measured
-    std::vector<long> baselinePeakKb;  // empty when not measured
-    double aimRatio = 0;               // the subject should take at most this many baselines
+    std::vector<long> subjectPeakKb;         // empty when not measured
+    std::vector<long> baselinePeakKb;        // empty when not measured
+    double aimRatio = 0;                     // the subject should take at most this many baselines
 };
 
 // Adds one timed round of each side: child programs, or work in this process.

@@ -33,9 +33,7 @@ enum ExitStatus {
     ScriptUnreadable = 3,
 };
 
-void PrintError(const QString& text) {
-    QTextStream(stderr) << "stowix-boot: " << text << Qt::endl;
-}
+void PrintError(const QString& text) { QTextStream(stderr) << "stowix-boot: " << text << Qt::endl; }
 
 // The boot script opened as the file system opens any file: without regard to case, never
 // through a link that leads out of the drive, never a pipe or device. It is read a line at a
@@ -66,10 +64,10 @@ int Run(int argc, char** argv) {
     const QString windowsFolder = WindowsDirectory(*windows);
     if (windowsFolder.isEmpty()) {
         const QString problem = windows->WindowsFolderProblem();
-        PrintError((problem.isEmpty() ? QStringLiteral("drive C: holds no Windows folder")
-                                      : problem) +
-                   QStringLiteral(". Set STOWIX_WINDOWS_FOLDER to the Windows folder, for "
-                                  "example C:\\WINDOWS."));
+        PrintError(
+            (problem.isEmpty() ? QStringLiteral("drive C: holds no Windows folder") : problem) +
+            QStringLiteral(". Set STOWIX_WINDOWS_FOLDER to the Windows folder, for "
+                           "example C:\\WINDOWS."));
         return NoWindowsFolder;
     }
     const QString scriptPath = windowsFolder + QStringLiteral("\\WinStart.Bat");
@@ -86,9 +84,8 @@ int Run(int argc, char** argv) {
         return NoWindowsFolder;
     }
     QTextStream console(stdout);
-    BatchInterpreter interpreter(files, [&console](const QString& line) {
-        console << line << Qt::endl;
-    });
+    BatchInterpreter interpreter(files,
+                                 [&console](const QString& line) { console << line << Qt::endl; });
     BatchFile source(*script.value(), scriptPath);
     const BatchReport report = interpreter.Run(source);
     if (report.ok()) return Done;

@@ -32,11 +32,9 @@ QString SetPathOf(const QString& argument) {
 
 // Every set in the backup root, in name order.
 Result<QStringList> AllSets(FileSystem& files) {
-    const Result<std::vector<FolderEntry>> listed =
-        files.ListFolder(BackupRoot + QStringLiteral("\\*.*"), Attribute::Folder |
-                                                                  Attribute::Hidden |
-                                                                  Attribute::System |
-                                                                  Attribute::ReadOnly);
+    const Result<std::vector<FolderEntry>> listed = files.ListFolder(
+        BackupRoot + QStringLiteral("\\*.*"),
+        Attribute::Folder | Attribute::Hidden | Attribute::System | Attribute::ReadOnly);
     if (!listed) return listed.status();
     QStringList sets;
     for (const FolderEntry& entry : listed.value())
@@ -61,8 +59,7 @@ int CheckOne(FileSystem& files, const QString& setPath, QTextStream& out) {
     case SetVerdict::Damaged:
         out << setPath << ": damaged: " << check.problems.join(QStringLiteral("; ")) << Qt::endl;
         return Damaged;
-    case SetVerdict::NotChecked:
-        break;
+    case SetVerdict::NotChecked: break;
     }
     out << setPath << ": not checked: " << check.problems.join(QStringLiteral("; ")) << Qt::endl;
     return Trouble;
@@ -98,7 +95,8 @@ int main(int argc, char** argv) {
     if (sets.isEmpty()) {
         const Result<QStringList> all = AllSets(*files);
         if (!all) {
-            err << "stowix-check: " << BackupRoot << " cannot be listed: " << all.reason() << Qt::endl;
+            err << "stowix-check: " << BackupRoot << " cannot be listed: " << all.reason()
+                << Qt::endl;
             return Trouble;
         }
         sets = all.value();

@@ -59,7 +59,8 @@ std::optional<Arguments> ParseArguments(int argc, char** argv) {
         }
     }
     if (arguments.sets.isEmpty() || arguments.sets.size() > 2) {
-        RejectCommandLine(DiffUsage, arguments.sets.isEmpty() ? "name a set" : "name one set or two");
+        RejectCommandLine(DiffUsage,
+                          arguments.sets.isEmpty() ? "name a set" : "name one set or two");
         return std::nullopt;
     }
     return arguments;
@@ -88,8 +89,9 @@ std::optional<ProgramValues> WindowsFolderValues(FileSystem& files, bool withDri
     const QString folder = WindowsDirectory(*windows);
     if (!folder.isEmpty()) return ProgramValues{folder, folder.mid(2)};
     if (withDrive) {
-        PrintError(QStringLiteral("drive C: holds no Windows folder. Set "
-                                  "STOWIX_WINDOWS_FOLDER to it, for example C:\\WINDOWS."));
+        PrintError(
+            QStringLiteral("drive C: holds no Windows folder. Set "
+                           "STOWIX_WINDOWS_FOLDER to it, for example C:\\WINDOWS."));
         return std::nullopt;
     }
     return ProgramValues{QStringLiteral("C:\\WINDOWS"), QStringLiteral("\\WINDOWS")};

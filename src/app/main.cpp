@@ -33,7 +33,8 @@ bool AskedForUnattendedRun(int argc, char** argv) {
 }
 
 bool DisplayConfigured() {
-    return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
+    return !qEnvironmentVariableIsEmpty("DISPLAY") ||
+           !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
            !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
 }
 
@@ -45,9 +46,10 @@ bool ChoosePlatform(bool unattended) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
         return true;
     }
-    std::fputs("stowix: no display is available. Run it on a desktop, or use /U for an "
-               "unattended backup.\n",
-               stderr);
+    std::fputs(
+        "stowix: no display is available. Run it on a desktop, or use /U for an "
+        "unattended backup.\n",
+        stderr);
     return false;
 }
 

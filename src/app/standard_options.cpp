@@ -17,8 +17,8 @@ void PrintUsage(const CommandUsage& command, std::FILE* to) {
                  "\n"
                  "%s%s"
                  "The manual page tells more: man %s\n",
-                 command.synopsis, command.options, command.notes,
-                 *command.notes ? "\n" : "", command.name);
+                 command.synopsis, command.options, command.notes, *command.notes ? "\n" : "",
+                 command.name);
 }
 
 bool IsOwnOption(const CommandUsage& command, const char* argument) {

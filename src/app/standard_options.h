@@ -23,7 +23,7 @@ struct CommandUsage {
     const char* synopsis;  // "Usage: ..." and what the command does
     const char* options;   // the command's own options, "  /U  ..." lines; may be empty
     const char* notes;     // where the command finds its drives and the like; may be empty
-    int usageStatus = 1;  // the status for a command line the command cannot take
+    int usageStatus = 1;   // the status for a command line the command cannot take
     // The options starting with "--" that the command handles itself, such as "--json"; given
     // as "--name" they also stand for "--name=VALUE".
     std::span<const char* const> ownOptions = {};

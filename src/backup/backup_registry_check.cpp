@@ -11,8 +11,9 @@ std::vector<RegistryProblem> CheckBackedUpRegistry(MainWindow& window, const QSt
 bool TellRegistryDamage(MainWindow& window, const QString& setPath,
                         const std::vector<RegistryProblem>& problems) {
     if (problems.empty()) return false;
-    const bool damaged = std::any_of(problems.begin(), problems.end(),
-                                     [](const RegistryProblem& problem) { return problem.checked; });
+    const bool damaged =
+        std::any_of(problems.begin(), problems.end(),
+                    [](const RegistryProblem& problem) { return problem.checked; });
     // One paragraph, so that an unattended run reports it on one line.
     const QString text =
         (damaged ? QStringLiteral("The backup set %1 holds a damaged registry: %2. The set keeps "

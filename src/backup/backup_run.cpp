@@ -9,7 +9,6 @@
 #include "shell/program_values.h"
 #include "shell/settings.h"
 
-
 namespace stowix {
 
 namespace {

@@ -48,8 +48,8 @@ private:
     QString StatusText(Outcome outcome, const QString& setPath) const;
     // Reports what went wrong and ends the program where the command line or the
     // automatic-exit box asks for it.
-    void Conclude(Outcome outcome, const QString& setPath,
-                  const std::vector<CopyFailure>& failures, const QString& recordReason,
+    void Conclude(Outcome outcome, const QString& setPath, const std::vector<CopyFailure>& failures,
+                  const QString& recordReason,
                   const std::vector<RegistryProblem>& registryProblems);
     void SetControlsEnabled(bool enabled);
     void ReportFailure(Outcome outcome, const QString& setPath,

@@ -34,7 +34,7 @@ enum class SetPlace {
 struct SetGroup {
     SetPlace place;  // a backup takes the files from here; a restore puts them here
     const char16_t* pattern;
-    bool registry;   // registry files: a restore stages them for the boot script
+    bool registry;  // registry files: a restore stages them for the boot script
 };
 
 // The groups a backup copies into a set, in order. Because the set is flat, a later group's

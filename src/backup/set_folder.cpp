@@ -30,12 +30,14 @@ Status MakeSetFolder(FileSystem& files, const QString& backupRoot, const Status&
     // A name that exists already is taken only as a real folder, as a run in the same second
     // leaves it; a link there would lead the copies elsewhere, and a file cannot hold them.
     if (IsLink(files, setPath))
-        return Status::Fail(QStringLiteral("the set's folder exists already as a link, which is "
-                                           "not followed; nothing was written through it"));
+        return Status::Fail(
+            QStringLiteral("the set's folder exists already as a link, which is "
+                           "not followed; nothing was written through it"));
     if (IsFolder(files, setPath)) return Status::Ok();
     if (const Result<int> existing = files.ReadAttributes(setPath); existing)
-        return Status::Fail(QStringLiteral("the set's folder could not be made: a file of its "
-                                           "name exists"));
+        return Status::Fail(
+            QStringLiteral("the set's folder could not be made: a file of its "
+                           "name exists"));
     return Status::Fail(QStringLiteral("the set's folder could not be made: ") + created.reason());
 }
 

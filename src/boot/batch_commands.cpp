@@ -13,13 +13,10 @@ constexpr int SeenByCopyAndDel = Attribute::ReadOnly;
 
 // The folder part of a path or pattern, ready for a listed name to be appended: "C:\STOWIX\" of
 // "C:\STOWIX\*.DA?", "C:" of "C:*.*", empty for a bare name in the current folder.
-QString FolderPart(const QString& path)
-{
+QString FolderPart(const QString& path) {
     const qsizetype slash = path.lastIndexOf(u'\\');
-    if (slash >= 0)
-        return path.left(slash + 1);
-    if (path.size() >= 2 && path.at(1) == u':')
-        return path.left(2);
+    if (slash >= 0) return path.left(slash + 1);
+    if (path.size() >= 2 && path.at(1) == u':') return path.left(2);
     return QString();
 }
 
@@ -27,25 +24,18 @@ bool IsDriveOnly(const QString& path) { return path.size() == 2 && path.at(1) ==
 
 // The full form of a path, so that a file and itself are seen as one: "X" in the current folder
 // C:\WINDOWS gives C:\WINDOWS\X.
-QString Absolute(FileSystem& files, const QString& path)
-{
-    if (path.size() >= 3 && path.at(1) == u':' && path.at(2) == u'\\')
-        return path;
-    if (path.startsWith(u'\\'))
-        return files.CurrentDrive() + path;
-    if (path.size() >= 2 && path.at(1) == u':')
-        return path;  // another drive's current folder
+QString Absolute(FileSystem& files, const QString& path) {
+    if (path.size() >= 3 && path.at(1) == u':' && path.at(2) == u'\\') return path;
+    if (path.startsWith(u'\\')) return files.CurrentDrive() + path;
+    if (path.size() >= 2 && path.at(1) == u':') return path;  // another drive's current folder
     QString folder = files.CurrentFolder();
-    if (!folder.endsWith(u'\\'))
-        folder += u'\\';
+    if (!folder.endsWith(u'\\')) folder += u'\\';
     return folder + path;
 }
 
 // The bit of an attribute change ("+R", "-h"), or 0 for a word that is none.
-int ChangedBit(const QString& word)
-{
-    if (word.size() != 2 || (word.at(0) != u'+' && word.at(0) != u'-'))
-        return 0;
+int ChangedBit(const QString& word) {
+    if (word.size() != 2 || (word.at(0) != u'+' && word.at(0) != u'-')) return 0;
     switch (word.at(1).toUpper().unicode()) {
     case u'R': return Attribute::ReadOnly;
     case u'H': return Attribute::Hidden;
@@ -56,27 +46,20 @@ int ChangedBit(const QString& word)
 }
 
 // DOS's own display of a file's attributes: A, then S, H and R, then the path.
-QString AttributeLine(int attributes, const QString& path)
-{
+QString AttributeLine(int attributes, const QString& path) {
     QString line(11, u' ');
-    if (attributes & Attribute::Archive)
-        line[0] = u'A';
-    if (attributes & Attribute::System)
-        line[3] = u'S';
-    if (attributes & Attribute::Hidden)
-        line[4] = u'H';
-    if (attributes & Attribute::ReadOnly)
-        line[5] = u'R';
+    if (attributes & Attribute::Archive) line[0] = u'A';
+    if (attributes & Attribute::System) line[3] = u'S';
+    if (attributes & Attribute::Hidden) line[4] = u'H';
+    if (attributes & Attribute::ReadOnly) line[5] = u'R';
     return line + path;
 }
 
-QString CopiedCount(int count)
-{
+QString CopiedCount(int count) {
     return QStringLiteral("        ") + QString::number(count) + QStringLiteral(" file(s) copied");
 }
 
-QString WithReason(const QString& line, const QString& reason)
-{
+QString WithReason(const QString& line, const QString& reason) {
     return line + QStringLiteral(" (") + reason + u')';
 }
 
@@ -88,11 +71,9 @@ struct AttribRequest {
     QString pattern;
 };
 
-std::optional<AttribRequest> ParseAttrib(BatchConsole& console, const QStringList& words)
-{
-    const Result<CommandWords> sorted =
-        SortWords(words, {.switches = {}, .takesChanges = true, .leastOperands = 0,
-                          .mostOperands = 1});
+std::optional<AttribRequest> ParseAttrib(BatchConsole& console, const QStringList& words) {
+    const Result<CommandWords> sorted = SortWords(
+        words, {.switches = {}, .takesChanges = true, .leastOperands = 0, .mostOperands = 1});
     if (!sorted) {
         console.Fail(sorted.reason());
         return std::nullopt;
@@ -100,8 +81,8 @@ std::optional<AttribRequest> ParseAttrib(BatchConsole& console, const QStringLis
     AttribRequest request;
     for (const QString& change : sorted.value().changes)
         (change.startsWith(u'+') ? request.set : request.clear) |= ChangedBit(change);
-    request.pattern = sorted.value().operands.isEmpty() ? QStringLiteral("*.*")
-                                                        : sorted.value().operands.first();
+    request.pattern =
+        sorted.value().operands.isEmpty() ? QStringLiteral("*.*") : sorted.value().operands.first();
     return request;
 }
 
@@ -112,13 +93,14 @@ struct CopyRequest {
     QString destination;  // empty: the current folder
 };
 
-std::optional<CopyRequest> ParseCopy(BatchConsole& console, const QStringList& words)
-{
+std::optional<CopyRequest> ParseCopy(BatchConsole& console, const QStringList& words) {
     // A folder with blanks, unquoted, reads as more operands here as it does under DOS.
     const Result<CommandWords> sorted = SortWords(
         words, {.switches = {QStringLiteral("/A"), QStringLiteral("/B"), QStringLiteral("/V"),
                              QStringLiteral("/Y"), QStringLiteral("/-Y")},
-                .takesChanges = false, .leastOperands = 1, .mostOperands = 2});
+                .takesChanges = false,
+                .leastOperands = 1,
+                .mostOperands = 2});
     if (!sorted) {
         console.Fail(sorted.reason());
         return std::nullopt;
@@ -148,8 +130,7 @@ struct CopyPair {
 // Each file to copy and where it goes: into a folder (the destination ends with "\", names a
 // drive, or is an existing folder) or onto one file.
 std::optional<std::vector<CopyPair>> ResolveCopy(FileSystem& files, BatchConsole& console,
-                                                 const CopyRequest& request)
-{
+                                                 const CopyRequest& request) {
     const Result<QStringList> sources = MatchingFiles(files, request.source, SeenByCopyAndDel);
     if (!sources || sources.value().isEmpty()) {
         console.Fail(QStringLiteral("File not found - ") + request.source);
@@ -157,8 +138,8 @@ std::optional<std::vector<CopyPair>> ResolveCopy(FileSystem& files, BatchConsole
         return std::nullopt;
     }
     const QString& destination = request.destination;
-    bool intoFolder = destination.isEmpty() || destination.endsWith(u'\\') ||
-                      IsDriveOnly(destination);
+    bool intoFolder =
+        destination.isEmpty() || destination.endsWith(u'\\') || IsDriveOnly(destination);
     if (!intoFolder) {
         const Result<int> attributes = files.ReadAttributes(destination);
         intoFolder = attributes && (attributes.value() & Attribute::Folder);
@@ -182,8 +163,7 @@ std::optional<std::vector<CopyPair>> ResolveCopy(FileSystem& files, BatchConsole
 
 // --- Del ------------------------------------------------------------------------------------
 
-std::optional<QString> ParseDelete(BatchConsole& console, const QStringList& words)
-{
+std::optional<QString> ParseDelete(BatchConsole& console, const QStringList& words) {
     const Result<CommandWords> sorted = SortWords(words, {});
     if (!sorted) {
         console.Fail(sorted.reason());
@@ -194,8 +174,7 @@ std::optional<QString> ParseDelete(BatchConsole& console, const QStringList& wor
 
 }  // namespace
 
-Result<CommandWords> SortWords(const QStringList& words, const CommandRules& rules)
-{
+Result<CommandWords> SortWords(const QStringList& words, const CommandRules& rules) {
     CommandWords sorted;
     for (const QString& word : words) {
         if (word.startsWith(u'/')) {
@@ -218,30 +197,25 @@ Result<CommandWords> SortWords(const QStringList& words, const CommandRules& rul
     return sorted;
 }
 
-Result<QStringList> MatchingFiles(FileSystem& files, const QString& pattern, int mask)
-{
+Result<QStringList> MatchingFiles(FileSystem& files, const QString& pattern, int mask) {
     const Result<std::vector<FolderEntry>> entries = files.ListFolder(pattern, mask);
-    if (!entries)
-        return entries.status();
+    if (!entries) return entries.status();
     const QString folder = FolderPart(pattern);
     QStringList paths;
     for (const FolderEntry& entry : entries.value())
-        if (!(entry.attributes & Attribute::Folder))
-            paths.append(folder + entry.name);
+        if (!(entry.attributes & Attribute::Folder)) paths.append(folder + entry.name);
     return paths;
 }
 
 // Attrib [+|-][R A S H]... [pattern]: sees hidden and system files too. Without a change it
 // shows each file's attributes; with one it shows each file's new attributes.
-QStringList Attrib(FileSystem& files, BatchConsole& console, const QStringList& words)
-{
+QStringList Attrib(FileSystem& files, BatchConsole& console, const QStringList& words) {
     const std::optional<AttribRequest> request = ParseAttrib(console, words);
-    if (!request)
-        return {};
+    if (!request) return {};
     const Result<QStringList> paths = MatchingFiles(files, request->pattern, SeenByAttrib);
     if (!paths) {
-        console.Fail(WithReason(QStringLiteral("File not found - ") + request->pattern,
-                                paths.reason()));
+        console.Fail(
+            WithReason(QStringLiteral("File not found - ") + request->pattern, paths.reason()));
         return {};
     }
     if (paths.value().isEmpty()) {
@@ -259,8 +233,8 @@ QStringList Attrib(FileSystem& files, BatchConsole& console, const QStringList& 
         const int value = (current.value() & ~request->clear) | request->set;
         if (value != current.value()) {
             if (Status written = files.WriteAttributes(path, value); !written) {
-                console.Fail(WithReason(QStringLiteral("Access denied - ") + path,
-                                        written.reason()));
+                console.Fail(
+                    WithReason(QStringLiteral("Access denied - ") + path, written.reason()));
                 continue;
             }
             changed.append(path);
@@ -272,14 +246,11 @@ QStringList Attrib(FileSystem& files, BatchConsole& console, const QStringList& 
 
 // Copy <pattern> [destination]: every plain or read-only file that matches, into a folder or onto
 // one file. An existing read-only, hidden or system target is refused, as DOS refuses it.
-QStringList Copy(FileSystem& files, BatchConsole& console, const QStringList& words)
-{
+QStringList Copy(FileSystem& files, BatchConsole& console, const QStringList& words) {
     const std::optional<CopyRequest> request = ParseCopy(console, words);
-    if (!request)
-        return {};
+    if (!request) return {};
     const std::optional<std::vector<CopyPair>> pairs = ResolveCopy(files, console, *request);
-    if (!pairs)
-        return {};
+    if (!pairs) return {};
     QStringList changed;
     int copied = 0;
     for (const CopyPair& pair : *pairs) {
@@ -296,8 +267,8 @@ QStringList Copy(FileSystem& files, BatchConsole& console, const QStringList& wo
         }
         console.Print(pair.from);
         if (Status done = files.CopyFile(pair.from, pair.to); !done) {
-            console.Fail(WithReason(QStringLiteral("File creation error - ") + pair.to,
-                                    done.reason()));
+            console.Fail(
+                WithReason(QStringLiteral("File creation error - ") + pair.to, done.reason()));
             continue;
         }
         changed.append(pair.to);
@@ -313,11 +284,9 @@ QStringList Copy(FileSystem& files, BatchConsole& console, const QStringList& wo
 
 // Del <pattern>: deletes the plain files that match; hidden and system files are not seen and a
 // read-only one is refused, as under DOS.
-void Delete(FileSystem& files, BatchConsole& console, const QStringList& words)
-{
+void Delete(FileSystem& files, BatchConsole& console, const QStringList& words) {
     const std::optional<QString> pattern = ParseDelete(console, words);
-    if (!pattern)
-        return;
+    if (!pattern) return;
     const Result<QStringList> paths = MatchingFiles(files, *pattern, SeenByCopyAndDel);
     if (!paths || paths.value().isEmpty()) {
         console.Fail(QStringLiteral("File not found - ") + *pattern);

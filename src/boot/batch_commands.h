@@ -32,8 +32,8 @@ struct CommandWords {
     QStringList changes;   // "+R", "-h": attribute changes, as written
 };
 struct CommandRules {
-    QStringList switches;        // the switches the command takes, upper case
-    bool takesChanges = false;   // whether "+R", "-H", "+S", "+A" and their "-" forms are taken
+    QStringList switches;       // the switches the command takes, upper case
+    bool takesChanges = false;  // whether "+R", "-H", "+S", "+A" and their "-" forms are taken
     int leastOperands = 1;
     int mostOperands = 1;
 };

@@ -31,10 +31,10 @@ private:
 
     FileReader& m_reader;
     QString m_fileName;
-    qint64 m_next = 0;         // where the next line starts, in bytes
-    QByteArray m_buffer;       // the piece of the file at m_bufferStart
+    qint64 m_next = 0;    // where the next line starts, in bytes
+    QByteArray m_buffer;  // the piece of the file at m_bufferStart
     qint64 m_bufferStart = 0;
-    bool m_ended = false;      // a Ctrl-Z mark was met at m_endAt
+    bool m_ended = false;  // a Ctrl-Z mark was met at m_endAt
     qint64 m_endAt = 0;
 };
 

@@ -93,10 +93,10 @@ private:
     // A hash of a case-folded label -> where the first line that sets it starts. A label whose
     // hash is taken by another is not remembered; GoTo checks the line it finds.
     std::unordered_map<size_t, qint64> m_labels;
-    bool m_labelsComplete = true;        // every label before m_readUpTo is remembered
-    qint64 m_readUpTo = 0;               // every line before this position has been read
-    qint64 m_lineStart = 0;              // where the line being run starts
-    std::set<QChar> m_unflushedDrives;   // written by Copy or Attrib since the last flush
+    bool m_labelsComplete = true;       // every label before m_readUpTo is remembered
+    qint64 m_readUpTo = 0;              // every line before this position has been read
+    qint64 m_lineStart = 0;             // where the line being run starts
+    std::set<QChar> m_unflushedDrives;  // written by Copy or Attrib since the last flush
 };
 
 }  // namespace stowix

@@ -7,7 +7,8 @@ namespace stowix {
 std::vector<BackupSource> BackupSources(const ProgramValues& values) {
     std::vector<BackupSource> sources;
     for (const FileGroup& group : FileGroups(values.WindowsFolderTail))
-        sources.push_back({QStringLiteral("C:") + group.sourceFolder, group.pattern, group.registry});
+        sources.push_back(
+            {QStringLiteral("C:") + group.sourceFolder, group.pattern, group.registry});
     return sources;
 }
 

@@ -48,7 +48,8 @@ QString Plural(std::size_t count, const char* one, const char* many) {
 
 QString RegistryCountText(const RegistryDifference& registry) {
     QStringList parts;
-    if (!registry.keysAdded.empty()) parts << Plural(registry.keysAdded.size(), "key", "keys") + " added";
+    if (!registry.keysAdded.empty())
+        parts << Plural(registry.keysAdded.size(), "key", "keys") + " added";
     if (!registry.keysRemoved.empty())
         parts << Plural(registry.keysRemoved.size(), "key", "keys") + " removed";
     std::size_t added = 0, removed = 0, changed = 0;
@@ -140,9 +141,8 @@ QJsonObject RegistryJson(const RegistryDifference& registry) {
     for (const QString& key : registry.keysAdded) added.append(key);
     for (const QString& key : registry.keysRemoved) removed.append(key);
     for (const RegistryValueChange& value : registry.values) {
-        QJsonObject entry{{"key", value.keyPath},
-                          {"name", value.valueName},
-                          {"change", KindWord(value.kind)}};
+        QJsonObject entry{
+            {"key", value.keyPath}, {"name", value.valueName}, {"change", KindWord(value.kind)}};
         if (value.oldValue) entry.insert("old", RegistryValueJson(*value.oldValue));
         if (value.newValue) entry.insert("new", RegistryValueJson(*value.newValue));
         values.append(entry);
@@ -151,8 +151,8 @@ QJsonObject RegistryJson(const RegistryDifference& registry) {
 }
 
 QJsonObject FileJson(const FileComparison& file) {
-    QJsonObject object{{"place", file.place}, {"name", file.name},
-                       {"change", ChangeWord(file.change)}};
+    QJsonObject object{
+        {"place", file.place}, {"name", file.name}, {"change", ChangeWord(file.change)}};
     if (file.older) object.insert("older", SideJson(*file.older));
     if (file.newer) object.insert("newer", SideJson(*file.newer));
     if (file.change == FileChange::Changed && file.older && file.newer) {
@@ -166,8 +166,9 @@ QJsonObject FileJson(const FileComparison& file) {
     if (!file.ini.empty()) {
         QJsonArray keys;
         for (const IniChange& change : file.ini) {
-            QJsonObject entry{{"section", change.outside ? QJsonValue() : QJsonValue(change.section)},
-                              {"change", KindWord(change.kind)}};
+            QJsonObject entry{
+                {"section", change.outside ? QJsonValue() : QJsonValue(change.section)},
+                {"change", KindWord(change.kind)}};
             if (!change.sectionOnly) entry.insert("key", change.key);
             if (change.oldValue) entry.insert("old", *change.oldValue);
             if (change.newValue) entry.insert("new", *change.newValue);
@@ -190,7 +191,8 @@ QString ComparisonText(const Comparison& comparison) {
             continue;
         }
         QString line = QString::fromLatin1(ChangeWord(file.change)).leftJustified(9) + file.place;
-        if (file.change == FileChange::Changed) line += QStringLiteral("  (") + AspectsText(file) + u')';
+        if (file.change == FileChange::Changed)
+            line += QStringLiteral("  (") + AspectsText(file) + u')';
         lines << line;
         for (const IniChange& change : file.ini) lines << Indent + IniChangeText(change);
         if (file.registry)
@@ -198,7 +200,8 @@ QString ComparisonText(const Comparison& comparison) {
                 lines << Indent + registryLine;
         if (!file.trouble.isEmpty()) lines << Indent + QStringLiteral("trouble: ") + file.trouble;
     }
-    for (const QString& trouble : comparison.troubles) lines << QStringLiteral("trouble  ") + trouble;
+    for (const QString& trouble : comparison.troubles)
+        lines << QStringLiteral("trouble  ") + trouble;
     if (lines.isEmpty()) return QString();
     lines.prepend(QStringLiteral("+++ ") + comparison.newerName);
     lines.prepend(QStringLiteral("--- ") + comparison.olderName);
@@ -240,8 +243,9 @@ QString RestorePreviewText(const Comparison& preview) {
     for (const QString& trouble : preview.troubles)
         lines << QStringLiteral("Not compared: ") + trouble;
     if (lines.isEmpty())
-        return QStringLiteral("The restore would change no file on the drive: every file of the "
-                              "set is there as the set holds it.");
+        return QStringLiteral(
+            "The restore would change no file on the drive: every file of the "
+            "set is there as the set holds it.");
     lines.prepend(QStringLiteral("The restore would change these files on the drive:"));
     return lines.join(u'\r');
 }

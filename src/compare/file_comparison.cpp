@@ -142,7 +142,8 @@ void CompareBoth(FileSystem& files, FileComparison& file, bool registry,
     const FileFacts& older = file.older->facts;
     const FileFacts& newer = file.newer->facts;
     if (older.size != newer.size) file.differs |= Aspect::Size;
-    if (older.lastWrite.isValid() && newer.lastWrite.isValid() && older.lastWrite != newer.lastWrite)
+    if (older.lastWrite.isValid() && newer.lastWrite.isValid() &&
+        older.lastWrite != newer.lastWrite)
         file.differs |= Aspect::LastWrite;
     if (older.attributes != newer.attributes) file.differs |= Aspect::Attributes;
     if (file.differs == 0) {
@@ -152,8 +153,10 @@ void CompareBoth(FileSystem& files, FileComparison& file, bool registry,
     file.change = FileChange::Changed;
     if (older.size == newer.size) {
         Result<bool> same = SameContents(files, file.older->path, file.newer->path);
-        if (!same) AddTrouble(file, QStringLiteral("contents not compared: ") + same.reason());
-        else if (!same.value()) file.differs |= Aspect::Contents;
+        if (!same)
+            AddTrouble(file, QStringLiteral("contents not compared: ") + same.reason());
+        else if (!same.value())
+            file.differs |= Aspect::Contents;
     }
     if (!(file.differs & (Aspect::Size | Aspect::Contents))) return;
     if (IsIniFileName(file.name)) CompareIniKeys(files, file);
@@ -207,7 +210,8 @@ Comparison CompareSides(FileSystem& files, Side older, Side newer, const Compare
         } else {
             CompareBoth(files, file, before->registry || after->registry, options);
         }
-        if (file.change == FileChange::Same && file.trouble.isEmpty() && !options.keepSame) continue;
+        if (file.change == FileChange::Same && file.trouble.isEmpty() && !options.keepSame)
+            continue;
         comparison.files.push_back(std::move(file));
     }
     std::sort(comparison.files.begin(), comparison.files.end(),
@@ -271,8 +275,8 @@ Comparison PreviewRestore(FileSystem& files, const ProgramValues& values, const 
     }
     CompareOptions changedOnly = options;
     changedOnly.keepSame = false;
-    Comparison comparison = CompareSides(files, std::move(drive), std::move(restored),
-                                         changedOnly, true);
+    Comparison comparison =
+        CompareSides(files, std::move(drive), std::move(restored), changedOnly, true);
     comparison.olderName = DriveSideName;
     comparison.newerName = setPath;
     return comparison;

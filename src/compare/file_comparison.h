@@ -54,7 +54,7 @@ struct FileComparison {
     FileChange change = FileChange::Same;
     std::optional<FileSide> older;
     std::optional<FileSide> newer;
-    int differs = 0;  // Aspect bits, for a changed file
+    int differs = 0;             // Aspect bits, for a changed file
     std::vector<IniChange> ini;  // a changed INI file's keys
     // A changed registry file's keys and values, when a registry reader was given and read both.
     std::optional<RegistryDifference> registry;

@@ -43,8 +43,8 @@ struct KeyValues {
 };
 
 struct SectionKeys {
-    std::vector<QString> order;            // folded key names, in order of first appearance
-    QHash<QString, KeyValues> keys;        // by folded name
+    std::vector<QString> order;      // folded key names, in order of first appearance
+    QHash<QString, KeyValues> keys;  // by folded name
 };
 
 SectionKeys KeysOf(const IniSection& section) {
@@ -91,8 +91,10 @@ void CompareValueLists(const std::vector<Value>& older, const std::vector<Value>
         for (const Value& value : older) {
             std::size_t j = 0;
             while (j < m && (used[j] || newer[j] != value)) ++j;
-            if (j < m) used[j] = true;
-            else removed(value);
+            if (j < m)
+                used[j] = true;
+            else
+                removed(value);
         }
         for (std::size_t j = 0; j < m; ++j)
             if (!used[j]) added(newer[j]);
@@ -160,8 +162,7 @@ void CompareSections(const IniSection* older, const IniSection* newer,
 }
 
 QString SectionText(const IniChange& change) {
-    return change.outside ? QStringLiteral("(before any section)")
-                          : u'[' + change.section + u']';
+    return change.outside ? QStringLiteral("(before any section)") : u'[' + change.section + u']';
 }
 
 }  // namespace

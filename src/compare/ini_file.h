@@ -23,8 +23,8 @@ struct IniEntry {
 };
 
 struct IniSection {
-    QString name;         // as first written; empty for the lines before any section
-    bool outside = false;  // true for the lines before the first section header
+    QString name;                   // as first written; empty for the lines before any section
+    bool outside = false;           // true for the lines before the first section header
     std::vector<IniEntry> entries;  // in file order, over every appearance of the section
 };
 

@@ -39,19 +39,19 @@ void CompareValues(const RegistryKey& older, const RegistryKey& newer,
         seen.insert(name);
         const auto found = oldValues.constFind(name);
         if (found == oldValues.constEnd()) {
-            changes.push_back({newer.path, value.name, RegistryChangeKind::Added, std::nullopt,
-                               value});
+            changes.push_back(
+                {newer.path, value.name, RegistryChangeKind::Added, std::nullopt, value});
         } else if ((*found)->type != value.type || (*found)->data != value.data) {
-            changes.push_back({newer.path, value.name, RegistryChangeKind::Changed, **found,
-                               value});
+            changes.push_back(
+                {newer.path, value.name, RegistryChangeKind::Changed, **found, value});
         }
     }
     for (const RegistryValue& value : older.values) {
         const QString name = Folded(value.name);
         if (seen.contains(name)) continue;
         seen.insert(name);
-        changes.push_back({newer.path, value.name, RegistryChangeKind::Removed, value,
-                           std::nullopt});
+        changes.push_back(
+            {newer.path, value.name, RegistryChangeKind::Removed, value, std::nullopt});
     }
 }
 
@@ -75,8 +75,10 @@ RegistryDifference CompareRegistries(const RegistryKeys& older, const RegistryKe
         if (done.contains(path)) continue;
         done.insert(path);
         const auto found = oldIndex.constFind(path);
-        if (found == oldIndex.constEnd()) difference.keysAdded.push_back(key.path);
-        else CompareValues(**found, key, difference.values);
+        if (found == oldIndex.constEnd())
+            difference.keysAdded.push_back(key.path);
+        else
+            CompareValues(**found, key, difference.values);
     }
     for (const RegistryKey& key : older) {
         const QString path = Folded(key.path);
@@ -91,8 +93,7 @@ QString RegistryDataText(const RegistryValue& value) {
     const QByteArray& data = value.data;
     switch (value.type) {
     case RegistryType::String:
-    case RegistryType::ExpandString:
-        return u'"' + AnsiString(data) + u'"';
+    case RegistryType::ExpandString: return u'"' + AnsiString(data) + u'"';
     case RegistryType::Dword:
         if (data.size() == 4) {
             const quint32 number = quint32(quint8(data[0])) | quint32(quint8(data[1])) << 8 |
@@ -100,8 +101,7 @@ QString RegistryDataText(const RegistryValue& value) {
             return QStringLiteral("0x%1 (%2)").arg(number, 8, 16, QLatin1Char('0')).arg(number);
         }
         break;
-    default:
-        break;
+    default: break;
     }
     QString text = QString::fromLatin1(data.left(ShownBytes).toHex(' '));
     if (data.size() > ShownBytes) text += QStringLiteral(" ...");

@@ -16,11 +16,11 @@ namespace stowix {
 
 // Value types as the registry stores them.
 namespace RegistryType {
-constexpr quint32 String = 1;          // REG_SZ
-constexpr quint32 ExpandString = 2;    // REG_EXPAND_SZ
-constexpr quint32 Binary = 3;          // REG_BINARY
-constexpr quint32 Dword = 4;           // REG_DWORD, little-endian
-constexpr quint32 MultiString = 7;     // REG_MULTI_SZ
+constexpr quint32 String = 1;        // REG_SZ
+constexpr quint32 ExpandString = 2;  // REG_EXPAND_SZ
+constexpr quint32 Binary = 3;        // REG_BINARY
+constexpr quint32 Dword = 4;         // REG_DWORD, little-endian
+constexpr quint32 MultiString = 7;   // REG_MULTI_SZ
 }  // namespace RegistryType
 
 struct RegistryValue {
@@ -49,8 +49,8 @@ struct RegistryValueChange {
 };
 
 struct RegistryDifference {
-    std::vector<QString> keysAdded;    // in the newer side's order
-    std::vector<QString> keysRemoved;  // in the older side's order
+    std::vector<QString> keysAdded;           // in the newer side's order
+    std::vector<QString> keysRemoved;         // in the older side's order
     std::vector<RegistryValueChange> values;  // in the newer side's key order
     bool Empty() const { return keysAdded.empty() && keysRemoved.empty() && values.empty(); }
     // Keys and values that differ, as the restore question counts them.

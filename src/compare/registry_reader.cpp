@@ -29,13 +29,11 @@ RegistryReader CheckedRegistryReader() {
     return [](FileSystem& files, const QString& path) -> Result<RegistryKeys> {
         const RegistryCheck check = CheckRegistryFile(files, path, SendItems::Yes);
         switch (check.verdict) {
-        case RegistryVerdict::Sound:
-            return KeysOfRegistryItems(check.items);
+        case RegistryVerdict::Sound: return KeysOfRegistryItems(check.items);
         case RegistryVerdict::Damaged:
             return Result<RegistryKeys>::Fail(path + QStringLiteral(" is damaged: ") +
                                               check.reason);
-        case RegistryVerdict::NotChecked:
-            break;
+        case RegistryVerdict::NotChecked: break;
         }
         return Result<RegistryKeys>::Fail(path + QStringLiteral(" could not be read: ") +
                                           check.reason);

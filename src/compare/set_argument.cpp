@@ -20,12 +20,14 @@ Result<QString> ResolveSetPath(FileSystem& files, const QString& argument) {
 
     const bool driveRoot = path.size() <= 3 && path.size() >= 2 && path[1] == u':';
     if (driveRoot || path.compare(BackupRoot, Qt::CaseInsensitive) == 0)
-        return Result<QString>::Fail(path + QStringLiteral(" is not a backup set: name one of the "
-                                                           "folders in ") + BackupRoot);
+        return Result<QString>::Fail(path +
+                                     QStringLiteral(" is not a backup set: name one of the "
+                                                    "folders in ") +
+                                     BackupRoot);
     Result<int> attributes = files.ReadAttributes(path);
     if (!attributes)
-        return Result<QString>::Fail(QStringLiteral("no backup set ") + path + QStringLiteral(": ") +
-                                     attributes.reason());
+        return Result<QString>::Fail(QStringLiteral("no backup set ") + path +
+                                     QStringLiteral(": ") + attributes.reason());
     if (!(attributes.value() & Attribute::Folder))
         return Result<QString>::Fail(path + QStringLiteral(" is a file, not a backup set"));
     return path;

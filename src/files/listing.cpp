@@ -55,8 +55,8 @@ Status FindFiles(FileSystem& files, const QString& drive, QString& folder, QStri
     // The room that growing 1024 entries at a time ends with, taken at once: the number of
     // names is known before the first is stored, and a folder of 100,000 names would otherwise
     // move the list a hundred times.
-    const qsizetype names = qsizetype(found.size()) -
-                            qsizetype(std::count_if(found.begin(), found.end(), isFolder));
+    const qsizetype names =
+        qsizetype(found.size()) - qsizetype(std::count_if(found.begin(), found.end(), isFolder));
     const qsizetype steps = std::max<qsizetype>(1, (names + ListRoomStep - 1) / ListRoomStep);
     list.reserve(size_t(steps * ListRoomStep));
     for (FolderEntry& entry : found) {
@@ -76,8 +76,8 @@ std::vector<CopyFailure> CopyMatchingFiles(FileSystem& files, ProgressStepper& p
     std::vector<CopyFailure> failures;
     std::vector<QString> names;
     int count = 0;
-    if (Status listed = FindFiles(files, QStringLiteral("C:"), sourceFolder, pattern, names,
-                                  count, false);
+    if (Status listed =
+            FindFiles(files, QStringLiteral("C:"), sourceFolder, pattern, names, count, false);
         !listed) {
         failures.push_back({sourceFolder + pattern, listed.reason()});
         return failures;

@@ -28,8 +28,8 @@ std::vector<CopyFailure> TakeRefusedNames(const QString& folder, std::vector<QSt
     kept.reserve(names.size());
     for (const QString& name : names) {
         if (name.contains(u'\\')) {
-            failures.push_back({folder + name,
-                                QStringLiteral("the name holds the character \\, which Windows "
+            failures.push_back(
+                {folder + name, QStringLiteral("the name holds the character \\, which Windows "
                                                "does not allow in a name; it was not copied")});
             continue;
         }
@@ -40,8 +40,8 @@ std::vector<CopyFailure> TakeRefusedNames(const QString& folder, std::vector<QSt
                 QString others;
                 for (const QString& other : sameName)
                     if (other != name) others += QStringLiteral(" and ") + folder + other;
-                failures.push_back({folder + name,
-                                    QStringLiteral("the names ") + folder + name + others +
+                failures.push_back(
+                    {folder + name, QStringLiteral("the names ") + folder + name + others +
                                         QStringLiteral(" differ only in case, which Windows "
                                                        "takes for one file; neither was copied")});
             }

@@ -53,9 +53,7 @@ void ShowInfo(Services& services) {
     ShowInformation(services, InfoText(services.settings, services.system), QStringLiteral("Info"));
 }
 
-void ShowTips(Services& services) {
-    ShowInformation(services, TipsText(), QStringLiteral("Tips"));
-}
+void ShowTips(Services& services) { ShowInformation(services, TipsText(), QStringLiteral("Tips")); }
 
 void ShowAbout(Services& services) {
     ShowInformation(services, AboutText(), QStringLiteral("About Stowix"));

@@ -99,7 +99,7 @@ public:
     virtual void SetNormalState() = 0;
     // 13 = arrow with hourglass, 0 = the default pointer.
     virtual void SetMousePointer(int pointer) = 0;
-    virtual int Width() const = 0;   // the outer size, in twips
+    virtual int Width() const = 0;  // the outer size, in twips
     virtual int Height() const = 0;
     virtual int ScreenWidth() const = 0;
     virtual int ScreenHeight() const = 0;

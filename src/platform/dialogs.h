@@ -16,9 +16,8 @@ public:
     // Waits for the user's answer. With YesNo, Yes is the default button; closing the box
     // without a choice answers No. details, when not empty, is a longer text that the box keeps
     // behind a "Show Details..." button (line breaks as in text).
-    virtual MessageAnswer MessageBox(const QString& text, MessageButtons buttons,
-                                     MessageIcon icon, const QString& title,
-                                     const QString& details = QString()) = 0;
+    virtual MessageAnswer MessageBox(const QString& text, MessageButtons buttons, MessageIcon icon,
+                                     const QString& title, const QString& details = QString()) = 0;
     // The typed text, or an empty text when the user cancels. The entry field starts empty.
     virtual QString InputBox(const QString& prompt, const QString& title) = 0;
 };

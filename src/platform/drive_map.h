@@ -24,7 +24,7 @@ enum class DriveKind { Folder, Image };
 
 struct DriveSource {
     DriveKind kind = DriveKind::Folder;
-    std::string hostPath;          // the host folder, or the image file (bytes)
+    std::string hostPath;  // the host folder, or the image file (bytes)
     // STOWIX_DRIVE_<L>_PARTITION, 1-based, images only. A value that is no whole number above 0
     // is kept as 0, so that opening the drive refuses it with a reason rather than guessing.
     std::optional<int> partition;

@@ -24,7 +24,8 @@ Result<QString> CheckConfigured(FileSystem& files, QString folder) {
         return Result<QString>::Fail(named + QStringLiteral(" lacks its drive letter; give the "
                                                             "full path, for example C:\\WINDOWS"));
     const Result<int> attributes = files.ReadAttributes(folder);
-    if (!attributes) return Result<QString>::Fail(named + QStringLiteral(": ") + attributes.reason());
+    if (!attributes)
+        return Result<QString>::Fail(named + QStringLiteral(": ") + attributes.reason());
     if ((attributes.value() & Attribute::Folder) == 0)
         return Result<QString>::Fail(named + QStringLiteral(" is a file, not a folder"));
     return folder;

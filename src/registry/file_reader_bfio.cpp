@@ -39,8 +39,8 @@ bool FillWindow(State& state, qint64 offset) {
     state.window.resize(std::min(WindowSize, std::max<qint64>(0, state.reader->Size() - offset)));
     qint64 filled = 0;
     while (filled < state.window.size()) {
-        const Result<qint64> got =
-            state.reader->ReadAt(offset + filled, state.window.data() + filled, state.window.size() - filled);
+        const Result<qint64> got = state.reader->ReadAt(
+            offset + filled, state.window.data() + filled, state.window.size() - filled);
         if (!got) return false;
         if (got.value() == 0) break;
         filled += got.value();
@@ -109,11 +109,11 @@ FileReaderBfio::FileReaderBfio(FileReader& reader) : m_state(std::make_unique<St
     m_state->reader = &reader;
     libbfio_error_t* error = nullptr;
     // The state stays this object's: libbfio never frees it, and a clone shares it.
-    if (libbfio_handle_initialize(&m_handle, reinterpret_cast<intptr_t*>(m_state.get()), nullptr,
-                                  nullptr, Open, Close, Read, Write, Seek, Exists, IsOpen, GetSize,
-                                  LIBBFIO_FLAG_IO_HANDLE_NON_MANAGED |
-                                      LIBBFIO_FLAG_IO_HANDLE_CLONE_BY_REFERENCE,
-                                  &error) != 1) {
+    if (libbfio_handle_initialize(
+            &m_handle, reinterpret_cast<intptr_t*>(m_state.get()), nullptr, nullptr, Open, Close,
+            Read, Write, Seek, Exists, IsOpen, GetSize,
+            LIBBFIO_FLAG_IO_HANDLE_NON_MANAGED | LIBBFIO_FLAG_IO_HANDLE_CLONE_BY_REFERENCE,
+            &error) != 1) {
         libbfio_error_free(&error);
         m_handle = nullptr;
     }

@@ -55,14 +55,15 @@ bool WriteAll(int fd, const QByteArray& bytes) {
 }
 
 QString MemoryReason(qint64 limit) {
-    return QStringLiteral("reading it needed more than %1 MiB of memory: its key tree is damaged "
-                          "(a run of keys that loops)")
+    return QStringLiteral(
+               "reading it needed more than %1 MiB of memory: its key tree is damaged "
+               "(a run of keys that loops)")
         .arg(limit / MiB);
 }
 
 // The child: limits itself, walks, writes its findings to fd and ends without returning.
-[[noreturn]] void RunChild(int fd, FileReader& file, const QString& rootName,
-                           SendItems sendItems, const RegistryCheckLimits& limits) {
+[[noreturn]] void RunChild(int fd, FileReader& file, const QString& rootName, SendItems sendItems,
+                           const RegistryCheckLimits& limits) {
     const rlimit noCore{0, 0};
     setrlimit(RLIMIT_CORE, &noCore);
     qint64 ceiling = -1;
@@ -127,7 +128,8 @@ bool ReadAnswer(int fd, std::chrono::milliseconds time, QByteArray& answer) {
     const Clock::time_point deadline = Clock::now() + time;
     char buffer[65536];
     for (;;) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
         if (left.count() <= 0) return false;
         pollfd ready{fd, POLLIN, 0};
         const int polled = ::poll(&ready, 1, int(std::min<qint64>(left.count(), 60'000)));

@@ -9,9 +9,7 @@ namespace {
 // Registry files are hidden, system and read-only; a listing must take them all.
 constexpr int EveryFile = Attribute::ReadOnly | Attribute::Hidden | Attribute::System;
 
-QString FileName(const QString& path) {
-    return path.mid(path.lastIndexOf(u'\\') + 1);
-}
+QString FileName(const QString& path) { return path.mid(path.lastIndexOf(u'\\') + 1); }
 
 }  // namespace
 
@@ -45,7 +43,8 @@ std::vector<RegistryProblem> CheckSetRegistry(FileSystem& files, const QString& 
         const Result<std::vector<FolderEntry>> found =
             files.ListFolder(setPath + u'\\' + wanted, EveryFile);
         if (!found) {
-            problems.push_back({wanted, QStringLiteral("it cannot be found: ") + found.reason(), true});
+            problems.push_back(
+                {wanted, QStringLiteral("it cannot be found: ") + found.reason(), true});
             continue;
         }
         for (const FolderEntry& entry : found.value()) {
@@ -63,9 +62,9 @@ QString DescribeRegistryProblems(const std::vector<RegistryProblem>& problems) {
     QStringList parts;
     for (const RegistryProblem& problem : problems)
         parts.append(problem.name + QStringLiteral(": ") +
-                     (problem.checked ? problem.reason
-                                      : QStringLiteral("could not be checked (") + problem.reason +
-                                            u')'));
+                     (problem.checked
+                          ? problem.reason
+                          : QStringLiteral("could not be checked (") + problem.reason + u')'));
     return parts.join(QStringLiteral("; "));
 }
 

@@ -1,8 +1,8 @@
 #pragma once
 // Checks a registry file through the file system, so that the same check serves a drive in a
 // host folder and one in a disk image: the file is opened here and read by the check's child
-// process (registry_check.h). It also finds the registry pair of a backup set. It does not deal with
-// what the program tells the user.
+// process (registry_check.h). It also finds the registry pair of a backup set. It does not deal
+// with what the program tells the user.
 
 #include "platform/file_system.h"
 #include "registry/registry_check.h"
@@ -28,8 +28,8 @@ RegistryCheck CheckRegistryFile(FileSystem& files, const QString& path,
 
 // A registry file of a set that is not sound.
 struct RegistryProblem {
-    QString name;    // as stored in the set: "SYSTEM.DAT"
-    QString reason;  // "it has no root key: ..."
+    QString name;         // as stored in the set: "SYSTEM.DAT"
+    QString reason;       // "it has no root key: ..."
     bool checked = true;  // false: the check itself could not run, so nothing is known
 };
 

@@ -22,9 +22,9 @@ constexpr quint32 MultiString = 7;
 }  // namespace RegistryValueType
 
 struct RegistryItem {
-    QString keyPath;      // "HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft"
-    bool isValue = false; // false: the key itself, listed before its values
-    QString valueName;    // empty for a key's default value
+    QString keyPath;       // "HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft"
+    bool isValue = false;  // false: the key itself, listed before its values
+    QString valueName;     // empty for a key's default value
     quint32 type = 0;
     QByteArray data;
 

@@ -19,10 +19,10 @@ namespace stowix {
 // What the parent learns from a finished stream.
 struct RegistryReport {
     bool sound = false;
-    QString damage;        // why it is not sound
-    qint64 keys = 0;       // counted by the walk, whether or not the items were sent
+    QString damage;   // why it is not sound
+    qint64 keys = 0;  // counted by the walk, whether or not the items were sent
     qint64 values = 0;
-    RegistryItems items;   // empty unless the walk was asked to send them
+    RegistryItems items;  // empty unless the walk was asked to send them
 };
 
 class RegistryStreamWriter {

@@ -95,9 +95,9 @@ bool ReadValue(libcreg_value_t* value, QString& name, quint32& type, QByteArray&
     size_t dataSize = 0;
     if (libcreg_value_get_value_data_size(value, &dataSize, error.Out()) != 1) return false;
     data = QByteArray(qsizetype(dataSize), '\0');
-    return dataSize == 0 || libcreg_value_get_value_data(
-                                value, reinterpret_cast<uint8_t*>(data.data()), dataSize,
-                                error.Out()) == 1;
+    return dataSize == 0 ||
+           libcreg_value_get_value_data(value, reinterpret_cast<uint8_t*>(data.data()), dataSize,
+                                        error.Out()) == 1;
 }
 
 struct Pending {
@@ -166,10 +166,12 @@ QString Walk::Run(libcreg_key_t* root, const QString& rootName) {
         for (int index = 0; index < subKeys; ++index) {
             Pending& next = stack[firstNew + size_t(subKeys - 1 - index)];
             QString name;
-            if (libcreg_key_get_sub_key_by_index(current.key.key, index, &next.key.key, error.Out()) != 1 ||
+            if (libcreg_key_get_sub_key_by_index(current.key.key, index, &next.key.key,
+                                                 error.Out()) != 1 ||
                 !KeyName(next.key.key, name))
-                return QStringLiteral("sub key %1 of %2 cannot be read: its entry points outside "
-                                      "the file or into a damaged data block")
+                return QStringLiteral(
+                           "sub key %1 of %2 cannot be read: its entry points outside "
+                           "the file or into a damaged data block")
                     .arg(index + 1)
                     .arg(current.path);
             next.path = current.path + u'\\' + name;
@@ -215,14 +217,17 @@ QString OpenAndWalk(FileReader& file, const QString& rootName, Walk& walk) {
     Error error;
     if (libcreg_file_initialize(&creg.file, error.Out()) != 1)
         return QStringLiteral("the registry reader could not be started on it");
-    if (libcreg_file_open_file_io_handle(creg.file, bfio.Handle(), LIBCREG_OPEN_READ, error.Out()) != 1)
-        return QStringLiteral("its header, key tree or data blocks are damaged: it cannot be opened");
+    if (libcreg_file_open_file_io_handle(creg.file, bfio.Handle(), LIBCREG_OPEN_READ,
+                                         error.Out()) != 1)
+        return QStringLiteral(
+            "its header, key tree or data blocks are damaged: it cannot be opened");
     creg.open = true;
 
     Key root;
     const int found = libcreg_file_get_root_key(creg.file, &root.key, error.Out());
     if (found == 0)
-        return QStringLiteral("it has no root key: its key tree or its first data block is damaged");
+        return QStringLiteral(
+            "it has no root key: its key tree or its first data block is damaged");
     if (found != 1) return QStringLiteral("its root key cannot be read");
     // The walk takes the root into its own stack, which frees it.
     return walk.Run(std::exchange(root.key, nullptr), rootName);

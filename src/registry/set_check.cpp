@@ -59,7 +59,8 @@ SetCheck CheckBackupSet(FileSystem& files, const QString& setPath) {
                 check.registryKeys += registry.keys;
             } else {
                 notChecked |= registry.verdict == RegistryVerdict::NotChecked;
-                check.problems.push_back(entry.name + QStringLiteral(" is damaged: ") + registry.reason);
+                check.problems.push_back(entry.name + QStringLiteral(" is damaged: ") +
+                                         registry.reason);
             }
             continue;
         }

@@ -21,9 +21,9 @@ enum class SetVerdict {
 
 struct SetCheck {
     SetVerdict verdict = SetVerdict::NotChecked;
-    int files = 0;                  // files in the set
-    QStringList problems;  // "WIN.INI cannot be read: ...", "USER.DAT is missing", ...
-    qint64 registryKeys = 0;        // of the sound registry files together
+    int files = 0;            // files in the set
+    QStringList problems;     // "WIN.INI cannot be read: ...", "USER.DAT is missing", ...
+    qint64 registryKeys = 0;  // of the sound registry files together
 };
 
 SetCheck CheckBackupSet(FileSystem& files, const QString& setPath);

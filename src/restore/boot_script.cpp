@@ -5,7 +5,6 @@
 #include "platform/ansi_code_page.h"
 #include "shell/program_values.h"
 
-
 namespace stowix {
 
 namespace {
@@ -21,9 +20,7 @@ bool IsStoredAs(FileSystem& files, const QString& path, const QString& name) {
 
 }  // namespace
 
-QString BootScriptPath(const QString& windowsFolder) {
-    return windowsFolder + u'\\' + ScriptName;
-}
+QString BootScriptPath(const QString& windowsFolder) { return windowsFolder + u'\\' + ScriptName; }
 
 std::vector<QString> BootScriptLines(const QString& windowsFolder) {
     const QString& w = windowsFolder;
@@ -50,9 +47,9 @@ Status WriteBootScript(FileSystem& files, const QString& windowsFolder) {
     // the script would then name another folder, or a wildcard that matches several. Such a
     // Windows folder is refused before the old script is touched.
     if (!FitsWindows1252(windowsFolder))
-        return Status::Fail(path + QStringLiteral(
-                                       ": the Windows folder's name cannot be written in the "
-                                       "ANSI code page (Windows-1252)"));
+        return Status::Fail(path +
+                            QStringLiteral(": the Windows folder's name cannot be written in the "
+                                           "ANSI code page (Windows-1252)"));
     const std::vector<QString> lines = BootScriptLines(windowsFolder);
     // An old script under the script's own name is replaced in one step rather than deleted
     // first, so that a program killed in between cannot leave the Windows folder without one.

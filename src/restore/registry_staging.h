@@ -5,7 +5,8 @@
 // leave the next start of Windows a SYSTEM.DAT of one set and a USER.DAT of another. So the old
 // script is taken out first, and the restore run writes the new one only once every file is
 // staged. A set that holds one file of the pair without the other is not staged at all: half a
-// registry would not start Windows either. A set with neither has nothing to stage. It does not deal with the copies or the new script.
+// registry would not start Windows either. A set with neither has nothing to stage. It does not
+// deal with the copies or the new script.
 
 #include "platform/file_system.h"
 

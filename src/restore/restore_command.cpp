@@ -28,9 +28,10 @@ QString IncompleteRestoreText(const RestoreOutcome& outcome, const QString& wind
                           ListCopyFailures(outcome.failedCopies));
     }
     if (outcome.registryWithdrawn) {
-        paragraphs.append(QStringLiteral("Not every registry file could be staged, so none was: "
-                                         "the registry stays as it is. Restore the set again "
-                                         "once the cause is mended."));
+        paragraphs.append(
+            QStringLiteral("Not every registry file could be staged, so none was: "
+                           "the registry stays as it is. Restore the set again "
+                           "once the cause is mended."));
     }
     if (!outcome.registryNotStaged.isEmpty()) {
         paragraphs.append(QStringLiteral("The registry files were not staged: ") +
@@ -63,9 +64,8 @@ void RestoreChosenFolder(FolderChooser& chooser) {
         const Comparison preview = PreviewRestore(chooser.services().files, chooser.values(),
                                                   chooser.Controls().Dir1().Path(), options);
         confirmed = dialogs.MessageBox(
-            QStringLiteral("Are you sure you want to restore this folder? "),
-            MessageButtons::YesNo, MessageIcon::Question, QStringLiteral("Restore Folder"),
-            RestorePreviewText(preview));
+            QStringLiteral("Are you sure you want to restore this folder? "), MessageButtons::YesNo,
+            MessageIcon::Question, QStringLiteral("Restore Folder"), RestorePreviewText(preview));
     }
     if (confirmed == MessageAnswer::Yes) {
         const RestoreOutcome outcome = RestoreBackupSet(chooser);
@@ -74,9 +74,9 @@ void RestoreChosenFolder(FolderChooser& chooser) {
         // Told here rather than in the status line: the chooser's activation below replaces the
         // status text.
         if (!outcome.Complete())
-            (void)dialogs.MessageBox(
-                IncompleteRestoreText(outcome, chooser.values().WindowsFolder),
-                MessageButtons::Ok, MessageIcon::Information, QStringLiteral("Restore incomplete"));
+            (void)dialogs.MessageBox(IncompleteRestoreText(outcome, chooser.values().WindowsFolder),
+                                     MessageButtons::Ok, MessageIcon::Information,
+                                     QStringLiteral("Restore incomplete"));
         // Without the boot script a restart cannot put the registry files in place, so none is
         // offered: the restore cannot take effect as the question would promise.
         if (outcome.bootScript.ok()) {

@@ -11,8 +11,9 @@ bool AcceptSetRegistry(FolderChooser& chooser, const QString& setPath) {
     Services& services = chooser.services();
     const std::vector<RegistryProblem> problems = CheckSetRegistry(services.files, setPath);
     if (problems.empty()) return true;
-    const bool damaged = std::any_of(problems.begin(), problems.end(),
-                                     [](const RegistryProblem& problem) { return problem.checked; });
+    const bool damaged =
+        std::any_of(problems.begin(), problems.end(),
+                    [](const RegistryProblem& problem) { return problem.checked; });
     const QString text =
         (damaged ? QStringLiteral("The registry in this backup set is damaged: %1.\r\rWindows may "
                                   "not start with it. Restore this set anyway?")

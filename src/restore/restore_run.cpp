@@ -18,7 +18,8 @@ void WithdrawStagedRegistry(FileSystem& files, std::vector<CopyFailure>& failure
     QString pattern = QString::fromUtf16(StagedPattern);
     std::vector<QString> staged;
     int count = 0;
-    if (Status listed = FindFiles(files, QStringLiteral("C:"), folder, pattern, staged, count, true);
+    if (Status listed =
+            FindFiles(files, QStringLiteral("C:"), folder, pattern, staged, count, true);
         !listed.ok()) {
         failures.push_back({folder + pattern, listed.reason()});
         return;
@@ -51,8 +52,8 @@ void ShowRestoring(FolderChooser& chooser) {
 
 // Before the registry group: false when the set's registry files may not be staged, the reason
 // in outcome.
-bool ReadyRegistryStaging(FileSystem& files, const QString& setFolder,
-                          const QString& windowsFolder, RestoreOutcome& outcome) {
+bool ReadyRegistryStaging(FileSystem& files, const QString& setFolder, const QString& windowsFolder,
+                          RestoreOutcome& outcome) {
     const Status ready = PrepareRegistryStaging(files, setFolder, windowsFolder);
     if (ready) return true;
     // Files an earlier restore staged go too, so that the new script cannot put them in place.
@@ -82,8 +83,7 @@ void RestoreGroup(FolderChooser& chooser, const SetGroup& group, RestoreOutcome&
 // The restored files, the staged registry and the script reach the disk before the run records
 // them and before the command offers the restart that relies on them: a power cut or a virtual
 // machine's reset must not find them half written.
-void FlushRestoredFiles(FileSystem& files, const QString& windowsFolder,
-                        RestoreOutcome& outcome) {
+void FlushRestoredFiles(FileSystem& files, const QString& windowsFolder, RestoreOutcome& outcome) {
     if (Status flushed = files.FlushToDisk(BackupRoot); !flushed.ok())
         outcome.failedCopies.push_back(
             {BackupRoot, QStringLiteral("not written to disk: ") + flushed.reason()});

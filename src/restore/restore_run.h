@@ -24,7 +24,7 @@ struct RestoreOutcome {
     // Why the set's registry files were not staged at all (the set lacks one of the pair, or
     // the old boot script could not be taken out first); empty when they were.
     QString registryNotStaged;
-    Status bootScript = Status::Ok();       // writing WinStart.Bat
+    Status bootScript = Status::Ok();  // writing WinStart.Bat
     bool Complete() const {
         return failedCopies.empty() && registryNotStaged.isEmpty() && bootScript.ok();
     }

@@ -6,7 +6,7 @@ namespace stowix {
 
 // Values that start-up fills once and everyone else only reads.
 struct ProgramValues {
-    QString WindowsFolder;      // as the system reports it, e.g. "C:\WINDOWS"; no trailing backslash
+    QString WindowsFolder;  // as the system reports it, e.g. "C:\WINDOWS"; no trailing backslash
     QString WindowsFolderTail;  // WindowsFolder without its drive letter and colon, e.g. "\WINDOWS"
 };
 

@@ -64,8 +64,7 @@ bool MainWindow::EndIfAnotherCopy() {
     if (unattended)
         m_services.dialogs.MessageBox(QStringLiteral("another copy of Stowix is running, so "
                                                      "no backup was made"),
-                                      MessageButtons::Ok, MessageIcon::Information,
-                                      ProgramTitle);
+                                      MessageButtons::Ok, MessageIcon::Information, ProgramTitle);
     m_services.system.EndNow(unattended ? AnotherCopyStatus : 0);
     return true;
 }
@@ -117,7 +116,8 @@ void MainWindow::EndWithoutWindowsFolder(const QString& reason) {
 void MainWindow::ShowUnlessHidden() {
     // "/I" and "/U" keep the window hidden while start-up finishes.
     const QString commandLine = UpperCommandLine();
-    if (!Contains(commandLine, QStringLiteral("/I")) && !Contains(commandLine, QStringLiteral("/U")))
+    if (!Contains(commandLine, QStringLiteral("/I")) &&
+        !Contains(commandLine, QStringLiteral("/U")))
         m_controls.Form().Show();
     Repaint();
 }

@@ -32,20 +32,20 @@ protected:
         drive.AddFile("C:\\AUTOEXEC.BAT", "@ECHO OFF\r\n", Attribute::Archive, Time(1));
         drive.AddFile("C:\\COMMAND.COM", "root command", Attribute::Archive, Time(2));
         drive.AddFile("C:\\CONFIG.SYS", "DEVICE=HIMEM.SYS\r\n", Attribute::Archive, Time(3));
-        drive.AddFile("C:\\IO.SYS", "io", Attribute::ReadOnly | Attribute::Hidden | Attribute::System,
-                      Time(4));
+        drive.AddFile("C:\\IO.SYS", "io",
+                      Attribute::ReadOnly | Attribute::Hidden | Attribute::System, Time(4));
         drive.AddFile("C:\\MSDOS.SYS", "[Paths]\r\n", 39, Time(5));
         drive.AddFile("C:\\README.TXT", "not backed up");
         // Sound registry files: the run reads them whole after copying.
         drive.AddFile("C:\\WINDOWS\\SYSTEM.DAT", SystemRegistry(), 39, Time(6));
         drive.AddFile("C:\\WINDOWS\\SYSTEM.DA0", "system registry, previous", 39, Time(7));
-        drive.AddFile("C:\\WINDOWS\\USER.DAT", tools::WriteRegistryFile(tools::Windows98UserTree()).bytes,
-                      39, Time(8));
+        drive.AddFile("C:\\WINDOWS\\USER.DAT",
+                      tools::WriteRegistryFile(tools::Windows98UserTree()).bytes, 39, Time(8));
         drive.AddFile("C:\\WINDOWS\\COMMAND.COM", "windows command", Attribute::Archive, Time(9));
         drive.AddFile("C:\\WINDOWS\\WIN.INI", "[windows]\r\n", Attribute::Archive, Time(10));
         drive.AddFile("C:\\WINDOWS\\SYSTEM.INI", "[boot]\r\n", Attribute::Archive, Time(11));
-        drive.AddFile("C:\\WINDOWS\\ShellIconCache", "icons", Attribute::Hidden | Attribute::Archive,
-                      Time(12));
+        drive.AddFile("C:\\WINDOWS\\ShellIconCache", "icons",
+                      Attribute::Hidden | Attribute::Archive, Time(12));
         drive.AddFile("C:\\WINDOWS\\NOTEPAD.EXE", "not backed up");
         drive.AddFolder("C:\\WINDOWS\\SYSTEM.INI.D");  // a folder that matches "*.Ini"
     }

@@ -18,7 +18,8 @@ class BackupRegistryCheck : public BackupFixture {
 protected:
     BackupRegistryCheck() {
         AddWindows98Files();
-        damaged = DamageRegistryFile(WriteRegistryFile(Windows98UserTree()), RegistryDamage::CutShort);
+        damaged =
+            DamageRegistryFile(WriteRegistryFile(Windows98UserTree()), RegistryDamage::CutShort);
         drive.AddFile("C:\\WINDOWS\\USER.DAT", damaged, 39, Time(8));
     }
     QByteArray damaged;
@@ -34,7 +35,8 @@ TEST_F(BackupRegistryCheck, a_damaged_registry_is_told_once_the_window_is_usable
     const AskedMessage& message = dialogs.messages.front();
     EXPECT_EQ(message.title, "Damaged Registry");
     EXPECT_EQ(message.buttons, MessageButtons::Ok);
-    EXPECT_TRUE(message.text.startsWith("The backup set " + setPath + " holds a damaged registry: USER.DAT: "))
+    EXPECT_TRUE(message.text.startsWith("The backup set " + setPath +
+                                        " holds a damaged registry: USER.DAT: "))
         << message.text.toStdString();
     EXPECT_FALSE(message.text.contains(u'\r')) << "one line for an unattended run";
     EXPECT_LT(log.IndexOf("Form1.MousePointer=0"), log.IndexOf("MessageBox=Damaged Registry"));
@@ -48,7 +50,8 @@ TEST_F(BackupRegistryCheck, the_unattended_status_says_whether_the_registry_is_s
     EXPECT_EQ(StoredLastBackup(), setPath);
 
     // The same drive with a sound USER.DAT, in a fresh run: nothing told, status 0.
-    drive.AddFile("C:\\WINDOWS\\USER.DAT", WriteRegistryFile(Windows98UserTree()).bytes, 39, Time(8));
+    drive.AddFile("C:\\WINDOWS\\USER.DAT", WriteRegistryFile(Windows98UserTree()).bytes, 39,
+                  Time(8));
     dialogs.messages.clear();
     system.endedWith.reset();
     Run();

@@ -19,11 +19,10 @@ protected:
     const QString commentedSetPath = setPath + " before upgrade";
 
     void ExpectUsableWindow(const QString& status) {
-        for (Control* control : {static_cast<Control*>(&form.fileMenu),
-                                 static_cast<Control*>(&form.helpMenu),
-                                 static_cast<Control*>(&form.command1),
-                                 static_cast<Control*>(&form.command2),
-                                 static_cast<Control*>(&form.check1)})
+        for (Control* control :
+             {static_cast<Control*>(&form.fileMenu), static_cast<Control*>(&form.helpMenu),
+              static_cast<Control*>(&form.command1), static_cast<Control*>(&form.command2),
+              static_cast<Control*>(&form.check1)})
             EXPECT_TRUE(control->IsEnabled());
         EXPECT_EQ(log.Matching("Form1.MousePointer").last(), "Form1.MousePointer=0");
         EXPECT_EQ(form.progressBar1.Value(), 100);
@@ -114,7 +113,8 @@ TEST_F(BackupFailure, a_set_folder_that_cannot_be_made_is_reported_with_its_reas
     EXPECT_EQ(StoredLastBackup(), "C:\\Stowix\\older");
     EXPECT_FALSE(drive.HostExists(commentedSetPath));
     ExpectUsableWindow("Backup incomplete [" + commentedSetPath + "]");
-    EXPECT_TRUE(OnlyMessage().text.contains("Invalid argument")) << OnlyMessage().text.toStdString();
+    EXPECT_TRUE(OnlyMessage().text.contains("Invalid argument"))
+        << OnlyMessage().text.toStdString();
 }
 
 TEST_F(BackupFailure, copies_that_cannot_be_flushed_are_not_recorded) {

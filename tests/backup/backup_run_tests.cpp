@@ -16,8 +16,8 @@ TEST_F(BackupRunTest, the_set_holds_every_group_with_bytes_attributes_and_times)
 
     EXPECT_EQ(drive.HostNames(setPath),
               QStringList({"AUTOEXEC.BAT", "COMMAND.COM", "CONFIG.SYS", "IO.SYS", "MSDOS.SYS",
-                           "SYSTEM.DA0", "SYSTEM.DAT", "SYSTEM.INI", "ShellIconCache",
-                           "USER.DAT", "WIN.INI"}));
+                           "SYSTEM.DA0", "SYSTEM.DAT", "SYSTEM.INI", "ShellIconCache", "USER.DAT",
+                           "WIN.INI"}));
     struct Copied {
         QString name, source;
     };
@@ -61,14 +61,20 @@ TEST_F(BackupRunTest, takes_its_steps_in_order) {
             steps.append(entry);
     const QStringList expected = {
         "Form1.MousePointer=13",
-        "FileMenu.Enabled=0", "HelpMenu.Enabled=0", "Command1.Enabled=0", "Command2.Enabled=0",
+        "FileMenu.Enabled=0",
+        "HelpMenu.Enabled=0",
+        "Command1.Enabled=0",
+        "Command2.Enabled=0",
         "Check1.Enabled=0",
         "StatusBar1.Text=Now backing up ... Please wait",
         "ProgressBar1.Value=1",
         "Animation1.Play",
-        "MMControl1.Command=Close", "MMControl1.DeviceType=WaveAudio",
-        "MMControl1.FileName=/opt/stowix\\Stowix1.Wav", "MMControl1.Command=Open",
-        "MMControl1.Wait=0", "MMControl1.Command=Play",
+        "MMControl1.Command=Close",
+        "MMControl1.DeviceType=WaveAudio",
+        "MMControl1.FileName=/opt/stowix\\Stowix1.Wav",
+        "MMControl1.Command=Open",
+        "MMControl1.Wait=0",
+        "MMControl1.Command=Play",
         "Form1.Repaint",
         "FS.CreateFolder=C:\\Stowix",
         "FS.RestrictToOwner=C:\\Stowix",
@@ -78,14 +84,20 @@ TEST_F(BackupRunTest, takes_its_steps_in_order) {
         "ProgressBar1.Value=3",
         "FS.CopyFile=C:\\WINDOWS\\WIN.INI>" + setPath + "\\WIN.INI",
         "FS.FlushToDisk=" + setPath,
-        "MMControl1.Command=Close", "MMControl1.DeviceType=WaveAudio",
-        "MMControl1.FileName=/opt/stowix\\Stowix2.Wav", "MMControl1.Command=Open",
-        "MMControl1.Wait=1", "MMControl1.Command=Play",
+        "MMControl1.Command=Close",
+        "MMControl1.DeviceType=WaveAudio",
+        "MMControl1.FileName=/opt/stowix\\Stowix2.Wav",
+        "MMControl1.Command=Open",
+        "MMControl1.Wait=1",
+        "MMControl1.Command=Play",
         "MMControl1.Command=Close",
         "Animation1.Stop",
         "Settings.Write=Info/LastBackup=" + setPath,
         "Beep",
-        "FileMenu.Enabled=1", "HelpMenu.Enabled=1", "Command1.Enabled=1", "Command2.Enabled=1",
+        "FileMenu.Enabled=1",
+        "HelpMenu.Enabled=1",
+        "Command1.Enabled=1",
+        "Command2.Enabled=1",
         "Check1.Enabled=1",
         "Beep",  // the bar reaching 100
         "ProgressBar1.Value=100",
@@ -104,12 +116,8 @@ TEST_F(BackupRunTest, ends_the_program_under_u_or_with_the_box_checked) {
         bool ends;
     };
     const Case cases[] = {
-        {"", 0, false},
-        {"/U", 0, true},
-        {"/u", 0, true},
-        {"stowix.exe /I /u", 0, true},
-        {"", 1, true},
-        {"/I", 0, false},
+        {"", 0, false}, {"/U", 0, true},  {"/u", 0, true}, {"stowix.exe /I /u", 0, true},
+        {"", 1, true},  {"/I", 0, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(QString(c.commandLine + " box " + QString::number(c.box)).toStdString());
@@ -146,7 +154,8 @@ TEST_F(BackupRunTest, a_run_in_the_same_second_reuses_the_set_and_replaces_its_f
     AddWindows98Files();
     Run();
     // The registry grown with free space since: other bytes, still sound.
-    const QByteArray changed = tools::WriteRegistryFile(tools::Windows98SystemTree(), 256 * 1024).bytes;
+    const QByteArray changed =
+        tools::WriteRegistryFile(tools::Windows98SystemTree(), 256 * 1024).bytes;
     drive.AddFile("C:\\WINDOWS\\SYSTEM.DAT", changed, 39, Time(30));
     QFile::remove(drive.HostPath("C:\\WINDOWS\\SYSTEM.INI"));
     Run();
@@ -170,10 +179,10 @@ TEST_F(BackupRunTest, an_empty_windows_folder_still_makes_and_records_a_set) {
 
 TEST_F(BackupRunTest, the_backup_root_is_kept_to_its_owner) {
     drive.AddFolder("C:\\Stowix");
-    QFile::setPermissions(drive.HostPath("C:\\Stowix"),
-                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
-                              QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther |
-                              QFile::ExeOther);
+    QFile::setPermissions(drive.HostPath("C:\\Stowix"), QFile::ReadOwner | QFile::WriteOwner |
+                                                            QFile::ExeOwner | QFile::ReadGroup |
+                                                            QFile::ExeGroup | QFile::ReadOther |
+                                                            QFile::ExeOther);
     Run();
     EXPECT_EQ(QFile::permissions(drive.HostPath("C:\\Stowix")) &
                   (QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup | QFile::ReadOther |

@@ -36,12 +36,22 @@ TEST(FileGroups, are_the_root_then_the_windows_folder_in_fixed_order) {
     for (const FileGroup& group : FileGroups("\\WINDOWS"))
         groups.append(group.sourceFolder + group.pattern);
     EXPECT_EQ(groups, QStringList({
-        "\\Autoexec.Bat", "\\Command.Com", "\\*.Sys",
-        "\\WINDOWS\\System.Dat", "\\WINDOWS\\System.Da0", "\\WINDOWS\\User.Dat",
-        "\\WINDOWS\\User.Da0", "\\WINDOWS\\*.Bat", "\\WINDOWS\\*.Com", "\\WINDOWS\\*.Grp",
-        "\\WINDOWS\\*.Ini", "\\WINDOWS\\*.Pif", "\\WINDOWS\\*.Pwl",
-        "\\WINDOWS\\ShellIconCache", "\\WINDOWS\\TTFcache",
-    }));
+                          "\\Autoexec.Bat",
+                          "\\Command.Com",
+                          "\\*.Sys",
+                          "\\WINDOWS\\System.Dat",
+                          "\\WINDOWS\\System.Da0",
+                          "\\WINDOWS\\User.Dat",
+                          "\\WINDOWS\\User.Da0",
+                          "\\WINDOWS\\*.Bat",
+                          "\\WINDOWS\\*.Com",
+                          "\\WINDOWS\\*.Grp",
+                          "\\WINDOWS\\*.Ini",
+                          "\\WINDOWS\\*.Pif",
+                          "\\WINDOWS\\*.Pwl",
+                          "\\WINDOWS\\ShellIconCache",
+                          "\\WINDOWS\\TTFcache",
+                      }));
 }
 
 TEST(RestoredFolder, is_the_groups_place_but_the_windows_folder_for_the_registry) {

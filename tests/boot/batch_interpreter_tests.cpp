@@ -44,8 +44,8 @@ TEST_F(BatchTest, echo_shows_commands_and_text_as_dos_does) {
 }
 
 TEST_F(BatchTest, ctty_nul_silences_the_console_until_ctty_con) {
-    const BatchReport report = Run({"@Echo Off", "Echo one", "CTTY Nul", "Echo two",
-                                    "Frobnicate", "CTTY Con", "Echo three"});
+    const BatchReport report = Run(
+        {"@Echo Off", "Echo one", "CTTY Nul", "Echo two", "Frobnicate", "CTTY Con", "Echo three"});
     EXPECT_EQ(console, QStringList({"one", "three"}));
     EXPECT_EQ(report.errors, QStringList({"Bad command or file name - Frobnicate"}))
         << "a failure is still reported to the caller";
@@ -54,8 +54,8 @@ TEST_F(BatchTest, ctty_nul_silences_the_console_until_ctty_con) {
 TEST_F(BatchTest, an_unknown_command_is_reported_and_skipped) {
     const BatchReport report = Run({"@Echo Off", "Frobnicate x y", "Echo after",
                                     "C:\\WINDOWS\\Command\\Xcopy a b", "Echo end"});
-    EXPECT_EQ(console, QStringList({"Bad command or file name", "after",
-                                    "Bad command or file name", "end"}));
+    EXPECT_EQ(console, QStringList({"Bad command or file name", "after", "Bad command or file name",
+                                    "end"}));
     EXPECT_EQ(report.errors.size(), 2);
 }
 
@@ -99,7 +99,8 @@ TEST_F(BatchTest, a_missing_label_ends_the_batch_file) {
 TEST_F(BatchTest, a_batch_file_that_never_ends_is_stopped) {
     const BatchReport report = Run({"@Echo Off", ":again", "GoTo again"});
     ASSERT_EQ(report.errors.size(), 1);
-    EXPECT_TRUE(report.errors[0].startsWith("Batch file stopped")) << report.errors[0].toStdString();
+    EXPECT_TRUE(report.errors[0].startsWith("Batch file stopped"))
+        << report.errors[0].toStdString();
 }
 
 TEST_F(BatchTest, attrib_is_found_by_name_or_by_a_path_to_it) {
@@ -122,20 +123,19 @@ TEST_F(BatchTest, attrib_is_found_by_name_or_by_a_path_to_it) {
 }
 
 TEST_F(BatchTest, attrib_changes_every_matching_file_and_shows_the_result) {
-    drive.AddFile("C:\\R\\SYSTEM.DAT", "s", Attribute::Archive | Attribute::Hidden |
-                                                Attribute::ReadOnly | Attribute::System);
+    drive.AddFile("C:\\R\\SYSTEM.DAT", "s",
+                  Attribute::Archive | Attribute::Hidden | Attribute::ReadOnly | Attribute::System);
     drive.AddFile("C:\\R\\USER.DA0", "u", Attribute::Hidden);
     drive.AddFile("C:\\R\\WIN.INI", "w");
 
-    const BatchReport report = Run({"@Echo Off", "Attrib C:\\R\\*.Da? -a -h -r -s",
-                                    "Attrib +a +h C:\\R\\WIN.INI"});
+    const BatchReport report =
+        Run({"@Echo Off", "Attrib C:\\R\\*.Da? -a -h -r -s", "Attrib +a +h C:\\R\\WIN.INI"});
 
     EXPECT_TRUE(report.ok()) << report.errors.join('\n').toStdString();
     EXPECT_EQ(drive.Attributes("C:\\R\\SYSTEM.DAT"), 0) << console.join('\n').toStdString();
     EXPECT_EQ(drive.Attributes("C:\\R\\USER.DA0"), 0);
     EXPECT_EQ(drive.Attributes("C:\\R\\WIN.INI"), Attribute::Archive | Attribute::Hidden);
-    EXPECT_TRUE(console.contains("A   H      C:\\R\\WIN.INI"))
-        << console.join('\n').toStdString();
+    EXPECT_TRUE(console.contains("A   H      C:\\R\\WIN.INI")) << console.join('\n').toStdString();
 }
 
 TEST_F(BatchTest, attrib_without_a_match_or_with_a_bad_switch_is_reported) {
@@ -218,8 +218,8 @@ TEST_F(BatchTest, a_windows_folder_with_blanks_breaks_the_script_as_under_dos) {
     drive.AddFolder("C:\\My Win");
     const BatchReport report = Run({"@Echo Off", "C:\\My Win\\Command\\Attrib C:\\Stowix\\*.Da? -a",
                                     "Copy C:\\Stowix\\*.Da? C:\\My Win"});
-    EXPECT_EQ(report.errors, QStringList({"Bad command or file name - C:\\My",
-                                          "Too many parameters - Win"}));
+    EXPECT_EQ(report.errors,
+              QStringList({"Bad command or file name - C:\\My", "Too many parameters - Win"}));
     EXPECT_FALSE(drive.HostExists("C:\\My Win\\SYSTEM.DAT"));
 }
 
@@ -228,8 +228,7 @@ class BatchFileRunTest : public BatchTest {
 protected:
     BatchReport RunFile(const QByteArray& content) {
         drive.AddFile("C:\\SCRIPT.BAT", content);
-        Result<std::unique_ptr<FileReader>> reader =
-            drive.Files().OpenForReading("C:\\SCRIPT.BAT");
+        Result<std::unique_ptr<FileReader>> reader = drive.Files().OpenForReading("C:\\SCRIPT.BAT");
         EXPECT_TRUE(reader.ok()) << reader.reason().toStdString();
         if (!reader) return {};
         BatchFile source(*reader.value(), "C:\\SCRIPT.BAT");
@@ -257,14 +256,15 @@ TEST_F(BatchFileRunTest, a_long_script_without_loops_runs_whole) {
 TEST_F(BatchFileRunTest, an_endless_loop_in_a_file_is_stopped) {
     const BatchReport report = RunFile("@Echo Off\r\n:again\r\nRem body\r\nGoTo again\r\n");
     ASSERT_EQ(report.errors.size(), 1);
-    EXPECT_TRUE(report.errors[0].startsWith("Batch file stopped")) << report.errors[0].toStdString();
+    EXPECT_TRUE(report.errors[0].startsWith("Batch file stopped"))
+        << report.errors[0].toStdString();
 }
 
 TEST_F(BatchFileRunTest, a_line_too_long_to_keep_is_reported_and_not_run) {
     drive.AddFile("C:\\KEEP.TXT", "k");
-    const BatchReport report = RunFile("@Echo Off\r\nDel C:\\KEEP.TXT " +
-                                       QByteArray(2 * BatchFile::MostLineBytes, 'x') +
-                                       "\r\nEcho after\r\n");
+    const BatchReport report =
+        RunFile("@Echo Off\r\nDel C:\\KEEP.TXT " + QByteArray(2 * BatchFile::MostLineBytes, 'x') +
+                "\r\nEcho after\r\n");
     ASSERT_EQ(report.errors.size(), 1);
     EXPECT_TRUE(report.errors[0].startsWith("Line too long")) << report.errors[0].toStdString();
     EXPECT_TRUE(drive.HostExists("C:\\KEEP.TXT"));
@@ -289,8 +289,8 @@ TEST_F(BatchTest, goto_finds_the_first_label_of_its_name) {
          {"one"}},
         {"among more labels than are remembered",
          QStringList({"@Echo Off", "GoTo late"}) + manyLabels +
-             QStringList({":late", "Echo at late", "If Not Exist C:\\FLAG GoTo end",
-                          "Del C:\\FLAG", "GoTo " + manyLabels.last().mid(1), ":end"}),
+             QStringList({":late", "Echo at late", "If Not Exist C:\\FLAG GoTo end", "Del C:\\FLAG",
+                          "GoTo " + manyLabels.last().mid(1), ":end"}),
          {"at late", "C:\\FLAG deleted", "at late"}},
     };
     for (const auto& c : cases) {
@@ -310,7 +310,9 @@ TEST(BatchFileTest, lines_are_read_as_windows_1252_up_to_the_end_mark) {
         {"a\r\nb\r\n", {"a", "b"}},
         {"a\nb", {"a", "b"}},
         {"a\r\n\r\nb", {"a", "", "b"}},
-        {"a\r\n\x1A" "b\r\n", {"a"}},
+        {"a\r\n\x1A"
+         "b\r\n",
+         {"a"}},
         {"\x80\xE9\x81", {QString::fromUtf16(u"\u20AC\u00E9\u0081")}},
         {"", {}},
     };

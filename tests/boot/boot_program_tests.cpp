@@ -35,7 +35,8 @@ protected:
 TEST_F(BootProgramTest, without_a_drive_c_it_says_how_to_configure_one) {
     const Outcome outcome = RunBoot();
     EXPECT_EQ(outcome.exitCode, 2);
-    EXPECT_TRUE(outcome.errors.contains("No drive C: is configured")) << outcome.errors.toStdString();
+    EXPECT_TRUE(outcome.errors.contains("No drive C: is configured"))
+        << outcome.errors.toStdString();
     EXPECT_TRUE(outcome.errors.contains("STOWIX_DRIVE_C"));
     // Stowix reads an image directly, so the message also says that a drive may be one.
     EXPECT_TRUE(outcome.errors.contains("disk image file")) << outcome.errors.toStdString();
@@ -45,7 +46,8 @@ TEST_F(BootProgramTest, a_drive_without_a_windows_folder_is_reported) {
     UseDrive();
     const Outcome outcome = RunBoot();
     EXPECT_EQ(outcome.exitCode, 2);
-    EXPECT_TRUE(outcome.errors.contains("holds no folder named WINDOWS")) << outcome.errors.toStdString();
+    EXPECT_TRUE(outcome.errors.contains("holds no folder named WINDOWS"))
+        << outcome.errors.toStdString();
 }
 
 TEST_F(BootProgramTest, without_a_boot_script_there_is_nothing_to_do) {
@@ -73,7 +75,8 @@ TEST_F(BootProgramTest, the_boot_script_puts_the_staged_files_in_place_silently)
 }
 
 TEST_F(BootProgramTest, the_windows_folder_can_be_named_and_failures_are_told) {
-    drive.AddFile("C:\\WIN98\\WINSTART.BAT", "@Echo Off\r\nEcho hello\r\nCTTY Nul\r\nNoSuchTool\r\n");
+    drive.AddFile("C:\\WIN98\\WINSTART.BAT",
+                  "@Echo Off\r\nEcho hello\r\nCTTY Nul\r\nNoSuchTool\r\n");
     environment.insert("STOWIX_WINDOWS_FOLDER", "C:\\WIN98");
     UseDrive();
 

@@ -13,8 +13,8 @@
 namespace stowix::test {
 namespace {
 
-constexpr int Registry = Attribute::Archive | Attribute::Hidden | Attribute::ReadOnly |
-                         Attribute::System;
+constexpr int Registry =
+    Attribute::Archive | Attribute::Hidden | Attribute::ReadOnly | Attribute::System;
 
 class BootScriptRunTest : public ::testing::TestWithParam<QString> {
 protected:
@@ -63,8 +63,8 @@ TEST_P(BootScriptRunTest, staged_files_replace_the_registry_and_get_its_attribut
     EXPECT_EQ(drive.HostNames("C:\\Stowix"), QStringList({"11-5-99 3;45;12 PM"}))
         << "nothing is left staged";
     EXPECT_EQ(drive.Attributes(windowsFolder + "\\WIN.INI"), Attribute::ReadOnly);
-    EXPECT_TRUE(console.isEmpty()) << "the script silences its console: "
-                                   << console.join('\n').toStdString();
+    EXPECT_TRUE(console.isEmpty())
+        << "the script silences its console: " << console.join('\n').toStdString();
 }
 
 TEST_P(BootScriptRunTest, a_second_start_does_nothing) {

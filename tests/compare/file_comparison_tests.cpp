@@ -106,19 +106,25 @@ TEST_F(FileComparisonTest, each_kind_of_change_on_the_drive_is_found) {
         std::function<void(TempDrive&)> change;
         QStringList expected;
     } cases[] = {
-        {"a file deleted", [](TempDrive& d) { ASSERT_TRUE(d.Files().DeleteFile("C:\\CONFIG.SYS").ok()); },
+        {"a file deleted",
+         [](TempDrive& d) { ASSERT_TRUE(d.Files().DeleteFile("C:\\CONFIG.SYS").ok()); },
          {"gone C:\\CONFIG.SYS"}},
-        {"a file added", [](TempDrive& d) { d.AddFile("C:\\WINDOWS\\NEW.INI", "[x]\r\n", A, Made); },
+        {"a file added",
+         [](TempDrive& d) { d.AddFile("C:\\WINDOWS\\NEW.INI", "[x]\r\n", A, Made); },
          {"new C:\\WINDOWS\\NEW.INI"}},
-        {"a file that no backup takes", [](TempDrive& d) { d.AddFile("C:\\WINDOWS\\README.TXT", "x", A, Made); },
+        {"a file that no backup takes",
+         [](TempDrive& d) { d.AddFile("C:\\WINDOWS\\README.TXT", "x", A, Made); },
          {}},
         {"a file of the root that the Windows folder's one hides",
-         [](TempDrive& d) { d.AddFile("C:\\COMMAND.COM", "MZ other", A, Made); }, {}},
+         [](TempDrive& d) { d.AddFile("C:\\COMMAND.COM", "MZ other", A, Made); },
+         {}},
         {"only written again",
          [&](TempDrive& d) { d.AddFile("C:\\AUTOEXEC.BAT", "@echo off\r\n", A, later); },
          {"changed C:\\AUTOEXEC.BAT [time]"}},
         {"only the attributes",
-         [](TempDrive& d) { ASSERT_TRUE(d.Files().WriteAttributes("C:\\WINDOWS\\SYSTEM.DAT", A).ok()); },
+         [](TempDrive& d) {
+             ASSERT_TRUE(d.Files().WriteAttributes("C:\\WINDOWS\\SYSTEM.DAT", A).ok());
+         },
          {"changed C:\\WINDOWS\\SYSTEM.DAT [attributes]"}},
         {"the same size, other bytes",
          [&](TempDrive& d) { d.AddFile("C:\\IO.SYS", "MZ IO", RHS, later); },
@@ -156,7 +162,8 @@ TEST_F(FileComparisonTest, registry_files_are_read_only_when_their_contents_diff
     };
 
     ASSERT_TRUE(drive.Files().WriteAttributes("C:\\WINDOWS\\SYSTEM.DAT", A).ok());
-    EXPECT_EQ(Summary(WithDrive(options)), QStringList{"changed C:\\WINDOWS\\SYSTEM.DAT [attributes]"});
+    EXPECT_EQ(Summary(WithDrive(options)),
+              QStringList{"changed C:\\WINDOWS\\SYSTEM.DAT [attributes]"});
     EXPECT_TRUE(read.isEmpty()) << read.join(", ").toStdString();
 
     drive.AddFile("C:\\WINDOWS\\SYSTEM.DAT", "CREG changed!", RHS | A, Made.addSecs(2));
@@ -202,15 +209,13 @@ TEST_F(FileComparisonTest, a_restore_preview_lists_what_the_restore_would_write)
 
     // The set's AUTOEXEC.BAT and COMMAND.COM go to the root and to the Windows folder.
     EXPECT_EQ(Summary(preview),
-              (QStringList{"changed C:\\COMMAND.COM [size]",
-                           "new C:\\CONFIG.SYS",
+              (QStringList{"changed C:\\COMMAND.COM [size]", "new C:\\CONFIG.SYS",
                            "new C:\\WINDOWS\\AUTOEXEC.BAT",
                            "changed C:\\WINDOWS\\WIN.INI [size,time] | [Desktop] Wallpaper: "
                            "Clouds.bmp -> (None) | [Desktop] Tile: - 1"}));
     EXPECT_EQ(RestorePreviewText(preview).split('\r').mid(0, 3),
               (QStringList{"The restore would change these files on the drive:",
-                           "C:\\COMMAND.COM: replaced (size 7 -> 10)",
-                           "C:\\CONFIG.SYS: added"}));
+                           "C:\\COMMAND.COM: replaced (size 7 -> 10)", "C:\\CONFIG.SYS: added"}));
 }
 
 TEST(SetArgument, a_set_is_named_by_its_path_or_its_folder_name) {

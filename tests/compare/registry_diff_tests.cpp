@@ -41,27 +41,28 @@ const QString Desktop = "HKEY_USERS\\.DEFAULT\\Control Panel\\Desktop";
 TEST(RegistryDiff, keys_and_values_that_differ_are_found_without_regard_to_case) {
     const RegistryKeys older{
         {"HKEY_LOCAL_MACHINE", {}},
-        {RunKey, {Text("SystemTray", "SysTray.Exe"), Text("ScanRegistry", "scanregw.exe /autorun")}},
+        {RunKey,
+         {Text("SystemTray", "SysTray.Exe"), Text("ScanRegistry", "scanregw.exe /autorun")}},
         {Desktop, {Text("Wallpaper", "(None)"), Number("ScreenSaveActive", 0), Text("", "def")}},
         {"HKEY_LOCAL_MACHINE\\Software\\OldVendor", {Text("Path", "C:\\OLD")}},
     };
     const RegistryKeys newer{
         {"HKEY_LOCAL_MACHINE", {}},
         {RunKey.toUpper(), {Text("SYSTEMTRAY", "SysTray.Exe"), Text("NewDriver", "drv.exe")}},
-        {Desktop, {Text("Wallpaper", "C:\\WINDOWS\\Clouds.bmp"), Number("ScreenSaveActive", 1),
-                   Text("", "def")}},
+        {Desktop,
+         {Text("Wallpaper", "C:\\WINDOWS\\Clouds.bmp"), Number("ScreenSaveActive", 1),
+          Text("", "def")}},
         {"HKEY_LOCAL_MACHINE\\Software\\NewVendor", {Text("Path", "C:\\NEW")}},
         {"HKEY_LOCAL_MACHINE\\Software\\NewVendor\\Sub", {}},
     };
     const RegistryDifference difference = CompareRegistries(older, newer);
-    EXPECT_EQ(Lines(difference),
-              (QStringList{"+ HKEY_LOCAL_MACHINE\\Software\\NewVendor",
-                           "+ HKEY_LOCAL_MACHINE\\Software\\NewVendor\\Sub",
-                           "- HKEY_LOCAL_MACHINE\\Software\\OldVendor",
-                           RunKey.toUpper() + " [NewDriver] added",
-                           RunKey.toUpper() + " [ScanRegistry] removed",
-                           Desktop + " [Wallpaper] changed",
-                           Desktop + " [ScreenSaveActive] changed"}));
+    EXPECT_EQ(Lines(difference), (QStringList{"+ HKEY_LOCAL_MACHINE\\Software\\NewVendor",
+                                              "+ HKEY_LOCAL_MACHINE\\Software\\NewVendor\\Sub",
+                                              "- HKEY_LOCAL_MACHINE\\Software\\OldVendor",
+                                              RunKey.toUpper() + " [NewDriver] added",
+                                              RunKey.toUpper() + " [ScanRegistry] removed",
+                                              Desktop + " [Wallpaper] changed",
+                                              Desktop + " [ScreenSaveActive] changed"}));
     EXPECT_EQ(difference.KeyCount(), 3u);
     EXPECT_EQ(difference.ValueCount(), 4u);
 }

@@ -44,7 +44,8 @@ TEST_F(RegistryReaderTest, a_generated_registry_is_read_key_by_key_with_its_valu
     EXPECT_EQ(computer->values[0].name, "ComputerName");
     EXPECT_EQ(computer->values[0].type, RegistryType::String);
     EXPECT_EQ(computer->values[0].data, QByteArray("WIN98", 6));
-    const RegistryKey* update = Find(keys.value(), "HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\control\\Update");
+    const RegistryKey* update =
+        Find(keys.value(), "HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\control\\Update");
     ASSERT_NE(update, nullptr);
     ASSERT_EQ(update->values.size(), 1u);
     EXPECT_EQ(update->values[0].type, RegistryType::Binary);
@@ -58,8 +59,9 @@ TEST_F(RegistryReaderTest, a_generated_registry_is_read_key_by_key_with_its_valu
 }
 
 TEST_F(RegistryReaderTest, two_generated_registries_differ_by_the_keys_and_values_changed) {
-    const Result<RegistryKeys> older = Read(
-        "C:\\Stowix\\set\\SYSTEM.DAT", tools::WriteRegistryFile(tools::Windows98SystemTree()).bytes);
+    const Result<RegistryKeys> older =
+        Read("C:\\Stowix\\set\\SYSTEM.DAT",
+             tools::WriteRegistryFile(tools::Windows98SystemTree()).bytes);
     const Result<RegistryKeys> newer = Read(
         "C:\\WINDOWS\\SYSTEM.DAT", tools::WriteRegistryFile(ChangedWindows98SystemTree()).bytes);
     ASSERT_TRUE(older.ok()) << older.reason().toStdString();
@@ -84,10 +86,10 @@ TEST_F(RegistryReaderTest, two_generated_registries_differ_by_the_keys_and_value
 }
 
 TEST_F(RegistryReaderTest, a_damaged_or_unreadable_file_gives_its_reason_not_keys) {
-    const Result<RegistryKeys> damaged = Read(
-        "C:\\WINDOWS\\SYSTEM.DAT",
-        tools::DamageRegistryFile(tools::WriteRegistryFile(tools::Windows98SystemTree()),
-                                  tools::RegistryDamage::SiblingLoop));
+    const Result<RegistryKeys> damaged =
+        Read("C:\\WINDOWS\\SYSTEM.DAT",
+             tools::DamageRegistryFile(tools::WriteRegistryFile(tools::Windows98SystemTree()),
+                                       tools::RegistryDamage::SiblingLoop));
     ASSERT_FALSE(damaged.ok());
     EXPECT_TRUE(damaged.reason().startsWith("C:\\WINDOWS\\SYSTEM.DAT is damaged: "))
         << damaged.reason().toStdString();
@@ -95,7 +97,8 @@ TEST_F(RegistryReaderTest, a_damaged_or_unreadable_file_gives_its_reason_not_key
     const Result<RegistryKeys> missing =
         CheckedRegistryReader()(drive.Files(), "C:\\WINDOWS\\USER.DAT");
     ASSERT_FALSE(missing.ok());
-    EXPECT_TRUE(missing.reason().startsWith("C:\\WINDOWS\\USER.DAT ")) << missing.reason().toStdString();
+    EXPECT_TRUE(missing.reason().startsWith("C:\\WINDOWS\\USER.DAT "))
+        << missing.reason().toStdString();
 }
 
 TEST(RegistryKeysOfItems, values_join_their_key_even_when_listed_out_of_order) {

@@ -11,7 +11,6 @@
 #include <sys/statfs.h>
 #include <unistd.h>
 
-
 namespace stowix::test {
 namespace {
 
@@ -99,7 +98,8 @@ TEST_F(BackupFaults, a_full_disk_under_the_window_is_told_and_leaves_it_usable) 
     RunOptions options;
     options.faults.fullAfterBytes = 100'000;
     options.robot = {QStringLiteral("click Form1.Command1"), QStringLiteral("answer Ok"),
-                     QStringLiteral("report Form1.Command1"), QStringLiteral("report Form1.Command2"),
+                     QStringLiteral("report Form1.Command1"),
+                     QStringLiteral("report Form1.Command2"),
                      QStringLiteral("click Form1.Command3")};
     const RunResult result = World().Stowix(options);
     EXPECT_TRUE(result.Ended(0)) << result.Describe();

@@ -78,7 +78,8 @@ TEST_F(BadInput, comments_of_every_kind_end_the_set_name_or_are_refused) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.typed.toStdString());
-        QStringList steps{QStringLiteral("trigger AddCommentMenu"), QStringLiteral("type ") + c.typed};
+        QStringList steps{QStringLiteral("trigger AddCommentMenu"),
+                          QStringLiteral("type ") + c.typed};
         if (!c.accepted) steps += {QStringLiteral("answer Ok"), QStringLiteral("cancel")};
         steps += {QStringLiteral("click Form1.Command1"), QStringLiteral("click Form1.Command3")};
         const RunResult result = Drive(steps);
@@ -91,11 +92,13 @@ TEST_F(BadInput, comments_of_every_kind_end_the_set_name_or_are_refused) {
         // The stamp is the date and time; the comment follows it unchanged.
         EXPECT_TRUE(made.endsWith(c.suffix)) << made.toStdString();
         const QString stamp = made.left(made.size() - c.suffix.size());
-        EXPECT_TRUE(QRegularExpression(QStringLiteral("^[^ ].*[0-9]( [AP]M)?$")).match(stamp).hasMatch())
+        EXPECT_TRUE(
+            QRegularExpression(QStringLiteral("^[^ ].*[0-9]( [AP]M)?$")).match(stamp).hasMatch())
             << "stamp: [" << stamp.toStdString() << "]";
         EXPECT_EQ(World().Setting(QStringLiteral("Info"), QStringLiteral("LastBackup")),
                   QStringLiteral("C:\\Stowix\\") + made);
-        const QStringList problems = SetProblems(TakeSnapshot(World().Drive()), made, sources, true);
+        const QStringList problems =
+            SetProblems(TakeSnapshot(World().Drive()), made, sources, true);
         EXPECT_TRUE(problems.isEmpty()) << problems.join(u'\n').toStdString();
         // The trial folder is gone again.
         if (c.accepted) {
@@ -111,10 +114,9 @@ TEST_F(BadInput, sets_with_awkward_comments_are_restored_and_deleted) {
     const QString emoji = QString::fromUtf8("\xF0\x9F\x98\x80");
     for (const QString& comment : QStringList{QStringLiteral("  both ends  "), emoji + " x"}) {
         SCOPED_TRACE(comment.toStdString());
-        const RunResult made = Drive({QStringLiteral("trigger AddCommentMenu"),
-                                      QStringLiteral("type ") + comment,
-                                      QStringLiteral("click Form1.Command1"),
-                                      QStringLiteral("click Form1.Command3")});
+        const RunResult made =
+            Drive({QStringLiteral("trigger AddCommentMenu"), QStringLiteral("type ") + comment,
+                   QStringLiteral("click Form1.Command1"), QStringLiteral("click Form1.Command3")});
         ASSERT_TRUE(made.Ended(0)) << made.Describe();
         const QString set = World().NewSet(setsBefore);
         ASSERT_TRUE(set.endsWith(u' ' + comment)) << set.toStdString();
@@ -149,7 +151,8 @@ TEST_F(BadInput, a_set_with_a_subfolder_is_restored_flat_and_kept_by_the_delete)
 
     const RunResult deleted = Drive(FaultWorld::DeleteSteps(set));
     EXPECT_TRUE(deleted.Ended(0)) << deleted.Describe();
-    EXPECT_TRUE(QFileInfo::exists(World().BackupRoot() + QStringLiteral("/with subfolder/SUB/INNER.INI")));
+    EXPECT_TRUE(
+        QFileInfo::exists(World().BackupRoot() + QStringLiteral("/with subfolder/SUB/INNER.INI")));
     EXPECT_EQ(World().Setting(QStringLiteral("Info"), QStringLiteral("LastDelete")), QString());
 }
 
@@ -164,7 +167,8 @@ TEST_F(BadInput, links_in_a_set_never_reach_outside_the_drive) {
         file.write("[outside the drive]\r\n");
     }
     const QString set = MakeSet(QStringLiteral("with links"), {{"PLAIN.INI", "[plain]\r\n"}});
-    const QByteArray folder = QFile::encodeName(World().BackupRoot() + QStringLiteral("/with links/"));
+    const QByteArray folder =
+        QFile::encodeName(World().BackupRoot() + QStringLiteral("/with links/"));
     auto link = [&folder](const QByteArray& target, const char* name) {
         return ::symlink(target.constData(), QByteArray(folder + name).constData());
     };
@@ -199,12 +203,13 @@ TEST_F(BadInput, links_in_a_set_never_reach_outside_the_drive) {
 TEST_F(BadInput, names_that_are_not_utf8_round_trip) {
     const QByteArray latin1 = "CAF\xC9.INI";
     const QByteArray broken = "BAD\xFF\xFE.INI";
-    const QString set = MakeSet(QStringLiteral("not utf8"),
-                                {{latin1, "[latin-1]\r\n"}, {broken, "[broken]\r\n"}});
+    const QString set =
+        MakeSet(QStringLiteral("not utf8"), {{latin1, "[latin-1]\r\n"}, {broken, "[broken]\r\n"}});
     Remember();
     const RunResult restored = Restore(set);
     EXPECT_TRUE(restored.Ended(0)) << restored.Describe();
-    EXPECT_FALSE(restored.errors.contains(QLatin1String("Restore incomplete"))) << restored.Describe();
+    EXPECT_FALSE(restored.errors.contains(QLatin1String("Restore incomplete")))
+        << restored.Describe();
     for (const QByteArray& name : {latin1, broken}) {
         QFile file(HostPath("WINDOWS/" + name));
         ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << "not restored under its own bytes";
@@ -226,7 +231,8 @@ TEST_F(BadInput, a_set_of_ten_thousand_files_is_restored_and_deleted) {
 
     const RunResult restored = Restore(set);
     EXPECT_TRUE(restored.Ended(0)) << restored.Describe();
-    EXPECT_FALSE(restored.errors.contains(QLatin1String("Restore incomplete"))) << restored.Describe();
+    EXPECT_FALSE(restored.errors.contains(QLatin1String("Restore incomplete")))
+        << restored.Describe();
     const QStringList restoredNames =
         QDir(World().Drive() + QStringLiteral("/WINDOWS")).entryList({QStringLiteral("F*.INI")});
     EXPECT_EQ(restoredNames.size(), 10'000);
@@ -249,12 +255,13 @@ TEST(MixedCaseDrive, a_backup_and_a_restore_keep_to_the_names_as_stored) {
         const char* from;
         const char* to;
     } renames[] = {
-        {"AUTOEXEC.BAT", "AutoExec.bat"}, {"IO.SYS", "Io.Sys"},
-        {"Windows/WIN.INI", "Windows/win.ini"}, {"Windows/SYSTEM.DAT", "Windows/System.Dat"},
+        {"AUTOEXEC.BAT", "AutoExec.bat"},         {"IO.SYS", "Io.Sys"},
+        {"Windows/WIN.INI", "Windows/win.ini"},   {"Windows/SYSTEM.DAT", "Windows/System.Dat"},
         {"Windows/USER.DAT", "Windows/user.dat"}, {"Windows/TTFCACHE", "Windows/TTFCache"},
     };
     for (const auto& r : renames)
-        ASSERT_TRUE(QFile::rename(drive + u'/' + QLatin1String(r.from), drive + u'/' + QLatin1String(r.to)))
+        ASSERT_TRUE(
+            QFile::rename(drive + u'/' + QLatin1String(r.from), drive + u'/' + QLatin1String(r.to)))
             << r.from;
     const Snapshot before = TakeSnapshot(drive);
     const SetSources sources = BackupSources(before, QStringLiteral("Windows"));
@@ -277,16 +284,18 @@ TEST(MixedCaseDrive, a_backup_and_a_restore_keep_to_the_names_as_stored) {
     const RunResult restored = world.Stowix(options);
     EXPECT_TRUE(restored.Ended(0)) << restored.Describe();
     const Snapshot after = TakeSnapshot(drive);
-    const QStringList restoreProblems = RestoreProblems(
-        changed, after, RestoreOutcomes(changed, set, QStringLiteral("Windows"),
+    const QStringList restoreProblems =
+        RestoreProblems(changed, after,
+                        RestoreOutcomes(changed, set, QStringLiteral("Windows"),
                                         BootScript(QStringLiteral("C:\\Windows"))),
-        true);
+                        true);
     EXPECT_TRUE(restoreProblems.isEmpty()) << restoreProblems.join(u'\n').toStdString();
     for (const QString& folder : {QString(), QStringLiteral("Windows")}) {
         QStringList names = QDir(drive + u'/' + folder).entryList(QDir::Files | QDir::Hidden);
         for (QString& name : names) name = name.toUpper();
         names.sort();
-        EXPECT_EQ(names.removeDuplicates(), 0) << "two names for one file in " << folder.toStdString();
+        EXPECT_EQ(names.removeDuplicates(), 0)
+            << "two names for one file in " << folder.toStdString();
     }
 }
 
@@ -297,11 +306,15 @@ TEST_F(BadInput, autoexit_values_the_program_never_writes_are_read_safely) {
         const char* stored;  // the line's value as typed into the file
         bool checked;
     } cases[] = {
-        {"1", true},      {"0", false},      {"2", false},    {"-1", false},
-        {" 1", true},     {"+1", true},      {"1abc", true},  {"0.51", true},
-        {"1.4", true},    {"1.5", false},    {"0.5", false},  {"True", false},
-        {"", false},      {"99999999999999999999", false},    {"1, 2", true},
-        {"\"1\"", true},  {"yes", false},
+        {"1", true},    {"0", false},
+        {"2", false},   {"-1", false},
+        {" 1", true},   {"+1", true},
+        {"1abc", true}, {"0.51", true},
+        {"1.4", true},  {"1.5", false},
+        {"0.5", false}, {"True", false},
+        {"", false},    {"99999999999999999999", false},
+        {"1, 2", true}, {"\"1\"", true},
+        {"yes", false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string("AutoExit=") + c.stored);
@@ -313,8 +326,8 @@ TEST_F(BadInput, autoexit_values_the_program_never_writes_are_read_safely) {
         const RunResult result =
             Drive({QStringLiteral("report Form1.Check1"), QStringLiteral("click Form1.Command3")});
         EXPECT_TRUE(result.Ended(0)) << result.Describe();
-        EXPECT_TRUE(result.errors.contains(QStringLiteral("robot: Form1.Check1 checked=%1")
-                                               .arg(int(c.checked))))
+        EXPECT_TRUE(result.errors.contains(
+            QStringLiteral("robot: Form1.Check1 checked=%1").arg(int(c.checked))))
             << result.Describe();
     }
 }

@@ -53,7 +53,8 @@ void Walk(const std::string& host, const QString& relative, Snapshot& snapshot) 
         } else if (S_ISLNK(info.st_mode)) {
             char target[4096];
             const ssize_t length = ::readlink(path.c_str(), target, sizeof target);
-            snapshot.insert(key, {0, QByteArray("link:") + QByteArray(target, int(length > 0 ? length : 0))});
+            snapshot.insert(
+                key, {0, QByteArray("link:") + QByteArray(target, int(length > 0 ? length : 0))});
         } else if (S_ISREG(info.st_mode)) {
             QByteArray bytes;
             const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -145,7 +146,8 @@ QStringList ChangedFiles(const Snapshot& before, const Snapshot& after, const QS
 SetSources BackupSources(const Snapshot& drive, const QString& windowsFolder) {
     SetSources sources;
     for (const SetGroup& group : BackupGroups) {
-        const QMap<QString, QString> files = FilesIn(drive, HostFolderOf(group.place, windowsFolder));
+        const QMap<QString, QString> files =
+            FilesIn(drive, HostFolderOf(group.place, windowsFolder));
         const WildcardPattern pattern(QString::fromUtf16(group.pattern));
         for (auto it = files.begin(); it != files.end(); ++it)
             if (pattern.Matches(it.key()))
@@ -269,7 +271,8 @@ QStringList UnlistedFiles(ProgramWorld& world, const Snapshot& before, const Sna
         dosFolder.replace(u'/', u'\\');
         const QStringList listed = world.ListedNames(dosFolder);
         for (const QString& name : it.value())
-            if (!listed.contains(name)) unlisted.append(folder.isEmpty() ? name : folder + u'/' + name);
+            if (!listed.contains(name))
+                unlisted.append(folder.isEmpty() ? name : folder + u'/' + name);
     }
     return unlisted;
 }
@@ -313,8 +316,8 @@ QStringList SettingsProblems(ProgramWorld& world, const Snapshot& drive,
     }
     const QString lastBackup = settings.value(QStringLiteral("Info/LastBackup")).toString();
     if (!lastBackup.isEmpty()) {
-        const QStringList setProblems =
-            SetProblems(drive, lastBackup.mid(QStringLiteral("C:\\Stowix\\").size()), sources, true);
+        const QStringList setProblems = SetProblems(
+            drive, lastBackup.mid(QStringLiteral("C:\\Stowix\\").size()), sources, true);
         if (!setProblems.isEmpty())
             problems.append(QStringLiteral("LastBackup names an incomplete set: ") +
                             setProblems.join(QStringLiteral("; ")));

@@ -15,7 +15,8 @@ protected:
     void ExpectOneCompleteSet() {
         const QString made = World().NewSet(setsBefore);
         ASSERT_FALSE(made.isEmpty()) << "no set was made";
-        const QStringList problems = SetProblems(TakeSnapshot(World().Drive()), made, sources, true);
+        const QStringList problems =
+            SetProblems(TakeSnapshot(World().Drive()), made, sources, true);
         EXPECT_TRUE(problems.isEmpty()) << problems.join(u'\n').toStdString();
         EXPECT_EQ(World().Setting(QStringLiteral("Info"), QStringLiteral("LastBackup")),
                   QStringLiteral("C:\\Stowix\\") + made);
@@ -29,8 +30,9 @@ protected:
 
 TEST_F(EnvironmentTest, without_its_media_files_the_program_backs_up_unattended) {
     RunOptions options = UnattendedRun();
-    options.programFolder = World().ProgramFolderWithout(
-        {QStringLiteral("Stowix1.Avi"), QStringLiteral("Stowix1.Wav"), QStringLiteral("Stowix2.Wav")});
+    options.programFolder =
+        World().ProgramFolderWithout({QStringLiteral("Stowix1.Avi"), QStringLiteral("Stowix1.Wav"),
+                                      QStringLiteral("Stowix2.Wav")});
     const RunResult result = World().Stowix(options);
     EXPECT_TRUE(result.Ended(0)) << result.Describe();
     ExpectOneCompleteSet();
@@ -40,8 +42,9 @@ TEST_F(EnvironmentTest, without_its_media_files_the_window_backs_up_and_exits) {
     STOWIX_NEEDS_DISPLAY();
     RunOptions options;
     options.robot = BackupAndExit();
-    options.programFolder = World().ProgramFolderWithout(
-        {QStringLiteral("Stowix1.Avi"), QStringLiteral("Stowix1.Wav"), QStringLiteral("Stowix2.Wav")});
+    options.programFolder =
+        World().ProgramFolderWithout({QStringLiteral("Stowix1.Avi"), QStringLiteral("Stowix1.Wav"),
+                                      QStringLiteral("Stowix2.Wav")});
     const RunResult result = World().Stowix(options);
     EXPECT_TRUE(result.Ended(0)) << result.Describe();
     ExpectOneCompleteSet();

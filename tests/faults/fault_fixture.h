@@ -16,10 +16,10 @@ namespace stowix::test {
 // The exit status of an unattended run whose set is incomplete or not recorded.
 constexpr int IncompleteStatus = 3;
 
-#define STOWIX_NEEDS_DISPLAY()                                                            \
-    do {                                                                                  \
+#define STOWIX_NEEDS_DISPLAY()                                                          \
+    do {                                                                                \
         if (FaultWorld::Display().isEmpty())                                            \
-            GTEST_SKIP() << "Xvfb is not installed: the windows cannot be driven here";  \
+            GTEST_SKIP() << "Xvfb is not installed: the windows cannot be driven here"; \
     } while (false)
 
 class FaultTest : public ::testing::Test {
@@ -128,9 +128,8 @@ protected:
         ASSERT_TRUE(recorded.startsWith(QLatin1String("C:\\Stowix\\"))) << recorded.toStdString();
         ASSERT_NE(recorded, QStringLiteral("C:\\Stowix\\") + older);
         const Snapshot after = SeenDrive();
-        const QStringList problems =
-            SetProblems(after, recorded.mid(10), BackupSources(after, QStringLiteral("WINDOWS")),
-                        true);
+        const QStringList problems = SetProblems(
+            after, recorded.mid(10), BackupSources(after, QStringLiteral("WINDOWS")), true);
         EXPECT_TRUE(problems.isEmpty()) << problems.join(u'\n').toStdString();
         ExpectSettingsValid(after);
     }

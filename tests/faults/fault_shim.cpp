@@ -244,8 +244,7 @@ bool EndsWith(const HostPath& path, const char* suffix) {
     if (!suffix) return false;
     const size_t length = std::strlen(path.text);
     const size_t suffixLength = std::strlen(suffix);
-    return length >= suffixLength &&
-           std::strcmp(path.text + length - suffixLength, suffix) == 0;
+    return length >= suffixLength && std::strcmp(path.text + length - suffixLength, suffix) == 0;
 }
 
 bool KillMode() { return g_config.killPrefix != nullptr; }

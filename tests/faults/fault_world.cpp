@@ -52,8 +52,9 @@ struct XServer {
         // Xvfb picks a free display itself and writes its number to the descriptor given.
         const QByteArray path = QFile::encodeName(program);
         const QByteArray fdText = QByteArray::number(pipeFds[1]);
-        const char* argv[] = {path.constData(), "-displayfd", fdText.constData(), "-nolisten",
-                              "tcp", "-screen", "0", "1024x768x24", nullptr};
+        const char* argv[] = {
+            path.constData(), "-displayfd", fdText.constData(), "-nolisten", "tcp",
+            "-screen",        "0",          "1024x768x24",      nullptr};
         pid = ::fork();
         if (pid == 0) {
             // The server goes with the test program, however that ends.
@@ -90,8 +91,7 @@ void ChownTree(const QString& path) {
     ::chown(QFile::encodeName(path).constData(), NobodyId, NobodyId);
     QDirIterator it(path, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
                     QDirIterator::Subdirectories);
-    while (it.hasNext())
-        ::lchown(QFile::encodeName(it.next()).constData(), NobodyId, NobodyId);
+    while (it.hasNext()) ::lchown(QFile::encodeName(it.next()).constData(), NobodyId, NobodyId);
 }
 
 }  // namespace
@@ -109,10 +109,14 @@ QStringList NobodyWrapper() {
 }
 
 QStringList ReadOnlyMountWrapper(const QString& hostFolder) {
-    return {QStringLiteral("unshare"), QStringLiteral("--mount"),
-            QStringLiteral("--propagation"), QStringLiteral("private"), QStringLiteral("sh"),
+    return {QStringLiteral("unshare"),
+            QStringLiteral("--mount"),
+            QStringLiteral("--propagation"),
+            QStringLiteral("private"),
+            QStringLiteral("sh"),
             QStringLiteral("-c"),
-            QStringLiteral("mount --bind -o ro \"$0\" \"$0\" && exec \"$@\""), hostFolder};
+            QStringLiteral("mount --bind -o ro \"$0\" \"$0\" && exec \"$@\""),
+            hostFolder};
 }
 
 FaultWorld::FaultWorld(DriveOptions options) {

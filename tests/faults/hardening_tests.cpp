@@ -61,8 +61,8 @@ protected:
         return World().Stowix(options);
     }
 
-    RunResult Boot(const QMap<QString, QString>& environment = {}, const QStringList& arguments = {},
-                   const QStringList& unset = {}) {
+    RunResult Boot(const QMap<QString, QString>& environment = {},
+                   const QStringList& arguments = {}, const QStringList& unset = {}) {
         RunOptions options;
         options.environment = environment;
         options.arguments = arguments;
@@ -111,14 +111,20 @@ TEST_F(Hardening, odd_or_ambiguous_windows_folders_stop_every_command_with_statu
         QString says;
     } cases[] = {
         {"a folder that does not exist",
-         {{"STOWIX_WINDOWS_FOLDER", "C:\\NOWHERE"}}, false, "C:\\NOWHERE"},
+         {{"STOWIX_WINDOWS_FOLDER", "C:\\NOWHERE"}},
+         false,
+         "C:\\NOWHERE"},
         {"a file", {{"STOWIX_WINDOWS_FOLDER", "C:\\WINDOWS\\WIN.INI"}}, false, "is a file"},
-        {"no drive letter", {{"STOWIX_WINDOWS_FOLDER", "\\WINDOWS"}}, false,
+        {"no drive letter",
+         {{"STOWIX_WINDOWS_FOLDER", "\\WINDOWS"}},
+         false,
          "lacks its drive letter"},
         {"quoted", {{"STOWIX_WINDOWS_FOLDER", "\"C:\\WINDOWS\""}}, false, "quoted"},
         {"two WINDOWS folders", {}, true, "C:\\WINDOWS and C:\\windows"},
         {"a drive folder that does not exist",
-         {{"STOWIX_DRIVE_C", World().Root() + "/missing"}}, false, "does not exist"},
+         {{"STOWIX_DRIVE_C", World().Root() + "/missing"}},
+         false,
+         "does not exist"},
         {"a drive folder that is a file", {{"STOWIX_DRIVE_C", file}}, false, "disk image"},
     };
     const QString second = World().Drive() + QStringLiteral("/windows");
@@ -136,8 +142,8 @@ TEST_F(Hardening, odd_or_ambiguous_windows_folders_stop_every_command_with_statu
         EXPECT_TRUE(boot.errors.contains(c.says)) << boot.Describe();
         if (c.secondWindowsFolder) {
             // The variable chooses between them.
-            const RunResult chosen =
-                Unattended({{QStringLiteral("STOWIX_WINDOWS_FOLDER"), QStringLiteral("C:\\WINDOWS")}});
+            const RunResult chosen = Unattended(
+                {{QStringLiteral("STOWIX_WINDOWS_FOLDER"), QStringLiteral("C:\\WINDOWS")}});
             EXPECT_TRUE(chosen.Ended(Done)) << chosen.Describe();
             SetAside();
             ASSERT_TRUE(QDir().rmdir(second));
@@ -155,7 +161,11 @@ TEST_F(Hardening, stowix_boot_ends_with_the_statuses_of_every_command) {
         int status;
     } cases[] = {
         {"no script", "", {}, {}, Done},
-        {"a script that runs", "@Echo Off\r\nIf Not Exist C:\\NONE.DAT GoTo Exit\r\n:Exit\r\n", {}, {}, Done},
+        {"a script that runs",
+         "@Echo Off\r\nIf Not Exist C:\\NONE.DAT GoTo Exit\r\n:Exit\r\n",
+         {},
+         {},
+         Done},
         {"an unknown option", "", {"--restore"}, {}, UsageStatus},
         {"no drive C:", "", {}, {"STOWIX_DRIVE_C"}, NothingDone},
         {"a failing command", "GoTo Nowhere\r\n", {}, {}, IncompleteStatus},
@@ -191,7 +201,8 @@ TEST_F(Hardening, names_that_differ_only_in_case_fail_the_backup_and_name_both) 
     EXPECT_TRUE(result.errors.contains(QLatin1String("differ only in case"))) << result.Describe();
     const QString made = World().NewSet(setsBefore);
     ASSERT_FALSE(made.isEmpty());
-    const QStringList inSet = QDir(World().BackupRoot() + u'/' + made).entryList(QDir::Files | QDir::Hidden);
+    const QStringList inSet =
+        QDir(World().BackupRoot() + u'/' + made).entryList(QDir::Files | QDir::Hidden);
     for (const QString& name : inSet)
         EXPECT_TRUE(name.compare(QLatin1String("WIN.INI"), Qt::CaseInsensitive) != 0 &&
                     name.compare(QLatin1String("SYSTEM.DAT"), Qt::CaseInsensitive) != 0)
@@ -234,8 +245,9 @@ TEST_F(Hardening, a_file_written_to_while_it_is_copied_fails_the_backup) {
     faults.growSuffix = QStringLiteral("/WINDOWS/WIN.INI");
     const RunResult result = Backup(faults);
     EXPECT_TRUE(result.Ended(IncompleteStatus)) << result.Describe();
-    EXPECT_TRUE(result.errors.contains(QLatin1String("C:\\WINDOWS\\WIN.INI: the file changed while "
-                                                     "it was copied")))
+    EXPECT_TRUE(
+        result.errors.contains(QLatin1String("C:\\WINDOWS\\WIN.INI: the file changed while "
+                                             "it was copied")))
         << result.Describe();
     EXPECT_EQ(World().Setting(QStringLiteral("Info"), QStringLiteral("LastBackup")),
               QStringLiteral("C:\\Stowix\\") + older);
@@ -273,7 +285,8 @@ TEST_F(Hardening, a_set_name_taken_by_a_link_or_a_file_is_never_written_through)
         const RunResult result = Backup();
         EXPECT_TRUE(result.Ended(IncompleteStatus)) << result.Describe();
         EXPECT_TRUE(result.errors.contains(QLatin1String(c.says))) << result.Describe();
-        const QStringList changed = ChangedFiles(original, TakeSnapshot(World().Drive()), QString());
+        const QStringList changed =
+            ChangedFiles(original, TakeSnapshot(World().Drive()), QString());
         EXPECT_TRUE(changed.isEmpty()) << changed.join(u'\n').toStdString();
         for (const QString& name : planted) QFile::remove(World().BackupRoot() + u'/' + name);
         Remember();
@@ -423,7 +436,8 @@ TEST(ReadOnlyDrive, a_backup_on_a_read_only_drive_says_so) {
     options.wrapper = ReadOnlyMountWrapper(world.Drive());
     const RunResult result = world.Stowix(options);
     EXPECT_TRUE(result.Ended(IncompleteStatus)) << result.Describe();
-    EXPECT_TRUE(result.errors.contains(QLatin1String("Read-only file system"))) << result.Describe();
+    EXPECT_TRUE(result.errors.contains(QLatin1String("Read-only file system")))
+        << result.Describe();
     EXPECT_FALSE(result.errors.contains(QLatin1String("No such file"))) << result.Describe();
 }
 
@@ -453,8 +467,8 @@ TEST_F(WindowHardening, deleting_a_set_never_follows_a_link) {
         const QString path = World().BackupRoot() + u'/' + QLatin1String(set);
         EXPECT_FALSE(QFileInfo::exists(path) || IsLink(path)) << result.Describe();
     }
-    const QStringList changed =
-        ChangedFiles(original, TakeSnapshot(World().Drive()), QString(), {QStringLiteral("Stowix/")});
+    const QStringList changed = ChangedFiles(original, TakeSnapshot(World().Drive()), QString(),
+                                             {QStringLiteral("Stowix/")});
     EXPECT_TRUE(changed.isEmpty()) << changed.join(u'\n').toStdString();
     EXPECT_EQ(Dir(QStringLiteral("C:\\")).output, rootBefore.output) << "attributes changed";
 }
@@ -491,7 +505,8 @@ TEST_F(WindowHardening, a_restore_killed_while_staging_never_leaves_a_mixed_regi
         for (const char* name : {"/SYSTEM.DAT", "/USER.DAT"}) {
             const QString staged = World().BackupRoot() + QLatin1String(name);
             QFile::remove(staged);
-            ASSERT_TRUE(QFile::copy(World().BackupRoot() + u'/' + older + QLatin1String(name), staged));
+            ASSERT_TRUE(
+                QFile::copy(World().BackupRoot() + u'/' + older + QLatin1String(name), staged));
         }
         WriteHostFile(Host(windows + QStringLiteral("/WinStart.Bat")),
                       BootScript(QStringLiteral("C:\\WINDOWS")));
@@ -566,15 +581,16 @@ TEST_F(WindowHardening, the_restart_command_runs_detached_and_is_not_waited_for)
     const QString seen = World().Root() + QStringLiteral("/seen");
     const QString done = World().Root() + QStringLiteral("/done");
     const QString command =
-        QStringLiteral("readlink /proc/self/fd/0 > '%1'; cut -d' ' -f6 /proc/$$/stat >> '%1'; "
-                       "n=0; while [ ! -e '%2' ] && [ $n -lt 200 ]; do sleep 0.1; n=$((n+1)); done; "
-                       "if [ -e '%2' ]; then echo restarted; else echo gave up; fi > '%3'")
+        QStringLiteral(
+            "readlink /proc/self/fd/0 > '%1'; cut -d' ' -f6 /proc/$$/stat >> '%1'; "
+            "n=0; while [ ! -e '%2' ] && [ $n -lt 200 ]; do sleep 0.1; n=$((n+1)); done; "
+            "if [ -e '%2' ]; then echo restarted; else echo gave up; fi > '%3'")
             .arg(seen, flag, done);
     RunOptions options;
-    options.robot = {QStringLiteral("click Form1.Command2"),
-                     QStringLiteral("open C:\\Stowix\\") + older, QStringLiteral("answer Yes"),
-                     QStringLiteral("answer Yes"), QStringLiteral("click Form2.Command1"),
-                     QStringLiteral("click Form1.Command3")};
+    options.robot = {
+        QStringLiteral("click Form1.Command2"), QStringLiteral("open C:\\Stowix\\") + older,
+        QStringLiteral("answer Yes"),           QStringLiteral("answer Yes"),
+        QStringLiteral("click Form2.Command1"), QStringLiteral("click Form1.Command3")};
     options.environment = {{QStringLiteral("STOWIX_RESTART_COMMAND"), command}};
     const RunResult result = World().Stowix(options);
     EXPECT_TRUE(result.Ended(Done)) << result.Describe();
@@ -613,11 +629,13 @@ TEST_F(WindowHardening, the_window_is_centred_with_its_frame) {
 
 TEST_F(WindowHardening, the_revision_label_keeps_its_left_edge) {
     RunOptions options;
-    options.robot = {QStringLiteral("geometry Form1.Label4"), QStringLiteral("click Form1.Command3")};
+    options.robot = {QStringLiteral("geometry Form1.Label4"),
+                     QStringLiteral("click Form1.Command3")};
     const RunResult result = World().Stowix(options);
     EXPECT_TRUE(result.Ended(Done)) << result.Describe();
     // 5400 twips at 15 twips to the pixel.
-    EXPECT_TRUE(result.errors.contains(QLatin1String("geometry Form1.Label4 360,"))) << result.Describe();
+    EXPECT_TRUE(result.errors.contains(QLatin1String("geometry Form1.Label4 360,")))
+        << result.Describe();
 }
 
 }  // namespace

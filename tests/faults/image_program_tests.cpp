@@ -13,8 +13,8 @@
 #include "windows98_drive.h"
 
 #include <QCryptographicHash>
-#include <QFileInfo>
 #include <QDir>
+#include <QFileInfo>
 #include <QProcess>
 
 #include <sys/xattr.h>
@@ -24,11 +24,9 @@
 namespace stowix::test {
 namespace {
 
-QByteArray Digest(const QString& path)
-{
+QByteArray Digest(const QString& path) {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return QByteArray();
+    if (!file.open(QIODevice::ReadOnly)) return QByteArray();
     QCryptographicHash hash(QCryptographicHash::Sha256);
     hash.addData(&file);
     return hash.result();
@@ -36,24 +34,19 @@ QByteArray Digest(const QString& path)
 
 // The files a set must hold, drive-relative, each with where it comes from.
 const char* const SetSources[][2] = {
-    {"AUTOEXEC.BAT", "AUTOEXEC.BAT"},
-    {"IO.SYS", "IO.SYS"},
-    {"SYSTEM.DAT", "WINDOWS\\SYSTEM.DAT"},
-    {"USER.DAT", "WINDOWS\\USER.DAT"},
-    {"WIN.INI", "WINDOWS\\WIN.INI"},
-    {"SYSTEM.INI", "WINDOWS\\SYSTEM.INI"},
-    {"MAIN.GRP", "WINDOWS\\MAIN.GRP"},
-    {"ADMIN.PWL", "WINDOWS\\ADMIN.PWL"},
+    {"AUTOEXEC.BAT", "AUTOEXEC.BAT"},      {"IO.SYS", "IO.SYS"},
+    {"SYSTEM.DAT", "WINDOWS\\SYSTEM.DAT"}, {"USER.DAT", "WINDOWS\\USER.DAT"},
+    {"WIN.INI", "WINDOWS\\WIN.INI"},       {"SYSTEM.INI", "WINDOWS\\SYSTEM.INI"},
+    {"MAIN.GRP", "WINDOWS\\MAIN.GRP"},     {"ADMIN.PWL", "WINDOWS\\ADMIN.PWL"},
 };
 
 class ImageProgram : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         world.emplace();
         imagePath = world->Root() + QStringLiteral("/c.img");
-        const QString error = tools::WriteDriveImage(tools::Windows98Drive(driveOptions),
-                                                     imagePath, world->Root());
+        const QString error =
+            tools::WriteDriveImage(tools::Windows98Drive(driveOptions), imagePath, world->Root());
         ASSERT_TRUE(error.isEmpty()) << error.toStdString();
         world->UseDriveC(imagePath);
         image.emplace(imagePath, tools::ImagePartitionOffset,
@@ -62,10 +55,11 @@ protected:
             originals.insert(QLatin1String(source[1]), Bytes(QLatin1String(source[1])));
     }
 
-    QByteArray Bytes(const QString& path) { return image->Bytes(path).value_or(QByteArray("<missing>")); }
+    QByteArray Bytes(const QString& path) {
+        return image->Bytes(path).value_or(QByteArray("<missing>"));
+    }
 
-    RunResult Backup(const Faults& faults = {})
-    {
+    RunResult Backup(const Faults& faults = {}) {
         RunOptions options = UnattendedRun();
         options.faults = faults;
         return world->Stowix(options);
@@ -74,26 +68,24 @@ protected:
     QStringList Sets() { return image->Names(QStringLiteral("Stowix")); }
 
     // A set's files are whole copies of their sources (or, for a set cut short, missing).
-    QStringList SetProblems(const QString& set, bool complete)
-    {
+    QStringList SetProblems(const QString& set, bool complete) {
         QStringList problems;
         const QStringList names = image->Names(QStringLiteral("Stowix\\") + set);
         for (const auto& source : SetSources) {
             const QString name = QLatin1String(source[0]);
             if (!names.contains(name, Qt::CaseInsensitive)) {
-                if (complete)
-                    problems.append(name + QStringLiteral(" is missing from ") + set);
+                if (complete) problems.append(name + QStringLiteral(" is missing from ") + set);
                 continue;
             }
             if (Bytes(QStringLiteral("Stowix\\") + set + u'\\' + name) !=
                 originals.value(QLatin1String(source[1])))
-                problems.append(name + QStringLiteral(" in ") + set + QStringLiteral(" is not whole"));
+                problems.append(name + QStringLiteral(" in ") + set +
+                                QStringLiteral(" is not whole"));
         }
         return problems;
     }
 
-    QStringList UserFileProblems()
-    {
+    QStringList UserFileProblems() {
         QStringList problems;
         for (auto it = originals.begin(); it != originals.end(); ++it) {
             if (Bytes(it.key()) != it.value())
@@ -104,29 +96,24 @@ protected:
 
     // fsck.fat finds at worst what a kill may leave; a table whose copies differ is mended as a
     // user would mend it (the program refuses to write until then).
-    void ExpectOnlyLostClusters()
-    {
+    void ExpectOnlyLostClusters() {
         const QString damage = image->FsckDamage();
         EXPECT_TRUE(damage.isEmpty()) << damage.toStdString();
-        if (!image->FsckProblems().isEmpty())
-            image->FsckRepair();
+        if (!image->FsckProblems().isEmpty()) image->FsckRepair();
     }
 
-    void ExpectClean()
-    {
+    void ExpectClean() {
         const QString problems = image->FsckProblems();
         EXPECT_TRUE(problems.isEmpty()) << problems.toStdString();
     }
 
-    long long CountChanges(const std::function<RunResult(const Faults&)>& run)
-    {
+    long long CountChanges(const std::function<RunResult(const Faults&)>& run) {
         Faults counting;
         counting.countFile = world->Root() + QStringLiteral("/changes");
         const RunResult result = run(counting);
         EXPECT_TRUE(result.Ended(0)) << result.Describe();
         QFile file(counting.countFile);
-        if (!file.open(QIODevice::ReadOnly))
-            return 0;
+        if (!file.open(QIODevice::ReadOnly)) return 0;
         return file.readAll().trimmed().toLongLong();
     }
 
@@ -137,8 +124,7 @@ protected:
     QMap<QString, QByteArray> originals;
 };
 
-TEST_F(ImageProgram, an_unattended_backup_and_stowix_dir_work_inside_the_image)
-{
+TEST_F(ImageProgram, an_unattended_backup_and_stowix_dir_work_inside_the_image) {
     const RunResult result = Backup();
     ASSERT_TRUE(result.Ended(0)) << result.Describe();
     const QStringList sets = Sets();
@@ -148,17 +134,16 @@ TEST_F(ImageProgram, an_unattended_backup_and_stowix_dir_work_inside_the_image)
     const QStringList problems = SetProblems(sets[0], true);
     EXPECT_TRUE(problems.isEmpty()) << problems.join(u'\n').toStdString();
     // The hidden system registry keeps its attributes in the set, as the program gives them.
-    EXPECT_EQ(image->Attributes(QStringLiteral("Stowix\\") + sets[0] + QStringLiteral("\\IO.SYS")) &
-                  0x07,
-              image->Attributes(QStringLiteral("IO.SYS")) & 0x07);
+    EXPECT_EQ(
+        image->Attributes(QStringLiteral("Stowix\\") + sets[0] + QStringLiteral("\\IO.SYS")) & 0x07,
+        image->Attributes(QStringLiteral("IO.SYS")) & 0x07);
     EXPECT_TRUE(UserFileProblems().isEmpty());
     ExpectClean();
     const QStringList listed = world->ListedNames(QStringLiteral("C:\\Stowix\\") + sets[0]);
     EXPECT_TRUE(listed.contains(QStringLiteral("SYSTEM.DAT"))) << listed.join(u',').toStdString();
 }
 
-TEST_F(ImageProgram, a_restore_and_the_boot_script_work_inside_the_image)
-{
+TEST_F(ImageProgram, a_restore_and_the_boot_script_work_inside_the_image) {
     STOWIX_NEEDS_DISPLAY();
     ASSERT_TRUE(Backup().Ended(0));
     const QString set = Sets().value(0);
@@ -171,21 +156,21 @@ TEST_F(ImageProgram, a_restore_and_the_boot_script_work_inside_the_image)
     const RunResult restored = world->Stowix(options);
     ASSERT_TRUE(restored.Ended(0)) << restored.Describe();
     EXPECT_EQ(Bytes(QStringLiteral("WINDOWS\\WIN.INI")), winIni);
-    EXPECT_TRUE(image->Names(QStringLiteral("WINDOWS")).contains(QStringLiteral("WinStart.Bat"),
-                                                                Qt::CaseInsensitive));
+    EXPECT_TRUE(image->Names(QStringLiteral("WINDOWS"))
+                    .contains(QStringLiteral("WinStart.Bat"), Qt::CaseInsensitive));
     EXPECT_EQ(world->Setting(QStringLiteral("Info"), QStringLiteral("LastRestore")),
               QStringLiteral("C:\\Stowix\\") + set);
     ExpectClean();
 
     const RunResult booted = world->Boot();
     EXPECT_TRUE(booted.Ended(0)) << booted.Describe();
-    EXPECT_EQ(Bytes(QStringLiteral("WINDOWS\\SYSTEM.DAT")), originals.value(QStringLiteral("WINDOWS\\SYSTEM.DAT")));
+    EXPECT_EQ(Bytes(QStringLiteral("WINDOWS\\SYSTEM.DAT")),
+              originals.value(QStringLiteral("WINDOWS\\SYSTEM.DAT")));
     EXPECT_TRUE(UserFileProblems().isEmpty()) << UserFileProblems().join(u'\n').toStdString();
     ExpectClean();
 }
 
-TEST_F(ImageProgram, a_set_inside_the_image_is_deleted_through_the_window)
-{
+TEST_F(ImageProgram, a_set_inside_the_image_is_deleted_through_the_window) {
     STOWIX_NEEDS_DISPLAY();
     ASSERT_TRUE(Backup().Ended(0));
     const QString set = Sets().value(0);
@@ -211,17 +196,15 @@ TEST_F(ImageProgram, a_set_inside_the_image_is_deleted_through_the_window)
 // copies, copies that differ while the first is intact (which the engine then refuses to write
 // to until the user has checked the volume); nothing worse. No file that was there is lost or
 // cut: each is as it was or wholly new.
-std::vector<long long> KillPoints(long long changes, long long every, long long total)
-{
+std::vector<long long> KillPoints(long long changes, long long every, long long total) {
     std::vector<long long> points;
     every = std::min(changes, every);
-    for (long long point = 1; point <= every; ++point)
-        points.push_back(point);
-    const long long stride = std::max<long long>(1, (changes - every) / std::max<long long>(1, total - every));
+    for (long long point = 1; point <= every; ++point) points.push_back(point);
+    const long long stride =
+        std::max<long long>(1, (changes - every) / std::max<long long>(1, total - every));
     for (long long point = every + stride; point < changes; point += stride)
         points.push_back(point);
-    if (changes > every)
-        points.push_back(changes);
+    if (changes > every) points.push_back(changes);
     return points;
 }
 
@@ -232,14 +215,12 @@ protected:
     ImageKills() { driveOptions.systemDatMegabytes = 0; }
 
     // Puts the image back as it was saved.
-    void PutBack(const QString& saved)
-    {
+    void PutBack(const QString& saved) {
         ASSERT_TRUE(QFile::remove(imagePath));
         ASSERT_TRUE(QFile::copy(saved, imagePath));
     }
 
-    QString Save(const QString& name)
-    {
+    QString Save(const QString& name) {
         const QString saved = world->Root() + u'/' + name;
         QFile::remove(saved);
         EXPECT_TRUE(QFile::copy(imagePath, saved));
@@ -247,8 +228,7 @@ protected:
     }
 };
 
-TEST_F(ImageKills, a_backup_killed_at_its_writes_leaves_whole_files_and_a_sound_volume)
-{
+TEST_F(ImageKills, a_backup_killed_at_its_writes_leaves_whole_files_and_a_sound_volume) {
     // An older set that every kill must leave whole.
     ASSERT_TRUE(Backup().Ended(0));
     const QString older = Sets().value(0);
@@ -258,7 +238,8 @@ TEST_F(ImageKills, a_backup_killed_at_its_writes_leaves_whole_files_and_a_sound_
     const long long changes = CountChanges([this](const Faults& f) { return Backup(f); });
     ASSERT_GT(changes, 20);
     for (long long point : KillPoints(changes, 40, 75)) {
-        SCOPED_TRACE(QStringLiteral("killed before write %1 of %2").arg(point).arg(changes).toStdString());
+        SCOPED_TRACE(
+            QStringLiteral("killed before write %1 of %2").arg(point).arg(changes).toStdString());
         PutBack(pristine);
         world->WriteSetting(QStringLiteral("Info"), QStringLiteral("LastBackup"), recorded);
         Faults faults;
@@ -272,15 +253,12 @@ TEST_F(ImageKills, a_backup_killed_at_its_writes_leaves_whole_files_and_a_sound_
         const QString damage = image->FsckDamage();
         EXPECT_TRUE(damage.isEmpty()) << damage.toStdString();
         QStringList problems = UserFileProblems();
-        for (const QString& set : Sets())
-            problems += SetProblems(set, set == older);
+        for (const QString& set : Sets()) problems += SetProblems(set, set == older);
         EXPECT_TRUE(problems.isEmpty()) << problems.join(u'\n').toStdString();
-        if (HasFailure())
-            break;  // one point's report is enough to go on
+        if (HasFailure()) break;  // one point's report is enough to go on
     }
     // After the last kill, checked as a user would check it, the next backup works.
-    if (!image->FsckProblems().isEmpty())
-        image->FsckRepair();
+    if (!image->FsckProblems().isEmpty()) image->FsckRepair();
     const RunResult later = Backup();
     EXPECT_TRUE(later.Ended(0)) << later.Describe();
     const QString made = world->Setting(QStringLiteral("Info"), QStringLiteral("LastBackup"));
@@ -289,8 +267,7 @@ TEST_F(ImageKills, a_backup_killed_at_its_writes_leaves_whole_files_and_a_sound_
     ExpectClean();
 }
 
-TEST_F(ImageKills, a_restore_killed_at_its_writes_leaves_every_file_old_or_restored)
-{
+TEST_F(ImageKills, a_restore_killed_at_its_writes_leaves_every_file_old_or_restored) {
     STOWIX_NEEDS_DISPLAY();
     ASSERT_TRUE(Backup().Ended(0));
     const QString set = Sets().value(0);
@@ -311,14 +288,16 @@ TEST_F(ImageKills, a_restore_killed_at_its_writes_leaves_every_file_old_or_resto
     const long long changes = CountChanges(restore);
     ASSERT_GT(changes, 5);
     for (long long point : KillPoints(changes, 20, 40)) {
-        SCOPED_TRACE(QStringLiteral("killed before write %1 of %2").arg(point).arg(changes).toStdString());
+        SCOPED_TRACE(
+            QStringLiteral("killed before write %1 of %2").arg(point).arg(changes).toStdString());
         PutBack(pristine);
         world->WriteSetting(QStringLiteral("Info"), QStringLiteral("LastRestore"), QString());
         Faults faults;
         faults.killAt = point;
         const RunResult result = restore(faults);
         if (result.killed) {
-            EXPECT_TRUE(world->Setting(QStringLiteral("Info"), QStringLiteral("LastRestore")).isEmpty());
+            EXPECT_TRUE(
+                world->Setting(QStringLiteral("Info"), QStringLiteral("LastRestore")).isEmpty());
         } else {
             EXPECT_TRUE(result.Ended(0)) << result.Describe();
         }
@@ -335,13 +314,11 @@ TEST_F(ImageKills, a_restore_killed_at_its_writes_leaves_every_file_old_or_resto
                 problems.append(path + QStringLiteral(" is neither the user's nor the set's"));
         }
         EXPECT_TRUE(problems.isEmpty()) << problems.join(u'\n').toStdString();
-        if (HasFailure())
-            break;
+        if (HasFailure()) break;
     }
 }
 
-TEST_F(ImageKills, the_boot_script_killed_at_its_writes_leaves_whole_registry_files)
-{
+TEST_F(ImageKills, the_boot_script_killed_at_its_writes_leaves_whole_registry_files) {
     STOWIX_NEEDS_DISPLAY();
     ASSERT_TRUE(Backup().Ended(0));
     const QString set = Sets().value(0);
@@ -359,7 +336,8 @@ TEST_F(ImageKills, the_boot_script_killed_at_its_writes_leaves_whole_registry_fi
     const QMap<QString, QList<QByteArray>> allowed = {
         {QStringLiteral("WINDOWS\\USER.DAT"),
          {changedUser, originals.value(QStringLiteral("WINDOWS\\USER.DAT"))}},
-        {QStringLiteral("WINDOWS\\SYSTEM.DAT"), {originals.value(QStringLiteral("WINDOWS\\SYSTEM.DAT"))}},
+        {QStringLiteral("WINDOWS\\SYSTEM.DAT"),
+         {originals.value(QStringLiteral("WINDOWS\\SYSTEM.DAT"))}},
     };
     const auto registryProblems = [&] {
         QStringList problems;
@@ -370,7 +348,8 @@ TEST_F(ImageKills, the_boot_script_killed_at_its_writes_leaves_whole_registry_fi
         return problems;
     };
     for (long long point : KillPoints(changes, 30, 60)) {
-        SCOPED_TRACE(QStringLiteral("killed before write %1 of %2").arg(point).arg(changes).toStdString());
+        SCOPED_TRACE(
+            QStringLiteral("killed before write %1 of %2").arg(point).arg(changes).toStdString());
         PutBack(staged);
         Faults faults;
         faults.killAt = point;
@@ -382,15 +361,14 @@ TEST_F(ImageKills, the_boot_script_killed_at_its_writes_leaves_whole_registry_fi
         EXPECT_TRUE(damage.isEmpty()) << damage.toStdString();
         const QStringList problems = registryProblems();
         EXPECT_TRUE(problems.isEmpty()) << problems.join(u'\n').toStdString();
-        if (HasFailure())
-            break;
+        if (HasFailure()) break;
     }
     // Windows starts again once the user has checked the volume: what is still staged goes in.
-    if (!image->FsckProblems().isEmpty())
-        image->FsckRepair();
+    if (!image->FsckProblems().isEmpty()) image->FsckRepair();
     const RunResult later = world->Boot();
     EXPECT_TRUE(later.Ended(0)) << later.Describe();
-    EXPECT_EQ(Bytes(QStringLiteral("WINDOWS\\USER.DAT")), originals.value(QStringLiteral("WINDOWS\\USER.DAT")));
+    EXPECT_EQ(Bytes(QStringLiteral("WINDOWS\\USER.DAT")),
+              originals.value(QStringLiteral("WINDOWS\\USER.DAT")));
     ExpectClean();
 }
 
@@ -411,8 +389,7 @@ const QDateTime CrossRegistryTime(QDate(2000, 2, 29), QTime(12, 34, 56), Qt::UTC
 const QDateTime CrossIniTime(QDate(1998, 12, 24), QTime(18, 0, 0), Qt::UTC);
 
 // The files the script copies: FROM\SYSTEM.DAT on the folder drive, FROM\SYSTEM.INI on the image.
-void PutCrossDriveSources(const CrossDriveSides& sides)
-{
+void PutCrossDriveSources(const CrossDriveSides& sides) {
     QDir().mkpath(sides.folder + QStringLiteral("/FROM"));
     QFile file(sides.folder + QStringLiteral("/FROM/SYSTEM.DAT"));
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
@@ -423,8 +400,7 @@ void PutCrossDriveSources(const CrossDriveSides& sides)
     sides.image->AddFile(QStringLiteral("FROM\\SYSTEM.INI"), CrossIni, 0x21, CrossIniTime);
 }
 
-QByteArray CrossDriveScript(const CrossDriveSides& sides)
-{
+QByteArray CrossDriveScript(const CrossDriveSides& sides) {
     const QString f = QString(sides.folderLetter);
     const QString i = QString(sides.imageLetter);
     return (QStringLiteral("@Echo Off\r\n") +
@@ -434,8 +410,7 @@ QByteArray CrossDriveScript(const CrossDriveSides& sides)
         .toLatin1();
 }
 
-void ExpectCrossDriveCopies(const CrossDriveSides& sides)
-{
+void ExpectCrossDriveCopies(const CrossDriveSides& sides) {
     // Copy gives the copy the archive bit alone and keeps the source's last-write time.
     EXPECT_EQ(sides.image->Bytes(QStringLiteral("SYSTEM.NEW")), CrossRegistry);
     EXPECT_EQ(sides.image->Attributes(QStringLiteral("SYSTEM.NEW")), 0x21);
@@ -445,19 +420,19 @@ void ExpectCrossDriveCopies(const CrossDriveSides& sides)
     EXPECT_EQ(copy.readAll(), CrossIni);
     EXPECT_EQ(QFileInfo(copy).lastModified().toUTC(), CrossIniTime);
     char stored[32] = {};
-    const ssize_t length = ::getxattr(copy.fileName().toLocal8Bit().constData(),
-                                      "user.DOSATTRIB", stored, sizeof stored - 1);
+    const ssize_t length = ::getxattr(copy.fileName().toLocal8Bit().constData(), "user.DOSATTRIB",
+                                      stored, sizeof stored - 1);
     EXPECT_EQ(QByteArray(stored, int(std::max<ssize_t>(length, 0))), QByteArray("0x20"));
     // Nothing half-written or temporary beside them.
-    EXPECT_EQ(QDir(sides.folder).entryList({QStringLiteral("*SYSTEM*"), QStringLiteral(".*")},
-                                           QDir::Files | QDir::Hidden),
+    EXPECT_EQ(QDir(sides.folder)
+                  .entryList({QStringLiteral("*SYSTEM*"), QStringLiteral(".*")},
+                             QDir::Files | QDir::Hidden),
               QStringList{QStringLiteral("SYSTEM.INI")});
     const QString problems = sides.image->FsckProblems();
     EXPECT_TRUE(problems.isEmpty()) << problems.toStdString();
 }
 
-TEST_F(ImageProgram, the_boot_script_copies_between_the_image_and_a_folder_drive)
-{
+TEST_F(ImageProgram, the_boot_script_copies_between_the_image_and_a_folder_drive) {
     const QString folder = world->Root() + QStringLiteral("/d");
     const CrossDriveSides sides{folder, &*image, u'D', u'C'};
     PutCrossDriveSources(sides);
@@ -470,8 +445,7 @@ TEST_F(ImageProgram, the_boot_script_copies_between_the_image_and_a_folder_drive
     EXPECT_TRUE(UserFileProblems().isEmpty()) << UserFileProblems().join(u'\n').toStdString();
 }
 
-TEST(ImageDriveD, the_boot_script_copies_between_a_folder_drive_c_and_an_image)
-{
+TEST(ImageDriveD, the_boot_script_copies_between_a_folder_drive_c_and_an_image) {
     FaultWorld world;
     MtoolsImage driveD({16, 16, ImageSpec::Layout::Bare});
     const CrossDriveSides sides{world.Drive(), &driveD, u'C', u'D'};
@@ -487,13 +461,12 @@ TEST(ImageDriveD, the_boot_script_copies_between_a_folder_drive_c_and_an_image)
     ExpectCrossDriveCopies(sides);
 }
 
-TEST_F(ImageProgram, an_image_another_program_writes_is_refused_and_left_alone)
-{
+TEST_F(ImageProgram, an_image_another_program_writes_is_refused_and_left_alone) {
     const QByteArray before = Digest(imagePath);
     QProcess holder;
-    holder.start(QStringLiteral("sh"), {QStringLiteral("-c"),
-                                        QStringLiteral("exec 3<>\"$0\"; echo ready; exec sleep 60"),
-                                        imagePath});
+    holder.start(QStringLiteral("sh"),
+                 {QStringLiteral("-c"), QStringLiteral("exec 3<>\"$0\"; echo ready; exec sleep 60"),
+                  imagePath});
     ASSERT_TRUE(holder.waitForReadyRead(10000));
     ::usleep(200000);
     const RunResult result = Backup();

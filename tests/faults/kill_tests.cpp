@@ -54,13 +54,15 @@ protected:
         QFile::remove(host);
         if (!bytes) return;
         QFile file(host);
-        if (!file.open(QIODevice::WriteOnly)) ADD_FAILURE() << "cannot write " << host.toStdString();
+        if (!file.open(QIODevice::WriteOnly))
+            ADD_FAILURE() << "cannot write " << host.toStdString();
         file.write(*bytes);
     }
 
     SavedFiles Save(const QStringList& paths) {
         SavedFiles saved;
-        for (const QString& path : paths) saved.files.insert(path, Read(World().Drive() + u'/' + path));
+        for (const QString& path : paths)
+            saved.files.insert(path, Read(World().Drive() + u'/' + path));
         saved.settings = Read(World().SettingsFile());
         return saved;
     }
@@ -90,8 +92,8 @@ TEST_F(BackupKills, a_backup_killed_anywhere_leaves_whole_files_and_the_next_run
     std::mt19937 random(20261210);
     for (int seed = 0; seed < 10; ++seed) points.push_back(1 + (long long)(random() % changes));
     for (long long point : points) {
-        SCOPED_TRACE(QStringLiteral("killed before change %1 of %2").arg(point).arg(changes)
-                         .toStdString());
+        SCOPED_TRACE(
+            QStringLiteral("killed before change %1 of %2").arg(point).arg(changes).toStdString());
         const RunResult result = Backup(KillAt(point));
         if (!result.killed) {
             // A run that made fewer changes than the counted one finished before its point.
@@ -120,7 +122,9 @@ TEST_F(BackupKills, a_kill_among_the_programs_own_files_keeps_no_later_run_out) 
         ASSERT_GT(changes, 1);
         KeepAsOlder();
         for (long long point = 1; point <= changes; ++point) {
-            SCOPED_TRACE(QStringLiteral("killed before change %1 of %2").arg(point).arg(changes)
+            SCOPED_TRACE(QStringLiteral("killed before change %1 of %2")
+                             .arg(point)
+                             .arg(changes)
                              .toStdString());
             Faults faults = KillAt(point);
             faults.killPrefix = folder;
@@ -166,7 +170,8 @@ TEST_F(BackupKills, a_set_left_by_a_killed_run_can_be_deleted) {
     ASSERT_TRUE(stale.open(QIODevice::WriteOnly));
     stale.write(QByteArray(70'000, 'x'));
     stale.close();
-    EXPECT_FALSE(World().ListedNames(QStringLiteral("C:\\Stowix\\") + left)
+    EXPECT_FALSE(World()
+                     .ListedNames(QStringLiteral("C:\\Stowix\\") + left)
                      .contains(QFileInfo(stale).fileName()));
 
     RunOptions options;
@@ -228,8 +233,8 @@ TEST_F(RestoreKills, a_restore_killed_at_any_change_leaves_every_file_old_or_res
     PutBack(saved);
 
     for (long long point = 1; point <= changes; ++point) {
-        SCOPED_TRACE(QStringLiteral("killed before change %1 of %2").arg(point).arg(changes)
-                         .toStdString());
+        SCOPED_TRACE(
+            QStringLiteral("killed before change %1 of %2").arg(point).arg(changes).toStdString());
         // Each kill meets the user's files as they were; stale temporary files stay.
         PutBack(saved);
         const RunResult result = Restore(SmallSet(), KillAt(point));
@@ -237,9 +242,8 @@ TEST_F(RestoreKills, a_restore_killed_at_any_change_leaves_every_file_old_or_res
         // The old boot script is taken out before the registry files are staged and the new
         // one written once all are: in between there is none, which is what keeps a killed
         // restore from starting Windows with half a registry.
-        const QStringList problems =
-            RestoreProblems(original, after, outcomes, !result.killed,
-                            {QStringLiteral("WINDOWS/WinStart.Bat")});
+        const QStringList problems = RestoreProblems(original, after, outcomes, !result.killed,
+                                                     {QStringLiteral("WINDOWS/WinStart.Bat")});
         EXPECT_TRUE(problems.isEmpty()) << problems.join(u'\n').toStdString();
         ExpectSettingsValid(after);
         // A run that made fewer changes than the counted one finished before its kill point.
@@ -254,8 +258,7 @@ TEST_F(RestoreKills, a_restore_killed_at_any_change_leaves_every_file_old_or_res
     // Stale temporary files or not, the next restore puts everything in place.
     const RunResult result = Restore(SmallSet());
     EXPECT_TRUE(result.Ended(0)) << result.Describe();
-    const QStringList problems =
-        RestoreProblems(original, SeenDrive(), outcomes, true);
+    const QStringList problems = RestoreProblems(original, SeenDrive(), outcomes, true);
     EXPECT_TRUE(problems.isEmpty()) << problems.join(u'\n').toStdString();
     EXPECT_EQ(World().Setting(QStringLiteral("Info"), QStringLiteral("LastRestore")),
               QStringLiteral("C:\\Stowix\\") + SmallSet());
@@ -271,8 +274,7 @@ TEST_F(RestoreKills, the_boot_script_killed_at_any_change_leaves_whole_registry_
         stagedFiles.append(QStringLiteral("Stowix/") + name);
         Outcome& outcome = registry[QStringLiteral("WINDOWS/") + name];
         outcome.final = staged.value(QStringLiteral("Stowix/") + name).digest;
-        outcome.allowed = {outcome.final,
-                           staged.value(QStringLiteral("WINDOWS/") + name).digest};
+        outcome.allowed = {outcome.final, staged.value(QStringLiteral("WINDOWS/") + name).digest};
     }
     const SavedFiles saved = Save(stagedFiles + registry.keys());
     const long long changes = CountChanges([this](const Faults& f) { return World().Boot(f); });
@@ -282,22 +284,22 @@ TEST_F(RestoreKills, the_boot_script_killed_at_any_change_leaves_whole_registry_
     // Every change but inside the large copies, where one 64 KiB step is much like the next.
     const long long step = std::max<long long>(1, changes / 24);
     for (long long point = 1; point <= changes; point += step) {
-        SCOPED_TRACE(QStringLiteral("killed before change %1 of %2").arg(point).arg(changes)
-                         .toStdString());
+        SCOPED_TRACE(
+            QStringLiteral("killed before change %1 of %2").arg(point).arg(changes).toStdString());
         const RunResult boot = World().Boot(KillAt(point));
         // Files put back without their attributes spare the script a change or two, so the
         // last points may find it done.
         if (!boot.killed) {
             EXPECT_TRUE(boot.Ended(0)) << boot.Describe();
         }
-        const QStringList problems = RestoreProblems(staged, SeenDrive(),
-                                                     registry, false, {QStringLiteral("Stowix/")});
+        const QStringList problems =
+            RestoreProblems(staged, SeenDrive(), registry, false, {QStringLiteral("Stowix/")});
         EXPECT_TRUE(problems.isEmpty()) << problems.join(u'\n').toStdString();
         // Windows starts again: whatever is still staged is put in place now.
         const RunResult later = World().Boot();
         EXPECT_TRUE(later.Ended(0)) << later.Describe();
-        const QStringList afterBoot = RestoreProblems(staged, SeenDrive(),
-                                                      registry, false, {QStringLiteral("Stowix/")});
+        const QStringList afterBoot =
+            RestoreProblems(staged, SeenDrive(), registry, false, {QStringLiteral("Stowix/")});
         EXPECT_TRUE(afterBoot.isEmpty()) << afterBoot.join(u'\n').toStdString();
         PutBack(saved);
     }
@@ -334,8 +336,8 @@ TEST_F(TimedKills, a_backup_killed_at_random_moments_leaves_whole_files) {
                          QStringLiteral("C:\\Stowix\\") + older);
 
     for (int moment : Moments(wholeMs, 3)) {
-        SCOPED_TRACE(QStringLiteral("killed after %1 ms of %2").arg(moment).arg(wholeMs)
-                         .toStdString());
+        SCOPED_TRACE(
+            QStringLiteral("killed after %1 ms of %2").arg(moment).arg(wholeMs).toStdString());
         RunOptions options = UnattendedRun();
         options.killAfterMs = moment;
         const RunResult result = World().Stowix(options);
@@ -363,8 +365,8 @@ TEST_F(TimedKills, a_restore_killed_at_random_moments_leaves_every_file_old_or_r
     ASSERT_TRUE(whole.Ended(0)) << whole.Describe();
 
     for (int moment : Moments(wholeMs, 2)) {
-        SCOPED_TRACE(QStringLiteral("killed after %1 ms of %2").arg(moment).arg(wholeMs)
-                         .toStdString());
+        SCOPED_TRACE(
+            QStringLiteral("killed after %1 ms of %2").arg(moment).arg(wholeMs).toStdString());
         RunOptions options;
         options.robot = FaultWorld::RestoreSteps(older);
         options.killAfterMs = moment;

@@ -111,8 +111,7 @@ TEST_F(RestoreFaults, a_file_of_the_set_that_cannot_be_read_is_reported_and_the_
     // Everything else is in place; SYSTEM.INI kept the user's bytes.
     QMap<QString, Outcome> others = outcomes;
     others.remove(QStringLiteral("WINDOWS/SYSTEM.INI"));
-    const QStringList problems = RestoreProblems(original, SeenDrive(), others,
-                                                 true);
+    const QStringList problems = RestoreProblems(original, SeenDrive(), others, true);
     EXPECT_TRUE(problems.isEmpty()) << problems.join(u'\n').toStdString();
     ExpectLaterRestoreWorks();
 }
@@ -128,17 +127,30 @@ TEST_F(RestoreFaults, the_boot_script_on_a_failing_disk_leaves_whole_registry_fi
     for (const char* name : {"SYSTEM.DAT", "SYSTEM.DA0", "USER.DAT", "USER.DA0"}) {
         Outcome& outcome = registry[QStringLiteral("WINDOWS/") + name];
         outcome.final = staged.value(QStringLiteral("Stowix/") + name).digest;
-        outcome.allowed = {outcome.final,
-                           staged.value(QStringLiteral("WINDOWS/") + name).digest};
+        outcome.allowed = {outcome.final, staged.value(QStringLiteral("WINDOWS/") + name).digest};
     }
     const struct {
         const char* fault;
         Faults faults;
     } cases[] = {
-        {"disk full at once", [] { Faults f; f.fullAfterBytes = 0; return f; }()},
-        {"disk full inside SYSTEM.DAT", [] { Faults f; f.fullAfterBytes = 1'000'000; return f; }()},
+        {"disk full at once",
+         [] {
+             Faults f;
+             f.fullAfterBytes = 0;
+             return f;
+         }()},
+        {"disk full inside SYSTEM.DAT",
+         [] {
+             Faults f;
+             f.fullAfterBytes = 1'000'000;
+             return f;
+         }()},
         {"staged SYSTEM.DAT unreadable",
-         [] { Faults f; f.unreadableSuffix = QStringLiteral("Stowix/SYSTEM.DAT"); return f; }()},
+         [] {
+             Faults f;
+             f.unreadableSuffix = QStringLiteral("Stowix/SYSTEM.DAT");
+             return f;
+         }()},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.fault);
@@ -146,8 +158,8 @@ TEST_F(RestoreFaults, the_boot_script_on_a_failing_disk_leaves_whole_registry_fi
         EXPECT_TRUE(boot.Ended(IncompleteStatus)) << boot.Describe();
         EXPECT_TRUE(boot.errors.contains(QLatin1String("failed"))) << boot.Describe();
         // The script deletes the staged files whether or not its copy worked, as on Windows.
-        const QStringList problems = RestoreProblems(staged, SeenDrive(),
-                                                     registry, false, {QStringLiteral("Stowix/")});
+        const QStringList problems =
+            RestoreProblems(staged, SeenDrive(), registry, false, {QStringLiteral("Stowix/")});
         EXPECT_TRUE(problems.isEmpty()) << problems.join(u'\n').toStdString();
 
         const RunResult later = World().Boot();

@@ -79,7 +79,8 @@ TEST_F(RestoreFlushTest, the_restore_is_on_disk_before_it_is_recorded_and_a_rest
     RestoreTheSet({MessageAnswer::Yes, MessageAnswer::Yes});  // and restart
     const int flushed = At("FlushToDisk done");
     ASSERT_GE(flushed, 0) << log.entries.join('\n').toStdString();
-    EXPECT_LT(flushed, At("Settings.Write=Info/LastRestore")) << log.entries.join('\n').toStdString();
+    EXPECT_LT(flushed, At("Settings.Write=Info/LastRestore"))
+        << log.entries.join('\n').toStdString();
     EXPECT_LT(flushed, At("ExitWindowsEx")) << log.entries.join('\n').toStdString();
     // After the last copy and the boot script.
     const QStringList calls = files.Calls();

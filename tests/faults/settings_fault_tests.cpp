@@ -18,7 +18,8 @@ protected:
     void ExpectCompleteSet() {
         const QString made = World().NewSet(setsBefore);
         ASSERT_FALSE(made.isEmpty()) << "no set was made";
-        const QStringList problems = SetProblems(TakeSnapshot(World().Drive()), made, sources, true);
+        const QStringList problems =
+            SetProblems(TakeSnapshot(World().Drive()), made, sources, true);
         EXPECT_TRUE(problems.isEmpty()) << problems.join(u'\n').toStdString();
     }
 
@@ -90,7 +91,8 @@ TEST_F(SettingsFaults, a_settings_file_that_is_a_folder_costs_only_the_record) {
     ASSERT_TRUE(QDir().mkpath(World().SettingsFile()));
     const RunResult result = Backup();
     EXPECT_TRUE(result.Ended(IncompleteStatus)) << result.Describe();
-    EXPECT_TRUE(result.errors.contains(QLatin1String("could not be recorded"))) << result.Describe();
+    EXPECT_TRUE(result.errors.contains(QLatin1String("could not be recorded")))
+        << result.Describe();
     ExpectCompleteSet();
 
     ASSERT_TRUE(QDir(World().SettingsFile()).removeRecursively());
@@ -144,9 +146,8 @@ TEST_F(SettingsFaults, a_corrupt_settings_file_is_set_aside_and_the_backup_recor
 // over, it would lose every value but the new one. It is set aside whole, and the backup is
 // recorded in a fresh file.
 TEST_F(SettingsFaults, an_unreadable_settings_file_is_set_aside_not_written_over) {
-    const QByteArray stored =
-        "[Preferences]\nAutoExit=0\n\n[Info]\nLastBackup=\"C:\\\\Stowix\\\\" + older.toUtf8() +
-        "\"\nLastRestore=\"C:\\\\Stowix\\\\restored\"\n";
+    const QByteArray stored = "[Preferences]\nAutoExit=0\n\n[Info]\nLastBackup=\"C:\\\\Stowix\\\\" +
+                              older.toUtf8() + "\"\nLastRestore=\"C:\\\\Stowix\\\\restored\"\n";
     WriteSettingsFile(stored);
     Faults faults;
     faults.unreadableSuffix = QStringLiteral("/Stowix/Stowix.ini");

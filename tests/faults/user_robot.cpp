@@ -32,17 +32,17 @@
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QInputDialog>
-#include <QScreen>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPointer>
+#include <QScreen>
 #include <QTimer>
 #include <QWidget>
 
+#include <unistd.h>
 #include <cstdio>
 #include <cstdlib>
-#include <unistd.h>
 
 namespace {
 
@@ -152,10 +152,9 @@ private:
         const QString argument = step.mid(verb.size() + 1);
         if (auto* box = qobject_cast<QMessageBox*>(modal)) {
             if (verb != u"answer") return;
-            const QMessageBox::StandardButton which =
-                argument == u"Yes" ? QMessageBox::Yes
-                : argument == u"No" ? QMessageBox::No
-                                    : QMessageBox::Ok;
+            const QMessageBox::StandardButton which = argument == u"Yes"  ? QMessageBox::Yes
+                                                      : argument == u"No" ? QMessageBox::No
+                                                                          : QMessageBox::Ok;
             QAbstractButton* button = box->button(which);
             if (!button) return;
             Take();
@@ -198,8 +197,8 @@ private:
             });
         } else if (verb == u"report") {
             QWidget* window = TopLevel(argument.section(u'.', 0, 0));
-            auto* button = window ? window->findChild<QAbstractButton*>(argument.section(u'.', 1))
-                                  : nullptr;
+            auto* button =
+                window ? window->findChild<QAbstractButton*>(argument.section(u'.', 1)) : nullptr;
             if (!button) return;
             Take();
             Say(argument + QStringLiteral(" checked=%1 enabled=%2")
@@ -208,12 +207,16 @@ private:
         } else if (verb == u"geometry") {
             QWidget* window = TopLevel(argument.section(u'.', 0, 0));
             const QString child = argument.section(u'.', 1);
-            QWidget* widget = !window || child.isEmpty() ? window
-                                                         : window->findChild<QWidget*>(child);
+            QWidget* widget =
+                !window || child.isEmpty() ? window : window->findChild<QWidget*>(child);
             if (!widget || !window->isVisible()) return;
             Take();
             const auto text = [](const QRect& r) {
-                return QStringLiteral("%1,%2,%3,%4").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height());
+                return QStringLiteral("%1,%2,%3,%4")
+                    .arg(r.x())
+                    .arg(r.y())
+                    .arg(r.width())
+                    .arg(r.height());
             };
             if (widget == window) {
                 const QRect screen = window->screen()->geometry();

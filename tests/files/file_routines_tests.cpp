@@ -46,9 +46,9 @@ TEST_F(FileRoutinesTest, apply_attributes_reads_numbers_and_letters) {
         {"rha", R | H | A, "RHA"},
         {"A-R", R | A, "A-R"},
         {"39", 39, "39"},
-        {"7RS", 7, "7RS"},    // the leading number wins
+        {"7RS", 7, "7RS"},      // the leading number wins
         {"RS7", R | S, "RS7"},  // no leading number: the letters count
-        {"  3", 3, "  3"},    // blanks before the number
+        {"  3", 3, "  3"},      // blanks before the number
         {"0RS", R | S, "0RS"},  // a leading 0 gives way to the letters
         {"hsr", R | H | S, "HSR"},
         {"0", 0, "0"},
@@ -73,11 +73,8 @@ TEST_F(FileRoutinesTest, apply_attributes_relative_adds_or_removes_bits) {
         bool remove;
         int expected;
     } cases[] = {
-        {R | A, "H", false, R | H | A},
-        {R | H | A, "A", true, R | H},
-        {R, "H", true, R},
-        {R | H | S | A, "rhs", true, A},
-        {0, "39", false, 39},
+        {R | A, "H", false, R | H | A},  {R | H | A, "A", true, R | H}, {R, "H", true, R},
+        {R | H | S | A, "rhs", true, A}, {0, "39", false, 39},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::to_string(c.before) + " " + c.text);
@@ -126,8 +123,9 @@ TEST_F(FileRoutinesTest, copy_keeping_attributes_gives_the_copy_the_sources_exac
         SCOPED_TRACE(value);
         drive.AddFile("C:\\WINDOWS\\SYSTEM.DAT", "registry " + QByteArray::number(value), value);
         drive.AddFile("C:\\Stowix\\SET\\SYSTEM.DAT", "older copy", R | H | S | A);
-        ASSERT_TRUE(CopyKeepingAttributes(files, "C:\\WINDOWS\\SYSTEM.DAT",
-                                          "C:\\Stowix\\SET\\SYSTEM.DAT").ok());
+        ASSERT_TRUE(
+            CopyKeepingAttributes(files, "C:\\WINDOWS\\SYSTEM.DAT", "C:\\Stowix\\SET\\SYSTEM.DAT")
+                .ok());
         EXPECT_EQ(drive.Attributes("C:\\Stowix\\SET\\SYSTEM.DAT"), value);
         EXPECT_EQ(drive.HostBytes("C:\\Stowix\\SET\\SYSTEM.DAT"),
                   "registry " + QByteArray::number(value));
@@ -148,8 +146,9 @@ TEST_F(FileRoutinesTest, copy_keeping_attributes_replaces_a_read_only_destinatio
 TEST_F(FileRoutinesTest, copy_keeping_attributes_with_a_missing_source_touches_nothing) {
     drive.AddFile("C:\\WINDOWS\\SYSTEM.INI", "[boot]\r\nshell=Explorer.exe\r\n", R | A);
     FaultyFileSystem faulty(files);
-    EXPECT_TRUE(CopyKeepingAttributes(faulty, "C:\\Stowix\\SET\\SYSTEM.INI",
-                                      "C:\\WINDOWS\\SYSTEM.INI").ok());
+    EXPECT_TRUE(
+        CopyKeepingAttributes(faulty, "C:\\Stowix\\SET\\SYSTEM.INI", "C:\\WINDOWS\\SYSTEM.INI")
+            .ok());
     EXPECT_EQ(drive.HostBytes("C:\\WINDOWS\\SYSTEM.INI"), "[boot]\r\nshell=Explorer.exe\r\n");
     EXPECT_EQ(drive.Attributes("C:\\WINDOWS\\SYSTEM.INI"), R | A);
     EXPECT_EQ(faulty.Calls(), QStringList{"ReadAttributes C:\\Stowix\\SET\\SYSTEM.INI"})
@@ -162,8 +161,8 @@ TEST_F(FileRoutinesTest, copy_that_fails_keeps_the_old_destination) {
     drive.AddFile("C:\\WINDOWS\\SYSTEM.INI", "live system.ini", R | H | A);
     FaultyFileSystem faulty(files);
     faulty.FailCopyTo("C:\\WINDOWS\\*", "No space left on device");
-    const Status status = CopyKeepingAttributes(faulty, "C:\\Stowix\\SET\\SYSTEM.INI",
-                                                "C:\\WINDOWS\\SYSTEM.INI");
+    const Status status =
+        CopyKeepingAttributes(faulty, "C:\\Stowix\\SET\\SYSTEM.INI", "C:\\WINDOWS\\SYSTEM.INI");
     EXPECT_FALSE(status.ok());
     EXPECT_EQ(status.reason(), "No space left on device");
     EXPECT_EQ(drive.HostBytes("C:\\WINDOWS\\SYSTEM.INI"), "live system.ini");
@@ -182,9 +181,9 @@ TEST_F(FileRoutinesTest, copy_onto_a_folder_fails_and_leaves_the_folder) {
 TEST_F(FileRoutinesTest, make_folder_ignores_every_failure) {
     MakeFolder(files, "C:\\Stowix");
     EXPECT_EQ(drive.Attributes("C:\\Stowix") & Attribute::Folder, Attribute::Folder);
-    MakeFolder(files, "C:\\Stowix");             // exists already
-    MakeFolder(files, "C:\\MISSING\\CHILD");     // missing parent
-    MakeFolder(files, "C:\\Stowix\\a|b");        // a name Windows refuses
+    MakeFolder(files, "C:\\Stowix");          // exists already
+    MakeFolder(files, "C:\\MISSING\\CHILD");  // missing parent
+    MakeFolder(files, "C:\\Stowix\\a|b");     // a name Windows refuses
     EXPECT_FALSE(drive.HostExists("C:\\MISSING"));
     EXPECT_EQ(drive.HostNames("C:\\Stowix"), QStringList());
 }

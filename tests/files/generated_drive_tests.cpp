@@ -44,10 +44,14 @@ TEST(GeneratedDrive, attributes_and_names_are_as_windows_98_keeps_them) {
         const char* path;
         int expected;
     } attributes[] = {
-        {"C:\\IO.SYS", R | H | S},          {"C:\\MSDOS.SYS", R | H | S},
-        {"C:\\AUTOEXEC.BAT", A},            {"C:\\WINDOWS\\SYSTEM.DAT", R | H | S | A},
-        {"C:\\WINDOWS\\USER.DAT", R | H | A}, {"C:\\WINDOWS\\ShellIconCache", H | A},
-        {"C:\\WINDOWS\\WIN.INI", A},        {"C:\\WINDOWS\\FONTS", Attribute::Folder},
+        {"C:\\IO.SYS", R | H | S},
+        {"C:\\MSDOS.SYS", R | H | S},
+        {"C:\\AUTOEXEC.BAT", A},
+        {"C:\\WINDOWS\\SYSTEM.DAT", R | H | S | A},
+        {"C:\\WINDOWS\\USER.DAT", R | H | A},
+        {"C:\\WINDOWS\\ShellIconCache", H | A},
+        {"C:\\WINDOWS\\WIN.INI", A},
+        {"C:\\WINDOWS\\FONTS", Attribute::Folder},
     };
     for (const AttributeCase& c : attributes) {
         SCOPED_TRACE(c.path);
@@ -76,9 +80,9 @@ TEST(GeneratedDrive, the_same_options_give_the_same_bytes) {
     ASSERT_EQ(second.files.size(), first.files.size() + 5);
     for (const tools::DriveFile& file : first.files) {
         SCOPED_TRACE(file.path.toStdString());
-        auto same = std::find_if(
-            second.files.begin(), second.files.end(),
-            [&](const tools::DriveFile& other) { return other.path == file.path; });
+        auto same =
+            std::find_if(second.files.begin(), second.files.end(),
+                         [&](const tools::DriveFile& other) { return other.path == file.path; });
         ASSERT_NE(same, second.files.end());
         EXPECT_EQ(same->contents, file.contents);
         EXPECT_EQ(same->attributes, file.attributes);

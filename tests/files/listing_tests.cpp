@@ -30,10 +30,14 @@ TEST_F(ListingTest, normalize_folder_and_drive_prefix) {
         const char* folder;
         const char* expected;
     } folders[] = {
-        {"C:\\WINDOWS", "\\WINDOWS\\"}, {"WINDOWS", "\\WINDOWS\\"},
-        {"\\WINDOWS\\", "\\WINDOWS\\"}, {"C:", "\\"},
-        {"\\", "\\"},                   {"C:\\", "\\"},
-        {"D:\\A\\B", "\\A\\B\\"},       {"", "\\"},  // the current folder, the root of C:
+        {"C:\\WINDOWS", "\\WINDOWS\\"},
+        {"WINDOWS", "\\WINDOWS\\"},
+        {"\\WINDOWS\\", "\\WINDOWS\\"},
+        {"C:", "\\"},
+        {"\\", "\\"},
+        {"C:\\", "\\"},
+        {"D:\\A\\B", "\\A\\B\\"},
+        {"", "\\"},  // the current folder, the root of C:
         {" my comment", "\\ my comment\\"},
     };
     for (const Case& c : folders) {

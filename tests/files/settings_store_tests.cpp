@@ -96,8 +96,9 @@ TEST_F(SettingsStoreTest, missing_file_section_or_key_gives_the_fallback) {
 
 TEST_F(SettingsStoreTest, a_hand_edited_file_is_read) {
     // Backslashes are doubled in the file, as the store writes them.
-    WriteHostFile(IniPath(), "; edited by hand\r\n[Preferences]\r\nAutoExit = 1\r\n\r\n"
-                             "[Info]\r\nLastBackup=C:\\\\Stowix\\\\a, b\r\n");
+    WriteHostFile(IniPath(),
+                  "; edited by hand\r\n[Preferences]\r\nAutoExit = 1\r\n\r\n"
+                  "[Info]\r\nLastBackup=C:\\\\Stowix\\\\a, b\r\n");
     EXPECT_EQ(m_store.Read(App, "Preferences", "AutoExit", "True"), "1");
     EXPECT_EQ(m_store.Read(App, "Info", "LastBackup", "None"), "C:\\Stowix\\a, b");
     ASSERT_TRUE(m_store.Write(App, "Info", "LastDelete", "x").ok());
@@ -151,7 +152,8 @@ TEST_F(SettingsStoreTest, write_where_the_config_folder_is_a_file_reports_a_fail
 
 TEST_F(SettingsStoreTest, the_program_keeps_its_keys_under_application_stowix) {
     ASSERT_TRUE(WriteSetting(m_store, SettingsKeys::Info, SettingsKeys::LastBackup,
-                             "C:\\Stowix\\11-5-99 3;45;12 PM").ok());
+                             "C:\\Stowix\\11-5-99 3;45;12 PM")
+                    .ok());
     EXPECT_EQ(m_store.Read("Stowix", "Info", "LastBackup", "None"),
               "C:\\Stowix\\11-5-99 3;45;12 PM");
     EXPECT_EQ(

@@ -70,17 +70,16 @@ TEST(ReplaceInPlace, keeps_the_length_and_ends_on_input_outside_its_contract) {
         const char* expected;
     } cases[] = {
         {"a/b/c", "/", "--", "a-b-c"},  // only as many characters as the shorter text
-        {"a//b", "//", "-", "a-/b"},
-        {"abc", "", "x", "abc"},        // empty search: would never end
-        {"a/b", "/", "/", "a/b"},       // overwrite that removes nothing: would never end
+        {"a//b", "//", "-", "a-/b"},   {"abc", "", "x", "abc"},  // empty search: would never end
+        {"a/b", "/", "/", "a/b"},  // overwrite that removes nothing: would never end
         {"a/b", "/", "", "a/b"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text + std::string(" ") + c.search + " " + c.replacement);
         QString text = QString::fromUtf8(c.text);
-        EXPECT_EQ(ReplaceInPlace(text, QString::fromUtf8(c.search),
-                                 QString::fromUtf8(c.replacement)),
-                  QString::fromUtf8(c.expected));
+        EXPECT_EQ(
+            ReplaceInPlace(text, QString::fromUtf8(c.search), QString::fromUtf8(c.replacement)),
+            QString::fromUtf8(c.expected));
     }
 }
 
@@ -91,12 +90,29 @@ TEST(LeadingNumber, reads_the_number_a_text_begins_with) {
         const char* text;
         int expected;
     } cases[] = {
-        {"1", 1},       {"0", 0},          {"True", 0},      {"", 0},
-        {"  1", 1},     {"\t1", 1},        {"x1", 0},        {"1x", 1},
-        {"+3", 3},      {"-1", -1},        {"1.5", 2},       {"2.5", 2},
-        {"0.5", 0},     {"-2.5", -2},      {"3.7abc", 4},    {".5", 0},
-        {".6", 1},      {"1.", 1},         {"-", 0},         {".", 0},
-        {"- 1", 0},     {"99999999999", max}, {"-99999999999", min},
+        {"1", 1},
+        {"0", 0},
+        {"True", 0},
+        {"", 0},
+        {"  1", 1},
+        {"\t1", 1},
+        {"x1", 0},
+        {"1x", 1},
+        {"+3", 3},
+        {"-1", -1},
+        {"1.5", 2},
+        {"2.5", 2},
+        {"0.5", 0},
+        {"-2.5", -2},
+        {"3.7abc", 4},
+        {".5", 0},
+        {".6", 1},
+        {"1.", 1},
+        {"-", 0},
+        {".", 0},
+        {"- 1", 0},
+        {"99999999999", max},
+        {"-99999999999", min},
         {"1 2", 1},
     };
     for (const Case& c : cases) {

@@ -23,8 +23,7 @@ QString Text(const char* text) { return QString::fromUtf8(text); }
 
 class CrossDrive : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         ASSERT_TRUE(folder.isValid());
         QDir(folder.path()).mkpath(QStringLiteral("WINDOWS"));
         WriteHostFile(QStringLiteral("WINDOWS/WIN.INI"), "[windows]\r\nload=\r\n", winIniTime);
@@ -41,8 +40,7 @@ protected:
         ASSERT_TRUE(files->WriteAttributes(Text("C:\\IO.SYS"), 0x07).ok());
     }
 
-    void WriteHostFile(const QString& relative, const QByteArray& bytes, const QDateTime& time)
-    {
+    void WriteHostFile(const QString& relative, const QByteArray& bytes, const QDateTime& time) {
         QFile file(folder.filePath(relative));
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write(bytes);
@@ -50,8 +48,7 @@ protected:
         ASSERT_TRUE(file.setFileTime(time, QFileDevice::FileModificationTime));
     }
 
-    void Open()
-    {
+    void Open() {
         DriveMap drives;
         drives.Set(u'C', folder.path().toStdString());
         drives.Set(u'D', DriveSource{DriveKind::Image, driveD.Path().toStdString(), std::nullopt});
@@ -73,8 +70,7 @@ protected:
     std::unique_ptr<FileSystem> files;
 };
 
-TEST_F(CrossDrive, copies_go_between_a_folder_and_images_with_bytes_attributes_and_times)
-{
+TEST_F(CrossDrive, copies_go_between_a_folder_and_images_with_bytes_attributes_and_times) {
     // Copies that keep attributes, as a backup and a restore make them, in one group; and a
     // plain copy, which gives the copy the attributes its drive gives any new copy.
     const std::vector<FileCopy> group = {
@@ -82,7 +78,7 @@ TEST_F(CrossDrive, copies_go_between_a_folder_and_images_with_bytes_attributes_a
         {Text("C:\\WINDOWS\\WIN.INI"), Text("D:\\WINDOWS\\Win Ini Copy.ini")},
         {Text("D:\\WINDOWS\\SYSTEM.DAT"), Text("C:\\WINDOWS\\SYSTEM.DAT")},
         {Text("D:\\WINDOWS\\SYSTEM.DAT"), Text("E:\\Stowix\\SYSTEM.DAT")},  // over a read-only one
-        {Text("D:\\WINDOWS\\NONE.DAT"), Text("C:\\NONE.DAT")},  // no source: false
+        {Text("D:\\WINDOWS\\NONE.DAT"), Text("C:\\NONE.DAT")},              // no source: false
         {Text("C:\\WINDOWS\\WIN.INI"), Text("D:\\Folder In The Way")},
         {Text("D:\\WINDOWS"), Text("C:\\A FOLDER")},
     };
@@ -124,8 +120,9 @@ TEST_F(CrossDrive, copies_go_between_a_folder_and_images_with_bytes_attributes_a
     EXPECT_FALSE(QFileInfo::exists(folder.filePath(QStringLiteral("NONE.DAT"))));
     EXPECT_FALSE(QFileInfo::exists(folder.filePath(QStringLiteral("A FOLDER"))));
     // No temporary file is left beside the copies.
-    EXPECT_EQ(QDir(folder.filePath(QStringLiteral("WINDOWS"))).entryList(QDir::Files | QDir::Hidden),
-              (QStringList{"SYSTEM.DAT", "WIN.INI"}));
+    EXPECT_EQ(
+        QDir(folder.filePath(QStringLiteral("WINDOWS"))).entryList(QDir::Files | QDir::Hidden),
+        (QStringList{"SYSTEM.DAT", "WIN.INI"}));
 
     // The images, read by mtools once the program's file system has let them go.
     files.reset();
@@ -159,17 +156,13 @@ TEST_F(CrossDrive, copies_go_between_a_folder_and_images_with_bytes_attributes_a
 class GrowingReader final : public FileReader {
 public:
     GrowingReader(std::unique_ptr<FileReader> inner, QString hostPath)
-        : m_inner(std::move(inner)), m_hostPath(std::move(hostPath))
-    {
-    }
+        : m_inner(std::move(inner)), m_hostPath(std::move(hostPath)) {}
     qint64 Size() const override { return m_inner->Size(); }
-    Result<qint64> ReadAt(qint64 offset, char* buffer, qint64 size) override
-    {
+    Result<qint64> ReadAt(qint64 offset, char* buffer, qint64 size) override {
         if (!m_grown) {
             m_grown = true;
             QFile file(m_hostPath);
-            if (file.open(QIODevice::Append))
-                file.write("written meanwhile");
+            if (file.open(QIODevice::Append)) file.write("written meanwhile");
         }
         return m_inner->ReadAt(offset, buffer, size);
     }
@@ -183,14 +176,11 @@ private:
 // The folder drive, with its files written to while they are read.
 class GrowingDrive final : public FaultyFileSystem {
 public:
-    GrowingDrive(FileSystem& inner, QString root) : FaultyFileSystem(inner), m_root(std::move(root))
-    {
-    }
-    Result<std::unique_ptr<FileReader>> OpenForReading(const QString& path) override
-    {
+    GrowingDrive(FileSystem& inner, QString root)
+        : FaultyFileSystem(inner), m_root(std::move(root)) {}
+    Result<std::unique_ptr<FileReader>> OpenForReading(const QString& path) override {
         Result<std::unique_ptr<FileReader>> opened = FaultyFileSystem::OpenForReading(path);
-        if (!opened)
-            return opened;
+        if (!opened) return opened;
         const QString host = m_root + u'/' + path.mid(3).replace(u'\\', u'/');
         return std::unique_ptr<FileReader>(
             std::make_unique<GrowingReader>(std::move(opened).value(), host));
@@ -200,13 +190,12 @@ private:
     QString m_root;
 };
 
-TEST_F(CrossDrive, a_source_written_to_while_it_is_copied_gives_no_copy)
-{
+TEST_F(CrossDrive, a_source_written_to_while_it_is_copied_gives_no_copy) {
     files.reset();
     std::unique_ptr<FileSystem> posix =
         MakePosixFileSystem(DriveMap({{QChar(u'C'), folder.path().toStdString()}}));
-    Result<std::unique_ptr<FileSystem>> image =
-        OpenFatImage(u'E', DriveSource{DriveKind::Image, driveE.Path().toStdString(), std::nullopt});
+    Result<std::unique_ptr<FileSystem>> image = OpenFatImage(
+        u'E', DriveSource{DriveKind::Image, driveE.Path().toStdString(), std::nullopt});
     ASSERT_TRUE(image.ok()) << image.reason().toStdString();
     std::vector<DrivePart> parts;
     parts.push_back({Text("C"), std::make_unique<GrowingDrive>(*posix, folder.path())});

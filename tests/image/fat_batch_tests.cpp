@@ -24,29 +24,24 @@ long g_writesMade = 0;
 
 using PwriteFn = ssize_t (*)(int, const void*, size_t, off_t);
 
-ssize_t CountedPwrite(const char* name, int fd, const void* buffer, size_t size, off_t offset)
-{
+ssize_t CountedPwrite(const char* name, int fd, const void* buffer, size_t size, off_t offset) {
     static PwriteFn real = reinterpret_cast<PwriteFn>(::dlsym(RTLD_NEXT, name));
     ++g_writesMade;
-    if (g_writesLeft >= 0 && g_writesLeft-- == 0)
-        ::raise(SIGKILL);
+    if (g_writesLeft >= 0 && g_writesLeft-- == 0) ::raise(SIGKILL);
     return real(fd, buffer, size, offset);
 }
 
 }  // namespace
 
-extern "C" ssize_t pwrite(int fd, const void* buffer, size_t size, off_t offset)
-{
+extern "C" ssize_t pwrite(int fd, const void* buffer, size_t size, off_t offset) {
     return CountedPwrite("pwrite", fd, buffer, size, offset);
 }
 
-extern "C" ssize_t pwrite64(int fd, const void* buffer, size_t size, off_t offset)
-{
+extern "C" ssize_t pwrite64(int fd, const void* buffer, size_t size, off_t offset) {
     return CountedPwrite("pwrite64", fd, buffer, size, offset);
 }
 
-extern "C" int fdatasync(int fd)
-{
+extern "C" int fdatasync(int fd) {
     using FdatasyncFn = int (*)(int);
     static FdatasyncFn real = reinterpret_cast<FdatasyncFn>(::dlsym(RTLD_NEXT, "fdatasync"));
     ++g_barriers;
@@ -58,8 +53,7 @@ namespace {
 
 class FatBatch : public testing::TestWithParam<ImageSpec> {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         image = std::make_unique<MtoolsImage>(GetParam());
         image->AddFolder(QStringLiteral("WINDOWS"));
         image->AddFolder(QStringLiteral("SET"));
@@ -74,8 +68,7 @@ protected:
 
     // Into SET: the registry, a file that replaces one there (read-only, so its attributes are
     // cleared first), and enough long names that the folder must grow.
-    std::vector<FileCopy> Copies() const
-    {
+    std::vector<FileCopy> Copies() const {
         std::vector<FileCopy> copies{
             {QStringLiteral("C:\\WINDOWS\\SYSTEM.DAT"), QStringLiteral("C:\\SET\\SYSTEM.DAT")},
             {QStringLiteral("C:\\WINDOWS\\WIN.INI"), QStringLiteral("C:\\SET\\WIN.INI")}};
@@ -87,8 +80,7 @@ protected:
 
     // The image's state is whole: sources as they were, each copy absent or whole, the replaced
     // file old or new, and nothing worse than lost clusters.
-    void ExpectWholeOrAbsent(const QString& trace)
-    {
+    void ExpectWholeOrAbsent(const QString& trace) {
         SCOPED_TRACE(trace.toStdString());
         const QString damage = image->FsckDamage();
         EXPECT_TRUE(damage.isEmpty()) << damage.toStdString();
@@ -102,40 +94,36 @@ protected:
         for (int i = 0; i < IniFiles; ++i) {
             const QString name = QStringLiteral("Profile Number %1.ini").arg(i);
             if (names.contains(name)) {
-                EXPECT_EQ(image->Bytes(QStringLiteral("SET\\") + name), Ini(i)) << name.toStdString();
+                EXPECT_EQ(image->Bytes(QStringLiteral("SET\\") + name), Ini(i))
+                    << name.toStdString();
             }
         }
     }
 
     // Runs the group copy in a child killed before its write number killAt (never, when -1);
     // gives the number of writes it made, or -1 when it did not end as it should.
-    long CopyInChild(long killAt)
-    {
+    long CopyInChild(long killAt) {
         const pid_t pid = ::fork();
         if (pid == 0) {
             g_writesMade = 0;
             g_writesLeft = killAt < 0 ? -1 : killAt - 1;
             Result<std::unique_ptr<FileSystem>> opened =
                 OpenFatImageFile(u'C', image->Path().toStdString());
-            if (!opened)
-                ::_exit(3);
+            if (!opened) ::_exit(3);
             std::unique_ptr<FileSystem> files = std::move(opened).value();
             const std::vector<Result<bool>> results =
                 files->CopyFilesKeepingAttributes(Copies(), {});
             for (const Result<bool>& result : results) {
-                if (!result || !result.value())
-                    ::_exit(4);
+                if (!result || !result.value()) ::_exit(4);
             }
-            if (!files->FlushToDisk(QStringLiteral("C:\\")))
-                ::_exit(5);
+            if (!files->FlushToDisk(QStringLiteral("C:\\"))) ::_exit(5);
             files.reset();
             // The status carries the count of writes; it fits in the exit status' byte.
             ::_exit(int(std::min<long>(g_writesMade, 200)));
         }
         int status = 0;
         ::waitpid(pid, &status, 0);
-        if (killAt >= 0)
-            return WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL ? killAt : -1;
+        if (killAt >= 0) return WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL ? killAt : -1;
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
 
@@ -146,8 +134,7 @@ protected:
     std::unique_ptr<MtoolsImage> image;
 };
 
-TEST_P(FatBatch, a_group_copy_writes_every_file_and_replaces_the_old_one)
-{
+TEST_P(FatBatch, a_group_copy_writes_every_file_and_replaces_the_old_one) {
     const long writes = CopyInChild(-1);
     ASSERT_GT(writes, 5);
     ASSERT_LT(writes, 200);
@@ -162,8 +149,7 @@ TEST_P(FatBatch, a_group_copy_writes_every_file_and_replaces_the_old_one)
     EXPECT_EQ(image->Bytes(QStringLiteral("SET\\Profile Number 39.ini")), Ini(39));
 }
 
-TEST_P(FatBatch, a_group_copy_killed_before_any_write_leaves_at_worst_lost_clusters)
-{
+TEST_P(FatBatch, a_group_copy_killed_before_any_write_leaves_at_worst_lost_clusters) {
     const QString pristine = image->Folder() + QStringLiteral("/pristine.img");
     ASSERT_TRUE(QFile::copy(image->Path(), pristine));
     const long writes = CopyInChild(-1);
@@ -176,8 +162,7 @@ TEST_P(FatBatch, a_group_copy_killed_before_any_write_leaves_at_worst_lost_clust
     }
 }
 
-TEST_P(FatBatch, copies_see_the_batchs_earlier_copies_and_folders_read_again)
-{
+TEST_P(FatBatch, copies_see_the_batchs_earlier_copies_and_folders_read_again) {
     std::unique_ptr<FileSystem> opened = OpenImage(*image);
     ASSERT_TRUE(opened);
     FileSystem& files = *opened;
@@ -195,7 +180,8 @@ TEST_P(FatBatch, copies_see_the_batchs_earlier_copies_and_folders_read_again)
         copies.push_back({QStringLiteral("C:\\WINDOWS\\WIN.INI"),
                           QStringLiteral("C:\\SET\\F%1\\REG.DAT").arg(i)});
     }
-    copies.push_back({QStringLiteral("C:\\WINDOWS\\GONE.INI"), QStringLiteral("C:\\SET\\GONE.INI")});
+    copies.push_back(
+        {QStringLiteral("C:\\WINDOWS\\GONE.INI"), QStringLiteral("C:\\SET\\GONE.INI")});
     const std::vector<Result<bool>> results = files.CopyFilesKeepingAttributes(copies, {});
     ASSERT_EQ(results.size(), copies.size());
     for (size_t i = 0; i + 1 < results.size(); ++i)
@@ -212,8 +198,7 @@ TEST_P(FatBatch, copies_see_the_batchs_earlier_copies_and_folders_read_again)
     }
 }
 
-TEST_P(FatBatch, freed_clusters_are_found_again_once_the_rest_is_full)
-{
+TEST_P(FatBatch, freed_clusters_are_found_again_once_the_rest_is_full) {
     // Files that fill the volume, then one early file deleted: the search for free clusters has
     // passed it and must come round to it.
     std::unique_ptr<FileSystem> opened = OpenImage(*image);
@@ -224,25 +209,26 @@ TEST_P(FatBatch, freed_clusters_are_found_again_once_the_rest_is_full)
         qint64 size;
         explicit Filler(qint64 bytes) : size(bytes) {}
         qint64 Size() const override { return size; }
-        Result<qint64> ReadAt(qint64 offset, char* buffer, qint64 count) override
-        {
-            for (qint64 i = 0; i < count; ++i)
-                buffer[i] = char((offset + i) % 251);
+        Result<qint64> ReadAt(qint64 offset, char* buffer, qint64 count) override {
+            for (qint64 i = 0; i < count; ++i) buffer[i] = char((offset + i) % 251);
             return count;
         }
     } filler(piece);
     int made = 0;
-    while (files.WriteFileFrom(filler, std::nullopt, QDateTime::currentDateTime(),
-                           QStringLiteral("C:\\FILL%1.BIN").arg(made), {})
+    while (files
+               .WriteFileFrom(filler, std::nullopt, QDateTime::currentDateTime(),
+                              QStringLiteral("C:\\FILL%1.BIN").arg(made), {})
                .ok())
         ++made;
     ASSERT_GT(made, 4);
     ASSERT_TRUE(files.DeleteFile(QStringLiteral("C:\\FILL1.BIN")));
-    ASSERT_TRUE(files.WriteFileFrom(filler, std::nullopt, QDateTime::currentDateTime(), QStringLiteral("C:\\AGAIN.BIN"), {}));
+    ASSERT_TRUE(files.WriteFileFrom(filler, std::nullopt, QDateTime::currentDateTime(),
+                                    QStringLiteral("C:\\AGAIN.BIN"), {}));
     // And after a flush, whose free-cluster count fsck.fat checks.
     ASSERT_TRUE(files.FlushToDisk(QStringLiteral("C:\\")));
     ASSERT_TRUE(files.DeleteFile(QStringLiteral("C:\\FILL2.BIN")));
-    ASSERT_TRUE(files.WriteFileFrom(filler, std::nullopt, QDateTime::currentDateTime(), QStringLiteral("C:\\THIRD.BIN"), {}));
+    ASSERT_TRUE(files.WriteFileFrom(filler, std::nullopt, QDateTime::currentDateTime(),
+                                    QStringLiteral("C:\\THIRD.BIN"), {}));
     opened.reset();
 
     EXPECT_TRUE(image->FsckProblems().isEmpty()) << image->FsckProblems().toStdString();
@@ -253,8 +239,7 @@ TEST_P(FatBatch, freed_clusters_are_found_again_once_the_rest_is_full)
     EXPECT_EQ(image->Bytes(QStringLiteral("FILL0.BIN")), expected);
 }
 
-TEST_P(FatBatch, barriers_guard_files_that_were_durable_and_nothing_else)
-{
+TEST_P(FatBatch, barriers_guard_files_that_were_durable_and_nothing_else) {
     std::unique_ptr<FileSystem> files = OpenImage(*image);
     ASSERT_TRUE(files);
     const auto barriersOf = [&](const std::vector<FileCopy>& copies) {

@@ -11,8 +11,8 @@
 namespace stowix::test {
 namespace {
 
-constexpr int Everything = Attribute::ReadOnly | Attribute::Hidden | Attribute::System |
-                           Attribute::Folder;
+constexpr int Everything =
+    Attribute::ReadOnly | Attribute::Hidden | Attribute::System | Attribute::Folder;
 
 struct Layout {
     const char* name;
@@ -21,8 +21,7 @@ struct Layout {
 
 class FatRead : public testing::TestWithParam<Layout> {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         image = std::make_unique<MtoolsImage>(GetParam().spec);
         image->AddFolder(QStringLiteral("WINDOWS"));
         image->AddFolder(QStringLiteral("WINDOWS\\Start Menu"));
@@ -40,11 +39,10 @@ protected:
     std::unique_ptr<FileSystem> files;
 };
 
-TEST_P(FatRead, lists_with_the_mask_and_long_names)
-{
-    EXPECT_EQ(NamesOf(files->ListFolder(QStringLiteral("C:\\WINDOWS\\*.*"), Everything)),
-              (QStringList{".", "..", "Long Name File.txt", "SYSTEM.DAT", "Start Menu",
-                           "WIN.INI"}));
+TEST_P(FatRead, lists_with_the_mask_and_long_names) {
+    EXPECT_EQ(
+        NamesOf(files->ListFolder(QStringLiteral("C:\\WINDOWS\\*.*"), Everything)),
+        (QStringList{".", "..", "Long Name File.txt", "SYSTEM.DAT", "Start Menu", "WIN.INI"}));
     // Plain files only: no folders, no dot entries, no hidden, system or read-only files.
     EXPECT_EQ(NamesOf(files->ListFolder(QStringLiteral("C:\\WINDOWS\\*.*"), 0)),
               (QStringList{"Long Name File.txt", "WIN.INI"}));
@@ -53,8 +51,8 @@ TEST_P(FatRead, lists_with_the_mask_and_long_names)
     EXPECT_EQ(NamesOf(files->ListFolder(QStringLiteral("C:\\*"), Attribute::Folder)),
               (QStringList{"AUTOEXEC.BAT", "WINDOWS"}));
     // A folder that is not there lists nothing; neither does a root without a name.
-    EXPECT_TRUE(NamesOf(files->ListFolder(QStringLiteral("C:\\NOWHERE\\*.*"), Everything))
-                    .isEmpty());
+    EXPECT_TRUE(
+        NamesOf(files->ListFolder(QStringLiteral("C:\\NOWHERE\\*.*"), Everything)).isEmpty());
     EXPECT_TRUE(NamesOf(files->ListFolder(QStringLiteral("C:\\"), Everything)).isEmpty());
     const Result<std::vector<FolderEntry>> folders =
         files->ListFolder(QStringLiteral("C:\\WINDOWS\\Start Menu"), Everything);
@@ -63,8 +61,7 @@ TEST_P(FatRead, lists_with_the_mask_and_long_names)
     EXPECT_EQ(folders.value()[0].attributes, Attribute::Folder);
 }
 
-TEST_P(FatRead, finds_paths_without_regard_to_case_and_by_their_alias)
-{
+TEST_P(FatRead, finds_paths_without_regard_to_case_and_by_their_alias) {
     EXPECT_EQ(files->ReadAttributes(QStringLiteral("c:\\windows\\system.dat")).value(),
               Attribute::ReadOnly | Attribute::Hidden | Attribute::System);
     EXPECT_EQ(files->ReadAttributes(QStringLiteral("C:\\WINDOWS\\LONG NAME FILE.TXT")).value(),
@@ -77,17 +74,18 @@ TEST_P(FatRead, finds_paths_without_regard_to_case_and_by_their_alias)
     EXPECT_EQ(files->ReadAttributes(QStringLiteral("AUTOEXEC.BAT")).value(), 0);
     const Result<int> missing = files->ReadAttributes(QStringLiteral("C:\\WINDOWS\\NONE.INI"));
     ASSERT_FALSE(missing.ok());
-    EXPECT_TRUE(missing.reason().contains(QStringLiteral("No such file"))) << missing.reason().toStdString();
+    EXPECT_TRUE(missing.reason().contains(QStringLiteral("No such file")))
+        << missing.reason().toStdString();
     EXPECT_FALSE(files->ReadAttributes(QStringLiteral("D:\\WIN.INI")).ok());
     EXPECT_FALSE(files->ReadAttributes(QStringLiteral("C:\\AUTOEXEC.BAT\\X")).ok());
 }
 
-TEST_P(FatRead, reads_files_whole_and_in_pieces)
-{
+TEST_P(FatRead, reads_files_whole_and_in_pieces) {
     EXPECT_EQ(files->ReadFile(QStringLiteral("C:\\WINDOWS\\SYSTEM.DAT"), 1 << 20).value(), big);
     EXPECT_EQ(files->ReadFile(QStringLiteral("C:\\WINDOWS\\WIN.INI"), 100).value(),
               QByteArray("[windows]\r\n"));
-    const Result<QByteArray> tooLarge = files->ReadFile(QStringLiteral("C:\\WINDOWS\\SYSTEM.DAT"), 1000);
+    const Result<QByteArray> tooLarge =
+        files->ReadFile(QStringLiteral("C:\\WINDOWS\\SYSTEM.DAT"), 1000);
     ASSERT_FALSE(tooLarge.ok());
     EXPECT_TRUE(tooLarge.reason().contains(QStringLiteral("1000")));
 
@@ -111,8 +109,7 @@ TEST_P(FatRead, reads_files_whole_and_in_pieces)
     EXPECT_FALSE(files->OpenForReading(QStringLiteral("C:\\WINDOWS\\MISSING.TXT")).ok());
 }
 
-TEST_P(FatRead, tells_a_files_size_attributes_and_last_write_time_as_mtools_wrote_them)
-{
+TEST_P(FatRead, tells_a_files_size_attributes_and_last_write_time_as_mtools_wrote_them) {
     // FAT keeps local time. A zone with summer time (written as a rule, so that no zone files
     // are needed) shows that the engine reads a summer and a winter date with the offset mtools
     // wrote them with; an odd second shows that both round it alike.
@@ -146,7 +143,8 @@ TEST_P(FatRead, tells_a_files_size_attributes_and_last_write_time_as_mtools_wrot
     };
     for (const auto& entry : cases) {
         SCOPED_TRACE(entry.path);
-        const Result<FileFacts> facts = files->ReadFileFacts(QStringLiteral("c:\\") + QLatin1String(entry.path));
+        const Result<FileFacts> facts =
+            files->ReadFileFacts(QStringLiteral("c:\\") + QLatin1String(entry.path));
         ASSERT_TRUE(facts.ok()) << facts.reason().toStdString();
         EXPECT_EQ(facts.value().size, entry.size);
         EXPECT_EQ(facts.value().attributes, entry.attributes);
@@ -159,7 +157,8 @@ TEST_P(FatRead, tells_a_files_size_attributes_and_last_write_time_as_mtools_wrot
     }
     EXPECT_EQ(files->ReadFileFacts(QStringLiteral("C:\\WINDOWS\\Even Time.txt")).value().lastWrite,
               QDateTime(QDate(2003, 1, 2), QTime(22, 58, 10), Qt::UTC));
-    const QDateTime oddRead = files->ReadFileFacts(QStringLiteral("C:\\WINDOWS\\ODD.INI")).value().lastWrite;
+    const QDateTime oddRead =
+        files->ReadFileFacts(QStringLiteral("C:\\WINDOWS\\ODD.INI")).value().lastWrite;
     EXPECT_LE(std::abs(oddRead.secsTo(QDateTime(QDate(1999, 7, 4), QTime(11, 37, 43), Qt::UTC))), 1)
         << oddRead.toString(Qt::ISODate).toStdString();
 

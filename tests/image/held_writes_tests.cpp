@@ -18,12 +18,11 @@ struct Put {
     std::string bytes;
 };
 
-TEST(HeldWrites, writes_merge_with_the_later_winning_and_go_out_in_order)
-{
+TEST(HeldWrites, writes_merge_with_the_later_winning_and_go_out_in_order) {
     struct Case {
         const char* name;
         std::vector<Put> puts;
-        int writes;         // how many writes WriteOut makes
+        int writes;  // how many writes WriteOut makes
     };
     const Case cases[] = {
         {"apart", {{8, "bb"}, {1, "aa"}}, 2},

@@ -10,8 +10,7 @@
 
 namespace stowix::test {
 
-inline QByteArray Pattern(qint64 size, int seed)
-{
+inline QByteArray Pattern(qint64 size, int seed) {
     QByteArray bytes(size, Qt::Uninitialized);
     quint32 state = quint32(seed) * 2654435761u + 1;
     for (qint64 i = 0; i < size; ++i) {
@@ -22,22 +21,18 @@ inline QByteArray Pattern(qint64 size, int seed)
 }
 
 inline std::unique_ptr<FileSystem> OpenImage(const MtoolsImage& image,
-                                                  const FatImageOptions& options = {})
-{
+                                             const FatImageOptions& options = {}) {
     Result<std::unique_ptr<FileSystem>> opened =
         OpenFatImageFile(u'C', image.Path().toStdString(), options);
     EXPECT_TRUE(opened.ok()) << opened.reason().toStdString();
-    if (!opened)
-        return nullptr;
+    if (!opened) return nullptr;
     return std::move(opened).value();
 }
 
-inline QStringList NamesOf(const Result<std::vector<FolderEntry>>& listed)
-{
+inline QStringList NamesOf(const Result<std::vector<FolderEntry>>& listed) {
     QStringList names;
     if (listed) {
-        for (const FolderEntry& entry : listed.value())
-            names.append(entry.name);
+        for (const FolderEntry& entry : listed.value()) names.append(entry.name);
     }
     names.sort();
     return names;

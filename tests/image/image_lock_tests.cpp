@@ -13,11 +13,9 @@
 namespace stowix::test {
 namespace {
 
-QByteArray Digest(const QString& path)
-{
+QByteArray Digest(const QString& path) {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return QByteArray();
+    if (!file.open(QIODevice::ReadOnly)) return QByteArray();
     QCryptographicHash hash(QCryptographicHash::Sha256);
     hash.addData(&file);
     return hash.result();
@@ -25,14 +23,12 @@ QByteArray Digest(const QString& path)
 
 class ImageLock : public testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         image.AddFile(QStringLiteral("WIN.INI"), "x");
         before = Digest(image.Path());
     }
 
-    QString Failure()
-    {
+    QString Failure() {
         Result<std::unique_ptr<FileSystem>> opened =
             OpenFatImageFile(u'C', image.Path().toStdString());
         return opened ? QString() : opened.reason();
@@ -42,18 +38,17 @@ protected:
     QByteArray before;
 };
 
-TEST_F(ImageLock, a_second_copy_is_kept_out_while_the_first_works)
-{
+TEST_F(ImageLock, a_second_copy_is_kept_out_while_the_first_works) {
     std::unique_ptr<FileSystem> first = OpenImage(image);
     ASSERT_TRUE(first);
     const QString failure = Failure();
-    EXPECT_TRUE(failure.contains(QStringLiteral("another copy of Stowix"))) << failure.toStdString();
+    EXPECT_TRUE(failure.contains(QStringLiteral("another copy of Stowix")))
+        << failure.toStdString();
     first.reset();
     EXPECT_TRUE(Failure().isEmpty());
 }
 
-TEST_F(ImageLock, a_program_writing_the_image_is_named_and_the_image_left_alone)
-{
+TEST_F(ImageLock, a_program_writing_the_image_is_named_and_the_image_left_alone) {
     QProcess holder;
     holder.start(QStringLiteral("sh"),
                  {QStringLiteral("-c"), QStringLiteral("exec 3<>\"$0\"; echo ready; exec sleep 60"),
@@ -72,8 +67,7 @@ TEST_F(ImageLock, a_program_writing_the_image_is_named_and_the_image_left_alone)
     EXPECT_EQ(Digest(image.Path()), before);
 }
 
-TEST_F(ImageLock, qemus_lock_bytes_keep_stowix_out_and_stowix_keeps_qemu_out)
-{
+TEST_F(ImageLock, qemus_lock_bytes_keep_stowix_out_and_stowix_keeps_qemu_out) {
     {
         // A QEMU that writes the image holds byte 101 and, not sharing writes, byte 201.
         const int qemu = ::open(image.Path().toLocal8Bit().constData(), O_RDONLY | O_CLOEXEC);

@@ -20,8 +20,8 @@ namespace stowix::test {
 
 struct ImageSpec {
     enum class Layout { Bare, Mbr, FixedVhd };
-    int fatBits = 32;      // 12, 16 or 32
-    int megabytes = 64;    // the FAT volume's size
+    int fatBits = 32;    // 12, 16 or 32
+    int megabytes = 64;  // the FAT volume's size
     Layout layout = Layout::Mbr;
 };
 

@@ -1,8 +1,8 @@
 #include "info/add_comment.h"
 
 #include "backup/backup_run.h"
-#include "info/info_boxes.h"
 #include "info/comment_fixture.h"
+#include "info/info_boxes.h"
 
 namespace stowix::test {
 namespace {
@@ -24,9 +24,9 @@ TEST_F(AddCommentTest, cancel_adds_no_comment_and_drops_a_pending_one) {
     AddComment(window);
 
     EXPECT_EQ(window.PendingComment, "");
-    EXPECT_EQ(log.entries, QStringList({"StatusBar1.Text=Adding comment ...",
-                                        "InputBox=Add Comment",
-                                        "StatusBar1.Text=No comment added"}));
+    EXPECT_EQ(log.entries,
+              QStringList({"StatusBar1.Text=Adding comment ...", "InputBox=Add Comment",
+                           "StatusBar1.Text=No comment added"}));
     EXPECT_EQ(dialogs.prompts, std::vector<QString>{Prompt});
     EXPECT_TRUE(files.Calls().isEmpty()) << files.Describe().toStdString();
 }
@@ -97,10 +97,10 @@ TEST_F(AddCommentTest, refused_names_are_rejected_until_cancel) {
         EXPECT_EQ(dialogs.messages[0].icon, MessageIcon::None);
         EXPECT_EQ(dialogs.messages[0].title, "DOS Lives!");
         EXPECT_EQ(dialogs.prompts, std::vector<QString>({Prompt, Prompt}));
-        EXPECT_EQ(log.entries, QStringList({"StatusBar1.Text=Adding comment ...",
-                                            "InputBox=Add Comment", "MessageBox=DOS Lives!",
-                                            "InputBox=Add Comment",
-                                            "StatusBar1.Text=No comment added"}));
+        EXPECT_EQ(log.entries,
+                  QStringList({"StatusBar1.Text=Adding comment ...", "InputBox=Add Comment",
+                               "MessageBox=DOS Lives!", "InputBox=Add Comment",
+                               "StatusBar1.Text=No comment added"}));
         EXPECT_EQ(window.PendingComment, "");
         EXPECT_EQ(RootNames(), QStringList());
     }

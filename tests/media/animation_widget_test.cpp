@@ -163,8 +163,7 @@ TEST_F(AnimationStrip, a_missing_or_unreadable_clip_opens_nothing) {
     text.write("RIFF, but not a clip");
     text.close();
     const QString cases[] = {
-        folder.path() + "\\NoSuch.Avi",
-        folder.path() + "\\Broken.Avi",
+        folder.path() + "\\NoSuch.Avi", folder.path() + "\\Broken.Avi",
         folder.path(),  // a folder, not a clip
     };
     for (const QString& path : cases) {

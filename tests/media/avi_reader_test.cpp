@@ -143,8 +143,8 @@ TEST(AviReader, uncompressed_frames_of_each_layout_come_top_row_first) {
     const Case cases[] = {
         {"8-bit, bottom row first", 2, 8, {3, 0, 1, 0, 1, 2, 3, 0}},
         {"8-bit, top row first", -2, 8, {1, 2, 3, 0, 3, 0, 1, 0}},
-        {"24-bit, bottom row first", 2, 24,
-         {255, 0, 0, 0, 0, 0, 0, 0, 255, 0, 0, 0, 0, 0, 255, 0, 255, 0, 255, 0, 0, 0, 0, 0}},
+        {"24-bit, bottom row first", 2, 24, {255, 0, 0,   0, 0,   0, 0,   0, 255, 0, 0, 0,
+                                             0,   0, 255, 0, 255, 0, 255, 0, 0,   0, 0, 0}},
     };
     for (const Case& test : cases) {
         SCOPED_TRACE(test.name);
@@ -229,27 +229,37 @@ TEST(AviReader, damaged_headers_and_lists_are_refused) {
     const Case cases[] = {
         {"not a RIFF file", [](QByteArray& b) { b.replace(0, 4, "RIFX"); }, false},
         {"a RIFF file of another form", [](QByteArray& b) { b.replace(8, 4, "WAVE"); }, false},
-        {"the main header missing", [](QByteArray& b) { b.replace(b.indexOf("avih"), 4, "junk"); }, false},
+        {"the main header missing", [](QByteArray& b) { b.replace(b.indexOf("avih"), 4, "junk"); },
+         false},
         {"no video stream", [](QByteArray& b) { b.replace(b.indexOf("vids"), 4, "txts"); }, false},
         {"frame width 0", [](QByteArray& b) { PutU32(b, BodyOf(b, "strf") + 4, 0); }, false},
-        {"frame width beyond reason", [](QByteArray& b) { PutU32(b, BodyOf(b, "strf") + 4, 0x7fffffff); }, false},
+        {"frame width beyond reason",
+         [](QByteArray& b) { PutU32(b, BodyOf(b, "strf") + 4, 0x7fffffff); }, false},
         {"frame height 0", [](QByteArray& b) { PutU32(b, BodyOf(b, "strf") + 8, 0); }, false},
-        {"a top-down RLE8 clip", [](QByteArray& b) { PutU32(b, BodyOf(b, "strf") + 8, quint32(-40)); }, false},
+        {"a top-down RLE8 clip",
+         [](QByteArray& b) { PutU32(b, BodyOf(b, "strf") + 8, quint32(-40)); }, false},
         {"4 bits a pixel", [](QByteArray& b) { PutU16(b, BodyOf(b, "strf") + 14, 4); }, false},
         {"RLE4 frames", [](QByteArray& b) { PutU32(b, BodyOf(b, "strf") + 16, 2); }, false},
-        {"format header size beyond the format", [](QByteArray& b) { PutU32(b, BodyOf(b, "strf"), 0xffffffff); }, false},
-        {"a palette of 300 colours", [](QByteArray& b) { PutU32(b, BodyOf(b, "strf") + 32, 300); }, false},
-        {"a palette longer than the format", [](QByteArray& b) { PutU32(b, BodyOf(b, "strf") + 32, 200); }, false},
+        {"format header size beyond the format",
+         [](QByteArray& b) { PutU32(b, BodyOf(b, "strf"), 0xffffffff); }, false},
+        {"a palette of 300 colours", [](QByteArray& b) { PutU32(b, BodyOf(b, "strf") + 32, 300); },
+         false},
+        {"a palette longer than the format",
+         [](QByteArray& b) { PutU32(b, BodyOf(b, "strf") + 32, 200); }, false},
         {"no frame rate anywhere",
          [](QByteArray& b) {
              PutU32(b, BodyOf(b, "avih"), 0);
              PutU32(b, BodyOf(b, "strh") + 24, 0);
          },
          false},
-        {"the frame rate only in the stream header", [](QByteArray& b) { PutU32(b, BodyOf(b, "avih"), 0); }, true},
-        {"the frame list longer than the file", [](QByteArray& b) { PutU32(b, b.indexOf("movi") - 4, 0x7ffffff0); }, false},
-        {"a frame longer than its list", [](QByteArray& b) { PutU32(b, b.indexOf("00dc") + 4, 0xfffffff0); }, false},
-        {"the RIFF size beyond the file", [](QByteArray& b) { PutU32(b, 4, quint32(b.size())); }, false},
+        {"the frame rate only in the stream header",
+         [](QByteArray& b) { PutU32(b, BodyOf(b, "avih"), 0); }, true},
+        {"the frame list longer than the file",
+         [](QByteArray& b) { PutU32(b, b.indexOf("movi") - 4, 0x7ffffff0); }, false},
+        {"a frame longer than its list",
+         [](QByteArray& b) { PutU32(b, b.indexOf("00dc") + 4, 0xfffffff0); }, false},
+        {"the RIFF size beyond the file", [](QByteArray& b) { PutU32(b, 4, quint32(b.size())); },
+         false},
         {"trailing bytes after the RIFF chunk", [](QByteArray& b) { b.append("garbage"); }, true},
         {"the frame list's frames of another stream",
          [](QByteArray& b) {
@@ -301,7 +311,8 @@ TEST(AviReader, random_corruption_gives_a_failure_or_frames_of_the_stated_size) 
         SCOPED_TRACE(round);
         ASSERT_FALSE(clip.value().frames.isEmpty());
         EXPECT_GT(clip.value().frameIntervalUs, 0);
-        for (const QImage& frame : clip.value().frames) ASSERT_EQ(frame.size(), clip.value().frameSize);
+        for (const QImage& frame : clip.value().frames)
+            ASSERT_EQ(frame.size(), clip.value().frameSize);
     }
 }
 

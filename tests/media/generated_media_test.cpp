@@ -32,8 +32,10 @@ TEST(GeneratedIcon, each_png_has_its_size_and_at_most_sixteen_opaque_colours) {
         for (int y = 0; y < size; ++y)
             for (int x = 0; x < size; ++x) {
                 const QRgb pixel = image.pixel(x, y);
-                if (qAlpha(pixel) == 0) ++transparent;
-                else colours.insert(pixel);
+                if (qAlpha(pixel) == 0)
+                    ++transparent;
+                else
+                    colours.insert(pixel);
             }
         EXPECT_LE(colours.size(), 16);
         EXPECT_GT(transparent, 0);

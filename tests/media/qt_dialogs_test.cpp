@@ -38,10 +38,11 @@ TEST(QtDialogsText, carriage_returns_become_line_breaks) {
 TEST(QtDialogsUnattended, prints_each_message_and_answers_ok_or_no) {
     QtDialogs dialogs(DialogMode::Unattended);
     testing::internal::CaptureStderr();
-    const MessageAnswer ok = dialogs.MessageBox("Backup done\r[C:\\Stowix\\11-5-99]",
-                                                MessageButtons::Ok, MessageIcon::Information, "Stowix");
-    const MessageAnswer question = dialogs.MessageBox("Restore it?", MessageButtons::YesNo,
-                                                      MessageIcon::Question, "Confirm");
+    const MessageAnswer ok =
+        dialogs.MessageBox("Backup done\r[C:\\Stowix\\11-5-99]", MessageButtons::Ok,
+                           MessageIcon::Information, "Stowix");
+    const MessageAnswer question =
+        dialogs.MessageBox("Restore it?", MessageButtons::YesNo, MessageIcon::Question, "Confirm");
     const QString input = dialogs.InputBox("Comment:", "Add comment");
     const std::string printed = testing::internal::GetCapturedStderr();
     EXPECT_EQ(ok, MessageAnswer::Ok);
@@ -79,7 +80,8 @@ TEST_F(QtDialogsShown, a_question_defaults_to_yes_and_closing_it_answers_no) {
         ASSERT_NE(box, nullptr);
         shownText = box->text();
         icon = box->icon();
-        yesIsDefault = box->defaultButton() == box->button(QMessageBox::Yes) && box->defaultButton() != nullptr;
+        yesIsDefault = box->defaultButton() == box->button(QMessageBox::Yes) &&
+                       box->defaultButton() != nullptr;
         box->close();
     });
     EXPECT_EQ(dialogs.MessageBox("Restore?\r<C:\\Stowix>", MessageButtons::YesNo,
@@ -89,9 +91,12 @@ TEST_F(QtDialogsShown, a_question_defaults_to_yes_and_closing_it_answers_no) {
     EXPECT_EQ(icon, QMessageBox::Question);
     EXPECT_TRUE(yesIsDefault);
 
-    WhenShown([](QWidget* modal) { static_cast<QMessageBox*>(modal)->button(QMessageBox::Yes)->click(); });
-    EXPECT_EQ(dialogs.MessageBox("Restore?", MessageButtons::YesNo, MessageIcon::Question, "Confirm"),
-              MessageAnswer::Yes);
+    WhenShown([](QWidget* modal) {
+        static_cast<QMessageBox*>(modal)->button(QMessageBox::Yes)->click();
+    });
+    EXPECT_EQ(
+        dialogs.MessageBox("Restore?", MessageButtons::YesNo, MessageIcon::Question, "Confirm"),
+        MessageAnswer::Yes);
 }
 
 TEST_F(QtDialogsShown, details_wait_behind_show_details_and_only_when_given) {
@@ -114,8 +119,9 @@ TEST_F(QtDialogsShown, details_wait_behind_show_details_and_only_when_given) {
         details = static_cast<QMessageBox*>(modal)->detailedText();
         static_cast<QMessageBox*>(modal)->button(QMessageBox::No)->click();
     });
-    EXPECT_EQ(dialogs.MessageBox("Restore?", MessageButtons::YesNo, MessageIcon::Question, "Confirm"),
-              MessageAnswer::No);
+    EXPECT_EQ(
+        dialogs.MessageBox("Restore?", MessageButtons::YesNo, MessageIcon::Question, "Confirm"),
+        MessageAnswer::No);
     EXPECT_EQ(details, "");
 }
 

@@ -14,8 +14,8 @@
 
 #include <gmock/gmock.h>
 
-#include <cstdlib>
 #include <unistd.h>
+#include <cstdlib>
 
 namespace stowix::test {
 namespace {
@@ -106,9 +106,10 @@ TEST(QtSystemLockPath, is_the_same_for_a_desktop_session_and_a_cron_job) {
     // when the user has one, else a per-user name in the temporary folder.
     qunsetenv("XDG_RUNTIME_DIR");
     const QString user = QString("/run/user/%1").arg(::getuid());
-    const QString expected = QFileInfo(user).isDir()
-                                 ? QString(user + "/stowix.lock")
-                                 : QString(QDir::tempPath() + QString("/stowix-%1.lock").arg(::getuid()));
+    const QString expected =
+        QFileInfo(user).isDir()
+            ? QString(user + "/stowix.lock")
+            : QString(QDir::tempPath() + QString("/stowix-%1.lock").arg(::getuid()));
     EXPECT_EQ(QtSystem::DefaultLockFilePath(), expected);
     if (!saved.isNull()) qputenv("XDG_RUNTIME_DIR", saved);
 }
@@ -151,8 +152,10 @@ TEST_F(QtSystemTexts, every_locale_s_time_form_keeps_seconds_and_drops_the_zone)
         QString letters;
         bool quoted = false;
         for (QChar c : format) {
-            if (c == '\'') quoted = !quoted;
-            else if (!quoted) letters += c;
+            if (c == '\'')
+                quoted = !quoted;
+            else if (!quoted)
+                letters += c;
         }
         EXPECT_TRUE(letters.contains('s'));
         EXPECT_FALSE(letters.contains('t'));

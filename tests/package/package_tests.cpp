@@ -126,8 +126,8 @@ TEST_F(PackageTest, its_dependencies_are_computed_and_can_be_installed) {
     const Outcome depends = RunTool("dpkg-deb", {"--field", package, "Depends"});
     ASSERT_EQ(depends.exitCode, 0) << Told(depends);
     // dpkg-shlibdeps writes the packages of the libraries the programs link, with versions.
-    for (const char* library : {"libc6 (>= ", "libqt6core6 (>= ", "libqt6widgets6 (>= ",
-                                "libqt6multimedia6 (>= "})
+    for (const char* library :
+         {"libc6 (>= ", "libqt6core6 (>= ", "libqt6widgets6 (>= ", "libqt6multimedia6 (>= "})
         EXPECT_TRUE(depends.output.contains(library)) << library << " in " << Told(depends);
 
     const Outcome simulated = RunTool("apt-get", {"install", "--simulate", package});
@@ -171,8 +171,8 @@ TEST_F(PackageTest, installs_the_commands_with_their_manual_pages_and_the_deskto
     EXPECT_EQ(desktop.exitCode, 0) << Told(desktop);
     EXPECT_EQ(desktop.output.toStdString(), "");
     for (const char* size : {"16x16", "32x32"})
-        EXPECT_TRUE(QFileInfo::exists(Installed("/usr/share/icons/hicolor/") + size +
-                                      "/apps/stowix.png"))
+        EXPECT_TRUE(
+            QFileInfo::exists(Installed("/usr/share/icons/hicolor/") + size + "/apps/stowix.png"))
             << size;
 
     const QString metainfo = Installed("/usr/share/metainfo/org.stowix.Stowix.metainfo.xml");
@@ -205,10 +205,10 @@ TEST_F(PackageTest, the_systemd_units_are_sound) {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("MANPATH", Installed("/usr/share/man"));
     environment.insert("XDG_RUNTIME_DIR", units.path());
-    const Outcome verified =
-        RunTool("systemd-analyze", {"--user", "verify", units.path() + "/stowix-backup.service",
-                                    units.path() + "/stowix-backup.timer"},
-                environment);
+    const Outcome verified = RunTool("systemd-analyze",
+                                     {"--user", "verify", units.path() + "/stowix-backup.service",
+                                      units.path() + "/stowix-backup.timer"},
+                                     environment);
     EXPECT_EQ(verified.exitCode, 0) << Told(verified);
     EXPECT_EQ(verified.errors.toStdString(), "");
 }

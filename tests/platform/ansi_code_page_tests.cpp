@@ -7,8 +7,7 @@
 namespace stowix {
 namespace {
 
-TEST(AnsiText, characters_map_to_their_code_page_bytes_or_a_question_mark)
-{
+TEST(AnsiText, characters_map_to_their_code_page_bytes_or_a_question_mark) {
     const struct {
         QString text;
         QByteArray bytes;
@@ -17,9 +16,9 @@ TEST(AnsiText, characters_map_to_their_code_page_bytes_or_a_question_mark)
         {QStringLiteral("caf\u00E9 \u00FF"), QByteArray("caf\xE9 \xFF")},
         {QStringLiteral("\u20AC \u2122 \u0178"), QByteArray("\x80 \x99 \x9F")},
         {QStringLiteral("\u0081\u008D"), QByteArray("\x81\x8D")},
-        {QStringLiteral("\u0080"), QByteArray("?")},         // a control with no byte of its own
+        {QStringLiteral("\u0080"), QByteArray("?")},  // a control with no byte of its own
         {QStringLiteral("\u4E2D"), QByteArray("?")},
-        {QStringLiteral("\U0001F600"), QByteArray("?")},     // one character, one "?"
+        {QStringLiteral("\U0001F600"), QByteArray("?")},  // one character, one "?"
         {QString(QChar(0xDCE9)), QByteArray("?")},
     };
     for (const auto& entry : cases) {

@@ -10,19 +10,15 @@ namespace stowix::posix {
 namespace {
 
 // Current drive C:, whose current folder is \WINDOWS; D:'s is \GAMES\DOOM; others the root.
-std::optional<DosPath> Parse(const QString& text)
-{
+std::optional<DosPath> Parse(const QString& text) {
     return ParseDosPath(text, u'C', [](char16_t drive) {
-        if (drive == u'C')
-            return QStringList{QStringLiteral("WINDOWS")};
-        if (drive == u'D')
-            return QStringList{QStringLiteral("GAMES"), QStringLiteral("DOOM")};
+        if (drive == u'C') return QStringList{QStringLiteral("WINDOWS")};
+        if (drive == u'D') return QStringList{QStringLiteral("GAMES"), QStringLiteral("DOOM")};
         return QStringList();
     });
 }
 
-TEST(DosPath, absolute_relative_and_drive_relative_forms)
-{
+TEST(DosPath, absolute_relative_and_drive_relative_forms) {
     const struct {
         QString text;
         QString full;
@@ -49,8 +45,7 @@ TEST(DosPath, absolute_relative_and_drive_relative_forms)
     }
 }
 
-TEST(DosPath, dot_dot_stops_at_the_drive_root)
-{
+TEST(DosPath, dot_dot_stops_at_the_drive_root) {
     const struct {
         QString text;
         QString full;
@@ -70,15 +65,13 @@ TEST(DosPath, dot_dot_stops_at_the_drive_root)
     }
 }
 
-TEST(DosPath, texts_that_name_no_drive_path_are_refused)
-{
+TEST(DosPath, texts_that_name_no_drive_path_are_refused) {
     EXPECT_FALSE(Parse(QString()).has_value());
     EXPECT_FALSE(Parse(QStringLiteral("\\\\server\\share")).has_value());
     EXPECT_FALSE(Parse(QString(QChar(u'\0')) + QStringLiteral("C:\\X")).has_value());
 }
 
-TEST(DosPath, a_nul_ends_the_path_as_it_does_for_windows)
-{
+TEST(DosPath, a_nul_ends_the_path_as_it_does_for_windows) {
     const std::optional<DosPath> path =
         Parse(QStringLiteral("C:\\WINDOWS") + QChar(u'\0') + QStringLiteral("junk"));
     ASSERT_TRUE(path.has_value());

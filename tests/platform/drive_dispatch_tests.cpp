@@ -19,8 +19,7 @@ QString Text(const char* text) { return QString::fromUtf8(text); }
 // Drives C: and D: as two separate implementations, as a folder and an image would be.
 class DispatchTest : public ::testing::Test {
 protected:
-    DispatchTest()
-    {
+    DispatchTest() {
         std::vector<DrivePart> parts;
         parts.push_back({"C", MakePosixFileSystem(DriveMap({{QChar(u'C'), driveC.Path()}}))});
         parts.push_back({"D", MakePosixFileSystem(DriveMap({{QChar(u'D'), driveD.Path()}}))});
@@ -35,8 +34,7 @@ protected:
     std::unique_ptr<FileSystem> files;
 };
 
-TEST_F(DispatchTest, each_path_reaches_its_own_drive)
-{
+TEST_F(DispatchTest, each_path_reaches_its_own_drive) {
     EXPECT_TRUE(Succeeded(files->ReadFile(Text("C:\\ON_C"), 10)));
     EXPECT_TRUE(Succeeded(files->ReadFile(Text("d:\\sub\\on_d"), 10)));
     EXPECT_FALSE(files->ReadFile(Text("D:\\ON_C"), 10).ok());
@@ -51,8 +49,7 @@ TEST_F(DispatchTest, each_path_reaches_its_own_drive)
     EXPECT_EQ(listed.value().front().name, Text("ON_D"));
 }
 
-TEST_F(DispatchTest, a_path_without_a_drive_goes_to_the_current_one)
-{
+TEST_F(DispatchTest, a_path_without_a_drive_goes_to_the_current_one) {
     EXPECT_EQ(files->CurrentDrive(), Text("C:"));
     EXPECT_TRUE(Succeeded(files->ReadFile(Text("\\ON_C"), 10)));
     ASSERT_TRUE(Succeeded(files->ChangeDrive(u'd')));
@@ -64,19 +61,18 @@ TEST_F(DispatchTest, a_path_without_a_drive_goes_to_the_current_one)
     EXPECT_TRUE(Succeeded(files->ReadFile(Text("C:ON_C"), 10)));
 }
 
-TEST_F(DispatchTest, a_drive_nobody_serves_is_refused)
-{
+TEST_F(DispatchTest, a_drive_nobody_serves_is_refused) {
     const Status changed = files->ChangeDrive(u'E');
     ASSERT_FALSE(changed.ok());
     EXPECT_TRUE(changed.reason().contains(Text("E:"))) << changed.reason().toStdString();
     EXPECT_EQ(files->CurrentDrive(), Text("C:"));
     const Status deleted = files->DeleteFile(Text("E:\\X"));
     ASSERT_FALSE(deleted.ok());
-    EXPECT_TRUE(deleted.reason().contains(Text("not configured"))) << deleted.reason().toStdString();
+    EXPECT_TRUE(deleted.reason().contains(Text("not configured")))
+        << deleted.reason().toStdString();
 }
 
-TEST_F(DispatchTest, a_copy_between_implementations_goes_through_the_destinations_own)
-{
+TEST_F(DispatchTest, a_copy_between_implementations_goes_through_the_destinations_own) {
     ASSERT_TRUE(Succeeded(files->WriteAttributes(Text("C:\\ON_C"), Attribute::Hidden)));
     ASSERT_TRUE(Succeeded(files->CopyFile(Text("C:\\ON_C"), Text("D:\\ON_C"))));
     EXPECT_EQ(driveD.Contents("ON_C"), "c");
@@ -105,20 +101,20 @@ public:
     using FaultyFileSystem::FaultyFileSystem;
     std::vector<Result<bool>> CopyFilesKeepingAttributes(
         const std::vector<FileCopy>& copies,
-        const std::function<void(size_t)>& beforeEach) override
-    {
+        const std::function<void(size_t)>& beforeEach) override {
         ++groups;
         return FaultyFileSystem::CopyFilesKeepingAttributes(copies, beforeEach);
     }
     int groups = 0;
 };
 
-TEST(DispatchGroupCopy, a_group_on_one_drive_reaches_its_implementation_whole)
-{
+TEST(DispatchGroupCopy, a_group_on_one_drive_reaches_its_implementation_whole) {
     HostFolder driveC;
     HostFolder driveD;
-    std::unique_ptr<FileSystem> posixC = MakePosixFileSystem(DriveMap({{QChar(u'C'), driveC.Path()}}));
-    std::unique_ptr<FileSystem> posixD = MakePosixFileSystem(DriveMap({{QChar(u'D'), driveD.Path()}}));
+    std::unique_ptr<FileSystem> posixC =
+        MakePosixFileSystem(DriveMap({{QChar(u'C'), driveC.Path()}}));
+    std::unique_ptr<FileSystem> posixD =
+        MakePosixFileSystem(DriveMap({{QChar(u'D'), driveD.Path()}}));
     auto countC = std::make_unique<GroupCounter>(*posixC);
     GroupCounter& seenC = *countC;
     std::vector<DrivePart> parts;
@@ -148,8 +144,7 @@ TEST(DispatchGroupCopy, a_group_on_one_drive_reaches_its_implementation_whole)
     EXPECT_EQ(driveD.Contents("B"), "b");
 }
 
-TEST(OpenDrives, folder_drives_share_one_implementation)
-{
+TEST(OpenDrives, folder_drives_share_one_implementation) {
     HostFolder driveC;
     HostFolder driveD;
     driveC.MakeFile("A", "a");
@@ -162,8 +157,7 @@ TEST(OpenDrives, folder_drives_share_one_implementation)
     EXPECT_EQ(driveD.Contents("A"), "a");
 }
 
-TEST(OpenDrives, what_cannot_be_opened_is_told)
-{
+TEST(OpenDrives, what_cannot_be_opened_is_told) {
     HostFolder host;
     host.MakeFolder("drive");
     host.MakeFile("disk.img", std::string(4096, '\0'));

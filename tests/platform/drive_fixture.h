@@ -19,14 +19,12 @@ protected:
     DriveTest() : files(MakePosixFileSystem(DriveMap({{QChar(u'C'), drive.Path()}}))) {}
 
     // The names a listing gives, sorted; a failed listing fails the test.
-    QStringList ListedNames(const QString& pattern, int mask)
-    {
+    QStringList ListedNames(const QString& pattern, int mask) {
         Result<std::vector<FolderEntry>> listed = files->ListFolder(pattern, mask);
         EXPECT_TRUE(Succeeded(listed));
         QStringList names;
         if (listed) {
-            for (const FolderEntry& entry : listed.value())
-                names.append(entry.name);
+            for (const FolderEntry& entry : listed.value()) names.append(entry.name);
         }
         names.sort();
         return names;

@@ -11,19 +11,15 @@
 namespace stowix {
 namespace {
 
-DriveMap FromVariables(const std::map<std::string, std::string>& variables)
-{
-    return DriveMap::FromEnvironment(
-        [&](const std::string& name) -> std::optional<std::string> {
-            const auto found = variables.find(name);
-            if (found == variables.end())
-                return std::nullopt;
-            return found->second;
-        });
+DriveMap FromVariables(const std::map<std::string, std::string>& variables) {
+    return DriveMap::FromEnvironment([&](const std::string& name) -> std::optional<std::string> {
+        const auto found = variables.find(name);
+        if (found == variables.end()) return std::nullopt;
+        return found->second;
+    });
 }
 
-TEST(DriveMap, first_source_that_is_set_gives_drive_c)
-{
+TEST(DriveMap, first_source_that_is_set_gives_drive_c) {
     test::HostFolder home;
     home.MakeFolder(".wine");
     home.MakeFolder(".wine/drive_c");
@@ -39,7 +35,8 @@ TEST(DriveMap, first_source_that_is_set_gives_drive_c)
         {"an empty variable counts as unset",
          {{"STOWIX_DRIVE_C", ""}, {"WINEPREFIX", "/w"}},
          "/w/drive_c"},
-        {"the default Wine prefix when it exists", {{"HOME", home.Path()}},
+        {"the default Wine prefix when it exists",
+         {{"HOME", home.Path()}},
          home.Path() + "/.wine/drive_c"},
         {"nothing", {{"HOME", "/nonexistent-home"}}, std::nullopt},
     };
@@ -49,8 +46,7 @@ TEST(DriveMap, first_source_that_is_set_gives_drive_c)
     }
 }
 
-TEST(DriveMap, other_letters_come_from_their_own_variables)
-{
+TEST(DriveMap, other_letters_come_from_their_own_variables) {
     const DriveMap drives = FromVariables(
         {{"STOWIX_DRIVE_C", "/c"}, {"STOWIX_DRIVE_D", "/d"}, {"STOWIX_DRIVE_Z", "/z"}});
     EXPECT_EQ(drives.Folder(u'd'), std::optional<std::string>("/d"));
@@ -59,15 +55,13 @@ TEST(DriveMap, other_letters_come_from_their_own_variables)
     EXPECT_FALSE(drives.Has(u'1'));
 }
 
-TEST(DriveMap, a_wine_prefix_gives_no_other_letter)
-{
+TEST(DriveMap, a_wine_prefix_gives_no_other_letter) {
     const DriveMap drives = FromVariables({{"WINEPREFIX", "/w"}});
     EXPECT_TRUE(drives.Has(u'C'));
     EXPECT_EQ(drives.Drives().size(), 1u);
 }
 
-TEST(DriveMap, a_file_names_an_image_with_its_partition)
-{
+TEST(DriveMap, a_file_names_an_image_with_its_partition) {
     test::HostFolder host;
     host.MakeFolder("drive");
     host.MakeFile("disk.img", "sectors");

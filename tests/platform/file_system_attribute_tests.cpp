@@ -10,8 +10,7 @@ namespace {
 
 using AttributeTest = DriveTest;
 
-TEST_F(AttributeTest, hidden_system_and_archive_are_stored_as_wine_writes_them)
-{
+TEST_F(AttributeTest, hidden_system_and_archive_are_stored_as_wine_writes_them) {
     drive.MakeFile("F");
     const struct {
         int value;
@@ -35,8 +34,7 @@ TEST_F(AttributeTest, hidden_system_and_archive_are_stored_as_wine_writes_them)
     }
 }
 
-TEST_F(AttributeTest, read_only_is_the_absence_of_every_write_bit)
-{
+TEST_F(AttributeTest, read_only_is_the_absence_of_every_write_bit) {
     drive.MakeFile("F");
     ::chmod(drive.Join("F").c_str(), 0664);
     ASSERT_TRUE(Succeeded(files->WriteAttributes(QStringLiteral("C:\\F"), Attribute::ReadOnly)));
@@ -53,8 +51,7 @@ TEST_F(AttributeTest, read_only_is_the_absence_of_every_write_bit)
     EXPECT_EQ(drive.Permissions("F"), mode_t(0555));
 }
 
-TEST_F(AttributeTest, samba_and_wine_values_are_read)
-{
+TEST_F(AttributeTest, samba_and_wine_values_are_read) {
     using namespace std::string_literals;
     drive.MakeFile("SAMBA");
     drive.SetExtendedAttribute("SAMBA", "0x22\0\x04\0\x04\0\0\0\x22\0\0\0"s);
@@ -66,13 +63,12 @@ TEST_F(AttributeTest, samba_and_wine_values_are_read)
               Attribute::Hidden | Attribute::System);
 }
 
-TEST_F(AttributeTest, a_folder_carries_the_folder_bit_from_its_type)
-{
+TEST_F(AttributeTest, a_folder_carries_the_folder_bit_from_its_type) {
     drive.MakeFolder("SUB");
     EXPECT_EQ(files->ReadAttributes(QStringLiteral("C:\\SUB")).value(), Attribute::Folder);
     EXPECT_EQ(files->ReadAttributes(QStringLiteral("C:\\")).value(), Attribute::Folder);
-    ASSERT_TRUE(Succeeded(files->WriteAttributes(QStringLiteral("C:\\SUB"),
-                                                 Attribute::Folder | Attribute::Hidden)));
+    ASSERT_TRUE(Succeeded(
+        files->WriteAttributes(QStringLiteral("C:\\SUB"), Attribute::Folder | Attribute::Hidden)));
     EXPECT_EQ(drive.DosAttribute("SUB"), std::optional<std::string>("0x2"));
     EXPECT_EQ(files->ReadAttributes(QStringLiteral("C:\\Sub")).value(),
               Attribute::Folder | Attribute::Hidden);
@@ -82,8 +78,7 @@ TEST_F(AttributeTest, a_folder_carries_the_folder_bit_from_its_type)
     EXPECT_EQ(files->ReadAttributes(QStringLiteral("C:\\F")).value(), 0);
 }
 
-TEST_F(AttributeTest, bits_that_are_no_dos_attribute_are_refused_not_dropped)
-{
+TEST_F(AttributeTest, bits_that_are_no_dos_attribute_are_refused_not_dropped) {
     drive.MakeFile("F");
     for (int value : {8, 64, 128, 0x22 | 0x100}) {
         SCOPED_TRACE(value);
@@ -92,8 +87,7 @@ TEST_F(AttributeTest, bits_that_are_no_dos_attribute_are_refused_not_dropped)
     EXPECT_FALSE(drive.DosAttribute("F").has_value());
 }
 
-TEST_F(AttributeTest, a_missing_file_has_no_attributes)
-{
+TEST_F(AttributeTest, a_missing_file_has_no_attributes) {
     EXPECT_FALSE(Succeeded(files->ReadAttributes(QStringLiteral("C:\\MISSING"))));
     EXPECT_FALSE(Succeeded(files->WriteAttributes(QStringLiteral("C:\\MISSING"), 2)));
     EXPECT_FALSE(Succeeded(files->ReadAttributes(QString())));
@@ -103,8 +97,7 @@ TEST_F(AttributeTest, a_missing_file_has_no_attributes)
 // namespace so that nothing outside sees it.
 class NoExtendedAttributesTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         if (::unshare(CLONE_NEWNS) != 0 ||
             ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
             ::mount("stowix-test", mountPoint.Path().c_str(), "ramfs", 0, nullptr) != 0)
@@ -112,11 +105,9 @@ protected:
         mounted = true;
         files = MakePosixFileSystem(DriveMap({{QChar(u'C'), mountPoint.Path()}}));
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         files.reset();
-        if (mounted)
-            ::umount2(mountPoint.Path().c_str(), MNT_DETACH);
+        if (mounted) ::umount2(mountPoint.Path().c_str(), MNT_DETACH);
     }
 
     HostFolder mountPoint;
@@ -124,8 +115,7 @@ protected:
     std::unique_ptr<FileSystem> files;
 };
 
-TEST_F(NoExtendedAttributesTest, hidden_system_or_archive_fail_with_a_clear_reason)
-{
+TEST_F(NoExtendedAttributesTest, hidden_system_or_archive_fail_with_a_clear_reason) {
     ASSERT_TRUE(Succeeded(files->WriteTextFile(QStringLiteral("C:\\F"), {})));
     for (int value : {Attribute::Hidden, Attribute::System, Attribute::Archive, 0x27}) {
         SCOPED_TRACE(value);

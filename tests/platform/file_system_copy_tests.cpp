@@ -16,13 +16,12 @@ namespace {
 
 using CopyTest = DriveTest;
 
-TEST_F(CopyTest, contents_and_last_write_time_are_copied)
-{
+TEST_F(CopyTest, contents_and_last_write_time_are_copied) {
     drive.MakeFile("SOURCE.DAT", std::string(100000, 'r') + "end");
     const struct timespec times[2] = {{1000000000, 0}, {981173106, 123456789}};
     ASSERT_EQ(::utimensat(AT_FDCWD, drive.Join("SOURCE.DAT").c_str(), times, 0), 0);
-    ASSERT_TRUE(Succeeded(files->CopyFile(QStringLiteral("C:\\SOURCE.DAT"),
-                                          QStringLiteral("C:\\COPY.DAT"))));
+    ASSERT_TRUE(Succeeded(
+        files->CopyFile(QStringLiteral("C:\\SOURCE.DAT"), QStringLiteral("C:\\COPY.DAT"))));
     EXPECT_EQ(drive.Contents("COPY.DAT"), drive.Contents("SOURCE.DAT"));
     const struct stat copied = drive.Stat("COPY.DAT");
     EXPECT_EQ(copied.st_mtim.tv_sec, 981173106);
@@ -30,16 +29,14 @@ TEST_F(CopyTest, contents_and_last_write_time_are_copied)
     EXPECT_EQ(drive.Names(), (std::vector<std::string>{"COPY.DAT", "SOURCE.DAT"}));
 }
 
-TEST_F(CopyTest, an_empty_file_is_copied)
-{
+TEST_F(CopyTest, an_empty_file_is_copied) {
     drive.MakeFile("EMPTY", "");
     ASSERT_TRUE(Succeeded(files->CopyFile(QStringLiteral("C:\\EMPTY"), QStringLiteral("C:\\E2"))));
     EXPECT_TRUE(drive.Exists("E2"));
     EXPECT_EQ(drive.Contents("E2"), "");
 }
 
-TEST_F(CopyTest, an_existing_destination_is_replaced_and_attributes_are_the_callers_matter)
-{
+TEST_F(CopyTest, an_existing_destination_is_replaced_and_attributes_are_the_callers_matter) {
     drive.MakeFile("SOURCE", "new");
     ASSERT_TRUE(Succeeded(files->WriteAttributes(QStringLiteral("C:\\SOURCE"), 0x27)));
     drive.MakeFile("DEST", "old contents");
@@ -52,8 +49,7 @@ TEST_F(CopyTest, an_existing_destination_is_replaced_and_attributes_are_the_call
     EXPECT_EQ(drive.Names(), (std::vector<std::string>{"DEST", "SOURCE"}));
 }
 
-TEST_F(CopyTest, a_read_only_destination_is_refused_as_windows_refuses_it)
-{
+TEST_F(CopyTest, a_read_only_destination_is_refused_as_windows_refuses_it) {
     drive.MakeFile("SOURCE", "new");
     drive.MakeFile("DEST", "old");
     ASSERT_TRUE(Succeeded(files->WriteAttributes(QStringLiteral("C:\\DEST"), Attribute::ReadOnly)));
@@ -62,8 +58,7 @@ TEST_F(CopyTest, a_read_only_destination_is_refused_as_windows_refuses_it)
     EXPECT_EQ(drive.Contents("DEST"), "old");
 }
 
-TEST_F(CopyTest, a_failed_copy_leaves_the_old_destination_whole_and_no_temporary_file)
-{
+TEST_F(CopyTest, a_failed_copy_leaves_the_old_destination_whole_and_no_temporary_file) {
     drive.MakeFile("SOURCE", "new");
     drive.MakeFolder("FOLDER");
     drive.MakeFile("FOLDER/inside", "kept");
@@ -73,12 +68,12 @@ TEST_F(CopyTest, a_failed_copy_leaves_the_old_destination_whole_and_no_temporary
         const char* source;
         const char* destination;
     } cases[] = {
-        {"C:\\SOURCE", "C:\\MISSING\\DEST"},   // destination folder missing
-        {"C:\\SOURCE", "C:\\FOLDER"},          // destination is a folder
-        {"C:\\MISSING", "C:\\DEST"},           // source missing
-        {"C:\\SUB", "C:\\DEST"},               // source is a folder
-        {"C:\\SOURCE", "C:\\"},                // the root
-        {"C:\\SOURCE", "D:\\DEST"},            // no such drive
+        {"C:\\SOURCE", "C:\\MISSING\\DEST"},  // destination folder missing
+        {"C:\\SOURCE", "C:\\FOLDER"},         // destination is a folder
+        {"C:\\MISSING", "C:\\DEST"},          // source missing
+        {"C:\\SUB", "C:\\DEST"},              // source is a folder
+        {"C:\\SOURCE", "C:\\"},               // the root
+        {"C:\\SOURCE", "D:\\DEST"},           // no such drive
     };
     for (const auto& entry : cases) {
         SCOPED_TRACE(std::string(entry.source) + " -> " + entry.destination);
@@ -97,12 +92,9 @@ TEST_F(CopyTest, a_failed_copy_leaves_the_old_destination_whole_and_no_temporary
 class BytesReader final : public FileReader {
 public:
     BytesReader(QByteArray bytes, qint64 piece, qint64 failAt = -1)
-        : m_bytes(std::move(bytes)), m_piece(piece), m_failAt(failAt)
-    {
-    }
+        : m_bytes(std::move(bytes)), m_piece(piece), m_failAt(failAt) {}
     qint64 Size() const override { return m_bytes.size(); }
-    Result<qint64> ReadAt(qint64 offset, char* buffer, qint64 size) override
-    {
+    Result<qint64> ReadAt(qint64 offset, char* buffer, qint64 size) override {
         if (m_failAt >= 0 && offset + size > m_failAt)
             return Status::Fail(QStringLiteral("D:\\SOURCE: Input/output error"));
         const qint64 count = std::min({size, m_piece, qint64(m_bytes.size()) - offset});
@@ -116,8 +108,7 @@ private:
     qint64 m_failAt;
 };
 
-TEST_F(CopyTest, a_file_from_another_drive_is_written_whole_with_its_attributes_and_time)
-{
+TEST_F(CopyTest, a_file_from_another_drive_is_written_whole_with_its_attributes_and_time) {
     const QByteArray bytes = QByteArray(3 * 1024 * 1024 + 5, 'x') + "end";
     const QDateTime time(QDate(1998, 5, 15), QTime(20, 1, 2, 500), Qt::UTC);
     drive.MakeFile("OLD", "old contents");
@@ -151,12 +142,12 @@ TEST_F(CopyTest, a_file_from_another_drive_is_written_whole_with_its_attributes_
     EXPECT_EQ(drive.Names(), (std::vector<std::string>{"NEW.DAT", "OLD", "PLAIN.DAT"}));
 }
 
-TEST_F(CopyTest, a_file_from_another_drive_that_fails_leaves_the_old_one_and_no_temporary_file)
-{
+TEST_F(CopyTest, a_file_from_another_drive_that_fails_leaves_the_old_one_and_no_temporary_file) {
     drive.MakeFile("DEST", "old");
     ASSERT_TRUE(Succeeded(files->WriteAttributes(QStringLiteral("C:\\DEST"), Attribute::Hidden)));
     drive.MakeFile("LOCKED", "read-only");
-    ASSERT_TRUE(Succeeded(files->WriteAttributes(QStringLiteral("C:\\LOCKED"), Attribute::ReadOnly)));
+    ASSERT_TRUE(
+        Succeeded(files->WriteAttributes(QStringLiteral("C:\\LOCKED"), Attribute::ReadOnly)));
     drive.MakeFolder("FOLDER");
     const QByteArray bytes(2 * 1024 * 1024, 'n');
     const auto refuse = [] { return Status::Fail(QStringLiteral("D:\\SOURCE: it changed")); };
@@ -191,8 +182,7 @@ TEST_F(CopyTest, a_file_from_another_drive_that_fails_leaves_the_old_one_and_no_
     EXPECT_EQ(drive.Names(), (std::vector<std::string>{"DEST", "FOLDER", "LOCKED"}));
 }
 
-TEST_F(CopyTest, a_copy_that_fails_while_writing_leaves_nothing_behind)
-{
+TEST_F(CopyTest, a_copy_that_fails_while_writing_leaves_nothing_behind) {
     drive.MakeFile("BIG", std::string(64 * 1024, 'b'));
     drive.MakeFile("DEST", "old");
     // A file size limit makes the write fail once the new file exists and holds data. Both ways
@@ -214,8 +204,7 @@ TEST_F(CopyTest, a_copy_that_fails_while_writing_leaves_nothing_behind)
     }
 }
 
-TEST_F(CopyTest, a_copy_with_no_descriptor_left_fails_cleanly)
-{
+TEST_F(CopyTest, a_copy_with_no_descriptor_left_fails_cleanly) {
     drive.MakeFile("SOURCE", "new");
     drive.MakeFile("DEST", "old");
     struct rlimit saved {};
@@ -225,8 +214,7 @@ TEST_F(CopyTest, a_copy_with_no_descriptor_left_fails_cleanly)
     struct rlimit limited = saved;
     limited.rlim_cur = 64;
     ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &limited), 0);
-    for (int fd; (fd = ::open("/dev/null", O_RDONLY)) >= 0;)
-        taken.push_back(fd);
+    for (int fd; (fd = ::open("/dev/null", O_RDONLY)) >= 0;) taken.push_back(fd);
     if (taken.empty()) {
         ::setrlimit(RLIMIT_NOFILE, &saved);
         GTEST_SKIP() << "more descriptors open than the limit allows";
@@ -234,8 +222,7 @@ TEST_F(CopyTest, a_copy_with_no_descriptor_left_fails_cleanly)
     ::close(taken.back());  // room for the source, none for the temporary file
     taken.pop_back();
     const Status copied = files->CopyFile(QStringLiteral("C:\\SOURCE"), QStringLiteral("C:\\DEST"));
-    for (int fd : taken)
-        ::close(fd);
+    for (int fd : taken) ::close(fd);
     ::setrlimit(RLIMIT_NOFILE, &saved);
 
     EXPECT_FALSE(copied.ok());
@@ -243,16 +230,14 @@ TEST_F(CopyTest, a_copy_with_no_descriptor_left_fails_cleanly)
     EXPECT_EQ(drive.Names(), (std::vector<std::string>{"DEST", "SOURCE"}));
 }
 
-TEST_F(CopyTest, a_file_copied_onto_itself_keeps_its_contents)
-{
+TEST_F(CopyTest, a_file_copied_onto_itself_keeps_its_contents) {
     drive.MakeFile("SAME", "contents");
     ASSERT_TRUE(Succeeded(files->CopyFile(QStringLiteral("C:\\SAME"), QStringLiteral("C:\\same"))));
     EXPECT_EQ(drive.Contents("SAME"), "contents");
     EXPECT_EQ(drive.Names(), std::vector<std::string>{"SAME"});
 }
 
-TEST_F(CopyTest, a_pipe_is_refused_without_waiting_for_a_writer)
-{
+TEST_F(CopyTest, a_pipe_is_refused_without_waiting_for_a_writer) {
     ASSERT_EQ(::mkfifo(drive.Join("PIPE").c_str(), 0644), 0);
     EXPECT_FALSE(Succeeded(files->CopyFile(QStringLiteral("C:\\PIPE"), QStringLiteral("C:\\OUT"))));
     EXPECT_FALSE(drive.Exists("OUT"));

@@ -23,15 +23,14 @@ struct Scene {
     std::unique_ptr<FileSystem> files =
         MakePosixFileSystem(DriveMap({{QChar(u'C'), drive.Path()}}));
 
-    Scene()
-    {
+    Scene() {
         drive.MakeFolder("SRC");
         drive.MakeFolder("DST");
         const struct {
             const char* name;
             int attributes;
-        } sources[] = {{"PLAIN.INI", 0}, {"HIDDEN.INI", H | A}, {"RO.INI", R},
-                       {"ALL.INI", R | H | S | A}, {"Mixed.Ini", S}, {"OVER.INI", A},
+        } sources[] = {{"PLAIN.INI", 0},           {"HIDDEN.INI", H | A}, {"RO.INI", R},
+                       {"ALL.INI", R | H | S | A}, {"Mixed.Ini", S},      {"OVER.INI", A},
                        {"NEW.INI", H | S}};
         long second = 900000000;
         for (const auto& source : sources) {
@@ -55,14 +54,12 @@ struct Scene {
         drive.MakeFile("DST/OVER.INI", "old over");
         Set(QStringLiteral("C:\\DST\\OVER.INI"), H | S);
     }
-    void Set(const QString& path, int attributes)
-    {
+    void Set(const QString& path, int attributes) {
         ASSERT_TRUE(files->WriteAttributes(path, attributes).ok()) << path.toStdString();
     }
 };
 
-std::vector<FileCopy> SceneCopies()
-{
+std::vector<FileCopy> SceneCopies() {
     std::vector<FileCopy> copies;
     for (const char* name : {"PLAIN.INI", "HIDDEN.INI", "RO.INI", "ALL.INI", "MIXED.INI",
                              "OVER.INI", "NEW.INI", "LINK.INI", "FOLDER.INI", "MISSING.INI"})
@@ -75,13 +72,11 @@ std::vector<FileCopy> SceneCopies()
 
 // What a scene's destination folders hold afterwards: each entry with its contents, attribute
 // value and last-write time.
-std::vector<std::string> Outcome(Scene& scene)
-{
+std::vector<std::string> Outcome(Scene& scene) {
     std::vector<std::string> lines;
     for (const std::string folder : {".", "DST"}) {
         for (const std::string& name : scene.drive.Names(folder)) {
-            if (name == "SRC" || name == "DST")
-                continue;
+            if (name == "SRC" || name == "DST") continue;
             const std::string relative = folder == "." ? name : folder + "/" + name;
             const QString dosPath =
                 QStringLiteral("C:\\") + QString::fromStdString(relative).replace(u'/', u'\\');
@@ -93,8 +88,8 @@ std::vector<std::string> Outcome(Scene& scene)
                 lines.push_back(relative + attributeText + " (folder)");
                 continue;
             }
-            lines.push_back(relative + attributeText + " time=" +
-                            std::to_string(info.st_mtim.tv_sec) + "." +
+            lines.push_back(relative + attributeText +
+                            " time=" + std::to_string(info.st_mtim.tv_sec) + "." +
                             std::to_string(info.st_mtim.tv_nsec) +
                             " contents=" + scene.drive.Contents(relative));
         }
@@ -102,21 +97,18 @@ std::vector<std::string> Outcome(Scene& scene)
     return lines;
 }
 
-std::string Described(const Result<bool>& result)
-{
-    if (!result)
-        return "failed";
+std::string Described(const Result<bool>& result) {
+    if (!result) return "failed";
     return result.value() ? "copied" : "no source";
 }
 
-TEST(GroupCopy, the_short_way_comes_to_what_the_plain_way_comes_to)
-{
+TEST(GroupCopy, the_short_way_comes_to_what_the_plain_way_comes_to) {
     const std::vector<FileCopy> copies = SceneCopies();
 
     Scene shortWay;
     std::vector<size_t> steps;
-    const std::vector<Result<bool>> direct = shortWay.files->CopyFilesKeepingAttributes(
-        copies, [&](size_t i) { steps.push_back(i); });
+    const std::vector<Result<bool>> direct =
+        shortWay.files->CopyFilesKeepingAttributes(copies, [&](size_t i) { steps.push_back(i); });
 
     // FaultyFileSystem without faults passes single calls on and keeps the plain way.
     Scene plainWay;
@@ -126,8 +118,7 @@ TEST(GroupCopy, the_short_way_comes_to_what_the_plain_way_comes_to)
     ASSERT_EQ(direct.size(), copies.size());
     ASSERT_EQ(planned.size(), copies.size());
     for (size_t i = 0; i < copies.size(); ++i) {
-        SCOPED_TRACE(copies[i].source.toStdString() + " -> " +
-                     copies[i].destination.toStdString());
+        SCOPED_TRACE(copies[i].source.toStdString() + " -> " + copies[i].destination.toStdString());
         EXPECT_EQ(Described(direct[i]), Described(planned[i])) << direct[i].reason().toStdString();
     }
     EXPECT_EQ(Outcome(shortWay), Outcome(plainWay));
@@ -152,8 +143,7 @@ TEST(GroupCopy, the_short_way_comes_to_what_the_plain_way_comes_to)
                                         "PLAIN.INI", "RO.INI", "hidden.ini"}));
 }
 
-TEST(GroupCopy, each_step_comes_before_its_copy_and_after_the_one_before)
-{
+TEST(GroupCopy, each_step_comes_before_its_copy_and_after_the_one_before) {
     Scene scene;
     const std::vector<FileCopy> copies = {
         {QStringLiteral("C:\\SRC\\NEW.INI"), QStringLiteral("C:\\DST\\A.INI")},
@@ -168,12 +158,10 @@ TEST(GroupCopy, each_step_comes_before_its_copy_and_after_the_one_before)
         seen.push_back(std::to_string(i) + ":" + present);
     });
     EXPECT_EQ(seen, (std::vector<std::string>{"0:---", "1:A.INI--", "2:A.INIB.INI-"}));
-    for (const Result<bool>& result : results)
-        EXPECT_TRUE(result.ok() && result.value());
+    for (const Result<bool>& result : results) EXPECT_TRUE(result.ok() && result.value());
 }
 
-TEST(GroupCopy, a_copy_that_fails_while_writing_leaves_the_old_file_and_its_attributes)
-{
+TEST(GroupCopy, a_copy_that_fails_while_writing_leaves_the_old_file_and_its_attributes) {
     Scene scene;
     scene.drive.MakeFile("SRC/BIG.INI", std::string(64 * 1024, 'b'));
     scene.drive.MakeFile("DST/BIG.INI", "old big");

@@ -9,8 +9,7 @@ namespace {
 
 using LookupTest = DriveTest;
 
-TEST_F(LookupTest, any_case_finds_the_stored_name)
-{
+TEST_F(LookupTest, any_case_finds_the_stored_name) {
     drive.MakeFolder("WINDOWS");
     drive.MakeFile("WINDOWS/SYSTEM.DAT", "registry");
     for (const char* path : {"C:\\Windows\\System.Dat", "c:\\windows\\system.dat",
@@ -23,8 +22,7 @@ TEST_F(LookupTest, any_case_finds_the_stored_name)
     EXPECT_EQ(drive.Contents("copy.dat"), "registry");
 }
 
-TEST_F(LookupTest, an_exact_match_wins_over_one_in_another_case)
-{
+TEST_F(LookupTest, an_exact_match_wins_over_one_in_another_case) {
     drive.MakeFile("readme.txt", "lower");
     drive.MakeFile("README.TXT", "upper");
     drive.MakeFolder("Data");
@@ -42,29 +40,27 @@ TEST_F(LookupTest, an_exact_match_wins_over_one_in_another_case)
     };
     for (const auto& entry : cases) {
         SCOPED_TRACE(entry.source);
-        ASSERT_TRUE(Succeeded(files->CopyFile(QString::fromUtf8(entry.source),
-                                              QStringLiteral("C:\\out"))));
+        ASSERT_TRUE(
+            Succeeded(files->CopyFile(QString::fromUtf8(entry.source), QStringLiteral("C:\\out"))));
         EXPECT_EQ(drive.Contents("out"), entry.contents);
     }
 }
 
-TEST_F(LookupTest, a_new_name_keeps_the_case_given_under_a_folder_found_in_another_case)
-{
+TEST_F(LookupTest, a_new_name_keeps_the_case_given_under_a_folder_found_in_another_case) {
     drive.MakeFolder("WINDOWS");
     drive.MakeFile("source", "s");
-    ASSERT_TRUE(Succeeded(files->CopyFile(QStringLiteral("C:\\source"),
-                                          QStringLiteral("C:\\windows\\New.Ini"))));
+    ASSERT_TRUE(Succeeded(
+        files->CopyFile(QStringLiteral("C:\\source"), QStringLiteral("C:\\windows\\New.Ini"))));
     EXPECT_EQ(drive.Names("WINDOWS"), std::vector<std::string>{"New.Ini"});
     ASSERT_TRUE(Succeeded(files->CreateFolder(QStringLiteral("C:\\windows\\MixedCase"))));
     EXPECT_TRUE(drive.Exists("WINDOWS/MixedCase"));
 }
 
-TEST_F(LookupTest, replacing_a_file_named_in_another_case_keeps_its_stored_name)
-{
+TEST_F(LookupTest, replacing_a_file_named_in_another_case_keeps_its_stored_name) {
     drive.MakeFile("SYSTEM.DAT", "old");
     drive.MakeFile("new", "new");
-    ASSERT_TRUE(Succeeded(files->CopyFile(QStringLiteral("C:\\new"),
-                                          QStringLiteral("C:\\System.Dat"))));
+    ASSERT_TRUE(
+        Succeeded(files->CopyFile(QStringLiteral("C:\\new"), QStringLiteral("C:\\System.Dat"))));
     EXPECT_EQ(drive.Contents("SYSTEM.DAT"), "new");
     EXPECT_FALSE(drive.Exists("System.Dat"));
     EXPECT_FALSE(Succeeded(files->CreateFolder(QStringLiteral("C:\\system.dat"))));
@@ -72,24 +68,22 @@ TEST_F(LookupTest, replacing_a_file_named_in_another_case_keeps_its_stored_name)
 
 class LinkTest : public DriveTest {
 protected:
-    LinkTest()
-    {
+    LinkTest() {
         outside.MakeFile("secret.txt", "outside");
         drive.MakeFolder("WINDOWS");
         drive.MakeFile("WINDOWS/WIN.INI", "inside");
         drive.MakeFile("local.txt", "local");
-        drive.MakeLink("OUT", outside.Path());                        // absolute, out
+        drive.MakeLink("OUT", outside.Path());  // absolute, out
         drive.MakeLink("UP", "../" + outside.Path().substr(outside.Path().rfind('/') + 1));
-        drive.MakeLink("SECRET.LNK", outside.Join("secret.txt"));     // a file, out
-        drive.MakeLink("INNER", "WINDOWS");                           // relative, in
-        drive.MakeLink("WINDOWS/INI.LNK", "../WINDOWS/WIN.INI");      // file, in
+        drive.MakeLink("SECRET.LNK", outside.Join("secret.txt"));  // a file, out
+        drive.MakeLink("INNER", "WINDOWS");                        // relative, in
+        drive.MakeLink("WINDOWS/INI.LNK", "../WINDOWS/WIN.INI");   // file, in
         drive.MakeLink("DANGLING", "nowhere");
     }
     HostFolder outside;
 };
 
-TEST_F(LinkTest, a_link_out_of_the_drive_is_never_followed)
-{
+TEST_F(LinkTest, a_link_out_of_the_drive_is_never_followed) {
     for (const char* path : {"C:\\OUT\\secret.txt", "C:\\UP\\secret.txt", "C:\\SECRET.LNK",
                              "C:\\out\\SECRET.TXT", "C:\\OUT"}) {
         SCOPED_TRACE(path);
@@ -99,8 +93,8 @@ TEST_F(LinkTest, a_link_out_of_the_drive_is_never_followed)
         EXPECT_FALSE(Succeeded(files->WriteAttributes(text, Attribute::Hidden)));
     }
     EXPECT_FALSE(drive.Exists("copy"));
-    EXPECT_FALSE(Succeeded(files->CopyFile(QStringLiteral("C:\\local.txt"),
-                                           QStringLiteral("C:\\OUT\\planted.txt"))));
+    EXPECT_FALSE(Succeeded(
+        files->CopyFile(QStringLiteral("C:\\local.txt"), QStringLiteral("C:\\OUT\\planted.txt"))));
     EXPECT_FALSE(Succeeded(files->WriteTextFile(QStringLiteral("C:\\UP\\planted.txt"), {})));
     EXPECT_FALSE(Succeeded(files->CreateFolder(QStringLiteral("C:\\OUT\\planted"))));
     EXPECT_FALSE(Succeeded(files->DeleteFile(QStringLiteral("C:\\OUT\\secret.txt"))));
@@ -110,57 +104,51 @@ TEST_F(LinkTest, a_link_out_of_the_drive_is_never_followed)
     EXPECT_TRUE(ListedNames(QStringLiteral("C:\\OUT\\*.*"), 23).isEmpty());
 }
 
-TEST_F(LinkTest, links_out_of_the_drive_or_to_nothing_are_not_listed)
-{
+TEST_F(LinkTest, links_out_of_the_drive_or_to_nothing_are_not_listed) {
     EXPECT_EQ(ListedNames(QStringLiteral("C:\\*.*"), 23),
               (QStringList{QStringLiteral("INNER"), QStringLiteral("WINDOWS"),
                            QStringLiteral("local.txt")}));
     EXPECT_EQ(ListedNames(QStringLiteral("C:\\*.*"), 7), QStringList{QStringLiteral("local.txt")});
 }
 
-TEST_F(LinkTest, a_link_inside_the_drive_is_followed)
-{
+TEST_F(LinkTest, a_link_inside_the_drive_is_followed) {
     EXPECT_TRUE(Succeeded(files->ReadAttributes(QStringLiteral("C:\\inner\\win.ini"))));
-    ASSERT_TRUE(Succeeded(files->CopyFile(QStringLiteral("C:\\WINDOWS\\INI.LNK"),
-                                          QStringLiteral("C:\\copy"))));
+    ASSERT_TRUE(Succeeded(
+        files->CopyFile(QStringLiteral("C:\\WINDOWS\\INI.LNK"), QStringLiteral("C:\\copy"))));
     EXPECT_EQ(drive.Contents("copy"), "inside");
     EXPECT_EQ(ListedNames(QStringLiteral("C:\\INNER\\*.*"), 7),
               (QStringList{QStringLiteral("INI.LNK"), QStringLiteral("WIN.INI")}));
 }
 
-TEST_F(LinkTest, dot_dot_stops_at_the_drive_root)
-{
+TEST_F(LinkTest, dot_dot_stops_at_the_drive_root) {
     const QString outsideName =
         QString::fromStdString(outside.Path().substr(outside.Path().rfind('/') + 1));
     EXPECT_FALSE(Succeeded(files->ReadAttributes(QStringLiteral("C:\\..\\") + outsideName +
                                                  QStringLiteral("\\secret.txt"))));
-    EXPECT_FALSE(Succeeded(files->ReadAttributes(QStringLiteral("..\\..\\..\\..\\") +
-                                                 outsideName + QStringLiteral("\\secret.txt"))));
+    EXPECT_FALSE(Succeeded(files->ReadAttributes(QStringLiteral("..\\..\\..\\..\\") + outsideName +
+                                                 QStringLiteral("\\secret.txt"))));
     EXPECT_TRUE(Succeeded(files->ReadAttributes(QStringLiteral("C:\\..\\..\\local.txt"))));
     EXPECT_TRUE(Succeeded(files->ReadAttributes(QStringLiteral("C:\\WINDOWS\\..\\local.txt"))));
 }
 
-TEST_F(LookupTest, a_missing_parent_folder_fails_and_creates_nothing)
-{
+TEST_F(LookupTest, a_missing_parent_folder_fails_and_creates_nothing) {
     drive.MakeFile("a.txt");
-    EXPECT_FALSE(Succeeded(files->CopyFile(QStringLiteral("C:\\a.txt"),
-                                           QStringLiteral("C:\\NOFOLDER\\a.txt"))));
+    EXPECT_FALSE(Succeeded(
+        files->CopyFile(QStringLiteral("C:\\a.txt"), QStringLiteral("C:\\NOFOLDER\\a.txt"))));
     EXPECT_FALSE(Succeeded(files->CreateFolder(QStringLiteral("C:\\NOFOLDER\\SUB"))));
     EXPECT_FALSE(Succeeded(files->CreateFolder(QStringLiteral(" a\\b"))));
     EXPECT_FALSE(Succeeded(files->ReadAttributes(QStringLiteral("C:\\a.txt\\x"))));
     EXPECT_EQ(drive.Names(), std::vector<std::string>{"a.txt"});
 }
 
-TEST_F(LookupTest, a_drive_that_is_not_configured_fails)
-{
+TEST_F(LookupTest, a_drive_that_is_not_configured_fails) {
     EXPECT_FALSE(Succeeded(files->ReadAttributes(QStringLiteral("D:\\X"))));
     EXPECT_FALSE(Succeeded(files->ChangeDrive(u'D')));
     EXPECT_EQ(files->CurrentDrive(), QStringLiteral("C:"));
     EXPECT_EQ(files->CurrentFolder(), QStringLiteral("C:\\"));
 }
 
-TEST_F(LookupTest, a_non_utf8_name_is_listed_and_copied_back_to_the_same_bytes)
-{
+TEST_F(LookupTest, a_non_utf8_name_is_listed_and_copied_back_to_the_same_bytes) {
     const std::string name = "caf\xE9 \xFF.ini";
     drive.MakeFile(name, "latin-1 name");
     drive.MakeFolder("BACKUP");
@@ -175,8 +163,7 @@ TEST_F(LookupTest, a_non_utf8_name_is_listed_and_copied_back_to_the_same_bytes)
     EXPECT_EQ(drive.Contents("BACKUP/" + name), "latin-1 name");
 }
 
-TEST_F(LookupTest, lookups_stay_right_as_the_program_and_others_change_a_folder)
-{
+TEST_F(LookupTest, lookups_stay_right_as_the_program_and_others_change_a_folder) {
     // A lookup in another case reads the folder once and remembers its names; every later
     // answer must still follow what is on disk.
     drive.MakeFolder("SET");
@@ -198,8 +185,8 @@ TEST_F(LookupTest, lookups_stay_right_as_the_program_and_others_change_a_folder)
     drive.MakeFile("SET/TWIN.TXT", "upper");
     EXPECT_FALSE(Succeeded(files->CreateFolder(QStringLiteral("C:\\SET\\Twin.Txt"))));
     ASSERT_TRUE(Succeeded(files->DeleteFile(QStringLiteral("C:\\SET\\TWIN.TXT"))));
-    ASSERT_TRUE(Succeeded(files->CopyFile(QStringLiteral("C:\\SET\\Twin.Txt"),
-                                          QStringLiteral("C:\\OUT"))));
+    ASSERT_TRUE(
+        Succeeded(files->CopyFile(QStringLiteral("C:\\SET\\Twin.Txt"), QStringLiteral("C:\\OUT"))));
     EXPECT_EQ(drive.Contents("OUT"), "lower");
     ASSERT_TRUE(Succeeded(files->DeleteFile(QStringLiteral("C:\\SET\\twin.txt"))));
     EXPECT_FALSE(Succeeded(files->ReadAttributes(QStringLiteral("C:\\SET\\Twin.Txt"))));

@@ -10,8 +10,7 @@ namespace {
 
 using ReadTest = DriveTest;
 
-TEST_F(ReadTest, a_file_is_read_whole_by_any_case_of_its_name)
-{
+TEST_F(ReadTest, a_file_is_read_whole_by_any_case_of_its_name) {
     drive.MakeFolder("WINDOWS");
     drive.MakeFile("WINDOWS/WinStart.Bat", std::string("@ECHO OFF\r\n\0end", 16));
     for (const char* path : {"C:\\WINDOWS\\WinStart.Bat", "c:\\windows\\winstart.bat"}) {
@@ -22,8 +21,7 @@ TEST_F(ReadTest, a_file_is_read_whole_by_any_case_of_its_name)
     }
 }
 
-TEST_F(ReadTest, the_limit_is_the_largest_size_read)
-{
+TEST_F(ReadTest, the_limit_is_the_largest_size_read) {
     drive.MakeFile("ten", "0123456789");
     EXPECT_TRUE(Succeeded(files->ReadFile(QStringLiteral("C:\\ten"), 10)));
     const Result<QByteArray> over = files->ReadFile(QStringLiteral("C:\\ten"), 9);
@@ -36,8 +34,7 @@ TEST_F(ReadTest, the_limit_is_the_largest_size_read)
     EXPECT_TRUE(empty.value().isEmpty());
 }
 
-TEST_F(ReadTest, a_reader_reads_pieces_at_any_offset)
-{
+TEST_F(ReadTest, a_reader_reads_pieces_at_any_offset) {
     drive.MakeFile("data", "abcdefghij");
     Result<std::unique_ptr<FileReader>> opened = files->OpenForReading(QStringLiteral("C:\\DATA"));
     ASSERT_TRUE(Succeeded(opened));
@@ -56,8 +53,7 @@ TEST_F(ReadTest, a_reader_reads_pieces_at_any_offset)
     EXPECT_FALSE(reader.ReadAt(-1, buffer, 1).ok());
 }
 
-TEST_F(ReadTest, what_is_no_file_inside_the_drive_is_refused)
-{
+TEST_F(ReadTest, what_is_no_file_inside_the_drive_is_refused) {
     HostFolder outside;
     outside.MakeFile("secret", "outside the drive");
     drive.MakeFolder("folder");

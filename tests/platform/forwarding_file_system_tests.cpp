@@ -56,8 +56,7 @@ public:
     std::map<std::string, int> calls;
 };
 
-TEST(ForwardingFileSystem, calls_with_a_default_reach_the_inner_file_system_whole)
-{
+TEST(ForwardingFileSystem, calls_with_a_default_reach_the_inner_file_system_whole) {
     HostFolder drive;
     drive.MakeFile("SOURCE.INI", "source");
     drive.MakeLink("LINK.INI", "SOURCE.INI");
@@ -66,8 +65,9 @@ TEST(ForwardingFileSystem, calls_with_a_default_reach_the_inner_file_system_whol
     CountingWhole inner(*posix);
     ForwardingFileSystem wrapper(static_cast<FileSystem&>(inner));
 
-    EXPECT_TRUE(wrapper.CopyFileKeepingAttributes(QStringLiteral("C:\\SOURCE.INI"),
-                                                  QStringLiteral("C:\\ONE.INI"))
+    EXPECT_TRUE(wrapper
+                    .CopyFileKeepingAttributes(QStringLiteral("C:\\SOURCE.INI"),
+                                               QStringLiteral("C:\\ONE.INI"))
                     .value());
     const std::vector<Result<bool>> group = wrapper.CopyFilesKeepingAttributes(
         {{QStringLiteral("C:\\SOURCE.INI"), QStringLiteral("C:\\TWO.INI")}}, {});
@@ -84,10 +84,10 @@ TEST(ForwardingFileSystem, calls_with_a_default_reach_the_inner_file_system_whol
     EXPECT_TRUE(wrapper.IsLink(QStringLiteral("C:\\LINK.INI")).value());
 
     EXPECT_EQ(inner.calls, (std::map<std::string, int>{{"CopyFileKeepingAttributes", 1},
-                                                        {"CopyFilesKeepingAttributes", 1},
-                                                        {"IsLink", 1},
-                                                        {"ReadFileFacts", 1},
-                                                        {"WriteFileFrom", 1}}));
+                                                       {"CopyFilesKeepingAttributes", 1},
+                                                       {"IsLink", 1},
+                                                       {"ReadFileFacts", 1},
+                                                       {"WriteFileFrom", 1}}));
     for (const char* name : {"ONE.INI", "TWO.INI", "THREE.INI"})
         EXPECT_EQ(drive.Contents(name), "source") << name;
 }

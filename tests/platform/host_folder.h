@@ -46,16 +46,13 @@ private:
     std::string m_path;
 };
 
-inline ::testing::AssertionResult Succeeded(const Status& status)
-{
-    if (status)
-        return ::testing::AssertionSuccess();
+inline ::testing::AssertionResult Succeeded(const Status& status) {
+    if (status) return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure() << status.reason().toStdString();
 }
 
 template <typename T>
-::testing::AssertionResult Succeeded(const Result<T>& result)
-{
+::testing::AssertionResult Succeeded(const Result<T>& result) {
     return Succeeded(result.status());
 }
 

@@ -12,8 +12,7 @@ namespace {
 
 class PathResolverTest : public ::testing::Test {
 protected:
-    PathResolverTest()
-    {
+    PathResolverTest() {
         driveC.MakeFolder("WINDOWS");
         driveC.MakeFolder("WINDOWS/SYSTEM");
         driveC.MakeFile("WINDOWS/SYSTEM.DAT");
@@ -25,24 +24,20 @@ protected:
     PathResolver resolver{DriveMap({{QChar(u'C'), driveC.Path()}, {QChar(u'D'), driveD.Path()}})};
 
     // The stored relative host path of an existing entry, or "" when it cannot be found.
-    std::string Found(const QString& path)
-    {
+    std::string Found(const QString& path) {
         Result<Location> location = resolver.Locate(path);
-        if (!location || !location.value().exists)
-            return "";
+        if (!location || !location.value().exists) return "";
         return location.value().RelativePath();
     }
 };
 
-TEST_F(PathResolverTest, starts_on_drive_c_at_its_root)
-{
+TEST_F(PathResolverTest, starts_on_drive_c_at_its_root) {
     EXPECT_EQ(resolver.CurrentDrive(), u'C');
     EXPECT_EQ(resolver.CurrentFolder(), QStringLiteral("C:\\"));
     EXPECT_EQ(Found(QStringLiteral("windows")), "WINDOWS");
 }
 
-TEST_F(PathResolverTest, relative_paths_start_at_the_current_folder_of_their_drive)
-{
+TEST_F(PathResolverTest, relative_paths_start_at_the_current_folder_of_their_drive) {
     ASSERT_TRUE(test::Succeeded(resolver.ChangeFolder(QStringLiteral("C:\\windows"))));
     EXPECT_EQ(resolver.CurrentFolder(), QStringLiteral("C:\\WINDOWS"));  // as stored
     ASSERT_TRUE(test::Succeeded(resolver.ChangeFolder(QStringLiteral("D:\\games"))));
@@ -72,8 +67,7 @@ TEST_F(PathResolverTest, relative_paths_start_at_the_current_folder_of_their_dri
     EXPECT_EQ(Found(QStringLiteral("\\games")), "GAMES");
 }
 
-TEST_F(PathResolverTest, only_existing_folders_on_configured_drives_become_current)
-{
+TEST_F(PathResolverTest, only_existing_folders_on_configured_drives_become_current) {
     EXPECT_FALSE(test::Succeeded(resolver.ChangeFolder(QStringLiteral("C:\\MISSING"))));
     EXPECT_FALSE(test::Succeeded(resolver.ChangeFolder(QStringLiteral("C:\\WINDOWS\\SYSTEM.DAT"))));
     EXPECT_FALSE(test::Succeeded(resolver.ChangeDrive(u'E')));
@@ -81,8 +75,7 @@ TEST_F(PathResolverTest, only_existing_folders_on_configured_drives_become_curre
     EXPECT_EQ(resolver.CurrentFolder(), QStringLiteral("C:\\"));
 }
 
-TEST_F(PathResolverTest, a_missing_last_component_keeps_the_case_given)
-{
+TEST_F(PathResolverTest, a_missing_last_component_keeps_the_case_given) {
     Result<Location> location = resolver.Locate(QStringLiteral("C:\\windows\\New.Ini"));
     ASSERT_TRUE(test::Succeeded(location));
     EXPECT_FALSE(location.value().exists);

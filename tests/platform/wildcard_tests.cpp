@@ -13,8 +13,7 @@ struct MatchCase {
     bool matches;
 };
 
-void ExpectTable(std::initializer_list<MatchCase> cases)
-{
+void ExpectTable(std::initializer_list<MatchCase> cases) {
     for (const MatchCase& entry : cases) {
         const QString pattern = QString::fromUtf16(entry.pattern);
         const QString name = QString::fromUtf16(entry.name);
@@ -28,8 +27,7 @@ void ExpectTable(std::initializer_list<MatchCase> cases)
     }
 }
 
-TEST(Wildcard, question_mark_takes_one_character_or_none_at_the_end_of_the_extension)
-{
+TEST(Wildcard, question_mark_takes_one_character_or_none_at_the_end_of_the_extension) {
     ExpectTable({
         {u"*.Da?", u"SYSTEM.DAT", true},
         {u"*.Da?", u"USER.DA0", true},
@@ -42,8 +40,7 @@ TEST(Wildcard, question_mark_takes_one_character_or_none_at_the_end_of_the_exten
     });
 }
 
-TEST(Wildcard, question_mark_takes_none_at_the_end_of_the_name_part)
-{
+TEST(Wildcard, question_mark_takes_none_at_the_end_of_the_name_part) {
     ExpectTable({
         {u"A?.TXT", u"A.TXT", true},
         {u"A?.TXT", u"AB.TXT", true},
@@ -58,8 +55,7 @@ TEST(Wildcard, question_mark_takes_none_at_the_end_of_the_name_part)
     });
 }
 
-TEST(Wildcard, star_dot_star_takes_every_name_with_or_without_a_dot)
-{
+TEST(Wildcard, star_dot_star_takes_every_name_with_or_without_a_dot) {
     ExpectTable({
         {u"*.*", u"README", true},
         {u"*.*", u"IO.SYS", true},
@@ -75,16 +71,14 @@ TEST(Wildcard, star_dot_star_takes_every_name_with_or_without_a_dot)
     EXPECT_FALSE(WildcardPattern(u"*.Ini").MatchesEverything());
 }
 
-TEST(Wildcard, star_dot_alone_takes_names_without_a_dot)
-{
+TEST(Wildcard, star_dot_alone_takes_names_without_a_dot) {
     ExpectTable({
         {u"*.", u"README", true},
         {u"*.", u"A.TXT", false},
     });
 }
 
-TEST(Wildcard, case_does_not_count)
-{
+TEST(Wildcard, case_does_not_count) {
     ExpectTable({
         {u"*.Sys", u"IO.SYS", true},
         {u"*.Sys", u"io.sys", true},
@@ -97,8 +91,7 @@ TEST(Wildcard, case_does_not_count)
     });
 }
 
-TEST(Wildcard, star_takes_any_run_inside_a_name)
-{
+TEST(Wildcard, star_takes_any_run_inside_a_name) {
     ExpectTable({
         {u"S*M.DAT", u"SYSTEM.DAT", true},
         {u"S*M.DAT", u"SM.DAT", true},
@@ -109,8 +102,7 @@ TEST(Wildcard, star_takes_any_run_inside_a_name)
     });
 }
 
-TEST(Wildcard, a_plain_name_says_it_has_no_wildcards)
-{
+TEST(Wildcard, a_plain_name_says_it_has_no_wildcards) {
     EXPECT_FALSE(WildcardPattern(u"System.Dat").HasWildcards());
     EXPECT_TRUE(WildcardPattern(u"*.Dat").HasWildcards());
     EXPECT_TRUE(WildcardPattern(u"User.Da?").HasWildcards());
@@ -124,8 +116,7 @@ namespace {
 
 // "*.EXT" with a plain extension, the common group pattern, is tried as a suffix: the table also
 // runs each case through the general matcher (ExpectTable's long form), so both must agree.
-TEST(Wildcard, star_dot_extension_takes_exactly_the_names_ending_in_it)
-{
+TEST(Wildcard, star_dot_extension_takes_exactly_the_names_ending_in_it) {
     ExpectTable({
         {u"*.Ini", u"WIN.INI", true},
         {u"*.Ini", u"win.ini", true},

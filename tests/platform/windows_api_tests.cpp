@@ -18,17 +18,15 @@ namespace {
 class ScopedVariable {
 public:
     ScopedVariable(const char* name, std::optional<QByteArray> value)
-        : m_name(name), m_saved(qEnvironmentVariableIsSet(name)
-                                    ? std::optional<QByteArray>(qgetenv(name))
-                                    : std::nullopt)
-    {
+        : m_name(name),
+          m_saved(qEnvironmentVariableIsSet(name) ? std::optional<QByteArray>(qgetenv(name))
+                                                  : std::nullopt) {
         Apply(value);
     }
     ~ScopedVariable() { Apply(m_saved); }
 
 private:
-    void Apply(const std::optional<QByteArray>& value)
-    {
+    void Apply(const std::optional<QByteArray>& value) {
         if (value)
             qputenv(m_name, *value);
         else
@@ -41,39 +39,36 @@ private:
 class WindowsApiTest : public ::testing::Test {
 protected:
     HostFolder drive;
-    std::unique_ptr<FileSystem> files = MakePosixFileSystem(DriveMap({{QChar(u'C'), drive.Path()}}));
+    std::unique_ptr<FileSystem> files =
+        MakePosixFileSystem(DriveMap({{QChar(u'C'), drive.Path()}}));
     std::unique_ptr<WindowsApi> api = MakePosixWindowsApi(*files);
     ScopedVariable folderVariable{"STOWIX_WINDOWS_FOLDER", std::nullopt};
     ScopedVariable restartVariable{"STOWIX_RESTART_COMMAND", std::nullopt};
 
-    QString WindowsFolder(int size = 255)
-    {
+    QString WindowsFolder(int size = 255) {
         QString buffer;
         const int length = api->GetWindowsDirectoryA(buffer, size);
         return buffer.left(length);
     }
 };
 
-TEST_F(WindowsApiTest, the_windows_folder_is_found_in_the_root_of_c_as_stored)
-{
+TEST_F(WindowsApiTest, the_windows_folder_is_found_in_the_root_of_c_as_stored) {
     EXPECT_EQ(WindowsFolder(), QString());  // none at all
-    drive.MakeFile("Windows");  // a file of that name does not count
+    drive.MakeFile("Windows");              // a file of that name does not count
     drive.MakeFolder("PROGRA~1");
     EXPECT_EQ(WindowsFolder(), QString());
     drive.MakeFolder("windows");
     EXPECT_EQ(WindowsFolder(), QStringLiteral("C:\\windows"));
 }
 
-TEST_F(WindowsApiTest, the_windows_folder_in_capitals)
-{
+TEST_F(WindowsApiTest, the_windows_folder_in_capitals) {
     drive.MakeFolder("WINDOWS");
     EXPECT_EQ(WindowsFolder(), QStringLiteral("C:\\WINDOWS"));
     EXPECT_EQ(WindowsFolder(10), QStringLiteral("C:\\WINDOWS"));
     EXPECT_EQ(WindowsFolder(9), QString());  // longer than the buffer: 0, as on Windows
 }
 
-TEST_F(WindowsApiTest, the_variable_names_the_windows_folder_first)
-{
+TEST_F(WindowsApiTest, the_variable_names_the_windows_folder_first) {
     drive.MakeFolder("WINDOWS");
     drive.MakeFolder("WIN95");
     const struct {
@@ -94,8 +89,7 @@ TEST_F(WindowsApiTest, the_variable_names_the_windows_folder_first)
 }
 
 // A Windows folder that cannot be used counts as none, and the reason says what is wrong.
-TEST_F(WindowsApiTest, an_unusable_windows_folder_is_none_and_says_why)
-{
+TEST_F(WindowsApiTest, an_unusable_windows_folder_is_none_and_says_why) {
     drive.MakeFolder("WINDOWS");
     drive.MakeFile("WINDOWS/WIN.INI");
     const struct {
@@ -113,8 +107,9 @@ TEST_F(WindowsApiTest, an_unusable_windows_folder_is_none_and_says_why)
     };
     for (const auto& entry : cases) {
         SCOPED_TRACE(entry.says);
-        ScopedVariable variable("STOWIX_WINDOWS_FOLDER",
-                                entry.value ? std::optional<QByteArray>(entry.value) : std::nullopt);
+        ScopedVariable variable(
+            "STOWIX_WINDOWS_FOLDER",
+            entry.value ? std::optional<QByteArray>(entry.value) : std::nullopt);
         if (entry.secondFolder) drive.MakeFolder("windows");
         EXPECT_EQ(WindowsFolder(), QString());
         EXPECT_TRUE(api->WindowsFolderProblem().contains(QLatin1String(entry.says)))
@@ -122,8 +117,7 @@ TEST_F(WindowsApiTest, an_unusable_windows_folder_is_none_and_says_why)
     }
 }
 
-TEST_F(WindowsApiTest, the_path_is_written_into_the_callers_buffer_as_the_system_writes_it)
-{
+TEST_F(WindowsApiTest, the_path_is_written_into_the_callers_buffer_as_the_system_writes_it) {
     drive.MakeFolder("WINDOWS");
     QString buffer(20, QChar(u' '));
     EXPECT_EQ(api->GetWindowsDirectoryA(buffer, buffer.size()), 10);
@@ -132,18 +126,17 @@ TEST_F(WindowsApiTest, the_path_is_written_into_the_callers_buffer_as_the_system
     EXPECT_EQ(buffer[10], QChar(u'\0'));
 }
 
-TEST_F(WindowsApiTest, a_restart_without_a_command_is_refused)
-{
+TEST_F(WindowsApiTest, a_restart_without_a_command_is_refused) {
     EXPECT_FALSE(api->ExitWindowsEx(6, 0));
 }
 
 // The request returns at once, as the system call does: the command runs on by itself.
-TEST_F(WindowsApiTest, a_restart_starts_the_command_and_does_not_wait_for_it)
-{
+TEST_F(WindowsApiTest, a_restart_starts_the_command_and_does_not_wait_for_it) {
     const std::string marker = drive.Join("restarted");
     {
-        ScopedVariable command("STOWIX_RESTART_COMMAND",
-                               QByteArray::fromStdString("sleep 0.3; echo restart > '" + marker + "'"));
+        ScopedVariable command(
+            "STOWIX_RESTART_COMMAND",
+            QByteArray::fromStdString("sleep 0.3; echo restart > '" + marker + "'"));
         EXPECT_TRUE(api->ExitWindowsEx(6, 0));
     }
     EXPECT_FALSE(drive.Exists("restarted"));

@@ -46,8 +46,9 @@ protected:
         file.close();
         ASSERT_TRUE(QFile::remove(HostPath("CONFIG.SYS")));
         Append("WINDOWS\\NEWDRV.INI", "[NewDriver]\r\nPort=378\r\n");
-        ASSERT_TRUE(files->WriteAttributes("C:\\WINDOWS\\WIN.INI",
-                                           Attribute::Archive | Attribute::ReadOnly).ok());
+        ASSERT_TRUE(
+            files->WriteAttributes("C:\\WINDOWS\\WIN.INI", Attribute::Archive | Attribute::ReadOnly)
+                .ok());
     }
 
     QString setPath;
@@ -86,8 +87,7 @@ TEST_F(DiffProgramTest, the_changes_since_the_set_are_told_file_by_file_and_key_
     const qsizetype systemIni = lines.indexOf(QRegularExpression(
         R"(^changed  C:\\WINDOWS\\SYSTEM\.INI  \(size \d+ -> \d+; last written .*\)$)"));
     ASSERT_GE(systemIni, 0) << outcome.output.toStdString();
-    EXPECT_EQ(lines.value(systemIni + 1),
-              "    [386Enh] device: + C:\\WINDOWS\\SYSTEM\\NEWDRV.VXD");
+    EXPECT_EQ(lines.value(systemIni + 1), "    [386Enh] device: + C:\\WINDOWS\\SYSTEM\\NEWDRV.VXD");
     EXPECT_TRUE(lines.contains("changed  C:\\WINDOWS\\WIN.INI  (attributes A--- -> A--R)"))
         << outcome.output.toStdString();
     EXPECT_EQ(lines.filter(QRegularExpression("^(gone|new|changed) ")).size(), 4)
@@ -118,7 +118,8 @@ TEST_F(DiffProgramTest, a_changed_registry_is_told_key_by_key_and_value_by_value
     };
     for (qsizetype i = 0; i < expected.size(); ++i)
         EXPECT_EQ(lines.value(file + 1 + i).compare(expected[i], Qt::CaseInsensitive), 0)
-            << "expected: " << expected[i].toStdString() << "\nin:\n" << outcome.output.toStdString();
+            << "expected: " << expected[i].toStdString() << "\nin:\n"
+            << outcome.output.toStdString();
     EXPECT_EQ(lines.filter(QRegularExpression("^(gone|new|changed|trouble) ")).size(), 1)
         << outcome.output.toStdString();
 
@@ -140,8 +141,7 @@ TEST_F(DiffProgramTest, json_carries_the_same_comparison_for_scripts) {
 
     EXPECT_EQ(outcome.exitCode, 1) << outcome.errors.toStdString();
     QJsonParseError error{};
-    const QJsonObject document =
-        QJsonDocument::fromJson(outcome.output.toUtf8(), &error).object();
+    const QJsonObject document = QJsonDocument::fromJson(outcome.output.toUtf8(), &error).object();
     ASSERT_EQ(error.error, QJsonParseError::NoError) << outcome.output.toStdString();
     EXPECT_EQ(document["older"].toString(), setPath);
     EXPECT_TRUE(document["differs"].toBool());
@@ -184,8 +184,8 @@ TEST_F(DiffProgramTest, two_sets_are_compared_by_their_files) {
 
     const Outcome outcome = Run("stowix-diff", {setPath, "C:\\Stowix\\after"});
     EXPECT_EQ(outcome.exitCode, 1) << outcome.errors.toStdString();
-    EXPECT_TRUE(outcome.output.contains(
-        "\n    [Desktop] Wallpaper: (None) -> C:\\WINDOWS\\Clouds.bmp\n"))
+    EXPECT_TRUE(
+        outcome.output.contains("\n    [Desktop] Wallpaper: (None) -> C:\\WINDOWS\\Clouds.bmp\n"))
         << outcome.output.toStdString();
     EXPECT_TRUE(outcome.output.startsWith("--- " + setPath + "\n+++ C:\\Stowix\\after\n"));
 }

@@ -40,12 +40,12 @@ QStringList Differences(const FileStates& expected, const FileStates& actual) {
         const FileState& got = found->second;
         if (got.bytes != want.bytes)
             lines << key + QString(": bytes differ (%1 bytes, expected %2)")
-                                 .arg(got.bytes.size())
-                                 .arg(want.bytes.size());
+                               .arg(got.bytes.size())
+                               .arg(want.bytes.size());
         if (got.attributes != want.attributes)
             lines << key + QString(": attributes %1, expected %2")
-                                 .arg(got.attributes)
-                                 .arg(want.attributes);
+                               .arg(got.attributes)
+                               .arg(want.attributes);
         if (got.modified != want.modified)
             lines << key + ": last written " + got.modified.toString(Qt::ISODateWithMs) +
                          ", expected " + want.modified.toString(Qt::ISODateWithMs);
@@ -63,8 +63,8 @@ void DropFileAccessOverride() {
 }
 
 ProgramTest::ProgramTest() : driveRoot(world.Drive()), environment(world.Environment()) {
-    files = MakePosixFileSystem(
-        DriveMap({{QChar('C'), QFile::encodeName(driveRoot).toStdString()}}));
+    files =
+        MakePosixFileSystem(DriveMap({{QChar('C'), QFile::encodeName(driveRoot).toStdString()}}));
 }
 
 void ProgramTest::SetUp() {
@@ -82,8 +82,7 @@ Outcome ProgramTest::Run(const QString& program, const QStringList& arguments,
     return world.Run(program, options);
 }
 
-std::unique_ptr<QProcess> ProgramTest::Start(const QString& program,
-                                             const QStringList& arguments) {
+std::unique_ptr<QProcess> ProgramTest::Start(const QString& program, const QStringList& arguments) {
     ProcessOptions options;
     options.arguments = arguments;
     options.environment = environment;
@@ -106,8 +105,8 @@ FileState ProgramTest::StateOf(const QString& relative) {
 
 FileStates ProgramTest::FilesIn(const QString& relativeFolder) {
     FileStates states;
-    const QStringList names = QDir(HostPath(relativeFolder))
-                                  .entryList(QDir::Files | QDir::Hidden | QDir::System);
+    const QStringList names =
+        QDir(HostPath(relativeFolder)).entryList(QDir::Files | QDir::Hidden | QDir::System);
     for (const QString& name : names) states[name] = StateOf(Joined(relativeFolder, name));
     return states;
 }

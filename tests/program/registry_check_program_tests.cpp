@@ -36,7 +36,8 @@ protected:
     }
 };
 
-TEST_F(RegistryCheckProgramTest, an_unattended_backup_of_a_damaged_registry_completes_and_ends_with_4) {
+TEST_F(RegistryCheckProgramTest,
+       an_unattended_backup_of_a_damaged_registry_completes_and_ends_with_4) {
     const QByteArray damaged = DamageRegistryFile(WriteRegistryFile(Windows98UserTree()),
                                                   RegistryDamage::FirstBlockSignature);
     Overwrite("WINDOWS\\USER.DAT", damaged);
@@ -68,8 +69,8 @@ TEST_F(RegistryCheckProgramTest, stowix_check_gives_one_line_per_set_and_the_wor
     EXPECT_EQ(sound.output.count('\n'), 1);
 
     // A second set made by hand, its SYSTEM.DAT cut short and no USER.DAT.
-    const QByteArray cut = DamageRegistryFile(WriteRegistryFile(Windows98SystemTree()),
-                                              RegistryDamage::CutShort);
+    const QByteArray cut =
+        DamageRegistryFile(WriteRegistryFile(Windows98SystemTree()), RegistryDamage::CutShort);
     ASSERT_TRUE(files->CreateFolder("C:\\Stowix\\broken").ok());
     ASSERT_TRUE(files->WriteTextFile("C:\\Stowix\\broken\\WIN.INI", {"[windows]"}).ok());
     QFile system(HostPath("Stowix\\broken\\SYSTEM.DAT"));

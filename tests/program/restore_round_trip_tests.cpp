@@ -40,8 +40,8 @@ protected:
         QStringList asked;
         for (const AskedMessage& message : dialogs.messages)
             asked << message.title + ": " + message.text;
-        EXPECT_TRUE(dialogs.answers.empty() && asked.size() == 2)
-            << "the restore asked:\n" << asked.join('\n').toStdString();
+        EXPECT_TRUE(dialogs.answers.empty() && asked.size() == 2) << "the restore asked:\n"
+                                                                  << asked.join('\n').toStdString();
         EXPECT_EQ(settings.values.value("Stowix/Info/LastRestore"), setPath);
     }
 };

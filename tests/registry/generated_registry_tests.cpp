@@ -48,16 +48,22 @@ TEST(GeneratedRegistry, cregexport_reads_every_key_and_value_of_both_files) {
         qsizetype minimumSize;
         std::vector<const char*> expected;  // lines of the export
     } cases[] = {
-        {"SYSTEM.DAT", Windows98SystemTree(), 0,
+        {"SYSTEM.DAT",
+         Windows98SystemTree(),
+         0,
          {"Key path: System\\CurrentControlSet\\control\\ComputerName\\ComputerName",
           "Value: 0 ComputerName", "Data: WIN98",
           "Key path: SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run",
           "Data: C:\\WINDOWS\\scanregw.exe /autorun", "Value: 0 Bias",
           "Type: 32-bit integer little-endian (REG_DWORD_LITTLE_ENDIAN)", "Data: 300",
           "Type: binary data (REG_BINARY)"}},
-        {"SYSTEM.DAT filled up to 3 MiB", Windows98SystemTree(), 3 * 1024 * 1024,
+        {"SYSTEM.DAT filled up to 3 MiB",
+         Windows98SystemTree(),
+         3 * 1024 * 1024,
          {"Key path: Enum\\Root\\*PNP0C01\\0000", "Data: System board"}},
-        {"USER.DAT", Windows98UserTree(), 0,
+        {"USER.DAT",
+         Windows98UserTree(),
+         0,
          {"Key path: .Default\\Control Panel\\Desktop", "Value: 3 Wallpaper", "Data: (None)",
           "Key path: .Default\\AppEvents\\Schemes\\Apps\\.Default\\SystemStart\\.Current"}},
     };

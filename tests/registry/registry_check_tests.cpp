@@ -33,9 +33,9 @@ bool Holds(const RegistryItems& items, const RegistryItem& wanted) {
 
 TEST(RegistryCheck, a_sound_file_yields_every_key_and_value_under_its_root_name) {
     const RegistryKeySpec system = Windows98SystemTree();
-    const RegistryCheck check = CheckRegistryData(WriteRegistryFile(system).bytes,
-                                                  QStringLiteral("HKEY_LOCAL_MACHINE"),
-                                                  SendItems::Yes, TestLimits);
+    const RegistryCheck check =
+        CheckRegistryData(WriteRegistryFile(system).bytes, QStringLiteral("HKEY_LOCAL_MACHINE"),
+                          SendItems::Yes, TestLimits);
     ASSERT_EQ(check.verdict, RegistryVerdict::Sound) << check.reason.toStdString();
     EXPECT_EQ(check.keys, system.CountKeys());
     EXPECT_EQ(qint64(std::count_if(check.items.begin(), check.items.end(),
@@ -45,30 +45,33 @@ TEST(RegistryCheck, a_sound_file_yields_every_key_and_value_under_its_root_name)
     ASSERT_FALSE(check.items.empty());
     EXPECT_EQ(check.items.front(), KeyItem(QStringLiteral("HKEY_LOCAL_MACHINE")));
 
-    const QString computerName =
-        QStringLiteral("HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\control\\ComputerName\\ComputerName");
+    const QString computerName = QStringLiteral(
+        "HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\control\\ComputerName\\ComputerName");
     EXPECT_TRUE(Holds(check.items, KeyItem(computerName)));
     EXPECT_TRUE(Holds(check.items, {computerName, true, QStringLiteral("ComputerName"),
                                     RegistryValueType::String, QByteArray("WIN98\0", 6)}));
-    const QString timeZone = QStringLiteral("HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\control\\TimeZoneInformation");
-    EXPECT_TRUE(Holds(check.items, {timeZone, true, QStringLiteral("Bias"), RegistryValueType::Dword,
-                                    QByteArray("\x2c\x01\0\0", 4)}));
+    const QString timeZone = QStringLiteral(
+        "HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\control\\TimeZoneInformation");
+    EXPECT_TRUE(Holds(check.items, {timeZone, true, QStringLiteral("Bias"),
+                                    RegistryValueType::Dword, QByteArray("\x2c\x01\0\0", 4)}));
 
     // The user file: the default user is a key below HKEY_USERS.
-    const RegistryCheck user = CheckRegistryData(WriteRegistryFile(Windows98UserTree()).bytes,
-                                                 QStringLiteral("HKEY_USERS"), SendItems::Yes,
-                                                 TestLimits);
+    const RegistryCheck user =
+        CheckRegistryData(WriteRegistryFile(Windows98UserTree()).bytes,
+                          QStringLiteral("HKEY_USERS"), SendItems::Yes, TestLimits);
     ASSERT_EQ(user.verdict, RegistryVerdict::Sound) << user.reason.toStdString();
-    EXPECT_TRUE(Holds(user.items, {QStringLiteral("HKEY_USERS\\.Default\\Control Panel\\Desktop"), true,
-                                   QStringLiteral("Wallpaper"), RegistryValueType::String,
+    EXPECT_TRUE(Holds(user.items, {QStringLiteral("HKEY_USERS\\.Default\\Control Panel\\Desktop"),
+                                   true, QStringLiteral("Wallpaper"), RegistryValueType::String,
                                    QByteArray("(None)\0", 7)}));
 }
 
 TEST(RegistryCheck, names_in_the_ansi_code_page_and_default_values_arrive_as_stored) {
     RegistryKeySpec root;
-    root.Key("Software\\Caf\xe9").String({}, "d\xe9j\xe0").Binary("Bytes", QByteArray("\0\xff\x01", 3));
-    const RegistryCheck check = CheckRegistryData(WriteRegistryFile(root).bytes, QStringLiteral("R"),
-                                                  SendItems::Yes, TestLimits);
+    root.Key("Software\\Caf\xe9")
+        .String({}, "d\xe9j\xe0")
+        .Binary("Bytes", QByteArray("\0\xff\x01", 3));
+    const RegistryCheck check = CheckRegistryData(WriteRegistryFile(root).bytes,
+                                                  QStringLiteral("R"), SendItems::Yes, TestLimits);
     ASSERT_EQ(check.verdict, RegistryVerdict::Sound) << check.reason.toStdString();
     const QString key = QStringLiteral("R\\Software\\Caf\u00e9");
     EXPECT_TRUE(Holds(check.items, {key, true, QString(), RegistryValueType::String,
@@ -94,14 +97,16 @@ TEST(RegistryCheck, every_kind_of_damage_is_found_and_named) {
         {RegistryDamage::SiblingLoop, "loops"},
     };
     for (const Case& c : cases) {
-        const auto name = std::find_if(RegistryDamages().begin(), RegistryDamages().end(),
-                                       [&](const RegistryDamageName& n) { return n.damage == c.damage; });
+        const auto name =
+            std::find_if(RegistryDamages().begin(), RegistryDamages().end(),
+                         [&](const RegistryDamageName& n) { return n.damage == c.damage; });
         SCOPED_TRACE(name->name);
-        const RegistryCheck check = CheckRegistryData(DamageRegistryFile(layout, c.damage),
-                                                      QStringLiteral("HKEY_LOCAL_MACHINE"),
-                                                      SendItems::Yes, TestLimits);
+        const RegistryCheck check =
+            CheckRegistryData(DamageRegistryFile(layout, c.damage),
+                              QStringLiteral("HKEY_LOCAL_MACHINE"), SendItems::Yes, TestLimits);
         EXPECT_EQ(check.verdict, RegistryVerdict::Damaged);
-        EXPECT_TRUE(check.reason.contains(QLatin1String(c.reasonHolds))) << check.reason.toStdString();
+        EXPECT_TRUE(check.reason.contains(QLatin1String(c.reasonHolds)))
+            << check.reason.toStdString();
         EXPECT_TRUE(check.items.empty());
     }
 }
@@ -111,10 +116,11 @@ TEST(RegistryCheck, the_limits_end_a_walk_that_runs_too_long_or_grows_too_large)
     const RegistryCheck slow = CheckRegistryData(grown, QStringLiteral("HKEY_LOCAL_MACHINE"),
                                                  SendItems::Yes, {50ms, TestLimits.memoryBytes});
     EXPECT_EQ(slow.verdict, RegistryVerdict::Damaged);
-    EXPECT_TRUE(slow.reason.contains(QLatin1String("took longer than"))) << slow.reason.toStdString();
+    EXPECT_TRUE(slow.reason.contains(QLatin1String("took longer than")))
+        << slow.reason.toStdString();
 
-    const QByteArray loop = DamageRegistryFile(WriteRegistryFile(Windows98UserTree()),
-                                               RegistryDamage::SiblingLoop);
+    const QByteArray loop =
+        DamageRegistryFile(WriteRegistryFile(Windows98UserTree()), RegistryDamage::SiblingLoop);
     const RegistryCheck large = CheckRegistryData(loop, QStringLiteral("HKEY_USERS"), SendItems::No,
                                                   {120s, 32 * 1024 * 1024});
     EXPECT_EQ(large.verdict, RegistryVerdict::Damaged);

@@ -20,7 +20,8 @@ namespace {
 using namespace stowix::tools;
 
 const QString Set = "C:\\Stowix\\11-5-99 3;45;12 PM";
-constexpr int Registry = Attribute::ReadOnly | Attribute::Hidden | Attribute::System | Attribute::Archive;
+constexpr int Registry =
+    Attribute::ReadOnly | Attribute::Hidden | Attribute::System | Attribute::Archive;
 
 QByteArray SoundSystem() { return WriteRegistryFile(Windows98SystemTree()).bytes; }
 QByteArray SoundUser() { return WriteRegistryFile(Windows98UserTree()).bytes; }
@@ -43,20 +44,21 @@ TEST_F(SetCheckTest, a_set_with_every_file_readable_and_a_sound_registry_pair_is
     const SetCheck check = CheckBackupSet(drive.Files(), Set);
     EXPECT_EQ(check.verdict, SetVerdict::Sound) << check.problems.join("; ").toStdString();
     EXPECT_EQ(check.files, 4);
-    EXPECT_EQ(check.registryKeys, Windows98SystemTree().CountKeys() + Windows98UserTree().CountKeys());
+    EXPECT_EQ(check.registryKeys,
+              Windows98SystemTree().CountKeys() + Windows98UserTree().CountKeys());
     EXPECT_TRUE(CheckSetRegistry(drive.Files(), Set).empty());
 }
 
 TEST_F(SetCheckTest, each_fault_of_a_set_is_named) {
-    const QByteArray cut = DamageRegistryFile(WriteRegistryFile(Windows98SystemTree()),
-                                              RegistryDamage::CutShort);
+    const QByteArray cut =
+        DamageRegistryFile(WriteRegistryFile(Windows98SystemTree()), RegistryDamage::CutShort);
     struct Case {
         const char* name;
         std::function<void(TempDrive&)> make;
         const char* problem;  // the start of the one problem named
     } cases[] = {
-        {"USER.DAT missing",
-         [](TempDrive& d) { QFile::remove(d.HostPath(Set + "\\USER.DAT")); }, "USER.DAT is missing"},
+        {"USER.DAT missing", [](TempDrive& d) { QFile::remove(d.HostPath(Set + "\\USER.DAT")); },
+         "USER.DAT is missing"},
         {"SYSTEM.DAT cut short",
          [&](TempDrive& d) { d.AddFile(Set + "\\SYSTEM.DAT", cut, Registry); },
          "SYSTEM.DAT is damaged: "},
@@ -83,7 +85,8 @@ TEST_F(SetCheckTest, a_file_that_cannot_be_read_is_named) {
     AddSet(SoundSystem(), SoundUser());
     ASSERT_TRUE(QFile::setPermissions(drive.HostPath(Set + "\\WIN.INI"), {}));
     QFile probe(drive.HostPath(Set + "\\WIN.INI"));
-    if (probe.open(QIODevice::ReadOnly)) GTEST_SKIP() << "a file without permissions can be read here (root)";
+    if (probe.open(QIODevice::ReadOnly))
+        GTEST_SKIP() << "a file without permissions can be read here (root)";
     const SetCheck check = CheckBackupSet(drive.Files(), Set);
     EXPECT_EQ(check.verdict, SetVerdict::Damaged);
     ASSERT_EQ(check.problems.size(), 1);
@@ -92,15 +95,17 @@ TEST_F(SetCheckTest, a_file_that_cannot_be_read_is_named) {
 }
 
 TEST_F(SetCheckTest, the_set_registry_check_names_damaged_files_as_stored_and_ignores_absent_ones) {
-    drive.AddFile(Set + "\\User.Dat",
-                  DamageRegistryFile(WriteRegistryFile(Windows98UserTree()), RegistryDamage::OwnAncestor),
-                  Registry);
+    drive.AddFile(
+        Set + "\\User.Dat",
+        DamageRegistryFile(WriteRegistryFile(Windows98UserTree()), RegistryDamage::OwnAncestor),
+        Registry);
     drive.AddFile(Set + "\\WIN.INI", "[windows]\r\n");
     const std::vector<RegistryProblem> problems = CheckSetRegistry(drive.Files(), Set);
     ASSERT_EQ(problems.size(), 1u);
     EXPECT_EQ(problems[0].name, "User.Dat");
     EXPECT_TRUE(problems[0].checked);
-    EXPECT_TRUE(problems[0].reason.contains("its own ancestor")) << problems[0].reason.toStdString();
+    EXPECT_TRUE(problems[0].reason.contains("its own ancestor"))
+        << problems[0].reason.toStdString();
     EXPECT_TRUE(DescribeRegistryProblems(problems).startsWith("User.Dat: the key HKEY_USERS\\"))
         << DescribeRegistryProblems(problems).toStdString();
 }

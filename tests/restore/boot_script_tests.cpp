@@ -46,7 +46,8 @@ TEST_F(BootScriptTest, a_windows_folder_beyond_ascii_is_written_in_the_ansi_code
     ASSERT_TRUE(WriteBootScript(drive.Files(), QString::fromUtf8("C:\\Fenêtres")).ok());
 
     const QByteArray bytes = drive.HostBytes(QString::fromUtf8("C:\\Fenêtres\\WinStart.Bat"));
-    EXPECT_TRUE(bytes.contains("Copy C:\\Stowix\\*.Da? C:\\Fen\xEAtres\r\n")) << bytes.toStdString();
+    EXPECT_TRUE(bytes.contains("Copy C:\\Stowix\\*.Da? C:\\Fen\xEAtres\r\n"))
+        << bytes.toStdString();
 }
 
 TEST_F(BootScriptTest, a_windows_folder_the_code_page_cannot_hold_is_refused) {
@@ -67,8 +68,8 @@ TEST_F(BootScriptTest, an_existing_read_only_hidden_script_is_replaced_entirely)
         int attributes;
     } cases[] = {
         {"WinStart.Bat", Attribute::ReadOnly | Attribute::Hidden},
-        {"WINSTART.BAT", Attribute::ReadOnly | Attribute::Hidden | Attribute::System |
-                             Attribute::Archive},
+        {"WINSTART.BAT",
+         Attribute::ReadOnly | Attribute::Hidden | Attribute::System | Attribute::Archive},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.storedName.toStdString());

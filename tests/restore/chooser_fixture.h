@@ -54,8 +54,10 @@ protected:
     // Gives a set sound registry files (SYSTEM.DAT and USER.DAT), as a backup makes them: the
     // restore reads them whole before it asks for confirmation.
     void AddSoundRegistry(const QString& setPath) {
-        drive.AddFile(setPath + "\\SYSTEM.DAT", tools::WriteRegistryFile(tools::Windows98SystemTree()).bytes);
-        drive.AddFile(setPath + "\\USER.DAT", tools::WriteRegistryFile(tools::Windows98UserTree()).bytes);
+        drive.AddFile(setPath + "\\SYSTEM.DAT",
+                      tools::WriteRegistryFile(tools::Windows98SystemTree()).bytes);
+        drive.AddFile(setPath + "\\USER.DAT",
+                      tools::WriteRegistryFile(tools::Windows98UserTree()).bytes);
     }
 
     // Opens the chooser as the main window's command does, then forgets what that logged.

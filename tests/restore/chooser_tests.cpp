@@ -43,7 +43,8 @@ TEST_F(ChooserTest, opening_in_delete_mode_after_a_restore_shows_the_delete_text
     chooser.Open("Delete");
 
     EXPECT_EQ(chooser.ChooserMode(), "Delete");
-    EXPECT_EQ(log.Matching("Form2.Caption"), QStringList({"Form2.Caption=Select Folder to Delete"}));
+    EXPECT_EQ(log.Matching("Form2.Caption"),
+              QStringList({"Form2.Caption=Select Folder to Delete"}));
     EXPECT_EQ(log.Matching("Dir1.ToolTip"),
               QStringList({"Dir1.ToolTip=Double-click the folder you want to DELETE"}));
     EXPECT_EQ(form2.statusBar1.Text(), "Double-click a folder to delete it");

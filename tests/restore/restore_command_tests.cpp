@@ -54,14 +54,18 @@ TEST_F(RestoreCommandTest, the_confirmation_details_what_the_restore_would_chang
     EXPECT_EQ(dialogs.messages[0].text, "Are you sure you want to restore this folder? ");
     const QStringList details = dialogs.messages[0].details.split('\r');
     EXPECT_EQ(details.value(0), "The restore would change these files on the drive:");
-    EXPECT_TRUE(details.contains("C:\\WINDOWS\\SYSTEM.DAT: added")) << details.join('\n').toStdString();
-    const qsizetype winIni = details.indexOf(QRegularExpression(R"(^C:\\WINDOWS\\WIN\.INI: replaced \(size 41 -> 29.*\)$)"));
+    EXPECT_TRUE(details.contains("C:\\WINDOWS\\SYSTEM.DAT: added"))
+        << details.join('\n').toStdString();
+    const qsizetype winIni = details.indexOf(
+        QRegularExpression(R"(^C:\\WINDOWS\\WIN\.INI: replaced \(size 41 -> 29.*\)$)"));
     ASSERT_GE(winIni, 0) << details.join('\n').toStdString();
-    EXPECT_EQ(details.mid(winIni + 1, 2),
-              (QStringList{"    [Desktop] Wallpaper: Clouds.bmp -> (None)", "    [Desktop] Tile: - 1"}));
+    EXPECT_EQ(
+        details.mid(winIni + 1, 2),
+        (QStringList{"    [Desktop] Wallpaper: Clouds.bmp -> (None)", "    [Desktop] Tile: - 1"}));
 }
 
-TEST_F(RestoreCommandTest, the_confirmation_details_count_the_registry_keys_and_values_that_differ) {
+TEST_F(RestoreCommandTest,
+       the_confirmation_details_count_the_registry_keys_and_values_that_differ) {
     // The drive's SYSTEM.DAT was changed after the set was made: the restore would take back the
     // key added since, bring back the key removed since and the value changed since.
     drive.AddFile("C:\\WINDOWS\\SYSTEM.DAT",
@@ -141,8 +145,8 @@ TEST_F(RestoreCommandTest, failed_files_are_listed_before_the_restart_question) 
     EXPECT_EQ(report.title, "Restore incomplete");
     EXPECT_EQ(report.buttons, MessageButtons::Ok);
     EXPECT_EQ(report.icon, MessageIcon::Information);
-    EXPECT_TRUE(report.text.startsWith("These files could not be restored:\r" + set +
-                                       "\\SYSTEM.INI: "))
+    EXPECT_TRUE(
+        report.text.startsWith("These files could not be restored:\r" + set + "\\SYSTEM.INI: "))
         << report.text.toStdString();
     EXPECT_TRUE(report.text.contains("Permission denied"));
     EXPECT_EQ(dialogs.messages[2].title, "Restart Windows?");
@@ -257,7 +261,8 @@ TEST_F(DamagedRegistryRestore, declining_the_damaged_registry_restores_nothing_a
     EXPECT_EQ(dialogs.messages[0].title, "Damaged Registry");
     EXPECT_EQ(dialogs.messages[0].buttons, MessageButtons::YesNo);
     EXPECT_EQ(dialogs.messages[0].icon, MessageIcon::Question);
-    EXPECT_TRUE(dialogs.messages[0].text.startsWith("The registry in this backup set is damaged: SYSTEM.DAT: "))
+    EXPECT_TRUE(dialogs.messages[0].text.startsWith(
+        "The registry in this backup set is damaged: SYSTEM.DAT: "))
         << dialogs.messages[0].text.toStdString();
     EXPECT_TRUE(dialogs.messages[0].text.endsWith("Restore this set anyway?"));
     EXPECT_EQ(form2.statusBar1.Text(), "Nothing restored");

@@ -19,12 +19,12 @@ protected:
 };
 
 TEST_F(RestoreRunTest, each_file_of_a_set_reaches_its_place) {
-    const QString set = AddSet("set", {"AUTOEXEC.BAT", "COMMAND.COM", "CONFIG.SYS", "SYSTEM.INI",
-                                       "WIN.INI", "MAIN.GRP", "DOS.PIF", "USER.PWL",
-                                       "ShellIconCache", "TTFCACHE", "SYSTEM.DAT", "USER.DAT",
-                                       "SYSTEM.DA0", "USER.DA0", "NOTES.TXT"});
-    drive.AddFile(set + "\\IO.SYS", "IO.SYS", Attribute::ReadOnly | Attribute::Hidden |
-                                                  Attribute::System);
+    const QString set =
+        AddSet("set", {"AUTOEXEC.BAT", "COMMAND.COM", "CONFIG.SYS", "SYSTEM.INI", "WIN.INI",
+                       "MAIN.GRP", "DOS.PIF", "USER.PWL", "ShellIconCache", "TTFCACHE",
+                       "SYSTEM.DAT", "USER.DAT", "SYSTEM.DA0", "USER.DA0", "NOTES.TXT"});
+    drive.AddFile(set + "\\IO.SYS", "IO.SYS",
+                  Attribute::ReadOnly | Attribute::Hidden | Attribute::System);
     drive.AddFile(set + "\\WinStart.Bat", "the set's own script");
     drive.AddFile(set + "\\sub\\IN.INI", "not in the set");
     drive.AddFile("C:\\WINDOWS\\SYSTEM.DAT", "live registry", 39);
@@ -86,9 +86,9 @@ TEST_F(RestoreRunTest, config_sys_is_copied_twice_and_the_bar_steps_for_each_cop
               QStringList({"CopyFile " + set + "\\Config.Sys -> \\Config.Sys",
                            "CopyFile " + set + "\\Config.Sys -> \\Config.Sys"}));
     // The first step restarts upward, one step per copy, and the last fills the bar.
-    EXPECT_EQ(BarValues(), QStringList({"Form2.ProgressBar1.Value=1", "Form2.ProgressBar1.Value=2",
-                                        "Form2.ProgressBar1.Value=3",
-                                        "Form2.ProgressBar1.Value=100"}));
+    EXPECT_EQ(BarValues(),
+              QStringList({"Form2.ProgressBar1.Value=1", "Form2.ProgressBar1.Value=2",
+                           "Form2.ProgressBar1.Value=3", "Form2.ProgressBar1.Value=100"}));
 }
 
 TEST_F(RestoreRunTest, the_groups_run_in_order_and_the_controls_are_greyed_around_them) {
@@ -108,11 +108,16 @@ TEST_F(RestoreRunTest, the_groups_run_in_order_and_the_controls_are_greyed_aroun
     EXPECT_EQ(staged, QStringList({"CopyFile " + set + "\\SYSTEM.DAT -> C:\\Stowix\\SYSTEM.DAT",
                                    "CopyFile " + set + "\\USER.DAT -> C:\\Stowix\\USER.DAT"}));
     const QStringList steps = {
-        "Form2.Command1.Enabled=0",     "Dir1.Enabled=0",
-        "Form2.ProgressBar1.Visible=1", "Form2.ProgressBar1.Value=1",
-        "Form2.StatusBar1.Text=Restoring ...", "Form2.Repaint",
-        "Form2.Command1.Enabled=1",     "Dir1.Enabled=1",
-        "Beep",                         "Form2.ProgressBar1.Value=100",
+        "Form2.Command1.Enabled=0",
+        "Dir1.Enabled=0",
+        "Form2.ProgressBar1.Visible=1",
+        "Form2.ProgressBar1.Value=1",
+        "Form2.StatusBar1.Text=Restoring ...",
+        "Form2.Repaint",
+        "Form2.Command1.Enabled=1",
+        "Dir1.Enabled=1",
+        "Beep",
+        "Form2.ProgressBar1.Value=100",
         "Form2.StatusBar1.Text=Restored [" + set + "]",
         "Settings.Write=Info/LastRestore=" + set,
         "Beep",

@@ -19,7 +19,9 @@ TEST_F(MainWindowTest, every_event_reaches_its_command) {
         {"Command1_Click", &Form1Events::Command1_Click, {"Backup"}},
         {"BackupMenu_Click", &Form1Events::BackupMenu_Click, {"Backup"}},
         {"Command2_Click", &Form1Events::Command2_Click, {"Form1.Hide", "OpenChooser=Restore"}},
-        {"RestoreMenu_Click", &Form1Events::RestoreMenu_Click, {"Form1.Hide", "OpenChooser=Restore"}},
+        {"RestoreMenu_Click",
+         &Form1Events::RestoreMenu_Click,
+         {"Form1.Hide", "OpenChooser=Restore"}},
         {"DeleteMenu_Click", &Form1Events::DeleteMenu_Click, {"Form1.Hide", "OpenChooser=Delete"}},
         {"AddCommentMenu_Click", &Form1Events::AddCommentMenu_Click, {"AddComment"}},
         {"InfoMenu_Click", &Form1Events::InfoMenu_Click, {"ShowInfo"}},
@@ -74,13 +76,19 @@ TEST_F(MainWindowTest, play_sound_closes_the_previous_sound_first) {
     window->PlaySound("/opt/stowix\\Stowix2.Wav", true);
     window->PlaySound("/opt/stowix\\Stowix1.Wav", false);
     EXPECT_EQ(log.entries, QStringList({
-        "MMControl1.Command=Close", "MMControl1.DeviceType=WaveAudio",
-        "MMControl1.FileName=/opt/stowix\\Stowix2.Wav", "MMControl1.Command=Open",
-        "MMControl1.Wait=1", "MMControl1.Command=Play",
-        "MMControl1.Command=Close", "MMControl1.DeviceType=WaveAudio",
-        "MMControl1.FileName=/opt/stowix\\Stowix1.Wav", "MMControl1.Command=Open",
-        "MMControl1.Wait=0", "MMControl1.Command=Play",
-    }));
+                               "MMControl1.Command=Close",
+                               "MMControl1.DeviceType=WaveAudio",
+                               "MMControl1.FileName=/opt/stowix\\Stowix2.Wav",
+                               "MMControl1.Command=Open",
+                               "MMControl1.Wait=1",
+                               "MMControl1.Command=Play",
+                               "MMControl1.Command=Close",
+                               "MMControl1.DeviceType=WaveAudio",
+                               "MMControl1.FileName=/opt/stowix\\Stowix1.Wav",
+                               "MMControl1.Command=Open",
+                               "MMControl1.Wait=0",
+                               "MMControl1.Command=Play",
+                           }));
 }
 
 TEST_F(MainWindowTest, end_program_closes_clip_and_sound_before_ending_with_the_status) {

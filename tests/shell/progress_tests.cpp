@@ -55,9 +55,9 @@ TEST_F(WindowProgress, the_window_keeps_its_own_state_between_steps) {
     window->StepProgress(false, true);
     window->StepProgress(false, false);
     window->StepProgress(true, false);
-    EXPECT_EQ(log.Matching("ProgressBar1.Value"),
-              QStringList({"ProgressBar1.Value=100", "ProgressBar1.Value=99",
-                           "ProgressBar1.Value=100"}));
+    EXPECT_EQ(
+        log.Matching("ProgressBar1.Value"),
+        QStringList({"ProgressBar1.Value=100", "ProgressBar1.Value=99", "ProgressBar1.Value=100"}));
 }
 
 }  // namespace

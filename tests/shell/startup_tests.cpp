@@ -115,8 +115,8 @@ TEST_F(StartUp, reads_the_automatic_exit_box_from_the_store) {
         {"0", 0, "0"},
         {"True", 0, "True"},
         {"", 0, ""},
-        {"2", 0, "2"},                  // no valid state: unchecked, and left alone
-        {" 1", 1, "1"},                 // leading blanks are skipped
+        {"2", 0, "2"},   // no valid state: unchecked, and left alone
+        {" 1", 1, "1"},  // leading blanks are skipped
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.stored.value_or("<absent>").toStdString());
@@ -143,7 +143,8 @@ TEST_F(StartUp, without_a_windows_folder_says_how_to_configure_one_and_ends_with
     EXPECT_EQ(message.title, "Stowix");
     EXPECT_EQ(message.buttons, MessageButtons::Ok);
     EXPECT_EQ(message.icon, MessageIcon::Information);
-    EXPECT_TRUE(message.text.contains("No Windows folder was found on drive C:")) << ::testing::PrintToString(message.text);
+    EXPECT_TRUE(message.text.contains("No Windows folder was found on drive C:"))
+        << ::testing::PrintToString(message.text);
     EXPECT_TRUE(message.text.contains("STOWIX_DRIVE_C"));
     EXPECT_TRUE(message.text.contains("STOWIX_WINDOWS_FOLDER"));
 
@@ -161,7 +162,8 @@ TEST_F(StartUp, without_drive_c_ends_the_same_way_and_gives_the_reason) {
     files.changeDriveFailure = "drive C: is not configured";
     window->Form_Load();
     ASSERT_EQ(dialogs.messages.size(), 1u);
-    EXPECT_TRUE(dialogs.messages[0].text.contains("drive C: is not configured", Qt::CaseInsensitive));
+    EXPECT_TRUE(
+        dialogs.messages[0].text.contains("drive C: is not configured", Qt::CaseInsensitive));
     EXPECT_TRUE(dialogs.messages[0].text.contains("STOWIX_DRIVE_C"));
     EXPECT_EQ(system.endedWith, 2);
     EXPECT_TRUE(values.WindowsFolder.isEmpty());

@@ -26,7 +26,9 @@ struct EventLog {
 }  // namespace stowix::test
 
 // Lets GoogleTest print QStrings and lists in failure messages.
-inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
+inline void PrintTo(const QString& text, std::ostream* out) {
+    *out << '"' << text.toStdString() << '"';
+}
 inline void PrintTo(const QStringList& list, std::ostream* out) {
     *out << "[\n";
     for (const QString& entry : list) *out << "  " << entry.toStdString() << "\n";

@@ -118,8 +118,12 @@ private:
 class FakeMultimediaControl : public MultimediaControl {
 public:
     FakeMultimediaControl(EventLog& log, QString name) : m_log(log), m_name(std::move(name)) {}
-    void SetDeviceType(const QString& deviceType) override { m_log.Add(m_name + ".DeviceType=" + deviceType); }
-    void SetFileName(const QString& fileName) override { m_log.Add(m_name + ".FileName=" + fileName); }
+    void SetDeviceType(const QString& deviceType) override {
+        m_log.Add(m_name + ".DeviceType=" + deviceType);
+    }
+    void SetFileName(const QString& fileName) override {
+        m_log.Add(m_name + ".FileName=" + fileName);
+    }
     void SetWait(bool wait) override { m_log.Add(m_name + ".Wait=" + (wait ? "1" : "0")); }
     void Command(const QString& command) override { m_log.Add(m_name + ".Command=" + command); }
 

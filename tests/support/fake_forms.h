@@ -9,12 +9,22 @@ namespace stowix::test {
 
 class FakeForm1 : public Form1Controls {
 public:
-    explicit FakeForm1(EventLog& log) : form(log, "Form1"), command1(log, "Command1"),
-        command2(log, "Command2"), command3(log, "Command3"), check1(log, "Check1"),
-        label1(log, "Label1"), label2(log, "Label2"), label3(log, "Label3"), label4(log, "Label4"),
-        progressBar1(log, "ProgressBar1"), statusBar1(log, "StatusBar1"),
-        animation1(log, "Animation1"), mmControl1(log, "MMControl1"), fileMenu(log, "FileMenu"),
-        helpMenu(log, "HelpMenu") {}
+    explicit FakeForm1(EventLog& log)
+        : form(log, "Form1"),
+          command1(log, "Command1"),
+          command2(log, "Command2"),
+          command3(log, "Command3"),
+          check1(log, "Check1"),
+          label1(log, "Label1"),
+          label2(log, "Label2"),
+          label3(log, "Label3"),
+          label4(log, "Label4"),
+          progressBar1(log, "ProgressBar1"),
+          statusBar1(log, "StatusBar1"),
+          animation1(log, "Animation1"),
+          mmControl1(log, "MMControl1"),
+          fileMenu(log, "FileMenu"),
+          helpMenu(log, "HelpMenu") {}
 
     Window& Form() override { return form; }
     Control& Command1() override { return command1; }
@@ -45,9 +55,12 @@ public:
 
 class FakeForm2 : public Form2Controls {
 public:
-    explicit FakeForm2(EventLog& log) : form(log, "Form2"), command1(log, "Form2.Command1"),
-        dir1(log, "Dir1"), progressBar1(log, "Form2.ProgressBar1"),
-        statusBar1(log, "Form2.StatusBar1") {}
+    explicit FakeForm2(EventLog& log)
+        : form(log, "Form2"),
+          command1(log, "Form2.Command1"),
+          dir1(log, "Dir1"),
+          progressBar1(log, "Form2.ProgressBar1"),
+          statusBar1(log, "Form2.StatusBar1") {}
 
     Window& Form() override { return form; }
     Control& Command1() override { return command1; }

@@ -7,8 +7,8 @@
 // test can prove which calls were made and in which order. The copies that keep attributes are
 // made of the recorded calls, so each of their steps can fail.
 
-#include "support/stepwise_file_system.h"
 #include "platform/names/wildcard.h"
+#include "support/stepwise_file_system.h"
 
 #include <QString>
 #include <QStringList>
@@ -166,8 +166,7 @@ public:
     Status WriteFileFrom(FileReader& source, std::optional<int> attributes,
                          const QDateTime& lastWrite, const QString& destination,
                          const std::function<Status()>& beforePlacing) override {
-        if (auto fault = Take(FsOperation::CopyTo, destination,
-                              Call("WriteFileFrom", destination)))
+        if (auto fault = Take(FsOperation::CopyTo, destination, Call("WriteFileFrom", destination)))
             return Status::Fail(*fault);
         return ForwardingFileSystem::WriteFileFrom(source, attributes, lastWrite, destination,
                                                    beforePlacing);

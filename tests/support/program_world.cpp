@@ -20,9 +20,9 @@ void MakeFolder(const QString& path, QFile::Permissions permissions = {}) {
 }  // namespace
 
 std::string RunResult::Describe() const {
-    QString text = timedOut  ? QStringLiteral("timed out")
-                   : killed  ? QStringLiteral("killed by a signal")
-                             : QStringLiteral("exit status %1").arg(exitCode);
+    QString text = timedOut ? QStringLiteral("timed out")
+                   : killed ? QStringLiteral("killed by a signal")
+                            : QStringLiteral("exit status %1").arg(exitCode);
     text += QStringLiteral("\n--- standard output:\n") + output +
             QStringLiteral("\n--- standard error:\n") + errors;
     return text.toStdString();
@@ -74,8 +74,8 @@ std::unique_ptr<QProcess> ProgramWorld::Start(const QString& program,
         process->start(options.wrapper.front(), arguments);
     }
     if (!process->waitForStarted(10000))
-        ADD_FAILURE() << program.toStdString() << " did not start: "
-                      << process->errorString().toStdString();
+        ADD_FAILURE() << program.toStdString()
+                      << " did not start: " << process->errorString().toStdString();
     return process;
 }
 
@@ -119,8 +119,8 @@ QStringList ProgramWorld::ListedNames(const QString& dosFolder) {
 }
 
 QStringList ProgramWorld::SetNames() const {
-    return QDir(BackupRoot()).entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden,
-                                        QDir::Name);
+    return QDir(BackupRoot())
+        .entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name);
 }
 
 QString ProgramWorld::NewSet(const QStringList& before) const {
@@ -135,8 +135,7 @@ QString ProgramWorld::Setting(const QString& section, const QString& key) const 
     return store.Read(QStringLiteral("Stowix"), section, key, QString());
 }
 
-void ProgramWorld::WriteSetting(const QString& section, const QString& key,
-                                const QString& value) {
+void ProgramWorld::WriteSetting(const QString& section, const QString& key, const QString& value) {
     QtSettingsStore store(Config() + QStringLiteral("/Stowix"));
     if (Status written = store.Write(QStringLiteral("Stowix"), section, key, value); !written)
         ADD_FAILURE() << "cannot write the setting: " << written.reason().toStdString();

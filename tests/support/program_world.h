@@ -25,8 +25,8 @@ namespace stowix::test {
 
 // How a run ended and what it wrote.
 struct RunResult {
-    int exitCode = -1;     // the exit status, when it ended normally; -1 otherwise
-    bool killed = false;   // ended by a signal (SIGKILL from the fault injector or the test)
+    int exitCode = -1;    // the exit status, when it ended normally; -1 otherwise
+    bool killed = false;  // ended by a signal (SIGKILL from the fault injector or the test)
     bool timedOut = false;
     qint64 processId = 0;
     QString output;

@@ -6,9 +6,9 @@
 // code under test stayed away from the files. The copies that keep attributes are made of the
 // recorded calls, so their steps show in the log.
 
-#include "support/stepwise_file_system.h"
 #include "support/event_log.h"
 #include "support/refusing_file_system.h"
+#include "support/stepwise_file_system.h"
 
 namespace stowix::test {
 

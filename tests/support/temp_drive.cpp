@@ -94,9 +94,9 @@ QDateTime TempDrive::ModifiedTime(const QString& dosPath) const {
 }
 
 QStringList TempDrive::HostNames(const QString& dosFolder) const {
-    QStringList names = QDir(HostPath(dosFolder))
-                            .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden |
-                                       QDir::System);
+    QStringList names =
+        QDir(HostPath(dosFolder))
+            .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
     names.sort();
     return names;
 }

@@ -56,7 +56,9 @@ public:
     Status ChangeDrive(QChar) override { return Refused(); }
     QString CurrentFolder() override { return "C:\\"; }
     Status WriteTextFile(const QString&, const std::vector<QString>&) override { return Refused(); }
-    Result<std::unique_ptr<FileReader>> OpenForReading(const QString&) override { return Refused(); }
+    Result<std::unique_ptr<FileReader>> OpenForReading(const QString&) override {
+        return Refused();
+    }
     Status FlushToDisk(const QString&) override { return Refused(); }
 
 private:
@@ -71,8 +73,10 @@ private:
     void Add(const QString& path, int attributes) {
         const int cut = path.lastIndexOf('\\');
         QString parent = path.left(cut);
-        if (parent.endsWith(':')) parent += '\\';
-        else if (!m_entries.contains(Key(parent))) AddFolder(parent);
+        if (parent.endsWith(':'))
+            parent += '\\';
+        else if (!m_entries.contains(Key(parent)))
+            AddFolder(parent);
         m_entries[Key(parent)].push_back({path.mid(cut + 1), attributes});
         if (attributes & Attribute::Folder) m_entries[Key(path)];
     }

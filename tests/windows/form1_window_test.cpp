@@ -72,13 +72,20 @@ TEST_F(Form1WindowTest, each_control_has_its_designed_place_in_pixels) {
         const char* name;
         QRect pixels;
     } table[] = {
-        {"Line1", {0, 0, 440, 1}},          {"Line2", {1, 1, 440, 1}},
-        {"MMControl1", {8, 8, 26, 22}},     {"Label1", {40, 8, 361, 65}},
-        {"Label4", {360, 48, 32, 14}},      {"Label2", {40, 80, 361, 25}},
-        {"Label3", {40, 112, 361, 49}},     {"Animation1", {32, 176, 377, 41}},
-        {"ProgressBar1", {32, 232, 377, 41}}, {"Command1", {32, 288, 121, 39}},
-        {"Command2", {160, 288, 121, 39}},  {"Command3", {288, 288, 121, 39}},
-        {"Check1", {248, 336, 161, 19}},    {"StatusBar1", {0, 361, 441, 25}},
+        {"Line1", {0, 0, 440, 1}},
+        {"Line2", {1, 1, 440, 1}},
+        {"MMControl1", {8, 8, 26, 22}},
+        {"Label1", {40, 8, 361, 65}},
+        {"Label4", {360, 48, 32, 14}},
+        {"Label2", {40, 80, 361, 25}},
+        {"Label3", {40, 112, 361, 49}},
+        {"Animation1", {32, 176, 377, 41}},
+        {"ProgressBar1", {32, 232, 377, 41}},
+        {"Command1", {32, 288, 121, 39}},
+        {"Command2", {160, 288, 121, 39}},
+        {"Command3", {288, 288, 121, 39}},
+        {"Check1", {248, 336, 161, 19}},
+        {"StatusBar1", {0, 361, 441, 25}},
     };
     for (const auto& row : table) {
         SCOPED_TRACE(row.name);
@@ -129,12 +136,42 @@ TEST_F(Form1WindowTest, fonts_are_the_designed_ones_or_metric_twins) {
         {"Label1", "Times New Roman", {"Times New Roman", "Liberation Serif"}, 42, true, true},
         {"Label4", "Times New Roman", {"Times New Roman", "Liberation Serif"}, 8.25, false, true},
         {"Label2", "Arial", {"Arial", "Liberation Sans"}, 12, true, true},
-        {"Label3", "MS Sans Serif", {"MS Sans Serif", "Liberation Sans", "DejaVu Sans"}, 8.25, false, false},
-        {"Command1", "MS Sans Serif", {"MS Sans Serif", "Liberation Sans", "DejaVu Sans"}, 8.25, false, false},
-        {"Command2", "MS Sans Serif", {"MS Sans Serif", "Liberation Sans", "DejaVu Sans"}, 8.25, false, false},
-        {"Command3", "MS Sans Serif", {"MS Sans Serif", "Liberation Sans", "DejaVu Sans"}, 8.25, false, false},
-        {"Check1", "MS Sans Serif", {"MS Sans Serif", "Liberation Sans", "DejaVu Sans"}, 8.25, false, false},
-        {"StatusBar1", "MS Sans Serif", {"MS Sans Serif", "Liberation Sans", "DejaVu Sans"}, 8.25, false, false},
+        {"Label3",
+         "MS Sans Serif",
+         {"MS Sans Serif", "Liberation Sans", "DejaVu Sans"},
+         8.25,
+         false,
+         false},
+        {"Command1",
+         "MS Sans Serif",
+         {"MS Sans Serif", "Liberation Sans", "DejaVu Sans"},
+         8.25,
+         false,
+         false},
+        {"Command2",
+         "MS Sans Serif",
+         {"MS Sans Serif", "Liberation Sans", "DejaVu Sans"},
+         8.25,
+         false,
+         false},
+        {"Command3",
+         "MS Sans Serif",
+         {"MS Sans Serif", "Liberation Sans", "DejaVu Sans"},
+         8.25,
+         false,
+         false},
+        {"Check1",
+         "MS Sans Serif",
+         {"MS Sans Serif", "Liberation Sans", "DejaVu Sans"},
+         8.25,
+         false,
+         false},
+        {"StatusBar1",
+         "MS Sans Serif",
+         {"MS Sans Serif", "Liberation Sans", "DejaVu Sans"},
+         8.25,
+         false,
+         false},
     };
     for (const auto& row : table) {
         SCOPED_TRACE(row.name);
@@ -147,7 +184,8 @@ TEST_F(Form1WindowTest, fonts_are_the_designed_ones_or_metric_twins) {
         EXPECT_DOUBLE_EQ(font.pointSizeF(), row.points);
         EXPECT_EQ(font.bold(), row.bold);
         EXPECT_EQ(font.italic(), row.italic);
-        EXPECT_TRUE(row.installed.contains(QFontInfo(font).family())) << QFontInfo(font).family().toStdString();
+        EXPECT_TRUE(row.installed.contains(QFontInfo(font).family()))
+            << QFontInfo(font).family().toStdString();
     }
 }
 
@@ -244,8 +282,9 @@ TEST_F(Form1WindowTest, clicking_each_button_raises_its_event) {
     const struct {
         const char* button;
         const char* event;
-    } table[] = {
-        {"Command1", "Command1_Click"}, {"Command2", "Command2_Click"}, {"Command3", "Command3_Click"}};
+    } table[] = {{"Command1", "Command1_Click"},
+                 {"Command2", "Command2_Click"},
+                 {"Command3", "Command3_Click"}};
     ShowActive();
     for (const auto& row : table) {
         SCOPED_TRACE(row.button);

@@ -21,10 +21,11 @@ protected:
     Form2WindowTest() {
         files.AddFolder("C:\\Stowix\\11-5-99 3;45;12 PM");
         window.SetEvents({
-            .Form_Activate = [this] {
-                raised.append("Form_Activate");
-                visibleOnActivate = window.isVisible();
-            },
+            .Form_Activate =
+                [this] {
+                    raised.append("Form_Activate");
+                    visibleOnActivate = window.isVisible();
+                },
             .Command1_Click = [this] { raised.append("Command1_Click"); },
             .Form_Close = [this] { raised.append("Form_Close"); },
         });

@@ -7,10 +7,10 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <cerrno>
+#include <cstring>
 
 namespace stowix::tools {
 

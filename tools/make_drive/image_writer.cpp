@@ -56,7 +56,8 @@ QString WriteDriveImage(const DriveContents& contents, const QString& imagePath,
 
     QFile::remove(imagePath);
     QFile image(imagePath);
-    if (!image.open(QIODevice::WriteOnly)) return imagePath + QStringLiteral(": ") + image.errorString();
+    if (!image.open(QIODevice::WriteOnly))
+        return imagePath + QStringLiteral(": ") + image.errorString();
     if (!image.resize(ImagePartitionOffset + volumeBytes))
         return imagePath + QStringLiteral(": ") + image.errorString();
     QByteArray mbr(512, '\0');
@@ -71,12 +72,12 @@ QString WriteDriveImage(const DriveContents& contents, const QString& imagePath,
     image.close();
 
     const QString target = imagePath + QStringLiteral("@@") + QString::number(ImagePartitionOffset);
-    if (QString error = Mtools(QStringLiteral("mformat"), target,
-                               {QStringLiteral("-F"), QStringLiteral("-T"),
-                                QString::number(volumeBytes / 512), QStringLiteral("-H"),
-                                QString::number(ImagePartitionOffset / 512), QStringLiteral("-h"),
-                                QStringLiteral("16"), QStringLiteral("-s"), QStringLiteral("63"),
-                                QStringLiteral("::")});
+    if (QString error =
+            Mtools(QStringLiteral("mformat"), target,
+                   {QStringLiteral("-F"), QStringLiteral("-T"), QString::number(volumeBytes / 512),
+                    QStringLiteral("-H"), QString::number(ImagePartitionOffset / 512),
+                    QStringLiteral("-h"), QStringLiteral("16"), QStringLiteral("-s"),
+                    QStringLiteral("63"), QStringLiteral("::")});
         !error.isEmpty())
         return error;
 

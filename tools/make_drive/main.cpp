@@ -14,19 +14,20 @@
 namespace {
 
 void PrintUsage(std::FILE* to) {
-    std::fputs("Usage: stowix-make-drive [--ini-files N] [--system-dat-mb N] <folder>\n"
-               "       stowix-make-drive [--ini-files N] [--system-dat-mb N] [--image-mb N]\n"
-               "                         --image <file>\n"
-               "Writes a Windows 98 drive C: into <folder> (created when missing), or into\n"
-               "a new disk image <file>: an MBR disk with one FAT32 partition, made with\n"
-               "mtools (mformat, mcopy, mattrib).\n"
-               "  --ini-files N      add N further INI files to the Windows folder\n"
-               "  --system-dat-mb N  make WINDOWS\\SYSTEM.DAT N MiB large (default 2;\n"
-               "                     0 gives the bare tree, about 64 KiB); the registry\n"
-               "                     stays sound, its rest is free space\n"
-               "  --image-mb N       the image's FAT32 volume size in MiB (default: room\n"
-               "                     for the drive three times over, at least 128)\n",
-               to);
+    std::fputs(
+        "Usage: stowix-make-drive [--ini-files N] [--system-dat-mb N] <folder>\n"
+        "       stowix-make-drive [--ini-files N] [--system-dat-mb N] [--image-mb N]\n"
+        "                         --image <file>\n"
+        "Writes a Windows 98 drive C: into <folder> (created when missing), or into\n"
+        "a new disk image <file>: an MBR disk with one FAT32 partition, made with\n"
+        "mtools (mformat, mcopy, mattrib).\n"
+        "  --ini-files N      add N further INI files to the Windows folder\n"
+        "  --system-dat-mb N  make WINDOWS\\SYSTEM.DAT N MiB large (default 2;\n"
+        "                     0 gives the bare tree, about 64 KiB); the registry\n"
+        "                     stays sound, its rest is free space\n"
+        "  --image-mb N       the image's FAT32 volume size in MiB (default: room\n"
+        "                     for the drive three times over, at least 128)\n",
+        to);
 }
 
 // A whole number from 0 to limit, or -1.
@@ -57,8 +58,8 @@ int main(int argc, char** argv) {
         if (std::strcmp(argument, "--ini-files") == 0 ||
             std::strcmp(argument, "--system-dat-mb") == 0) {
             const bool iniFiles = std::strcmp(argument, "--ini-files") == 0;
-            const int value = ParseCount(i + 1 < argc ? argv[++i] : nullptr,
-                                         iniFiles ? 9999999 : 4096);
+            const int value =
+                ParseCount(i + 1 < argc ? argv[++i] : nullptr, iniFiles ? 9999999 : 4096);
             if (value < 0) {
                 std::fprintf(stderr, "stowix-make-drive: %s needs a whole number\n", argument);
                 PrintUsage(stderr);
@@ -70,8 +71,9 @@ int main(int argc, char** argv) {
         if (std::strcmp(argument, "--image-mb") == 0) {
             imageMegabytes = ParseCount(i + 1 < argc ? argv[++i] : nullptr, 2097151);
             if (imageMegabytes < 40) {
-                std::fprintf(stderr, "stowix-make-drive: --image-mb needs a whole number of "
-                                     "at least 40\n");
+                std::fprintf(stderr,
+                             "stowix-make-drive: --image-mb needs a whole number of "
+                             "at least 40\n");
                 PrintUsage(stderr);
                 return 2;
             }
@@ -105,16 +107,17 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "stowix-make-drive: cannot make a temporary folder\n");
             return 1;
         }
-        if (const QString error = stowix::tools::WriteDriveImage(contents, imageFile, work.path(),
-                                                                  imageMegabytes);
+        if (const QString error =
+                stowix::tools::WriteDriveImage(contents, imageFile, work.path(), imageMegabytes);
             !error.isEmpty()) {
             std::fprintf(stderr, "stowix-make-drive: %s\n", qPrintable(error));
             return 1;
         }
-        std::printf("Wrote drive C: into the image %s: %zu folders, %zu files (FAT32 partition "
-                    "at %lld bytes)\n",
-                    qPrintable(imageFile), contents.folders.size(), contents.files.size(),
-                    static_cast<long long>(stowix::tools::ImagePartitionOffset));
+        std::printf(
+            "Wrote drive C: into the image %s: %zu folders, %zu files (FAT32 partition "
+            "at %lld bytes)\n",
+            qPrintable(imageFile), contents.folders.size(), contents.files.size(),
+            static_cast<long long>(stowix::tools::ImagePartitionOffset));
         return 0;
     }
     if (const QString error = stowix::tools::WriteDrive(contents, folder); !error.isEmpty()) {
@@ -123,8 +126,7 @@ int main(int argc, char** argv) {
     }
     qint64 bytes = 0;
     for (const auto& file : contents.files) bytes += file.contents.size();
-    std::printf("Wrote drive C: into %s: %zu folders, %zu files, %lld bytes\n",
-                qPrintable(folder), contents.folders.size(), contents.files.size(),
-                static_cast<long long>(bytes));
+    std::printf("Wrote drive C: into %s: %zu folders, %zu files, %lld bytes\n", qPrintable(folder),
+                contents.folders.size(), contents.files.size(), static_cast<long long>(bytes));
     return 0;
 }

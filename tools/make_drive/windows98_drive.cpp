@@ -74,114 +74,296 @@ QByteArray ProgramInformation(const QString& seedName, const QByteArray& title) 
 
 QByteArray WinIni() {
     return Text({
-        "[windows]", "load=", "run=", "NullPort=None", "device=HP LaserJet 4L,HPPCL5MS,LPT1:",
-        "", "[Desktop]", "Wallpaper=(None)", "TileWallpaper=0", "WallpaperStyle=0",
-        "Pattern=(None)", "", "[intl]", "iCountry=1", "ICurrDigits=2", "iCurrency=0", "iDate=0",
-        "iDigits=2", "iLZero=0", "iMeasure=1", "iNegCurr=0", "iTime=0", "iTLZero=0", "s1159=AM",
-        "s2359=PM", "sCountry=United States", "sCurrency=$", "sDate=/", "sDecimal=.",
-        "sLanguage=enu", "sList=,", "sLongDate=dddd, MMMM dd, yyyy", "sShortDate=M/d/yy",
-        "sThousand=,", "sTime=:", "", "[fonts]", "", "[extensions]", "txt=notepad.exe ^.txt",
-        "ini=notepad.exe ^.ini", "bmp=pbrush.exe ^.bmp", "wri=write.exe ^.wri",
-        "hlp=winhlp32.exe ^.hlp", "", "[mci extensions]", "wav=waveaudio", "mid=sequencer",
-        "rmi=sequencer", "avi=AVIVideo", "", "[ports]", "COM1:=9600,n,8,1,x",
-        "COM2:=9600,n,8,1,x", "LPT1:=", "FILE:=", "", "[PrinterPorts]",
-        "HP LaserJet 4L=HPPCL5MS,LPT1:,15,45", "", "[devices]", "HP LaserJet 4L=HPPCL5MS,LPT1:",
-        "", "[Compatibility]", "_3DPC=0x00400000", "WINWORD=0x00001000", "",
-        "[Windows Help]", "M_WindowPosition=[213,0,614,720,0]", "", "[MSUCE]",
-        "Advanced=0", "CodePage=Windows", "Font=Arial",
+        "[windows]",
+        "load=",
+        "run=",
+        "NullPort=None",
+        "device=HP LaserJet 4L,HPPCL5MS,LPT1:",
+        "",
+        "[Desktop]",
+        "Wallpaper=(None)",
+        "TileWallpaper=0",
+        "WallpaperStyle=0",
+        "Pattern=(None)",
+        "",
+        "[intl]",
+        "iCountry=1",
+        "ICurrDigits=2",
+        "iCurrency=0",
+        "iDate=0",
+        "iDigits=2",
+        "iLZero=0",
+        "iMeasure=1",
+        "iNegCurr=0",
+        "iTime=0",
+        "iTLZero=0",
+        "s1159=AM",
+        "s2359=PM",
+        "sCountry=United States",
+        "sCurrency=$",
+        "sDate=/",
+        "sDecimal=.",
+        "sLanguage=enu",
+        "sList=,",
+        "sLongDate=dddd, MMMM dd, yyyy",
+        "sShortDate=M/d/yy",
+        "sThousand=,",
+        "sTime=:",
+        "",
+        "[fonts]",
+        "",
+        "[extensions]",
+        "txt=notepad.exe ^.txt",
+        "ini=notepad.exe ^.ini",
+        "bmp=pbrush.exe ^.bmp",
+        "wri=write.exe ^.wri",
+        "hlp=winhlp32.exe ^.hlp",
+        "",
+        "[mci extensions]",
+        "wav=waveaudio",
+        "mid=sequencer",
+        "rmi=sequencer",
+        "avi=AVIVideo",
+        "",
+        "[ports]",
+        "COM1:=9600,n,8,1,x",
+        "COM2:=9600,n,8,1,x",
+        "LPT1:=",
+        "FILE:=",
+        "",
+        "[PrinterPorts]",
+        "HP LaserJet 4L=HPPCL5MS,LPT1:,15,45",
+        "",
+        "[devices]",
+        "HP LaserJet 4L=HPPCL5MS,LPT1:",
+        "",
+        "[Compatibility]",
+        "_3DPC=0x00400000",
+        "WINWORD=0x00001000",
+        "",
+        "[Windows Help]",
+        "M_WindowPosition=[213,0,614,720,0]",
+        "",
+        "[MSUCE]",
+        "Advanced=0",
+        "CodePage=Windows",
+        "Font=Arial",
     });
 }
 
 QByteArray SystemIni() {
     return Text({
-        "[boot]", "oemfonts.fon=vgaoem.fon", "shell=Explorer.exe", "system.drv=system.drv",
-        "drivers=mmsystem.dll power.drv", "user.exe=user.exe", "gdi.exe=gdi.exe",
-        "sound.drv=sound.drv", "dibeng.drv=dibeng.dll", "comm.drv=comm.drv",
-        "mouse.drv=mouse.drv", "keyboard.drv=keyboard.drv", "*DisplayFallback=0",
-        "fixedfon.fon=vgafix.fon", "fonts.fon=vgasys.fon", "display.drv=pnpdrvr.drv",
-        "386Grabber=vgafull.3gr", "network.drv=", "language.dll=", "SCRNSAVE.EXE=", "",
-        "[keyboard]", "subtype=", "type=4", "keyboard.dll=", "oemansi.bin=", "",
+        "[boot]",
+        "oemfonts.fon=vgaoem.fon",
+        "shell=Explorer.exe",
+        "system.drv=system.drv",
+        "drivers=mmsystem.dll power.drv",
+        "user.exe=user.exe",
+        "gdi.exe=gdi.exe",
+        "sound.drv=sound.drv",
+        "dibeng.drv=dibeng.dll",
+        "comm.drv=comm.drv",
+        "mouse.drv=mouse.drv",
+        "keyboard.drv=keyboard.drv",
+        "*DisplayFallback=0",
+        "fixedfon.fon=vgafix.fon",
+        "fonts.fon=vgasys.fon",
+        "display.drv=pnpdrvr.drv",
+        "386Grabber=vgafull.3gr",
+        "network.drv=",
+        "language.dll=",
+        "SCRNSAVE.EXE=",
+        "",
+        "[keyboard]",
+        "subtype=",
+        "type=4",
+        "keyboard.dll=",
+        "oemansi.bin=",
+        "",
         "[boot.description]",
         "keyboard.typ=Standard 101/102-Key or Microsoft Natural Keyboard",
-        "mouse.drv=Standard mouse", "aspect=100,96,96",
-        "display.drv=Standard PCI Graphics Adapter (VGA)", "", "[386Enh]", "ebios=*ebios",
-        "woafont=dosapp.fon", "mouse=*vmouse, msmouse.vxd", "device=*dynapage", "device=*vcd",
-        "device=*vpd", "device=*int13", "keyboard=*vkd", "display=*vdd,*vflatd", "MinSPs=16",
-        "PagingDrive=C:", "", "[NonWindowsApp]", "CommandEnvSize=4096", "", "[vcache]",
-        "MinFileCache=4096", "MaxFileCache=32768", "", "[power.drv]", "", "[drivers]",
-        "wave=mmsndsys.drv", "midi=mmsndsys.drv", "", "[mci]", "cdaudio=mcicda.drv",
-        "sequencer=mciseq.drv", "waveaudio=mciwave.drv", "avivideo=mciavi.drv",
-        "videodisc=mcipionr.drv", "vcr=mcivisca.drv", "MPEGVideo=mciqtz.drv",
-        "MPEGVideo2=mciqtz.drv", "", "[drivers32]", "msacm.imaadpcm=imaadp32.acm",
-        "msacm.msadpcm=msadp32.acm", "vidc.CVID=iccvid.dll", "VIDC.IV31=ir32_32.dll", "",
-        "[TTFontDimenCache]", "0 4=2 4", "0 5=3 5", "0 6=4 6", "", "[Password Lists]",
+        "mouse.drv=Standard mouse",
+        "aspect=100,96,96",
+        "display.drv=Standard PCI Graphics Adapter (VGA)",
+        "",
+        "[386Enh]",
+        "ebios=*ebios",
+        "woafont=dosapp.fon",
+        "mouse=*vmouse, msmouse.vxd",
+        "device=*dynapage",
+        "device=*vcd",
+        "device=*vpd",
+        "device=*int13",
+        "keyboard=*vkd",
+        "display=*vdd,*vflatd",
+        "MinSPs=16",
+        "PagingDrive=C:",
+        "",
+        "[NonWindowsApp]",
+        "CommandEnvSize=4096",
+        "",
+        "[vcache]",
+        "MinFileCache=4096",
+        "MaxFileCache=32768",
+        "",
+        "[power.drv]",
+        "",
+        "[drivers]",
+        "wave=mmsndsys.drv",
+        "midi=mmsndsys.drv",
+        "",
+        "[mci]",
+        "cdaudio=mcicda.drv",
+        "sequencer=mciseq.drv",
+        "waveaudio=mciwave.drv",
+        "avivideo=mciavi.drv",
+        "videodisc=mcipionr.drv",
+        "vcr=mcivisca.drv",
+        "MPEGVideo=mciqtz.drv",
+        "MPEGVideo2=mciqtz.drv",
+        "",
+        "[drivers32]",
+        "msacm.imaadpcm=imaadp32.acm",
+        "msacm.msadpcm=msadp32.acm",
+        "vidc.CVID=iccvid.dll",
+        "VIDC.IV31=ir32_32.dll",
+        "",
+        "[TTFontDimenCache]",
+        "0 4=2 4",
+        "0 5=3 5",
+        "0 6=4 6",
+        "",
+        "[Password Lists]",
         "ADMIN=C:\\WINDOWS\\ADMIN.PWL",
     });
 }
 
 QByteArray ProgmanIni() {
     return Text({
-        "[Settings]", "Window=60 28 565 388 1", "SaveSettings=1", "MinOnRun=0",
-        "AutoArrange=1", "Startup=", "", "[Groups]", "Group1=C:\\WINDOWS\\MAIN.GRP",
-        "Group2=C:\\WINDOWS\\ACCESSOR.GRP", "Group3=C:\\WINDOWS\\GAMES.GRP",
-        "Group4=C:\\WINDOWS\\STARTUP.GRP", "Order= 4 3 2 1",
+        "[Settings]",
+        "Window=60 28 565 388 1",
+        "SaveSettings=1",
+        "MinOnRun=0",
+        "AutoArrange=1",
+        "Startup=",
+        "",
+        "[Groups]",
+        "Group1=C:\\WINDOWS\\MAIN.GRP",
+        "Group2=C:\\WINDOWS\\ACCESSOR.GRP",
+        "Group3=C:\\WINDOWS\\GAMES.GRP",
+        "Group4=C:\\WINDOWS\\STARTUP.GRP",
+        "Order= 4 3 2 1",
     });
 }
 
 QByteArray ControlIni() {
     return Text({
-        "[current]", "color schemes=Windows Standard", "", "[color schemes]",
+        "[current]",
+        "color schemes=Windows Standard",
+        "",
+        "[color schemes]",
         "Windows Standard=C0C0C0,FFFFFF,FFFFFF,0,C0C0C0,0,800000,808080,FFFFFF,C0C0C0,C0C0C0,"
         "0,808080,C0C0C0,808080,0,808080,800000,FFFFFF,0,FFFFFF",
-        "", "[Patterns]", "(None)=(None)", "Boxes=127 65 65 65 65 65 127 0",
-        "Paisley=2 7 7 2 32 80 80 32", "Weave=136 84 34 69 136 21 34 81", "",
-        "[installed]", "3.1=yes", "", "[MMCPL]", "NumApps=15", "X=0", "Y=0", "W=430",
-        "H=240", "", "[drivers.desc]", "mmdrv.dll=Multimedia driver",
-        "timer.drv=Timer driver", "mciwave.drv=[MCI] Sound", "mciseq.drv=[MCI] MIDI Sequencer",
-        "mcicda.drv=[MCI] CD Audio", "", "[Screen Saver.Marquee]", "Font=Times New Roman",
-        "Size=24", "Text=Stowix was here", "Speed=14",
+        "",
+        "[Patterns]",
+        "(None)=(None)",
+        "Boxes=127 65 65 65 65 65 127 0",
+        "Paisley=2 7 7 2 32 80 80 32",
+        "Weave=136 84 34 69 136 21 34 81",
+        "",
+        "[installed]",
+        "3.1=yes",
+        "",
+        "[MMCPL]",
+        "NumApps=15",
+        "X=0",
+        "Y=0",
+        "W=430",
+        "H=240",
+        "",
+        "[drivers.desc]",
+        "mmdrv.dll=Multimedia driver",
+        "timer.drv=Timer driver",
+        "mciwave.drv=[MCI] Sound",
+        "mciseq.drv=[MCI] MIDI Sequencer",
+        "mcicda.drv=[MCI] CD Audio",
+        "",
+        "[Screen Saver.Marquee]",
+        "Font=Times New Roman",
+        "Size=24",
+        "Text=Stowix was here",
+        "Speed=14",
     });
 }
 
 QByteArray WinfileIni() {
     return Text({
-        "[Settings]", "Window=0,0,640,480, , ,1", "dir1=0,0,500,420,-1,-1,1,30,201,1905,174,"
+        "[Settings]",
+        "Window=0,0,640,480, , ,1",
+        "dir1=0,0,500,420,-1,-1,1,30,201,1905,174,"
         "C:\\WINDOWS\\*.*",
     });
 }
 
 QByteArray ProtocolIni() {
     return Text({
-        "[ndishlp$]", "DriverName=ndishlp$", "Bindings=PCNTN4M$", "", "[protman$]",
-        "DriverName=protman$", "PriorityBoost=0", "", "[PCNTN4M$]",
-        "DriverName=PCNTND$", "", "[data]", "version=v4.10.2222", "netcards=PCNTN4M$,*pnp2000",
-        "", "[nwlink$]", "DriverName=nwlink$", "Frame_Type=4", "cachesize=0",
-        "Bindings=PCNTN4M$", "",
+        "[ndishlp$]",
+        "DriverName=ndishlp$",
+        "Bindings=PCNTN4M$",
+        "",
+        "[protman$]",
+        "DriverName=protman$",
+        "PriorityBoost=0",
+        "",
+        "[PCNTN4M$]",
+        "DriverName=PCNTND$",
+        "",
+        "[data]",
+        "version=v4.10.2222",
+        "netcards=PCNTN4M$,*pnp2000",
+        "",
+        "[nwlink$]",
+        "DriverName=nwlink$",
+        "Frame_Type=4",
+        "cachesize=0",
+        "Bindings=PCNTN4M$",
+        "",
     });
 }
 
 QByteArray OdbcIni() {
     return Text({
         "[ODBC 32 bit Data Sources]",
-        "MS Access Database=Microsoft Access Driver (*.mdb) (32 bit)", "",
-        "[MS Access Database]", "Driver32=C:\\WINDOWS\\SYSTEM\\odbcjt32.dll",
+        "MS Access Database=Microsoft Access Driver (*.mdb) (32 bit)",
+        "",
+        "[MS Access Database]",
+        "Driver32=C:\\WINDOWS\\SYSTEM\\odbcjt32.dll",
     });
 }
 
 QByteArray OdbcinstIni() {
     return Text({
-        "[ODBC 32 bit Drivers]", "Microsoft Access Driver (*.mdb) (32 bit)=1", "",
+        "[ODBC 32 bit Drivers]",
+        "Microsoft Access Driver (*.mdb) (32 bit)=1",
+        "",
         "[Microsoft Access Driver (*.mdb) (32 bit)]",
-        "Driver=C:\\WINDOWS\\SYSTEM\\odbcjt32.dll", "Setup=C:\\WINDOWS\\SYSTEM\\odbcjt32.dll",
+        "Driver=C:\\WINDOWS\\SYSTEM\\odbcjt32.dll",
+        "Setup=C:\\WINDOWS\\SYSTEM\\odbcjt32.dll",
         "32Bit=1",
     });
 }
 
 QByteArray TelephonIni() {
     return Text({
-        "[Locations]", "CurrentLocation=0,0", "Locations=1,1",
-        "Location0=0,\"Default Location\",\"\",\"\",\"617\",1,0,0,1,\"\",0,\"\"", "",
-        "[Providers]", "NumProviders=1", "NextProviderID=1", "ProviderID0=0",
+        "[Locations]",
+        "CurrentLocation=0,0",
+        "Locations=1,1",
+        "Location0=0,\"Default Location\",\"\",\"\",\"617\",1,0,0,1,\"\",0,\"\"",
+        "",
+        "[Providers]",
+        "NumProviders=1",
+        "NextProviderID=1",
+        "ProviderID0=0",
         "ProviderFileName0=unimdm.tsp",
     });
 }
@@ -202,16 +384,23 @@ QByteArray ExtraIni(int number) {
 
 QByteArray AutoexecBat() {
     return Text({
-        "@ECHO OFF", "SET BLASTER=A220 I5 D1 H5 P330 T6", "SET SBPCI=C:\\SBPCI",
-        "PATH C:\\WINDOWS;C:\\WINDOWS\\COMMAND", "SET TEMP=C:\\WINDOWS\\TEMP",
-        "SET TMP=C:\\WINDOWS\\TEMP", "LH C:\\WINDOWS\\COMMAND\\DOSKEY.COM /INSERT",
+        "@ECHO OFF",
+        "SET BLASTER=A220 I5 D1 H5 P330 T6",
+        "SET SBPCI=C:\\SBPCI",
+        "PATH C:\\WINDOWS;C:\\WINDOWS\\COMMAND",
+        "SET TEMP=C:\\WINDOWS\\TEMP",
+        "SET TMP=C:\\WINDOWS\\TEMP",
+        "LH C:\\WINDOWS\\COMMAND\\DOSKEY.COM /INSERT",
     });
 }
 
 QByteArray ConfigSys() {
     return Text({
-        "DEVICE=C:\\WINDOWS\\HIMEM.SYS", "DEVICE=C:\\WINDOWS\\EMM386.EXE NOEMS",
-        "DOS=HIGH,UMB", "FILES=40", "BUFFERS=30",
+        "DEVICE=C:\\WINDOWS\\HIMEM.SYS",
+        "DEVICE=C:\\WINDOWS\\EMM386.EXE NOEMS",
+        "DOS=HIGH,UMB",
+        "FILES=40",
+        "BUFFERS=30",
         "DEVICEHIGH=C:\\WINDOWS\\COMMAND\\DISPLAY.SYS CON=(EGA,,1)",
         "COUNTRY=001,437,C:\\WINDOWS\\COMMAND\\COUNTRY.SYS",
     });
@@ -219,9 +408,18 @@ QByteArray ConfigSys() {
 
 QByteArray MsdosSys() {
     QStringList lines{
-        "[Paths]", "WinDir=C:\\WINDOWS", "WinBootDir=C:\\WINDOWS", "HostWinBootDrv=C", "",
-        "[Options]", "BootMulti=1", "BootGUI=1", "DoubleBuffer=1", "AutoScan=1",
-        "WinVer=4.10.2222", ";",
+        "[Paths]",
+        "WinDir=C:\\WINDOWS",
+        "WinBootDir=C:\\WINDOWS",
+        "HostWinBootDrv=C",
+        "",
+        "[Options]",
+        "BootMulti=1",
+        "BootGUI=1",
+        "DoubleBuffer=1",
+        "AutoScan=1",
+        "WinVer=4.10.2222",
+        ";",
         ";The following lines are required for compatibility with other programs.",
         ";Do not remove them (MSDOS.SYS needs to be >1024 bytes).",
     };
@@ -238,9 +436,9 @@ QString Tick(unsigned tick) {
 QByteArray BootlogTxt() {
     QStringList lines;
     unsigned tick = 0x000E2C01;
-    for (const char* device : {"C:\\WINDOWS\\HIMEM.SYS", "C:\\WINDOWS\\EMM386.EXE",
-                               "C:\\WINDOWS\\DBLBUFF.SYS", "C:\\WINDOWS\\IFSHLP.SYS",
-                               "C:\\WINDOWS\\COMMAND\\DISPLAY.SYS"}) {
+    for (const char* device :
+         {"C:\\WINDOWS\\HIMEM.SYS", "C:\\WINDOWS\\EMM386.EXE", "C:\\WINDOWS\\DBLBUFF.SYS",
+          "C:\\WINDOWS\\IFSHLP.SYS", "C:\\WINDOWS\\COMMAND\\DISPLAY.SYS"}) {
         lines.push_back(Tick(tick++) + " Loading Device = " + QLatin1String(device));
         lines.push_back(Tick(tick++) + " LoadSuccess    = " + QLatin1String(device));
     }
@@ -256,16 +454,22 @@ QByteArray BootlogTxt() {
 
 QByteArray DosstartBat() {
     return Text({
-        "@echo off", "rem This batch file runs when you choose Restart in MS-DOS mode.",
-        "C:\\WINDOWS\\COMMAND\\MSCDEX.EXE /D:MSCD001 /L:E", "LH C:\\MOUSE\\MOUSE.COM",
+        "@echo off",
+        "rem This batch file runs when you choose Restart in MS-DOS mode.",
+        "C:\\WINDOWS\\COMMAND\\MSCDEX.EXE /D:MSCD001 /L:E",
+        "LH C:\\MOUSE\\MOUSE.COM",
     });
 }
 
 QByteArray ReadmeTxt(const QString& title) {
     return Text({
-        title, "", "This document provides late-breaking or other information that",
-        "supplements the Microsoft Windows 98 documentation.", "",
-        "To view a file on screen in Notepad, maximize the Notepad window.", "",
+        title,
+        "",
+        "This document provides late-breaking or other information that",
+        "supplements the Microsoft Windows 98 documentation.",
+        "",
+        "To view a file on screen in Notepad, maximize the Notepad window.",
+        "",
         "To print a file, open it in Notepad or another word processor, and then use",
         "the Print command on the File menu.",
     });
@@ -276,18 +480,10 @@ QByteArray ReadmeTxt(const QString& title) {
 DriveContents Windows98Drive(const DriveOptions& options) {
     DriveContents drive;
     drive.folders = {
-        "WINDOWS",
-        "WINDOWS\\SYSTEM",
-        "WINDOWS\\COMMAND",
-        "WINDOWS\\FONTS",
-        "WINDOWS\\INF",
-        "WINDOWS\\TEMP",
-        "WINDOWS\\Desktop",
-        "WINDOWS\\Start Menu",
-        "WINDOWS\\Start Menu\\Programs",
-        "My Documents",
-        "Program Files",
-        "Program Files\\Accessories",
+        "WINDOWS",          "WINDOWS\\SYSTEM",     "WINDOWS\\COMMAND",
+        "WINDOWS\\FONTS",   "WINDOWS\\INF",        "WINDOWS\\TEMP",
+        "WINDOWS\\Desktop", "WINDOWS\\Start Menu", "WINDOWS\\Start Menu\\Programs",
+        "My Documents",     "Program Files",       "Program Files\\Accessories",
     };
 
     auto add = [&drive](QString path, QByteArray contents, int attributes, QDateTime modified) {
@@ -302,17 +498,22 @@ DriveContents Windows98Drive(const DriveOptions& options) {
     add("MSDOS.SYS", MsdosSys(), R | H | S, Setup);
     add("BOOTLOG.TXT", BootlogTxt(), R | H | S | A, LastBoot);
     add("BOOTLOG.PRV", BootlogTxt(), H | A, Setup);
-    add("DETLOG.TXT", Text({"[System Detection: 10/30/99 - 09:02:11]", "Parameters \"\", "
-                            "InfParams \"\", Flags=01004233", "SDMVer=0410.2222"}),
+    add("DETLOG.TXT",
+        Text({"[System Detection: 10/30/99 - 09:02:11]",
+              "Parameters \"\", "
+              "InfParams \"\", Flags=01004233",
+              "SDMVer=0410.2222"}),
         H | A, Setup);
-    add("SETUPLOG.TXT", Text({"[Setup]", "InstallType=1", "Customise=0", "Express=0",
-                              "ChanceOfSuccess=95", "OldWinDir=", "OldWinVer=0.0",
-                              "BackupFiles=1"}),
+    add("SETUPLOG.TXT",
+        Text({"[Setup]", "InstallType=1", "Customise=0", "Express=0", "ChanceOfSuccess=95",
+              "OldWinDir=", "OldWinVer=0.0", "BackupFiles=1"}),
         H | A, Setup);
     add("SUHDLOG.DAT", Binary("SUHDLOG.DAT", 5166), R | H | A, Setup);
-    add("SCANDISK.LOG", Text({"Microsoft ScanDisk", "", "ScanDisk checked drive C for problems, "
-                              "with the following results:", "", "  Directory structure",
-                              "    ScanDisk did not find any problems."}),
+    add("SCANDISK.LOG",
+        Text({"Microsoft ScanDisk", "",
+              "ScanDisk checked drive C for problems, "
+              "with the following results:",
+              "", "  Directory structure", "    ScanDisk did not find any problems."}),
         A, LastBoot);
 
     // The Windows folder: registry, its copies, configuration and the rest.
@@ -347,8 +548,7 @@ DriveContents Windows98Drive(const DriveOptions& options) {
 
     add("WINDOWS\\_DEFAULT.PIF", ProgramInformation("_DEFAULT.PIF", "MS-DOS Prompt"), A, Release);
     add("WINDOWS\\DOSPRMPT.PIF", ProgramInformation("DOSPRMPT.PIF", "MS-DOS Prompt"), A, Setup);
-    add("WINDOWS\\EXIT TO DOS.PIF", ProgramInformation("EXIT TO DOS.PIF", "Exit To DOS"), A,
-        Setup);
+    add("WINDOWS\\EXIT TO DOS.PIF", ProgramInformation("EXIT TO DOS.PIF", "Exit To DOS"), A, Setup);
     add("WINDOWS\\ADMIN.PWL", Binary("ADMIN.PWL", 1140, "\xB0\x46\x4D\x4E"), A, Edited);
 
     add("WINDOWS\\DOSSTART.BAT", DosstartBat(), A, Setup);
@@ -364,8 +564,8 @@ DriveContents Windows98Drive(const DriveOptions& options) {
     add("WINDOWS\\README.TXT", ReadmeTxt("Microsoft Windows 98 README for Windows"), A, Release);
     add("WINDOWS\\FAQ.TXT", ReadmeTxt("Windows 98 Frequently Asked Questions"), A, Release);
     add("WINDOWS\\SETUP.OLD", Text({"[Setup]", "Done=1"}), A, Setup);
-    add("WINDOWS\\INF\\MSHDC.INF", Text({"[Version]", "Signature=\"$CHICAGO$\"", "Class=hdc"}),
-        A, Release);
+    add("WINDOWS\\INF\\MSHDC.INF", Text({"[Version]", "Signature=\"$CHICAGO$\"", "Class=hdc"}), A,
+        Release);
     add("WINDOWS\\COMMAND\\ATTRIB.EXE", Executable("ATTRIB.EXE", 15252), A, Release);
     add("WINDOWS\\COMMAND\\XCOPY.EXE", Executable("XCOPY.EXE", 3878), A, Release);
     add("WINDOWS\\COMMAND\\DELTREE.EXE", Executable("DELTREE.EXE", 19083), A, Release);
@@ -373,18 +573,17 @@ DriveContents Windows98Drive(const DriveOptions& options) {
     add("WINDOWS\\SYSTEM\\KRNL386.EXE", Executable("KRNL386.EXE", 75490), A, Release);
     add("WINDOWS\\SYSTEM\\VMM32.VXD", Executable("VMM32.VXD", 1011744), A, Setup);
     add("WINDOWS\\SYSTEM\\SHELL32.DLL", Executable("SHELL32.DLL", 1388544), A, Release);
-    add("WINDOWS\\SYSTEM\\SYSTEM.INI", Text({"; a stray copy, not the Windows folder's own",
-                                             "[boot]", "shell=Explorer.exe"}),
-        A, Setup);
+    add("WINDOWS\\SYSTEM\\SYSTEM.INI",
+        Text({"; a stray copy, not the Windows folder's own", "[boot]", "shell=Explorer.exe"}), A,
+        Setup);
     add("WINDOWS\\FONTS\\ARIAL.TTF", Binary("ARIAL.TTF", 65536, QByteArray("\x00\x01\x00\x00", 4)),
         A, Release);
-    add("WINDOWS\\FONTS\\COUR.TTF", Binary("COUR.TTF", 2048, QByteArray("\x00\x01\x00\x00", 4)),
-        A, Release);
+    add("WINDOWS\\FONTS\\COUR.TTF", Binary("COUR.TTF", 2048, QByteArray("\x00\x01\x00\x00", 4)), A,
+        Release);
     add("WINDOWS\\FONTS\\VGASYS.FON", Executable("VGASYS.FON", 5360), A, Release);
     add("WINDOWS\\Start Menu\\Programs\\MS-DOS Prompt.pif",
         ProgramInformation("MS-DOS Prompt.pif", "MS-DOS Prompt"), A, Setup);
-    add("Program Files\\Accessories\\WORDPAD.EXE", Executable("WORDPAD.EXE", 204800), A,
-        Release);
+    add("Program Files\\Accessories\\WORDPAD.EXE", Executable("WORDPAD.EXE", 204800), A, Release);
     return drive;
 }
 

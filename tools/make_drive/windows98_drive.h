@@ -13,7 +13,7 @@
 namespace stowix::tools {
 
 struct DriveOptions {
-    int extraIniFiles = 0;  // further *.INI files in the Windows folder, for large drives
+    int extraIniFiles = 0;       // further *.INI files in the Windows folder, for large drives
     int systemDatMegabytes = 2;  // size of WINDOWS\SYSTEM.DAT, in MiB
 };
 

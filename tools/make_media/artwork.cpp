@@ -22,8 +22,22 @@ enum : std::uint8_t {
 
 // The standard sixteen colours, in their usual order.
 enum : std::uint8_t {
-    Black, Maroon, Green, Olive, Navy, Purple, Teal, Silver,
-    Grey, Red, Lime, Yellow, Blue, Fuchsia, Aqua, White,
+    Black,
+    Maroon,
+    Green,
+    Olive,
+    Navy,
+    Purple,
+    Teal,
+    Silver,
+    Grey,
+    Red,
+    Lime,
+    Yellow,
+    Blue,
+    Fuchsia,
+    Aqua,
+    White,
 };
 
 constexpr int PageWidth = 12;
@@ -35,7 +49,8 @@ void DrawPage(Canvas& canvas, int left, int top) {
     const int bottom = top + PageHeight - 1;
     for (int y = top; y <= bottom; ++y)
         canvas.Line(left, y, right - std::max(0, Ear - (y - top)), y, Paper);
-    for (int y = top; y <= top + Ear; ++y) canvas.Line(right - Ear, y, right - Ear + (y - top), y, Fold);
+    for (int y = top; y <= top + Ear; ++y)
+        canvas.Line(right - Ear, y, right - Ear + (y - top), y, Fold);
     canvas.Line(left, top, right - Ear, top, Ink);
     canvas.Line(right - Ear, top, right, top + Ear, Ink);
     canvas.Line(right - Ear, top, right - Ear, top + Ear, Ink);
@@ -77,7 +92,8 @@ void DrawFlyingPage(Canvas& canvas, int step, int steps) {
     constexpr int EndX = 284, EndY = 22;  // behind the folder's front: the page has gone in
     constexpr int Arc = 14;               // pixels above the straight path, at the top
     const int x = StartX + (EndX - StartX) * step / steps;
-    const int y = StartY + (EndY - StartY) * step / steps - 4 * Arc * step * (steps - step) / (steps * steps);
+    const int y =
+        StartY + (EndY - StartY) * step / steps - 4 * Arc * step * (steps - step) / (steps * steps);
     if (step > 1 && step < steps - 2) {
         for (int line = 0; line < 3; ++line) {
             const int lineY = y + 4 + line * 4;
@@ -94,7 +110,8 @@ void DrawIcon32(Canvas& icon) {
     icon.FrameRect(2, 9, 28, 19, Black);
     icon.FillRect(8, 3, 14, 18, White);
     icon.FrameRect(8, 3, 14, 18, Black);
-    for (int line = 0; line < 4; ++line) icon.Line(10, 6 + 3 * line, line == 3 ? 16 : 19, 6 + 3 * line, Navy);
+    for (int line = 0; line < 4; ++line)
+        icon.Line(10, 6 + 3 * line, line == 3 ? 16 : 19, 6 + 3 * line, Navy);
     icon.FillRect(1, 14, 30, 15, Yellow);
     icon.FrameRect(1, 14, 30, 15, Black);
     icon.Line(2, 15, 29, 15, White);

@@ -94,13 +94,13 @@ std::vector<std::uint8_t> WriteRle8Avi(const std::vector<Canvas>& frames,
     const std::size_t strh = avi.BeginChunk("strh");
     avi.FourCc("vids");
     avi.FourCc("mrle");
-    avi.U32(0);  // flags
-    avi.U16(0);  // priority
-    avi.U16(0);  // language
-    avi.U32(0);  // initial frames
-    avi.U32(1);  // scale
+    avi.U32(0);                               // flags
+    avi.U16(0);                               // priority
+    avi.U16(0);                               // language
+    avi.U32(0);                               // initial frames
+    avi.U32(1);                               // scale
     avi.U32(std::uint32_t(framesPerSecond));  // rate: frames a second = rate / scale
-    avi.U32(0);  // start
+    avi.U32(0);                               // start
     avi.U32(count);
     avi.U32(std::uint32_t(largest));
     avi.U32(0xFFFFFFFF);  // default quality

@@ -15,7 +15,8 @@ struct Canvas {
 
     std::uint8_t At(int x, int y) const { return pixels[std::size_t(y) * width + x]; }
     void Set(int x, int y, std::uint8_t colour) {
-        if (x >= 0 && y >= 0 && x < width && y < height) pixels[std::size_t(y) * width + x] = colour;
+        if (x >= 0 && y >= 0 && x < width && y < height)
+            pixels[std::size_t(y) * width + x] = colour;
     }
     void FillRect(int left, int top, int w, int h, std::uint8_t colour) {
         for (int y = top; y < top + h; ++y)
@@ -36,8 +37,14 @@ struct Canvas {
             Set(x0, y0, colour);
             if (x0 == x1 && y0 == y1) return;
             const int twice = 2 * error;
-            if (twice >= dy) { error += dy; x0 += sx; }
-            if (twice <= dx) { error += dx; y0 += sy; }
+            if (twice >= dy) {
+                error += dy;
+                x0 += sx;
+            }
+            if (twice <= dx) {
+                error += dx;
+                y0 += sy;
+            }
         }
     }
 

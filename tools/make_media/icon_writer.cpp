@@ -46,7 +46,8 @@ std::vector<std::uint8_t> IconBitmap(const Canvas& image, const std::vector<Colo
     for (int y = size - 1; y >= 0; --y) {
         std::vector<std::uint8_t> row(std::size_t(RowBytes(size)), 0);
         for (int x = 0; x < size; ++x)
-            if (image.At(x, y) == Transparent) row[std::size_t(x / 8)] |= std::uint8_t(0x80 >> (x % 8));
+            if (image.At(x, y) == Transparent)
+                row[std::size_t(x / 8)] |= std::uint8_t(0x80 >> (x % 8));
         bitmap.Bytes(row);
     }
     return bitmap.Data();
@@ -82,7 +83,8 @@ std::vector<std::uint8_t> WriteIco(const std::vector<Canvas>& images,
 bool WritePng(const Canvas& image, const std::vector<Colour>& palette, const std::string& path) {
     QImage png(image.width, image.height, QImage::Format_Indexed8);
     QList<QRgb> colours;
-    for (const Colour& colour : palette) colours.append(qRgb(colour.red, colour.green, colour.blue));
+    for (const Colour& colour : palette)
+        colours.append(qRgb(colour.red, colour.green, colour.blue));
     const int transparentIndex = int(colours.size());
     colours.append(qRgba(0, 0, 0, 0));
     png.setColorTable(colours);

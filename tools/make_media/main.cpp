@@ -48,7 +48,8 @@ int main(int argc, char** argv) {
     const Canvas icon32 = IconImage(32);
     const Canvas icon16 = IconImage(16);
     ok = WriteFile(folder / "stowix.ico", WriteIco({icon32, icon16}, IconPalette())) && ok;
-    for (const auto& [image, name] : {std::pair{&icon32, "stowix-32.png"}, {&icon16, "stowix-16.png"}}) {
+    for (const auto& [image, name] :
+         {std::pair{&icon32, "stowix-32.png"}, {&icon16, "stowix-16.png"}}) {
         if (!WritePng(*image, IconPalette(), (folder / name).string())) {
             std::fprintf(stderr, "stowix-make-media: cannot write %s\n", (folder / name).c_str());
             ok = false;

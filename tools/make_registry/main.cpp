@@ -17,13 +17,15 @@ using namespace stowix::tools;
 namespace {
 
 void PrintUsage(std::FILE* to) {
-    std::fputs("Usage: stowix-make-registry [--user] [--grow-mb N] [--size-mb N] [--damage KIND] <file>\n"
-               "Writes a Windows 98 registry file: SYSTEM.DAT's tree, or USER.DAT's with --user.\n"
-               "  --grow-mb N    add registered classes until the keys fill about N MiB\n"
-               "  --size-mb N    fill the file up to N MiB with free data blocks\n"
-               "  --damage KIND  write it damaged; KIND is one of:\n",
-               to);
-    for (const RegistryDamageName& damage : RegistryDamages()) std::fprintf(to, "                   %s\n", damage.name);
+    std::fputs(
+        "Usage: stowix-make-registry [--user] [--grow-mb N] [--size-mb N] [--damage KIND] <file>\n"
+        "Writes a Windows 98 registry file: SYSTEM.DAT's tree, or USER.DAT's with --user.\n"
+        "  --grow-mb N    add registered classes until the keys fill about N MiB\n"
+        "  --size-mb N    fill the file up to N MiB with free data blocks\n"
+        "  --damage KIND  write it damaged; KIND is one of:\n",
+        to);
+    for (const RegistryDamageName& damage : RegistryDamages())
+        std::fprintf(to, "                   %s\n", damage.name);
 }
 
 int ParseMegabytes(const char* text) {
@@ -52,10 +54,12 @@ int main(int argc, char** argv) {
         }
         if (std::strcmp(argument, "--user") == 0) {
             user = true;
-        } else if (std::strcmp(argument, "--grow-mb") == 0 || std::strcmp(argument, "--size-mb") == 0) {
+        } else if (std::strcmp(argument, "--grow-mb") == 0 ||
+                   std::strcmp(argument, "--size-mb") == 0) {
             const int value = ParseMegabytes(i + 1 < argc ? argv[++i] : nullptr);
             if (value < 0) {
-                std::fprintf(stderr, "stowix-make-registry: %s needs a whole number up to 9999\n", argument);
+                std::fprintf(stderr, "stowix-make-registry: %s needs a whole number up to 9999\n",
+                             argument);
                 return 2;
             }
             (std::strcmp(argument, "--grow-mb") == 0 ? growMegabytes : sizeMegabytes) = value;
@@ -82,14 +86,16 @@ int main(int argc, char** argv) {
     }
 
     constexpr qsizetype MiB = 1024 * 1024;
-    const RegistryKeySpec tree = user ? Windows98UserTree() : Windows98SystemTree(growMegabytes * MiB);
+    const RegistryKeySpec tree =
+        user ? Windows98UserTree() : Windows98SystemTree(growMegabytes * MiB);
     const RegistryFileLayout layout = WriteRegistryFile(tree, sizeMegabytes * MiB);
     const QByteArray bytes = damage ? DamageRegistryFile(layout, damage->damage) : layout.bytes;
 
     QFile out(file);
     if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate) || out.write(bytes) != bytes.size() ||
         !out.flush()) {
-        std::fprintf(stderr, "stowix-make-registry: %s: %s\n", qPrintable(file), qPrintable(out.errorString()));
+        std::fprintf(stderr, "stowix-make-registry: %s: %s\n", qPrintable(file),
+                     qPrintable(out.errorString()));
         return 1;
     }
     std::printf("Wrote %s: %d keys, %lld bytes%s%s\n", qPrintable(file), tree.CountKeys(),

@@ -62,12 +62,8 @@ QByteArray DamageRegistryFile(const RegistryFileLayout& layout, RegistryDamage d
         bytes.truncate(block + (end - block) / 2);
         break;
     }
-    case RegistryDamage::FileSignature:
-        bytes.replace(0, 4, "CRAG");
-        break;
-    case RegistryDamage::KeyTreeSignature:
-        bytes.replace(tree, 4, "RG\0\0");
-        break;
+    case RegistryDamage::FileSignature: bytes.replace(0, 4, "CRAG"); break;
+    case RegistryDamage::KeyTreeSignature: bytes.replace(tree, 4, "RG\0\0"); break;
     case RegistryDamage::FirstBlockSignature:
         bytes.replace(layout.dataBlockOffsets.front(), 4, QByteArray(4, '\0'));
         break;
@@ -101,7 +97,8 @@ QByteArray DamageRegistryFile(const RegistryFileLayout& layout, RegistryDamage d
         const qsizetype root = layout.keyEntryOffsets.front();
         const quint32 first = Get32(bytes, root + FirstSubKey);
         quint32 last = first;
-        while (Get32(bytes, tree + last + NextKey) != None) last = Get32(bytes, tree + last + NextKey);
+        while (Get32(bytes, tree + last + NextKey) != None)
+            last = Get32(bytes, tree + last + NextKey);
         Put32(bytes, tree + last + NextKey, first);
         break;
     }

@@ -45,13 +45,13 @@ void AddFileTypes(RegistryKeySpec& classes) {
         {".log", "txtfile", nullptr, nullptr, nullptr},
         {".ini", "inifile", "Configuration Settings", "C:\\WINDOWS\\NOTEPAD.EXE %1",
          "shell32.dll,-151"},
-        {".inf", "inffile", "Setup Information", "C:\\WINDOWS\\NOTEPAD.EXE %1",
-         "shell32.dll,-151"},
+        {".inf", "inffile", "Setup Information", "C:\\WINDOWS\\NOTEPAD.EXE %1", "shell32.dll,-151"},
         {".bat", "batfile", "MS-DOS Batch File", "\"%1\" %*", "shell32.dll,-153"},
         {".com", "comfile", "MS-DOS Application", "\"%1\" %*", "shell32.dll,3"},
         {".exe", "exefile", "Application", "\"%1\" %*", "%1"},
         {".pif", "piffile", "Shortcut to MS-DOS Program", "\"%1\" %*", "shell32.dll,-154"},
-        {".bmp", "Paint.Picture", "Bitmap Image", "\"C:\\Program Files\\Accessories\\MSPAINT.EXE\" \"%1\"",
+        {".bmp", "Paint.Picture", "Bitmap Image",
+         "\"C:\\Program Files\\Accessories\\MSPAINT.EXE\" \"%1\"",
          "C:\\Program Files\\Accessories\\MSPAINT.EXE,1"},
         {".wav", "SoundRec", "Wave Sound", "\"C:\\WINDOWS\\SNDREC32.EXE\" /play /close \"%1\"",
          "C:\\WINDOWS\\SNDREC32.EXE,1"},
@@ -59,19 +59,23 @@ void AddFileTypes(RegistryKeySpec& classes) {
          "C:\\WINDOWS\\SYSTEM\\mmsys.cpl,1"},
         {".avi", "AVIFile", "Video Clip", "C:\\WINDOWS\\rundll32.exe amovie.ocx,RunDll /play %1",
          "C:\\WINDOWS\\SYSTEM\\mmsys.cpl,2"},
-        {".hlp", "hlpfile", "Help File", "C:\\WINDOWS\\WINHLP32.EXE %1", "C:\\WINDOWS\\WINHLP32.EXE,1"},
-        {".wri", "wrifile", "Write Document", "\"C:\\Program Files\\Accessories\\WORDPAD.EXE\" \"%1\"",
+        {".hlp", "hlpfile", "Help File", "C:\\WINDOWS\\WINHLP32.EXE %1",
+         "C:\\WINDOWS\\WINHLP32.EXE,1"},
+        {".wri", "wrifile", "Write Document",
+         "\"C:\\Program Files\\Accessories\\WORDPAD.EXE\" \"%1\"",
          "C:\\Program Files\\Accessories\\WORDPAD.EXE,2"},
         {".doc", "WordPad.Document.1", "WordPad Document",
          "\"C:\\Program Files\\Accessories\\WORDPAD.EXE\" \"%1\"",
          "C:\\Program Files\\Accessories\\WORDPAD.EXE,1"},
-        {".rtf", "rtffile", "Rich Text Format", "\"C:\\Program Files\\Accessories\\WORDPAD.EXE\" \"%1\"",
+        {".rtf", "rtffile", "Rich Text Format",
+         "\"C:\\Program Files\\Accessories\\WORDPAD.EXE\" \"%1\"",
          "C:\\Program Files\\Accessories\\WORDPAD.EXE,1"},
-        {".htm", "htmlfile", "HTML Document", "\"C:\\Program Files\\Internet Explorer\\iexplore.exe\" -nohome",
+        {".htm", "htmlfile", "HTML Document",
+         "\"C:\\Program Files\\Internet Explorer\\iexplore.exe\" -nohome",
          "C:\\WINDOWS\\SYSTEM\\shdoclc.dll,-130"},
         {".html", "htmlfile", nullptr, nullptr, nullptr},
-        {".zip", "CompressedFolder", "Compressed Folder", "rundll32.exe zipfldr.dll,RouteTheCall %1",
-         "zipfldr.dll"},
+        {".zip", "CompressedFolder", "Compressed Folder",
+         "rundll32.exe zipfldr.dll,RouteTheCall %1", "zipfldr.dll"},
         {".lnk", "lnkfile", "Shortcut", nullptr, nullptr},
         {".url", "InternetShortcut", "Internet Shortcut", "rundll32.exe shdocvw.dll,OpenURL %l",
          "url.dll,0"},
@@ -79,8 +83,8 @@ void AddFileTypes(RegistryKeySpec& classes) {
         {".scr", "scrfile", "Screen Saver", "\"%1\" /S", "%1"},
         {".ttf", "ttffile", "TrueType Font file", "fontview.exe %1", "fontview.exe,0"},
         {".fon", "fonfile", "Font file", "fontview.exe %1", "fontview.exe,0"},
-        {".cpl", "cplfile", "Control Panel extension", "rundll32.exe shell32.dll,Control_RunDLL \"%1\",%*",
-         "shell32.dll,-154"},
+        {".cpl", "cplfile", "Control Panel extension",
+         "rundll32.exe shell32.dll,Control_RunDLL \"%1\",%*", "shell32.dll,-154"},
         {".dll", "dllfile", "Application Extension", nullptr, "shell32.dll,-154"},
         {".sys", "sysfile", "System file", nullptr, "shell32.dll,-154"},
         {".vxd", "vxdfile", "Virtual device driver", nullptr, "shell32.dll,-154"},
@@ -88,7 +92,8 @@ void AddFileTypes(RegistryKeySpec& classes) {
         {".grp", "grpfile", "Microsoft Program Group", "GRPCONV.EXE %1", "grpconv.exe,0"},
         {".crd", "crdfile", "Cardfile Document", "cardfile.exe %1", "cardfile.exe,1"},
         {".cda", "cdafile", "CD Audio Track", "CDPLAYER.EXE /play %1", "cdplayer.exe,1"},
-        {".msg", "msgfile", "Outlook Express Mail Message", "\"C:\\Program Files\\Outlook Express\\msimn.exe\" /eml:%1",
+        {".msg", "msgfile", "Outlook Express Mail Message",
+         "\"C:\\Program Files\\Outlook Express\\msimn.exe\" /eml:%1",
          "C:\\Program Files\\Outlook Express\\msimn.exe,1"},
     };
     for (const FileType& type : types) {
@@ -111,9 +116,20 @@ void AddClasses(RegistryKeySpec& clsid, std::mt19937& random, int count) {
         "C:\\WINDOWS\\SYSTEM\\QUARTZ.DLL",  "C:\\WINDOWS\\SYSTEM\\OLEAUT32.DLL",
     };
     static const char* const names[] = {
-        "Shell Folder View", "Desktop", "Briefcase", "Recycle Bin", "Control Panel",
-        "Printers", "Dial-Up Networking", "Shortcut", "Internet Explorer", "Active Movie Control",
-        "Microsoft Web Browser", "Task Scheduler", "Font Folder", "Component Categories Manager",
+        "Shell Folder View",
+        "Desktop",
+        "Briefcase",
+        "Recycle Bin",
+        "Control Panel",
+        "Printers",
+        "Dial-Up Networking",
+        "Shortcut",
+        "Internet Explorer",
+        "Active Movie Control",
+        "Microsoft Web Browser",
+        "Task Scheduler",
+        "Font Folder",
+        "Component Categories Manager",
     };
     for (int i = 0; i < count; ++i) {
         RegistryKeySpec& key = clsid.Key(ClassId(random));
@@ -136,16 +152,17 @@ void AddEnum(RegistryKeySpec& root) {
     const Device devices[] = {
         {"Enum\\Root\\*PNP0C01\\0000", "System", "System board", "(Standard system devices)",
          "*PNP0C01", "System\\0000"},
-        {"Enum\\Root\\*PNP0A03\\0000", "System", "PCI bus", "(Standard system devices)",
-         "*PNP0A03", "System\\0001"},
+        {"Enum\\Root\\*PNP0A03\\0000", "System", "PCI bus", "(Standard system devices)", "*PNP0A03",
+         "System\\0001"},
         {"Enum\\BIOS\\*PNP0000\\0D", "System", "Programmable interrupt controller",
          "(Standard system devices)", "*PNP0000", "System\\0002"},
         {"Enum\\BIOS\\*PNP0100\\0E", "System", "System timer", "(Standard system devices)",
          "*PNP0100", "System\\0003"},
         {"Enum\\BIOS\\*PNP0200\\0F", "System", "Direct memory access controller",
          "(Standard system devices)", "*PNP0200", "System\\0004"},
-        {"Enum\\BIOS\\*PNP0303\\05", "Keyboard", "Standard 101/102-Key or Microsoft Natural Keyboard",
-         "(Standard keyboards)", "*PNP0303", "Keyboard\\0000"},
+        {"Enum\\BIOS\\*PNP0303\\05", "Keyboard",
+         "Standard 101/102-Key or Microsoft Natural Keyboard", "(Standard keyboards)", "*PNP0303",
+         "Keyboard\\0000"},
         {"Enum\\BIOS\\*PNP0F13\\06", "Mouse", "Standard PS/2 Port Mouse", "(Standard mouse types)",
          "*PNP0F13", "Mouse\\0000"},
         {"Enum\\BIOS\\*PNP0501\\0A", "Ports", "Communications Port (COM1)", "(Standard port types)",
@@ -173,8 +190,7 @@ void AddEnum(RegistryKeySpec& root) {
          "GENERIC IDE  DISK TYPE47", "(Standard disk drives)", "GENERIC_IDE__DISK_TYPE47_",
          "DiskDrive\\0000"},
         {"Enum\\SCSI\\QEMU____QEMU_DVD-ROM___\\MF&CHILD0001&PCI&VEN_8086&DEV_7010", "CDROM",
-         "QEMU QEMU DVD-ROM", "(Standard CD-ROM drives)", "QEMU____QEMU_DVD-ROM___",
-         "CDROM\\0000"},
+         "QEMU QEMU DVD-ROM", "(Standard CD-ROM drives)", "QEMU____QEMU_DVD-ROM___", "CDROM\\0000"},
         {"Enum\\FLOP\\GENERIC_NEC__FLOPPY_DISK_\\ROOT&*PNP0700&0000", "DiskDrive",
          "GENERIC NEC  FLOPPY DISK", "(Standard disk drives)", "GENERIC_NEC__FLOPPY_DISK_",
          "DiskDrive\\0001"},
@@ -223,15 +239,16 @@ void AddEnum(RegistryKeySpec& root) {
     }
 }
 
-
 // Settings of installed programs, "SOFTWARE\<vendor>\<product>\<version>\...", until the
 // keys fill about growToBytes of the file: a large registry as years of installations leave it.
 // Keys are appended directly, without the search by name, so that a large tree builds quickly.
 void GrowWithPrograms(RegistryKeySpec& software, qsizetype growToBytes) {
     static const char* const vendors[] = {
-        "Adobe", "Borland", "Corel", "Creative Technology", "Eidos", "Intuit", "Jasc Software",
-        "Lotus", "Macromedia", "McAfee", "Netscape", "Nico Mak Computing", "Novell", "Real",
-        "Sierra", "Symantec", "Ulead Systems", "Westwood", "WinZip", "Yamaha",
+        "Adobe",         "Borland",  "Corel",         "Creative Technology",
+        "Eidos",         "Intuit",   "Jasc Software", "Lotus",
+        "Macromedia",    "McAfee",   "Netscape",      "Nico Mak Computing",
+        "Novell",        "Real",     "Sierra",        "Symantec",
+        "Ulead Systems", "Westwood", "WinZip",        "Yamaha",
     };
     std::mt19937 random(4101998);
     for (const char* vendor : vendors) software.Key(vendor);
@@ -253,11 +270,14 @@ void GrowWithPrograms(RegistryKeySpec& software, qsizetype growToBytes) {
             .Binary("Placement", Seeded(random, 44));
         version.subKeys.push_back({"Recent File List", {}, {}});
         for (int file = 1; file <= 4; ++file)
-            version.subKeys.back().String("File" + QByteArray::number(file),
-                                          "C:\\My Documents\\Document " +
-                                              QByteArray::number(random() % 10000) + ".dat");
+            version.subKeys.back().String(
+                "File" + QByteArray::number(file),
+                "C:\\My Documents\\Document " + QByteArray::number(random() % 10000) + ".dat");
         version.subKeys.push_back({"Options", {}, {}});
-        version.subKeys.back().Dword("ShowTips", 1).Dword("AutoSave", random() % 30).String("Language", "English");
+        version.subKeys.back()
+            .Dword("ShowTips", 1)
+            .Dword("AutoSave", random() % 30)
+            .String("Language", "English");
         // Four key entries of about 90, 200, 240 and 90 bytes, and four tree entries.
         bytes += 620 + 4 * 28;
     }
@@ -321,7 +341,8 @@ RegistryKeySpec Windows98SystemTree(qsizetype growToBytes) {
         .String("TaskMonitor", "C:\\WINDOWS\\taskmon.exe")
         .String("SystemTray", "SysTray.Exe")
         .String("LoadPowerProfile", "Rundll32.exe powrprof.dll,LoadCurrentPwrScheme");
-    current.Key("RunServices").String("LoadPowerProfile", "Rundll32.exe powrprof.dll,LoadCurrentPwrScheme");
+    current.Key("RunServices")
+        .String("LoadPowerProfile", "Rundll32.exe powrprof.dll,LoadCurrentPwrScheme");
     current.Key("RunOnce");
     current.Key("Setup")
         .String("SourcePath", "D:\\WIN98\\")
@@ -339,15 +360,17 @@ RegistryKeySpec Windows98SystemTree(qsizetype growToBytes) {
                                 "OutlookExpress", "WinRAR archiver"}) {
         current.Key(Bytes("Uninstall\\") + product)
             .String("DisplayName", product)
-            .String("UninstallString", Bytes("rundll32.exe setupapi.dll,InstallHinfSection ") + product);
+            .String("UninstallString",
+                    Bytes("rundll32.exe setupapi.dll,InstallHinfSection ") + product);
     }
     RegistryKeySpec& fonts = current.Key("Fonts");
-    for (const char* font : {"Arial (TrueType)=ARIAL.TTF", "Arial Bold (TrueType)=ARIALBD.TTF",
-                             "Courier New (TrueType)=COUR.TTF", "Times New Roman (TrueType)=TIMES.TTF",
-                             "Symbol (TrueType)=SYMBOL.TTF", "Wingdings (TrueType)=WINGDING.TTF",
-                             "Tahoma (TrueType)=TAHOMA.TTF", "Verdana (TrueType)=VERDANA.TTF",
-                             "MS Sans Serif 8,10,12,14,18,24=SSERIFE.FON",
-                             "Small Fonts=SMALLE.FON", "Marlett (TrueType)=MARLETT.TTF"}) {
+    for (const char* font :
+         {"Arial (TrueType)=ARIAL.TTF", "Arial Bold (TrueType)=ARIALBD.TTF",
+          "Courier New (TrueType)=COUR.TTF", "Times New Roman (TrueType)=TIMES.TTF",
+          "Symbol (TrueType)=SYMBOL.TTF", "Wingdings (TrueType)=WINGDING.TTF",
+          "Tahoma (TrueType)=TAHOMA.TTF", "Verdana (TrueType)=VERDANA.TTF",
+          "MS Sans Serif 8,10,12,14,18,24=SSERIFE.FON", "Small Fonts=SMALLE.FON",
+          "Marlett (TrueType)=MARLETT.TTF"}) {
         const QByteArray pair(font);
         const qsizetype equals = pair.indexOf('=');
         fonts.String(pair.left(equals), pair.mid(equals + 1));
@@ -361,11 +384,15 @@ RegistryKeySpec Windows98SystemTree(qsizetype growToBytes) {
         .String("Version", "5.00.2614.3500")
         .String("Build", "52614.3500")
         .Binary("IntegratedBrowser", QByteArray(1, '\1'));
-    software.Key("Microsoft\\Active Setup\\Installed Components\\{89820200-ECBD-11cf-8B85-00AA005B4383}")
+    software
+        .Key(
+            "Microsoft\\Active Setup\\Installed Components\\{89820200-ECBD-11cf-8B85-00AA005B4383}")
         .String("ComponentID", "IE40")
         .String("Version", "5,0,2614,3500")
         .Dword("IsInstalled", 1);
-    software.Key("Microsoft\\DirectX").String("Version", "4.06.03.0518").Binary("InstalledVersion", Bytes("\0\0\0\6\0\0\0\0", 8));
+    software.Key("Microsoft\\DirectX")
+        .String("Version", "4.06.03.0518")
+        .Binary("InstalledVersion", Bytes("\0\0\0\6\0\0\0\0", 8));
     software.Key("Microsoft\\Windows\\CurrentVersion\\Time Zones\\Eastern Standard Time")
         .String("Display", "(GMT-05:00) Eastern Time (US & Canada)")
         .String("Std", "Eastern Standard Time")
@@ -374,7 +401,10 @@ RegistryKeySpec Windows98SystemTree(qsizetype growToBytes) {
 
     RegistryKeySpec& control = root.Key("System\\CurrentControlSet\\control");
     control.Key("ComputerName\\ComputerName").String("ComputerName", "WIN98");
-    control.Key("Nls\\Codepage").String("ACP", "1252").String("OEMCP", "437").String("1252", "CP_1252.NLS");
+    control.Key("Nls\\Codepage")
+        .String("ACP", "1252")
+        .String("OEMCP", "437")
+        .String("1252", "CP_1252.NLS");
     control.Key("Nls\\Locale").String({}, "00000409").String("00000409", "English (United States)");
     control.Key("Session Manager\\KnownDLLs")
         .String("ole32", "ole32.dll")
@@ -391,7 +421,9 @@ RegistryKeySpec Windows98SystemTree(qsizetype growToBytes) {
         .Binary("Win31FileSystem", QByteArray(1, '\0'))
         .Binary("NameNumericTail", QByteArray(1, '\1'))
         .Binary("Win95TruncatedExtensions", QByteArray(1, '\1'));
-    control.Key("FileSystem\\CDFS").Binary("CacheSize", QByteArray(1, char(0xD6))).Binary("Prefetch", Le32(0xE4));
+    control.Key("FileSystem\\CDFS")
+        .Binary("CacheSize", QByteArray(1, char(0xD6)))
+        .Binary("Prefetch", Le32(0xE4));
     control.Key("TimeZoneInformation")
         .Dword("Bias", 300)
         .Dword("StandardBias", 0)
@@ -400,7 +432,9 @@ RegistryKeySpec Windows98SystemTree(qsizetype growToBytes) {
         .String("DaylightName", "Eastern Daylight Time")
         .Binary("StandardStart", Bytes("\0\0\x0a\0\5\0\2\0\0\0\0\0\0\0\0\0", 16))
         .Binary("DaylightStart", Bytes("\0\0\4\0\1\0\2\0\0\0\0\0\0\0\0\0", 16));
-    control.Key("PerfStats\\Enum\\KERNEL\\CPUUsage").Binary("Type", Le32(1)).String("Name", "Processor Usage (%)");
+    control.Key("PerfStats\\Enum\\KERNEL\\CPUUsage")
+        .Binary("Type", Le32(1))
+        .String("Name", "Processor Usage (%)");
     control.Key("InstalledFiles").String("MSVCRT.DLL", "C:\\WINDOWS\\SYSTEM\\MSVCRT.DLL");
     control.Key("ShutDown").Binary("FastReboot", QByteArray(1, '\1'));
 
@@ -414,7 +448,9 @@ RegistryKeySpec Windows98SystemTree(qsizetype growToBytes) {
         .String("EnableDNS", "0")
         .String("LMHostFile", "C:\\WINDOWS\\LMHOSTS")
         .String("StaticVxD", "mstcp.vxd");
-    services.Key("VxD\\VCACHE").Binary("MinFileCache", Le32(4096)).Binary("MaxFileCache", Le32(32768));
+    services.Key("VxD\\VCACHE")
+        .Binary("MinFileCache", Le32(4096))
+        .Binary("MaxFileCache", Le32(32768));
     services.Key("VxD\\IOS").String("NOIDE", "").String("StaticVxD", "*IOS");
     services.Key("VxD\\VCOMM").String("StaticVxD", "*vcomm").Binary("Start", QByteArray(1, '\0'));
     services.Key("Arbitrators\\IRQ Arbitrator").Binary("Allocation", Seeded(random, 32));
@@ -422,7 +458,9 @@ RegistryKeySpec Windows98SystemTree(qsizetype growToBytes) {
     services.Key("Arbitrators\\IO Arbitrator").Binary("Allocation", Seeded(random, 96));
     services.Key("Arbitrators\\Mem Arbitrator").Binary("Allocation", Seeded(random, 64));
     services.Key("RemoteAccess\\Networks");
-    services.Key("WinSock").String("HelperDllName", "C:\\WINDOWS\\SYSTEM\\wsock32n.dll").Binary("MaxSockAddrLength", Le32(16));
+    services.Key("WinSock")
+        .String("HelperDllName", "C:\\WINDOWS\\SYSTEM\\wsock32n.dll")
+        .Binary("MaxSockAddrLength", Le32(16));
 
     if (growToBytes > 0) GrowWithPrograms(software, growToBytes);
     return root;
@@ -459,7 +497,8 @@ RegistryKeySpec Windows98UserTree() {
     };
     for (const Event& event : events) {
         user.Key(Bytes("AppEvents\\EventLabels\\") + event.name).String({}, event.label);
-        RegistryKeySpec& scheme = user.Key(Bytes("AppEvents\\Schemes\\Apps\\.Default\\") + event.name);
+        RegistryKeySpec& scheme =
+            user.Key(Bytes("AppEvents\\Schemes\\Apps\\.Default\\") + event.name);
         scheme.Key(".Current").String({}, event.sound);
         scheme.Key(".Default").String({}, event.sound);
     }
@@ -491,16 +530,16 @@ RegistryKeySpec Windows98UserTree() {
         .String("Shell Icon BPP", "16")
         .String("Shell Icon Size", "32");
     const char* const colors[][2] = {
-        {"ActiveBorder", "192 192 192"}, {"ActiveTitle", "0 0 128"},
-        {"AppWorkspace", "128 128 128"}, {"Background", "0 128 128"},
-        {"ButtonFace", "192 192 192"},   {"ButtonHilight", "255 255 255"},
-        {"ButtonShadow", "128 128 128"}, {"ButtonText", "0 0 0"},
-        {"GrayText", "128 128 128"},     {"Hilight", "0 0 128"},
-        {"HilightText", "255 255 255"},  {"InactiveBorder", "192 192 192"},
+        {"ActiveBorder", "192 192 192"},  {"ActiveTitle", "0 0 128"},
+        {"AppWorkspace", "128 128 128"},  {"Background", "0 128 128"},
+        {"ButtonFace", "192 192 192"},    {"ButtonHilight", "255 255 255"},
+        {"ButtonShadow", "128 128 128"},  {"ButtonText", "0 0 0"},
+        {"GrayText", "128 128 128"},      {"Hilight", "0 0 128"},
+        {"HilightText", "255 255 255"},   {"InactiveBorder", "192 192 192"},
         {"InactiveTitle", "128 128 128"}, {"InactiveTitleText", "192 192 192"},
-        {"Menu", "192 192 192"},         {"MenuText", "0 0 0"},
-        {"Scrollbar", "192 192 192"},    {"TitleText", "255 255 255"},
-        {"Window", "255 255 255"},       {"WindowFrame", "0 0 0"},
+        {"Menu", "192 192 192"},          {"MenuText", "0 0 0"},
+        {"Scrollbar", "192 192 192"},     {"TitleText", "255 255 255"},
+        {"Window", "255 255 255"},        {"WindowFrame", "0 0 0"},
         {"WindowText", "0 0 0"},
     };
     RegistryKeySpec& colorKey = user.Key("Control Panel\\Colors");
@@ -520,7 +559,9 @@ RegistryKeySpec Windows98UserTree() {
     user.Key("Control Panel\\Sounds").String("Beep", "yes");
     user.Key("Control Panel\\Accessibility\\StickyKeys").String("Flags", "467");
     user.Key("Control Panel\\Accessibility\\ToggleKeys").String("Flags", "34");
-    user.Key("Control Panel\\Accessibility\\MouseKeys").String("Flags", "50").String("MaximumSpeed", "40");
+    user.Key("Control Panel\\Accessibility\\MouseKeys")
+        .String("Flags", "50")
+        .String("MaximumSpeed", "40");
     user.Key("Control Panel\\Cursors").String({}, "Windows Default");
     user.Key("Control Panel\\Appearance\\Schemes").Binary("Windows Standard", Seeded(random, 818));
     user.Key("keyboard layout\\preload\\1").String({}, "00000409");
@@ -560,11 +601,16 @@ RegistryKeySpec Windows98UserTree() {
         .String("b", "regedit\\1")
         .String("c", "command\\1")
         .String("MRUList", "cba");
-    windows.Key("Explorer\\RecentDocs").Binary("0", Seeded(random, 30)).Binary("MRUList", Bytes("\0\0\0\0", 4));
+    windows.Key("Explorer\\RecentDocs")
+        .Binary("0", Seeded(random, 30))
+        .Binary("MRUList", Bytes("\0\0\0\0", 4));
     windows.Key("Explorer\\StreamMRU").Binary("0", Seeded(random, 300)).Binary("MRUList", Le32(0));
     windows.Key("Explorer\\Streams\\0").Binary("ViewView", Seeded(random, 200));
     windows.Key("Explorer\\Streams\\1").Binary("ViewView", Seeded(random, 200));
-    windows.Key("Explorer\\Advanced").Dword("Hidden", 2).Dword("HideFileExt", 1).Dword("ShowInfoTip", 1);
+    windows.Key("Explorer\\Advanced")
+        .Dword("Hidden", 2)
+        .Dword("HideFileExt", 1)
+        .Dword("ShowInfoTip", 1);
     windows.Key("Explorer\\Tips").Binary("Next", Bytes("\4\0", 2)).Binary("Show", Le32(0));
     windows.Key("Internet Settings")
         .String("User Agent", "Mozilla/4.0 (compatible; MSIE 5.0; Windows 98; DigExt)")
@@ -591,17 +637,20 @@ RegistryKeySpec Windows98UserTree() {
         .String("Search Page", "http://home.microsoft.com/access/allinone.asp")
         .String("Anchor Underline", "yes")
         .Binary("Window_Placement", Seeded(random, 44));
-    user.Key("Software\\Microsoft\\Internet Explorer\\TypedURLs").String("url1", "http://www.microsoft.com/windows98/");
+    user.Key("Software\\Microsoft\\Internet Explorer\\TypedURLs")
+        .String("url1", "http://www.microsoft.com/windows98/");
     user.Key("Software\\Microsoft\\Windows Messaging Subsystem\\Profiles");
     user.Key("Software\\Microsoft\\Multimedia\\Audio").Binary("SystemFormats", Seeded(random, 36));
-    user.Key("Software\\Microsoft\\Multimedia\\Sound Recorder").Binary("Window Position", Seeded(random, 8));
+    user.Key("Software\\Microsoft\\Multimedia\\Sound Recorder")
+        .Binary("Window Position", Seeded(random, 8));
     user.Key("Software\\Microsoft\\Clock").String("iFormat", "1");
     user.Key("Software\\Microsoft\\Calc").String("layout", "1");
     user.Key("Software\\Microsoft\\Schedule+\\Application").String("LocalPath", "C:\\WINDOWS");
     user.Key("Software\\Microsoft\\Plus!\\System").String("Hi", "Hi");
     user.Key("Software\\Policies");
     user.Key("Software\\Classes");
-    user.Key("Software\\Netscape\\Netscape Navigator\\Main").String("Install Directory", "C:\\Program Files\\Netscape");
+    user.Key("Software\\Netscape\\Netscape Navigator\\Main")
+        .String("Install Directory", "C:\\Program Files\\Netscape");
     user.Key("Software\\WinRAR\\General").Dword("ShowComment", 1);
     return root;
 }

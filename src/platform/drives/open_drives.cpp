@@ -8,26 +8,22 @@ namespace stowix {
 
 namespace {
 
-QString VariableOf(char16_t letter, const char* suffix = "")
-{
+QString VariableOf(char16_t letter, const char* suffix = "") {
     return QStringLiteral("STOWIX_DRIVE_") + QChar(letter) + QLatin1String(suffix);
 }
 
 QString HostText(const std::string& hostPath) { return QString::fromLocal8Bit(hostPath); }
 
 // The engine of one image drive.
-Result<std::unique_ptr<FileSystem>> OpenImage(char16_t letter, const DriveSource& source)
-{
+Result<std::unique_ptr<FileSystem>> OpenImage(char16_t letter, const DriveSource& source) {
     return OpenFatImage(QChar(letter), source);
 }
 
 }  // namespace
 
-Result<std::unique_ptr<FileSystem>> OpenDrives(const DriveMap& drives)
-{
+Result<std::unique_ptr<FileSystem>> OpenDrives(const DriveMap& drives) {
     using Opened = Result<std::unique_ptr<FileSystem>>;
-    if (drives.Empty())
-        return Opened::Fail(DriveMap::HowToConfigure());
+    if (drives.Empty()) return Opened::Fail(DriveMap::HowToConfigure());
 
     DriveMap folders;
     QString folderLetters;
@@ -47,22 +43,18 @@ Result<std::unique_ptr<FileSystem>> OpenDrives(const DriveMap& drives)
             continue;
         }
         Opened image = OpenImage(letter, source);
-        if (!image)
-            return image;
+        if (!image) return image;
         parts.push_back({QString(QChar(letter)), std::move(image).value()});
     }
-    if (!folderLetters.isEmpty())
-        parts.push_back({folderLetters, MakePosixFileSystem(folders)});
+    if (!folderLetters.isEmpty()) parts.push_back({folderLetters, MakePosixFileSystem(folders)});
 
     const QChar current = drives.Has(u'C') ? QChar(u'C') : QChar(drives.Drives().begin()->first);
     std::unique_ptr<FileSystem> files = MakeDriveDispatch(std::move(parts), current);
-    if (Status changed = files->ChangeDrive(current); !changed)
-        return changed;
+    if (Status changed = files->ChangeDrive(current); !changed) return changed;
     return Opened(std::move(files));
 }
 
-Result<std::unique_ptr<FileSystem>> OpenConfiguredDrives()
-{
+Result<std::unique_ptr<FileSystem>> OpenConfiguredDrives() {
     const DriveMap drives = DriveMap::FromEnvironment();
     if (!drives.Has(u'C'))
         return Result<std::unique_ptr<FileSystem>>::Fail(DriveMap::HowToConfigure());

@@ -7,29 +7,21 @@
 namespace stowix::fat {
 
 inline uint16_t Le16(const unsigned char* at) { return uint16_t(at[0] | (at[1] << 8)); }
-inline uint32_t Le32(const unsigned char* at)
-{
+inline uint32_t Le32(const unsigned char* at) {
     return uint32_t(at[0]) | (uint32_t(at[1]) << 8) | (uint32_t(at[2]) << 16) |
            (uint32_t(at[3]) << 24);
 }
-inline uint32_t Be32(const unsigned char* at)
-{
+inline uint32_t Be32(const unsigned char* at) {
     return (uint32_t(at[0]) << 24) | (uint32_t(at[1]) << 16) | (uint32_t(at[2]) << 8) |
            uint32_t(at[3]);
 }
-inline uint64_t Be64(const unsigned char* at)
-{
-    return (uint64_t(Be32(at)) << 32) | Be32(at + 4);
-}
-inline void PutLe16(unsigned char* at, uint16_t value)
-{
+inline uint64_t Be64(const unsigned char* at) { return (uint64_t(Be32(at)) << 32) | Be32(at + 4); }
+inline void PutLe16(unsigned char* at, uint16_t value) {
     at[0] = uint8_t(value);
     at[1] = uint8_t(value >> 8);
 }
-inline void PutLe32(unsigned char* at, uint32_t value)
-{
-    for (int i = 0; i < 4; ++i)
-        at[i] = uint8_t(value >> (8 * i));
+inline void PutLe32(unsigned char* at, uint32_t value) {
+    for (int i = 0; i < 4; ++i) at[i] = uint8_t(value >> (8 * i));
 }
 
 }  // namespace stowix::fat

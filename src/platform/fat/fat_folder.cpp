@@ -11,29 +11,24 @@ namespace {
 constexpr int MaxFolderSlots = 65536;  // the largest folder FAT allows
 
 // The UTF-16 units of one LFN slot, in order.
-void SlotUnits(const unsigned char* slot, char16_t* units)
-{
+void SlotUnits(const unsigned char* slot, char16_t* units) {
     static constexpr int Offsets[13] = {1, 3, 5, 7, 9, 14, 16, 18, 20, 22, 24, 28, 30};
-    for (int i = 0; i < 13; ++i)
-        units[i] = Le16(slot + Offsets[i]);
+    for (int i = 0; i < 13; ++i) units[i] = Le16(slot + Offsets[i]);
 }
 
 }  // namespace
 
-uint32_t SlotFirstCluster(const unsigned char* slot, FatType type)
-{
+uint32_t SlotFirstCluster(const unsigned char* slot, FatType type) {
     const uint32_t low = Le16(slot + 26);
     return type == FatType::Fat32 ? (uint32_t(Le16(slot + 20)) << 16) | low : low;
 }
 
-void SetSlotFirstCluster(unsigned char* slot, uint32_t cluster)
-{
+void SetSlotFirstCluster(unsigned char* slot, uint32_t cluster) {
     PutLe16(slot + 20, uint16_t(cluster >> 16));
     PutLe16(slot + 26, uint16_t(cluster & 0xFFFF));
 }
 
-Result<FatFolder> FatFolder::Load(FatVolume& volume, uint32_t firstCluster)
-{
+Result<FatFolder> FatFolder::Load(FatVolume& volume, uint32_t firstCluster) {
     FatFolder folder;
     folder.m_firstCluster = firstCluster;
     folder.m_clusterBytes = volume.ClusterBytes();
@@ -41,15 +36,14 @@ Result<FatFolder> FatFolder::Load(FatVolume& volume, uint32_t firstCluster)
     if (firstCluster == 0) {
         folder.m_fixedOffset = volume.FixedRootOffset();
         folder.m_bytes.resize(qsizetype(volume.FixedRootEntries()) * SlotBytes);
-        if (Status read = volume.Read(folder.m_fixedOffset, folder.m_bytes.data(),
-                                      folder.m_bytes.size());
+        if (Status read =
+                volume.Read(folder.m_fixedOffset, folder.m_bytes.data(), folder.m_bytes.size());
             !read)
             return read;
         return folder;
     }
     Result<std::vector<uint32_t>> chain = volume.Chain(firstCluster);
-    if (!chain)
-        return chain.status();
+    if (!chain) return chain.status();
     folder.m_clusters = std::move(chain).value();
     const qint64 size = qint64(folder.m_clusters.size()) * volume.ClusterBytes();
     if (size / SlotBytes > MaxFolderSlots)
@@ -72,16 +66,13 @@ Result<FatFolder> FatFolder::Load(FatVolume& volume, uint32_t firstCluster)
     return folder;
 }
 
-qint64 FatFolder::SlotOffset(const FatVolume& volume, int index) const
-{
+qint64 FatFolder::SlotOffset(const FatVolume& volume, int index) const {
     const qint64 at = qint64(index) * SlotBytes;
-    if (IsFixedRoot())
-        return m_fixedOffset + at;
+    if (IsFixedRoot()) return m_fixedOffset + at;
     return volume.ClusterOffset(m_clusters[size_t(at / m_clusterBytes)]) + at % m_clusterBytes;
 }
 
-bool FatFolder::Contiguous(const FatVolume& volume, int first, int count) const
-{
+bool FatFolder::Contiguous(const FatVolume& volume, int first, int count) const {
     for (int i = 1; i < count; ++i) {
         if (SlotOffset(volume, first + i) != SlotOffset(volume, first) + qint64(i) * SlotBytes)
             return false;
@@ -89,15 +80,14 @@ bool FatFolder::Contiguous(const FatVolume& volume, int first, int count) const
     return true;
 }
 
-Status FatFolder::WriteSlots(FatVolume& volume, int first, int count) const
-{
+Status FatFolder::WriteSlots(FatVolume& volume, int first, int count) const {
     for (int i = 0; i < count;) {
         int run = 1;
         while (i + run < count && SlotOffset(volume, first + i + run) ==
                                       SlotOffset(volume, first + i) + qint64(run) * SlotBytes)
             ++run;
         if (Status put = volume.WriteFolder(SlotOffset(volume, first + i), Slot(first + i),
-                                      qint64(run) * SlotBytes);
+                                            qint64(run) * SlotBytes);
             !put)
             return put;
         i += run;
@@ -105,14 +95,12 @@ Status FatFolder::WriteSlots(FatVolume& volume, int first, int count) const
     return Status::Ok();
 }
 
-void FatFolder::AppendCluster(uint32_t cluster, uint32_t clusterBytes)
-{
+void FatFolder::AppendCluster(uint32_t cluster, uint32_t clusterBytes) {
     m_clusters.push_back(cluster);
     m_bytes.append(QByteArray(qsizetype(clusterBytes), '\0'));
 }
 
-std::vector<FatEntry> FatFolder::Entries(const OemCodePage& codePage) const
-{
+std::vector<FatEntry> FatFolder::Entries(const OemCodePage& codePage) const {
     std::vector<FatEntry> entries;
     // The long name being gathered from LFN slots, last part first.
     std::vector<char16_t> units;
@@ -121,8 +109,7 @@ std::vector<FatEntry> FatFolder::Entries(const OemCodePage& codePage) const
     uint8_t checksum = 0;
     for (int index = 0; index < SlotCount(); ++index) {
         const unsigned char* slot = Slot(index);
-        if (slot[0] == 0x00)
-            break;
+        if (slot[0] == 0x00) break;
         if (slot[0] == 0xE5) {
             expected = 0;
             continue;
@@ -144,8 +131,7 @@ std::vector<FatEntry> FatFolder::Entries(const OemCodePage& codePage) const
         }
         const bool longNameWhole = expected == -1;
         expected = 0;
-        if ((slot[11] & EntryAttribute::VolumeLabel) != 0)
-            continue;
+        if ((slot[11] & EntryAttribute::VolumeLabel) != 0) continue;
         FatEntry entry;
         std::memcpy(entry.shortName.data(), slot, 11);
         entry.attributes = slot[11];
@@ -158,8 +144,7 @@ std::vector<FatEntry> FatFolder::Entries(const OemCodePage& codePage) const
         entry.name = entry.shortText;
         if (longNameWhole && ShortNameChecksum(entry.shortName) == checksum) {
             qsizetype length = 0;
-            while (length < qsizetype(units.size()) && units[size_t(length)] != 0)
-                ++length;
+            while (length < qsizetype(units.size()) && units[size_t(length)] != 0) ++length;
             entry.name = QString(reinterpret_cast<const QChar*>(units.data()), length);
             entry.firstSlot = firstSlot;
         }

@@ -50,10 +50,10 @@ public:
 
     uint32_t FirstCluster() const { return m_firstCluster; }
     int SlotCount() const { return int(m_bytes.size() / SlotBytes); }
-    unsigned char* Slot(int index) { return reinterpret_cast<unsigned char*>(m_bytes.data()) +
-                                            qsizetype(index) * SlotBytes; }
-    const unsigned char* Slot(int index) const
-    {
+    unsigned char* Slot(int index) {
+        return reinterpret_cast<unsigned char*>(m_bytes.data()) + qsizetype(index) * SlotBytes;
+    }
+    const unsigned char* Slot(int index) const {
         return reinterpret_cast<const unsigned char*>(m_bytes.constData()) +
                qsizetype(index) * SlotBytes;
     }

@@ -43,12 +43,10 @@ constexpr size_t CachedFolders = 8;
 struct Image {
     int fd = -1;
     FatVolume volume;
-    ~Image()
-    {
+    ~Image() {
         // FAT32's free-cluster count, unknown since the first change, is right again.
         (void)volume.Finish();
-        if (fd >= 0)
-            ::close(fd);
+        if (fd >= 0) ::close(fd);
     }
 };
 
@@ -57,8 +55,7 @@ struct FatStamp {
     uint16_t date = 0;
 };
 
-FatStamp StampOf(const struct tm& local)
-{
+FatStamp StampOf(const struct tm& local) {
     FatStamp stamp;
     const int year = std::clamp(local.tm_year + 1900, 1980, 2107);
     stamp.date = uint16_t(((year - 1980) << 9) | ((local.tm_mon + 1) << 5) | local.tm_mday);
@@ -66,8 +63,7 @@ FatStamp StampOf(const struct tm& local)
     return stamp;
 }
 
-FatStamp StampAt(time_t when)
-{
+FatStamp StampAt(time_t when) {
     struct tm local {};
     ::localtime_r(&when, &local);
     return StampOf(local);
@@ -77,8 +73,7 @@ FatStamp Now() { return StampAt(::time(nullptr)); }
 
 // The moment a stamp names, read as local time; invalid for a stamp that names no day (a date
 // of 0, which some tools write).
-QDateTime TimeOf(FatStamp stamp)
-{
+QDateTime TimeOf(FatStamp stamp) {
     struct tm local {};
     local.tm_year = (stamp.date >> 9) + 80;
     local.tm_mon = ((stamp.date >> 5) & 15) - 1;
@@ -91,14 +86,12 @@ QDateTime TimeOf(FatStamp stamp)
         local.tm_min > 59 || local.tm_sec > 59)
         return QDateTime();
     const time_t when = ::mktime(&local);
-    if (when == time_t(-1))
-        return QDateTime();
+    if (when == time_t(-1)) return QDateTime();
     return QDateTime::fromSecsSinceEpoch(qint64(when), Qt::UTC);
 }
 
 // The last-write stamp of a short entry's slot.
-FatStamp WrittenStamp(const unsigned char* slot)
-{
+FatStamp WrittenStamp(const unsigned char* slot) {
     FatStamp stamp;
     stamp.time = Le16(slot + 22);
     stamp.date = Le16(slot + 24);
@@ -107,9 +100,8 @@ FatStamp WrittenStamp(const unsigned char* slot)
 
 // Fills a short entry's name, attribute byte, cluster, size and times (created and last
 // written at written, last accessed that day).
-void FillShortSlot(unsigned char* slot, const ShortName& name, uint8_t attributes,
-                   uint32_t cluster, uint32_t size, FatStamp written)
-{
+void FillShortSlot(unsigned char* slot, const ShortName& name, uint8_t attributes, uint32_t cluster,
+                   uint32_t size, FatStamp written) {
     std::memset(slot, 0, SlotBytes);
     std::memcpy(slot, name.data(), name.size());
     slot[11] = attributes;
@@ -129,21 +121,19 @@ void FillShortSlot(unsigned char* slot, const ShortName& name, uint8_t attribute
 class FatFileReader final : public FileReader {
 public:
     FatFileReader(std::shared_ptr<Image> image, uint32_t first, qint64 size, QString path)
-        : m_image(std::move(image)), m_first(first), m_size(size), m_path(std::move(path)),
-          m_cluster(first)
-    {
-    }
+        : m_image(std::move(image)),
+          m_first(first),
+          m_size(size),
+          m_path(std::move(path)),
+          m_cluster(first) {}
 
     qint64 Size() const override { return m_size; }
 
-    Result<qint64> ReadAt(qint64 offset, char* buffer, qint64 size) override
-    {
-        if (offset >= m_size || size <= 0)
-            return qint64(0);
+    Result<qint64> ReadAt(qint64 offset, char* buffer, qint64 size) override {
+        if (offset >= m_size || size <= 0) return qint64(0);
         size = std::min(size, m_size - offset);
         FatVolume& volume = m_image->volume;
-        if (m_aheadWrites != volume.Writes())
-            m_ahead.clear();
+        if (m_aheadWrites != volume.Writes()) m_ahead.clear();
         if (offset >= m_aheadOffset && offset < m_aheadOffset + qint64(m_ahead.size())) {
             const qint64 length = std::min(size, m_aheadOffset + qint64(m_ahead.size()) - offset);
             std::memcpy(buffer, m_ahead.data() + (offset - m_aheadOffset), size_t(length));
@@ -157,8 +147,7 @@ public:
         }
         while (m_index < index) {
             Result<uint32_t> next = volume.Entry(m_cluster);
-            if (!next)
-                return Failure(m_path, next.reason());
+            if (!next) return Failure(m_path, next.reason());
             if (!volume.IsValidCluster(next.value()))
                 return Failure(m_path, QStringLiteral("The file's cluster chain is damaged"));
             m_cluster = next.value();
@@ -175,10 +164,8 @@ public:
         qint64 run = 1;
         for (uint32_t cluster = m_cluster; run * clusterBytes < want; ++run, ++cluster) {
             Result<uint32_t> next = volume.Entry(cluster);
-            if (!next)
-                return Failure(m_path, next.reason());
-            if (next.value() != cluster + 1)
-                break;
+            if (!next) return Failure(m_path, next.reason());
+            if (next.value() != cluster + 1) break;
         }
         const qint64 span = std::min(run * clusterBytes, want);
         if (!ahead) {
@@ -240,10 +227,10 @@ struct PlacedFolder {
 class FatImageFileSystem final : public FileSystem {
 public:
     FatImageFileSystem(QChar letter, std::shared_ptr<Image> image, OemCodePage codePage)
-        : m_letter(letter.toUpper().unicode()), m_image(std::move(image)),
-          m_codePage(codePage), m_rootId(m_image->volume.RootCluster())
-    {
-    }
+        : m_letter(letter.toUpper().unicode()),
+          m_image(std::move(image)),
+          m_codePage(codePage),
+          m_rootId(m_image->volume.RootCluster()) {}
 
     Result<std::unique_ptr<FileReader>> OpenForReading(const QString& path) override;
     Result<int> ReadAttributes(const QString& path) override;
@@ -284,8 +271,7 @@ private:
     Result<const std::vector<FatEntry>*> Entries(uint32_t id);
     Result<FolderEntries*> Indexed(uint32_t id);
     Result<std::optional<FatEntry>> FindEntry(uint32_t folder, QStringView name);
-    uint32_t ChildId(const FatEntry& entry) const
-    {
+    uint32_t ChildId(const FatEntry& entry) const {
         return entry.firstCluster == 0 ? m_rootId : entry.firstCluster;
     }
     Result<Found> Locate(const QString& path);
@@ -335,27 +321,22 @@ private:
     std::vector<char> m_copyBuffer;    // a new chain's bytes on their way; CopyBufferBytes at most
 };
 
-Result<DosPath> FatImageFileSystem::Parse(const QString& path) const
-{
+Result<DosPath> FatImageFileSystem::Parse(const QString& path) const {
     std::optional<DosPath> parsed =
         ParseDosPath(path, m_letter, [](char16_t) { return QStringList(); });
-    if (!parsed)
-        return Refuse(path, Refusal::BadPath);
-    if (parsed->drive != m_letter)
-        return Refuse(path, Refusal::NoDrive);
+    if (!parsed) return Refuse(path, Refusal::BadPath);
+    if (parsed->drive != m_letter) return Refuse(path, Refusal::NoDrive);
     return *parsed;
 }
 
-Result<FatImageFileSystem::CachedFolder*> FatImageFileSystem::Folder(uint32_t id)
-{
+Result<FatImageFileSystem::CachedFolder*> FatImageFileSystem::Folder(uint32_t id) {
     if (auto found = m_folders.find(id); found != m_folders.end()) {
         m_folderAges.remove(id);
         m_folderAges.push_back(id);
         return &found->second;
     }
     Result<FatFolder> loaded = FatFolder::Load(Volume(), id);
-    if (!loaded)
-        return loaded.status();
+    if (!loaded) return loaded.status();
     if (m_folders.size() >= CachedFolders) {
         m_folders.erase(m_folderAges.front());
         m_folderAges.pop_front();
@@ -365,116 +346,87 @@ Result<FatImageFileSystem::CachedFolder*> FatImageFileSystem::Folder(uint32_t id
                 .first->second;
 }
 
-Result<FolderEntries*> FatImageFileSystem::Indexed(uint32_t id)
-{
+Result<FolderEntries*> FatImageFileSystem::Indexed(uint32_t id) {
     Result<CachedFolder*> cached = Folder(id);
-    if (!cached)
-        return cached.status();
+    if (!cached) return cached.status();
     CachedFolder& folder = *cached.value();
     if (!folder.entries) {
         std::vector<FatEntry> entries = folder.folder.Entries(m_codePage);
         if (Volume().Type() != FatType::Fat32) {
-            for (FatEntry& entry : entries)
-                entry.firstCluster &= 0xFFFF;
+            for (FatEntry& entry : entries) entry.firstCluster &= 0xFFFF;
         }
         folder.entries.emplace(std::move(entries));
     }
     return &*folder.entries;
 }
 
-Result<const std::vector<FatEntry>*> FatImageFileSystem::Entries(uint32_t id)
-{
+Result<const std::vector<FatEntry>*> FatImageFileSystem::Entries(uint32_t id) {
     Result<FolderEntries*> indexed = Indexed(id);
-    if (!indexed)
-        return indexed.status();
+    if (!indexed) return indexed.status();
     return &indexed.value()->All();
 }
 
-void FatImageFileSystem::Forget(uint32_t folderId)
-{
+void FatImageFileSystem::Forget(uint32_t folderId) {
     m_folders.erase(folderId);
     m_folderAges.remove(folderId);
 }
 
-void FatImageFileSystem::ForgetAll()
-{
+void FatImageFileSystem::ForgetAll() {
     m_folders.clear();
     m_folderAges.clear();
 }
 
-Result<std::optional<FatEntry>> FatImageFileSystem::FindEntry(uint32_t folder, QStringView name)
-{
+Result<std::optional<FatEntry>> FatImageFileSystem::FindEntry(uint32_t folder, QStringView name) {
     Result<FolderEntries*> entries = Indexed(folder);
-    if (!entries)
-        return entries.status();
+    if (!entries) return entries.status();
     const FatEntry* match = entries.value()->Find(name);
     return match ? std::optional<FatEntry>(*match) : std::optional<FatEntry>();
 }
 
-Result<Found> FatImageFileSystem::Locate(const QString& path)
-{
+Result<Found> FatImageFileSystem::Locate(const QString& path) {
     Result<DosPath> parsed = Parse(path);
-    if (!parsed)
-        return parsed.status();
+    if (!parsed) return parsed.status();
     Found found;
     found.path = parsed.value();
     found.folder = m_rootId;
-    if (found.IsRoot())
-        return found;
+    if (found.IsRoot()) return found;
     const QStringList& components = found.path.components;
     for (qsizetype i = 0; i + 1 < components.size(); ++i) {
         Result<std::optional<FatEntry>> step = FindEntry(found.folder, components[i]);
-        if (!step)
-            return Failure(path, step.reason());
-        if (!step.value())
-            return Refuse(path, Refusal::Missing);
-        if (!step.value()->IsFolder())
-            return Refuse(path, Refusal::NotAFolder);
+        if (!step) return Failure(path, step.reason());
+        if (!step.value()) return Refuse(path, Refusal::Missing);
+        if (!step.value()->IsFolder()) return Refuse(path, Refusal::NotAFolder);
         found.folder = ChildId(*step.value());
     }
     Result<std::optional<FatEntry>> last = FindEntry(found.folder, components.last());
-    if (!last)
-        return Failure(path, last.reason());
+    if (!last) return Failure(path, last.reason());
     found.entry = last.value();
     return found;
 }
 
-Result<Placed> FatImageFileSystem::LocateFile(const QString& path)
-{
+Result<Placed> FatImageFileSystem::LocateFile(const QString& path) {
     Result<Found> found = Locate(path);
-    if (!found)
-        return found.status();
-    if (found.value().IsRoot())
-        return Refuse(path, Refusal::IsFolder);
-    if (!found.value().entry)
-        return Refuse(path, Refusal::Missing);
-    if (found.value().entry->IsFolder())
-        return Refuse(path, Refusal::IsFolder);
+    if (!found) return found.status();
+    if (found.value().IsRoot()) return Refuse(path, Refusal::IsFolder);
+    if (!found.value().entry) return Refuse(path, Refusal::Missing);
+    if (found.value().entry->IsFolder()) return Refuse(path, Refusal::IsFolder);
     return Placed{found.value().folder, *found.value().entry};
 }
 
-Result<PlacedFolder> FatImageFileSystem::LocateFolder(const QString& path)
-{
+Result<PlacedFolder> FatImageFileSystem::LocateFolder(const QString& path) {
     Result<Found> found = Locate(path);
-    if (!found)
-        return found.status();
-    if (found.value().IsRoot())
-        return PlacedFolder{m_rootId, std::nullopt};
-    if (!found.value().entry)
-        return Refuse(path, Refusal::Missing);
+    if (!found) return found.status();
+    if (found.value().IsRoot()) return PlacedFolder{m_rootId, std::nullopt};
+    if (!found.value().entry) return Refuse(path, Refusal::Missing);
     const FatEntry& entry = *found.value().entry;
-    if (!entry.IsFolder())
-        return Refuse(path, Refusal::NotAFolder);
+    if (!entry.IsFolder()) return Refuse(path, Refusal::NotAFolder);
     return PlacedFolder{ChildId(entry), Placed{found.value().folder, entry}};
 }
 
-Result<Found> FatImageFileSystem::LocateNew(const QString& path)
-{
+Result<Found> FatImageFileSystem::LocateNew(const QString& path) {
     Result<DosPath> parsed = Parse(path);
-    if (!parsed)
-        return parsed.status();
-    if (parsed.value().IsRoot())
-        return Refuse(path, Refusal::DriveRoot);
+    if (!parsed) return parsed.status();
+    if (parsed.value().IsRoot()) return Refuse(path, Refusal::DriveRoot);
     const QString name = parsed.value().components.last();
     if (const QString refusal = NameRefusal(name); !refusal.isEmpty())
         return Failure(path, refusal);
@@ -486,44 +438,34 @@ Result<Found> FatImageFileSystem::LocateNew(const QString& path)
     return found;
 }
 
-Status FatImageFileSystem::Writable(const QString& path)
-{
+Status FatImageFileSystem::Writable(const QString& path) {
     if (Status writable = Volume().CheckWritable(); !writable)
         return Failure(path, writable.reason());
     return Status::Ok();
 }
 
-Result<std::unique_ptr<FileReader>> FatImageFileSystem::OpenForReading(const QString& path)
-{
+Result<std::unique_ptr<FileReader>> FatImageFileSystem::OpenForReading(const QString& path) {
     Result<Placed> found = LocateFile(path);
-    if (!found)
-        return found.status();
+    if (!found) return found.status();
     const FatEntry& entry = found.value().entry;
     return std::unique_ptr<FileReader>(
         std::make_unique<FatFileReader>(m_image, entry.firstCluster, qint64(entry.size), path));
 }
 
-Result<int> FatImageFileSystem::ReadAttributes(const QString& path)
-{
+Result<int> FatImageFileSystem::ReadAttributes(const QString& path) {
     Result<Found> found = Locate(path);
-    if (!found)
-        return found.status();
-    if (found.value().IsRoot())
-        return int(Attribute::Folder);
-    if (!found.value().entry)
-        return Refuse(path, Refusal::Missing);
+    if (!found) return found.status();
+    if (found.value().IsRoot()) return int(Attribute::Folder);
+    if (!found.value().entry) return Refuse(path, Refusal::Missing);
     return found.value().entry->attributes & KnownAttributes;
 }
 
-Result<FileFacts> FatImageFileSystem::ReadFileFacts(const QString& path)
-{
+Result<FileFacts> FatImageFileSystem::ReadFileFacts(const QString& path) {
     Result<Placed> found = LocateFile(path);
-    if (!found)
-        return found.status();
+    if (!found) return found.status();
     const FatEntry& entry = found.value().entry;
     Result<CachedFolder*> cached = Folder(found.value().folder);
-    if (!cached)
-        return Failure(path, cached.reason());
+    if (!cached) return Failure(path, cached.reason());
     FileFacts facts;
     facts.size = qint64(entry.size);
     facts.lastWrite = TimeOf(WrittenStamp(cached.value()->folder.Slot(entry.shortSlot)));
@@ -532,11 +474,9 @@ Result<FileFacts> FatImageFileSystem::ReadFileFacts(const QString& path)
 }
 
 Status FatImageFileSystem::UpdateShortSlot(uint32_t folderId, int slot, const unsigned char* bytes,
-                                           const QString& path)
-{
+                                           const QString& path) {
     Result<CachedFolder*> cached = Folder(folderId);
-    if (!cached)
-        return Failure(path, cached.reason());
+    if (!cached) return Failure(path, cached.reason());
     FatFolder& folder = cached.value()->folder;
     std::memcpy(folder.Slot(slot), bytes, SlotBytes);
     if (cached.value()->entries) {
@@ -553,30 +493,22 @@ Status FatImageFileSystem::UpdateShortSlot(uint32_t folderId, int slot, const un
     return Status::Ok();
 }
 
-Status FatImageFileSystem::WriteAttributes(const QString& path, int attributes)
-{
-    if ((attributes & ~KnownAttributes) != 0)
-        return Refuse(path, Refusal::UnknownAttributes);
+Status FatImageFileSystem::WriteAttributes(const QString& path, int attributes) {
+    if ((attributes & ~KnownAttributes) != 0) return Refuse(path, Refusal::UnknownAttributes);
     Result<Found> found = Locate(path);
-    if (!found)
-        return found.status();
+    if (!found) return found.status();
     if (found.value().IsRoot()) {
-        if ((attributes & ~Attribute::Folder) == 0)
-            return Status::Ok();
+        if ((attributes & ~Attribute::Folder) == 0) return Status::Ok();
         return Refuse(path, Refusal::DriveRoot);
     }
-    if (!found.value().entry)
-        return Refuse(path, Refusal::Missing);
+    if (!found.value().entry) return Refuse(path, Refusal::Missing);
     const FatEntry& entry = *found.value().entry;
     const uint8_t value = uint8_t((entry.attributes & ~(KindBits | Attribute::Archive)) |
                                   (attributes & (KindBits | Attribute::Archive)));
-    if (value == entry.attributes)
-        return Status::Ok();
-    if (Status writable = Writable(path); !writable)
-        return writable;
+    if (value == entry.attributes) return Status::Ok();
+    if (Status writable = Writable(path); !writable) return writable;
     Result<CachedFolder*> cached = Folder(found.value().folder);
-    if (!cached)
-        return Failure(path, cached.reason());
+    if (!cached) return Failure(path, cached.reason());
     unsigned char slot[SlotBytes];
     std::memcpy(slot, cached.value()->folder.Slot(entry.shortSlot), SlotBytes);
     slot[11] = value;
@@ -584,22 +516,18 @@ Status FatImageFileSystem::WriteAttributes(const QString& path, int attributes)
 }
 
 Result<uint32_t> FatImageFileSystem::WriteNewChain(qint64 size, const Fill& fill,
-                                                   const QString& path)
-{
+                                                   const QString& path) {
     FatVolume& volume = Volume();
     const qint64 clusterBytes = volume.ClusterBytes();
     if (size > 0xFFFFFFFFll)
         return Failure(path, QStringLiteral("The file is larger than the 4 GiB a FAT file "
                                             "system can hold"));
     const uint32_t count = uint32_t((size + clusterBytes - 1) / clusterBytes);
-    if (count == 0)
-        return uint32_t(0);
+    if (count == 0) return uint32_t(0);
     Result<std::vector<uint32_t>> free = volume.FindFree(count);
-    if (!free)
-        return Failure(path, free.reason());
+    if (!free) return Failure(path, free.reason());
     const std::vector<uint32_t>& clusters = free.value();
-    const qint64 bufferClusters =
-        std::clamp<qint64>(CopyBufferBytes / clusterBytes, 1, count);
+    const qint64 bufferClusters = std::clamp<qint64>(CopyBufferBytes / clusterBytes, 1, count);
     m_copyBuffer.resize(size_t(bufferClusters * clusterBytes));
     char* const buffer = m_copyBuffer.data();
     for (size_t i = 0; i < clusters.size();) {
@@ -610,11 +538,9 @@ Result<uint32_t> FatImageFileSystem::WriteNewChain(qint64 size, const Fill& fill
         const qint64 offset = qint64(i) * clusterBytes;
         const qint64 bytes = qint64(run) * clusterBytes;
         const qint64 data = std::min(bytes, size - offset);
-        if (Status filled = fill(offset, buffer, data); !filled)
-            return filled;
+        if (Status filled = fill(offset, buffer, data); !filled) return filled;
         std::memset(buffer + data, 0, size_t(bytes - data));
-        if (Status put = volume.WriteData(volume.ClusterOffset(clusters[i]), buffer, bytes);
-            !put)
+        if (Status put = volume.WriteData(volume.ClusterOffset(clusters[i]), buffer, bytes); !put)
             return Failure(path, put.reason());
         i += run;
     }
@@ -632,14 +558,11 @@ Result<uint32_t> FatImageFileSystem::WriteNewChain(qint64 size, const Fill& fill
     return clusters.front();
 }
 
-Status FatImageFileSystem::FreeChain(uint32_t first, const QString& path)
-{
+Status FatImageFileSystem::FreeChain(uint32_t first, const QString& path) {
     FatVolume& volume = Volume();
-    if (!volume.IsValidCluster(first))
-        return Status::Ok();
+    if (!volume.IsValidCluster(first)) return Status::Ok();
     Result<std::vector<uint32_t>> chain = volume.Chain(first);
-    if (!chain)
-        return Failure(path, chain.reason());
+    if (!chain) return Failure(path, chain.reason());
     for (uint32_t cluster : chain.value()) {
         if (Status set = volume.SetEntry(cluster, 0); !set) {
             volume.DiscardTable();
@@ -653,14 +576,11 @@ Status FatImageFileSystem::FreeChain(uint32_t first, const QString& path)
     return Status::Ok();
 }
 
-Status FatImageFileSystem::ExtendFolder(uint32_t folderId, const QString& path)
-{
+Status FatImageFileSystem::ExtendFolder(uint32_t folderId, const QString& path) {
     FatVolume& volume = Volume();
     Result<CachedFolder*> cached = Folder(folderId);
-    if (!cached)
-        return Failure(path, cached.reason());
-    if (cached.value()->folder.IsFixedRoot())
-        return Refuse(path, Refusal::RootFull);
+    if (!cached) return Failure(path, cached.reason());
+    if (cached.value()->folder.IsFixedRoot()) return Refuse(path, Refusal::RootFull);
     if (qint64(cached.value()->folder.SlotCount()) + volume.ClusterBytes() / SlotBytes > 65536)
         return Failure(path, QStringLiteral("The folder holds as many entries as FAT allows"));
     // An empty cluster, then its end-of-chain mark, then the link to it: a kill before the link
@@ -672,8 +592,7 @@ Status FatImageFileSystem::ExtendFolder(uint32_t folderId, const QString& path)
             return Status::Ok();
         },
         path);
-    if (!added)
-        return added.status();
+    if (!added) return added.status();
     const uint32_t last = cached.value()->folder.Clusters().back();
     if (Status set = volume.SetEntry(last, added.value()); !set) {
         volume.DiscardTable();
@@ -689,13 +608,11 @@ Status FatImageFileSystem::ExtendFolder(uint32_t folderId, const QString& path)
     return Status::Ok();
 }
 
-Result<int> FatImageFileSystem::AddEntry(uint32_t folderId, const QString& name,
-                                         uint8_t attributes, uint32_t cluster, uint32_t size,
-                                         FatStamp written, const QString& path)
-{
+Result<int> FatImageFileSystem::AddEntry(uint32_t folderId, const QString& name, uint8_t attributes,
+                                         uint32_t cluster, uint32_t size, FatStamp written,
+                                         const QString& path) {
     Result<FolderEntries*> entries = Indexed(folderId);
-    if (!entries)
-        return Failure(path, entries.reason());
+    if (!entries) return Failure(path, entries.reason());
     const auto taken = [&](const ShortName& candidate) {
         return entries.value()->HasShortName(candidate);
     };
@@ -706,8 +623,7 @@ Result<int> FatImageFileSystem::AddEntry(uint32_t folderId, const QString& name,
         shortName = *exact;
     } else {
         Result<ShortName> alias = MakeAlias(name, m_codePage, taken);
-        if (!alias)
-            return Failure(path, alias.reason());
+        if (!alias) return Failure(path, alias.reason());
         shortName = alias.value();
         slots = LongNameSlots(name, ShortNameChecksum(shortName));
     }
@@ -718,8 +634,7 @@ Result<int> FatImageFileSystem::AddEntry(uint32_t folderId, const QString& name,
 
     for (int attempt = 0;; ++attempt) {
         Result<CachedFolder*> cached = Folder(folderId);
-        if (!cached)
-            return Failure(path, cached.reason());
+        if (!cached) return Failure(path, cached.reason());
         FatFolder& folder = cached.value()->folder;
         const int perCluster =
             folder.IsFixedRoot() ? folder.SlotCount() : int(Volume().ClusterBytes() / SlotBytes);
@@ -728,8 +643,8 @@ Result<int> FatImageFileSystem::AddEntry(uint32_t folderId, const QString& name,
         int start = -1;
         for (int index = 0; index + need <= folder.SlotCount(); ++index) {
             int free = 0;
-            while (free < need && (folder.Slot(index + free)[0] == 0x00 ||
-                                   folder.Slot(index + free)[0] == 0xE5))
+            while (free < need &&
+                   (folder.Slot(index + free)[0] == 0x00 || folder.Slot(index + free)[0] == 0xE5))
                 ++free;
             if (free < need) {
                 index += free;
@@ -744,11 +659,9 @@ Result<int> FatImageFileSystem::AddEntry(uint32_t folderId, const QString& name,
             // Readers stop at the first never-used slot: any before the run become deleted
             // ones first, or the new entry would lie beyond the folder's end.
             int unused = start;
-            while (unused > 0 && folder.Slot(unused - 1)[0] == 0x00)
-                --unused;
+            while (unused > 0 && folder.Slot(unused - 1)[0] == 0x00) --unused;
             if (unused < start) {
-                for (int i = unused; i < start; ++i)
-                    folder.Slot(i)[0] = 0xE5;
+                for (int i = unused; i < start; ++i) folder.Slot(i)[0] = 0xE5;
                 if (Status put = folder.WriteSlots(Volume(), unused, start - unused); !put) {
                     Forget(folderId);
                     return Failure(path, put.reason());
@@ -761,8 +674,7 @@ Result<int> FatImageFileSystem::AddEntry(uint32_t folderId, const QString& name,
                 put = folder.WriteSlots(Volume(), start, need);
             } else {
                 put = folder.WriteSlots(Volume(), start, need - 1);
-                if (put)
-                    put = folder.WriteSlots(Volume(), start + need - 1, 1);
+                if (put) put = folder.WriteSlots(Volume(), start + need - 1, 1);
             }
             if (!put) {
                 Forget(folderId);
@@ -784,21 +696,17 @@ Result<int> FatImageFileSystem::AddEntry(uint32_t folderId, const QString& name,
         }
         if (attempt > 2 + need / std::max(1, perCluster))
             return Failure(path, QStringLiteral("No room was found in the folder"));
-        if (Status extended = ExtendFolder(folderId, path); !extended)
-            return extended;
+        if (Status extended = ExtendFolder(folderId, path); !extended) return extended;
     }
 }
 
 Status FatImageFileSystem::RemoveEntry(uint32_t folderId, const FatEntry& entry,
-                                       const QString& path)
-{
+                                       const QString& path) {
     Result<CachedFolder*> cached = Folder(folderId);
-    if (!cached)
-        return Failure(path, cached.reason());
+    if (!cached) return Failure(path, cached.reason());
     FatFolder& folder = cached.value()->folder;
     const int count = entry.shortSlot - entry.firstSlot + 1;
-    for (int slot = entry.firstSlot; slot <= entry.shortSlot; ++slot)
-        folder.Slot(slot)[0] = 0xE5;
+    for (int slot = entry.firstSlot; slot <= entry.shortSlot; ++slot) folder.Slot(slot)[0] = 0xE5;
     if (std::optional<FolderEntries>& known = cached.value()->entries)
         known->Remove(entry.shortSlot);
     // The long name goes first, so that a kill between leaves the file under its short name
@@ -808,8 +716,7 @@ Status FatImageFileSystem::RemoveEntry(uint32_t folderId, const FatEntry& entry,
         put = folder.WriteSlots(Volume(), entry.firstSlot, count);
     } else {
         put = folder.WriteSlots(Volume(), entry.firstSlot, count - 1);
-        if (put)
-            put = folder.WriteSlots(Volume(), entry.shortSlot, 1);
+        if (put) put = folder.WriteSlots(Volume(), entry.shortSlot, 1);
     }
     if (!put) {
         Forget(folderId);
@@ -818,8 +725,7 @@ Status FatImageFileSystem::RemoveEntry(uint32_t folderId, const FatEntry& entry,
     return Status::Ok();
 }
 
-Status FatImageFileSystem::InBatch(const QString& path, const std::function<Status()>& change)
-{
+Status FatImageFileSystem::InBatch(const QString& path, const std::function<Status()>& change) {
     Volume().BeginBatch();
     const Status changed = change();
     if (Status ended = Volume().EndBatch(); !ended) {
@@ -831,35 +737,28 @@ Status FatImageFileSystem::InBatch(const QString& path, const std::function<Stat
 
 Status FatImageFileSystem::PutFile(const QString& destination, qint64 size, const Fill& fill,
                                    FatStamp written, std::optional<uint8_t> attributes,
-                                   const std::function<Status()>& beforePlacing)
-{
+                                   const std::function<Status()>& beforePlacing) {
     return InBatch(destination, [&] {
         return PutFileInBatch(destination, size, fill, written, attributes, beforePlacing);
     });
 }
 
-Status FatImageFileSystem::PutFileInBatch(const QString& destination, qint64 size,
-                                          const Fill& fill, FatStamp written,
-                                          std::optional<uint8_t> attributes,
-                                          const std::function<Status()>& beforePlacing)
-{
+Status FatImageFileSystem::PutFileInBatch(const QString& destination, qint64 size, const Fill& fill,
+                                          FatStamp written, std::optional<uint8_t> attributes,
+                                          const std::function<Status()>& beforePlacing) {
     Result<Found> located = LocateNew(destination);
-    if (!located)
-        return located.status();
+    if (!located) return located.status();
     const Found& place = located.value();
     if (place.entry) {
-        if (place.entry->IsFolder())
-            return Refuse(destination, Refusal::IsFolder);
+        if (place.entry->IsFolder()) return Refuse(destination, Refusal::IsFolder);
         // Windows refuses to overwrite a read-only file; callers clear its attributes first.
         if (place.entry->attributes & EntryAttribute::ReadOnly)
             return Refuse(destination, Refusal::ReadOnly);
     }
-    if (Status writable = Writable(destination); !writable)
-        return writable;
+    if (Status writable = Writable(destination); !writable) return writable;
 
     Result<uint32_t> first = WriteNewChain(size, fill, destination);
-    if (!first)
-        return first.status();
+    if (!first) return first.status();
     if (beforePlacing) {
         if (Status allowed = beforePlacing(); !allowed) {
             (void)FreeChain(first.value(), destination);
@@ -867,9 +766,9 @@ Status FatImageFileSystem::PutFileInBatch(const QString& destination, qint64 siz
         }
     }
     if (!place.entry) {
-        Result<int> added = AddEntry(place.folder, place.Name(),
-                                     attributes.value_or(EntryAttribute::Archive),
-                                     first.value(), uint32_t(size), written, destination);
+        Result<int> added =
+            AddEntry(place.folder, place.Name(), attributes.value_or(EntryAttribute::Archive),
+                     first.value(), uint32_t(size), written, destination);
         if (!added) {
             (void)FreeChain(first.value(), destination);
             return added.status();
@@ -883,8 +782,7 @@ Status FatImageFileSystem::PutFileInBatch(const QString& destination, qint64 siz
     }
     unsigned char slot[SlotBytes];
     std::memcpy(slot, cached.value()->folder.Slot(place.entry->shortSlot), SlotBytes);
-    if (attributes)
-        slot[11] = *attributes;
+    if (attributes) slot[11] = *attributes;
     SetSlotFirstCluster(slot, first.value());
     PutLe32(slot + 28, uint32_t(size));
     PutLe16(slot + 22, written.time);
@@ -899,25 +797,21 @@ Status FatImageFileSystem::PutFileInBatch(const QString& destination, qint64 siz
     return FreeChain(place.entry->firstCluster, destination);
 }
 
-Status FatImageFileSystem::CopyFile(const QString& source, const QString& destination)
-{
+Status FatImageFileSystem::CopyFile(const QString& source, const QString& destination) {
     Result<Placed> from = LocateFile(source);
-    if (!from)
-        return from.status();
+    if (!from) return from.status();
     const FatEntry entry = from.value().entry;
     std::vector<uint32_t> chain;
     if (entry.size > 0) {
         Result<std::vector<uint32_t>> read = Volume().Chain(entry.firstCluster);
-        if (!read)
-            return Failure(source, read.reason());
+        if (!read) return Failure(source, read.reason());
         chain = std::move(read).value();
         if (qint64(chain.size()) * Volume().ClusterBytes() < qint64(entry.size))
             return Failure(source, QStringLiteral("The file's cluster chain is shorter than the "
                                                   "file; the file system is damaged"));
     }
     Result<CachedFolder*> cached = Folder(from.value().folder);
-    if (!cached)
-        return Failure(source, cached.reason());
+    if (!cached) return Failure(source, cached.reason());
     const FatStamp written = WrittenStamp(cached.value()->folder.Slot(entry.shortSlot));
 
     FatVolume& volume = Volume();
@@ -942,8 +836,7 @@ Status FatImageFileSystem::CopyFile(const QString& source, const QString& destin
 }
 
 std::vector<Result<bool>> FatImageFileSystem::CopyFilesKeepingAttributes(
-    const std::vector<FileCopy>& copies, const std::function<void(size_t)>& beforeEach)
-{
+    const std::vector<FileCopy>& copies, const std::function<void(size_t)>& beforeEach) {
     std::vector<Result<bool>> results;
     results.reserve(copies.size());
     FatVolume& volume = Volume();
@@ -952,15 +845,13 @@ std::vector<Result<bool>> FatImageFileSystem::CopyFilesKeepingAttributes(
     const auto lost = [&](const Status& failure) {
         ForgetAll();
         for (size_t i = unwritten; i < results.size(); ++i) {
-            if (results[i])
-                results[i] = Failure(copies[i].destination, failure.reason());
+            if (results[i]) results[i] = Failure(copies[i].destination, failure.reason());
         }
         unwritten = results.size();
     };
     volume.BeginBatch();
     for (size_t i = 0; i < copies.size(); ++i) {
-        if (beforeEach)
-            beforeEach(i);
+        if (beforeEach) beforeEach(i);
         results.push_back(CopyFileKeepingAttributes(copies[i].source, copies[i].destination));
         Result<bool> committed = volume.CommitWhenLarge();
         if (!committed)
@@ -968,22 +859,19 @@ std::vector<Result<bool>> FatImageFileSystem::CopyFilesKeepingAttributes(
         else if (committed.value())
             unwritten = results.size();
     }
-    if (Status ended = volume.EndBatch(); !ended)
-        lost(ended);
+    if (Status ended = volume.EndBatch(); !ended) lost(ended);
     return results;
 }
 
 Status FatImageFileSystem::WriteFileFrom(FileReader& source, std::optional<int> attributes,
                                          const QDateTime& lastWrite, const QString& destination,
-                                         const std::function<Status()>& beforePlacing)
-{
+                                         const std::function<Status()>& beforePlacing) {
     if (attributes && (*attributes & ~KnownAttributes) != 0)
         return Refuse(destination, Refusal::UnknownAttributes);
     const Fill fill = [&](qint64 offset, char* buffer, qint64 count) {
         for (qint64 done = 0; done < count;) {
             Result<qint64> got = source.ReadAt(offset + done, buffer + done, count - done);
-            if (!got)
-                return got.status();
+            if (!got) return got.status();
             if (got.value() == 0)
                 return Failure(destination, QStringLiteral("The source file became shorter "
                                                            "while it was copied"));
@@ -991,15 +879,14 @@ Status FatImageFileSystem::WriteFileFrom(FileReader& source, std::optional<int> 
         }
         return Status::Ok();
     };
-    const FatStamp written = lastWrite.isValid() ? StampAt(time_t(lastWrite.toSecsSinceEpoch()))
-                                                 : Now();
+    const FatStamp written =
+        lastWrite.isValid() ? StampAt(time_t(lastWrite.toSecsSinceEpoch())) : Now();
     const uint8_t byte = attributes ? uint8_t(*attributes & (KindBits | Attribute::Archive))
                                     : EntryAttribute::Archive;
     return PutFile(destination, source.Size(), fill, written, byte, beforePlacing);
 }
 
-Status FatImageFileSystem::WriteTextFile(const QString& path, const std::vector<QString>& lines)
-{
+Status FatImageFileSystem::WriteTextFile(const QString& path, const std::vector<QString>& lines) {
     QByteArray text;
     for (const QString& line : lines) {
         text += ToWindows1252(line);
@@ -1015,51 +902,38 @@ Status FatImageFileSystem::WriteTextFile(const QString& path, const std::vector<
 
 // A deleted file's entry must be gone on the disk before its clusters are free there: the batch
 // puts a barrier between them.
-Status FatImageFileSystem::DeleteFile(const QString& path)
-{
+Status FatImageFileSystem::DeleteFile(const QString& path) {
     return InBatch(path, [&] { return DeleteInBatch(path); });
 }
 
-Status FatImageFileSystem::DeleteInBatch(const QString& path)
-{
+Status FatImageFileSystem::DeleteInBatch(const QString& path) {
     Result<Placed> found = LocateFile(path);
-    if (!found)
-        return found.status();
+    if (!found) return found.status();
     const FatEntry entry = found.value().entry;
-    if (entry.attributes & EntryAttribute::ReadOnly)
-        return Refuse(path, Refusal::ReadOnly);
-    if (Status writable = Writable(path); !writable)
-        return writable;
-    if (Status removed = RemoveEntry(found.value().folder, entry, path); !removed)
-        return removed;
+    if (entry.attributes & EntryAttribute::ReadOnly) return Refuse(path, Refusal::ReadOnly);
+    if (Status writable = Writable(path); !writable) return writable;
+    if (Status removed = RemoveEntry(found.value().folder, entry, path); !removed) return removed;
     return FreeChain(entry.firstCluster, path);
 }
 
-Status FatImageFileSystem::DeleteMatching(const QString& pattern)
-{
+Status FatImageFileSystem::DeleteMatching(const QString& pattern) {
     return InBatch(pattern, [&] { return DeleteMatchingInBatch(pattern); });
 }
 
-Status FatImageFileSystem::DeleteMatchingInBatch(const QString& pattern)
-{
+Status FatImageFileSystem::DeleteMatchingInBatch(const QString& pattern) {
     Result<DosPath> parsed = Parse(pattern);
-    if (!parsed)
-        return parsed.status();
-    if (parsed.value().IsRoot())
-        return Status::Ok();
+    if (!parsed) return parsed.status();
+    if (parsed.value().IsRoot()) return Status::Ok();
     DosPath folderPath = parsed.value();
     const WildcardPattern wildcard(folderPath.components.takeLast());
     Result<PlacedFolder> folder = LocateFolder(folderPath.Text());
-    if (!folder)
-        return Status::Ok();  // a folder that is not there holds no matching file
+    if (!folder) return Status::Ok();  // a folder that is not there holds no matching file
     const uint32_t id = folder.value().id;
     Result<const std::vector<FatEntry>*> entries = Entries(id);
-    if (!entries)
-        return Failure(pattern, entries.reason());
+    if (!entries) return Failure(pattern, entries.reason());
     std::vector<FatEntry> matches;
     for (const FatEntry& entry : *entries.value()) {
-        if (!entry.IsFolder() && wildcard.Matches(entry.name))
-            matches.push_back(entry);
+        if (!entry.IsFolder() && wildcard.Matches(entry.name)) matches.push_back(entry);
     }
 
     std::optional<Status> firstFailure;
@@ -1073,39 +947,30 @@ Status FatImageFileSystem::DeleteMatchingInBatch(const QString& pattern)
             deleted = Refuse(text, Refusal::ReadOnly);
         } else if (deleted = Writable(text); deleted) {
             deleted = RemoveEntry(id, entry, text);
-            if (deleted)
-                deleted = FreeChain(entry.firstCluster, text);
+            if (deleted) deleted = FreeChain(entry.firstCluster, text);
         }
         if (!deleted) {
             ++failures;
-            if (!firstFailure)
-                firstFailure = deleted;
+            if (!firstFailure) firstFailure = deleted;
         }
     }
-    if (!firstFailure)
-        return Status::Ok();
-    if (failures == 1)
-        return *firstFailure;
-    return Status::Fail(firstFailure->reason() +
-                        QStringLiteral(" (and %1 more files could not be deleted)")
-                            .arg(failures - 1));
+    if (!firstFailure) return Status::Ok();
+    if (failures == 1) return *firstFailure;
+    return Status::Fail(
+        firstFailure->reason() +
+        QStringLiteral(" (and %1 more files could not be deleted)").arg(failures - 1));
 }
 
-Status FatImageFileSystem::CreateFolder(const QString& path)
-{
+Status FatImageFileSystem::CreateFolder(const QString& path) {
     Result<Found> located = LocateNew(path);
-    if (!located)
-        return located.status();
+    if (!located) return located.status();
     const Found& place = located.value();
-    if (place.entry)
-        return Refuse(path, Refusal::Exists);
-    if (Status writable = Writable(path); !writable)
-        return writable;
+    if (place.entry) return Refuse(path, Refusal::Exists);
+    if (Status writable = Writable(path); !writable) return writable;
     const FatStamp now = Now();
     // The new folder's first cluster holds its "." and ".." entries before anything names it.
     Result<std::vector<uint32_t>> free = Volume().FindFree(1);
-    if (!free)
-        return Failure(path, free.reason());
+    if (!free) return Failure(path, free.reason());
     const uint32_t cluster = free.value().front();
     const Fill fill = [&](qint64, char* buffer, qint64 count) {
         std::memset(buffer, 0, size_t(count));
@@ -1120,8 +985,7 @@ Status FatImageFileSystem::CreateFolder(const QString& path)
         return Status::Ok();
     };
     Result<uint32_t> first = WriteNewChain(Volume().ClusterBytes(), fill, path);
-    if (!first)
-        return first.status();
+    if (!first) return first.status();
     if (first.value() != cluster) {
         (void)FreeChain(first.value(), path);
         return Failure(path, QStringLiteral("The free space of the file system changed "
@@ -1136,99 +1000,77 @@ Status FatImageFileSystem::CreateFolder(const QString& path)
     return Status::Ok();
 }
 
-Status FatImageFileSystem::RemoveEmptyFolder(const QString& path)
-{
+Status FatImageFileSystem::RemoveEmptyFolder(const QString& path) {
     return InBatch(path, [&] { return RemoveFolderInBatch(path); });
 }
 
-Status FatImageFileSystem::RemoveFolderInBatch(const QString& path)
-{
+Status FatImageFileSystem::RemoveFolderInBatch(const QString& path) {
     Result<PlacedFolder> found = LocateFolder(path);
-    if (!found)
-        return found.status();
-    if (!found.value().place)
-        return Refuse(path, Refusal::DriveRoot);
+    if (!found) return found.status();
+    if (!found.value().place) return Refuse(path, Refusal::DriveRoot);
     const Placed place = *found.value().place;
     const uint32_t id = found.value().id;
     Result<const std::vector<FatEntry>*> inside = Entries(id);
-    if (!inside)
-        return Failure(path, inside.reason());
+    if (!inside) return Failure(path, inside.reason());
     for (const FatEntry& each : *inside.value()) {
-        if (!each.IsDotEntry())
-            return Refuse(path, Refusal::NotEmpty);
+        if (!each.IsDotEntry()) return Refuse(path, Refusal::NotEmpty);
     }
-    if (Status writable = Writable(path); !writable)
-        return writable;
-    if (Status removed = RemoveEntry(place.folder, place.entry, path); !removed)
-        return removed;
+    if (Status writable = Writable(path); !writable) return writable;
+    if (Status removed = RemoveEntry(place.folder, place.entry, path); !removed) return removed;
     Forget(id);
     return FreeChain(place.entry.firstCluster, path);
 }
 
-Status FatImageFileSystem::RestrictToOwner(const QString& path)
-{
+Status FatImageFileSystem::RestrictToOwner(const QString& path) {
     // FAT keeps no owners or permissions: there is nothing to restrict, and the folder's
     // attributes stay as they are.
     Result<PlacedFolder> found = LocateFolder(path);
     return found ? Status::Ok() : found.status();
 }
 
-Result<std::vector<FolderEntry>> FatImageFileSystem::ListFolder(const QString& pattern, int mask)
-{
+Result<std::vector<FolderEntry>> FatImageFileSystem::ListFolder(const QString& pattern, int mask) {
     std::vector<FolderEntry> listed;
     Result<DosPath> parsed = Parse(pattern);
-    if (!parsed)
-        return parsed.status();
+    if (!parsed) return parsed.status();
     if (parsed.value().IsRoot())
         return listed;  // a folder with no name to match: Windows finds nothing either
     DosPath folderPath = parsed.value();
     const WildcardPattern wildcard(folderPath.components.takeLast());
     Result<PlacedFolder> folder = LocateFolder(folderPath.Text());
-    if (!folder)
-        return listed;  // a folder that does not exist lists nothing
+    if (!folder) return listed;  // a folder that does not exist lists nothing
     const uint32_t id = folder.value().id;
     Result<const std::vector<FatEntry>*> entries = Entries(id);
-    if (!entries)
-        return Failure(pattern, entries.reason());
+    if (!entries) return Failure(pattern, entries.reason());
     for (const FatEntry& entry : *entries.value()) {
         const int attributes = entry.attributes & KnownAttributes;
         // Plain files always; read-only, hidden and system files and folders only when the
         // mask holds their bits.
-        if ((attributes & (KindBits | Attribute::Folder) & ~mask) != 0)
-            continue;
-        if (!wildcard.Matches(entry.name))
-            continue;
+        if ((attributes & (KindBits | Attribute::Folder) & ~mask) != 0) continue;
+        if (!wildcard.Matches(entry.name)) continue;
         listed.push_back({entry.name, attributes});
     }
     return listed;
 }
 
-Status FatImageFileSystem::ChangeDrive(QChar letter)
-{
-    if (letter.toUpper().unicode() == m_letter)
-        return Status::Ok();
+Status FatImageFileSystem::ChangeDrive(QChar letter) {
+    if (letter.toUpper().unicode() == m_letter) return Status::Ok();
     return Refuse(QString(letter.toUpper()) + QStringLiteral(":"), Refusal::NoDrive);
 }
 
-Status FatImageFileSystem::FlushToDisk(const QString& path)
-{
-    if (Result<DosPath> parsed = Parse(path); !parsed)
-        return parsed.status();
-    if (Status flushed = Volume().Flush(); !flushed)
-        return Failure(path, flushed.reason());
+Status FatImageFileSystem::FlushToDisk(const QString& path) {
+    if (Result<DosPath> parsed = Parse(path); !parsed) return parsed.status();
+    if (Status flushed = Volume().Flush(); !flushed) return Failure(path, flushed.reason());
     return Status::Ok();
 }
 
 }  // namespace
 
 Result<std::unique_ptr<FileSystem>> OpenFatImageFile(QChar letter, const std::string& hostPath,
-                                                     const FatImageOptions& options)
-{
+                                                     const FatImageOptions& options) {
     const QString name = QString::fromLocal8Bit(hostPath.c_str());
     Result<OemCodePage> codePage = options.codePage != 0 ? OemCodePage::ByNumber(options.codePage)
                                                          : OemCodePage::FromEnvironment();
-    if (!codePage)
-        return codePage.status();
+    if (!codePage) return codePage.status();
 
     bool writable = true;
     int fd = ::open(hostPath.c_str(), O_RDWR | O_CLOEXEC | O_NOCTTY);
@@ -1236,42 +1078,34 @@ Result<std::unique_ptr<FileSystem>> OpenFatImageFile(QChar letter, const std::st
         writable = false;
         fd = ::open(hostPath.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
     }
-    if (fd < 0)
-        return Failure(name, HostReason(errno));
+    if (fd < 0) return Failure(name, HostReason(errno));
     auto image = std::make_shared<Image>();
     image->fd = fd;
     struct stat info {};
-    if (::fstat(fd, &info) != 0)
-        return Failure(name, HostReason(errno));
+    if (::fstat(fd, &info) != 0) return Failure(name, HostReason(errno));
     qint64 size = info.st_size;
     if (S_ISBLK(info.st_mode)) {
         const off_t end = ::lseek(fd, 0, SEEK_END);
-        if (end < 0)
-            return Failure(name, HostReason(errno));
+        if (end < 0) return Failure(name, HostReason(errno));
         size = end;
     } else if (!S_ISREG(info.st_mode)) {
         return Failure(name, QStringLiteral("It is neither a disk image file nor a disk"));
     }
-    if (Status locked = LockImage(fd, writable, name); !locked)
-        return locked;
+    if (Status locked = LockImage(fd, writable, name); !locked) return locked;
     Result<VolumeSpan> span = FindFatVolume(fd, size, options.partition, name);
-    if (!span)
-        return span.status();
+    if (!span) return span.status();
     Result<FatVolume> volume =
         FatVolume::Open(fd, writable, span.value().offset, span.value().length, name);
-    if (!volume)
-        return volume.status();
+    if (!volume) return volume.status();
     image->volume = std::move(volume).value();
     return std::unique_ptr<FileSystem>(
         std::make_unique<FatImageFileSystem>(letter, std::move(image), codePage.value()));
 }
 
-Result<std::unique_ptr<FileSystem>> OpenFatImage(QChar letter, const DriveSource& source)
-{
+Result<std::unique_ptr<FileSystem>> OpenFatImage(QChar letter, const DriveSource& source) {
     FatImageOptions options;
     options.partition = source.partition;
-    Result<std::unique_ptr<FileSystem>> opened =
-        OpenFatImageFile(letter, source.hostPath, options);
+    Result<std::unique_ptr<FileSystem>> opened = OpenFatImageFile(letter, source.hostPath, options);
     if (!opened)
         return Status::Fail(QStringLiteral("drive ") + letter.toUpper() + QStringLiteral(": ") +
                             opened.reason());

@@ -69,16 +69,12 @@ public:
     uint32_t ClusterBytes() const { return m_clusterBytes; }
     // The highest valid cluster number; clusters are numbered from 2.
     uint32_t LastCluster() const { return m_clusterCount + 1; }
-    bool IsValidCluster(uint32_t cluster) const
-    {
-        return cluster >= 2 && cluster <= LastCluster();
-    }
+    bool IsValidCluster(uint32_t cluster) const { return cluster >= 2 && cluster <= LastCluster(); }
     // FAT32's root folder's first cluster; 0 on FAT12 and FAT16, whose root is a fixed region.
     uint32_t RootCluster() const { return m_rootCluster; }
-    qint64 FixedRootOffset() const { return m_rootOffset; }   // in bytes from the volume start
+    qint64 FixedRootOffset() const { return m_rootOffset; }  // in bytes from the volume start
     uint32_t FixedRootEntries() const { return m_rootEntries; }
-    qint64 ClusterOffset(uint32_t cluster) const
-    {
+    qint64 ClusterOffset(uint32_t cluster) const {
         return m_dataOffset + qint64(cluster - 2) * m_clusterBytes;
     }
     const QString& Name() const { return m_name; }
@@ -172,8 +168,8 @@ private:
     uint32_t m_clusterBytes = 0;
     uint32_t m_clusterCount = 0;
     uint32_t m_fatCount = 2;
-    qint64 m_fatOffset = 0;   // the first copy, in bytes from the volume start
-    qint64 m_fatBytes = 0;    // one copy
+    qint64 m_fatOffset = 0;  // the first copy, in bytes from the volume start
+    qint64 m_fatBytes = 0;   // one copy
     uint32_t m_activeFat = 0;
     bool m_mirrored = true;
     qint64 m_rootOffset = 0;
@@ -190,8 +186,8 @@ private:
     uint32_t m_nextFree = 2;
     uint32_t m_hint = 0xFFFFFFFF;  // the last cluster taken on, for FSInfo; all ones: unknown
     size_t m_dirtyBlocks = 0;
-    int64_t m_freeClusters = -1;   // -1 while not counted
-    qint64 m_fsInfoOffset = -1;    // FAT32's FSInfo sector when it is sound; -1 otherwise
+    int64_t m_freeClusters = -1;  // -1 while not counted
+    qint64 m_fsInfoOffset = -1;   // FAT32's FSInfo sector when it is sound; -1 otherwise
     enum class Writability { Unknown, Yes, No };
     Writability m_writability = Writability::Unknown;
     QString m_whyNotWritable;

@@ -5,18 +5,15 @@
 
 namespace stowix::fat {
 
-void HeldWrites::Hold(qint64 offset, const void* bytes, qint64 size)
-{
-    if (size <= 0)
-        return;
+void HeldWrites::Hold(qint64 offset, const void* bytes, qint64 size) {
+    if (size <= 0) return;
     const qint64 end = offset + size;
     // The ranges that overlap or touch the new one: from the last that starts at or before it
     // to the last that starts at or before its end.
     auto first = m_ranges.upper_bound(offset);
     if (first != m_ranges.begin()) {
         auto before = std::prev(first);
-        if (before->first + qint64(before->second.size()) >= offset)
-            first = before;
+        if (before->first + qint64(before->second.size()) >= offset) first = before;
     }
     auto last = m_ranges.upper_bound(end);
     if (first == last) {
@@ -36,8 +33,7 @@ void HeldWrites::Hold(qint64 offset, const void* bytes, qint64 size)
         const qint64 oldSize = qint64(range.size());
         const qint64 at = offset - first->first;
         const qint64 inside = std::min(size, oldSize - at);  // what overwrites held bytes
-        if (inside > 0)
-            std::memcpy(range.data() + at, from, size_t(inside));
+        if (inside > 0) std::memcpy(range.data() + at, from, size_t(inside));
         if (inside < size) {
             range.insert(range.end(), from + std::max<qint64>(inside, 0), from + size);
             m_bytes += qint64(range.size()) - oldSize;
@@ -59,14 +55,11 @@ void HeldWrites::Hold(qint64 offset, const void* bytes, qint64 size)
     m_ranges.emplace(start, std::move(merged));
 }
 
-void HeldWrites::LayOver(qint64 offset, void* buffer, qint64 size) const
-{
-    if (m_ranges.empty() || size <= 0)
-        return;
+void HeldWrites::LayOver(qint64 offset, void* buffer, qint64 size) const {
+    if (m_ranges.empty() || size <= 0) return;
     const qint64 end = offset + size;
     auto range = m_ranges.upper_bound(offset);
-    if (range != m_ranges.begin())
-        range = std::prev(range);
+    if (range != m_ranges.begin()) range = std::prev(range);
     for (; range != m_ranges.end() && range->first < end; ++range) {
         const qint64 from = std::max(offset, range->first);
         const qint64 to = std::min(end, range->first + qint64(range->second.size()));
@@ -76,20 +69,17 @@ void HeldWrites::LayOver(qint64 offset, void* buffer, qint64 size) const
     }
 }
 
-Status HeldWrites::WriteOut(const Writer& write)
-{
+Status HeldWrites::WriteOut(const Writer& write) {
     Status result = Status::Ok();
     for (const auto& [offset, bytes] : m_ranges) {
         result = write(offset, bytes.data(), qint64(bytes.size()));
-        if (!result)
-            break;
+        if (!result) break;
     }
     Clear();
     return result;
 }
 
-void HeldWrites::Clear()
-{
+void HeldWrites::Clear() {
     for (auto& [offset, bytes] : m_ranges) {
         if (bytes.capacity() > m_spare.capacity() && bytes.capacity() <= MaxSpareBytes)
             m_spare = std::move(bytes);

@@ -6,29 +6,24 @@ namespace {
 
 bool IsSeparator(QChar character) { return character == u'\\' || character == u'/'; }
 
-bool IsDriveLetter(QChar character)
-{
+bool IsDriveLetter(QChar character) {
     const char16_t unit = character.unicode();
     return (unit >= u'A' && unit <= u'Z') || (unit >= u'a' && unit <= u'z');
 }
 
 }  // namespace
 
-QString DosPath::Text() const
-{
+QString DosPath::Text() const {
     QString text = QChar(drive) + QStringLiteral(":\\");
     text += components.join(u'\\');
     return text;
 }
 
 std::optional<DosPath> ParseDosPath(QStringView text, char16_t currentDrive,
-                                    const CurrentFolderLookup& currentFolder)
-{
+                                    const CurrentFolderLookup& currentFolder) {
     const qsizetype end = text.indexOf(QChar(u'\0'));
-    if (end >= 0)
-        text = text.left(end);
-    if (text.isEmpty())
-        return std::nullopt;
+    if (end >= 0) text = text.left(end);
+    if (text.isEmpty()) return std::nullopt;
 
     DosPath path;
     path.drive = currentDrive;
@@ -39,16 +34,13 @@ std::optional<DosPath> ParseDosPath(QStringView text, char16_t currentDrive,
         return std::nullopt;  // a network or device path: no drive folder holds it
     }
 
-    if (text.isEmpty() || !IsSeparator(text[0]))
-        path.components = currentFolder(path.drive);
+    if (text.isEmpty() || !IsSeparator(text[0])) path.components = currentFolder(path.drive);
 
     for (QStringView component : text.tokenize(u'\\')) {
         for (QStringView part : component.tokenize(u'/')) {
-            if (part.isEmpty() || part == u".")
-                continue;
+            if (part.isEmpty() || part == u".") continue;
             if (part == u"..") {
-                if (!path.components.isEmpty())
-                    path.components.removeLast();
+                if (!path.components.isEmpty()) path.components.removeLast();
                 continue;
             }
             path.components.append(part.toString());

@@ -19,7 +19,7 @@
 namespace stowix {
 
 struct DosPath {
-    char16_t drive = u'C';    // upper case
+    char16_t drive = u'C';   // upper case
     QStringList components;  // from the drive's root; empty for the root itself
 
     bool IsRoot() const { return components.isEmpty(); }

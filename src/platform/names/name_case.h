@@ -7,10 +7,8 @@
 namespace stowix {
 
 // One UTF-16 unit upper-cased by its simple mapping; ASCII without a table lookup.
-inline char16_t FoldCase(char16_t unit)
-{
-    if (unit < 0x80)
-        return (unit >= u'a' && unit <= u'z') ? char16_t(unit - 32) : unit;
+inline char16_t FoldCase(char16_t unit) {
+    if (unit < 0x80) return (unit >= u'a' && unit <= u'z') ? char16_t(unit - 32) : unit;
     return QChar::toUpper(unit);
 }
 

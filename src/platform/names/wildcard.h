@@ -59,8 +59,8 @@ private:
     // common group pattern, which matches exactly the names ending so and is tried as that.
     std::u16string m_suffix;
     // For MatchesShort: bit i stands for m_tokens[i]; bit m_tokens.size() for a whole match.
-    quint64 m_anyStars = 0;        // Star and StarBeforeDot
-    quint64 m_plainStars = 0;      // Star only
+    quint64 m_anyStars = 0;    // Star and StarBeforeDot
+    quint64 m_plainStars = 0;  // Star only
     quint64 m_questionMarks = 0;
     quint64 m_dots = 0;
     struct LiteralBit {

@@ -5,8 +5,8 @@
 
 #include <linux/magic.h>
 #include <linux/msdos_fs.h>
-#include <sys/statfs.h>
 #include <sys/ioctl.h>
+#include <sys/statfs.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -20,21 +20,16 @@ constexpr int StoredBits = Attribute::Hidden | Attribute::System | Attribute::Ar
 constexpr int SettableBits = Attribute::ReadOnly | StoredBits;
 constexpr mode_t WriteBits = S_IWUSR | S_IWGRP | S_IWOTH;
 
-int HexDigit(char character)
-{
-    if (character >= '0' && character <= '9')
-        return character - '0';
-    if (character >= 'a' && character <= 'f')
-        return character - 'a' + 10;
-    if (character >= 'A' && character <= 'F')
-        return character - 'A' + 10;
+int HexDigit(char character) {
+    if (character >= '0' && character <= '9') return character - '0';
+    if (character >= 'a' && character <= 'f') return character - 'a' + 10;
+    if (character >= 'A' && character <= 'F') return character - 'A' + 10;
     return -1;
 }
 
 bool Unsupported(int error) { return error == ENOTSUP || error == EOPNOTSUPP; }
 
-Result<int> ReadFatByte(EntryRef entry, const QString& dosPath)
-{
+Result<int> ReadFatByte(EntryRef entry, const QString& dosPath) {
     UniqueFd fd = OpenForControl(entry);
     __u32 byte = 0;
     if (!fd.Valid() || ::ioctl(fd.Get(), FAT_IOCTL_GET_ATTRIBUTES, &byte) != 0)
@@ -42,8 +37,7 @@ Result<int> ReadFatByte(EntryRef entry, const QString& dosPath)
     return int(byte);
 }
 
-Status WriteFatByte(EntryRef entry, const struct stat& info, int bits, const QString& dosPath)
-{
+Status WriteFatByte(EntryRef entry, const struct stat& info, int bits, const QString& dosPath) {
     UniqueFd fd = OpenForControl(entry);
     __u32 byte = __u32(bits) | (S_ISDIR(info.st_mode) ? ATTR_DIR : 0);
     if (!fd.Valid() || ::ioctl(fd.Get(), FAT_IOCTL_SET_ATTRIBUTES, &byte) != 0)
@@ -52,8 +46,7 @@ Status WriteFatByte(EntryRef entry, const struct stat& info, int bits, const QSt
 }
 
 // Sets or removes user.DOSATTRIB; -1 with errno on failure.
-int StoreBits(EntryRef entry, int bits)
-{
+int StoreBits(EntryRef entry, int bits) {
     if (bits == 0) {
         const int result = RemoveExtendedAttribute(entry, DosAttributeName);
         // Nothing to remove, or nowhere it could be: both mean the bits are clear.
@@ -65,14 +58,12 @@ int StoreBits(EntryRef entry, int bits)
 
 }  // namespace
 
-bool IsReadOnlyFile(const struct stat& info)
-{
+bool IsReadOnlyFile(const struct stat& info) {
     return S_ISREG(info.st_mode) && (info.st_mode & WriteBits) == 0;
 }
 
 AttributeStore StoreFor(EntryRef entry, const struct stat& info, dev_t driveDevice,
-                        bool driveIsFat)
-{
+                        bool driveIsFat) {
     if (info.st_dev == driveDevice)
         return driveIsFat ? AttributeStore::FatAttributeByte : AttributeStore::ExtendedAttribute;
     struct statfs fileSystem {};
@@ -82,45 +73,38 @@ AttributeStore StoreFor(EntryRef entry, const struct stat& info, dev_t driveDevi
     return AttributeStore::ExtendedAttribute;
 }
 
-int ParseDosAttributeValue(std::string_view stored)
-{
+int ParseDosAttributeValue(std::string_view stored) {
     // Samba ends the text at a NUL and follows it with a binary record: the text is enough.
     const size_t end = stored.find('\0');
-    if (end != std::string_view::npos)
-        stored = stored.substr(0, end);
+    if (end != std::string_view::npos) stored = stored.substr(0, end);
     if (stored.size() >= 2 && stored[0] == '0' && (stored[1] == 'x' || stored[1] == 'X'))
         stored.remove_prefix(2);
     unsigned value = 0;
     for (size_t i = 0; i < stored.size() && i < 8; ++i) {
         const int digit = HexDigit(stored[i]);
-        if (digit < 0)
-            break;
+        if (digit < 0) break;
         value = value * 16 + unsigned(digit);
     }
     return int(value) & StoredBits;
 }
 
-std::string FormatDosAttributeValue(int bits)
-{
+std::string FormatDosAttributeValue(int bits) {
     char text[16];
     const int length = std::snprintf(text, sizeof text, "0x%x", unsigned(bits));
     return std::string(text, size_t(length));
 }
 
 Result<int> ReadDosAttributes(EntryRef entry, const struct stat& info, AttributeStore store,
-                              const QString& dosPath)
-{
+                              const QString& dosPath) {
     const int folder = S_ISDIR(info.st_mode) ? Attribute::Folder : 0;
     if (store == AttributeStore::FatAttributeByte) {
         Result<int> byte = ReadFatByte(entry, dosPath);
-        if (!byte)
-            return byte;
+        if (!byte) return byte;
         return (byte.value() & SettableBits) | folder;
     }
 
     int value = folder | ((info.st_mode & WriteBits) == 0 ? Attribute::ReadOnly : 0);
-    if (!S_ISREG(info.st_mode) && !S_ISDIR(info.st_mode))
-        return value;
+    if (!S_ISREG(info.st_mode) && !S_ISDIR(info.st_mode)) return value;
     // Wine's value is a few bytes and Samba's record well under this size.
     char stored[256];
     ssize_t length = GetExtendedAttribute(entry, DosAttributeName, stored, sizeof stored);
@@ -134,19 +118,15 @@ Result<int> ReadDosAttributes(EntryRef entry, const struct stat& info, Attribute
     }
     // No value, no support for one, or (for another user's file) no right to read it: the
     // stored bits are then clear as far as this user can know.
-    if (errno == ENODATA || Unsupported(errno) || errno == EACCES || errno == EPERM)
-        return value;
+    if (errno == ENODATA || Unsupported(errno) || errno == EACCES || errno == EPERM) return value;
     return HostFailure(dosPath, errno);
 }
 
-Status WriteDosAttributes(EntryRef entry, const struct stat& info, int value,
-                          AttributeStore store, const QString& dosPath)
-{
+Status WriteDosAttributes(EntryRef entry, const struct stat& info, int value, AttributeStore store,
+                          const QString& dosPath) {
     value &= ~Attribute::Folder;
-    if ((value & ~SettableBits) != 0)
-        return RefusalFailure(dosPath, Refusal::UnknownAttributes);
-    if (store == AttributeStore::FatAttributeByte)
-        return WriteFatByte(entry, info, value, dosPath);
+    if ((value & ~SettableBits) != 0) return RefusalFailure(dosPath, Refusal::UnknownAttributes);
+    if (store == AttributeStore::FatAttributeByte) return WriteFatByte(entry, info, value, dosPath);
 
     const mode_t permissions = info.st_mode & 07777;
     const bool readOnly = (value & Attribute::ReadOnly) != 0;
@@ -156,8 +136,7 @@ Status WriteDosAttributes(EntryRef entry, const struct stat& info, int value,
         const int error = errno;
         if (Unsupported(error)) {
             // A FAT file system mounted below the drive's folder still has its attribute byte.
-            if (WriteFatByte(entry, info, value, dosPath))
-                return Status::Ok();
+            if (WriteFatByte(entry, info, value, dosPath)) return Status::Ok();
             return RefusalFailure(dosPath, Refusal::AttributesNotStored);
         }
         // Another user's read-only file: the owner may write attributes only with write
@@ -166,12 +145,10 @@ Status WriteDosAttributes(EntryRef entry, const struct stat& info, int value,
                            ChangeMode(entry, permissions | S_IWUSR) == 0;
         if (!retry || StoreBits(entry, value & StoredBits) != 0) {
             const int retryError = retry ? errno : error;
-            if (retry)
-                (void)ChangeMode(entry, permissions);
+            if (retry) (void)ChangeMode(entry, permissions);
             return HostFailure(dosPath, retryError);
         }
-        if (readOnly && ChangeMode(entry, permissions) != 0)
-            return HostFailure(dosPath, errno);
+        if (readOnly && ChangeMode(entry, permissions) != 0) return HostFailure(dosPath, errno);
         return Status::Ok();
     }
 
@@ -180,8 +157,7 @@ Status WriteDosAttributes(EntryRef entry, const struct stat& info, int value,
         wanted &= ~WriteBits;
     else if ((permissions & WriteBits) == 0)
         wanted |= S_IWUSR;
-    if (wanted != permissions && ChangeMode(entry, wanted) != 0)
-        return HostFailure(dosPath, errno);
+    if (wanted != permissions && ChangeMode(entry, wanted) != 0) return HostFailure(dosPath, errno);
     return Status::Ok();
 }
 

@@ -46,7 +46,7 @@ Result<int> ReadDosAttributes(EntryRef entry, const struct stat& info, Attribute
                               const QString& dosPath);
 // Gives the entry exactly this value; the folder bit is ignored. Bits that are no DOS attribute
 // are refused rather than dropped.
-Status WriteDosAttributes(EntryRef entry, const struct stat& info, int value,
-                          AttributeStore store, const QString& dosPath);
+Status WriteDosAttributes(EntryRef entry, const struct stat& info, int value, AttributeStore store,
+                          const QString& dosPath);
 
 }  // namespace stowix::posix

@@ -1,8 +1,8 @@
 #include "platform/posix/folder_name_cache.h"
 
+#include "platform/names/name_case.h"
 #include "platform/posix/folder_reader.h"
 #include "platform/posix/host_names.h"
-#include "platform/names/name_case.h"
 #include "platform/posix/unique_fd.h"
 
 #include <fcntl.h>
@@ -13,30 +13,24 @@ namespace stowix::posix {
 
 namespace {
 
-bool SameTime(const struct timespec& left, const struct timespec& right)
-{
+bool SameTime(const struct timespec& left, const struct timespec& right) {
     return left.tv_sec == right.tv_sec && left.tv_nsec == right.tv_nsec;
 }
 
-bool SameState(const struct stat& info, dev_t device, ino_t inode,
-               const struct timespec& modified, const struct timespec& changed)
-{
+bool SameState(const struct stat& info, dev_t device, ino_t inode, const struct timespec& modified,
+               const struct timespec& changed) {
     return info.st_dev == device && info.st_ino == inode && SameTime(info.st_mtim, modified) &&
            SameTime(info.st_ctim, changed);
 }
 
-QString Folded(QStringView name)
-{
+QString Folded(QStringView name) {
     QString folded(name.size(), Qt::Uninitialized);
-    for (qsizetype i = 0; i < name.size(); ++i)
-        folded[i] = QChar(FoldCase(name[i].unicode()));
+    for (qsizetype i = 0; i < name.size(); ++i) folded[i] = QChar(FoldCase(name[i].unicode()));
     return folded;
 }
 
-QString FoldedHostName(std::string_view hostName)
-{
-    if (!IsAscii(hostName))
-        return Folded(NameFromHost(hostName));
+QString FoldedHostName(std::string_view hostName) {
+    if (!IsAscii(hostName)) return Folded(NameFromHost(hostName));
     QString folded(qsizetype(hostName.size()), Qt::Uninitialized);
     for (size_t i = 0; i < hostName.size(); ++i)
         folded[qsizetype(i)] = QChar(FoldCase(char16_t(hostName[i])));
@@ -47,11 +41,9 @@ bool IsDotOrDotDot(std::string_view name) { return name == "." || name == ".."; 
 
 }  // namespace
 
-FolderNameCache::Folder* FolderNameCache::Current(const struct stat& info)
-{
+FolderNameCache::Folder* FolderNameCache::Current(const struct stat& info) {
     for (auto it = m_folders.begin(); it != m_folders.end(); ++it) {
-        if (it->device != info.st_dev || it->inode != info.st_ino)
-            continue;
+        if (it->device != info.st_dev || it->inode != info.st_ino) continue;
         if (!SameState(info, it->device, it->inode, it->modified, it->changed)) {
             m_folders.erase(it);
             return nullptr;
@@ -62,10 +54,8 @@ FolderNameCache::Folder* FolderNameCache::Current(const struct stat& info)
     return nullptr;
 }
 
-FolderNameCache::Folder& FolderNameCache::Read(int folderFd, const struct stat& info)
-{
-    if (m_folders.size() >= Capacity)
-        m_folders.erase(m_folders.begin());
+FolderNameCache::Folder& FolderNameCache::Read(int folderFd, const struct stat& info) {
+    if (m_folders.size() >= Capacity) m_folders.erase(m_folders.begin());
     Folder& folder = m_folders.emplace_back();
     // The times are those from before the read, so a change during it shows next time.
     folder.device = info.st_dev;
@@ -83,30 +73,24 @@ FolderNameCache::Folder& FolderNameCache::Read(int folderFd, const struct stat& 
         if (!IsDotOrDotDot(entry.name))
             folder.names[FoldedHostName(entry.name)].emplace_back(entry.name);
     }
-    if (reader.Error() != 0)
-        folder.inode = 0;
+    if (reader.Error() != 0) folder.inode = 0;
     return folder;
 }
 
-std::optional<std::string> FolderNameCache::Find(int folderFd, QStringView name)
-{
+std::optional<std::string> FolderNameCache::Find(int folderFd, QStringView name) {
     struct stat info {};
-    if (::fstat(folderFd, &info) != 0)
-        return std::nullopt;
+    if (::fstat(folderFd, &info) != 0) return std::nullopt;
     Folder* folder = Current(info);
-    if (folder == nullptr)
-        folder = &Read(folderFd, info);
+    if (folder == nullptr) folder = &Read(folderFd, info);
     const auto found = folder->names.constFind(Folded(name));
-    if (found == folder->names.constEnd() || found->empty())
-        return std::nullopt;
+    if (found == folder->names.constEnd() || found->empty()) return std::nullopt;
     return found->front();
 }
 
 std::optional<std::string> FolderNameCache::FindPreferring(int folderFd, QStringView name,
                                                            std::string_view hostName,
                                                            struct stat& folderInfo,
-                                                           const struct stat* known)
-{
+                                                           const struct stat* known) {
     if (known != nullptr) {
         folderInfo = *known;
     } else if (::fstat(folderFd, &folderInfo) != 0) {
@@ -114,31 +98,24 @@ std::optional<std::string> FolderNameCache::FindPreferring(int folderFd, QString
         return std::nullopt;
     }
     Folder* folder = Current(folderInfo);
-    if (folder == nullptr)
-        folder = &Read(folderFd, folderInfo);
+    if (folder == nullptr) folder = &Read(folderFd, folderInfo);
     const auto found = folder->names.constFind(Folded(name));
-    if (found == folder->names.constEnd() || found->empty())
-        return std::nullopt;
+    if (found == folder->names.constEnd() || found->empty()) return std::nullopt;
     for (const std::string& stored : *found)
-        if (stored == hostName)
-            return stored;
+        if (stored == hostName) return stored;
     return found->front();
 }
 
-struct stat FolderNameCache::BeforeChange(int folderFd)
-{
+struct stat FolderNameCache::BeforeChange(int folderFd) {
     struct stat info {};
-    if (::fstat(folderFd, &info) != 0)
-        info.st_ino = 0;
+    if (::fstat(folderFd, &info) != 0) info.st_ino = 0;
     return info;
 }
 
 bool FolderNameCache::AfterChange(int folderFd, const struct stat& before, std::string_view added,
-                                  std::string_view removed, struct stat* current)
-{
+                                  std::string_view removed, struct stat* current) {
     Folder* folder = Current(before);
-    if (folder == nullptr)
-        return false;
+    if (folder == nullptr) return false;
     struct stat after {};
     if (::fstat(folderFd, &after) != 0 || after.st_dev != folder->device ||
         after.st_ino != folder->inode) {
@@ -150,8 +127,7 @@ bool FolderNameCache::AfterChange(int folderFd, const struct stat& before, std::
         if (found != folder->names.end()) {
             std::vector<std::string>& stored = found.value();
             stored.erase(std::remove(stored.begin(), stored.end(), removed), stored.end());
-            if (stored.empty())
-                folder->names.erase(found);
+            if (stored.empty()) folder->names.erase(found);
         }
     }
     if (!added.empty()) {
@@ -161,8 +137,7 @@ bool FolderNameCache::AfterChange(int folderFd, const struct stat& before, std::
     }
     folder->modified = after.st_mtim;
     folder->changed = after.st_ctim;
-    if (current != nullptr)
-        *current = after;
+    if (current != nullptr) *current = after;
     return true;
 }
 

@@ -25,11 +25,9 @@ struct HostEntry {
 
 FolderReader::FolderReader(int folderFd) : m_fd(folderFd), m_buffer(new char[BufferSize]) {}
 
-bool FolderReader::Next(Entry& entry)
-{
+bool FolderReader::Next(Entry& entry) {
     if (m_at >= m_filled) {
-        if (m_done)
-            return false;
+        if (m_done) return false;
         const long filled = ::syscall(SYS_getdents64, m_fd, m_buffer.get(), BufferSize);
         if (filled <= 0) {
             m_error = filled < 0 ? errno : 0;

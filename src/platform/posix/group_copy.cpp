@@ -1,10 +1,10 @@
 #include "platform/posix/group_copy.h"
 
+#include "platform/names/name_rules.h"
 #include "platform/posix/dos_attributes.h"
 #include "platform/posix/file_contents.h"
 #include "platform/posix/host_errors.h"
 #include "platform/posix/host_names.h"
-#include "platform/names/name_rules.h"
 #include "platform/posix/pending_file.h"
 
 #include <fcntl.h>
@@ -21,8 +21,7 @@ namespace {
 constexpr mode_t WriteBits = S_IWUSR | S_IWGRP | S_IWOTH;
 
 // The permissions a new file made with mode 0666 gets: the process's umask, read once.
-mode_t NewFileMode()
-{
+mode_t NewFileMode() {
     static const mode_t mode = [] {
         const mode_t mask = ::umask(0);
         ::umask(mask);
@@ -42,8 +41,7 @@ public:
     explicit FolderSlot(PathResolver& resolver) : m_resolver(resolver) {}
 
     // The open folder that holds the path's last component; nothing when it cannot be opened.
-    const OpenedFolder* For(const DosPath& path, const QString& pathText)
-    {
+    const OpenedFolder* For(const DosPath& path, const QString& pathText) {
         const QStringList folder = path.components.mid(0, path.components.size() - 1);
         if (m_known && m_drive == path.drive && m_components == folder)
             return m_folder ? &*m_folder : nullptr;
@@ -88,11 +86,9 @@ struct ShortSource {
 
 // Nothing when the source is for the general way.
 std::optional<ShortSource> OpenShortSource(FolderSlot& sources, const DosPath& path,
-                                           const QString& pathText)
-{
+                                           const QString& pathText) {
     const OpenedFolder* folder = sources.For(path, pathText);
-    if (folder == nullptr)
-        return std::nullopt;
+    if (folder == nullptr) return std::nullopt;
     // The listing's stored name, as it is: a name in another case or a link goes the general
     // way, which finds the one and follows the other inside the drive.
     const std::string name = NameToHost(path.components.last());
@@ -104,11 +100,9 @@ std::optional<ShortSource> OpenShortSource(FolderSlot& sources, const DosPath& p
         return std::nullopt;
     const DriveRoot& drive = *folder->drive;
     const EntryRef entry{source.input.Get(), ""};
-    const Result<int> attributes =
-        ReadDosAttributes(entry, source.info,
-                          StoreFor(entry, source.info, drive.device, drive.fat), pathText);
-    if (!attributes)
-        return std::nullopt;
+    const Result<int> attributes = ReadDosAttributes(
+        entry, source.info, StoreFor(entry, source.info, drive.device, drive.fat), pathText);
+    if (!attributes) return std::nullopt;
     source.attributes = attributes.value();
     return source;
 }
@@ -125,18 +119,16 @@ struct ShortTarget {
 
 // Nothing when the destination is for the general way.
 std::optional<ShortTarget> FindShortTarget(PathResolver& resolver, FolderSlot& destinations,
-                                           const DosPath& path, const QString& pathText)
-{
+                                           const DosPath& path, const QString& pathText) {
     const OpenedFolder* folder = destinations.For(path, pathText);
-    if (folder == nullptr || folder->drive->fat)
-        return std::nullopt;
+    if (folder == nullptr || folder->drive->fat) return std::nullopt;
     ShortTarget target;
     target.folderFd = folder->fd.Get();
     const QString& name = path.components.last();
     target.givenName = NameToHost(name);
-    target.stored = resolver.Names().FindPreferring(
-        target.folderFd, name, target.givenName, target.before,
-        destinations.state ? &*destinations.state : nullptr);
+    target.stored =
+        resolver.Names().FindPreferring(target.folderFd, name, target.givenName, target.before,
+                                        destinations.state ? &*destinations.state : nullptr);
     destinations.state.reset();
     // A folder on another file system inside the drive may keep attributes otherwise.
     if (target.before.st_ino == 0 || target.before.st_dev != folder->drive->device)
@@ -155,18 +147,15 @@ std::optional<ShortTarget> FindShortTarget(PathResolver& resolver, FolderSlot& d
 // Writes the copy under a temporary name, with the source's attributes and last-write time,
 // and puts it in place.
 Status WriteShortCopy(PathResolver& resolver, FolderSlot& destinations, const ShortSource& source,
-                      const ShortTarget& target, const FileCopy& copy)
-{
+                      const ShortTarget& target, const FileCopy& copy) {
     Result<PendingFile> pending =
         PendingFile::Create(target.folderFd, 0666, target.stored.has_value(), copy.destination);
-    if (!pending)
-        return pending.status();
+    if (!pending) return pending.status();
     PendingFile output = std::move(pending).value();
     if (const int error = CopyContents(source.input.Get(), output.Fd(), source.info.st_size,
                                        MayHaveHoles(source.info)))
         return HostFailure(copy.destination, error);
-    if (Status unchanged = CheckUnchanged(source.input.Get(), source.info, copy.source);
-        !unchanged)
+    if (Status unchanged = CheckUnchanged(source.input.Get(), source.info, copy.source); !unchanged)
         return unchanged;
     // The attributes go on the copy before it is in place: a copy whose attributes cannot be
     // stored is never seen. A new file has no stored bits and, unless the umask takes every
@@ -176,20 +165,18 @@ Status WriteShortCopy(PathResolver& resolver, FolderSlot& destinations, const Sh
     if (value != 0 || (mode & WriteBits) == 0) {
         struct stat fresh {};
         fresh.st_mode = S_IFREG | mode;
-        if (Status written = WriteDosAttributes({output.Fd(), ""}, fresh, value,
-                                                AttributeStore::ExtendedAttribute,
-                                                copy.destination);
+        if (Status written =
+                WriteDosAttributes({output.Fd(), ""}, fresh, value,
+                                   AttributeStore::ExtendedAttribute, copy.destination);
             !written)
             return written;
     }
     // The last-write time travels with the copy, as Windows' copy keeps it; the access time is
     // the copy's own.
     const struct timespec times[2] = {{0, UTIME_OMIT}, source.info.st_mtim};
-    if (::futimens(output.Fd(), times) != 0)
-        return HostFailure(copy.destination, errno);
+    if (::futimens(output.Fd(), times) != 0) return HostFailure(copy.destination, errno);
     const std::string& name = target.stored ? *target.stored : target.givenName;
-    if (Status committed = output.Commit(name, copy.destination); !committed)
-        return committed;
+    if (Status committed = output.Commit(name, copy.destination); !committed) return committed;
     struct stat after {};
     if (resolver.Names().AfterChange(target.folderFd, target.before, name, {}, &after))
         destinations.state = after;
@@ -197,22 +184,17 @@ Status WriteShortCopy(PathResolver& resolver, FolderSlot& destinations, const Sh
 }
 
 ShortWay CopyOne(PathResolver& resolver, FolderSlot& sources, FolderSlot& destinations,
-                 const FileCopy& copy)
-{
+                 const FileCopy& copy) {
     Result<DosPath> source = resolver.Parse(copy.source);
     Result<DosPath> destination = resolver.Parse(copy.destination);
     if (!source || !destination || source.value().IsRoot() || destination.value().IsRoot())
         return ShortWay::HandOn();
-    if (!NameRefusal(destination.value().components.last()).isEmpty())
-        return ShortWay::HandOn();
-    const std::optional<ShortSource> opened =
-        OpenShortSource(sources, source.value(), copy.source);
-    if (!opened)
-        return ShortWay::HandOn();
+    if (!NameRefusal(destination.value().components.last()).isEmpty()) return ShortWay::HandOn();
+    const std::optional<ShortSource> opened = OpenShortSource(sources, source.value(), copy.source);
+    if (!opened) return ShortWay::HandOn();
     const std::optional<ShortTarget> target =
         FindShortTarget(resolver, destinations, destination.value(), copy.destination);
-    if (!target)
-        return ShortWay::HandOn();
+    if (!target) return ShortWay::HandOn();
     if (Status written = WriteShortCopy(resolver, destinations, *opened, *target, copy); !written)
         return {false, written};
     return {false, true};
@@ -220,11 +202,9 @@ ShortWay CopyOne(PathResolver& resolver, FolderSlot& sources, FolderSlot& destin
 
 }  // namespace
 
-Status CheckUnchanged(int sourceFd, const struct stat& before, const QString& source)
-{
+Status CheckUnchanged(int sourceFd, const struct stat& before, const QString& source) {
     struct stat after {};
-    if (::fstat(sourceFd, &after) != 0)
-        return HostFailure(source, errno);
+    if (::fstat(sourceFd, &after) != 0) return HostFailure(source, errno);
     if (after.st_size != before.st_size || after.st_mtim.tv_sec != before.st_mtim.tv_sec ||
         after.st_mtim.tv_nsec != before.st_mtim.tv_nsec)
         return Status::Fail(source + QStringLiteral(": the file changed while it was copied"));
@@ -234,15 +214,13 @@ Status CheckUnchanged(int sourceFd, const struct stat& before, const QString& so
 std::vector<Result<bool>> CopyKeepingAttributes(
     PathResolver& resolver, const std::vector<FileCopy>& copies,
     const std::function<void(size_t)>& beforeEach,
-    const std::function<Result<bool>(const FileCopy&)>& fallback)
-{
+    const std::function<Result<bool>(const FileCopy&)>& fallback) {
     FolderSlot sources(resolver);
     FolderSlot destinations(resolver);
     std::vector<Result<bool>> results;
     results.reserve(copies.size());
     for (size_t i = 0; i < copies.size(); ++i) {
-        if (beforeEach)
-            beforeEach(i);
+        if (beforeEach) beforeEach(i);
         ShortWay done = CopyOne(resolver, sources, destinations, copies[i]);
         results.push_back(done.handedOn ? fallback(copies[i]) : std::move(done.result));
     }

@@ -14,14 +14,14 @@ namespace stowix::posix {
 Status HostFailure(const QString& dosPath, int hostError);
 
 enum class Refusal {
-    ReadOnly,          // a read-only file cannot be deleted or replaced
-    LeavesDrive,       // a symbolic link leads out of the drive
-    NoDrive,           // the path's drive is not configured
-    IsFolder,          // a file operation met a folder
-    NotAFile,          // a device, pipe or socket where a file was wanted
-    Exists,            // the name exists already, in some case
-    DriveRoot,         // the operation cannot apply to a drive's root
-    BadPath,           // the text is no path this platform understands (empty, network path)
+    ReadOnly,             // a read-only file cannot be deleted or replaced
+    LeavesDrive,          // a symbolic link leads out of the drive
+    NoDrive,              // the path's drive is not configured
+    IsFolder,             // a file operation met a folder
+    NotAFile,             // a device, pipe or socket where a file was wanted
+    Exists,               // the name exists already, in some case
+    DriveRoot,            // the operation cannot apply to a drive's root
+    BadPath,              // the text is no path this platform understands (empty, network path)
     AttributesNotStored,  // the file system can keep neither form of the DOS attributes
     UnknownAttributes,    // bits that are no DOS attribute
 };

@@ -12,32 +12,27 @@ bool IsContinuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
 
 // The length of the valid UTF-8 sequence at bytes[at], or 0 when the byte there starts none.
 // Strict: no overlong forms, no encoded surrogates, nothing above U+10FFFF.
-int ValidSequenceLength(std::string_view bytes, size_t at, char32_t& codePoint)
-{
+int ValidSequenceLength(std::string_view bytes, size_t at, char32_t& codePoint) {
     const auto byte = [&](size_t i) { return static_cast<unsigned char>(bytes[i]); };
     const unsigned char lead = byte(at);
     const size_t left = bytes.size() - at;
     if (lead >= 0xC2 && lead <= 0xDF) {
-        if (left < 2 || !IsContinuation(byte(at + 1)))
-            return 0;
+        if (left < 2 || !IsContinuation(byte(at + 1))) return 0;
         codePoint = (char32_t(lead & 0x1F) << 6) | (byte(at + 1) & 0x3F);
         return 2;
     }
     if (lead >= 0xE0 && lead <= 0xEF) {
-        if (left < 3)
-            return 0;
+        if (left < 3) return 0;
         const unsigned char second = byte(at + 1);
         const unsigned char low = lead == 0xE0 ? 0xA0 : 0x80;
         const unsigned char high = lead == 0xED ? 0x9F : 0xBF;
-        if (second < low || second > high || !IsContinuation(byte(at + 2)))
-            return 0;
-        codePoint = (char32_t(lead & 0x0F) << 12) | (char32_t(second & 0x3F) << 6) |
-                    (byte(at + 2) & 0x3F);
+        if (second < low || second > high || !IsContinuation(byte(at + 2))) return 0;
+        codePoint =
+            (char32_t(lead & 0x0F) << 12) | (char32_t(second & 0x3F) << 6) | (byte(at + 2) & 0x3F);
         return 3;
     }
     if (lead >= 0xF0 && lead <= 0xF4) {
-        if (left < 4)
-            return 0;
+        if (left < 4) return 0;
         const unsigned char second = byte(at + 1);
         const unsigned char low = lead == 0xF0 ? 0x90 : 0x80;
         const unsigned char high = lead == 0xF4 ? 0x8F : 0xBF;
@@ -51,8 +46,7 @@ int ValidSequenceLength(std::string_view bytes, size_t at, char32_t& codePoint)
     return 0;
 }
 
-void AppendUtf8(std::string& out, char32_t codePoint)
-{
+void AppendUtf8(std::string& out, char32_t codePoint) {
     if (codePoint < 0x80) {
         out += char(codePoint);
     } else if (codePoint < 0x800) {
@@ -72,17 +66,14 @@ void AppendUtf8(std::string& out, char32_t codePoint)
 
 }  // namespace
 
-bool IsAscii(std::string_view bytes)
-{
+bool IsAscii(std::string_view bytes) {
     for (char byte : bytes) {
-        if (static_cast<unsigned char>(byte) >= 0x80)
-            return false;
+        if (static_cast<unsigned char>(byte) >= 0x80) return false;
     }
     return true;
 }
 
-QString NameFromHost(std::string_view bytes)
-{
+QString NameFromHost(std::string_view bytes) {
     size_t firstHigh = 0;
     while (firstHigh < bytes.size() && static_cast<unsigned char>(bytes[firstHigh]) < 0x80)
         ++firstHigh;
@@ -118,8 +109,7 @@ QString NameFromHost(std::string_view bytes)
     return name;
 }
 
-std::string NameToHost(QStringView name)
-{
+std::string NameToHost(QStringView name) {
     std::string bytes;
     bytes.reserve(size_t(name.size()));
     for (qsizetype i = 0; i < name.size(); ++i) {
@@ -141,16 +131,12 @@ std::string NameToHost(QStringView name)
     return bytes;
 }
 
-bool HostNameMatches(std::string_view hostName, QStringView name)
-{
-    if (!IsAscii(hostName))
-        return SameNameIgnoringCase(NameFromHost(hostName), name);
+bool HostNameMatches(std::string_view hostName, QStringView name) {
+    if (!IsAscii(hostName)) return SameNameIgnoringCase(NameFromHost(hostName), name);
     // An ASCII host name decodes to one unit per byte, so the lengths must agree.
-    if (qsizetype(hostName.size()) != name.size())
-        return false;
+    if (qsizetype(hostName.size()) != name.size()) return false;
     for (size_t i = 0; i < hostName.size(); ++i) {
-        if (FoldCase(char16_t(hostName[i])) != FoldCase(name[qsizetype(i)].unicode()))
-            return false;
+        if (FoldCase(char16_t(hostName[i])) != FoldCase(name[qsizetype(i)].unicode())) return false;
     }
     return true;
 }

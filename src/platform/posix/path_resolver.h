@@ -13,9 +13,9 @@
 // - A last component that does not exist keeps the case given, for the caller to create.
 // It does not decide what an operation may do with the entry: posix_file_system does.
 
+#include "platform/drive_map.h"
 #include "platform/names/dos_path.h"
 #include "platform/posix/folder_name_cache.h"
-#include "platform/drive_map.h"
 #include "platform/posix/host_calls.h"
 #include "platform/posix/unique_fd.h"
 #include "platform/result.h"
@@ -32,9 +32,9 @@ namespace stowix::posix {
 struct DriveRoot {
     char16_t letter = u'C';
     std::string hostFolder;
-    UniqueFd fd;            // O_RDONLY | O_DIRECTORY, so that it also serves syncfs and fstatfs
+    UniqueFd fd;  // O_RDONLY | O_DIRECTORY, so that it also serves syncfs and fstatfs
     dev_t device = 0;
-    bool fat = false;       // a kernel FAT mount: attributes live in the FAT attribute byte
+    bool fat = false;           // a kernel FAT mount: attributes live in the FAT attribute byte
     QStringList currentFolder;  // components from the root, as stored
 };
 
@@ -47,7 +47,7 @@ struct Location {
     std::string name;            // the last component as stored (as given when missing);
                                  // empty when the path is the drive's root
     bool exists = false;
-    struct stat info {};         // the entry itself, a link not followed; valid when it exists
+    struct stat info {};  // the entry itself, a link not followed; valid when it exists
 
     bool IsRoot() const { return name.empty(); }
     bool IsLink() const { return exists && S_ISLNK(info.st_mode); }

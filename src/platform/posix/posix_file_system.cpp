@@ -1,6 +1,8 @@
 #include "platform/posix/posix_file_system.h"
 
 #include "platform/ansi_code_page.h"
+#include "platform/names/name_rules.h"
+#include "platform/names/wildcard.h"
 #include "platform/posix/dos_attributes.h"
 #include "platform/posix/file_contents.h"
 #include "platform/posix/folder_listing.h"
@@ -8,10 +10,8 @@
 #include "platform/posix/group_copy.h"
 #include "platform/posix/host_errors.h"
 #include "platform/posix/host_names.h"
-#include "platform/names/name_rules.h"
 #include "platform/posix/path_resolver.h"
 #include "platform/posix/pending_file.h"
-#include "platform/names/wildcard.h"
 #include "platform/posix/posix_file_reader.h"
 
 #include <dirent.h>
@@ -35,8 +35,7 @@ using namespace posix;
 constexpr mode_t WriteBits = S_IWUSR | S_IWGRP | S_IWOTH;
 
 // Where the DOS attributes of a followed entry are kept.
-AttributeStore StoreOf(const Location& location, const FollowedEntry& entry)
-{
+AttributeStore StoreOf(const Location& location, const FollowedEntry& entry) {
     return StoreFor(entry.entry, entry.info, location.drive->device, location.drive->fat);
 }
 
@@ -86,45 +85,37 @@ private:
     // The existing entry at path, any link inside the drive followed, handed to use while the
     // descriptors that reach it are open; use's result, or why the entry was not found.
     template <typename Use>
-    auto WithFollowed(const QString& path, Use use)
-    {
+    auto WithFollowed(const QString& path, Use use) {
         using Returned =
             decltype(use(std::declval<const Location&>(), std::declval<const FollowedEntry&>()));
         Result<Location> location = m_resolver.Locate(path);
-        if (!location)
-            return Returned(location.status());
+        if (!location) return Returned(location.status());
         Result<FollowedEntry> followed = m_resolver.Follow(location.value(), path);
-        if (!followed)
-            return Returned(followed.status());
+        if (!followed) return Returned(followed.status());
         return use(location.value(), followed.value());
     }
 
     PathResolver m_resolver;
 };
 
-Result<int> PosixFileSystem::ReadAttributes(const QString& path)
-{
+Result<int> PosixFileSystem::ReadAttributes(const QString& path) {
     return WithFollowed(path, [&](const Location& location, const FollowedEntry& entry) {
         return ReadDosAttributes(entry.entry, entry.info, StoreOf(location, entry), path);
     });
 }
 
-Status PosixFileSystem::WriteAttributes(const QString& path, int attributes)
-{
+Status PosixFileSystem::WriteAttributes(const QString& path, int attributes) {
     return WithFollowed(path, [&](const Location& location, const FollowedEntry& entry) {
         return WriteDosAttributes(entry.entry, entry.info, attributes, StoreOf(location, entry),
                                   path);
     });
 }
 
-Result<UniqueFd> PosixFileSystem::OpenSource(const QString& path, struct stat& info)
-{
+Result<UniqueFd> PosixFileSystem::OpenSource(const QString& path, struct stat& info) {
     Result<DosPath> parsed = m_resolver.Parse(path);
-    if (!parsed)
-        return parsed.status();
+    if (!parsed) return parsed.status();
     Result<DriveRoot*> drive = m_resolver.Drive(parsed.value(), path);
-    if (!drive)
-        return drive.status();
+    if (!drive) return drive.status();
     // Never blocks on a pipe, never takes a terminal: anything but a file is refused below.
     const int flags = O_RDONLY | O_NONBLOCK | O_NOCTTY;
     const std::string exact = HostPathOf(parsed.value().components);
@@ -134,52 +125,39 @@ Result<UniqueFd> PosixFileSystem::OpenSource(const QString& path, struct stat& i
             return errno == EXDEV ? RefusalFailure(path, Refusal::LeavesDrive)
                                   : HostFailure(path, errno);
         Result<Location> location = m_resolver.Locate(parsed.value(), path);
-        if (!location)
-            return location.status();
-        if (!location.value().exists)
-            return HostFailure(path, ENOENT);
+        if (!location) return location.status();
+        if (!location.value().exists) return HostFailure(path, ENOENT);
         fd = OpenBeneath(drive.value()->fd.Get(), location.value().RelativePath().c_str(), flags);
         if (!fd.Valid())
             return errno == EXDEV ? RefusalFailure(path, Refusal::LeavesDrive)
                                   : HostFailure(path, errno);
     }
-    if (::fstat(fd.Get(), &info) != 0)
-        return HostFailure(path, errno);
-    if (S_ISDIR(info.st_mode))
-        return RefusalFailure(path, Refusal::IsFolder);
-    if (!S_ISREG(info.st_mode))
-        return RefusalFailure(path, Refusal::NotAFile);
+    if (::fstat(fd.Get(), &info) != 0) return HostFailure(path, errno);
+    if (S_ISDIR(info.st_mode)) return RefusalFailure(path, Refusal::IsFolder);
+    if (!S_ISREG(info.st_mode)) return RefusalFailure(path, Refusal::NotAFile);
     return fd;
 }
 
-Result<Location> PosixFileSystem::LocateNew(const QString& path)
-{
+Result<Location> PosixFileSystem::LocateNew(const QString& path) {
     Result<DosPath> parsed = m_resolver.Parse(path);
-    if (!parsed)
-        return parsed.status();
-    if (parsed.value().IsRoot())
-        return RefusalFailure(path, Refusal::DriveRoot);
+    if (!parsed) return parsed.status();
+    if (parsed.value().IsRoot()) return RefusalFailure(path, Refusal::DriveRoot);
     const QString refusal = NameRefusal(parsed.value().components.last());
-    if (!refusal.isEmpty())
-        return NameFailure(path, refusal);
+    if (!refusal.isEmpty()) return NameFailure(path, refusal);
     return m_resolver.Locate(parsed.value(), path);
 }
 
-Status PosixFileSystem::Commit(PendingFile& file, const Location& place,
-                               const struct stat& before, const QString& path)
-{
-    if (Status committed = file.Commit(place.name, path); !committed)
-        return committed;
+Status PosixFileSystem::Commit(PendingFile& file, const Location& place, const struct stat& before,
+                               const QString& path) {
+    if (Status committed = file.Commit(place.name, path); !committed) return committed;
     m_resolver.Names().AfterChange(place.parentFd, before, place.name, {});
     return Status::Ok();
 }
 
-Status PosixFileSystem::CopyFile(const QString& source, const QString& destination)
-{
+Status PosixFileSystem::CopyFile(const QString& source, const QString& destination) {
     struct stat sourceInfo {};
     Result<UniqueFd> input = OpenSource(source, sourceInfo);
-    if (!input)
-        return input.status();
+    if (!input) return input.status();
     const auto write = [&](int output) {
         if (const int error = CopyContents(input.value().Get(), output, sourceInfo.st_size,
                                            MayHaveHoles(sourceInfo)))
@@ -192,33 +170,31 @@ Status PosixFileSystem::CopyFile(const QString& source, const QString& destinati
 
 Status PosixFileSystem::WriteFileFrom(FileReader& source, std::optional<int> attributes,
                                       const QDateTime& lastWrite, const QString& destination,
-                                      const std::function<Status()>& beforePlacing)
-{
+                                      const std::function<Status()>& beforePlacing) {
     const auto write = [&](int output) {
-        std::vector<char> buffer(size_t(std::min<qint64>(std::max<qint64>(source.Size(), 1),
-                                                         1024 * 1024)));
+        std::vector<char> buffer(
+            size_t(std::min<qint64>(std::max<qint64>(source.Size(), 1), 1024 * 1024)));
         for (qint64 done = 0; done < source.Size();) {
             Result<qint64> got = source.ReadAt(
                 done, buffer.data(), std::min<qint64>(qint64(buffer.size()), source.Size() - done));
-            if (!got)
-                return got.status();
+            if (!got) return got.status();
             if (got.value() == 0)
                 return Status::Fail(destination + QStringLiteral(": The source file became "
                                                                  "shorter while it was copied"));
             for (qint64 put = 0; put < got.value();) {
                 const ssize_t wrote =
                     ::write(output, buffer.data() + put, size_t(got.value() - put));
-                if (wrote < 0 && errno == EINTR)
-                    continue;
-                if (wrote < 0)
-                    return HostFailure(destination, errno);
+                if (wrote < 0 && errno == EINTR) continue;
+                if (wrote < 0) return HostFailure(destination, errno);
                 put += wrote;
             }
             done += got.value();
         }
         return beforePlacing ? beforePlacing() : Status::Ok();
     };
-    struct timespec time {0, UTIME_NOW};
+    struct timespec time {
+        0, UTIME_NOW
+    };
     if (lastWrite.isValid()) {
         const qint64 milliseconds = lastWrite.toMSecsSinceEpoch();
         time.tv_sec = time_t(milliseconds / 1000);
@@ -233,34 +209,27 @@ Status PosixFileSystem::WriteFileFrom(FileReader& source, std::optional<int> att
 
 Status PosixFileSystem::PlaceFile(const QString& destination,
                                   const std::function<Status(int fd)>& write,
-                                  std::optional<int> attributes, const struct timespec& lastWrite)
-{
+                                  std::optional<int> attributes, const struct timespec& lastWrite) {
     Result<Location> target = LocateNew(destination);
-    if (!target)
-        return target.status();
+    if (!target) return target.status();
     const Location& place = target.value();
     if (place.exists) {
-        if (S_ISDIR(place.info.st_mode))
-            return RefusalFailure(destination, Refusal::IsFolder);
+        if (S_ISDIR(place.info.st_mode)) return RefusalFailure(destination, Refusal::IsFolder);
         // Windows refuses to overwrite a read-only file; callers clear its attributes first.
-        if (IsReadOnlyFile(place.info))
-            return RefusalFailure(destination, Refusal::ReadOnly);
+        if (IsReadOnlyFile(place.info)) return RefusalFailure(destination, Refusal::ReadOnly);
     }
 
     const struct stat before = FolderNameCache::BeforeChange(place.parentFd);
     Result<PendingFile> pending =
         PendingFile::Create(place.parentFd, 0666, place.exists, destination);
-    if (!pending)
-        return pending.status();
+    if (!pending) return pending.status();
     PendingFile output = std::move(pending).value();
-    if (Status written = write(output.Fd()); !written)
-        return written;
+    if (Status written = write(output.Fd()); !written) return written;
     // The attributes go on the file before it is in place: a copy whose attributes cannot be
     // stored is never seen.
     if (attributes) {
         struct stat fresh {};
-        if (::fstat(output.Fd(), &fresh) != 0)
-            return HostFailure(destination, errno);
+        if (::fstat(output.Fd(), &fresh) != 0) return HostFailure(destination, errno);
         if (Status stored = WriteDosAttributes({output.Fd(), ""}, fresh, *attributes,
                                                AttributeStore::ExtendedAttribute, destination);
             !stored)
@@ -268,73 +237,57 @@ Status PosixFileSystem::PlaceFile(const QString& destination,
     }
     // The access time is the file's own.
     const struct timespec times[2] = {{0, UTIME_OMIT}, lastWrite};
-    if (::futimens(output.Fd(), times) != 0)
-        return HostFailure(destination, errno);
+    if (::futimens(output.Fd(), times) != 0) return HostFailure(destination, errno);
     return Commit(output, place, before, destination);
 }
 
 Result<bool> PosixFileSystem::CopyFileKeepingAttributes(const QString& source,
-                                                        const QString& destination)
-{
+                                                        const QString& destination) {
     return CopyFilesKeepingAttributes({{source, destination}}, {}).front();
 }
 
 std::vector<Result<bool>> PosixFileSystem::CopyFilesKeepingAttributes(
-    const std::vector<FileCopy>& copies, const std::function<void(size_t)>& beforeEach)
-{
-    return posix::CopyKeepingAttributes(m_resolver, copies, beforeEach, [this](const FileCopy& copy) {
-        return FileSystem::CopyFileKeepingAttributes(copy.source, copy.destination);
-    });
+    const std::vector<FileCopy>& copies, const std::function<void(size_t)>& beforeEach) {
+    return posix::CopyKeepingAttributes(
+        m_resolver, copies, beforeEach, [this](const FileCopy& copy) {
+            return FileSystem::CopyFileKeepingAttributes(copy.source, copy.destination);
+        });
 }
 
-Status PosixFileSystem::DeleteFile(const QString& path)
-{
+Status PosixFileSystem::DeleteFile(const QString& path) {
     Result<Location> location = m_resolver.Locate(path);
-    if (!location)
-        return location.status();
+    if (!location) return location.status();
     const Location& place = location.value();
-    if (!place.exists)
-        return HostFailure(path, ENOENT);
+    if (!place.exists) return HostFailure(path, ENOENT);
     if (place.IsRoot() || S_ISDIR(place.info.st_mode))
         return RefusalFailure(path, Refusal::IsFolder);
-    if (IsReadOnlyFile(place.info))
-        return RefusalFailure(path, Refusal::ReadOnly);
+    if (IsReadOnlyFile(place.info)) return RefusalFailure(path, Refusal::ReadOnly);
     // A link is removed itself, never what it points to.
     return m_resolver.RemoveEntry(place.parentFd, place.name, 0, path);
 }
 
-Status PosixFileSystem::CreateFolder(const QString& path)
-{
+Status PosixFileSystem::CreateFolder(const QString& path) {
     Result<Location> location = LocateNew(path);
-    if (!location)
-        return location.status();
+    if (!location) return location.status();
     const Location& place = location.value();
-    if (place.exists)
-        return RefusalFailure(path, Refusal::Exists);
+    if (place.exists) return RefusalFailure(path, Refusal::Exists);
     const struct stat before = FolderNameCache::BeforeChange(place.parentFd);
-    if (::mkdirat(place.parentFd, place.name.c_str(), 0777) != 0)
-        return HostFailure(path, errno);
+    if (::mkdirat(place.parentFd, place.name.c_str(), 0777) != 0) return HostFailure(path, errno);
     m_resolver.Names().AfterChange(place.parentFd, before, place.name, {});
     return Status::Ok();
 }
 
-Status PosixFileSystem::DeleteMatching(const QString& pattern)
-{
+Status PosixFileSystem::DeleteMatching(const QString& pattern) {
     return DeleteMatchingFiles(m_resolver, pattern);
 }
 
-Status PosixFileSystem::RemoveEmptyFolder(const QString& path)
-{
+Status PosixFileSystem::RemoveEmptyFolder(const QString& path) {
     Result<Location> location = m_resolver.Locate(path);
-    if (!location)
-        return location.status();
+    if (!location) return location.status();
     const Location& place = location.value();
-    if (!place.exists)
-        return HostFailure(path, ENOENT);
-    if (place.IsRoot())
-        return RefusalFailure(path, Refusal::DriveRoot);
-    if (!S_ISDIR(place.info.st_mode))
-        return HostFailure(path, ENOTDIR);
+    if (!place.exists) return HostFailure(path, ENOENT);
+    if (place.IsRoot()) return RefusalFailure(path, Refusal::DriveRoot);
+    if (!S_ISDIR(place.info.st_mode)) return HostFailure(path, ENOTDIR);
     // A folder that holds only what killed copies left behind is empty to the user, who cannot
     // see those files: they go with it.
     if (UniqueFd folder(::openat(place.parentFd, place.name.c_str(),
@@ -344,51 +297,36 @@ Status PosixFileSystem::RemoveEmptyFolder(const QString& path)
     return m_resolver.RemoveEntry(place.parentFd, place.name, AT_REMOVEDIR, path);
 }
 
-Status PosixFileSystem::RestrictToOwner(const QString& path)
-{
+Status PosixFileSystem::RestrictToOwner(const QString& path) {
     return WithFollowed(path, [&](const Location&, const FollowedEntry& folder) {
-        if (!S_ISDIR(folder.info.st_mode))
-            return HostFailure(path, ENOTDIR);
+        if (!S_ISDIR(folder.info.st_mode)) return HostFailure(path, ENOTDIR);
         // A folder without write bits is read-only as a DOS attribute, and stays so.
         const mode_t mode = (folder.info.st_mode & WriteBits) == 0 ? 0500 : 0700;
-        if (ChangeMode(folder.entry, mode) != 0)
-            return HostFailure(path, errno);
+        if (ChangeMode(folder.entry, mode) != 0) return HostFailure(path, errno);
         return Status::Ok();
     });
 }
 
-Result<std::vector<FolderEntry>> PosixFileSystem::ListFolder(const QString& pattern, int mask)
-{
+Result<std::vector<FolderEntry>> PosixFileSystem::ListFolder(const QString& pattern, int mask) {
     return ListFolderEntries(m_resolver, pattern, mask);
 }
 
-QString PosixFileSystem::CurrentDrive()
-{
+QString PosixFileSystem::CurrentDrive() {
     return QChar(m_resolver.CurrentDrive()) + QStringLiteral(":");
 }
 
-Status PosixFileSystem::ChangeDrive(QChar letter)
-{
-    return m_resolver.ChangeDrive(letter);
-}
+Status PosixFileSystem::ChangeDrive(QChar letter) { return m_resolver.ChangeDrive(letter); }
 
-QString PosixFileSystem::CurrentFolder()
-{
-    return m_resolver.CurrentFolder();
-}
+QString PosixFileSystem::CurrentFolder() { return m_resolver.CurrentFolder(); }
 
-Status PosixFileSystem::WriteTextFile(const QString& path, const std::vector<QString>& lines)
-{
+Status PosixFileSystem::WriteTextFile(const QString& path, const std::vector<QString>& lines) {
     Result<Location> location = LocateNew(path);
-    if (!location)
-        return location.status();
+    if (!location) return location.status();
     const Location& place = location.value();
     const bool replacing = place.exists && S_ISREG(place.info.st_mode);
     if (place.exists) {
-        if (S_ISDIR(place.info.st_mode))
-            return RefusalFailure(path, Refusal::IsFolder);
-        if (IsReadOnlyFile(place.info))
-            return RefusalFailure(path, Refusal::ReadOnly);
+        if (S_ISDIR(place.info.st_mode)) return RefusalFailure(path, Refusal::IsFolder);
+        if (IsReadOnlyFile(place.info)) return RefusalFailure(path, Refusal::ReadOnly);
     }
 
     QByteArray text;
@@ -399,23 +337,20 @@ Status PosixFileSystem::WriteTextFile(const QString& path, const std::vector<QSt
 
     const struct stat before = FolderNameCache::BeforeChange(place.parentFd);
     Result<PendingFile> pending = PendingFile::Create(place.parentFd, 0666, place.exists, path);
-    if (!pending)
-        return pending.status();
+    if (!pending) return pending.status();
     PendingFile output = std::move(pending).value();
     for (qsizetype done = 0; done < text.size();) {
         const ssize_t put =
             ::write(output.Fd(), text.constData() + done, size_t(text.size() - done));
         if (put < 0) {
-            if (errno == EINTR)
-                continue;
+            if (errno == EINTR) continue;
             return HostFailure(path, errno);
         }
         done += put;
     }
     if (replacing) {
         // Windows rewrites a file in place, so it keeps its permissions and attributes.
-        if (::fchmod(output.Fd(), place.info.st_mode & 07777) != 0)
-            return HostFailure(path, errno);
+        if (::fchmod(output.Fd(), place.info.st_mode & 07777) != 0) return HostFailure(path, errno);
         char stored[256];
         const ssize_t length =
             GetExtendedAttribute(place.Entry(), DosAttributeName, stored, sizeof stored);
@@ -426,62 +361,49 @@ Status PosixFileSystem::WriteTextFile(const QString& path, const std::vector<QSt
     return Commit(output, place, before, path);
 }
 
-Result<FileFacts> PosixFileSystem::ReadFileFacts(const QString& path)
-{
-    return WithFollowed(path, [&](const Location& location,
-                                  const FollowedEntry& entry) -> Result<FileFacts> {
-        if (S_ISDIR(entry.info.st_mode))
-            return RefusalFailure(path, Refusal::IsFolder);
-        if (!S_ISREG(entry.info.st_mode))
-            return RefusalFailure(path, Refusal::NotAFile);
-        Result<int> attributes =
-            ReadDosAttributes(entry.entry, entry.info, StoreOf(location, entry), path);
-        if (!attributes)
-            return attributes.status();
-        FileFacts facts;
-        facts.size = qint64(entry.info.st_size);
-        facts.lastWrite = QDateTime::fromMSecsSinceEpoch(
-            qint64(entry.info.st_mtim.tv_sec) * 1000 + entry.info.st_mtim.tv_nsec / 1000000,
-            Qt::UTC);
-        facts.attributes = attributes.value();
-        return facts;
-    });
+Result<FileFacts> PosixFileSystem::ReadFileFacts(const QString& path) {
+    return WithFollowed(
+        path, [&](const Location& location, const FollowedEntry& entry) -> Result<FileFacts> {
+            if (S_ISDIR(entry.info.st_mode)) return RefusalFailure(path, Refusal::IsFolder);
+            if (!S_ISREG(entry.info.st_mode)) return RefusalFailure(path, Refusal::NotAFile);
+            Result<int> attributes =
+                ReadDosAttributes(entry.entry, entry.info, StoreOf(location, entry), path);
+            if (!attributes) return attributes.status();
+            FileFacts facts;
+            facts.size = qint64(entry.info.st_size);
+            facts.lastWrite = QDateTime::fromMSecsSinceEpoch(
+                qint64(entry.info.st_mtim.tv_sec) * 1000 + entry.info.st_mtim.tv_nsec / 1000000,
+                Qt::UTC);
+            facts.attributes = attributes.value();
+            return facts;
+        });
 }
 
-Result<std::unique_ptr<FileReader>> PosixFileSystem::OpenForReading(const QString& path)
-{
+Result<std::unique_ptr<FileReader>> PosixFileSystem::OpenForReading(const QString& path) {
     struct stat info {};
     Result<UniqueFd> opened = OpenSource(path, info);
-    if (!opened)
-        return opened.status();
+    if (!opened) return opened.status();
     return MakePosixFileReader(std::move(opened).value(), qint64(info.st_size), path);
 }
 
-Status PosixFileSystem::FlushToDisk(const QString& path)
-{
+Status PosixFileSystem::FlushToDisk(const QString& path) {
     Result<DosPath> parsed = m_resolver.Parse(path);
-    if (!parsed)
-        return parsed.status();
+    if (!parsed) return parsed.status();
     Result<DriveRoot*> drive = m_resolver.Drive(parsed.value(), path);
-    if (!drive)
-        return drive.status();
-    if (::syncfs(drive.value()->fd.Get()) != 0)
-        return HostFailure(path, errno);
+    if (!drive) return drive.status();
+    if (::syncfs(drive.value()->fd.Get()) != 0) return HostFailure(path, errno);
     return Status::Ok();
 }
 
-Result<bool> PosixFileSystem::IsLink(const QString& path)
-{
+Result<bool> PosixFileSystem::IsLink(const QString& path) {
     Result<Location> location = m_resolver.Locate(path);
-    if (!location)
-        return location.status();
+    if (!location) return location.status();
     return location.value().IsLink();
 }
 
 }  // namespace
 
-std::unique_ptr<FileSystem> MakePosixFileSystem(DriveMap drives)
-{
+std::unique_ptr<FileSystem> MakePosixFileSystem(DriveMap drives) {
     return std::make_unique<PosixFileSystem>(drives);
 }
 

@@ -4,8 +4,8 @@
 // Image drives are left out: the program opens its drives with OpenDrives (drives/), which
 // hands those to the image engine.
 
-#include "platform/file_system.h"
 #include "platform/drive_map.h"
+#include "platform/file_system.h"
 
 #include <memory>
 

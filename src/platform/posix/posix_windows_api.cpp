@@ -17,11 +17,9 @@ namespace {
 // Starts /bin/sh -c command as a grandchild in a session of its own, its standard input on
 // /dev/null, and returns once the middle child has ended (at once): the command is never waited
 // for and leaves no zombie behind. Only calls that are safe after fork run in the children.
-bool StartDetached(const QByteArray& command)
-{
+bool StartDetached(const QByteArray& command) {
     const int input = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
-    if (input < 0)
-        return false;
+    if (input < 0) return false;
     char shell[] = "/bin/sh";
     char option[] = "-c";
     char* const arguments[] = {shell, option, const_cast<char*>(command.constData()), nullptr};
@@ -33,12 +31,10 @@ bool StartDetached(const QByteArray& command)
     const pid_t middle = ::fork();
     if (middle == 0) {
         ::close(report[0]);
-        if (::setsid() < 0)
-            ::_exit(1);
+        if (::setsid() < 0) ::_exit(1);
         const pid_t grandchild = ::fork();
         if (grandchild == 0) {
-            if (::dup2(input, STDIN_FILENO) < 0)
-                ::_exit(127);
+            if (::dup2(input, STDIN_FILENO) < 0) ::_exit(127);
             ::execve(shell, arguments, environ);
             // The exec failed: the middle child learns of it through the pipe's bytes.
             const char failed = 1;
@@ -75,8 +71,7 @@ class PosixWindowsApi final : public WindowsApi {
 public:
     explicit PosixWindowsApi(FileSystem& files) : m_files(files) {}
 
-    int GetWindowsDirectoryA(QString& buffer, int size) override
-    {
+    int GetWindowsDirectoryA(QString& buffer, int size) override {
         m_problem.clear();
         const Result<QString> found =
             FindWindowsFolder(m_files, qEnvironmentVariable("STOWIX_WINDOWS_FOLDER"));
@@ -92,21 +87,17 @@ public:
         // As the system writes into a caller's buffer: the path, then a NUL where there is room;
         // what the buffer held beyond that is left as it was.
         const qsizetype length = folder.size();
-        if (buffer.size() < length)
-            buffer.resize(length);
+        if (buffer.size() < length) buffer.resize(length);
         buffer.replace(0, length, folder);
-        if (buffer.size() > length)
-            buffer[length] = QChar(u'\0');
+        if (buffer.size() > length) buffer[length] = QChar(u'\0');
         return int(length);
     }
 
     QString WindowsFolderProblem() override { return m_problem; }
 
-    bool ExitWindowsEx(int /*flags*/, int /*reserved*/) override
-    {
+    bool ExitWindowsEx(int /*flags*/, int /*reserved*/) override {
         const QByteArray command = qgetenv("STOWIX_RESTART_COMMAND");
-        if (command.isEmpty())
-            return false;
+        if (command.isEmpty()) return false;
         return StartDetached(command);
     }
 
@@ -117,8 +108,7 @@ private:
 
 }  // namespace
 
-std::unique_ptr<WindowsApi> MakePosixWindowsApi(FileSystem& files)
-{
+std::unique_ptr<WindowsApi> MakePosixWindowsApi(FileSystem& files) {
     return std::make_unique<PosixWindowsApi>(files);
 }
 

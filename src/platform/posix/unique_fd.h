@@ -13,10 +13,8 @@ public:
     UniqueFd() = default;
     explicit UniqueFd(int fd) : m_fd(fd) {}
     UniqueFd(UniqueFd&& other) noexcept : m_fd(other.Release()) {}
-    UniqueFd& operator=(UniqueFd&& other) noexcept
-    {
-        if (this != &other)
-            Reset(other.Release());
+    UniqueFd& operator=(UniqueFd&& other) noexcept {
+        if (this != &other) Reset(other.Release());
         return *this;
     }
     UniqueFd(const UniqueFd&) = delete;
@@ -26,10 +24,8 @@ public:
     int Get() const { return m_fd; }
     bool Valid() const { return m_fd >= 0; }
     int Release() { return std::exchange(m_fd, -1); }
-    void Reset(int fd = -1)
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
+    void Reset(int fd = -1) {
+        if (m_fd >= 0) ::close(m_fd);
         m_fd = fd;
     }
     // Closes now and gives close's own outcome: 0, or -1 with errno set.

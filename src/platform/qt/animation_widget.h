@@ -50,12 +50,12 @@ private:
     // Reads a clip that was opened while hidden; nothing when there is none.
     void ReadPendingClip() const;
 
-    mutable QString m_pendingPath;    // host path of a clip opened while hidden, not read yet
+    mutable QString m_pendingPath;      // host path of a clip opened while hidden, not read yet
     mutable qint64 m_stoppedAtMs = -1;  // for a clip not read yet: when Stop came, since Play
-    mutable QList<QImage> m_frames;  // with the key colour made transparent
+    mutable QList<QImage> m_frames;     // with the key colour made transparent
     mutable int m_intervalMs = 100;
     mutable QTimer m_timer;          // asks for a repaint once a frame
-    QElapsedTimer m_clock;   // since Play
+    QElapsedTimer m_clock;           // since Play
     mutable int m_stoppedFrame = 0;  // the frame shown while not playing
 };
 

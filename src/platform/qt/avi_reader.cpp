@@ -109,8 +109,9 @@ Result<VideoFormat> ReadBitmapInfo(Bytes strf) {
     if (format.compression == BiRle8 && format.bitCount == 8) {
         if (height < 0) return Result<VideoFormat>::Fail("an RLE8 clip cannot be top-down");
     } else if (format.compression != BiRgb || (format.bitCount != 8 && format.bitCount != 24)) {
-        return Result<VideoFormat>::Fail("only uncompressed 8-bit or 24-bit and RLE8 frames "
-                                         "are supported");
+        return Result<VideoFormat>::Fail(
+            "only uncompressed 8-bit or 24-bit and RLE8 frames "
+            "are supported");
     }
     if (width <= 0 || width > MaxSide || height == 0 || height < -MaxSide || height > MaxSide)
         return Result<VideoFormat>::Fail("the frame size is out of range");
@@ -299,12 +300,15 @@ Result<AviClip> ReadAviClip(const QByteArray& data) {
     if (!file.FourCcAt(0, "RIFF") || !file.FourCcAt(8, "AVI "))
         return Result<AviClip>::Fail("not an AVI file");
     const quint32 riffSize = *file.U32(4);
-    if (riffSize < 4 || !file.Has(8, riffSize)) return Result<AviClip>::Fail("the file is cut short");
+    if (riffSize < 4 || !file.Has(8, riffSize))
+        return Result<AviClip>::Fail("the file is cut short");
     std::optional<std::vector<Chunk>> top = SplitChunks(file.Slice(12, qint64(riffSize) - 4));
     if (!top) return Result<AviClip>::Fail("the file is damaged");
 
-    auto hdrl = std::find_if(top->begin(), top->end(), [](const Chunk& c) { return IsList(c, "hdrl"); });
-    auto movi = std::find_if(top->begin(), top->end(), [](const Chunk& c) { return IsList(c, "movi"); });
+    auto hdrl =
+        std::find_if(top->begin(), top->end(), [](const Chunk& c) { return IsList(c, "hdrl"); });
+    auto movi =
+        std::find_if(top->begin(), top->end(), [](const Chunk& c) { return IsList(c, "movi"); });
     if (hdrl == top->end() || movi == top->end())
         return Result<AviClip>::Fail("the header or the frame list is missing");
     Result<Header> header = ReadHeader(ListBody(*hdrl));

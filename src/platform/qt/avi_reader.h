@@ -15,9 +15,9 @@
 namespace stowix {
 
 struct AviClip {
-    QSize frameSize;                  // in pixels
-    qint64 frameIntervalUs = 0;       // microseconds per frame, always above 0
-    QList<QImage> frames;             // top row first; at least one
+    QSize frameSize;             // in pixels
+    qint64 frameIntervalUs = 0;  // microseconds per frame, always above 0
+    QList<QImage> frames;        // top row first; at least one
 };
 
 Result<AviClip> ReadAviClip(const QByteArray& bytes);

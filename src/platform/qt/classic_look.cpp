@@ -12,7 +12,6 @@
 #include <QStyleFactory>
 #include <QToolTip>
 
-
 namespace stowix {
 
 namespace {
@@ -61,9 +60,8 @@ public:
 
     QIcon standardIcon(StandardPixmap icon, const QStyleOption* option,
                        const QWidget* widget) const override {
-        const bool deferred = option == nullptr &&
-                              (icon == SP_ToolBarHorizontalExtensionButton ||
-                               icon == SP_ToolBarVerticalExtensionButton);
+        const bool deferred = option == nullptr && (icon == SP_ToolBarHorizontalExtensionButton ||
+                                                    icon == SP_ToolBarVerticalExtensionButton);
         if (!deferred) return QProxyStyle::standardIcon(icon, option, widget);
         const QPointer<const QStyle> base(baseStyle());
         const QPointer<const QWidget> owner(widget);

@@ -34,8 +34,8 @@ void ClassicProgressBar::paintEvent(QPaintEvent*) {
     const qint64 done = std::clamp<qint64>(qint64(value()) - minimum(), 0, span);
     const int filled = int(inner.width() * done / span);
     const int block = std::max(1, inner.height() * 2 / 3);
-    const QColor colour = colours.color(isEnabled() ? QPalette::Active : QPalette::Disabled,
-                                        QPalette::Highlight);
+    const QColor colour =
+        colours.color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::Highlight);
     painter.setClipRect(inner);
     for (int x = inner.left(); x < inner.left() + filled; x += block + BlockGap)
         painter.fillRect(QRect(x, inner.top(), block, inner.height()), colour);

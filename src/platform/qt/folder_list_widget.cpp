@@ -25,7 +25,7 @@ bool IsDriveRoot(const QString& path) {
 QIcon FolderIcon(bool open) {
     static const char* const closedGrid[16] = {
         "                ", "                ", "                ", "  #####         ",
-        " #wwwww#        ", "#wyyyyyy###### ", "#wyyyyyyyyyyyy#k", "#wyyyyyyyyyyyy#k",
+        " #wwwww#        ", "#wyyyyyy###### ",  "#wyyyyyyyyyyyy#k", "#wyyyyyyyyyyyy#k",
         "#wyyyyyyyyyyyy#k", "#wyyyyyyyyyyyy#k", "#wyyyyyyyyyyyy#k", "#wyyyyyyyyyyyy#k",
         "#wyyyyyyyyyyyy#k", "###############k", " kkkkkkkkkkkkkkk", "                "};
     static const char* const openGrid[16] = {
@@ -58,30 +58,32 @@ public:
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override {
-        const QPalette::ColorGroup group = !(option.state & QStyle::State_Enabled) ? QPalette::Disabled
-                                           : (option.state & QStyle::State_Active) ? QPalette::Active
-                                                                                    : QPalette::Inactive;
+        const QPalette::ColorGroup group =
+            !(option.state & QStyle::State_Enabled) ? QPalette::Disabled
+            : (option.state & QStyle::State_Active) ? QPalette::Active
+                                                    : QPalette::Inactive;
         const QRect icon = IconRect(option.rect, index);
         const QString text = index.data(Qt::DisplayRole).toString();
         const QFontMetrics metrics(option.font);
         const QRect name(icon.right() + 1 + IconGap, option.rect.top() + 1,
-                         metrics.horizontalAdvance(text) + 2 * TextPadding, option.rect.height() - 2);
+                         metrics.horizontalAdvance(text) + 2 * TextPadding,
+                         option.rect.height() - 2);
 
         painter->save();
         index.data(Qt::DecorationRole).value<QIcon>().paint(painter, icon);
         const bool selected = option.state & QStyle::State_Selected;
         if (selected) painter->fillRect(name, option.palette.color(group, QPalette::Highlight));
         painter->setFont(option.font);
-        painter->setPen(option.palette.color(group, selected ? QPalette::HighlightedText
-                                                             : QPalette::Text));
+        painter->setPen(
+            option.palette.color(group, selected ? QPalette::HighlightedText : QPalette::Text));
         painter->drawText(name.adjusted(TextPadding, 0, -TextPadding, 0),
                           Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, text);
         if (option.state & QStyle::State_HasFocus) {
             QStyleOptionFocusRect focus;
             focus.initFrom(option.widget);
             focus.rect = name;
-            focus.backgroundColor = option.palette.color(group, selected ? QPalette::Highlight
-                                                                         : QPalette::Base);
+            focus.backgroundColor =
+                option.palette.color(group, selected ? QPalette::Highlight : QPalette::Base);
             option.widget->style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, painter,
                                                   option.widget);
         }
@@ -90,15 +92,15 @@ public:
 
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
         const QFontMetrics metrics(option.font);
-        const int width = IconRect(QRect(), index).right() + 1 + IconGap + 2 * TextPadding
-                          + metrics.horizontalAdvance(index.data(Qt::DisplayRole).toString());
+        const int width = IconRect(QRect(), index).right() + 1 + IconGap + 2 * TextPadding +
+                          metrics.horizontalAdvance(index.data(Qt::DisplayRole).toString());
         return QSize(width, std::max(IconSize + 2, metrics.height() + 2));
     }
 
 private:
-    static constexpr int IconSize = 16;   // in pixels
-    static constexpr int IconGap = 3;     // in pixels, between icon and name
-    static constexpr int TextPadding = 2; // in pixels, inside the highlight
+    static constexpr int IconSize = 16;    // in pixels
+    static constexpr int IconGap = 3;      // in pixels, between icon and name
+    static constexpr int TextPadding = 2;  // in pixels, inside the highlight
 
     static QRect IconRect(const QRect& row, const QModelIndex& index) {
         const int indent = index.data(FolderListWidget::LevelRole).toInt() * IndentStep;
@@ -184,7 +186,8 @@ void FolderListWidget::Fill() {
     // The way down: "C:\", then each folder of the path.
     const int rootLength = m_path.indexOf(QLatin1Char('\\')) + 1;
     QString walked = rootLength > 0 ? m_path.left(rootLength) : m_path;
-    const QStringList steps = m_path.mid(walked.size()).split(QLatin1Char('\\'), Qt::SkipEmptyParts);
+    const QStringList steps =
+        m_path.mid(walked.size()).split(QLatin1Char('\\'), Qt::SkipEmptyParts);
     int level = 0;
     auto add = [this](const QString& text, const QString& path, int level, const QIcon& icon) {
         auto* entry = new QListWidgetItem(icon, text, this);

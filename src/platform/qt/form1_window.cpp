@@ -13,8 +13,8 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QLayout>
 #include <QLabel>
+#include <QLayout>
 #include <QMenu>
 #include <QMenuBar>
 #include <QProgressBar>
@@ -110,24 +110,24 @@ void Form1Window::CreateRules() {
 
 void Form1Window::CreateLabels() {
     const Qt::Alignment centred = Qt::AlignHCenter | Qt::AlignTop;
-    m_label1 = MakeLabel(m_client, "Label1", RectFromTwips(600, 120, 5415, 975),
-                         DesignFont(QStringLiteral("Times New Roman"), 42, FontWeight::Bold,
-                                    FontSlant::Italic),
-                         centred);
-    m_label4 = MakeLabel(m_client, "Label4", RectFromTwips(5400, 720, 480, 210),
-                         DesignFont(QStringLiteral("Times New Roman"), 8.25, FontWeight::Normal,
-                                    FontSlant::Italic),
-                         Qt::AlignRight | Qt::AlignTop);
+    m_label1 = MakeLabel(
+        m_client, "Label1", RectFromTwips(600, 120, 5415, 975),
+        DesignFont(QStringLiteral("Times New Roman"), 42, FontWeight::Bold, FontSlant::Italic),
+        centred);
+    m_label4 = MakeLabel(
+        m_client, "Label4", RectFromTwips(5400, 720, 480, 210),
+        DesignFont(QStringLiteral("Times New Roman"), 8.25, FontWeight::Normal, FontSlant::Italic),
+        Qt::AlignRight | Qt::AlignTop);
     m_label4->setWordWrap(false);
     m_label4->setToolTip(QStringLiteral("Version #"));
     QPalette grey = m_label4->palette();
     grey.setColor(QPalette::WindowText, QColor(0x80, 0x80, 0x80));
     m_label4->setPalette(grey);
-    m_label2 = MakeLabel(m_client, "Label2", RectFromTwips(600, 1200, 5415, 375),
-                         DesignFont(QStringLiteral("Arial"), 12, FontWeight::Bold, FontSlant::Italic),
-                         centred);
-    m_label3 = MakeLabel(m_client, "Label3", RectFromTwips(600, 1680, 5415, 735), DialogFont(),
-                         centred);
+    m_label2 = MakeLabel(
+        m_client, "Label2", RectFromTwips(600, 1200, 5415, 375),
+        DesignFont(QStringLiteral("Arial"), 12, FontWeight::Bold, FontSlant::Italic), centred);
+    m_label3 =
+        MakeLabel(m_client, "Label3", RectFromTwips(600, 1680, 5415, 735), DialogFont(), centred);
 }
 
 void Form1Window::CreateProgressBar() {
@@ -146,11 +146,15 @@ void Form1Window::CreateButtons() {
     m_command2 = MakeButton(m_client, "Command2", RectFromTwips(2400, 4320, 1815, 585),
                             QStringLiteral("&Restore"),
                             QStringLiteral("Click here to RESTORE a configuration"));
-    m_command3 = MakeButton(m_client, "Command3", RectFromTwips(4320, 4320, 1815, 585),
-                            QStringLiteral("E&xit"), QStringLiteral("Click here to EXIT the program"));
-    connect(m_command1, &QPushButton::clicked, this, [this] { Raise(&Form1Events::Command1_Click); });
-    connect(m_command2, &QPushButton::clicked, this, [this] { Raise(&Form1Events::Command2_Click); });
-    connect(m_command3, &QPushButton::clicked, this, [this] { Raise(&Form1Events::Command3_Click); });
+    m_command3 =
+        MakeButton(m_client, "Command3", RectFromTwips(4320, 4320, 1815, 585),
+                   QStringLiteral("E&xit"), QStringLiteral("Click here to EXIT the program"));
+    connect(m_command1, &QPushButton::clicked, this,
+            [this] { Raise(&Form1Events::Command1_Click); });
+    connect(m_command2, &QPushButton::clicked, this,
+            [this] { Raise(&Form1Events::Command2_Click); });
+    connect(m_command3, &QPushButton::clicked, this,
+            [this] { Raise(&Form1Events::Command3_Click); });
 }
 
 void Form1Window::CreateCheckAndStatus() {
@@ -177,8 +181,8 @@ void Form1Window::CreateMediaControls(std::unique_ptr<SoundOutput> soundOutput) 
     m_animation1->setToolTip(QStringLiteral("Don't get screwed by untested software! Use Stowix!"));
 
     // The sound control is never visible; it keeps its designed place for its name's sake.
-    m_mmControl1 = new WaveSound(m_client, soundOutput ? std::move(soundOutput)
-                                                       : MakeAudioDeviceOutput());
+    m_mmControl1 =
+        new WaveSound(m_client, soundOutput ? std::move(soundOutput) : MakeAudioDeviceOutput());
     m_mmControl1->setObjectName(QStringLiteral("MMControl1"));
     m_mmControl1->setGeometry(RectFromTwips(120, 120, 390, 330));
     m_mmControl1->hide();
@@ -203,8 +207,8 @@ void Form1Window::CreateMenus() {
     m_fileMenu->setObjectName(QStringLiteral("FileMenu"));
     m_fileMenu->menuAction()->setObjectName(QStringLiteral("FileMenu"));
     m_fileMenu->setFont(DialogFont());
-    AddItem(m_fileMenu, "BackupMenu", QStringLiteral("&Backup"), QKeySequence(QStringLiteral("Ctrl+B")),
-            &Form1Events::BackupMenu_Click);
+    AddItem(m_fileMenu, "BackupMenu", QStringLiteral("&Backup"),
+            QKeySequence(QStringLiteral("Ctrl+B")), &Form1Events::BackupMenu_Click);
     AddItem(m_fileMenu, "RestoreMenu", QStringLiteral("&Restore"),
             QKeySequence(QStringLiteral("Ctrl+R")), &Form1Events::RestoreMenu_Click);
     m_fileMenu->addSeparator();

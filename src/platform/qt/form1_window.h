@@ -111,7 +111,8 @@ private:
     std::unique_ptr<WindowControl> m_form;
     std::unique_ptr<WidgetControl> m_command1Control, m_command2Control, m_command3Control;
     std::unique_ptr<CheckBoxControl> m_check1Control;
-    std::unique_ptr<LabelControl> m_label1Control, m_label2Control, m_label3Control, m_label4Control;
+    std::unique_ptr<LabelControl> m_label1Control, m_label2Control, m_label3Control,
+        m_label4Control;
     std::unique_ptr<ProgressBarControl> m_progressBar1Control;
     std::unique_ptr<StatusBarControl> m_statusBar1Control;
     std::unique_ptr<MenuControl> m_fileMenuControl, m_helpMenuControl;

@@ -53,7 +53,8 @@ void Form2Window::CreateControls(FileSystem& files) {
     m_command1->setToolTip(QStringLiteral("Click here to return to Stowix's main menu"));
     m_command1->setAutoDefault(true);
     m_command1->setFocusPolicy(Qt::StrongFocus);
-    connect(m_command1, &QPushButton::clicked, this, [this] { Raise(&Form2Events::Command1_Click); });
+    connect(m_command1, &QPushButton::clicked, this,
+            [this] { Raise(&Form2Events::Command1_Click); });
 
     m_progressBar1 = new ClassicProgressBar(this);
     m_progressBar1->setObjectName(QStringLiteral("ProgressBar1"));
@@ -64,8 +65,8 @@ void Form2Window::CreateControls(FileSystem& files) {
 
     m_statusBar1 = new StatusBarWidget(this);
     m_statusBar1->setObjectName(QStringLiteral("StatusBar1"));
-    m_statusBar1->setGeometry(RectFromTwips(0, ClientHeight - StatusBarHeight, ClientWidth,
-                                            StatusBarHeight));
+    m_statusBar1->setGeometry(
+        RectFromTwips(0, ClientHeight - StatusBarHeight, ClientWidth, StatusBarHeight));
     m_statusBar1->setFont(DialogFont());
     m_statusBar1->setToolTip(QStringLiteral("Status messages are displayed here"));
 }

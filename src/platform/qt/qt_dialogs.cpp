@@ -36,9 +36,8 @@ QString QtDialogs::DisplayText(const QString& text) {
     return shown;
 }
 
-MessageAnswer QtDialogs::MessageBox(const QString& text, MessageButtons buttons,
-                                    MessageIcon icon, const QString& title,
-                                    const QString& details) {
+MessageAnswer QtDialogs::MessageBox(const QString& text, MessageButtons buttons, MessageIcon icon,
+                                    const QString& title, const QString& details) {
     const bool question = buttons == MessageButtons::YesNo;
     if (m_mode == DialogMode::Unattended) {
         const QByteArray line = (title + QStringLiteral(": ") + DisplayText(text)).toLocal8Bit();

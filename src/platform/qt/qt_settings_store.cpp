@@ -3,26 +3,24 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSettings>
 #include <QRegularExpression>
+#include <QSettings>
 #include <QStandardPaths>
 #include <QStringDecoder>
 #include <QStringList>
 #include <QThread>
 #include <QVariant>
 
-#include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
+#include <cerrno>
+#include <cstring>
 
 namespace stowix {
 
 namespace {
 
-QString SettingsKey(const QString& section, const QString& key) {
-    return section + u'/' + key;
-}
+QString SettingsKey(const QString& section, const QString& key) { return section + u'/' + key; }
 
 // Forces a file's content, or a folder's entries, to disk; the atomic save of QSettings renames
 // a finished file into place but does not promise that the rename itself survives a power cut.
@@ -93,15 +91,15 @@ QString WriteFailureReason(const QString& path) {
     const QFileInfo file(path);
     const QFileInfo folder(file.absolutePath());
     if (file.isDir())
-        return path + QStringLiteral(" is a folder, not a settings file; move it away so that "
-                                     "the settings can be stored");
+        return path + QStringLiteral(
+                          " is a folder, not a settings file; move it away so that "
+                          "the settings can be stored");
     if (folder.exists() && !folder.isDir())
         return folder.filePath() + QStringLiteral(" is not a folder");
     if (folder.exists() && !folder.isWritable())
         return QStringLiteral("the folder ") + folder.filePath() +
                QStringLiteral(" is not writable");
-    if (file.exists() && !file.isWritable())
-        return path + QStringLiteral(" is not writable");
+    if (file.exists() && !file.isWritable()) return path + QStringLiteral(" is not writable");
     return path + QStringLiteral(" could not be written (is the disk full?)");
 }
 

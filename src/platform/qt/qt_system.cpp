@@ -9,9 +9,9 @@
 #include <QThread>
 #include <QTime>
 
+#include <unistd.h>
 #include <cstdio>
 #include <iostream>
-#include <unistd.h>
 
 namespace stowix {
 
@@ -30,7 +30,8 @@ QString WithoutTimeZone(const QString& format) {
         result.append(c);
     }
     for (const char* empty : {"()", "( )", "[]", "[ ]"}) result.remove(QLatin1String(empty));
-    while (result.contains(QLatin1String("  "))) result.replace(QLatin1String("  "), QLatin1String(" "));
+    while (result.contains(QLatin1String("  ")))
+        result.replace(QLatin1String("  "), QLatin1String(" "));
     return result.trimmed();
 }
 
@@ -41,8 +42,10 @@ constexpr unsigned long OwnerWriteGraceMs = 200;
 bool HasUnquoted(const QString& format, QChar letter) {
     bool quoted = false;
     for (QChar c : format) {
-        if (c == QLatin1Char('\'')) quoted = !quoted;
-        else if (!quoted && c == letter) return true;
+        if (c == QLatin1Char('\''))
+            quoted = !quoted;
+        else if (!quoted && c == letter)
+            return true;
     }
     return false;
 }

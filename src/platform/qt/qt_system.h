@@ -1,9 +1,9 @@
 #pragma once
 // The system services on the desktop. The previous-instance query takes a per-user lock file
 // in the runtime folder and holds it for the program's life; a lock left by a copy that died
-// is recovered, and a lock that cannot be made at all does not keep the user out. The date and time texts follow the default locale (the user's, unless the
-// program set another), the time with seconds and without a time zone, as the backup set's
-// name needs them.
+// is recovered, and a lock that cannot be made at all does not keep the user out. The date and time
+// texts follow the default locale (the user's, unless the program set another), the time with
+// seconds and without a time zone, as the backup set's name needs them.
 
 #include "platform/system.h"
 

@@ -80,8 +80,6 @@ private:
 
 }  // namespace
 
-std::unique_ptr<SoundOutput> MakeAudioDeviceOutput() {
-    return std::make_unique<LazyAudioOutput>();
-}
+std::unique_ptr<SoundOutput> MakeAudioDeviceOutput() { return std::make_unique<LazyAudioOutput>(); }
 
 }  // namespace stowix

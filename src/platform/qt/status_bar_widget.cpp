@@ -36,8 +36,8 @@ void StatusBarWidget::paintEvent(QPaintEvent*) {
     QString shown = m_text;
     shown.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
     const QRect textArea = panel.adjusted(TextIndent, 1, -TextIndent, -1);
-    painter.setPen(colours.color(isEnabled() ? QPalette::Active : QPalette::Disabled,
-                                 QPalette::WindowText));
+    painter.setPen(
+        colours.color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::WindowText));
     painter.setFont(font());
     painter.drawText(textArea, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
                      painter.fontMetrics().elidedText(shown, Qt::ElideRight, textArea.width()));

@@ -41,7 +41,8 @@ Result<WaveClip> ReadWaveClip(const QByteArray& bytes) {
         const qint64 body = offset + 8;
         const qint64 available = bytes.size() - body;
         if (id == "fmt ") {
-            if (size < 16 || size > available) return Result<WaveClip>::Fail("the format is cut short");
+            if (size < 16 || size > available)
+                return Result<WaveClip>::Fail("the format is cut short");
             if (U16At(bytes, body) != FormatPcm)
                 return Result<WaveClip>::Fail("only PCM sound is supported");
             WaveClip clip;

@@ -64,7 +64,9 @@ void CheckBoxControl::SetValue(int value) {
     if (m_box) m_box->setChecked(value != 0);
 }
 
-void CheckBoxControl::SetClickHandler(std::function<void()> handler) { m_click = std::move(handler); }
+void CheckBoxControl::SetClickHandler(std::function<void()> handler) {
+    m_click = std::move(handler);
+}
 
 LabelControl::LabelControl(QLabel* label, AutoSize autoSize)
     : m_label(label), m_autoSize(autoSize), m_caption(label->text()) {}
@@ -130,7 +132,8 @@ void WindowControl::SetCaption(const QString& caption) {
 
 void WindowControl::SetNormalState() {
     if (m_window)
-        m_window->setWindowState(m_window->windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized));
+        m_window->setWindowState(m_window->windowState() &
+                                 ~(Qt::WindowMinimized | Qt::WindowMaximized));
 }
 
 void WindowControl::SetMousePointer(int pointer) {

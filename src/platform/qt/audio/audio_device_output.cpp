@@ -95,8 +95,8 @@ public:
         format.setSampleFormat(clip.bitsPerSample == 8 ? QAudioFormat::UInt8 : QAudioFormat::Int16);
         const QAudioDevice device = QMediaDevices::defaultAudioOutput();
         if (device.isNull() || !device.isFormatSupported(format)) {
-            QMetaObject::invokeMethod(&m_receiver, [this, playId] { Report(playId); },
-                                      Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                &m_receiver, [this, playId] { Report(playId); }, Qt::QueuedConnection);
             return;
         }
         QMetaObject::invokeMethod(
@@ -110,8 +110,8 @@ public:
     void Stop() override {
         ++m_playId;
         m_finished = nullptr;
-        QMetaObject::invokeMethod(m_worker, [worker = m_worker] { worker->Stop(); },
-                                  Qt::BlockingQueuedConnection);
+        QMetaObject::invokeMethod(
+            m_worker, [worker = m_worker] { worker->Stop(); }, Qt::BlockingQueuedConnection);
     }
 
 private:
