@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <new>
+#include <utility>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -182,33 +183,61 @@ RegistryCheck CheckRegistryData(const QByteArray& file, const QString& rootName,
     return CheckRegistry(reader, rootName, sendItems, limits);
 }
 
-RegistryCheck CheckRegistry(FileReader& file, const QString& rootName, SendItems sendItems,
-                            const RegistryCheckLimits& limits) {
+PendingRegistryCheck::PendingRegistryCheck(RegistryCheck decided) : m_decided(std::move(decided)) {}
+
+PendingRegistryCheck::PendingRegistryCheck(pid_t pid, int answer, const RegistryCheckLimits& limits)
+    : m_pid(pid), m_answer(answer), m_limits(limits) {}
+
+PendingRegistryCheck::PendingRegistryCheck(PendingRegistryCheck&& other) noexcept
+    : m_decided(std::move(other.m_decided)),
+      m_pid(std::exchange(other.m_pid, -1)),
+      m_answer(std::exchange(other.m_answer, -1)),
+      m_limits(other.m_limits) {}
+
+PendingRegistryCheck::~PendingRegistryCheck() {
+    if (m_pid < 0) return;
+    ::close(m_answer);
+    ::kill(m_pid, SIGKILL);
+    WaitFor(m_pid);
+}
+
+RegistryCheck PendingRegistryCheck::Finish() {
+    if (m_pid < 0) return std::move(m_decided);
+    // The reader is killed when its time is up.
+    QByteArray answer;
+    const bool timedOut = !ReadAnswer(m_answer, m_limits.time, answer);
+    ::close(std::exchange(m_answer, -1));
+    if (timedOut) ::kill(m_pid, SIGKILL);
+    const int status = WaitFor(std::exchange(m_pid, -1));
+    return Judge(answer, status, timedOut, m_limits);
+}
+
+PendingRegistryCheck StartRegistryCheck(FileReader& file, const QString& rootName,
+                                        SendItems sendItems, const RegistryCheckLimits& limits) {
     int pipeEnds[2];
     if (::pipe2(pipeEnds, O_CLOEXEC) != 0)
-        return NotChecked(QStringLiteral("no pipe for the registry reader: ") +
-                          QString::fromLocal8Bit(std::strerror(errno)));
+        return PendingRegistryCheck(NotChecked(QStringLiteral("no pipe for the registry reader: ") +
+                                               QString::fromLocal8Bit(std::strerror(errno))));
     const pid_t pid = ::fork();
     if (pid < 0) {
         const int error = errno;
         ::close(pipeEnds[0]);
         ::close(pipeEnds[1]);
-        return NotChecked(QStringLiteral("the registry reader could not be started: ") +
-                          QString::fromLocal8Bit(std::strerror(error)));
+        return PendingRegistryCheck(
+            NotChecked(QStringLiteral("the registry reader could not be started: ") +
+                       QString::fromLocal8Bit(std::strerror(error))));
     }
     if (pid == 0) {
         ::close(pipeEnds[0]);
         RunChild(pipeEnds[1], file, rootName, sendItems, limits);
     }
     ::close(pipeEnds[1]);
+    return PendingRegistryCheck(pid, pipeEnds[0], limits);
+}
 
-    // The reader is killed when its time is up.
-    QByteArray answer;
-    const bool timedOut = !ReadAnswer(pipeEnds[0], limits.time, answer);
-    ::close(pipeEnds[0]);
-    if (timedOut) ::kill(pid, SIGKILL);
-    const int status = WaitFor(pid);
-    return Judge(answer, status, timedOut, limits);
+RegistryCheck CheckRegistry(FileReader& file, const QString& rootName, SendItems sendItems,
+                            const RegistryCheckLimits& limits) {
+    return StartRegistryCheck(file, rootName, sendItems, limits).Finish();
 }
 
 }  // namespace stowix

@@ -17,6 +17,8 @@
 
 #include <chrono>
 
+#include <sys/types.h>
+
 namespace stowix {
 
 struct RegistryCheckLimits {
@@ -42,6 +44,29 @@ struct RegistryCheck {
     RegistryItems items;  // every key and value when asked for and sound
 };
 
+// A check under way: its reader runs in its child process while the program goes on (to start
+// the check of another file). Finish waits for the answer; the time limit counts from there, so
+// that a reader whose answer waits for Finish is not ended for it. A check dropped unfinished
+// ends its reader.
+class PendingRegistryCheck {
+public:
+    explicit PendingRegistryCheck(RegistryCheck decided);  // known without a reader
+    PendingRegistryCheck(pid_t pid, int answer, const RegistryCheckLimits& limits);
+    PendingRegistryCheck(PendingRegistryCheck&& other) noexcept;
+    PendingRegistryCheck& operator=(PendingRegistryCheck&&) = delete;
+    ~PendingRegistryCheck();
+
+    RegistryCheck Finish();
+
+private:
+    RegistryCheck m_decided;
+    pid_t m_pid = -1;   // the reader, while it runs
+    int m_answer = -1;  // the pipe its answer comes through
+    RegistryCheckLimits m_limits;
+};
+
+PendingRegistryCheck StartRegistryCheck(FileReader& file, const QString& rootName,
+                                        SendItems sendItems, const RegistryCheckLimits& limits);
 RegistryCheck CheckRegistry(FileReader& file, const QString& rootName, SendItems sendItems,
                             const RegistryCheckLimits& limits);
 // The same for a file held in memory.

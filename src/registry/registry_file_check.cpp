@@ -19,12 +19,13 @@ const std::vector<QString>& RegistryFileNames() {
     return names;
 }
 
-RegistryCheck CheckRegistryFile(FileSystem& files, const QString& path, SendItems sendItems) {
+PendingRegistryCheck StartRegistryFileCheck(FileSystem& files, const QString& path,
+                                            SendItems sendItems) {
     const auto unreadable = [](const QString& reason) {
         RegistryCheck check;
         check.verdict = RegistryVerdict::Damaged;
         check.reason = reason;
-        return check;
+        return PendingRegistryCheck(check);
     };
     Result<std::unique_ptr<FileReader>> opened = files.OpenForReading(path);
     if (!opened) return unreadable(QStringLiteral("it cannot be read: ") + opened.reason());
@@ -32,12 +33,20 @@ RegistryCheck CheckRegistryFile(FileSystem& files, const QString& path, SendItem
     if (reader.Size() > MaxRegistryBytes)
         return unreadable(QStringLiteral("it is larger (%1 MiB) than any registry file")
                               .arg(reader.Size() / (1024 * 1024)));
-    return CheckRegistry(reader, RegistryRootName(FileName(path)), sendItems,
-                         DefaultRegistryCheckLimits(reader.Size()));
+    // The reader's child has its own copy of the opened file; this one may close.
+    return StartRegistryCheck(reader, RegistryRootName(FileName(path)), sendItems,
+                              DefaultRegistryCheckLimits(reader.Size()));
+}
+
+RegistryCheck CheckRegistryFile(FileSystem& files, const QString& path, SendItems sendItems) {
+    return StartRegistryFileCheck(files, path, sendItems).Finish();
 }
 
 std::vector<RegistryProblem> CheckSetRegistry(FileSystem& files, const QString& setPath) {
     std::vector<RegistryProblem> problems;
+    // Every file's reader is started before the first answer is awaited, so that the files are
+    // read side by side.
+    std::vector<std::pair<QString, PendingRegistryCheck>> started;
     for (const QString& wanted : RegistryFileNames()) {
         // The name as stored, found without regard to case as every listing of the program is.
         const Result<std::vector<FolderEntry>> found =
@@ -49,11 +58,14 @@ std::vector<RegistryProblem> CheckSetRegistry(FileSystem& files, const QString& 
         }
         for (const FolderEntry& entry : found.value()) {
             if (entry.attributes & Attribute::Folder) continue;
-            const RegistryCheck check = CheckRegistryFile(files, setPath + u'\\' + entry.name);
-            if (check.verdict != RegistryVerdict::Sound)
-                problems.push_back(
-                    {entry.name, check.reason, check.verdict != RegistryVerdict::NotChecked});
+            started.emplace_back(entry.name,
+                                 StartRegistryFileCheck(files, setPath + u'\\' + entry.name));
         }
+    }
+    for (auto& [name, pending] : started) {
+        const RegistryCheck check = pending.Finish();
+        if (check.verdict != RegistryVerdict::Sound)
+            problems.push_back({name, check.reason, check.verdict != RegistryVerdict::NotChecked});
     }
     return problems;
 }

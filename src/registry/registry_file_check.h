@@ -25,6 +25,9 @@ const std::vector<QString>& RegistryFileNames();  // SYSTEM.DAT, USER.DAT
 // order (registry_item.h): the reader for whatever compares registries.
 RegistryCheck CheckRegistryFile(FileSystem& files, const QString& path,
                                 SendItems sendItems = SendItems::No);
+// The same, left running (registry_check.h): for checking several files at once.
+PendingRegistryCheck StartRegistryFileCheck(FileSystem& files, const QString& path,
+                                            SendItems sendItems = SendItems::No);
 
 // A registry file of a set that is not sound.
 struct RegistryProblem {

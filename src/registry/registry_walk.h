@@ -6,7 +6,8 @@
 //
 // Some damage makes libcreg itself loop or allocate without end (a run of sibling keys that
 // closes on itself), so this runs only where a time and a memory limit can end it: in the child
-// process of registry_check.h. It does not deal with processes or limits itself.
+// process of registry_check.h, which ends when the walk has answered: the walk leaves libcreg's
+// file open for that end. It does not deal with processes or limits itself.
 
 #include "platform/file_system.h"
 #include "registry/registry_stream.h"

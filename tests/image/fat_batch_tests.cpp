@@ -2,18 +2,22 @@
 // after a kill before any one of its writes, the barriers it puts in for a power cut, and the
 // search for free clusters once files are deleted. A kill is a child process that the engine's
 // own write kills before the write with a given number: this test program stands in for the C
-// library's pwrite (below) and, only in such a child, counts the writes. It counts the
-// fdatasync calls (the barriers) the same way.
+// library's pwrite and copy_file_range (below) and, only in such a child, counts the writes. It
+// counts the fdatasync calls (the barriers) the same way, and can refuse copy_file_range as an
+// old kernel or another file system would.
 
 #include "image/image_fixture.h"
+#include "platform/fat/fat_volume.h"
 
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <QFile>
 
+#include <cerrno>
 #include <cstdlib>
 
 namespace {
@@ -21,13 +25,18 @@ namespace {
 long g_barriers = 0;
 long g_writesLeft = -1;  // in a child: the writes it may make before it is killed; -1: no limit
 long g_writesMade = 0;
+bool g_refuseCopyRange = false;
 
 using PwriteFn = ssize_t (*)(int, const void*, size_t, off_t);
 
-ssize_t CountedPwrite(const char* name, int fd, const void* buffer, size_t size, off_t offset) {
-    static PwriteFn real = reinterpret_cast<PwriteFn>(::dlsym(RTLD_NEXT, name));
+void CountWrite() {
     ++g_writesMade;
     if (g_writesLeft >= 0 && g_writesLeft-- == 0) ::raise(SIGKILL);
+}
+
+ssize_t CountedPwrite(const char* name, int fd, const void* buffer, size_t size, off_t offset) {
+    static PwriteFn real = reinterpret_cast<PwriteFn>(::dlsym(RTLD_NEXT, name));
+    CountWrite();
     return real(fd, buffer, size, offset);
 }
 
@@ -39,6 +48,18 @@ extern "C" ssize_t pwrite(int fd, const void* buffer, size_t size, off_t offset)
 
 extern "C" ssize_t pwrite64(int fd, const void* buffer, size_t size, off_t offset) {
     return CountedPwrite("pwrite64", fd, buffer, size, offset);
+}
+
+extern "C" ssize_t copy_file_range(int input, loff_t* inputOffset, int output, loff_t* outputOffset,
+                                   size_t size, unsigned int flags) {
+    using CopyRangeFn = ssize_t (*)(int, loff_t*, int, loff_t*, size_t, unsigned int);
+    static CopyRangeFn real = reinterpret_cast<CopyRangeFn>(::dlsym(RTLD_NEXT, "copy_file_range"));
+    if (g_refuseCopyRange) {
+        errno = ENOSYS;
+        return -1;
+    }
+    CountWrite();
+    return real(input, inputOffset, output, outputOffset, size, flags);
 }
 
 extern "C" int fdatasync(int fd) {
@@ -58,6 +79,7 @@ protected:
         image->AddFolder(QStringLiteral("WINDOWS"));
         image->AddFolder(QStringLiteral("SET"));
         image->AddFile(QStringLiteral("WINDOWS\\SYSTEM.DAT"), systemDat, 0x06);
+        image->AddFile(QStringLiteral("WINDOWS\\SYSTEM.DA0"), largeFile, 0x06);
         image->AddFile(QStringLiteral("WINDOWS\\WIN.INI"), winIni, 0x20);
         image->AddFile(QStringLiteral("SET\\WIN.INI"), oldWinIni, 0x21);
         for (int i = 0; i < IniFiles; ++i)
@@ -71,6 +93,7 @@ protected:
     std::vector<FileCopy> Copies() const {
         std::vector<FileCopy> copies{
             {QStringLiteral("C:\\WINDOWS\\SYSTEM.DAT"), QStringLiteral("C:\\SET\\SYSTEM.DAT")},
+            {QStringLiteral("C:\\WINDOWS\\SYSTEM.DA0"), QStringLiteral("C:\\SET\\SYSTEM.DA0")},
             {QStringLiteral("C:\\WINDOWS\\WIN.INI"), QStringLiteral("C:\\SET\\WIN.INI")}};
         for (int i = 0; i < IniFiles; ++i)
             copies.push_back({QStringLiteral("C:\\WINDOWS\\Profile Number %1.ini").arg(i),
@@ -87,6 +110,8 @@ protected:
         EXPECT_EQ(image->Bytes(QStringLiteral("WINDOWS\\SYSTEM.DAT")), systemDat);
         const std::optional<QByteArray> registry = image->Bytes(QStringLiteral("SET\\SYSTEM.DAT"));
         EXPECT_TRUE(!registry || *registry == systemDat);
+        const std::optional<QByteArray> large = image->Bytes(QStringLiteral("SET\\SYSTEM.DA0"));
+        EXPECT_TRUE(!large || *large == largeFile);
         const std::optional<QByteArray> replaced = image->Bytes(QStringLiteral("SET\\WIN.INI"));
         EXPECT_TRUE(replaced == winIni || replaced == oldWinIni)
             << (replaced ? replaced->toStdString() : std::string("<missing>"));
@@ -129,6 +154,8 @@ protected:
 
     static constexpr int IniFiles = 40;
     const QByteArray systemDat = Pattern(70000, 1);
+    // Large enough to be copied inside the image by the kernel.
+    const QByteArray largeFile = Pattern(300000, 2);
     const QByteArray winIni = QByteArray("[windows]\r\nload=\r\n");
     const QByteArray oldWinIni = QByteArray("[windows]\r\nrun=old\r\n");
     std::unique_ptr<MtoolsImage> image;
@@ -145,8 +172,24 @@ TEST_P(FatBatch, a_group_copy_writes_every_file_and_replaces_the_old_one) {
     EXPECT_EQ(image->Attributes(QStringLiteral("SET\\SYSTEM.DAT")), 0x06);
     EXPECT_EQ(image->Bytes(QStringLiteral("SET\\WIN.INI")), winIni);
     EXPECT_EQ(image->Attributes(QStringLiteral("SET\\WIN.INI")), 0x20);
-    EXPECT_EQ(image->Names(QStringLiteral("SET")).size(), IniFiles + 2);
+    EXPECT_EQ(image->Bytes(QStringLiteral("SET\\SYSTEM.DA0")), largeFile);
+    EXPECT_EQ(image->Attributes(QStringLiteral("SET\\SYSTEM.DA0")), 0x06);
+    EXPECT_EQ(image->Names(QStringLiteral("SET")).size(), IniFiles + 3);
     EXPECT_EQ(image->Bytes(QStringLiteral("SET\\Profile Number 39.ini")), Ini(39));
+}
+
+TEST_P(FatBatch, a_copy_the_kernel_refuses_to_make_goes_through_the_program) {
+    g_refuseCopyRange = true;
+    std::unique_ptr<FileSystem> files = OpenImage(*image);
+    ASSERT_TRUE(files);
+    const std::vector<Result<bool>> results = files->CopyFilesKeepingAttributes(Copies(), {});
+    g_refuseCopyRange = false;
+    for (const Result<bool>& result : results)
+        EXPECT_TRUE(result && result.value()) << result.reason().toStdString();
+    files.reset();
+    EXPECT_TRUE(image->FsckProblems().isEmpty()) << image->FsckProblems().toStdString();
+    EXPECT_EQ(image->Bytes(QStringLiteral("SET\\SYSTEM.DA0")), largeFile);
+    EXPECT_EQ(image->Bytes(QStringLiteral("SET\\SYSTEM.DAT")), systemDat);
 }
 
 TEST_P(FatBatch, a_group_copy_killed_before_any_write_leaves_at_worst_lost_clusters) {
@@ -180,6 +223,10 @@ TEST_P(FatBatch, copies_see_the_batchs_earlier_copies_and_folders_read_again) {
         copies.push_back({QStringLiteral("C:\\WINDOWS\\WIN.INI"),
                           QStringLiteral("C:\\SET\\F%1\\REG.DAT").arg(i)});
     }
+    // A large file copied by the kernel, and its copy copied again: behind both lie held data.
+    copies.push_back(
+        {QStringLiteral("C:\\WINDOWS\\SYSTEM.DA0"), QStringLiteral("C:\\SET\\BIG.DAT")});
+    copies.push_back({QStringLiteral("C:\\SET\\BIG.DAT"), QStringLiteral("C:\\SET\\BIG2.DAT")});
     copies.push_back(
         {QStringLiteral("C:\\WINDOWS\\GONE.INI"), QStringLiteral("C:\\SET\\GONE.INI")});
     const std::vector<Result<bool>> results = files.CopyFilesKeepingAttributes(copies, {});
@@ -196,6 +243,8 @@ TEST_P(FatBatch, copies_see_the_batchs_earlier_copies_and_folders_read_again) {
         EXPECT_EQ(image->Bytes(folder + QStringLiteral("\\AGAIN.DAT")), systemDat);
         EXPECT_EQ(image->Bytes(folder + QStringLiteral("\\REG.DAT")), winIni);
     }
+    EXPECT_EQ(image->Bytes(QStringLiteral("SET\\BIG.DAT")), largeFile);
+    EXPECT_EQ(image->Bytes(QStringLiteral("SET\\BIG2.DAT")), largeFile);
 }
 
 TEST_P(FatBatch, freed_clusters_are_found_again_once_the_rest_is_full) {
@@ -264,6 +313,38 @@ TEST_P(FatBatch, barriers_guard_files_that_were_durable_and_nothing_else) {
     EXPECT_TRUE(image->FsckProblems().isEmpty()) << image->FsckProblems().toStdString();
     EXPECT_EQ(image->Bytes(QStringLiteral("SET\\NEW.DAT")), systemDat);
     EXPECT_EQ(image->Bytes(QStringLiteral("SET\\WIN.INI")), winIni);
+}
+
+// A copy made by the kernel inside a batch reads the image file itself, and writes it at once:
+// data the batch holds for its source must reach the image first, and data it holds for its
+// destination (clusters taken and given up again in this batch) must not be written over it.
+TEST(FatBatchCopy, a_copy_in_the_kernel_sees_held_data_and_is_not_overwritten_by_it) {
+    MtoolsImage image({16, 8, ImageSpec::Layout::Bare});
+    const int fd = ::open(image.Path().toLocal8Bit().constData(), O_RDWR | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    Result<fat::FatVolume> opened =
+        fat::FatVolume::Open(fd, true, image.VolumeOffset(), image.VolumeBytes(), "test");
+    ASSERT_TRUE(opened) << opened.reason().toStdString();
+    fat::FatVolume volume = std::move(opened).value();
+    const Result<std::vector<uint32_t>> free = volume.FindFree(3);
+    ASSERT_TRUE(free);
+    const qint64 bytes = volume.ClusterBytes();
+    const qint64 source = volume.ClusterOffset(free.value()[0]);
+    const qint64 destination = volume.ClusterOffset(free.value()[2]);
+    const QByteArray data = Pattern(bytes, 7);
+    const QByteArray stale = Pattern(bytes, 8);
+
+    volume.BeginBatch();
+    ASSERT_TRUE(volume.WriteData(source, data.constData(), bytes));
+    ASSERT_TRUE(volume.WriteData(destination, stale.constData(), bytes));
+    ASSERT_TRUE(volume.CopyData(source, destination, bytes));
+    ASSERT_TRUE(volume.EndBatch());
+
+    QByteArray written(bytes, Qt::Uninitialized);
+    ASSERT_EQ(::pread(fd, written.data(), size_t(bytes), off_t(image.VolumeOffset() + destination)),
+              ssize_t(bytes));
+    EXPECT_EQ(written, data);
+    ::close(fd);
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, FatBatch,

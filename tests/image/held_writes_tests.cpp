@@ -48,6 +48,14 @@ TEST(HeldWrites, writes_merge_with_the_later_winning_and_go_out_in_order) {
         std::string part(4, '.');
         held.LayOver(3, part.data(), 4);
         EXPECT_EQ(part, expected.substr(3, 4));
+        for (qint64 offset = 0; offset < 16; ++offset) {
+            for (qint64 size = 1; offset + size <= 16; ++size) {
+                const bool touched =
+                    expected.substr(size_t(offset), size_t(size)).find_first_not_of('.') !=
+                    std::string::npos;
+                EXPECT_EQ(held.Overlaps(offset, size), touched) << offset << "+" << size;
+            }
+        }
 
         std::string image(16, '.');
         int writes = 0;

@@ -37,6 +37,9 @@ constexpr int KnownAttributes = Attribute::ReadOnly | Attribute::Hidden | Attrib
                                 Attribute::Folder | Attribute::Archive;
 constexpr int KindBits = Attribute::ReadOnly | Attribute::Hidden | Attribute::System;
 constexpr qint64 CopyBufferBytes = 1024 * 1024;
+// A file this large is copied inside the image by the host's kernel; smaller ones are read and
+// their data held, to be written with the batch's other data in few writes.
+constexpr qint64 CopyInKernelBytes = 256 * 1024;
 constexpr size_t CachedFolders = 8;
 
 // The image file and its volume, shared by the file system and the readers it gives out.
@@ -236,6 +239,8 @@ public:
     Result<int> ReadAttributes(const QString& path) override;
     Status WriteAttributes(const QString& path, int attributes) override;
     Status CopyFile(const QString& source, const QString& destination) override;
+    Result<bool> CopyFileKeepingAttributes(const QString& source,
+                                           const QString& destination) override;
     // The copies as one batch of the volume (fat_volume.h): every copy's data, then the table
     // once, then the entries, then the clusters of replaced files freed.
     std::vector<Result<bool>> CopyFilesKeepingAttributes(
@@ -264,6 +269,12 @@ private:
     };
     // Fills count bytes of a new file's content from offset on.
     using Fill = std::function<Status(qint64 offset, char* buffer, qint64 count)>;
+    // Puts count bytes of a new file's content, from offset on (a cluster's start), into the
+    // volume at a new cluster's offset and the adjacent ones after it; the rest of the last
+    // cluster is the placer's to fill. A failure is told for the new file.
+    using Place = std::function<Status(qint64 offset, qint64 count, qint64 at)>;
+    // Places what fill gives, through the copy buffer, the clusters' rest zeroed.
+    Place Filling(const Fill& fill, const QString& path);
 
     FatVolume& Volume() { return m_image->volume; }
     Result<DosPath> Parse(const QString& path) const;
@@ -283,7 +294,7 @@ private:
     Result<Found> LocateNew(const QString& path);
     Status Writable(const QString& path);
 
-    Result<uint32_t> WriteNewChain(qint64 size, const Fill& fill, const QString& path);
+    Result<uint32_t> WriteNewChain(qint64 size, const Place& place, const QString& path);
     Status FreeChain(uint32_t first, const QString& path);
     Result<int> AddEntry(uint32_t folderId, const QString& name, uint8_t attributes,
                          uint32_t cluster, uint32_t size, FatStamp written, const QString& path);
@@ -291,14 +302,18 @@ private:
     Status RemoveEntry(uint32_t folderId, const FatEntry& entry, const QString& path);
     Status UpdateShortSlot(uint32_t folderId, int slot, const unsigned char* bytes,
                            const QString& path);
-    // Creates or replaces a file: size bytes from fill, this last-write time, this attribute
-    // byte (unset: a replaced file keeps its own, a new one has the archive bit). beforePlacing,
-    // when given, may still refuse the file once its data is written. It is one batch, so that
-    // a replaced file's new chain and entry are on the disk before its old clusters are freed.
-    Status PutFile(const QString& destination, qint64 size, const Fill& fill, FatStamp written,
+    // Creates or replaces a file: size bytes placed by content, this last-write time, this
+    // attribute byte (unset: a replaced file keeps its own, a new one has the archive bit).
+    // beforePlacing, when given, may still refuse the file once its data is written. It is one
+    // batch, so that a replaced file's new chain and entry are on the disk before its old clusters
+    // are freed. Copies a file found in the image, its last-write time kept, with this attribute
+    // byte.
+    Status CopyPlaced(const Placed& from, const QString& source, const QString& destination,
+                      uint8_t attributes);
+    Status PutFile(const QString& destination, qint64 size, const Place& content, FatStamp written,
                    std::optional<uint8_t> attributes,
                    const std::function<Status()>& beforePlacing = {});
-    Status PutFileInBatch(const QString& destination, qint64 size, const Fill& fill,
+    Status PutFileInBatch(const QString& destination, qint64 size, const Place& content,
                           FatStamp written, std::optional<uint8_t> attributes,
                           const std::function<Status()>& beforePlacing);
     // Drops a folder whose slots in memory may no longer be those on disk.
@@ -515,7 +530,30 @@ Status FatImageFileSystem::WriteAttributes(const QString& path, int attributes) 
     return UpdateShortSlot(found.value().folder, entry.shortSlot, slot, path);
 }
 
-Result<uint32_t> FatImageFileSystem::WriteNewChain(qint64 size, const Fill& fill,
+FatImageFileSystem::Place FatImageFileSystem::Filling(const Fill& fill, const QString& path) {
+    return [this, &fill, &path](qint64 offset, qint64 count, qint64 at) {
+        FatVolume& volume = Volume();
+        const qint64 clusterBytes = volume.ClusterBytes();
+        const qint64 clusters = (count + clusterBytes - 1) / clusterBytes;
+        const qint64 bufferClusters =
+            std::clamp<qint64>(CopyBufferBytes / clusterBytes, 1, clusters);
+        m_copyBuffer.resize(size_t(bufferClusters * clusterBytes));
+        char* const buffer = m_copyBuffer.data();
+        for (qint64 done = 0; done < count;) {
+            const qint64 bytes =
+                std::min(bufferClusters * clusterBytes, (clusters * clusterBytes) - done);
+            const qint64 data = std::min(bytes, count - done);
+            if (Status filled = fill(offset + done, buffer, data); !filled) return filled;
+            std::memset(buffer + data, 0, size_t(bytes - data));
+            if (Status put = volume.WriteData(at + done, buffer, bytes); !put)
+                return Failure(path, put.reason());
+            done += bytes;
+        }
+        return Status::Ok();
+    };
+}
+
+Result<uint32_t> FatImageFileSystem::WriteNewChain(qint64 size, const Place& place,
                                                    const QString& path) {
     FatVolume& volume = Volume();
     const qint64 clusterBytes = volume.ClusterBytes();
@@ -527,21 +565,13 @@ Result<uint32_t> FatImageFileSystem::WriteNewChain(qint64 size, const Fill& fill
     Result<std::vector<uint32_t>> free = volume.FindFree(count);
     if (!free) return Failure(path, free.reason());
     const std::vector<uint32_t>& clusters = free.value();
-    const qint64 bufferClusters = std::clamp<qint64>(CopyBufferBytes / clusterBytes, 1, count);
-    m_copyBuffer.resize(size_t(bufferClusters * clusterBytes));
-    char* const buffer = m_copyBuffer.data();
     for (size_t i = 0; i < clusters.size();) {
         size_t run = 1;
-        while (i + run < clusters.size() && qint64(run) < bufferClusters &&
-               clusters[i + run] == clusters[i] + run)
-            ++run;
+        while (i + run < clusters.size() && clusters[i + run] == clusters[i] + run) ++run;
         const qint64 offset = qint64(i) * clusterBytes;
-        const qint64 bytes = qint64(run) * clusterBytes;
-        const qint64 data = std::min(bytes, size - offset);
-        if (Status filled = fill(offset, buffer, data); !filled) return filled;
-        std::memset(buffer + data, 0, size_t(bytes - data));
-        if (Status put = volume.WriteData(volume.ClusterOffset(clusters[i]), buffer, bytes); !put)
-            return Failure(path, put.reason());
+        const qint64 data = std::min(qint64(run) * clusterBytes, size - offset);
+        if (Status placed = place(offset, data, volume.ClusterOffset(clusters[i])); !placed)
+            return placed;
         i += run;
     }
     for (size_t i = 0; i < clusters.size(); ++i) {
@@ -585,13 +615,11 @@ Status FatImageFileSystem::ExtendFolder(uint32_t folderId, const QString& path) 
         return Failure(path, QStringLiteral("The folder holds as many entries as FAT allows"));
     // An empty cluster, then its end-of-chain mark, then the link to it: a kill before the link
     // leaves one lost cluster; after it, the folder has empty room.
-    Result<uint32_t> added = WriteNewChain(
-        volume.ClusterBytes(),
-        [](qint64, char* buffer, qint64 count) {
-            std::memset(buffer, 0, size_t(count));
-            return Status::Ok();
-        },
-        path);
+    const Fill zeros = [](qint64, char* buffer, qint64 count) {
+        std::memset(buffer, 0, size_t(count));
+        return Status::Ok();
+    };
+    Result<uint32_t> added = WriteNewChain(volume.ClusterBytes(), Filling(zeros, path), path);
     if (!added) return added.status();
     const uint32_t last = cached.value()->folder.Clusters().back();
     if (Status set = volume.SetEntry(last, added.value()); !set) {
@@ -735,16 +763,17 @@ Status FatImageFileSystem::InBatch(const QString& path, const std::function<Stat
     return changed;
 }
 
-Status FatImageFileSystem::PutFile(const QString& destination, qint64 size, const Fill& fill,
+Status FatImageFileSystem::PutFile(const QString& destination, qint64 size, const Place& content,
                                    FatStamp written, std::optional<uint8_t> attributes,
                                    const std::function<Status()>& beforePlacing) {
     return InBatch(destination, [&] {
-        return PutFileInBatch(destination, size, fill, written, attributes, beforePlacing);
+        return PutFileInBatch(destination, size, content, written, attributes, beforePlacing);
     });
 }
 
-Status FatImageFileSystem::PutFileInBatch(const QString& destination, qint64 size, const Fill& fill,
-                                          FatStamp written, std::optional<uint8_t> attributes,
+Status FatImageFileSystem::PutFileInBatch(const QString& destination, qint64 size,
+                                          const Place& content, FatStamp written,
+                                          std::optional<uint8_t> attributes,
                                           const std::function<Status()>& beforePlacing) {
     Result<Found> located = LocateNew(destination);
     if (!located) return located.status();
@@ -757,7 +786,7 @@ Status FatImageFileSystem::PutFileInBatch(const QString& destination, qint64 siz
     }
     if (Status writable = Writable(destination); !writable) return writable;
 
-    Result<uint32_t> first = WriteNewChain(size, fill, destination);
+    Result<uint32_t> first = WriteNewChain(size, content, destination);
     if (!first) return first.status();
     if (beforePlacing) {
         if (Status allowed = beforePlacing(); !allowed) {
@@ -800,7 +829,44 @@ Status FatImageFileSystem::PutFileInBatch(const QString& destination, qint64 siz
 Status FatImageFileSystem::CopyFile(const QString& source, const QString& destination) {
     Result<Placed> from = LocateFile(source);
     if (!from) return from.status();
-    const FatEntry entry = from.value().entry;
+    return CopyPlaced(from.value(), source, destination, EntryAttribute::Archive);
+}
+
+// The plain way reads and writes attributes around CopyFile: five lookups of a path and two
+// more directory writes for each file. Here each side is looked up once and the new entry gets
+// the source's attributes as it is written, with the same outcome: a read-only, hidden or
+// system file is replaced (the old file keeps its attributes when the copy fails), a folder is
+// not, and a missing source copies nothing.
+Result<bool> FatImageFileSystem::CopyFileKeepingAttributes(const QString& source,
+                                                           const QString& destination) {
+    if (source.isEmpty()) return false;
+    Result<Found> from = Locate(source);
+    if (!from || (!from.value().IsRoot() && !from.value().entry)) return false;
+    if (from.value().IsRoot() || from.value().entry->IsFolder())
+        return Refuse(source, Refusal::IsFolder);
+    const Placed placed{from.value().folder, *from.value().entry};
+
+    std::optional<int> oldAttributes;
+    if (Result<Found> to = Locate(destination); to && (to.value().IsRoot() || to.value().entry)) {
+        if (to.value().IsRoot() || to.value().entry->IsFolder())
+            return Status::Fail(destination + QStringLiteral(" is a folder"));
+        // Only a read-only file refuses to be replaced.
+        if (to.value().entry->attributes & EntryAttribute::ReadOnly) {
+            oldAttributes = to.value().entry->attributes & KnownAttributes;
+            if (Status cleared = WriteAttributes(destination, 0); !cleared) return cleared;
+        }
+    }
+    const uint8_t attributes = uint8_t(placed.entry.attributes & (KindBits | Attribute::Archive));
+    if (Status copied = CopyPlaced(placed, source, destination, attributes); !copied) {
+        if (oldAttributes) (void)WriteAttributes(destination, *oldAttributes);
+        return copied;
+    }
+    return true;
+}
+
+Status FatImageFileSystem::CopyPlaced(const Placed& from, const QString& source,
+                                      const QString& destination, uint8_t attributes) {
+    const FatEntry entry = from.entry;
     std::vector<uint32_t> chain;
     if (entry.size > 0) {
         Result<std::vector<uint32_t>> read = Volume().Chain(entry.firstCluster);
@@ -810,14 +876,16 @@ Status FatImageFileSystem::CopyFile(const QString& source, const QString& destin
             return Failure(source, QStringLiteral("The file's cluster chain is shorter than the "
                                                   "file; the file system is damaged"));
     }
-    Result<CachedFolder*> cached = Folder(from.value().folder);
+    Result<CachedFolder*> cached = Folder(from.folder);
     if (!cached) return Failure(source, cached.reason());
     const FatStamp written = WrittenStamp(cached.value()->folder.Slot(entry.shortSlot));
 
     FatVolume& volume = Volume();
     const qint64 clusterBytes = volume.ClusterBytes();
-    const Fill fill = [&](qint64 offset, char* buffer, qint64 count) {
-        // Reads whole clusters of the source, in runs of adjacent ones.
+    // The source's bytes from offset on, in runs of adjacent clusters: take(done, at, bytes)
+    // for each, where at is the run's offset in the volume.
+    const auto eachRun = [&](qint64 offset, qint64 count,
+                             const std::function<Status(qint64, qint64, qint64)>& take) {
         for (qint64 done = 0; done < count;) {
             const size_t index = size_t((offset + done) / clusterBytes);
             size_t run = 1;
@@ -825,14 +893,32 @@ Status FatImageFileSystem::CopyFile(const QString& source, const QString& destin
                    chain[index + run] == chain[index] + run)
                 ++run;
             const qint64 bytes = std::min(qint64(run) * clusterBytes, count - done);
-            if (Status read = volume.Read(volume.ClusterOffset(chain[index]), buffer + done, bytes);
-                !read)
-                return Failure(source, read.reason());
+            if (Status taken = take(done, volume.ClusterOffset(chain[index]), bytes); !taken)
+                return taken;
             done += bytes;
         }
         return Status::Ok();
     };
-    return PutFile(destination, entry.size, fill, written, EntryAttribute::Archive);
+    if (entry.size < CopyInKernelBytes) {
+        const Fill fill = [&](qint64 offset, char* buffer, qint64 count) {
+            return eachRun(offset, count, [&](qint64 done, qint64 at, qint64 bytes) {
+                if (Status read = volume.Read(at, buffer + done, bytes); !read)
+                    return Failure(source, read.reason());
+                return Status::Ok();
+            });
+        };
+        return PutFile(destination, entry.size, Filling(fill, destination), written, attributes);
+    }
+    // Whole clusters, the rest of the last one as the source has it.
+    const Place copy = [&](qint64 offset, qint64 count, qint64 to) {
+        const qint64 clusters = (count + clusterBytes - 1) / clusterBytes;
+        return eachRun(offset, clusters * clusterBytes, [&](qint64 done, qint64 at, qint64 bytes) {
+            if (Status copied = volume.CopyData(at, to + done, bytes); !copied)
+                return Failure(destination, copied.reason());
+            return Status::Ok();
+        });
+    };
+    return PutFile(destination, entry.size, copy, written, attributes);
 }
 
 std::vector<Result<bool>> FatImageFileSystem::CopyFilesKeepingAttributes(
@@ -883,7 +969,8 @@ Status FatImageFileSystem::WriteFileFrom(FileReader& source, std::optional<int> 
         lastWrite.isValid() ? StampAt(time_t(lastWrite.toSecsSinceEpoch())) : Now();
     const uint8_t byte = attributes ? uint8_t(*attributes & (KindBits | Attribute::Archive))
                                     : EntryAttribute::Archive;
-    return PutFile(destination, source.Size(), fill, written, byte, beforePlacing);
+    return PutFile(destination, source.Size(), Filling(fill, destination), written, byte,
+                   beforePlacing);
 }
 
 Status FatImageFileSystem::WriteTextFile(const QString& path, const std::vector<QString>& lines) {
@@ -897,7 +984,7 @@ Status FatImageFileSystem::WriteTextFile(const QString& path, const std::vector<
         return Status::Ok();
     };
     // Windows rewrites a file in place, so it keeps its attributes.
-    return PutFile(path, text.size(), fill, Now(), std::nullopt);
+    return PutFile(path, text.size(), Filling(fill, path), Now(), std::nullopt);
 }
 
 // A deleted file's entry must be gone on the disk before its clusters are free there: the batch
@@ -984,7 +1071,7 @@ Status FatImageFileSystem::CreateFolder(const QString& path) {
                       EntryAttribute::Folder, place.folder == m_rootId ? 0 : place.folder, 0, now);
         return Status::Ok();
     };
-    Result<uint32_t> first = WriteNewChain(Volume().ClusterBytes(), fill, path);
+    Result<uint32_t> first = WriteNewChain(Volume().ClusterBytes(), Filling(fill, path), path);
     if (!first) return first.status();
     if (first.value() != cluster) {
         (void)FreeChain(first.value(), path);

@@ -157,6 +157,48 @@ Status FatVolume::WriteData(qint64 volumeOffset, const void* buffer, qint64 size
     return Status::Ok();
 }
 
+Status FatVolume::CopyData(qint64 fromVolumeOffset, qint64 toVolumeOffset, qint64 size) {
+    if (Batching()) {
+        // Held data may lie under the destination (it would be written over the copy later) or
+        // over the source (the copy must see it): it goes out first. Held folder slots never
+        // lie over a file's clusters, but a copy that met them would read them through Read.
+        const auto write = [this](qint64 at, const void* bytes, qint64 count) {
+            return Write(at, bytes, count);
+        };
+        if (Status put = m_heldData.WriteOut(write); !put) return put;
+        if (m_heldFolders.Overlaps(fromVolumeOffset, size))
+            return CopyThroughBuffer(fromVolumeOffset, toVolumeOffset, size);
+    }
+    ++m_writes;
+    loff_t from = m_offset + fromVolumeOffset;
+    loff_t to = m_offset + toVolumeOffset;
+    for (qint64 left = size; left > 0;) {
+        const ssize_t copied = ::copy_file_range(m_fd, &from, m_fd, &to, size_t(left), 0);
+        if (copied < 0 && errno == EINTR) continue;
+        if (copied < 0 && (errno == ENOSYS || errno == EXDEV || errno == EINVAL ||
+                           errno == EOPNOTSUPP || errno == EBADF))
+            return CopyThroughBuffer(from - m_offset, to - m_offset, left);
+        if (copied < 0) return Status::Fail(HostReason(errno));
+        if (copied == 0)
+            return Status::Fail(QStringLiteral("The image file ends before the file system does"));
+        left -= copied;
+    }
+    return Status::Ok();
+}
+
+// Where the kernel cannot copy inside the image file (an old kernel, a file system that refuses
+// it), the copy goes through the process in pieces.
+Status FatVolume::CopyThroughBuffer(qint64 from, qint64 to, qint64 size) {
+    std::vector<char> buffer(size_t(std::min<qint64>(size, HeldDataBytes)));
+    for (qint64 done = 0; done < size;) {
+        const qint64 piece = std::min<qint64>(qint64(buffer.size()), size - done);
+        if (Status read = Read(from + done, buffer.data(), piece); !read) return read;
+        if (Status put = Write(to + done, buffer.data(), piece); !put) return put;
+        done += piece;
+    }
+    return Status::Ok();
+}
+
 Status FatVolume::WriteFolder(qint64 volumeOffset, const void* buffer, qint64 size) {
     if (!Batching()) return Write(volumeOffset, buffer, size);
     ++m_writes;

@@ -91,6 +91,10 @@ public:
     // Writes into clusters that no entry references yet (a new chain's data, a new folder
     // cluster's zeros); a batch holds them and joins adjacent ones.
     Status WriteData(qint64 volumeOffset, const void* buffer, qint64 size);
+    // Copies bytes of the volume into clusters that no entry references yet, as WriteData
+    // would write them, but inside the host's kernel where it can (copy_file_range): no copy
+    // passes through the process. A batch writes out the data it holds first.
+    Status CopyData(qint64 fromVolumeOffset, qint64 toVolumeOffset, qint64 size);
     // Writes directory slots; a batch holds them until its table is written.
     Status WriteFolder(qint64 volumeOffset, const void* buffer, qint64 size);
 
@@ -137,6 +141,7 @@ public:
 
 private:
     Status Write(qint64 volumeOffset, const void* buffer, qint64 size);
+    Status CopyThroughBuffer(qint64 from, qint64 to, qint64 size);
     struct Block {
         std::vector<unsigned char> bytes;
         bool dirty = false;

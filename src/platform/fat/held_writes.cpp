@@ -69,6 +69,15 @@ void HeldWrites::LayOver(qint64 offset, void* buffer, qint64 size) const {
     }
 }
 
+bool HeldWrites::Overlaps(qint64 offset, qint64 size) const {
+    if (m_ranges.empty() || size <= 0) return false;
+    auto range = m_ranges.upper_bound(offset);
+    if (range != m_ranges.begin() &&
+        std::prev(range)->first + qint64(std::prev(range)->second.size()) > offset)
+        return true;
+    return range != m_ranges.end() && range->first < offset + size;
+}
+
 Status HeldWrites::WriteOut(const Writer& write) {
     Status result = Status::Ok();
     for (const auto& [offset, bytes] : m_ranges) {

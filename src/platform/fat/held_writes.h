@@ -22,6 +22,8 @@ public:
     void Hold(qint64 offset, const void* bytes, qint64 size);
     // Copies the held bytes that fall inside offset .. offset+size-1 over buffer.
     void LayOver(qint64 offset, void* buffer, qint64 size) const;
+    // Whether any held byte falls inside offset .. offset+size-1.
+    bool Overlaps(qint64 offset, qint64 size) const;
     qint64 Bytes() const { return m_bytes; }
     bool Empty() const { return m_ranges.empty(); }
     // Writes every range through write in offset order, then forgets them all (also when a write
