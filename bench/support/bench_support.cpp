@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <fnmatch.h>
+#include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/statfs.h>
@@ -419,6 +420,15 @@ void SettleFileSystem(const std::string& path) {
     if (fd < 0) return;
     ::syncfs(fd);
     ::close(fd);
+}
+
+void WarmFreeMemory(size_t bytes) {
+    void* memory =
+        ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (memory == MAP_FAILED) return;
+    const long page = ::sysconf(_SC_PAGESIZE);
+    for (size_t at = 0; at < bytes; at += size_t(page)) static_cast<volatile char*>(memory)[at] = 1;
+    ::munmap(memory, bytes);
 }
 
 std::string ProgramFolder() {
