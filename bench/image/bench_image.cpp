@@ -8,9 +8,11 @@
 // side; rounds alternate after one warm-up of each, and each round's set is removed (untimed)
 // with mdeltree. Before each side the bench writes out dirty data and touches 256 MiB of memory
 // (WarmFreeMemory): both sides write some 33 MiB of new page cache a round, and on a virtual
-// machine whichever side met never-touched pages would pay several times the cost of its writes. The image's FAT volume is --image-mb large (default 2048), so the program's
-// peak memory is that of a 2 GiB image.
+// machine whichever side met never-touched pages would pay several times the cost of its writes.
+// The image's FAT volume is --image-mb large (default 2048), so the program's peak memory is that
+// of a 2 GiB image.
 
+#include "backup/backup_set_layout.h"
 #include "support/bench_support.h"
 
 #include <unistd.h>
@@ -22,6 +24,9 @@
 #include <vector>
 
 using namespace stowix::bench;
+using stowix::BackupGroups;
+using stowix::SetGroup;
+using stowix::SetPlace;
 
 namespace {
 
@@ -57,60 +62,29 @@ std::vector<Option> CommandLineOptions(Options& options) {
     };
 }
 
-// The backup's groups: a folder of the drive and a pattern, in the order a backup copies them.
-struct Group {
-    const char* folder;
-    const char* pattern;
-};
-const Group Groups[] = {
-    {"", "Autoexec.Bat"},
-    {"", "Command.Com"},
-    {"", "*.Sys"},
-    {"WINDOWS/", "System.Dat"},
-    {"WINDOWS/", "System.Da0"},
-    {"WINDOWS/", "User.Dat"},
-    {"WINDOWS/", "User.Da0"},
-    {"WINDOWS/", "*.Bat"},
-    {"WINDOWS/", "*.Com"},
-    {"WINDOWS/", "*.Grp"},
-    {"WINDOWS/", "*.Ini"},
-    {"WINDOWS/", "*.Pif"},
-    {"WINDOWS/", "*.Pwl"},
-    {"WINDOWS/", "ShellIconCache"},
-    {"WINDOWS/", "TTFcache"},
-};
-
 ChildOptions Mtools() {
     ChildOptions options;
     options.setVariables = {"MTOOLS_SKIP_CHECK=1"};
     return options;
 }
 
-// One round of the baseline; the sum of its commands.
+// One round of the baseline: the backup's groups in their order, each as one mcopy with the
+// group's pattern as mtools' own wildcard; the sum of its commands.
 ChildRun MtoolsBackup(const std::string& target) {
-    ChildRun total;
-    const auto add = [&](const ChildRun& run) {
-        total.seconds += run.seconds;
-        total.cpuSeconds += run.cpuSeconds;
-        total.peakKb = std::max(total.peakKb, run.peakKb);
-        if (run.exitStatus != 0 && total.exitStatus <= 0) total.exitStatus = run.exitStatus;
-    };
-    total.exitStatus = 0;
-    add(RunChild({"mmd", "-i", target, "::/Stowix"}, Mtools()));
-    add(RunChild({"mmd", "-i", target, "::/Stowix/BASELINE"}, Mtools()));
-    for (const Group& group : Groups) {
+    ChildRun total = RunChild({"mmd", "-i", target, "::/Stowix"}, Mtools());
+    total = Combined(total, RunChild({"mmd", "-i", target, "::/Stowix/BASELINE"}, Mtools()));
+    for (const SetGroup& group : BackupGroups) {
+        const std::string folder = group.place == SetPlace::WindowsFolder ? "WINDOWS/" : "";
+        ChildRun run = RunChild({"mcopy", "-i", target, "-p", "-m", "-o",
+                                 "::/" + folder + Narrow(group.pattern), "::/Stowix/BASELINE/"},
+                                Mtools());
         // A group that matches nothing is no failure of the copy.
-        ChildRun run =
-            RunChild({"mcopy", "-i", target, "-p", "-m", "-o",
-                      std::string("::/") + group.folder + group.pattern, "::/Stowix/BASELINE/"},
-                     Mtools());
         run.exitStatus = 0;
-        add(run);
+        total = Combined(total, run);
     }
     // mtools leaves its writes in the page cache; the program's are flushed before it records
     // the set, so the baseline's are too.
-    add(RunChild({"sync", "-f", target.substr(0, target.find("@@"))}));
-    return total;
+    return Combined(total, RunChild({"sync", "-f", target.substr(0, target.find("@@"))}));
 }
 
 int CountSetFiles(const std::string& target, const std::string& set) {

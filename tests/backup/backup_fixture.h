@@ -4,9 +4,7 @@
 
 #include "backup/backup_run.h"
 #include "shell/main_window.h"
-#include "support/event_log.h"
-#include "support/fake_forms.h"
-#include "support/fake_services.h"
+#include "support/fake_window_services.h"
 #include "support/faulty_file_system.h"
 #include "support/recording_file_system.h"
 #include "support/temp_drive.h"
@@ -18,7 +16,7 @@
 
 namespace stowix::test {
 
-class BackupFixture : public ::testing::Test {
+class BackupFixture : public ::testing::Test, protected FakeWindowServices {
 protected:
     BackupFixture() {
         settings.log = &log;
@@ -66,17 +64,10 @@ protected:
     }
 
     const QString setPath = "C:\\Stowix\\11-5-99 3;45;12 PM";
-    EventLog log;
     TempDrive drive;
     FaultyFileSystem faulty{drive.Files()};
     RecordingFileSystem files{log, &faulty};
-    FakeForm1 form{log};
-    FakeSettingsStore settings;
-    FakeSystem system{log};
-    FakeDialogs dialogs{log};
-    FakeWindowsApi windows{log};
-    ProgramValues values;
-    MainWindow window{form, Services{files, settings, system, dialogs, windows}, values};
+    MainWindow window{form, Over(files), values};
 };
 
 const QStringList EndSequence = {"Animation1.Close", "MMControl1.Command=Close"};

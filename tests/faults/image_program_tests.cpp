@@ -12,7 +12,6 @@
 #include "image_writer.h"
 #include "windows98_drive.h"
 
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
@@ -23,14 +22,6 @@
 
 namespace stowix::test {
 namespace {
-
-QByteArray Digest(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return QByteArray();
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    hash.addData(&file);
-    return hash.result();
-}
 
 // The files a set must hold, drive-relative, each with where it comes from.
 const char* const SetSources[][2] = {
@@ -462,7 +453,7 @@ TEST(ImageDriveD, the_boot_script_copies_between_a_folder_drive_c_and_an_image) 
 }
 
 TEST_F(ImageProgram, an_image_another_program_writes_is_refused_and_left_alone) {
-    const QByteArray before = Digest(imagePath);
+    const QByteArray before = FileDigest(imagePath);
     QProcess holder;
     holder.start(QStringLiteral("sh"),
                  {QStringLiteral("-c"), QStringLiteral("exec 3<>\"$0\"; echo ready; exec sleep 60"),
@@ -475,7 +466,7 @@ TEST_F(ImageProgram, an_image_another_program_writes_is_refused_and_left_alone) 
         << result.Describe();
     holder.kill();
     holder.waitForFinished();
-    EXPECT_EQ(Digest(imagePath), before);
+    EXPECT_EQ(FileDigest(imagePath), before);
 }
 
 }  // namespace

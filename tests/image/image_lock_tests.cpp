@@ -3,7 +3,6 @@
 
 #include "image/image_fixture.h"
 
-#include <QCryptographicHash>
 #include <QFile>
 #include <QProcess>
 
@@ -13,19 +12,11 @@
 namespace stowix::test {
 namespace {
 
-QByteArray Digest(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return QByteArray();
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    hash.addData(&file);
-    return hash.result();
-}
-
 class ImageLock : public testing::Test {
 protected:
     void SetUp() override {
         image.AddFile(QStringLiteral("WIN.INI"), "x");
-        before = Digest(image.Path());
+        before = FileDigest(image.Path());
     }
 
     QString Failure() {
@@ -64,7 +55,7 @@ TEST_F(ImageLock, a_program_writing_the_image_is_named_and_the_image_left_alone)
     EXPECT_TRUE(failure.contains(QStringLiteral("in use"))) << failure.toStdString();
     holder.kill();
     holder.waitForFinished();
-    EXPECT_EQ(Digest(image.Path()), before);
+    EXPECT_EQ(FileDigest(image.Path()), before);
 }
 
 TEST_F(ImageLock, qemus_lock_bytes_keep_stowix_out_and_stowix_keeps_qemu_out) {
@@ -95,7 +86,7 @@ TEST_F(ImageLock, qemus_lock_bytes_keep_stowix_out_and_stowix_keeps_qemu_out) {
     EXPECT_NE(probe.l_type, F_UNLCK);
     ::close(qemu);
     files.reset();
-    EXPECT_EQ(Digest(image.Path()), before);
+    EXPECT_EQ(FileDigest(image.Path()), before);
 }
 
 }  // namespace

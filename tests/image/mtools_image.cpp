@@ -2,6 +2,7 @@
 
 #include "windows98_drive.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -11,6 +12,14 @@
 #include <gtest/gtest.h>
 
 namespace stowix::test {
+
+QByteArray FileDigest(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return QByteArray();
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    hash.addData(&file);
+    return hash.result();
+}
 
 namespace {
 

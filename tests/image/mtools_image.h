@@ -18,6 +18,9 @@ struct DriveContents;
 
 namespace stowix::test {
 
+// A digest of a whole file, to show that a refused run left an image's bytes as they were.
+QByteArray FileDigest(const QString& path);
+
 struct ImageSpec {
     enum class Layout { Bare, Mbr, FixedVhd };
     int fatBits = 32;    // 12, 16 or 32

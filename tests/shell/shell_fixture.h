@@ -1,10 +1,7 @@
 #pragma once
 // A main window over faked controls and services, every fake recording into one log.
 
-#include "shell/main_window.h"
-#include "support/event_log.h"
-#include "support/fake_forms.h"
-#include "support/fake_services.h"
+#include "support/fake_window_services.h"
 #include "support/recording_file_system.h"
 
 #include <gtest/gtest.h>
@@ -13,15 +10,12 @@
 
 namespace stowix::test {
 
-class ShellFixture : public ::testing::Test {
+class ShellFixture : public ::testing::Test, protected FakeWindowServices {
 protected:
     ShellFixture() { Rebuild(); }
 
     // A new window's logic over the same fakes, for tests that change the fakes first.
-    void Rebuild() {
-        window = std::make_unique<MainWindow>(
-            form, Services{files, settings, system, dialogs, windows}, values);
-    }
+    void Rebuild() { window = std::make_unique<MainWindow>(form, Over(files), values); }
 
     // Binds every command to an entry in the log. The backup stands in for the run: it ends
     // the program under "/U", as the real run does.
@@ -44,14 +38,7 @@ protected:
                                      absent);
     }
 
-    EventLog log;
-    FakeForm1 form{log};
     RecordingFileSystem files{log};
-    FakeSettingsStore settings;
-    FakeSystem system{log};
-    FakeDialogs dialogs{log};
-    FakeWindowsApi windows{log};
-    ProgramValues values;
     std::unique_ptr<MainWindow> window;
 };
 

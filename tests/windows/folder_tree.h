@@ -2,18 +2,17 @@
 // A file system that holds only folders, for the folder list: AddFolder builds the tree, and
 // ListFolder answers "<folder>\*.*" listings as the real one does (the "." and ".." entries
 // first, plain files only as added with AddFile), and ReadAttributes answers for what was added.
-// Every other call fails: the list must not make it. Names are found without regard to case.
+// Every other call fails the test (refusing_file_system.h): the list must not make it. Names are
+// found without regard to case.
 
-#include "platform/file_system.h"
-
-#include <gtest/gtest.h>
+#include "support/refusing_file_system.h"
 
 #include <QMap>
 #include <QStringList>
 
 namespace stowix::test {
 
-class FolderTree : public FileSystem {
+class FolderTree : public RefusingFileSystem {
 public:
     // path: a full DOS path such as "C:\Stowix\A set"; its parents are added too.
     void AddFolder(const QString& path) { Add(path, Attribute::Folder); }
@@ -43,32 +42,13 @@ public:
         if (parent.endsWith(':')) parent += '\\';
         for (const auto& [name, attributes] : m_entries.value(Key(parent)))
             if (name.compare(path.mid(cut + 1), Qt::CaseInsensitive) == 0) return attributes;
-        return Refused();
+        return RefusingFileSystem::ReadAttributes(path);
     }
-    Status WriteAttributes(const QString&, int) override { return Refused(); }
-    Status CopyFile(const QString&, const QString&) override { return Refused(); }
-    Status DeleteFile(const QString&) override { return Refused(); }
-    Status DeleteMatching(const QString&) override { return Refused(); }
-    Status CreateFolder(const QString&) override { return Refused(); }
-    Status RemoveEmptyFolder(const QString&) override { return Refused(); }
-    Status RestrictToOwner(const QString&) override { return Refused(); }
-    QString CurrentDrive() override { return "C:"; }
-    Status ChangeDrive(QChar) override { return Refused(); }
-    QString CurrentFolder() override { return "C:\\"; }
-    Status WriteTextFile(const QString&, const std::vector<QString>&) override { return Refused(); }
-    Result<std::unique_ptr<FileReader>> OpenForReading(const QString&) override {
-        return Refused();
-    }
-    Status FlushToDisk(const QString&) override { return Refused(); }
 
 private:
     using Entries = std::vector<std::pair<QString, int>>;
 
     static QString Key(const QString& folder) { return folder.toUpper(); }
-    static Status Refused() {
-        ADD_FAILURE() << "the folder list called a file system operation it must not need";
-        return Status::Fail("refused");
-    }
 
     void Add(const QString& path, int attributes) {
         const int cut = path.lastIndexOf('\\');

@@ -1,6 +1,7 @@
 #include "platform/fat/fat_image_file_system.h"
 
 #include "platform/ansi_code_page.h"
+#include "platform/deletion_failures.h"
 #include "platform/fat/byte_order.h"
 #include "platform/fat/fat_errors.h"
 #include "platform/fat/fat_folder.h"
@@ -1023,8 +1024,7 @@ Status FatImageFileSystem::DeleteMatchingInBatch(const QString& pattern) {
         if (!entry.IsFolder() && wildcard.Matches(entry.name)) matches.push_back(entry);
     }
 
-    std::optional<Status> firstFailure;
-    int failures = 0;
+    DeletionFailures failures;
     for (const FatEntry& entry : matches) {
         DosPath entryPath = folderPath;
         entryPath.components.append(entry.name);
@@ -1036,16 +1036,9 @@ Status FatImageFileSystem::DeleteMatchingInBatch(const QString& pattern) {
             deleted = RemoveEntry(id, entry, text);
             if (deleted) deleted = FreeChain(entry.firstCluster, text);
         }
-        if (!deleted) {
-            ++failures;
-            if (!firstFailure) firstFailure = deleted;
-        }
+        failures.Note(deleted);
     }
-    if (!firstFailure) return Status::Ok();
-    if (failures == 1) return *firstFailure;
-    return Status::Fail(
-        firstFailure->reason() +
-        QStringLiteral(" (and %1 more files could not be deleted)").arg(failures - 1));
+    return failures.Outcome();
 }
 
 Status FatImageFileSystem::CreateFolder(const QString& path) {

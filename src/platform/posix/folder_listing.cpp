@@ -1,5 +1,6 @@
 #include "platform/posix/folder_listing.h"
 
+#include "platform/deletion_failures.h"
 #include "platform/names/wildcard.h"
 #include "platform/posix/dos_attributes.h"
 #include "platform/posix/folder_reader.h"
@@ -250,20 +251,12 @@ Status DeleteMatchingFiles(PathResolver& resolver, const QString& pattern) {
     const Result<std::vector<std::string>> matches = MatchingFileNames(folder, wildcard, pattern);
     if (!matches) return matches.status();
 
-    std::optional<Status> firstFailure;
-    int failures = 0;
+    DeletionFailures failures;
     for (const std::string& name : matches.value()) {
         const QString text = EntryText(folderPath, NameFromHost(name));
-        if (Status deleted = DeleteMatchedEntry(resolver, folder, name, text); !deleted) {
-            ++failures;
-            if (!firstFailure) firstFailure = deleted;
-        }
+        failures.Note(DeleteMatchedEntry(resolver, folder, name, text));
     }
-    if (!firstFailure) return Status::Ok();
-    if (failures == 1) return *firstFailure;
-    return Status::Fail(
-        firstFailure->reason() +
-        QStringLiteral(" (and %1 more files could not be deleted)").arg(failures - 1));
+    return failures.Outcome();
 }
 
 }  // namespace stowix::posix
