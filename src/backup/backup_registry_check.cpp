@@ -4,8 +4,8 @@
 
 namespace stowix {
 
-std::vector<RegistryProblem> CheckBackedUpRegistry(MainWindow& window, const QString& setPath) {
-    return CheckSetRegistry(window.services().files, setPath);
+PendingSetRegistryCheck StartBackedUpRegistryCheck(MainWindow& window, const QString& setPath) {
+    return PendingSetRegistryCheck(window.services().files, setPath);
 }
 
 bool TellRegistryDamage(MainWindow& window, const QString& setPath,

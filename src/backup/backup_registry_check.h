@@ -16,8 +16,9 @@ namespace stowix {
 // Exit status of an unattended run whose set is complete but holds a damaged registry file.
 constexpr int RegistryDamagedStatus = 4;
 
-// The problems of the set's registry files; empty when they are sound (or not in the set).
-std::vector<RegistryProblem> CheckBackedUpRegistry(MainWindow& window, const QString& setPath);
+// Starts reading the set's registry files; Finish gives their problems, empty when they are
+// sound (or not in the set). The run flushes the set meanwhile.
+PendingSetRegistryCheck StartBackedUpRegistryCheck(MainWindow& window, const QString& setPath);
 
 // A box naming each file and its damage; under "/U" the dialogs make it one line on standard
 // error. True when a file is known to be damaged (not only unchecked).

@@ -26,9 +26,11 @@ void BackupRun::Run() {
     std::vector<CopyFailure> failures;
     // Nothing is copied into a set folder that the run could not make or may not use.
     if (MakeSetFolder(setPath, failures)) CopyGroups(setPath, failures);
+    // The registry files of the set are read whole while the set is flushed; what is wrong with
+    // them is told at the end.
+    PendingSetRegistryCheck registryCheck = StartBackedUpRegistryCheck(m_window, setPath);
     FlushSet(setPath, failures);
-    // The registry files of the set are read whole; what is wrong with them is told at the end.
-    const std::vector<RegistryProblem> registryProblems = CheckBackedUpRegistry(m_window, setPath);
+    const std::vector<RegistryProblem> registryProblems = registryCheck.Finish();
     EndMedia();
 
     QString recordReason;

@@ -43,30 +43,35 @@ RegistryCheck CheckRegistryFile(FileSystem& files, const QString& path, SendItem
 }
 
 std::vector<RegistryProblem> CheckSetRegistry(FileSystem& files, const QString& setPath) {
-    std::vector<RegistryProblem> problems;
-    // Every file's reader is started before the first answer is awaited, so that the files are
-    // read side by side.
-    std::vector<std::pair<QString, PendingRegistryCheck>> started;
+    return PendingSetRegistryCheck(files, setPath).Finish();
+}
+
+PendingSetRegistryCheck::PendingSetRegistryCheck(FileSystem& files, const QString& setPath) {
     for (const QString& wanted : RegistryFileNames()) {
         // The name as stored, found without regard to case as every listing of the program is.
         const Result<std::vector<FolderEntry>> found =
             files.ListFolder(setPath + u'\\' + wanted, EveryFile);
         if (!found) {
-            problems.push_back(
+            m_problems.push_back(
                 {wanted, QStringLiteral("it cannot be found: ") + found.reason(), true});
             continue;
         }
         for (const FolderEntry& entry : found.value()) {
             if (entry.attributes & Attribute::Folder) continue;
-            started.emplace_back(entry.name,
-                                 StartRegistryFileCheck(files, setPath + u'\\' + entry.name));
+            m_started.emplace_back(entry.name,
+                                   StartRegistryFileCheck(files, setPath + u'\\' + entry.name));
         }
     }
-    for (auto& [name, pending] : started) {
+}
+
+std::vector<RegistryProblem> PendingSetRegistryCheck::Finish() {
+    std::vector<RegistryProblem> problems = std::move(m_problems);
+    for (auto& [name, pending] : m_started) {
         const RegistryCheck check = pending.Finish();
         if (check.verdict != RegistryVerdict::Sound)
             problems.push_back({name, check.reason, check.verdict != RegistryVerdict::NotChecked});
     }
+    m_started.clear();
     return problems;
 }
 

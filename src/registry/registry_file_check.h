@@ -9,6 +9,7 @@
 
 #include <QString>
 
+#include <utility>
 #include <vector>
 
 namespace stowix {
@@ -40,6 +41,18 @@ struct RegistryProblem {
 // those that are not sound. A set that lacks one gives no problem here: a drive without it
 // (a Wine prefix) makes such sets.
 std::vector<RegistryProblem> CheckSetRegistry(FileSystem& files, const QString& setPath);
+
+// The same check under way: every file's reader is started at once, and the program may go on
+// (flush the set) while they read; Finish gives the problems.
+class PendingSetRegistryCheck {
+public:
+    PendingSetRegistryCheck(FileSystem& files, const QString& setPath);
+    std::vector<RegistryProblem> Finish();
+
+private:
+    std::vector<RegistryProblem> m_problems;  // files that could not even be looked for
+    std::vector<std::pair<QString, PendingRegistryCheck>> m_started;
+};
 
 // One line for a message or standard error: "SYSTEM.DAT: it has no root key ...; USER.DAT: ...".
 QString DescribeRegistryProblems(const std::vector<RegistryProblem>& problems);

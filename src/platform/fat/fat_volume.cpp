@@ -531,7 +531,11 @@ void FatVolume::DiscardTable() {
     m_freeClusters = -1;
 }
 
-void FatVolume::BeginBatch() { ++m_batchDepth; }
+void FatVolume::BeginBatch() {
+    // The data a batch holds grows to HeldDataBytes and at most a quarter more before it goes
+    // out (WriteData).
+    if (m_batchDepth++ == 0) m_heldData.Reserve(size_t(HeldDataBytes + HeldDataBytes / 4));
+}
 
 Status FatVolume::EndBatch() {
     if (m_batchDepth == 0 || --m_batchDepth > 0) return Status::Ok();

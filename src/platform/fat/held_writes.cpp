@@ -55,6 +55,10 @@ void HeldWrites::Hold(qint64 offset, const void* bytes, qint64 size) {
     m_ranges.emplace(start, std::move(merged));
 }
 
+void HeldWrites::Reserve(size_t bytes) {
+    if (m_spare.capacity() < bytes && bytes <= MaxSpareBytes) m_spare.reserve(bytes);
+}
+
 void HeldWrites::LayOver(qint64 offset, void* buffer, qint64 size) const {
     if (m_ranges.empty() || size <= 0) return;
     const qint64 end = offset + size;

@@ -20,6 +20,10 @@ public:
     using Writer = std::function<Status(qint64 offset, const void* bytes, qint64 size)>;
 
     void Hold(qint64 offset, const void* bytes, qint64 size);
+    // Makes room for a range of this many bytes (up to 4 MiB) before the first is held, so
+    // that a range that grows by small writes is never moved to a larger buffer: each move
+    // copied the range and touched new pages, which cost more than the writes themselves.
+    void Reserve(size_t bytes);
     // Copies the held bytes that fall inside offset .. offset+size-1 over buffer.
     void LayOver(qint64 offset, void* buffer, qint64 size) const;
     // Whether any held byte falls inside offset .. offset+size-1.
