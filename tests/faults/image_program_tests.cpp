@@ -178,29 +178,13 @@ TEST_F(ImageProgram, a_set_inside_the_image_is_deleted_through_the_window) {
 }
 
 // Kills at the writes of a run to the image: the fault shim counts each write to the image file
-// (pwrite, at most 64 KiB a step) and each flush of it, and the program dies before the chosen
-// one. A run makes a few hundred such writes and each kill costs a whole run of the program with
-// its checks, so not every one is tried: every write of the first `every` (where the run makes
-// its folders and first entries), then one in a stride across the rest so that about `total`
-// points are tried in all, and the last write. Each kill starts from the same image. After it,
-// fsck.fat -n may find lost clusters and, for a kill between the writes of the table's two
+// (pwrite and copy_file_range, at most 64 KiB a step) and each flush of it, and the program dies
+// before the chosen one. Every one of a run's writes is tried, each from the same image. After
+// it, fsck.fat -n may find lost clusters and, for a kill between the writes of the table's two
 // copies, copies that differ while the first is intact (which the engine then refuses to write
 // to until the user has checked the volume); nothing worse. No file that was there is lost or
-// cut: each is as it was or wholly new.
-std::vector<long long> KillPoints(long long changes, long long every, long long total) {
-    std::vector<long long> points;
-    every = std::min(changes, every);
-    for (long long point = 1; point <= every; ++point) points.push_back(point);
-    const long long stride =
-        std::max<long long>(1, (changes - every) / std::max<long long>(1, total - every));
-    for (long long point = every + stride; point < changes; point += stride)
-        points.push_back(point);
-    if (changes > every) points.push_back(changes);
-    return points;
-}
-
-// The drive as the kill tests use it: small registries, so that a run makes a few hundred writes
-// rather than thousands, and the kill points fall among its folders and entries.
+// cut: each is as it was or wholly new. The drive has small registries, so that a run makes some
+// 150 writes rather than thousands, and the kill points fall among its folders and entries.
 class ImageKills : public ImageProgram {
 protected:
     ImageKills() { driveOptions.systemDatMegabytes = 0; }
@@ -228,7 +212,7 @@ TEST_F(ImageKills, a_backup_killed_at_its_writes_leaves_whole_files_and_a_sound_
     const QString pristine = Save(QStringLiteral("pristine.img"));
     const long long changes = CountChanges([this](const Faults& f) { return Backup(f); });
     ASSERT_GT(changes, 20);
-    for (long long point : KillPoints(changes, 40, 75)) {
+    for (long long point = 1; point <= changes; ++point) {
         SCOPED_TRACE(
             QStringLiteral("killed before write %1 of %2").arg(point).arg(changes).toStdString());
         PutBack(pristine);
@@ -278,7 +262,7 @@ TEST_F(ImageKills, a_restore_killed_at_its_writes_leaves_every_file_old_or_resto
     };
     const long long changes = CountChanges(restore);
     ASSERT_GT(changes, 5);
-    for (long long point : KillPoints(changes, 20, 40)) {
+    for (long long point = 1; point <= changes; ++point) {
         SCOPED_TRACE(
             QStringLiteral("killed before write %1 of %2").arg(point).arg(changes).toStdString());
         PutBack(pristine);
@@ -338,7 +322,7 @@ TEST_F(ImageKills, the_boot_script_killed_at_its_writes_leaves_whole_registry_fi
         }
         return problems;
     };
-    for (long long point : KillPoints(changes, 30, 60)) {
+    for (long long point = 1; point <= changes; ++point) {
         SCOPED_TRACE(
             QStringLiteral("killed before write %1 of %2").arg(point).arg(changes).toStdString());
         PutBack(staged);
