@@ -3,10 +3,7 @@
 // whose real file system sits under a fault injector that also records every call, for the
 // comment command and the boxes that show what the backup runs recorded.
 
-#include "shell/main_window.h"
-#include "support/event_log.h"
-#include "support/fake_forms.h"
-#include "support/fake_services.h"
+#include "support/fake_window_services.h"
 #include "support/faulty_file_system.h"
 #include "support/temp_drive.h"
 
@@ -16,7 +13,7 @@
 
 namespace stowix::test {
 
-class CommentFixture : public ::testing::Test {
+class CommentFixture : public ::testing::Test, protected FakeWindowServices {
 protected:
     CommentFixture() {
         values.WindowsFolder = "C:\\WINDOWS";
@@ -32,16 +29,9 @@ protected:
     // The names in the current folder (the root of C:), as stored on the host.
     QStringList RootNames() const { return drive.HostNames("C:\\"); }
 
-    EventLog log;
     TempDrive drive;
     FaultyFileSystem files{drive.Files()};
-    FakeForm1 form{log};
-    FakeSettingsStore settings;
-    FakeSystem system{log};
-    FakeDialogs dialogs{log};
-    FakeWindowsApi windows{log};
-    ProgramValues values;
-    MainWindow window{form, Services{files, settings, system, dialogs, windows}, values};
+    MainWindow window{form, Over(files), values};
 };
 
 }  // namespace stowix::test
