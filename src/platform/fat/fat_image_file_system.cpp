@@ -303,14 +303,14 @@ private:
     Status RemoveEntry(uint32_t folderId, const FatEntry& entry, const QString& path);
     Status UpdateShortSlot(uint32_t folderId, int slot, const unsigned char* bytes,
                            const QString& path);
+    // Copies a file found in the image, its last-write time kept, with this attribute byte.
+    Status CopyPlaced(const Placed& from, const QString& source, const QString& destination,
+                      uint8_t attributes);
     // Creates or replaces a file: size bytes placed by content, this last-write time, this
     // attribute byte (unset: a replaced file keeps its own, a new one has the archive bit).
     // beforePlacing, when given, may still refuse the file once its data is written. It is one
     // batch, so that a replaced file's new chain and entry are on the disk before its old clusters
-    // are freed. Copies a file found in the image, its last-write time kept, with this attribute
-    // byte.
-    Status CopyPlaced(const Placed& from, const QString& source, const QString& destination,
-                      uint8_t attributes);
+    // are freed.
     Status PutFile(const QString& destination, qint64 size, const Place& content, FatStamp written,
                    std::optional<uint8_t> attributes,
                    const std::function<Status()>& beforePlacing = {});
