@@ -39,17 +39,19 @@ struct Options {
     int rounds = 5;
     std::string work;  // empty: a fresh folder under $TMPDIR (or /tmp), removed at the end
     bool keep = false;
+    bool noWarm = false;
 };
 
 const char Usage[] =
     "Usage: stowix-bench-image [--ini-files N] [--system-dat-mb N] [--image-mb N]\n"
-    "                          [--rounds N] [--work FOLDER] [--keep]\n"
+    "                          [--rounds N] [--work FOLDER] [--keep] [--no-warm]\n"
     "  --ini-files N      extra INI files on the generated drive (default 2000)\n"
     "  --system-dat-mb N  size of SYSTEM.DAT in MiB (default 16)\n"
     "  --image-mb N       size of the image's FAT32 volume in MiB (default 2048)\n"
     "  --rounds N         timed rounds of each side, alternating (default 5)\n"
     "  --work FOLDER      where the image is made (default: a new folder under\n"
-    "                     $TMPDIR or /tmp, removed at the end unless --keep)\n";
+    "                     $TMPDIR or /tmp, removed at the end unless --keep)\n"
+    "  --no-warm          no touching of 256 MiB of memory before each side\n";
 
 std::vector<Option> CommandLineOptions(Options& options) {
     return {
@@ -59,6 +61,7 @@ std::vector<Option> CommandLineOptions(Options& options) {
         CountOption("--rounds", options.rounds, 1),
         TextOption("--work", options.work),
         FlagOption("--keep", options.keep),
+        FlagOption("--no-warm", options.noWarm),
     };
 }
 
@@ -139,12 +142,12 @@ int main(int argc, char** argv) {
     for (int round = -1; round < options.rounds; ++round) {
         RunChild({"mdeltree", "-i", target, "::/Stowix"}, Mtools());
         SettleFileSystem(options.work);
-        WarmFreeMemory(WarmBytes);
+        if (!options.noWarm) WarmFreeMemory(WarmBytes);
         const ChildRun stowix = RunChild({programs + "/stowix", "/U"}, stowixOptions);
         stowixStatus = stowix.exitStatus;
         RunChild({"mdeltree", "-i", target, "::/Stowix"}, Mtools());
         SettleFileSystem(options.work);
-        WarmFreeMemory(WarmBytes);
+        if (!options.noWarm) WarmFreeMemory(WarmBytes);
         const ChildRun baseline = MtoolsBackup(target);
         baselineStatus = baseline.exitStatus;
         if (round == options.rounds - 1)
