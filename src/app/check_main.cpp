@@ -10,6 +10,7 @@
 #include "drives/open_drives.h"
 #include "registry/set_check.h"
 #include "services/program_values.h"
+#include "sets/set_name.h"
 
 #include <QString>
 #include <QStringList>
@@ -23,12 +24,6 @@ using namespace stowix;
 namespace {
 
 enum ExitStatus { Sound = 0, Damaged = 1, Trouble = 2 };
-
-// A named set: a DOS path as given, or a folder name in the backup root.
-QString SetPathOf(const QString& argument) {
-    if (argument.contains(u':') || argument.startsWith(u'\\')) return argument;
-    return BackupRoot + u'\\' + argument;
-}
 
 // Every set in the backup root, in name order.
 Result<QStringList> AllSets(FileSystem& files) {
@@ -81,7 +76,7 @@ int main(int argc, char** argv) {
         }
         if (!optionsEnded && argument.startsWith(u'-'))
             return RejectCommandLine(CheckUsage, "takes no such option; name sets by their folder");
-        named.append(SetPathOf(argument));
+        named.append(NamedSetPath(argument));
     }
 
     Result<std::unique_ptr<FileSystem>> opened = OpenConfiguredDrives();

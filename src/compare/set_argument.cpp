@@ -1,21 +1,13 @@
 #include "compare/set_argument.h"
 
 #include "services/program_values.h"
+#include "sets/set_name.h"
 
 namespace stowix {
 
-namespace {
-
-// A DOS path has a drive letter and colon or a backslash; a set's folder name has neither.
-bool IsDosPath(const QString& argument) {
-    return argument.contains(u'\\') || (argument.size() >= 2 && argument[1] == u':');
-}
-
-}  // namespace
-
 Result<QString> ResolveSetPath(FileSystem& files, const QString& argument) {
     if (argument.trimmed().isEmpty()) return Result<QString>::Fail(QStringLiteral("no set named"));
-    QString path = IsDosPath(argument) ? argument : BackupRoot + u'\\' + argument;
+    QString path = NamedSetPath(argument);
     while (path.endsWith(u'\\') && !(path.size() == 3 && path[1] == u':')) path.chop(1);
 
     const bool driveRoot = path.size() <= 3 && path.size() >= 2 && path[1] == u':';

@@ -1,4 +1,5 @@
 #include "sets/backup_set_layout.h"
+#include "sets/set_name.h"
 
 #include "support/event_log.h"
 #include "support/temp_drive.h"
@@ -29,6 +30,19 @@ TEST(SetPath, appends_the_comment_after_the_stamp_unchanged) {
     EXPECT_EQ(SetPath("11-5-99 3;45;12 PM", " before upgrade"),
               "C:\\Stowix\\11-5-99 3;45;12 PM before upgrade");
     EXPECT_EQ(SetPath("05.11.1999 15;45;12", " v1.2"), "C:\\Stowix\\05.11.1999 15;45;12 v1.2");
+}
+
+TEST(NamedSetPath, takes_a_path_as_given_and_finds_a_bare_name_in_the_backup_root) {
+    const struct {
+        QString argument, expected;
+    } cases[] = {
+        {"11-5-99 3;45;12 PM", "C:\\Stowix\\11-5-99 3;45;12 PM"},
+        {"C:\\Stowix\\11-5-99 3;45;12 PM", "C:\\Stowix\\11-5-99 3;45;12 PM"},
+        {"\\Stowix\\set", "\\Stowix\\set"},  // from the root of the current drive
+        {"Stowix\\set", "Stowix\\set"},      // below the current folder
+        {"D:set", "D:set"},                  // a drive's current folder
+    };
+    for (const auto& c : cases) EXPECT_EQ(NamedSetPath(c.argument), c.expected) << c.argument.toStdString();
 }
 
 TEST(FileGroups, are_the_root_then_the_windows_folder_in_fixed_order) {
