@@ -4,6 +4,7 @@
 #include "compare/comparison_text.h"
 #include "compare/file_comparison.h"
 #include "compare/set_argument.h"
+#include "support/attribute_letters.h"
 #include "support/qt_printers.h"
 #include "support/temp_drive.h"
 
@@ -16,8 +17,7 @@
 namespace stowix::test {
 namespace {
 
-constexpr int A = Attribute::Archive;
-constexpr int RHS = Attribute::ReadOnly | Attribute::Hidden | Attribute::System;
+constexpr int RHS = R | H | S;
 
 const QDateTime Made(QDate(1999, 11, 5), QTime(15, 45, 12), Qt::UTC);
 const QString Set = "C:\\Stowix\\set";

@@ -1,6 +1,7 @@
 // The group copy: listing, progress steps and one copy per file, and its failures.
 
 #include "files/listing.h"
+#include "support/attribute_letters.h"
 #include "support/faulty_file_system.h"
 #include "support/qt_printers.h"
 #include "support/temp_drive.h"
@@ -13,10 +14,10 @@ namespace {
 using test::FaultyFileSystem;
 using test::TempDrive;
 
-constexpr int R = Attribute::ReadOnly;
-constexpr int H = Attribute::Hidden;
-constexpr int S = Attribute::System;
-constexpr int A = Attribute::Archive;
+using test::A;
+using test::H;
+using test::R;
+using test::S;
 
 // Records, at each step, how many copies the file system had been asked for by then.
 class CopyCountingStepper : public ProgressStepper {

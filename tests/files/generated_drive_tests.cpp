@@ -3,6 +3,7 @@
 
 #include "drive_writer.h"
 #include "files/listing.h"
+#include "support/attribute_letters.h"
 #include "support/qt_printers.h"
 #include "support/temp_drive.h"
 #include "windows98_drive.h"
@@ -16,10 +17,10 @@ namespace {
 
 using test::TempDrive;
 
-constexpr int R = Attribute::ReadOnly;
-constexpr int H = Attribute::Hidden;
-constexpr int S = Attribute::System;
-constexpr int A = Attribute::Archive;
+using test::A;
+using test::H;
+using test::R;
+using test::S;
 
 QStringList Matching(FileSystem& files, const QString& folder, const QString& pattern) {
     QString listed = folder;

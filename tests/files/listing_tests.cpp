@@ -1,6 +1,7 @@
 // Path joining and the folder listing against the real posix file system.
 
 #include "files/listing.h"
+#include "support/attribute_letters.h"
 #include "support/faulty_file_system.h"
 #include "support/qt_printers.h"
 #include "support/temp_drive.h"
@@ -14,10 +15,10 @@ namespace {
 
 using test::TempDrive;
 
-constexpr int R = Attribute::ReadOnly;
-constexpr int H = Attribute::Hidden;
-constexpr int S = Attribute::System;
-constexpr int A = Attribute::Archive;
+using test::A;
+using test::H;
+using test::R;
+using test::S;
 
 class ListingTest : public ::testing::Test {
 protected:

@@ -1,6 +1,7 @@
 // Removing a backup set's folder with its files.
 
 #include "files/remove_folder.h"
+#include "support/attribute_letters.h"
 #include "support/faulty_file_system.h"
 #include "support/qt_printers.h"
 #include "support/temp_drive.h"
@@ -13,10 +14,10 @@ namespace {
 using test::FaultyFileSystem;
 using test::TempDrive;
 
-constexpr int R = Attribute::ReadOnly;
-constexpr int H = Attribute::Hidden;
-constexpr int S = Attribute::System;
-constexpr int A = Attribute::Archive;
+using test::A;
+using test::H;
+using test::R;
+using test::S;
 
 const QString Set = QStringLiteral("C:\\Stowix\\11-5-99 3;45;12 PM");
 

@@ -3,6 +3,7 @@
 // copy; and a failure that leaves the old file.
 
 #include "drive_fixture.h"
+#include "support/attribute_letters.h"
 #include "support/faulty_file_system.h"
 
 #include <fcntl.h>
@@ -11,11 +12,6 @@
 
 namespace stowix::test {
 namespace {
-
-constexpr int R = Attribute::ReadOnly;
-constexpr int H = Attribute::Hidden;
-constexpr int S = Attribute::System;
-constexpr int A = Attribute::Archive;
 
 // One drive with every kind of source and destination that a group copy meets.
 struct Scene {
