@@ -7,6 +7,7 @@
 // could not run. The worst of these wins.
 
 #include "app/command_usages.h"
+#include "dos/name_rules.h"
 #include "drives/open_drives.h"
 #include "registry/set_check.h"
 #include "services/program_values.h"
@@ -33,7 +34,7 @@ Result<QStringList> AllSets(FileSystem& files) {
     if (!listed) return listed.status();
     QStringList sets;
     for (const FolderEntry& entry : listed.value())
-        if ((entry.attributes & Attribute::Folder) && entry.name != u"." && entry.name != u"..")
+        if ((entry.attributes & Attribute::Folder) && !IsDotOrDotDot(entry.name))
             sets.append(BackupRoot + u'\\' + entry.name);
     sets.sort(Qt::CaseInsensitive);
     return sets;

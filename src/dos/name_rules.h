@@ -7,9 +7,16 @@
 
 #include <QString>
 
+#include <string_view>
+
 namespace stowix {
 
 // Why Windows would refuse this name for a new entry, as a sentence; empty when it would not.
 QString NameRefusal(QStringView name);
+
+// True for "." and "..", which a folder listing holds beside the files but which name no entry of
+// their own.
+inline bool IsDotOrDotDot(QStringView name) { return name == u"." || name == u".."; }
+inline bool IsDotOrDotDot(std::string_view hostName) { return hostName == "." || hostName == ".."; }
 
 }  // namespace stowix

@@ -1,5 +1,6 @@
 #include "files/remove_folder.h"
 
+#include "dos/name_rules.h"
 #include "files/file_routines.h"
 #include "files/listing.h"
 
@@ -29,7 +30,7 @@ QString DescribeRemains(FileSystem& files, const QString& folder,
         files.ListFolder(folder + QStringLiteral("*.*"), everything);
     if (entries) {
         for (const FolderEntry& entry : entries.value()) {
-            if (entry.name == u"." || entry.name == u"..") continue;
+            if (IsDotOrDotDot(entry.name)) continue;
             QString item = entry.name;
             if (entry.attributes & Attribute::Folder) {
                 item += u'\\';

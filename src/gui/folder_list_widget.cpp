@@ -1,5 +1,7 @@
 #include "gui/folder_list_widget.h"
 
+#include "dos/name_rules.h"
+
 #include <QIcon>
 #include <QMouseEvent>
 #include <QPainter>
@@ -165,7 +167,7 @@ QStringList FolderListWidget::Subfolders() const {
     if (!listing) return names;
     for (const FolderEntry& entry : listing.value()) {
         if (!(entry.attributes & Attribute::Folder)) continue;
-        if (entry.name == QLatin1String(".") || entry.name == QLatin1String("..")) continue;
+        if (IsDotOrDotDot(entry.name)) continue;
         const Result<int> attributes = m_files.ReadAttributes(folder + entry.name);
         if (!attributes || (attributes.value() & everyKind) != 0) continue;
         names.append(entry.name);

@@ -1,5 +1,6 @@
 #include "hostfs/folder_listing.h"
 
+#include "dos/name_rules.h"
 #include "dos/wildcard.h"
 #include "fs/deletion_failures.h"
 #include "hostfs/dos_attributes.h"
@@ -21,8 +22,6 @@ namespace stowix::posix {
 namespace {
 
 constexpr int KindBits = Attribute::ReadOnly | Attribute::Hidden | Attribute::System;
-
-bool IsDotOrDotDot(std::string_view name) { return name == "." || name == ".."; }
 
 // The DOS path of an entry in a listed folder, for failure texts.
 QString EntryText(const DosPath& folder, const QString& name) {

@@ -1,6 +1,7 @@
 #include "hostfs/folder_name_cache.h"
 
 #include "dos/name_case.h"
+#include "dos/name_rules.h"
 #include "hostfs/folder_reader.h"
 #include "hostfs/host_names.h"
 #include "hostfs/unique_fd.h"
@@ -36,8 +37,6 @@ QString FoldedHostName(std::string_view hostName) {
         folded[qsizetype(i)] = QChar(FoldCase(char16_t(hostName[i])));
     return folded;
 }
-
-bool IsDotOrDotDot(std::string_view name) { return name == "." || name == ".."; }
 
 }  // namespace
 

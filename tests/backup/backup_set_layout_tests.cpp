@@ -42,7 +42,8 @@ TEST(NamedSetPath, takes_a_path_as_given_and_finds_a_bare_name_in_the_backup_roo
         {"Stowix\\set", "Stowix\\set"},      // below the current folder
         {"D:set", "D:set"},                  // a drive's current folder
     };
-    for (const auto& c : cases) EXPECT_EQ(NamedSetPath(c.argument), c.expected) << c.argument.toStdString();
+    for (const auto& c : cases)
+        EXPECT_EQ(NamedSetPath(c.argument), c.expected) << c.argument.toStdString();
 }
 
 TEST(FileGroups, are_the_root_then_the_windows_folder_in_fixed_order) {
