@@ -204,8 +204,8 @@ TEST(HonestImageOutcome, a_long_windows_folder_is_named_by_its_alias_in_the_boot
     EXPECT_TRUE(restored.Ended(0)) << restored.Describe();
     const QByteArray script =
         image.Bytes(QStringLiteral("My Windows\\WinStart.Bat")).value_or(QByteArray());
-    EXPECT_TRUE(script.contains("Copy C:\\Stowix\\*.Da? C:\\" + alias.toLatin1() + "\r\n"))
-        << script.toStdString();
+    const QByteArray copyLine = "Copy C:\\Stowix\\*.Da? C:\\" + alias.toLatin1() + "\r\n";
+    EXPECT_TRUE(script.contains(copyLine)) << script.toStdString();
     EXPECT_FALSE(script.contains("My Windows")) << script.toStdString();
 
     options.robot.clear();
