@@ -13,9 +13,9 @@
 #include "app/command_usages.h"
 #include "boot/batch_file.h"
 #include "boot/batch_interpreter.h"
+#include "drives/open_drives.h"
 #include "files/escaped_text.h"
-#include "platform/drives/open_drives.h"
-#include "platform/posix/posix_windows_api.h"
+#include "hostfs/posix_windows_api.h"
 
 #include <QByteArray>
 #include <QString>

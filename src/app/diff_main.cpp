@@ -13,9 +13,9 @@
 #include "compare/file_comparison.h"
 #include "compare/registry_reader.h"
 #include "compare/set_argument.h"
+#include "drives/open_drives.h"
 #include "files/escaped_text.h"
-#include "platform/drives/open_drives.h"
-#include "platform/posix/posix_windows_api.h"
+#include "hostfs/posix_windows_api.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,6 +1,6 @@
 #include "boot/batch_words.h"
 
-#include "platform/names/short_name.h"
+#include "dos/short_name.h"
 
 namespace stowix {
 

@@ -1,7 +1,7 @@
 #include "info/add_comment.h"
 
+#include "dos/name_rules.h"
 #include "files/text_routines.h"
-#include "platform/names/name_rules.h"
 #include "shell/main_window.h"
 
 #include <algorithm>

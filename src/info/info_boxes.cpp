@@ -2,7 +2,7 @@
 
 #include "files/escaped_text.h"
 #include "info/contacts.h"
-#include "shell/program_values.h"
+#include "services/program_values.h"
 #include "shell/settings.h"
 
 namespace stowix {

@@ -1,8 +1,8 @@
 #include "restore/boot_script.h"
 
-#include "backup/backup_set_layout.h"
 #include "files/file_routines.h"
-#include "shell/program_values.h"
+#include "services/program_values.h"
+#include "sets/backup_set_layout.h"
 
 namespace stowix {
 

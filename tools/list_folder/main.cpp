@@ -10,9 +10,9 @@
 // listed; 3 incomplete: an entry could not be read or has a name Windows cannot hold.
 
 #include "app/command_usages.h"
+#include "drives/open_drives.h"
 #include "files/escaped_text.h"
-#include "platform/drive_map.h"
-#include "platform/drives/open_drives.h"
+#include "fs/drive_map.h"
 
 #include <QString>
 
