@@ -14,6 +14,7 @@
 #include "boot/batch_file.h"
 #include "boot/batch_interpreter.h"
 #include "drives/open_drives.h"
+#include "files/escaped_text.h"
 #include "hostfs/posix_windows_api.h"
 
 #include <QByteArray>
@@ -33,7 +34,11 @@ enum ExitStatus {
     ScriptUnreadable = 3,
 };
 
-void PrintError(const QString& text) { QTextStream(stderr) << "stowix-boot: " << text << Qt::endl; }
+// The script's lines and the names it meets come from the drive: control characters in them are
+// shown escaped rather than sent to the terminal.
+void PrintError(const QString& text) {
+    QTextStream(stderr) << "stowix-boot: " << EscapedText(text) << Qt::endl;
+}
 
 // The boot script opened as the file system opens any file: without regard to case, never
 // through a link that leads out of the drive, never a pipe or device. It is read a line at a
@@ -84,15 +89,16 @@ int Run(int argc, char** argv) {
         return NoWindowsFolder;
     }
     QTextStream console(stdout);
-    BatchInterpreter interpreter(files,
-                                 [&console](const QString& line) { console << line << Qt::endl; });
+    BatchInterpreter interpreter(
+        files, [&console](const QString& line) { console << EscapedText(line) << Qt::endl; });
     BatchFile source(*script.value(), scriptPath);
     const BatchReport report = interpreter.Run(source);
     if (report.ok()) return Done;
 
     PrintError(scriptPath + QStringLiteral(": ") + QString::number(report.errors.size()) +
                QStringLiteral(" command(s) failed:"));
-    for (const QString& error : report.errors) QTextStream(stderr) << "  " << error << Qt::endl;
+    for (const QString& error : report.errors)
+        QTextStream(stderr) << "  " << EscapedText(error) << Qt::endl;
     return CommandsFailed;
 }
 

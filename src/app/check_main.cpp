@@ -9,6 +9,7 @@
 #include "app/command_usages.h"
 #include "dos/name_rules.h"
 #include "drives/open_drives.h"
+#include "files/escaped_text.h"
 #include "registry/set_check.h"
 #include "services/program_values.h"
 #include "sets/set_name.h"
@@ -26,8 +27,21 @@ namespace {
 
 enum ExitStatus { Sound = 0, Damaged = 1, Trouble = 2 };
 
-// Every set in the backup root, in name order.
+// One line on a terminal: set names, file names and reasons come from the drive, so control
+// characters in them are shown escaped rather than sent to the terminal.
+void Say(QTextStream& stream, const QString& line) { stream << EscapedText(line) << Qt::endl; }
+
+// Every set in the backup root, in name order. A drive without a backup root holds no sets; a
+// drive C: that cannot be read, or a backup root that cannot be listed, is trouble: a check that
+// found no set there must not pass for one that found every set sound.
 Result<QStringList> AllSets(FileSystem& files) {
+    if (const Result<int> drive = files.ReadAttributes(QStringLiteral("C:\\")); !drive)
+        return drive.status();
+    const Result<int> root = files.ReadAttributes(BackupRoot);
+    if (root.notFound()) return QStringList();
+    if (!root) return root.status();
+    if (!(root.value() & Attribute::Folder))
+        return Status::Fail(BackupRoot + QStringLiteral(" is a file, not a folder"));
     const Result<std::vector<FolderEntry>> listed = files.ListFolder(
         BackupRoot + QStringLiteral("\\*.*"),
         Attribute::Folder | Attribute::Hidden | Attribute::System | Attribute::ReadOnly);
@@ -43,21 +57,25 @@ Result<QStringList> AllSets(FileSystem& files) {
 int CheckOne(FileSystem& files, const QString& setPath, QTextStream& out) {
     const Result<int> attributes = files.ReadAttributes(setPath);
     if (!attributes || !(attributes.value() & Attribute::Folder)) {
-        out << setPath << ": no such backup set" << Qt::endl;
+        Say(out, setPath + QStringLiteral(": no such backup set"));
         return Trouble;
     }
     const SetCheck check = CheckBackupSet(files, setPath);
     switch (check.verdict) {
     case SetVerdict::Sound:
-        out << setPath << ": sound (" << check.files << " files, registry of " << check.registryKeys
-            << " keys)" << Qt::endl;
+        Say(out, QStringLiteral("%1: sound (%2 files, registry of %3 keys)")
+                     .arg(setPath)
+                     .arg(check.files)
+                     .arg(check.registryKeys));
         return Sound;
     case SetVerdict::Damaged:
-        out << setPath << ": damaged: " << check.problems.join(QStringLiteral("; ")) << Qt::endl;
+        Say(out,
+            setPath + QStringLiteral(": damaged: ") + check.problems.join(QStringLiteral("; ")));
         return Damaged;
     case SetVerdict::NotChecked: break;
     }
-    out << setPath << ": not checked: " << check.problems.join(QStringLiteral("; ")) << Qt::endl;
+    Say(out,
+        setPath + QStringLiteral(": not checked: ") + check.problems.join(QStringLiteral("; ")));
     return Trouble;
 }
 
@@ -82,7 +100,7 @@ int main(int argc, char** argv) {
 
     Result<std::unique_ptr<FileSystem>> opened = OpenConfiguredDrives();
     if (!opened) {
-        err << "stowix-check: " << opened.reason() << Qt::endl;
+        Say(err, QStringLiteral("stowix-check: ") + opened.reason());
         return Trouble;
     }
     const std::unique_ptr<FileSystem> files = std::move(opened).value();
@@ -91,13 +109,13 @@ int main(int argc, char** argv) {
     if (sets.isEmpty()) {
         const Result<QStringList> all = AllSets(*files);
         if (!all) {
-            err << "stowix-check: " << BackupRoot << " cannot be listed: " << all.reason()
-                << Qt::endl;
+            Say(err, QStringLiteral("stowix-check: ") + BackupRoot +
+                         QStringLiteral(" cannot be listed: ") + all.reason());
             return Trouble;
         }
         sets = all.value();
         if (sets.isEmpty()) {
-            out << BackupRoot << " holds no backup sets" << Qt::endl;
+            Say(out, BackupRoot + QStringLiteral(" holds no backup sets"));
             return Sound;
         }
     }

@@ -14,6 +14,7 @@
 #include "compare/registry_reader.h"
 #include "compare/set_argument.h"
 #include "drives/open_drives.h"
+#include "files/escaped_text.h"
 #include "hostfs/posix_windows_api.h"
 
 #include <QString>
@@ -28,8 +29,17 @@ namespace {
 
 enum ExitStatus { Same = 0, Different = 1, Trouble = 2 };
 
+// File names, keys and values come from the drive: control characters in them are shown
+// escaped rather than sent to the terminal.
 void PrintError(const QString& text) {
-    std::fprintf(stderr, "stowix-diff: %s\n", text.toLocal8Bit().constData());
+    std::fprintf(stderr, "stowix-diff: %s\n", EscapedText(text).toLocal8Bit().constData());
+}
+
+// The comparison's lines, each escaped; JSON escapes control characters itself.
+QByteArray TerminalLines(const QString& text) {
+    QStringList lines = text.split(u'\n');
+    for (QString& line : lines) line = EscapedText(line);
+    return lines.join(u'\n').toLocal8Bit();
 }
 
 struct Arguments {
@@ -114,7 +124,7 @@ std::optional<QStringList> SetPaths(FileSystem& files, const QStringList& sets) 
 
 void PrintComparison(const Comparison& comparison, bool json) {
     const QByteArray bytes =
-        json ? ComparisonJson(comparison) : ComparisonText(comparison).toLocal8Bit();
+        json ? ComparisonJson(comparison) : TerminalLines(ComparisonText(comparison));
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
     std::fflush(stdout);
 }

@@ -3,6 +3,8 @@
 #include "boot/batch_commands.h"
 #include "boot/batch_words.h"
 
+#include <QHash>
+
 #include <algorithm>
 
 namespace stowix {
@@ -77,6 +79,7 @@ BatchReport BatchInterpreter::Run(BatchSource& source) {
     m_readFailed = false;
     m_report = BatchReport();
     m_labels.clear();
+    m_hashSeed = QHashSeed::globalSeed();
     m_labelsComplete = true;
     m_readUpTo = 0;
     m_unflushedDrives.clear();
@@ -133,32 +136,42 @@ std::optional<BatchLine> BatchInterpreter::ReadLine() {
         // for the first time is the first of its name in the file.
         m_readUpTo = m_source->Position();
         const QString label = LabelOf(read.value()->text);
-        if (!label.isEmpty()) {
-            const size_t key = qHash(label);
-            const auto found = m_labels.find(key);
-            if (found == m_labels.end() && int(m_labels.size()) < MostLabelsRemembered)
-                m_labels.emplace(key, start);
-            else if (found == m_labels.end())
-                m_labelsComplete = false;
-        }
+        if (!label.isEmpty()) RememberLabel(label, start);
     }
     return read.value();
 }
 
+void BatchInterpreter::RememberLabel(const QString& label, qint64 start) {
+    const size_t key = qHash(label, m_hashSeed);
+    if (m_labels.contains(key)) return;
+    if (int(m_labels.size()) < MostLabelsRemembered)
+        m_labels.emplace(key, start);
+    else
+        m_labelsComplete = false;
+}
+
 std::optional<qint64> BatchInterpreter::FindLabel(const QString& label) {
     const QString wanted = label.toCaseFolded();
-    if (const auto found = m_labels.find(qHash(wanted)); found != m_labels.end()) {
-        // The first label with this hash: this one, or another that shares its hash, in which
-        // case the file is read from its start.
+    if (const auto found = m_labels.find(qHash(wanted, m_hashSeed)); found != m_labels.end()) {
+        // The first label with this hash: this one, or another that shares its hash by chance,
+        // in which case the file is read from its start.
         if (Status placed = m_source->Seek(found->second); placed) {
             const std::optional<BatchLine> line = ReadLine();
             if (line && LabelOf(line->text) == wanted) return m_source->Position();
         }
         return ScanForLabel(0, wanted);
     }
-    // Not among the lines read so far: read on from the last of them, or from the start once
-    // too many labels were met to remember them all.
-    return ScanForLabel(m_labelsComplete ? m_readUpTo : 0, wanted);
+    if (!m_labelsComplete) {
+        // The label may be one of those past the index's size: searching the file for it at
+        // every jump would make the run's time grow with the square of the file's length.
+        Fail(QStringLiteral("Batch file stopped: it has more than ") +
+             QString::number(MostLabelsRemembered) + QStringLiteral(" labels to find ") + label +
+             QStringLiteral(" among"));
+        m_readFailed = true;
+        return std::nullopt;
+    }
+    // Not among the lines read so far: read on from the last of them.
+    return ScanForLabel(m_readUpTo, wanted);
 }
 
 std::optional<qint64> BatchInterpreter::ScanForLabel(qint64 position, const QString& wanted) {
@@ -184,8 +197,16 @@ BatchInterpreter::Flow BatchInterpreter::Execute(QStringView command) {
 
     QStringView rest = line;
     const QString word = NextWord(rest);
+    const Command known = Identify(word);
+    if (known == Command::Attrib || known == Command::Copy || known == Command::Delete) {
+        if (const QString unnamed = FirstNameDosCannotUse(QStringList(word) + Words(rest));
+            !unnamed.isEmpty()) {
+            FailUnnamed(unnamed);
+            return {};
+        }
+    }
     Console console(*this);
-    switch (Identify(word)) {
+    switch (known) {
     case Command::If: return If(rest);
     case Command::GoTo: return GoTo(rest);
     case Command::Rem: return {};
@@ -231,6 +252,10 @@ BatchInterpreter::Flow BatchInterpreter::If(QStringView rest) {
     const QStringView command = SkipDelimiters(rest);
     if (pattern.isEmpty() || command.isEmpty()) {
         Fail(QStringLiteral("Syntax error"));
+        return {};
+    }
+    if (!FirstNameDosCannotUse({pattern}).isEmpty()) {
+        FailUnnamed(pattern);
         return {};
     }
     // Every kind of file counts, hidden and system ones too: the staged registry files keep the
@@ -297,6 +322,13 @@ void BatchInterpreter::NoteWritten(const QStringList& paths) {
 
 void BatchInterpreter::Print(const QString& line) {
     if (!m_silenced && m_console) m_console(line);
+}
+
+// Windows runs the script in real-mode DOS, where only short names exist: a path with a long
+// name fails there, so it fails here, rather than succeed where the real start would not.
+void BatchInterpreter::FailUnnamed(const QString& word) {
+    Fail(QStringLiteral("Path not found - ") + word +
+         QStringLiteral(" (real-mode DOS knows only short 8.3 names)"));
 }
 
 void BatchInterpreter::Fail(const QString& line) {

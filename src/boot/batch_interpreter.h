@@ -6,9 +6,12 @@
 // unknown command is reported ("Bad command or file name") and skipped.
 //
 // It reads the file a line at a time from a BatchSource, so a script of any length runs in
-// bounded memory; GoTo finds the first label of its name in the file, remembering the labels
-// already read so that it need not read the file again from the start. A script that jumps back
-// more than MostJumpsBack times is taken not to end and is stopped; one without loops runs whole.
+// bounded memory; GoTo finds the first label of its name in the file through an index of the
+// labels already read, built as the lines are first read, so no GoTo reads the file again from
+// its start. A script that jumps back more than MostJumpsBack times is taken not to end and is
+// stopped; one without loops runs whole. The index holds at most MostLabelsRemembered labels: a
+// GoTo whose label is not among them, in a script that has more, stops the script rather than
+// search the file again at every jump.
 //
 // Whatever Copy and Attrib wrote is made durable (FlushToDisk on each drive written) before the
 // next Del deletes anything: the boot script deletes the staged registry files once they are
@@ -40,9 +43,8 @@ struct BatchReport {
 class BatchInterpreter {
 public:
     static constexpr int MostJumpsBack = 10'000;
-    // Labels remembered for GoTo (a few bytes each); past this many, GoTo reads the file from
-    // its start as DOS does.
-    static constexpr int MostLabelsRemembered = 100'000;
+    // Labels remembered for GoTo (some 50 bytes each).
+    static constexpr int MostLabelsRemembered = 1'000'000;
 
     // Non-owning: files outlives the interpreter.
     BatchInterpreter(FileSystem& files, ConsoleOutput console);
@@ -73,6 +75,7 @@ private:
     // The next line of the source, its labels remembered; nothing at the end or on a failure
     // to read, which is reported.
     std::optional<BatchLine> ReadLine();
+    void RememberLabel(const QString& label, qint64 start);
     // Where the line after the first label of this name starts, or nothing.
     std::optional<qint64> FindLabel(const QString& label);
     // Reads on from position to the first line that sets the label; where the line after it
@@ -81,6 +84,7 @@ private:
 
     void Print(const QString& line);
     void Fail(const QString& line);
+    void FailUnnamed(const QString& word);
     QString Prompt();
 
     FileSystem& m_files;
@@ -90,9 +94,12 @@ private:
     bool m_silenced = false;
     bool m_readFailed = false;
     BatchReport m_report;
-    // A hash of a case-folded label -> where the first line that sets it starts. A label whose
-    // hash is taken by another is not remembered; GoTo checks the line it finds.
+    // A hash of a case-folded label -> where the first line that sets it starts. The hash is
+    // seeded for the process, so that no script can be written to make its labels share one; a
+    // label whose hash another took by chance is not remembered, and GoTo checks the line it
+    // finds.
     std::unordered_map<size_t, qint64> m_labels;
+    size_t m_hashSeed = 0;
     bool m_labelsComplete = true;       // every label before m_readUpTo is remembered
     qint64 m_readUpTo = 0;              // every line before this position has been read
     qint64 m_lineStart = 0;             // where the line being run starts

@@ -18,4 +18,10 @@ QString NextWord(QStringView& rest);
 // Every word of rest.
 QStringList Words(QStringView rest);
 
+// The first of these words (a command's paths and switches) that names a file or folder as
+// real-mode DOS cannot: a part that is no short 8.3 name (a long name, a character beyond ASCII);
+// wildcards count as name characters, switches ("/Y", "+R", "-a") are passed over. Empty when
+// DOS can name them all.
+QString FirstNameDosCannotUse(const QStringList& words);
+
 }  // namespace stowix

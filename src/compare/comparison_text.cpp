@@ -5,11 +5,15 @@
 #include <QJsonObject>
 #include <QStringList>
 
+#include <algorithm>
+
 namespace stowix {
 
 namespace {
 
 const QString Indent = QStringLiteral("    ");
+
+constexpr std::size_t MostPreviewKeys = 1000;
 
 QString AttributeLetters(int attributes) {
     QString letters;
@@ -181,6 +185,16 @@ QJsonObject FileJson(const FileComparison& file) {
     return object;
 }
 
+// The keys of one file in the restore question's details, at most MostPreviewKeys of them: a
+// box of a million lines helps no one and takes long to lay out.
+void AppendPreviewKeys(const std::vector<IniChange>& changes, QStringList& lines) {
+    const std::size_t shown = std::min(changes.size(), MostPreviewKeys);
+    for (std::size_t i = 0; i < shown; ++i) lines << Indent + IniChangeText(changes[i]);
+    if (shown < changes.size())
+        lines << Indent + QStringLiteral("... and %1 more (stowix-diff lists them all)")
+                              .arg(changes.size() - shown);
+}
+
 }  // namespace
 
 QString ComparisonText(const Comparison& comparison) {
@@ -229,7 +243,7 @@ QString RestorePreviewText(const Comparison& preview) {
             lines << file.place + QStringLiteral(": added");
         } else if (file.older && file.newer) {
             lines << file.place + QStringLiteral(": replaced (") + AspectsText(file) + u')';
-            for (const IniChange& change : file.ini) lines << Indent + IniChangeText(change);
+            AppendPreviewKeys(file.ini, lines);
             if (file.registry)
                 lines << Indent + QStringLiteral("registry: ") +
                              QStringLiteral("%1 and %2 differ")

@@ -83,39 +83,55 @@ void CompareValueLists(const std::vector<Value>& older, const std::vector<Value>
         changes.push_back(std::move(change));
     };
 
-    const std::size_t n = older.size();
-    const std::size_t m = newer.size();
+    // Values that both lists begin or end with stay, whatever the lists' lengths.
+    std::size_t front = 0;
+    while (front < older.size() && front < newer.size() && older[front] == newer[front]) ++front;
+    std::size_t back = 0;
+    while (back < older.size() - front && back < newer.size() - front &&
+           older[older.size() - 1 - back] == newer[newer.size() - 1 - back])
+        ++back;
+    const std::vector<Value> oldMiddle(older.begin() + qsizetype(front),
+                                       older.end() - qsizetype(back));
+    const std::vector<Value> newMiddle(newer.begin() + qsizetype(front),
+                                       newer.end() - qsizetype(back));
+    const std::size_t n = oldMiddle.size();
+    const std::size_t m = newMiddle.size();
     if ((n + 1) * (m + 1) > MaxTableCells) {
-        // Each old value is matched with an equal new one that is still free, if any.
+        // Each old value is matched with the first equal new one that is still free, if any:
+        // the new values wait by value, in list order, so each is looked up once.
+        QHash<QString, std::vector<std::size_t>> waiting;
+        for (std::size_t j = m; j-- > 0;) waiting[newMiddle[j].read].push_back(j);
         std::vector<bool> used(m, false);
-        for (const Value& value : older) {
-            std::size_t j = 0;
-            while (j < m && (used[j] || newer[j] != value)) ++j;
-            if (j < m)
-                used[j] = true;
-            else
+        for (const Value& value : oldMiddle) {
+            const auto found = waiting.find(value.read);
+            if (found == waiting.end() || found->empty()) {
                 removed(value);
+                continue;
+            }
+            used[found->back()] = true;
+            found->pop_back();
         }
         for (std::size_t j = 0; j < m; ++j)
-            if (!used[j]) added(newer[j]);
+            if (!used[j]) added(newMiddle[j]);
         return;
     }
-    // common[i][j]: the longest common run of older[i..] and newer[j..].
+    // common[i][j]: the longest common run of oldMiddle[i..] and newMiddle[j..].
     std::vector<std::vector<std::size_t>> common(n + 1, std::vector<std::size_t>(m + 1, 0));
     for (std::size_t i = n; i-- > 0;)
         for (std::size_t j = m; j-- > 0;)
-            common[i][j] = older[i] == newer[j] ? common[i + 1][j + 1] + 1
-                                                : std::max(common[i + 1][j], common[i][j + 1]);
+            common[i][j] = oldMiddle[i] == newMiddle[j]
+                               ? common[i + 1][j + 1] + 1
+                               : std::max(common[i + 1][j], common[i][j + 1]);
     std::size_t i = 0;
     std::size_t j = 0;
     while (i < n || j < m) {
-        if (i < n && j < m && older[i] == newer[j]) {
+        if (i < n && j < m && oldMiddle[i] == newMiddle[j]) {
             ++i;
             ++j;
         } else if (j == m || (i < n && common[i + 1][j] >= common[i][j + 1])) {
-            removed(older[i++]);
+            removed(oldMiddle[i++]);
         } else {
-            added(newer[j++]);
+            added(newMiddle[j++]);
         }
     }
 }

@@ -104,6 +104,11 @@ public:
         if (!files) return NoDrive(path);
         return files->ReadFileFacts(path);
     }
+    Result<QString> ShortAlias(const QString& path) override {
+        FileSystem* files = For(path);
+        if (!files) return NoDrive(path);
+        return files->ShortAlias(path);
+    }
     QString CurrentDrive() override { return QString(m_current) + u':'; }
     Status ChangeDrive(QChar letter) override {
         const QChar upper = letter.toUpper();

@@ -253,6 +253,7 @@ public:
     Status RemoveEmptyFolder(const QString& path) override;
     Status RestrictToOwner(const QString& path) override;
     Result<std::vector<FolderEntry>> ListFolder(const QString& pattern, int mask) override;
+    Result<QString> ShortAlias(const QString& path) override;
     QString CurrentDrive() override { return QChar(m_letter) + QStringLiteral(":"); }
     Status ChangeDrive(QChar letter) override;
     QString CurrentFolder() override { return QChar(m_letter) + QStringLiteral(":\\"); }
@@ -1130,6 +1131,13 @@ Result<std::vector<FolderEntry>> FatImageFileSystem::ListFolder(const QString& p
         listed.push_back({entry.name, attributes});
     }
     return listed;
+}
+
+Result<QString> FatImageFileSystem::ShortAlias(const QString& path) {
+    Result<Found> found = Locate(path);
+    if (!found) return found.status();
+    if (!found.value().entry) return Refuse(path, Refusal::Missing);
+    return found.value().entry->shortText;
 }
 
 Status FatImageFileSystem::ChangeDrive(QChar letter) {

@@ -1,5 +1,7 @@
 #include "fs/file_system.h"
 
+#include "dos/short_name.h"
+
 #include <algorithm>
 #include <limits>
 
@@ -58,6 +60,28 @@ Result<QByteArray> FileSystem::ReadFile(const QString& path, qint64 maxBytes) {
     if (done > maxBytes) return tooLarge();
     content.resize(qsizetype(done));
     return content;
+}
+
+Result<QString> FileSystem::ShortPath(const QString& path) {
+    const QStringList parts = path.split(u'\\', Qt::SkipEmptyParts);
+    if (parts.isEmpty() || parts.first().size() != 2 || parts.first().at(1) != u':')
+        return Status::Fail(path + QStringLiteral(": not a full DOS path"));
+    QString shortPath = parts.first();
+    QString longPath = parts.first();
+    for (qsizetype i = 1; i < parts.size(); ++i) {
+        longPath += u'\\' + parts[i];
+        QString name = parts[i];
+        if (!IsDosShortName(name)) {
+            Result<QString> alias = ShortAlias(longPath);
+            if (!alias) return alias.status();
+            if (!IsDosShortName(alias.value()))
+                return Status::Fail(longPath + QStringLiteral(": its short name ") + alias.value() +
+                                    QStringLiteral(" holds characters DOS reads otherwise"));
+            name = alias.value();
+        }
+        shortPath += u'\\' + name;
+    }
+    return shortPath;
 }
 
 }  // namespace stowix

@@ -155,6 +155,17 @@ public:
     // names the limit.
     Result<QByteArray> ReadFile(const QString& path, qint64 maxBytes);
 
+    // A full path ("C:\\My Windows") as real-mode DOS names it, each component by its short
+    // name (platform/names/short_name.h): a component that is one already stays as written,
+    // another is replaced by the alias that the drive keeps for it ("C:\\MYWIND~1"). Fails,
+    // saying why, for a component without one.
+    Result<QString> ShortPath(const QString& path);
+    // The short name the drive keeps for the entry at path, beside its long one. This default
+    // knows none: a host folder keeps no aliases.
+    virtual Result<QString> ShortAlias(const QString& path) {
+        return Status::Fail(path + QStringLiteral(": the drive keeps no short name for it"));
+    }
+
     // True when the entry at path is itself a symbolic link (which the other calls follow while
     // it stays inside its drive); false for anything else and for a missing entry. Fails when the
     // path's folder cannot be found. A drive that cannot hold links never has one.

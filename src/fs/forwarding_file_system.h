@@ -67,6 +67,7 @@ public:
     }
     Status FlushToDisk(const QString& path) override { return m_inner.FlushToDisk(path); }
     Result<bool> IsLink(const QString& path) override { return m_inner.IsLink(path); }
+    Result<QString> ShortAlias(const QString& path) override { return m_inner.ShortAlias(path); }
 
 protected:
     FileSystem& Inner() { return m_inner; }

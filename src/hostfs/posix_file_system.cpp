@@ -13,6 +13,7 @@
 #include "hostfs/path_resolver.h"
 #include "hostfs/pending_file.h"
 #include "hostfs/posix_file_reader.h"
+#include "hostfs/vfat_aliases.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -68,6 +69,7 @@ public:
     Result<FileFacts> ReadFileFacts(const QString& path) override;
     Status FlushToDisk(const QString& path) override;
     Result<bool> IsLink(const QString& path) override;
+    Result<QString> ShortAlias(const QString& path) override;
 
 private:
     // An existing regular file opened for reading, the exact path tried before any scan.
@@ -393,6 +395,19 @@ Status PosixFileSystem::FlushToDisk(const QString& path) {
     if (!drive) return drive.status();
     if (::syncfs(drive.value()->fd.Get()) != 0) return HostFailure(path, errno);
     return Status::Ok();
+}
+
+// Only a kernel FAT mount keeps aliases; any other host folder has none.
+Result<QString> PosixFileSystem::ShortAlias(const QString& path) {
+    Result<Location> location = m_resolver.Locate(path);
+    if (!location) return location.status();
+    const Location& place = location.value();
+    if (!place.exists || place.IsRoot()) return HostFailure(path, ENOENT);
+    if (place.drive->fat) {
+        if (std::optional<std::string> alias = VfatAlias(place.parentFd, place.name))
+            return QString::fromLatin1(alias->c_str());
+    }
+    return FileSystem::ShortAlias(path);
 }
 
 Result<bool> PosixFileSystem::IsLink(const QString& path) {

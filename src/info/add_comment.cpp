@@ -1,5 +1,6 @@
 #include "info/add_comment.h"
 
+#include "dos/name_rules.h"
 #include "files/text_routines.h"
 #include "shell/main_window.h"
 
@@ -35,6 +36,18 @@ bool TrialFolderSucceeds(FileSystem& files, const QString& name) {
     return files.RemoveEmptyFolder(name).ok();
 }
 
+// True for a pending comment that would give the set a name Windows cannot hold, though the
+// host's trial folder takes it: a name that ends in a dot or a blank (Windows drops them, so the
+// set could not be opened under its name; this covers ".", ".." and blanks only), or a comment
+// that is a device's name (CON, nul.txt), which Windows takes for the device.
+bool WindowsCannotHold(const QString& pendingComment) {
+    if (pendingComment.endsWith(QLatin1Char('.')) || pendingComment.endsWith(QLatin1Char(' ')))
+        return true;
+    qsizetype start = 0;
+    while (start < pendingComment.size() && pendingComment.at(start) == QLatin1Char(' ')) ++start;
+    return !NameRefusal(QStringView(pendingComment).mid(start)).isEmpty();
+}
+
 // The first CommentLength units of answer, one fewer where the last would be the first half of
 // a character that takes two units: a halved character is no text a folder name can hold.
 QString CommentFromAnswer(const QString& answer) {
@@ -54,7 +67,8 @@ void AddComment(MainWindow& window) {
         rejected = false;
         if (!window.PendingComment.isEmpty()) {
             window.PendingComment = QLatin1Char(' ') + window.PendingComment;
-            rejected = !TrialFolderSucceeds(services.files, window.PendingComment);
+            rejected = WindowsCannotHold(window.PendingComment) ||
+                       !TrialFolderSucceeds(services.files, window.PendingComment);
             if (rejected)
                 services.dialogs.MessageBox(RejectionText, MessageButtons::Ok, MessageIcon::None,
                                             RejectionTitle);

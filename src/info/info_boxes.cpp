@@ -1,5 +1,6 @@
 #include "info/info_boxes.h"
 
+#include "files/escaped_text.h"
 #include "info/contacts.h"
 #include "services/program_values.h"
 #include "shell/settings.h"
@@ -15,15 +16,19 @@ void ShowInformation(Services& services, const QString& text, const QString& tit
     services.dialogs.MessageBox(text, MessageButtons::Ok, MessageIcon::Information, title);
 }
 
+// A recorded path as the box shows it: the settings file is the user's, and a path may hold
+// what a drive's names hold, so control and direction characters are shown escaped rather
+// than let break the box's lines or turn its text around.
+QString RecordedPath(SettingsStore& settings, const QString& key) {
+    return EscapedText(ReadSetting(settings, SettingsKeys::Info, key, SettingsKeys::None));
+}
+
 }  // namespace
 
 QString InfoText(SettingsStore& settings, System& system) {
-    const QString lastBackup =
-        ReadSetting(settings, SettingsKeys::Info, SettingsKeys::LastBackup, SettingsKeys::None);
-    const QString lastRestore =
-        ReadSetting(settings, SettingsKeys::Info, SettingsKeys::LastRestore, SettingsKeys::None);
-    const QString lastDelete =
-        ReadSetting(settings, SettingsKeys::Info, SettingsKeys::LastDelete, SettingsKeys::None);
+    const QString lastBackup = RecordedPath(settings, SettingsKeys::LastBackup);
+    const QString lastRestore = RecordedPath(settings, SettingsKeys::LastRestore);
+    const QString lastDelete = RecordedPath(settings, SettingsKeys::LastDelete);
     const QString date = system.DateText();
     const QString time = system.TimeText();
 

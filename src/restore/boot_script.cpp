@@ -1,6 +1,5 @@
 #include "restore/boot_script.h"
 
-#include "dos/ansi_code_page.h"
 #include "files/file_routines.h"
 #include "services/program_values.h"
 #include "sets/backup_set_layout.h"
@@ -41,16 +40,24 @@ std::vector<QString> BootScriptLines(const QString& windowsFolder) {
     };
 }
 
+Result<QString> BootScriptFolder(FileSystem& files, const QString& windowsFolder) {
+    Result<QString> dosName = files.ShortPath(windowsFolder);
+    if (dosName) return dosName;
+    return Status::Fail(
+        QStringLiteral("The Windows folder %1 has no name that DOS can use (%2). The boot script "
+                       "runs before Windows loads, where only short 8.3 names of plain letters "
+                       "and digits exist, so it could not put the restored registry in place.")
+            .arg(windowsFolder, dosName.reason()));
+}
+
 Status WriteBootScript(FileSystem& files, const QString& windowsFolder) {
     const QString path = BootScriptPath(windowsFolder);
-    // The file is written in the ANSI code page, where a character it cannot hold becomes "?":
-    // the script would then name another folder, or a wildcard that matches several. Such a
-    // Windows folder is refused before the old script is touched.
-    if (!FitsWindows1252(windowsFolder))
-        return Status::Fail(path +
-                            QStringLiteral(": the Windows folder's name cannot be written in the "
-                                           "ANSI code page (Windows-1252)"));
-    const std::vector<QString> lines = BootScriptLines(windowsFolder);
+    // The script names the Windows folder as DOS can: a long name or one with blanks would make
+    // its commands fail at the next start. Such a folder is refused before the old script is
+    // touched.
+    const Result<QString> dosFolder = BootScriptFolder(files, windowsFolder);
+    if (!dosFolder) return Status::Fail(path + QStringLiteral(": ") + dosFolder.reason());
+    const std::vector<QString> lines = BootScriptLines(dosFolder.value());
     // An old script under the script's own name is replaced in one step rather than deleted
     // first, so that a program killed in between cannot leave the Windows folder without one.
     // Its read-only, hidden and system bits are cleared so that it gives way, and put back if

@@ -5,6 +5,7 @@
 // once nothing is staged it does nothing. It does not deal with staging the files (restore_run.h).
 
 #include "fs/file_system.h"
+#include "services/result.h"
 
 #include <QString>
 
@@ -19,10 +20,16 @@ QString BootScriptPath(const QString& windowsFolder);
 // are added and no separator is added or removed.
 std::vector<QString> BootScriptLines(const QString& windowsFolder);
 
+// The Windows folder as the script names it: as DOS names it before Windows loads, each part by
+// its short (8.3) name (FileSystem::ShortPath). Fails, with a message for the user, for a folder
+// that has no such name (a long name or a blank on a drive that keeps no aliases).
+Result<QString> BootScriptFolder(FileSystem& files, const QString& windowsFolder);
+
 // Replaces any file of the script's name, whatever its attributes and content, with the ten
-// lines in the ANSI code page, each ended by CR LF. The old script gives way in one step: a
-// program stopped meanwhile leaves the old script or the new one, never neither. A Windows folder
-// whose name that code page cannot hold is refused, with the old script left as it was. A failure
+// lines in the ANSI code page, each ended by CR LF, the Windows folder named in them as
+// BootScriptFolder names it. The old script gives way in one step: a program stopped meanwhile
+// leaves the old script or the new one, never neither. A Windows folder that DOS cannot name is
+// refused, with the old script left as it was. A failure
 // is handed back with the host's reason: without the script the staged registry files are never
 // put in place, so the restore command must tell the user instead of offering a restart.
 Status WriteBootScript(FileSystem& files, const QString& windowsFolder);

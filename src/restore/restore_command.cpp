@@ -47,11 +47,28 @@ QString IncompleteRestoreText(const RestoreOutcome& outcome, const QString& wind
     return paragraphs.join(QStringLiteral("\r\r"));
 }
 
+// False, told in a box, when the boot script could not name the Windows folder as DOS does: the
+// registry would then never be put in place, so nothing is restored at all.
+bool BootScriptCanNameWindowsFolder(FolderChooser& chooser) {
+    const Result<QString> dosFolder =
+        BootScriptFolder(chooser.services().files, chooser.values().WindowsFolder);
+    if (dosFolder) return true;
+    (void)chooser.services().dialogs.MessageBox(
+        dosFolder.reason() + QStringLiteral("\r\rNothing was restored."), MessageButtons::Ok,
+        MessageIcon::Information, QStringLiteral("Restore refused"));
+    return false;
+}
+
 }  // namespace
 
 void RestoreChosenFolder(FolderChooser& chooser) {
     if (!chooser.ApplyChosenFolderRule()) return;
     Dialogs& dialogs = chooser.services().dialogs;
+    if (!BootScriptCanNameWindowsFolder(chooser)) {
+        chooser.SetStatusText(QStringLiteral("Nothing restored"));
+        chooser.Controls().Dir1().SetPath(BackupRoot);
+        return;
+    }
 
     // A damaged registry is named before the confirmation; declining it is declining the
     // restore. The confirmation keeps its words; what the restore would change on the drive

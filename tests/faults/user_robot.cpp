@@ -17,8 +17,10 @@
 //                            frame and the screen, a widget in its parent:
 //                            robot: geometry Form1 frame=200,150,447,378 screen=1024,768
 //                            robot: geometry Form1.Label4 360,48,21,14
-// Every message box and input box is written to standard error as it appears:
+// Every message box and input box is written to standard error as it appears, a message box
+// with its frame's size beside the screen's on a line of its own:
 //   robot: box [<title>] <text, line breaks as " | ">
+//   robot: box size=447,200 screen=1024,768
 // A box that no step expects is dismissed with No (or its only button), and reported as
 //   robot: box dismissed
 // so a run never waits for a person; a step that cannot be taken for 20 seconds ends the program
@@ -122,6 +124,13 @@ private:
         if (auto* box = qobject_cast<QMessageBox*>(modal)) {
             Say(QStringLiteral("box [") + box->windowTitle() + QStringLiteral("] ") +
                 OneLine(box->text()));
+            const QSize frame = box->frameGeometry().size();
+            const QSize screen = box->screen()->geometry().size();
+            Say(QStringLiteral("box size=%1,%2 screen=%3,%4")
+                    .arg(frame.width())
+                    .arg(frame.height())
+                    .arg(screen.width())
+                    .arg(screen.height()));
         } else if (auto* input = qobject_cast<QInputDialog*>(modal)) {
             Say(QStringLiteral("input [") + input->windowTitle() + QStringLiteral("] ") +
                 OneLine(input->labelText()));

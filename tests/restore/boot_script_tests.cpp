@@ -32,34 +32,33 @@ TEST_F(BootScriptTest, the_script_is_the_ten_lines_byte_for_byte) {
     EXPECT_EQ(drive.HostBytes("C:\\WINDOWS\\WinStart.Bat"), ScriptForWindows);
 }
 
-TEST_F(BootScriptTest, a_windows_folder_with_blanks_is_written_without_quotes) {
-    drive.AddFolder("C:\\My Windows");
-    ASSERT_TRUE(WriteBootScript(drive.Files(), "C:\\My Windows").ok());
+TEST_F(BootScriptTest, a_short_windows_folder_is_written_as_given) {
+    drive.AddFolder("C:\\win_98");
+    ASSERT_TRUE(WriteBootScript(drive.Files(), "C:\\win_98").ok());
 
     QByteArray expected = ScriptForWindows;
-    expected.replace("C:\\WINDOWS", "C:\\My Windows");
-    EXPECT_EQ(drive.HostBytes("C:\\My Windows\\WinStart.Bat"), expected);
+    expected.replace("C:\\WINDOWS", "C:\\win_98");
+    EXPECT_EQ(drive.HostBytes("C:\\win_98\\WinStart.Bat"), expected);
 }
 
-TEST_F(BootScriptTest, a_windows_folder_beyond_ascii_is_written_in_the_ansi_code_page) {
-    drive.AddFolder(QString::fromUtf8("C:\\Fenêtres"));
-    ASSERT_TRUE(WriteBootScript(drive.Files(), QString::fromUtf8("C:\\Fenêtres")).ok());
+// Real-mode DOS, which runs the script, knows only short names: a Windows folder whose name is
+// none, on a drive that keeps no short aliases, is refused and the old script left as it was.
+TEST_F(BootScriptTest, a_windows_folder_dos_cannot_name_is_refused) {
+    for (const QString folder :
+         {QStringLiteral("C:\\My Windows"), QStringLiteral("C:\\WINDOWS98"),
+          QString::fromUtf8("C:\\Fenêtres"), QString::fromUtf8("C:\\Ωindows"),
+          QStringLiteral("C:\\WIN.DOWS"), QStringLiteral("C:\\WIN+98")}) {
+        SCOPED_TRACE(folder.toStdString());
+        drive.AddFolder(folder);
+        drive.AddFile(folder + "\\WinStart.Bat", "earlier script");
 
-    const QByteArray bytes = drive.HostBytes(QString::fromUtf8("C:\\Fenêtres\\WinStart.Bat"));
-    EXPECT_TRUE(bytes.contains("Copy C:\\Stowix\\*.Da? C:\\Fen\xEAtres\r\n"))
-        << bytes.toStdString();
-}
+        const Status written = WriteBootScript(drive.Files(), folder);
 
-TEST_F(BootScriptTest, a_windows_folder_the_code_page_cannot_hold_is_refused) {
-    const QString folder = QString::fromUtf8("C:\\Ωindows");
-    drive.AddFolder(folder);
-    drive.AddFile(folder + "\\WinStart.Bat", "earlier script");
-
-    const Status written = WriteBootScript(drive.Files(), folder);
-
-    EXPECT_FALSE(written.ok());
-    EXPECT_TRUE(written.reason().contains("ANSI code page")) << written.reason().toStdString();
-    EXPECT_EQ(drive.HostBytes(folder + "\\WinStart.Bat"), "earlier script");
+        EXPECT_FALSE(written.ok());
+        EXPECT_TRUE(written.reason().contains("has no name that DOS can use"))
+            << written.reason().toStdString();
+        EXPECT_EQ(drive.HostBytes(folder + "\\WinStart.Bat"), "earlier script");
+    }
 }
 
 TEST_F(BootScriptTest, an_existing_read_only_hidden_script_is_replaced_entirely) {

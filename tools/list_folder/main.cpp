@@ -11,6 +11,7 @@
 
 #include "app/command_usages.h"
 #include "drives/open_drives.h"
+#include "files/escaped_text.h"
 #include "fs/drive_map.h"
 
 #include <QString>
@@ -24,10 +25,6 @@ namespace {
 // A command line it cannot take ends with DirUsage's status, 1.
 enum ExitStatus { Listed = 0, NothingListed = 2, Incomplete = 3 };
 
-// The range the file system gives the bytes of a host name that are not UTF-8 (0xDC80 + byte).
-constexpr char16_t EscapedByteFirst = 0xDC80;
-constexpr char16_t EscapedByteLast = 0xDCFF;
-
 QString AttributeLetters(int attributes) {
     QString letters;
     letters += attributes & Attribute::Archive ? QLatin1Char('A') : QLatin1Char('-');
@@ -37,28 +34,12 @@ QString AttributeLetters(int attributes) {
     return letters;
 }
 
-QString HexEscape(unsigned value) {
-    return QStringLiteral("\\x") +
-           QString::number(value, 16).toUpper().rightJustified(2, QLatin1Char('0'));
-}
-
 // One name as shown: bytes that are not UTF-8, a backslash and control characters escaped.
-QString ShownName(const QString& name) {
-    QString shown;
-    for (QChar character : name) {
-        const char16_t unit = character.unicode();
-        if (unit >= EscapedByteFirst && unit <= EscapedByteLast)
-            shown += HexEscape(unit - 0xDC00);
-        else if (unit == u'\\' || unit < 0x20 || unit == 0x7F)
-            shown += HexEscape(unit);
-        else
-            shown += character;
-    }
-    return shown;
-}
+QString ShownName(const QString& name) { return EscapedText(name, u"\\"); }
 
+// Reasons may quote a name as the drive holds it: escaped as the listing is.
 void PrintError(const QString& text) {
-    std::fprintf(stderr, "stowix-dir: %s\n", text.toLocal8Bit().constData());
+    std::fprintf(stderr, "stowix-dir: %s\n", EscapedText(text).toLocal8Bit().constData());
 }
 
 }  // namespace
