@@ -232,7 +232,9 @@ QStringList Attrib(FileSystem& files, BatchConsole& console, const QStringList& 
         }
         const int value = (current.value() & ~request->clear) | request->set;
         if (value != current.value()) {
-            if (Status written = files.WriteAttributes(path, value); !written) {
+            // A file that the host knows by another name too (a hard link, which a program in
+            // the drive can make to a file outside it) is refused, not changed through that name.
+            if (Status written = files.WriteAttributesOfSingleFile(path, value); !written) {
                 console.Fail(
                     WithReason(QStringLiteral("Access denied - ") + path, written.reason()));
                 continue;

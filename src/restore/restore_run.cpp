@@ -72,7 +72,7 @@ void RestoreGroup(FolderChooser& chooser, const SetGroup& group, RestoreOutcome&
     QString sourceFolder = setFolder + u'\\';
     QString pattern = QString::fromUtf16(group.pattern);
     std::vector<CopyFailure> failed = CopyMatchingFiles(
-        files, chooser, sourceFolder, pattern, PlaceFolder(group.place, values.WindowsFolderTail));
+        files, chooser, sourceFolder, pattern, PlaceFolder(group.place, values.WindowsFolder));
     if (group.registry && !failed.empty()) {
         WithdrawStagedRegistry(files, failed);
         outcome.registryWithdrawn = true;
