@@ -53,8 +53,7 @@ Result<QString> MakeSetFolder(FileSystem& files, const QString& backupRoot, cons
                               const QString& stamp, const QString& pendingComment) {
     if (Status root = CheckRoot(files, backupRoot, rootMade); !root) return root;
     for (int number = 1; number <= MostNumbers; ++number) {
-        const QString path =
-            backupRoot + u'\\' + NumberedSetName(stamp, number, pendingComment);
+        const QString path = backupRoot + u'\\' + NumberedSetName(stamp, number, pendingComment);
         // Only a folder made here is used: one that exists (a real folder, a link, a file) is
         // never written into, whoever made it.
         const Status created = files.CreateFolder(path);

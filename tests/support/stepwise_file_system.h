@@ -1,8 +1,9 @@
 #pragma once
 // A forwarding file system whose copies that keep attributes (one or a group) and held folders are
-// made of its own single calls, as FileSystem's defaults make them, instead of going to the inner file system
-// whole: a wrapper that records or fails single calls then sees, and can fail, every step of
-// them. Every other call goes on to the inner file system (platform/forwarding_file_system.h).
+// made of its own single calls, as FileSystem's defaults make them, instead of going to the inner
+// file system whole: a wrapper that records or fails single calls then sees, and can fail, every
+// step of them. Every other call goes on to the inner file system
+// (platform/forwarding_file_system.h).
 
 #include "platform/forwarding_file_system.h"
 

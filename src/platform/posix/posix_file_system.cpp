@@ -16,9 +16,9 @@
 #include "platform/posix/posix_file_reader.h"
 
 #include <dirent.h>
-#include <pwd.h>
 #include <fcntl.h>
 #include <linux/magic.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <sys/statfs.h>
 #include <sys/xattr.h>
