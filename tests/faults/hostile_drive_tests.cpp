@@ -79,6 +79,31 @@ TEST_F(HostileDrive, a_set_swapped_for_a_link_while_it_is_deleted_never_empties_
         << "a set still named is not recorded as deleted";
 }
 
+// A folder is swapped for a link to the Windows folder right after stowix-boot's Del removed the
+// first of its files: Del goes on in the folder it found, and the Windows folder's files of the
+// same names stay.
+TEST_F(HostileDrive, a_folder_swapped_for_a_link_during_del_never_leads_it_elsewhere) {
+    for (const char* name : {"/WIN.INI", "/SYSTEM.INI"})
+        ASSERT_TRUE(QFile::copy(Windows() + QLatin1String(name),
+                                World().BackupRoot() + QLatin1String(name)));
+    WriteHostFile(Windows() + QStringLiteral("/WinStart.Bat"),
+                  "@Echo Off\r\nDel C:\\Stowix\\*.Ini\r\n");
+    Faults faults;
+    faults.swapSuffix = QStringLiteral("/c/Stowix");
+    faults.swapTarget = QStringLiteral("WINDOWS");
+    faults.swapOnUnlink = true;
+    const RunResult boot = World().Boot(faults);
+    EXPECT_TRUE(boot.Ended(Done)) << boot.Describe();
+    ASSERT_TRUE(QFileInfo::exists(World().BackupRoot() + QStringLiteral(".swapped")))
+        << "the fault was not injected: " << boot.Describe();
+    for (const char* name : {"/WIN.INI", "/SYSTEM.INI"}) {
+        EXPECT_TRUE(QFileInfo::exists(Windows() + QLatin1String(name))) << name;
+        EXPECT_FALSE(QFileInfo::exists(World().BackupRoot() + QStringLiteral(".swapped") +
+                                       QLatin1String(name)))
+            << name;
+    }
+}
+
 // A file of a group that is a link out of the drive is never read, and the run names it and
 // ends 3, as for a file that cannot be read.
 TEST_F(HostileDrive, a_group_file_that_links_out_of_the_drive_fails_the_backup_and_is_named) {
