@@ -24,9 +24,6 @@ Status CheckRoot(FileSystem& files, const QString& backupRoot, const Status& roo
     // A host that cannot hold permission bits (a FAT mount, whose access its mount options set)
     // refuses the tightening; the check below then judges the bits the mount gives.
     if (rootMade) (void)files.RestrictToOwner(backupRoot);
-    if (const Result<bool> link = files.IsLink(backupRoot); link && link.value())
-        return Status::Fail(QStringLiteral("the backup folder ") + backupRoot +
-                            QStringLiteral(" is a link, which is not followed"));
     if (!IsFolder(files, backupRoot)) {
         // The root's own failure says why (a read-only drive, no room), not the set's "missing
         // parent" that would follow from it.
@@ -34,8 +31,10 @@ Status CheckRoot(FileSystem& files, const QString& backupRoot, const Status& roo
         return Status::Fail(QStringLiteral("the backup folder ") + backupRoot +
                             QStringLiteral(" could not be made: ") + reason);
     }
-    // A root that was there before may have been made by another user, or left open to others,
-    // who could then read or change the sets: it is refused as it was found.
+    // A root that is a link would take the sets elsewhere (into the Windows folder, which then
+    // becomes owner-only); one that was there before may have been made by another user, or
+    // left open to others, who could then read or change the sets: it is refused as it was
+    // found.
     if (Status own = files.CheckPrivateFolder(backupRoot); !own)
         return Status::Fail(QStringLiteral("the backup folder is not used: ") + own.reason());
     if (!rootMade) (void)files.RestrictToOwner(backupRoot);

@@ -46,10 +46,10 @@ private:
 
 // A folder that exists, is one, and is no link.
 Status CheckRealFolder(FileSystem& files, const QString& path) {
-    if (IsLinkOrUnknown(files, path))
-        return Status::Fail(path + QStringLiteral(" is a link, which is not followed"));
     const Result<int> attributes = files.ReadAttributes(path);
     if (!attributes) return attributes.status();
+    if (IsLinkOrUnknown(files, path))
+        return Status::Fail(path + QStringLiteral(" is a link, which is not followed"));
     if ((attributes.value() & Attribute::Folder) == 0)
         return Status::Fail(path + QStringLiteral(" is not a folder"));
     return Status::Ok();

@@ -76,8 +76,9 @@ public:
         if (named.st_dev != held.st_dev || named.st_ino != held.st_ino)
             return Status::Fail(m_path + QStringLiteral(": The name was given to another entry "
                                                         "while the folder was emptied"));
-        // What killed copies left behind is no part of the folder to the user.
-        RemoveLeftPendingFiles(m_folder.Get());
+        // What killed copies left behind is no part of the folder to the user. The folder is
+        // read again from its start.
+        if (::lseek(m_folder.Get(), 0, SEEK_SET) == 0) RemoveLeftPendingFiles(m_folder.Get());
         return m_resolver.RemoveEntry(m_parent.Get(), m_name, AT_REMOVEDIR, m_path);
     }
 
