@@ -1,6 +1,6 @@
 #include "boot/batch_commands.h"
 
-#include "platform/names/wildcard.h"
+#include "dos/wildcard.h"
 
 #include <memory>
 #include <optional>

@@ -1,11 +1,11 @@
 #include "restore/restore_run.h"
 
-#include "backup/backup_set_layout.h"
+#include "dos/wildcard.h"
 #include "files/file_routines.h"
-#include "platform/names/wildcard.h"
 #include "restore/boot_script.h"
 #include "restore/folder_chooser.h"
 #include "restore/registry_staging.h"
+#include "sets/backup_set_layout.h"
 #include "shell/settings.h"
 
 #include <memory>

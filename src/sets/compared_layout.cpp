@@ -1,0 +1,27 @@
+#include "sets/compared_layout.h"
+
+#include "sets/backup_set_layout.h"
+
+namespace stowix {
+
+std::vector<BackupSource> BackupSources(const ProgramValues& values) {
+    std::vector<BackupSource> sources;
+    for (const FileGroup& group : FileGroups(values.WindowsFolder)) {
+        // The root's folder carries no drive: it is drive C:'s.
+        const QString folder = group.sourceFolder.startsWith(u'\\')
+                                   ? QStringLiteral("C:") + group.sourceFolder
+                                   : group.sourceFolder;
+        sources.push_back({folder, group.pattern, group.registry});
+    }
+    return sources;
+}
+
+std::vector<RestoreTarget> RestoreTargets(const ProgramValues& values) {
+    std::vector<RestoreTarget> targets;
+    for (const SetGroup& group : RestoreGroups)
+        targets.push_back(
+            {QString::fromUtf16(group.pattern), RestoredFolder(group, values), group.registry});
+    return targets;
+}
+
+}  // namespace stowix
