@@ -22,10 +22,11 @@ BackupRun::BackupRun(MainWindow& window) : m_window(window) {}
 void BackupRun::Run() {
     Announce();
 
-    const QString setPath = BuildSetPath();
+    const QString stamp = BuildStamp();
     std::vector<CopyFailure> failures;
+    QString setPath;
     // Nothing is copied into a set folder that the run could not make or may not use.
-    if (MakeSetFolder(setPath, failures)) CopyGroups(setPath, failures);
+    if (MakeSetFolder(stamp, setPath, failures)) CopyGroups(setPath, failures);
     // The registry files of the set are read whole while the set is flushed; what is wrong with
     // them is told at the end.
     PendingSetRegistryCheck registryCheck = StartBackedUpRegistryCheck(m_window, setPath);
@@ -53,32 +54,31 @@ void BackupRun::Announce() {
     m_window.Repaint();
 }
 
-QString BackupRun::BuildSetPath() {
+QString BackupRun::BuildStamp() {
     // The date first, the time right after it, once each.
     System& system = m_window.services().system;
     const QString dateText = system.DateText();
     const QString timeText = system.TimeText();
-    return SetPath(SetStamp(dateText, timeText), m_window.PendingComment);
+    return SetStamp(dateText, timeText);
 }
 
-bool BackupRun::MakeSetFolder(const QString& setPath, std::vector<CopyFailure>& failures) {
+bool BackupRun::MakeSetFolder(const QString& stamp, QString& setPath,
+                              std::vector<CopyFailure>& failures) {
     FileSystem& files = m_window.services().files;
-
     // As MakeFolder, a root that exists already is no failure; one that could not be made is
     // reported with its own reason below.
     const Status rootMade = files.CreateFolder(BackupRoot);
-    // The sets hold password lists and registries: the root is kept to its owner on every run,
-    // so a root made by an older version or by hand is tightened too. A host that cannot hold
-    // permission bits (a FAT mount, whose access its mount options set) refuses this; the
-    // copies are no less complete for it, so the refusal does not fail the run.
-    (void)files.RestrictToOwner(BackupRoot);
-
-    // An existing folder of the same name (a run in the same second) is used as it is; a name
-    // that is a link or a file, or a folder that could not be made, is kept with its reason,
-    // and nothing is copied. A regional date or time form that yields a character Windows
-    // refuses in a name ends up here too.
-    const Status made = stowix::MakeSetFolder(files, BackupRoot, rootMade, setPath);
-    if (made.ok()) return true;
+    // The sets hold password lists and registries: the root must be this user's alone, and is
+    // kept to its owner. The set gets a folder that this run made, under the next free name when
+    // its own is taken; what could not be made is kept with its reason, and nothing is copied.
+    // A regional date or time form that yields a character Windows refuses ends up here too.
+    const Result<QString> made =
+        stowix::MakeSetFolder(files, BackupRoot, rootMade, stamp, m_window.PendingComment);
+    if (made) {
+        setPath = made.value();
+        return true;
+    }
+    setPath = SetPath(stamp, m_window.PendingComment);
     failures.push_back({setPath, made.reason()});
     return false;
 }
@@ -87,7 +87,7 @@ void BackupRun::CopyGroups(const QString& setPath, std::vector<CopyFailure>& fai
     FileSystem& files = m_window.services().files;
     // A group that fails does not stop the run: every group is tried, so the set holds all that
     // could be copied and the report names everything that could not.
-    for (const FileGroup& group : FileGroups(m_window.values().WindowsFolderTail)) {
+    for (const FileGroup& group : FileGroups(m_window.values().WindowsFolder)) {
         QString sourceFolder = group.sourceFolder;
         QString pattern = group.pattern;
         std::vector<CopyFailure> groupFailures =

@@ -32,9 +32,10 @@ private:
     enum class Outcome { Complete, FilesMissing, NotRecorded };
 
     void Announce();
-    QString BuildSetPath();
-    // False when nothing may be copied into the set's folder; the reason is in failures.
-    bool MakeSetFolder(const QString& setPath, std::vector<CopyFailure>& failures);
+    QString BuildStamp();
+    // Makes the set's folder and gives its path; false when nothing may be copied into it, with
+    // the reason in failures and setPath naming the set by its plain name.
+    bool MakeSetFolder(const QString& stamp, QString& setPath, std::vector<CopyFailure>& failures);
     void CopyGroups(const QString& setPath, std::vector<CopyFailure>& failures);
     void FlushSet(const QString& setPath, std::vector<CopyFailure>& failures);
     // The closing sound, and the animation and its sound device stopped.

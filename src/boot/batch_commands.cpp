@@ -1,5 +1,8 @@
 #include "boot/batch_commands.h"
 
+#include "dos/wildcard.h"
+
+#include <memory>
 #include <optional>
 
 namespace stowix {
@@ -232,7 +235,9 @@ QStringList Attrib(FileSystem& files, BatchConsole& console, const QStringList& 
         }
         const int value = (current.value() & ~request->clear) | request->set;
         if (value != current.value()) {
-            if (Status written = files.WriteAttributes(path, value); !written) {
+            // A file that the host knows by another name too (a hard link, which a program in
+            // the drive can make to a file outside it) is refused, not changed through that name.
+            if (Status written = files.WriteAttributesOfSingleFile(path, value); !written) {
                 console.Fail(
                     WithReason(QStringLiteral("Access denied - ") + path, written.reason()));
                 continue;
@@ -282,11 +287,57 @@ QStringList Copy(FileSystem& files, BatchConsole& console, const QStringList& wo
     return changed;
 }
 
+// The folder of a pattern as a path of its own ("C:\Stowix" for "C:\Stowix\*.Da?") when it is a
+// folder below a drive's root; nothing for a root or the current folder.
+std::optional<QString> FolderBelowRoot(const QString& pattern) {
+    const QString folder = FolderPart(pattern);
+    if (folder.size() <= 3 || folder.at(1) != u':' || folder.at(2) != u'\\') return std::nullopt;
+    return folder.chopped(1);
+}
+
+// Del in a folder held while its files go: the files are found and deleted through the folder
+// that was found first, so that a link put in its place meanwhile cannot lead the deletes into
+// another folder; a folder reached through a link is refused.
+void DeleteInHeldFolder(FileSystem& files, BatchConsole& console, const QString& folder,
+                        const QString& pattern) {
+    const Result<std::unique_ptr<HeldFolder>> held = files.HoldFolder(folder);
+    const Result<std::vector<FolderEntry>> entries =
+        held ? held.value()->List() : Result<std::vector<FolderEntry>>(held.status());
+    if (!entries) {
+        console.Fail(held.notFound() ? QStringLiteral("File not found - ") + pattern
+                                     : WithReason(QStringLiteral("Access denied - ") + pattern,
+                                                  entries.reason()));
+        return;
+    }
+    const WildcardPattern wildcard(QStringView(pattern).mid(folder.size() + 1));
+    constexpr int Unseen = Attribute::Folder | Attribute::Hidden | Attribute::System;
+    bool found = false;
+    for (const FolderEntry& entry : entries.value()) {
+        if ((entry.attributes & Unseen) != 0 || !wildcard.Matches(entry.name)) continue;
+        found = true;
+        const QString path = folder + u'\\' + entry.name;
+        if (entry.attributes & Attribute::ReadOnly) {
+            console.Fail(QStringLiteral("Access denied - ") + path);
+            continue;
+        }
+        if (Status deleted = held.value()->DeleteFile(entry.name); !deleted) {
+            console.Fail(WithReason(QStringLiteral("Access denied - ") + path, deleted.reason()));
+            continue;
+        }
+        console.Print(path + QStringLiteral(" deleted"));
+    }
+    if (!found) console.Fail(QStringLiteral("File not found - ") + pattern);
+}
+
 // Del <pattern>: deletes the plain files that match; hidden and system files are not seen and a
 // read-only one is refused, as under DOS.
 void Delete(FileSystem& files, BatchConsole& console, const QStringList& words) {
     const std::optional<QString> pattern = ParseDelete(console, words);
     if (!pattern) return;
+    if (const std::optional<QString> folder = FolderBelowRoot(*pattern)) {
+        DeleteInHeldFolder(files, console, *folder, *pattern);
+        return;
+    }
     const Result<QStringList> paths = MatchingFiles(files, *pattern, SeenByCopyAndDel);
     if (!paths || paths.value().isEmpty()) {
         console.Fail(QStringLiteral("File not found - ") + *pattern);

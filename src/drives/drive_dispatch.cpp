@@ -69,6 +69,10 @@ public:
         if (!files) return NoDrive(destination);
         return files->WriteFileFrom(source, attributes, lastWrite, destination, beforePlacing);
     }
+    Status WriteAttributesOfSingleFile(const QString& path, int attributes) override {
+        FileSystem* files = For(path);
+        return files ? files->WriteAttributesOfSingleFile(path, attributes) : NoDrive(path);
+    }
     Status DeleteFile(const QString& path) override {
         FileSystem* files = For(path);
         return files ? files->DeleteFile(path) : NoDrive(path);
@@ -85,9 +89,18 @@ public:
         FileSystem* files = For(path);
         return files ? files->RemoveEmptyFolder(path) : NoDrive(path);
     }
+    Result<std::unique_ptr<HeldFolder>> HoldFolder(const QString& path) override {
+        FileSystem* files = For(path);
+        if (!files) return NoDrive(path);
+        return files->HoldFolder(path);
+    }
     Status RestrictToOwner(const QString& path) override {
         FileSystem* files = For(path);
         return files ? files->RestrictToOwner(path) : NoDrive(path);
+    }
+    Status CheckPrivateFolder(const QString& path) override {
+        FileSystem* files = For(path);
+        return files ? files->CheckPrivateFolder(path) : NoDrive(path);
     }
     Result<std::vector<FolderEntry>> ListFolder(const QString& pattern, int mask) override {
         FileSystem* files = For(pattern);

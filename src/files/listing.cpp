@@ -76,8 +76,11 @@ std::vector<CopyFailure> CopyMatchingFiles(FileSystem& files, ProgressStepper& p
     std::vector<CopyFailure> failures;
     std::vector<QString> names;
     int count = 0;
-    if (Status listed =
-            FindFiles(files, QStringLiteral("C:"), sourceFolder, pattern, names, count, false);
+    // A folder given with its drive (a Windows folder on D:) is listed there; else on C:.
+    const QString drive = sourceFolder.size() >= 2 && sourceFolder.at(1) == u':'
+                              ? sourceFolder.left(2)
+                              : QStringLiteral("C:");
+    if (Status listed = FindFiles(files, drive, sourceFolder, pattern, names, count, false);
         !listed) {
         failures.push_back({sourceFolder + pattern, listed.reason()});
         return failures;

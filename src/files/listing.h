@@ -35,7 +35,8 @@ struct CopyFailure {
     QString reason;
 };
 
-// Copies every file of sourceFolder (on drive C:) that matches pattern into destinationFolder
+// Copies every file of sourceFolder (on its own drive when it names one, else on drive C:) that
+// matches pattern into destinationFolder
 // under the same name, keeping attributes, stepping the window's progress bar once before each
 // file. destinationFolder carries no trailing backslash; empty means the root of the current
 // drive. On return sourceFolder holds the full normalised folder ("C:\WINDOWS\"). A file that

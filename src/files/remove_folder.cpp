@@ -6,6 +6,8 @@
 
 #include <QStringList>
 
+#include <map>
+#include <memory>
 #include <vector>
 
 namespace stowix {
@@ -19,25 +21,18 @@ QString WithoutTrailingBackslash(const QString& folder) {
     return folder;
 }
 
-// What is still in folder (listed form, ending in a backslash): each name, folders marked by a
-// trailing backslash, each file that resisted deletion with the reason it gave.
-QString DescribeRemains(FileSystem& files, const QString& folder,
-                        const std::vector<CopyFailure>& resisted) {
-    constexpr int everything =
-        Attribute::ReadOnly | Attribute::Hidden | Attribute::System | Attribute::Folder;
+// What the held folder still holds: each name, folders marked by a trailing backslash, each file
+// that resisted deletion with the reason it gave.
+QString DescribeRemains(HeldFolder& held, const std::map<QString, QString>& resisted) {
     QStringList remains;
-    const Result<std::vector<FolderEntry>> entries =
-        files.ListFolder(folder + QStringLiteral("*.*"), everything);
-    if (entries) {
+    if (const Result<std::vector<FolderEntry>> entries = held.List(); entries) {
         for (const FolderEntry& entry : entries.value()) {
             if (IsDotOrDotDot(entry.name)) continue;
             QString item = entry.name;
             if (entry.attributes & Attribute::Folder) {
                 item += u'\\';
-            } else {
-                for (const CopyFailure& failure : resisted)
-                    if (failure.path.compare(folder + entry.name, Qt::CaseInsensitive) == 0)
-                        item += QStringLiteral(" (") + failure.reason + u')';
+            } else if (const auto reason = resisted.find(entry.name); reason != resisted.end()) {
+                item += QStringLiteral(" (") + reason->second + u')';
             }
             remains.push_back(item);
         }
@@ -45,33 +40,44 @@ QString DescribeRemains(FileSystem& files, const QString& folder,
     return remains.join(QStringLiteral(", "));
 }
 
+// Deletes every file the held folder lists, noting the reason of each that resists.
+void DeleteListedFiles(HeldFolder& held, std::map<QString, QString>& resisted) {
+    const Result<std::vector<FolderEntry>> entries = held.List();
+    if (!entries) return;
+    for (const FolderEntry& entry : entries.value()) {
+        if (entry.attributes & Attribute::Folder) continue;
+        if (Status deleted = held.DeleteFile(entry.name); !deleted)
+            resisted[entry.name] = deleted.reason();
+        else
+            resisted.erase(entry.name);
+    }
+}
+
 }  // namespace
 
 Status RemoveFolder(FileSystem& files, QString& folder) {
-    std::vector<QString> paths;
-    int count = 0;
-    QString pattern = QStringLiteral("*.*");
-    // A folder that cannot be listed still gets the sweep and the removal below; whether it is
-    // gone is what the result reports.
-    (void)FindFiles(files, QStringLiteral("C:"), folder, pattern, paths, count, true);
-
-    // A file that resists deletion is not fatal here: the sweep below tries it again, and what
-    // finally remains is reported from the folder itself.
-    std::vector<CopyFailure> resisted;
-    for (const QString& path : paths)
-        if (Status deleted = DeleteFileForced(files, path); !deleted)
-            resisted.push_back({path, deleted.reason()});
-
-    // From here every failure is ignored; the last check says whether the folder went.
-    (void)files.DeleteMatching(folder + QStringLiteral("*.*"));
+    folder = DrivePrefix(files, QStringLiteral("C:")) + NormalizeFolder(files, folder);
     const QString ownPath = WithoutTrailingBackslash(folder);
-    const Status removed = files.RemoveEmptyFolder(ownPath);
+    // The folder is held once and emptied through that hold: whatever is renamed or linked in
+    // its place while the files go, the walk stays in the folder it found.
+    Result<std::unique_ptr<HeldFolder>> opened = files.HoldFolder(ownPath);
+    if (!opened) {
+        if (!FileExists(files, ownPath)) return Status::Ok();
+        return Status::Fail(ownPath + QStringLiteral(" could not be removed: ") + opened.reason());
+    }
+    HeldFolder& held = *opened.value();
 
-    if (!FileExists(files, ownPath)) return Status::Ok();
-    const QString remains = DescribeRemains(files, folder, resisted);
+    // A file that resists deletion is not fatal here: a second pass tries it again, and what
+    // finally remains is reported from the folder itself.
+    std::map<QString, QString> resisted;
+    DeleteListedFiles(held, resisted);
+    DeleteListedFiles(held, resisted);
+    const Status removed = held.Remove();
+    if (removed) return Status::Ok();
+
+    const QString remains = DescribeRemains(held, resisted);
     if (remains.isEmpty())
-        return Status::Fail(ownPath + QStringLiteral(" could not be removed: ") +
-                            (removed ? QStringLiteral("it is still there") : removed.reason()));
+        return Status::Fail(ownPath + QStringLiteral(" could not be removed: ") + removed.reason());
     return Status::Fail(ownPath + QStringLiteral(" could not be removed; it still holds ") +
                         remains);
 }

@@ -6,7 +6,13 @@ namespace stowix {
 
 Result<bool> FileSystem::CopyFileKeepingAttributes(const QString& source,
                                                    const QString& destination) {
-    if (source.isEmpty() || !ReadAttributes(source).ok()) return false;
+    if (source.isEmpty()) return false;
+    // A source that is gone is no failure; one that is there but cannot be read (a link that
+    // leads out of the drive, a folder that may not be searched) is.
+    if (const Result<int> found = ReadAttributes(source); !found) {
+        if (found.notFound()) return false;
+        return found.status();
+    }
 
     // The destination is not deleted before the copy: the copy replaces it in one step, so a
     // copy that fails (disk full, unreadable source) leaves the old file where it was. A restore

@@ -7,6 +7,65 @@
 
 namespace stowix {
 
+namespace {
+
+constexpr int EveryEntry =
+    Attribute::ReadOnly | Attribute::Hidden | Attribute::System | Attribute::Folder;
+
+bool IsLinkOrUnknown(FileSystem& files, const QString& path) {
+    const Result<bool> link = files.IsLink(path);
+    return !link || link.value();  // what cannot be told is not trusted
+}
+
+// A held folder that names each entry by its path: for a drive on which no link can lead a
+// path elsewhere.
+class HeldByPath final : public HeldFolder {
+public:
+    HeldByPath(FileSystem& files, QString path) : m_files(files), m_path(std::move(path)) {}
+
+    Result<std::vector<FolderEntry>> List() override {
+        Result<std::vector<FolderEntry>> listed =
+            m_files.ListFolder(m_path + QStringLiteral("\\*.*"), EveryEntry);
+        if (!listed) return listed;
+        std::vector<FolderEntry> entries;
+        for (FolderEntry& entry : std::move(listed).value())
+            if (entry.name != u"." && entry.name != u"..") entries.push_back(std::move(entry));
+        return entries;
+    }
+    Status DeleteFile(const QString& name) override {
+        const QString path = m_path + u'\\' + name;
+        if (!IsLinkOrUnknown(m_files, path)) {
+            if (Status cleared = m_files.WriteAttributes(path, 0); !cleared) return cleared;
+        }
+        return m_files.DeleteFile(path);
+    }
+    Status Remove() override { return m_files.RemoveEmptyFolder(m_path); }
+
+private:
+    FileSystem& m_files;
+    QString m_path;
+};
+
+// A folder that exists, is one, and is no link.
+Status CheckRealFolder(FileSystem& files, const QString& path) {
+    const Result<int> attributes = files.ReadAttributes(path);
+    if (!attributes) return attributes.status();
+    if (IsLinkOrUnknown(files, path))
+        return Status::Fail(path + QStringLiteral(" is a link, which is not followed"));
+    if ((attributes.value() & Attribute::Folder) == 0)
+        return Status::Fail(path + QStringLiteral(" is not a folder"));
+    return Status::Ok();
+}
+
+}  // namespace
+
+Result<std::unique_ptr<HeldFolder>> FileSystem::HoldFolder(const QString& path) {
+    if (Status real = CheckRealFolder(*this, path); !real) return real;
+    return std::unique_ptr<HeldFolder>(std::make_unique<HeldByPath>(*this, path));
+}
+
+Status FileSystem::CheckPrivateFolder(const QString& path) { return CheckRealFolder(*this, path); }
+
 Result<FileFacts> FileSystem::ReadFileFacts(const QString& path) {
     Result<int> attributes = ReadAttributes(path);
     if (!attributes) return attributes.status();

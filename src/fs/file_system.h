@@ -64,6 +64,21 @@ public:
     virtual Result<qint64> ReadAt(qint64 offset, char* buffer, qint64 size) = 0;
 };
 
+// A folder held open while a walk removes what it holds: each entry is named relative to the
+// folder that was found when it was taken, so that a rename, or a link put in the folder's place
+// while the walk runs, can never lead it to another folder.
+class HeldFolder {
+public:
+    virtual ~HeldFolder() = default;
+    // Every entry but "." and "..": files with their attribute bits, folders with the folder bit.
+    virtual Result<std::vector<FolderEntry>> List() = 0;
+    // Deletes one file (never a folder) of the folder whatever its attributes; a link goes
+    // itself, never what it names.
+    virtual Status DeleteFile(const QString& name) = 0;
+    // Removes the folder itself when it is empty and its name still names it.
+    virtual Status Remove() = 0;
+};
+
 class FileSystem {
 public:
     virtual ~FileSystem() = default;
@@ -81,7 +96,8 @@ public:
     // Replaces destination with a copy of source that carries the source's exact attribute value
     // and last-write time. As with CopyFile, a copy that fails leaves the old destination as it
     // was, attributes included; one that is a folder is refused. Gives false, having done
-    // nothing, when the source cannot be found (its attributes cannot be read). This default is
+    // nothing, when the source does not exist; one whose attributes cannot be read for another
+    // reason (a link that leads out of its drive) fails. This default is
     // built on the calls above; an implementation may do it in fewer steps.
     virtual Result<bool> CopyFileKeepingAttributes(const QString& source,
                                                    const QString& destination);
@@ -110,16 +126,32 @@ public:
     // "C:\STOWIX\*.Da?". Fails when a matching file cannot be deleted; the others are still tried.
     virtual Status DeleteMatching(const QString& pattern) = 0;
 
+    // As WriteAttributes, but a file that the host knows by more than one name (a hard link) is
+    // refused, not changed: the change would reach every other name too. A drive that cannot
+    // hold such links does as WriteAttributes.
+    virtual Status WriteAttributesOfSingleFile(const QString& path, int attributes) {
+        return WriteAttributes(path, attributes);
+    }
+
     // Creates one folder under an existing parent; fails when it exists already, when the parent
     // is missing, or when Windows would refuse the name (reserved characters, device names).
     virtual Status CreateFolder(const QString& path) = 0;
     // Removes an empty folder.
     virtual Status RemoveEmptyFolder(const QString& path) = 0;
+    // Holds an existing folder for a walk that removes its entries. A path with a link in it is
+    // refused. This default names each entry by its path again, which serves a drive that cannot
+    // hold links; a host folder holds the folder itself.
+    virtual Result<std::unique_ptr<HeldFolder>> HoldFolder(const QString& path);
     // Keeps a folder that holds password lists and registries from the host's other users. A host
     // folder becomes readable, writable and searchable by its owner only (host mode 0700); on a
     // drive whose files have no owners of their own (a disk image) the image file's permissions
     // govern, and this only checks that the folder exists. Leaves DOS attributes as they are.
     virtual Status RestrictToOwner(const QString& path) = 0;
+    // Fails, naming the owner and the mode, when a host folder is a link, belongs to another
+    // user, or lets others than its owner write in it: such a folder is not trusted with
+    // password lists and registries. On a drive whose files have no owners of their own (a disk
+    // image) this only checks that the folder exists and is no link.
+    virtual Status CheckPrivateFolder(const QString& path);
 
     // Lists the entries of one folder that match a wildcard pattern ("C:\WINDOWS\*.Ini"), in the
     // host's own order. Plain files are always listed; read-only, hidden and system files only

@@ -41,6 +41,9 @@ public:
                          const std::function<Status()>& beforePlacing) override {
         return m_inner.WriteFileFrom(source, attributes, lastWrite, destination, beforePlacing);
     }
+    Status WriteAttributesOfSingleFile(const QString& path, int attributes) override {
+        return m_inner.WriteAttributesOfSingleFile(path, attributes);
+    }
     Status DeleteFile(const QString& path) override { return m_inner.DeleteFile(path); }
     Status DeleteMatching(const QString& pattern) override {
         return m_inner.DeleteMatching(pattern);
@@ -49,7 +52,13 @@ public:
     Status RemoveEmptyFolder(const QString& path) override {
         return m_inner.RemoveEmptyFolder(path);
     }
+    Result<std::unique_ptr<HeldFolder>> HoldFolder(const QString& path) override {
+        return m_inner.HoldFolder(path);
+    }
     Status RestrictToOwner(const QString& path) override { return m_inner.RestrictToOwner(path); }
+    Status CheckPrivateFolder(const QString& path) override {
+        return m_inner.CheckPrivateFolder(path);
+    }
     Result<std::vector<FolderEntry>> ListFolder(const QString& pattern, int mask) override {
         return m_inner.ListFolder(pattern, mask);
     }

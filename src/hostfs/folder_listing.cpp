@@ -80,6 +80,18 @@ std::optional<Inspected> InspectEntry(const OpenedFolder& folder, const std::str
     return inspected;
 }
 
+// A link that leads out of the drive, round in a loop or to nothing is followed by nothing, yet
+// it is listed, as a plain file: whoever takes the folder's files then learns that this one
+// cannot be read, instead of missing it without a word. Nothing for anything else, or an entry
+// gone meanwhile.
+std::optional<FolderEntry> UnfollowedLink(const OpenedFolder& folder, const std::string& name) {
+    struct stat own {};
+    if (::fstatat(folder.fd.Get(), name.c_str(), &own, AT_SYMLINK_NOFOLLOW) != 0 ||
+        !S_ISLNK(own.st_mode))
+        return std::nullopt;
+    return FolderEntry{NameFromHost(name), 0};
+}
+
 // The listing's entry for one folder entry, or nothing when the mask does not take it. type: the
 // d_type from the folder read, which spares a stat when the mask needs none.
 std::optional<FolderEntry> ListedEntry(const OpenedFolder& folder, const std::string& name,
@@ -91,7 +103,7 @@ std::optional<FolderEntry> ListedEntry(const OpenedFolder& folder, const std::st
         // A link, a file system that does not give the type in the folder read, or a mask that
         // needs the attributes.
         inspected = InspectEntry(folder, name);
-        if (!inspected) return std::nullopt;
+        if (!inspected) return UnfollowedLink(folder, name);
         const mode_t mode = inspected->info.st_mode;
         if (!S_ISREG(mode) && !S_ISDIR(mode))
             return std::nullopt;  // devices, pipes and sockets have no place on a Windows drive

@@ -38,10 +38,10 @@ bool NamesEntryInFolder(EntryRef entry) { return entry.name != nullptr && entry.
 
 }  // namespace
 
-UniqueFd OpenBeneath(int dirFd, const char* path, int flags, bool followLast) {
+UniqueFd OpenBeneath(int dirFd, const char* path, int flags, bool followLast, bool noLinks) {
     open_how how{};
     how.flags = __u64(flags | O_CLOEXEC | (followLast ? 0 : O_NOFOLLOW));
-    how.resolve = RESOLVE_BENEATH | RESOLVE_NO_MAGICLINKS;
+    how.resolve = RESOLVE_BENEATH | RESOLVE_NO_MAGICLINKS | (noLinks ? RESOLVE_NO_SYMLINKS : 0);
     // EAGAIN means a rename elsewhere raced with the lookup; the kernel asks for a retry.
     for (int attempt = 0; attempt < 8; ++attempt) {
         const long fd = ::syscall(SYS_openat2, dirFd, path[0] ? path : ".", &how, sizeof how);

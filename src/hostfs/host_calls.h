@@ -15,8 +15,10 @@ namespace stowix::posix {
 
 // Opens path (relative to dirFd) without ever leaving dirFd: a component or link that would lead
 // above it fails with EXDEV, as does an absolute link. With followLast false a final symbolic
-// link is opened itself (flags should then hold O_PATH).
-UniqueFd OpenBeneath(int dirFd, const char* path, int flags, bool followLast = true);
+// link is opened itself (flags should then hold O_PATH). With noLinks, a link anywhere in the
+// path fails with ELOOP.
+UniqueFd OpenBeneath(int dirFd, const char* path, int flags, bool followLast = true,
+                     bool noLinks = false);
 
 // One entry, named by a folder descriptor and a name in it. An empty name stands for the entry
 // that dirFd itself refers to (which may be an O_PATH descriptor). A final link is never

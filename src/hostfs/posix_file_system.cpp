@@ -8,6 +8,7 @@
 #include "hostfs/folder_listing.h"
 #include "hostfs/folder_reader.h"
 #include "hostfs/group_copy.h"
+#include "hostfs/held_folder.h"
 #include "hostfs/host_errors.h"
 #include "hostfs/host_names.h"
 #include "hostfs/path_resolver.h"
@@ -18,6 +19,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <linux/magic.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <sys/statfs.h>
 #include <sys/xattr.h>
@@ -46,6 +48,7 @@ public:
 
     Result<int> ReadAttributes(const QString& path) override;
     Status WriteAttributes(const QString& path, int attributes) override;
+    Status WriteAttributesOfSingleFile(const QString& path, int attributes) override;
     Status CopyFile(const QString& source, const QString& destination) override;
     Status WriteFileFrom(FileReader& source, std::optional<int> attributes,
                          const QDateTime& lastWrite, const QString& destination,
@@ -59,7 +62,9 @@ public:
     Status DeleteMatching(const QString& pattern) override;
     Status CreateFolder(const QString& path) override;
     Status RemoveEmptyFolder(const QString& path) override;
+    Result<std::unique_ptr<HeldFolder>> HoldFolder(const QString& path) override;
     Status RestrictToOwner(const QString& path) override;
+    Status CheckPrivateFolder(const QString& path) override;
     Result<std::vector<FolderEntry>> ListFolder(const QString& pattern, int mask) override;
     QString CurrentDrive() override;
     Status ChangeDrive(QChar letter) override;
@@ -108,6 +113,19 @@ Result<int> PosixFileSystem::ReadAttributes(const QString& path) {
 
 Status PosixFileSystem::WriteAttributes(const QString& path, int attributes) {
     return WithFollowed(path, [&](const Location& location, const FollowedEntry& entry) {
+        return WriteDosAttributes(entry.entry, entry.info, attributes, StoreOf(location, entry),
+                                  path);
+    });
+}
+
+Status PosixFileSystem::WriteAttributesOfSingleFile(const QString& path, int attributes) {
+    return WithFollowed(path, [&](const Location& location, const FollowedEntry& entry) {
+        if (!S_ISDIR(entry.info.st_mode) && entry.info.st_nlink > 1)
+            return Status::Fail(path + QStringLiteral(": The file has ") +
+                                QString::number(entry.info.st_nlink) +
+                                QStringLiteral(" names on the host (hard links); its attributes "
+                                               "are not changed, as that would change them "
+                                               "under every name"));
         return WriteDosAttributes(entry.entry, entry.info, attributes, StoreOf(location, entry),
                                   path);
     });
@@ -307,6 +325,39 @@ Status PosixFileSystem::RestrictToOwner(const QString& path) {
         if (ChangeMode(folder.entry, mode) != 0) return HostFailure(path, errno);
         return Status::Ok();
     });
+}
+
+Result<std::unique_ptr<HeldFolder>> PosixFileSystem::HoldFolder(const QString& path) {
+    return HoldHostFolder(m_resolver, path);
+}
+
+namespace {
+
+QString OwnerName(uid_t owner) {
+    const struct passwd* account = ::getpwuid(owner);
+    const QString number = QStringLiteral("uid ") + QString::number(owner);
+    if (account == nullptr || account->pw_name == nullptr) return number;
+    return QString::fromLocal8Bit(account->pw_name) + QStringLiteral(" (") + number + u')';
+}
+
+}  // namespace
+
+Status PosixFileSystem::CheckPrivateFolder(const QString& path) {
+    Result<Location> location = m_resolver.Locate(path);
+    if (!location) return location.status();
+    const Location& place = location.value();
+    if (!place.exists) return HostFailure(path, ENOENT);
+    if (place.IsLink())
+        return Status::Fail(path + QStringLiteral(" is a link, which is not followed"));
+    if (!S_ISDIR(place.info.st_mode)) return HostFailure(path, ENOTDIR);
+    const bool foreign = place.info.st_uid != ::geteuid();
+    const bool openToOthers = (place.info.st_mode & (S_IWGRP | S_IWOTH)) != 0;
+    if (!foreign && !openToOthers) return Status::Ok();
+    const QString mode = QStringLiteral("0%1").arg(place.info.st_mode & 07777, 3, 8, QChar(u'0'));
+    return Status::Fail(path + QStringLiteral(" belongs to ") + OwnerName(place.info.st_uid) +
+                        QStringLiteral(" and has mode ") + mode +
+                        QStringLiteral("; a folder that holds password lists and registries "
+                                       "must be yours and writable by you alone"));
 }
 
 Result<std::vector<FolderEntry>> PosixFileSystem::ListFolder(const QString& pattern, int mask) {

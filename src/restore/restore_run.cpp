@@ -1,11 +1,14 @@
 #include "restore/restore_run.h"
 
+#include "dos/wildcard.h"
 #include "files/file_routines.h"
 #include "restore/boot_script.h"
 #include "restore/folder_chooser.h"
 #include "restore/registry_staging.h"
 #include "sets/backup_set_layout.h"
 #include "shell/settings.h"
+
+#include <memory>
 
 namespace stowix {
 
@@ -14,19 +17,23 @@ namespace {
 // Takes every staged registry file out of the backup root again, whatever its attributes, so
 // that the boot script finds nothing to put in place. A file that resists is added to failures.
 void WithdrawStagedRegistry(FileSystem& files, std::vector<CopyFailure>& failures) {
-    QString folder = BackupRoot;
-    QString pattern = QString::fromUtf16(StagedPattern);
-    std::vector<QString> staged;
-    int count = 0;
-    if (Status listed =
-            FindFiles(files, QStringLiteral("C:"), folder, pattern, staged, count, true);
-        !listed.ok()) {
-        failures.push_back({folder + pattern, listed.reason()});
+    // The backup root is held while the staged files go, so that a link put in its place
+    // meanwhile cannot turn the deletes to the Windows folder's registry.
+    const Result<std::unique_ptr<HeldFolder>> held = files.HoldFolder(BackupRoot);
+    if (held.notFound()) return;  // no backup root, nothing staged
+    const Result<std::vector<FolderEntry>> entries =
+        held ? held.value()->List() : Result<std::vector<FolderEntry>>(held.status());
+    if (!entries) {
+        failures.push_back(
+            {BackupRoot + u'\\' + QString::fromUtf16(StagedPattern), entries.reason()});
         return;
     }
-    for (const QString& path : staged)
-        if (Status deleted = DeleteFileForced(files, path); !deleted.ok())
-            failures.push_back({path, deleted.reason()});
+    const WildcardPattern staged{QStringView(StagedPattern)};
+    for (const FolderEntry& entry : entries.value()) {
+        if ((entry.attributes & Attribute::Folder) != 0 || !staged.Matches(entry.name)) continue;
+        if (Status deleted = held.value()->DeleteFile(entry.name); !deleted.ok())
+            failures.push_back({BackupRoot + u'\\' + entry.name, deleted.reason()});
+    }
 }
 
 // A Windows folder on another drive than the backup root's holds restored files too; that
@@ -72,7 +79,7 @@ void RestoreGroup(FolderChooser& chooser, const SetGroup& group, RestoreOutcome&
     QString sourceFolder = setFolder + u'\\';
     QString pattern = QString::fromUtf16(group.pattern);
     std::vector<CopyFailure> failed = CopyMatchingFiles(
-        files, chooser, sourceFolder, pattern, PlaceFolder(group.place, values.WindowsFolderTail));
+        files, chooser, sourceFolder, pattern, PlaceFolder(group.place, values.WindowsFolder));
     if (group.registry && !failed.empty()) {
         WithdrawStagedRegistry(files, failed);
         outcome.registryWithdrawn = true;

@@ -16,24 +16,25 @@ QString SetPath(const QString& stamp, const QString& pendingComment) {
     return BackupRoot + QStringLiteral("\\") + stamp + pendingComment;
 }
 
-QString PlaceFolder(SetPlace place, const QString& windowsFolderTail) {
+QString PlaceFolder(SetPlace place, const QString& windowsFolder) {
     switch (place) {
     case SetPlace::DriveRoot: return QString();
-    case SetPlace::WindowsFolder: return windowsFolderTail;
+    case SetPlace::WindowsFolder: return windowsFolder;
     case SetPlace::BackupRoot: return BackupRoot;
     }
     return QString();
 }
 
 QString RestoredFolder(const SetGroup& group, const ProgramValues& values) {
-    if (group.registry) return values.WindowsFolder + u'\\';
-    return QStringLiteral("C:") + PlaceFolder(group.place, values.WindowsFolderTail) + u'\\';
+    if (group.registry || group.place == SetPlace::WindowsFolder)
+        return values.WindowsFolder + u'\\';
+    return QStringLiteral("C:\\");
 }
 
-std::vector<FileGroup> FileGroups(const QString& windowsFolderTail) {
+std::vector<FileGroup> FileGroups(const QString& windowsFolder) {
     std::vector<FileGroup> groups;
     for (const SetGroup& group : BackupGroups)
-        groups.push_back({PlaceFolder(group.place, windowsFolderTail) + u'\\',
+        groups.push_back({PlaceFolder(group.place, windowsFolder) + u'\\',
                           QString::fromUtf16(group.pattern), group.registry});
     return groups;
 }

@@ -15,18 +15,19 @@
 
 namespace stowix {
 
-// One group of files that a backup copies: every file in sourceFolder (a folder on drive C:,
-// drive-less, ending in a backslash) that matches pattern; registry as in SetGroup.
+// One group of files that a backup copies: every file in sourceFolder (ending in a backslash:
+// "\" for the root of drive C:, the Windows folder with its drive) that matches pattern;
+// registry as in SetGroup.
 struct FileGroup {
     QString sourceFolder;
     QString pattern;
     bool registry = false;
 };
 
-// Where a group's files lie on drive C:.
+// Where a group's files lie.
 enum class SetPlace {
-    DriveRoot,      // the root of the drive
-    WindowsFolder,  // WindowsFolderTail
+    DriveRoot,      // the root of drive C:
+    WindowsFolder,  // the Windows folder, on whichever drive it is
     BackupRoot,     // the backup root, where a restore stages the registry files
 };
 
@@ -88,17 +89,18 @@ QString SetStamp(const QString& dateText, const QString& timeText);
 // and pendingComment (empty, or a blank and the comment), which is never rewritten.
 QString SetPath(const QString& stamp, const QString& pendingComment);
 
-// The folder of a place, without a trailing backslash: "" for the root of the current drive,
-// windowsFolderTail ("\WINDOWS") for the Windows folder, BackupRoot ("C:\Stowix").
-QString PlaceFolder(SetPlace place, const QString& windowsFolderTail);
+// The folder of a place, without a trailing backslash: "" for the root of the current drive (C:),
+// windowsFolder ("C:\WINDOWS", "D:\WINDOWS") for the Windows folder, BackupRoot ("C:\Stowix").
+// A Windows folder on another drive is taken there: a set holds what Windows really uses.
+QString PlaceFolder(SetPlace place, const QString& windowsFolder);
 
 // The full DOS folder, ending in a backslash, where a restore leaves a group's files: the group's
-// place on drive C:, but for the registry group, whose files the boot script moves from the
+// place, but for the registry group, whose files the boot script moves from the
 // backup root into the Windows folder (values.WindowsFolder) at the next start of Windows.
 QString RestoredFolder(const SetGroup& group, const ProgramValues& values);
 
-// BackupGroups with their folders: the root of drive C: as "\", the Windows folder found on
-// drive C: by its drive-less path windowsFolderTail ("\WINDOWS") followed by a backslash.
-std::vector<FileGroup> FileGroups(const QString& windowsFolderTail);
+// BackupGroups with their folders: the root of drive C: as "\", the Windows folder as its full
+// path windowsFolder ("D:\WINDOWS") followed by a backslash.
+std::vector<FileGroup> FileGroups(const QString& windowsFolder);
 
 }  // namespace stowix

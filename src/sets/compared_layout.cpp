@@ -6,9 +6,13 @@ namespace stowix {
 
 std::vector<BackupSource> BackupSources(const ProgramValues& values) {
     std::vector<BackupSource> sources;
-    for (const FileGroup& group : FileGroups(values.WindowsFolderTail))
-        sources.push_back(
-            {QStringLiteral("C:") + group.sourceFolder, group.pattern, group.registry});
+    for (const FileGroup& group : FileGroups(values.WindowsFolder)) {
+        // The root's folder carries no drive: it is drive C:'s.
+        const QString folder = group.sourceFolder.startsWith(u'\\')
+                                   ? QStringLiteral("C:") + group.sourceFolder
+                                   : group.sourceFolder;
+        sources.push_back({folder, group.pattern, group.registry});
+    }
     return sources;
 }
 

@@ -4,20 +4,26 @@ namespace stowix {
 
 namespace {
 
+// Far more runs than one second or one repeated hour can hold; a name still taken then is
+// something else's doing.
+constexpr int MostNumbers = 999;
+
 bool IsFolder(FileSystem& files, const QString& path) {
     const Result<int> attributes = files.ReadAttributes(path);
     return attributes && (attributes.value() & Attribute::Folder) != 0;
 }
 
-bool IsLink(FileSystem& files, const QString& path) {
-    const Result<bool> link = files.IsLink(path);
-    return link && link.value();
+// True when an entry of that name exists, a link included (which ReadAttributes may not
+// follow).
+bool IsTaken(FileSystem& files, const QString& path) {
+    if (const Result<bool> link = files.IsLink(path); link && link.value()) return true;
+    return bool(files.ReadAttributes(path));
 }
 
-}  // namespace
-
-Status MakeSetFolder(FileSystem& files, const QString& backupRoot, const Status& rootMade,
-                     const QString& setPath) {
+Status CheckRoot(FileSystem& files, const QString& backupRoot, const Status& rootMade) {
+    // A host that cannot hold permission bits (a FAT mount, whose access its mount options set)
+    // refuses the tightening; the check below then judges the bits the mount gives.
+    if (rootMade) (void)files.RestrictToOwner(backupRoot);
     if (!IsFolder(files, backupRoot)) {
         // The root's own failure says why (a read-only drive, no room), not the set's "missing
         // parent" that would follow from it.
@@ -25,20 +31,39 @@ Status MakeSetFolder(FileSystem& files, const QString& backupRoot, const Status&
         return Status::Fail(QStringLiteral("the backup folder ") + backupRoot +
                             QStringLiteral(" could not be made: ") + reason);
     }
-    const Status created = files.CreateFolder(setPath);
-    if (created.ok()) return Status::Ok();
-    // A name that exists already is taken only as a real folder, as a run in the same second
-    // leaves it; a link there would lead the copies elsewhere, and a file cannot hold them.
-    if (IsLink(files, setPath))
-        return Status::Fail(
-            QStringLiteral("the set's folder exists already as a link, which is "
-                           "not followed; nothing was written through it"));
-    if (IsFolder(files, setPath)) return Status::Ok();
-    if (const Result<int> existing = files.ReadAttributes(setPath); existing)
-        return Status::Fail(
-            QStringLiteral("the set's folder could not be made: a file of its "
-                           "name exists"));
-    return Status::Fail(QStringLiteral("the set's folder could not be made: ") + created.reason());
+    // A root that is a link would take the sets elsewhere (into the Windows folder, which then
+    // becomes owner-only); one that was there before may have been made by another user, or
+    // left open to others, who could then read or change the sets: it is refused as it was
+    // found.
+    if (Status own = files.CheckPrivateFolder(backupRoot); !own)
+        return Status::Fail(QStringLiteral("the backup folder is not used: ") + own.reason());
+    if (!rootMade) (void)files.RestrictToOwner(backupRoot);
+    return Status::Ok();
+}
+
+}  // namespace
+
+QString NumberedSetName(const QString& stamp, int number, const QString& pendingComment) {
+    if (number <= 1) return stamp + pendingComment;
+    return stamp + u'(' + QString::number(number) + u')' + pendingComment;
+}
+
+Result<QString> MakeSetFolder(FileSystem& files, const QString& backupRoot, const Status& rootMade,
+                              const QString& stamp, const QString& pendingComment) {
+    if (Status root = CheckRoot(files, backupRoot, rootMade); !root) return root;
+    for (int number = 1; number <= MostNumbers; ++number) {
+        const QString path = backupRoot + u'\\' + NumberedSetName(stamp, number, pendingComment);
+        // Only a folder made here is used: one that exists (a real folder, a link, a file) is
+        // never written into, whoever made it.
+        const Status created = files.CreateFolder(path);
+        if (created.ok()) return path;
+        if (!IsTaken(files, path))
+            return Status::Fail(QStringLiteral("the set's folder could not be made: ") +
+                                created.reason());
+    }
+    return Status::Fail(QStringLiteral("the set's folder could not be made: ") +
+                        QString::number(MostNumbers) +
+                        QStringLiteral(" folders of its name are there already"));
 }
 
 }  // namespace stowix

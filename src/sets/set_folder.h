@@ -1,9 +1,11 @@
 #pragma once
 // The new backup set's folder, made under the backup root, and the checks that keep a run from
-// writing anywhere else: the root must be there (its own failure is the reason when it could not
-// be made, a read-only drive for instance), and the set's name must be a folder this run made,
-// or a real folder that a run in the same second made; never a link or a file, through which the
-// copies would land elsewhere. It does not deal with the root's owner-only mode or the copies.
+// writing anywhere else: the root must be a real folder of this user that no one else may write
+// in (its own failure is the reason when it could not be made, a read-only drive for instance),
+// and the set's folder is always one that this run made itself. When the set's name is taken
+// (a run in the same second, the hour that repeats when clocks go back, or a link or file put
+// there), the next free name of the form "stamp(2) comment", "stamp(3) comment", ... is made
+// instead, so that two runs never write into one set. It does not deal with the copies.
 
 #include "fs/file_system.h"
 
@@ -11,9 +13,15 @@
 
 namespace stowix {
 
+// The name a set gets when its plain name is taken: the stamp, "(number)" and the pending
+// comment (empty, or a blank and the comment). number 1 gives the plain name.
+QString NumberedSetName(const QString& stamp, int number, const QString& pendingComment);
+
 // rootMade: what creating the backup root gave (a root that exists already is no failure).
-// Fails, with a reason for the user, when the copies must not go into setPath.
-Status MakeSetFolder(FileSystem& files, const QString& backupRoot, const Status& rootMade,
-                     const QString& setPath);
+// The backup root is kept to its owner (FileSystem::RestrictToOwner): a root made just now before
+// it is checked, one that was there already only once it has passed the check. Gives the full
+// path of the set's folder that this call made, or fails with a reason for the user.
+Result<QString> MakeSetFolder(FileSystem& files, const QString& backupRoot, const Status& rootMade,
+                              const QString& stamp, const QString& pendingComment);
 
 }  // namespace stowix

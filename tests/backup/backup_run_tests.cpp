@@ -150,22 +150,30 @@ TEST_F(BackupRunTest, a_pending_comment_goes_into_one_set_only) {
     EXPECT_EQ(StoredLastBackup(), "C:\\Stowix\\11-5-99 3;46;00 PM");
 }
 
-TEST_F(BackupRunTest, a_run_in_the_same_second_reuses_the_set_and_replaces_its_files) {
+TEST_F(BackupRunTest, a_run_in_the_same_second_makes_a_set_of_its_own) {
     AddWindows98Files();
     Run();
     // The registry grown with free space since: other bytes, still sound.
     const QByteArray changed =
         tools::WriteRegistryFile(tools::Windows98SystemTree(), 256 * 1024).bytes;
+    const QByteArray first = drive.HostBytes(setPath + "\\SYSTEM.DAT");
     drive.AddFile("C:\\WINDOWS\\SYSTEM.DAT", changed, 39, Time(30));
     QFile::remove(drive.HostPath("C:\\WINDOWS\\SYSTEM.INI"));
+    // The name with the comment is taken too (by a set of the hour that repeats when clocks go
+    // back): the number goes between the stamp and the comment.
+    drive.AddFolder(setPath + " second");
+    window.PendingComment = " second";
     Run();
 
+    const QString second = "C:\\Stowix\\11-5-99 3;45;12 PM(2) second";
     EXPECT_TRUE(dialogs.messages.empty());
-    EXPECT_EQ(drive.HostBytes(setPath + "\\SYSTEM.DAT"), changed);
-    EXPECT_EQ(drive.Attributes(setPath + "\\SYSTEM.DAT"), 39);
-    EXPECT_EQ(drive.ModifiedTime(setPath + "\\SYSTEM.DAT"), Time(30));
-    EXPECT_EQ(drive.HostBytes(setPath + "\\SYSTEM.INI"), "[boot]\r\n");  // only the first run's
-    EXPECT_EQ(StoredLastBackup(), setPath);
+    EXPECT_EQ(drive.HostBytes(second + "\\SYSTEM.DAT"), changed);
+    EXPECT_EQ(drive.Attributes(second + "\\SYSTEM.DAT"), 39);
+    EXPECT_EQ(drive.ModifiedTime(second + "\\SYSTEM.DAT"), Time(30));
+    EXPECT_FALSE(drive.HostExists(second + "\\SYSTEM.INI"));
+    EXPECT_EQ(drive.HostBytes(setPath + "\\SYSTEM.DAT"), first) << "the first set was changed";
+    EXPECT_EQ(drive.HostBytes(setPath + "\\SYSTEM.INI"), "[boot]\r\n");
+    EXPECT_EQ(StoredLastBackup(), second);
 }
 
 TEST_F(BackupRunTest, an_empty_windows_folder_still_makes_and_records_a_set) {

@@ -69,14 +69,14 @@ TEST(FileGroups, are_the_root_then_the_windows_folder_in_fixed_order) {
                       }));
 }
 
-TEST(RestoredFolder, is_the_groups_place_but_the_windows_folder_for_the_registry) {
+TEST(RestoredFolder, is_the_groups_place_on_its_own_drive_and_the_windows_folder_for_the_registry) {
     // The registry files end where the boot script moves them: the Windows folder as start-up
     // found it, on whatever drive that is, not the backup root where the restore staged them.
     const ProgramValues values{"D:\\WIN98", "\\WIN98"};
     QStringList folders;
     for (const SetGroup& group : RestoreGroups) folders.append(RestoredFolder(group, values));
     EXPECT_EQ(folders.front(), "C:\\");
-    EXPECT_EQ(folders.at(4), "C:\\WIN98\\");
+    EXPECT_EQ(folders.at(4), "D:\\WIN98\\");
     EXPECT_EQ(folders.back(), "D:\\WIN98\\");
 }
 

@@ -162,9 +162,10 @@ TEST_F(BackupFaults, a_read_only_backup_root_is_reported) {
 
 TEST_F(BackupFaults, another_users_backup_root_is_reported) {
     if (!World().CanRunAsNobody()) GTEST_SKIP() << "the programs cannot be run as nobody here";
-    // The world is nobody's now; the backup root and its set stay root's, and private.
+    // The world is nobody's now; the backup root and its set stay root's, and private: the
+    // backup refuses a root of another user, naming the owner.
     ASSERT_EQ(::chown(QFile::encodeName(World().BackupRoot()).constData(), 0, 0), 0);
-    ExpectUnwritableRootReported(NobodyWrapper(), "Permission denied");
+    ExpectUnwritableRootReported(NobodyWrapper(), "belongs to root (uid 0)");
 }
 
 // A file where the backup root belongs: nothing to make the set in, and nothing to harm.

@@ -25,6 +25,10 @@
 //       A link swapped in by another user: right before the first mode change (fchmodat, chmod)
 //       of an entry whose path ends with the suffix, the entry is renamed aside (to its name and
 //       ".swapped") and a symbolic link to the target takes its name.
+//   STOWIX_FAULT_SWAP_ON_UNLINK
+//       With the two above, the swap comes instead right after the first removal (unlink,
+//       unlinkat) of an entry inside the swapped one: a folder is swapped for a link while the
+//       program empties it.
 //   STOWIX_FAULT_SYNC_LOG
 //       Each syncfs, fsync and fdatasync appends the path of its descriptor, one a line, to this
 //       file, so that a test sees which file systems were flushed.
@@ -64,6 +68,7 @@ struct Config {
     const char* growSuffix = nullptr;
     const char* swapSuffix = nullptr;
     const char* swapTarget = nullptr;
+    bool swapOnUnlink = false;
     const char* syncLog = nullptr;
 };
 
@@ -190,6 +195,7 @@ __attribute__((constructor)) void Load() {
     g_config.growSuffix = TextFrom("STOWIX_FAULT_GROW_SUFFIX");
     g_config.swapSuffix = TextFrom("STOWIX_FAULT_SWAP_SUFFIX");
     g_config.swapTarget = TextFrom("STOWIX_FAULT_SWAP_TARGET");
+    g_config.swapOnUnlink = TextFrom("STOWIX_FAULT_SWAP_ON_UNLINK") != nullptr;
     g_config.syncLog = TextFrom("STOWIX_FAULT_SYNC_LOG");
 }
 
@@ -305,6 +311,18 @@ void SwapOnce(const HostPath& path) {
     std::snprintf(aside.text, sizeof aside.text, "%s.swapped", path.text);
     if (g_real.rename(path.text, aside.text) == 0) (void)::symlink(g_config.swapTarget, path.text);
 }
+
+// After a removal of the entry at path: swaps a link in for its folder, in that mode.
+void SwapFolderOf(HostPath path) {
+    if (!g_config.swapOnUnlink) return;
+    char* slash = std::strrchr(path.text, '/');
+    if (slash == nullptr) return;
+    *slash = '\0';
+    SwapOnce(path);
+}
+
+// A mode change swaps the entry itself, unless the swap waits for a removal.
+bool SwapsOnModeChange() { return g_config.swapSuffix && !g_config.swapOnUnlink; }
 
 void LogSync(int fd) {
     if (!g_config.syncLog) return;
@@ -478,12 +496,18 @@ int linkat(int fromFd, const char* from, int toFd, const char* to, int flags) {
 
 int unlinkat(int dirFd, const char* name, int flags) {
     if (KillMode()) Change(PathAt(dirFd, name));
-    return g_real.unlinkat(dirFd, name, flags);
+    const HostPath path = g_config.swapOnUnlink ? PathAt(dirFd, name) : HostPath{};
+    const int result = g_real.unlinkat(dirFd, name, flags);
+    if (result == 0) SwapFolderOf(path);
+    return result;
 }
 
 int unlink(const char* name) {
     if (KillMode()) Change(PathAt(AT_FDCWD, name));
-    return g_real.unlink(name);
+    const HostPath path = g_config.swapOnUnlink ? PathAt(AT_FDCWD, name) : HostPath{};
+    const int result = g_real.unlink(name);
+    if (result == 0) SwapFolderOf(path);
+    return result;
 }
 
 int rmdir(const char* name) {
@@ -502,7 +526,7 @@ int mkdir(const char* name, mode_t mode) {
 }
 
 int fchmodat(int dirFd, const char* name, mode_t mode, int flags) {
-    if (g_config.swapSuffix) SwapOnce(PathAt(dirFd, name));
+    if (SwapsOnModeChange()) SwapOnce(PathAt(dirFd, name));
     if (KillMode()) Change(PathAt(dirFd, name));
     return g_real.fchmodat(dirFd, name, mode, flags);
 }
@@ -513,7 +537,7 @@ int fchmod(int fd, mode_t mode) {
 }
 
 int chmod(const char* name, mode_t mode) {
-    if (g_config.swapSuffix) SwapOnce(PathAt(AT_FDCWD, name));
+    if (SwapsOnModeChange()) SwapOnce(PathAt(AT_FDCWD, name));
     if (KillMode()) Change(PathAt(AT_FDCWD, name));
     return g_real.chmod(name, mode);
 }

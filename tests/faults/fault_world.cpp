@@ -188,6 +188,9 @@ RunResult FaultWorld::RunWithFaults(const QString& program, const RunOptions& op
         if (!faults.swapSuffix.isEmpty()) {
             environment.insert(QStringLiteral("STOWIX_FAULT_SWAP_SUFFIX"), faults.swapSuffix);
             environment.insert(QStringLiteral("STOWIX_FAULT_SWAP_TARGET"), faults.swapTarget);
+            if (faults.swapOnUnlink)
+                environment.insert(QStringLiteral("STOWIX_FAULT_SWAP_ON_UNLINK"),
+                                   QStringLiteral("1"));
         }
         if (!faults.syncLog.isEmpty())
             environment.insert(QStringLiteral("STOWIX_FAULT_SYNC_LOG"), faults.syncLog);

@@ -37,6 +37,9 @@ struct Faults {
     // symbolic link to swapTarget takes its place (the entry is renamed to its name + ".swapped").
     QString swapSuffix;
     QString swapTarget;
+    // The swap comes instead right after the first removal of an entry inside that entry: a
+    // folder swapped for a link while the program empties it.
+    bool swapOnUnlink = false;
     // Every flush (syncfs, fsync, fdatasync) appends its descriptor's host path to this file.
     QString syncLog;
 

@@ -263,33 +263,47 @@ TEST_F(Hardening, an_unattended_run_beside_another_copy_says_so_in_one_line_and_
     EXPECT_EQ(World().SetNames(), setsBefore);
 }
 
-// The new set's name taken by a link (into the Windows folder) or a file: the run fails and
-// writes nothing through it.
-TEST_F(Hardening, a_set_name_taken_by_a_link_or_a_file_is_never_written_through) {
+// The new set's name taken by a set of an earlier run (the same second, or the hour that repeats
+// when clocks go back), by a link (into the Windows folder) or by a file: the run makes a folder
+// of its own, the name with "(2)" after the stamp, and never writes into or through the other.
+TEST_F(Hardening, a_taken_set_name_gives_a_set_of_its_own_and_is_never_written_through) {
+    enum class Taken { Folder, Link, File };
     const struct {
         const char* what;
-        bool link;
-        const char* says;
-    } cases[] = {{"a link", true, "as a link"}, {"a file", false, "a file of its name"}};
+        Taken kind;
+    } cases[] = {
+        {"an earlier set", Taken::Folder}, {"a link", Taken::Link}, {"a file", Taken::File}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         const QStringList planted = ComingSetNames(20);
         for (const QString& name : planted) {
             const QByteArray path = Host(World().BackupRoot() + u'/' + name);
-            if (c.link)
+            if (c.kind == Taken::Link) {
                 ASSERT_EQ(::symlink("../WINDOWS", path.constData()), 0);
-            else
+            } else if (c.kind == Taken::File) {
                 WriteHostFile(path, "planted");
+            } else {
+                ASSERT_EQ(::mkdir(path.constData(), 0700), 0);
+                WriteHostFile(path + "/WIN.INI", "[the earlier set]\r\n");
+            }
         }
         Remember();
         const RunResult result = Backup();
-        EXPECT_TRUE(result.Ended(IncompleteStatus)) << result.Describe();
-        EXPECT_TRUE(result.errors.contains(QLatin1String(c.says))) << result.Describe();
-        const QStringList changed =
-            ChangedFiles(original, TakeSnapshot(World().Drive()), QString());
+        EXPECT_TRUE(result.Ended(Done)) << result.Describe();
+        const QString made = World().NewSet(setsBefore);
+        EXPECT_TRUE(made.endsWith(QLatin1String("(2)")) && planted.contains(made.chopped(3)))
+            << made.toStdString();
+        EXPECT_EQ(World().Setting(QStringLiteral("Info"), QStringLiteral("LastBackup")),
+                  QStringLiteral("C:\\Stowix\\") + made);
+        const QStringList changed = ChangedFiles(original, TakeSnapshot(World().Drive()), QString(),
+                                                 {QStringLiteral("Stowix/") + made});
         EXPECT_TRUE(changed.isEmpty()) << changed.join(u'\n').toStdString();
-        for (const QString& name : planted) QFile::remove(World().BackupRoot() + u'/' + name);
-        Remember();
+        for (const QString& name : planted) {
+            const QString path = World().BackupRoot() + u'/' + name;
+            QFile::remove(path + QStringLiteral("/WIN.INI"));
+            if (!QFile::remove(path)) QDir().rmdir(path);
+        }
+        SetAside();
     }
 }
 

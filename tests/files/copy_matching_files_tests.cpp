@@ -85,10 +85,10 @@ TEST_F(CopyMatchingFilesTest, empty_destination_means_the_root_of_the_current_dr
     EXPECT_EQ(drive.Attributes("C:\\SYSTEM.DA0"), H | A);
 }
 
-TEST_F(CopyMatchingFilesTest, another_drive_in_the_source_is_listed_on_drive_c) {
+TEST_F(CopyMatchingFilesTest, a_source_without_its_drive_is_listed_on_drive_c) {
     drive.AddFile("C:\\WINDOWS\\CONTROL.INI", "[current]", A);
     drive.AddFolder("C:\\Stowix\\SET");
-    QString source = "D:\\WINDOWS";
+    QString source = "\\WINDOWS";
     QString pattern = "*.Ini";
     EXPECT_TRUE(CopyMatchingFiles(files, progress, source, pattern, "C:\\Stowix\\SET").empty());
     EXPECT_EQ(source, "C:\\WINDOWS\\");

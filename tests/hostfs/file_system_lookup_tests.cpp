@@ -104,11 +104,18 @@ TEST_F(LinkTest, a_link_out_of_the_drive_is_never_followed) {
     EXPECT_TRUE(ListedNames(QStringLiteral("C:\\OUT\\*.*"), 23).isEmpty());
 }
 
-TEST_F(LinkTest, links_out_of_the_drive_or_to_nothing_are_not_listed) {
-    EXPECT_EQ(ListedNames(QStringLiteral("C:\\*.*"), 23),
-              (QStringList{QStringLiteral("INNER"), QStringLiteral("WINDOWS"),
-                           QStringLiteral("local.txt")}));
-    EXPECT_EQ(ListedNames(QStringLiteral("C:\\*.*"), 7), QStringList{QStringLiteral("local.txt")});
+// Followed by nothing, yet listed as plain files: whoever takes a folder's files learns that
+// these cannot be read instead of missing them without a word.
+TEST_F(LinkTest, links_out_of_the_drive_or_to_nothing_are_listed_as_files_never_read) {
+    EXPECT_EQ(
+        ListedNames(QStringLiteral("C:\\*.*"), 23),
+        (QStringList{"DANGLING", "INNER", "OUT", "SECRET.LNK", "UP", "WINDOWS", "local.txt"}));
+    EXPECT_EQ(ListedNames(QStringLiteral("C:\\*.*"), 7),
+              (QStringList{"DANGLING", "OUT", "SECRET.LNK", "UP", "local.txt"}));
+    const Result<bool> copied = files->CopyFileKeepingAttributes(QStringLiteral("C:\\SECRET.LNK"),
+                                                                 QStringLiteral("C:\\copy"));
+    EXPECT_FALSE(copied.ok()) << "a link out of the drive is a failure, not a missing file";
+    EXPECT_FALSE(drive.Exists("copy"));
 }
 
 TEST_F(LinkTest, a_link_inside_the_drive_is_followed) {

@@ -136,7 +136,7 @@ TEST_F(RestoreCommandTest, yes_then_yes_requests_the_restart_after_the_run_and_t
 }
 
 TEST_F(RestoreCommandTest, failed_files_are_listed_before_the_restart_question) {
-    files.FailCopyTo("\\WINDOWS\\SYSTEM.INI", "Permission denied");
+    files.FailCopyTo("C:\\WINDOWS\\SYSTEM.INI", "Permission denied");
     Answer({MessageAnswer::Yes, MessageAnswer::No});
     form2.dir1.DoubleClick(set);
 
@@ -164,7 +164,7 @@ TEST_F(RestoreCommandTest, a_long_list_of_failed_files_is_cut_short) {
     for (int i = 0; i < 25; ++i) many.append(QString("F%1.INI").arg(i, 2, 10, QChar('0')));
     const QString big = AddSet("big", many);
     AddSoundRegistry(big);  // a sound pair, so that no damaged-registry question comes first
-    files.FailCopyTo("\\WINDOWS\\F*.INI", "Disk full");
+    files.FailCopyTo("C:\\WINDOWS\\F*.INI", "Disk full");
     Answer({MessageAnswer::Yes, MessageAnswer::No});
     form2.dir1.DoubleClick(big);
 

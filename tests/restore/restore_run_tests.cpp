@@ -103,8 +103,8 @@ TEST_F(RestoreRunTest, the_groups_run_in_order_and_the_controls_are_greyed_aroun
     staged.sort();
     EXPECT_EQ(copies.mid(0, 3),
               QStringList({"CopyFile " + set + "\\AUTOEXEC.BAT -> \\AUTOEXEC.BAT",
-                           "CopyFile " + set + "\\AUTOEXEC.BAT -> \\WINDOWS\\AUTOEXEC.BAT",
-                           "CopyFile " + set + "\\WIN.INI -> \\WINDOWS\\WIN.INI"}));
+                           "CopyFile " + set + "\\AUTOEXEC.BAT -> C:\\WINDOWS\\AUTOEXEC.BAT",
+                           "CopyFile " + set + "\\WIN.INI -> C:\\WINDOWS\\WIN.INI"}));
     EXPECT_EQ(staged, QStringList({"CopyFile " + set + "\\SYSTEM.DAT -> C:\\Stowix\\SYSTEM.DAT",
                                    "CopyFile " + set + "\\USER.DAT -> C:\\Stowix\\USER.DAT"}));
     const QStringList steps = {
@@ -147,7 +147,7 @@ TEST_F(RestoreRunTest, the_boot_script_is_written_after_every_copy) {
 
 TEST_F(RestoreRunTest, a_file_that_fails_does_not_stop_the_rest) {
     const QString set = AddSet("set", {"SYSTEM.INI", "WIN.INI", "SYSTEM.DAT", "USER.DAT"});
-    files.FailCopyTo("\\WINDOWS\\SYSTEM.INI", "Permission denied");
+    files.FailCopyTo("C:\\WINDOWS\\SYSTEM.INI", "Permission denied");
 
     const RestoreOutcome outcome = RestoreFrom(set);
 

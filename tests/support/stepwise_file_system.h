@@ -1,8 +1,9 @@
 #pragma once
-// A forwarding file system whose copies that keep attributes (one or a group) are made of its own
-// single calls, as FileSystem's defaults make them, instead of going to the inner file system
-// whole: a wrapper that records or fails single calls then sees, and can fail, every step of
-// them. Every other call goes on to the inner file system (fs/forwarding_file_system.h).
+// A forwarding file system whose copies that keep attributes (one or a group) and held folders are
+// made of its own single calls, as FileSystem's defaults make them, instead of going to the inner
+// file system whole: a wrapper that records or fails single calls then sees, and can fail, every
+// step of them. Every other call goes on to the inner file system
+// (fs/forwarding_file_system.h).
 
 #include "fs/forwarding_file_system.h"
 
@@ -20,6 +21,9 @@ public:
         const std::vector<FileCopy>& copies,
         const std::function<void(size_t)>& beforeEach) override {
         return FileSystem::CopyFilesKeepingAttributes(copies, beforeEach);
+    }
+    Result<std::unique_ptr<HeldFolder>> HoldFolder(const QString& path) override {
+        return FileSystem::HoldFolder(path);
     }
 };
 
