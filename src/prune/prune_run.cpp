@@ -37,17 +37,20 @@ Result<QStringList> RootFolders(FileSystem& files) {
 
 QString FolderName(const QString& path) { return path.mid(path.lastIndexOf(u'\\') + 1); }
 
-// Why a folder can never be thinned, or empty when the rules decide.
-QString NeverThinned(FileSystem& files, const Candidate& candidate,
-                     const std::vector<ProtectedSet>& protectedSets) {
-    if (IsLinkOrUnknown(files, candidate.path)) return QStringLiteral("a link, not a set folder");
-    for (const ProtectedSet& set : protectedSets)
-        if (set.path.compare(candidate.path, Qt::CaseInsensitive) == 0) return set.why;
+// Why a set folder's name keeps it whatever the rules say, or empty when they decide.
+QString NeverThinned(const Candidate& candidate) {
     switch (candidate.name.kind) {
     case SetNameKind::Commented: return QStringLiteral("it has a comment");
     case SetNameKind::Unreadable: return QStringLiteral("its time cannot be read from its name");
     case SetNameKind::StampAlone: break;
     }
+    return QString();
+}
+
+// Why the records keep a set, or empty when they do not name it.
+QString Recorded(const Candidate& candidate, const std::vector<ProtectedSet>& protectedSets) {
+    for (const ProtectedSet& set : protectedSets)
+        if (set.path.compare(candidate.path, Qt::CaseInsensitive) == 0) return set.why;
     return QString();
 }
 
@@ -71,21 +74,30 @@ Result<PrunePlan> PlanPrune(FileSystem& files, const SetNameReader& names, const
         candidates.push_back({path, names.Read(FolderName(path))});
     std::sort(candidates.begin(), candidates.end(), NewerFirst);
 
+    // The sets the records name still count in the rules' days, weeks and months, as the
+    // unattended backup's sets they are; they are kept whatever the rules say.
     PrunePlan plan;
     std::vector<DatedSet> thinnable;
     std::vector<size_t> thinnableEntries;
     for (const Candidate& candidate : candidates) {
-        const QString never = NeverThinned(files, candidate, protectedSets);
-        plan.entries.push_back({candidate.path, false, never});
-        if (!never.isEmpty()) continue;
+        const bool link = IsLinkOrUnknown(files, candidate.path);
+        QString why = link ? QStringLiteral("a link, not a set folder") : NeverThinned(candidate);
+        if (why.isEmpty()) why = Recorded(candidate, protectedSets);
+        plan.entries.push_back({candidate.path, false, why});
+        if (link || candidate.name.kind != SetNameKind::StampAlone) continue;
         thinnable.push_back({candidate.name.made, candidate.name.sameSecond});
         thinnableEntries.push_back(plan.entries.size() - 1);
     }
     const std::vector<QStringList> keptBy = RulesKeeping(thinnable, rules);
     for (size_t i = 0; i < thinnable.size(); ++i) {
         PruneEntry& entry = plan.entries[thinnableEntries[i]];
-        entry.remove = keptBy[i].isEmpty();
-        entry.why = keptBy[i].join(QStringLiteral(", "));
+        const QString rulesKeeping = keptBy[i].join(QStringLiteral(", "));
+        if (entry.why.isEmpty()) {
+            entry.remove = rulesKeeping.isEmpty();
+            entry.why = rulesKeeping;
+        } else if (!rulesKeeping.isEmpty()) {
+            entry.why += QStringLiteral("; ") + rulesKeeping;
+        }
     }
     return plan;
 }

@@ -12,8 +12,8 @@ namespace stowix {
 namespace {
 
 const QString DriveKey = QStringLiteral("Drive");
-// A value no drive name can take: the records of Info are not yet taken by any drive.
-const QString NotTaken;
+// What a section without the key Drive gives: no drive name is empty.
+const QString NoDrive;
 
 const std::array<const QString*, 3> RecordKeys{&SettingsKeys::LastBackup,
                                                &SettingsKeys::LastRestore,
@@ -53,7 +53,7 @@ std::function<bool(const QString& setPath)> SetFolderExists(FileSystem& files) {
 DriveRecordsStore::DriveRecordsStore(SettingsStore& store, QString driveName, SetExists setExists)
     : m_store(store),
       m_driveName(std::move(driveName)),
-      m_section(SectionOf(m_driveName)),
+      m_ownSection(SectionOf(m_driveName)),
       m_setExists(std::move(setExists)) {}
 
 bool DriveRecordsStore::IsRecord(const QString& section, const QString& key) const {
@@ -63,12 +63,9 @@ bool DriveRecordsStore::IsRecord(const QString& section, const QString& key) con
     return false;
 }
 
-// The records in Info are this drive's when no drive took them yet, this drive has none of its
-// own, and the sets they name are on this drive (or they name none).
-bool DriveRecordsStore::OwnsEarlierRecords(const QString& application) {
-    const QString taker = m_store.Read(application, SettingsKeys::Info, DriveKey, NotTaken);
-    if (taker != NotTaken) return false;
-    if (m_store.Read(application, m_section, DriveKey, NotTaken) != NotTaken) return false;
+// The records of Info that no drive is named for are this drive's when the sets they name are
+// on it, or they name none.
+bool DriveRecordsStore::OwnsUnnamedRecords(const QString& application) {
     bool namesSet = false;
     for (const QString* key : {&SettingsKeys::LastBackup, &SettingsKeys::LastRestore}) {
         const QString set = m_store.Read(application, SettingsKeys::Info, *key, QString());
@@ -79,42 +76,30 @@ bool DriveRecordsStore::OwnsEarlierRecords(const QString& application) {
     return !namesSet;
 }
 
-// Copies the records of Info into this drive's section and marks them as taken; the section's
-// key Drive goes last, so that a write cut short leaves the records still to be taken.
-// Settings that hold no records in Info are left as they are.
-Status DriveRecordsStore::TakeEarlierRecords(const QString& application) {
-    bool copiedAny = false;
-    for (const QString* key : RecordKeys) {
-        const QString value = m_store.Read(application, SettingsKeys::Info, *key, NotTaken);
-        if (value == NotTaken) continue;
-        if (Status copied = m_store.Write(application, m_section, *key, value); !copied)
-            return copied;
-        copiedAny = true;
-    }
-    if (!copiedAny) return Status::Ok();
-    if (Status taken = m_store.Write(application, SettingsKeys::Info, DriveKey, m_driveName);
-        !taken)
-        return taken;
-    return Status::Ok();
+QString DriveRecordsStore::SectionFor(const QString& application) {
+    const QString infoDrive = m_store.Read(application, SettingsKeys::Info, DriveKey, NoDrive);
+    if (infoDrive == m_driveName) return SettingsKeys::Info;
+    if (infoDrive != NoDrive) return m_ownSection;
+    // A drive that has a section of its own already keeps it.
+    if (m_store.Read(application, m_ownSection, DriveKey, NoDrive) != NoDrive) return m_ownSection;
+    return OwnsUnnamedRecords(application) ? SettingsKeys::Info : m_ownSection;
 }
 
 QString DriveRecordsStore::Read(const QString& application, const QString& section,
                                 const QString& key, const QString& fallback) {
     if (!IsRecord(section, key)) return m_store.Read(application, section, key, fallback);
-    if (OwnsEarlierRecords(application))
-        return m_store.Read(application, SettingsKeys::Info, key, fallback);
-    return m_store.Read(application, m_section, key, fallback);
+    return m_store.Read(application, SectionFor(application), key, fallback);
 }
 
+// The record first, then the section's drive: a write cut short between them leaves Info's
+// records unnamed, to be owned again by the same test.
 Status DriveRecordsStore::Write(const QString& application, const QString& section,
                                 const QString& key, const QString& value) {
     if (!IsRecord(section, key)) return m_store.Write(application, section, key, value);
-    if (OwnsEarlierRecords(application)) {
-        if (Status taken = TakeEarlierRecords(application); !taken) return taken;
-    }
-    if (Status written = m_store.Write(application, m_section, key, value); !written)
+    const QString recordSection = SectionFor(application);
+    if (Status written = m_store.Write(application, recordSection, key, value); !written)
         return written;
-    return m_store.Write(application, m_section, DriveKey, m_driveName);
+    return m_store.Write(application, recordSection, DriveKey, m_driveName);
 }
 
 }  // namespace stowix

@@ -1,18 +1,19 @@
 #pragma once
 // What the program records of a drive (LastBackup, LastRestore, LastDelete, the keys of section
 // Info) kept per drive, so that one machine's information box never names another's set. The
-// records of a drive live in a section of their own, "Info-<id>", beside the key Drive that names
-// the drive; every other key passes through to the store unchanged. A drive is named by its
-// configured drive C: (drive_map.h): the canonical host path of its folder or image file, and
-// the partition of an image when one is chosen, so that a link to the same folder is the same
-// drive, and two partitions of one image are two.
+// first drive keeps its records in section Info, as a program with one drive always kept them,
+// and Info's key Drive names it; each other drive keeps them in a section of its own,
+// "Info-<digest of its name>", beside a key Drive that names it. Every other key passes through
+// to the store unchanged. A drive is named by its configured drive C: (drive_map.h): the
+// canonical host path of its folder or image file, and the partition of an image when one is
+// chosen, so that a link to the same folder is the same drive, and two partitions of one image
+// are two.
 //
-// Settings written before records were kept per drive hold them in section Info itself. They
-// belong to the drive that holds the set their LastBackup or LastRestore names (or to the first
-// drive that runs, when they name no set): that drive reads them as its own, and its first
-// write copies them into its section and marks them, with Info's key Drive, as taken. They are
-// never removed. A drive that does not hold their sets starts with no records, and leaves them
-// to the drive that does.
+// Settings written before records were kept per drive hold them in Info without the key Drive.
+// They belong to the drive that holds the set their LastBackup or LastRestore names, or to the
+// first drive that runs when they name no set; that drive reads them as its own and its first
+// write names it as Info's drive. A drive that does not hold their sets starts with no records
+// of its own, and leaves them to the drive that does. Nothing recorded is moved or removed.
 
 #include "platform/drive_map.h"
 #include "platform/file_system.h"
@@ -42,17 +43,14 @@ public:
     Status Write(const QString& application, const QString& section, const QString& key,
                  const QString& value) override;
 
-    // The section that holds this drive's records.
-    QString Section() const { return m_section; }
-
 private:
     bool IsRecord(const QString& section, const QString& key) const;
-    bool OwnsEarlierRecords(const QString& application);
-    Status TakeEarlierRecords(const QString& application);
+    QString SectionFor(const QString& application);
+    bool OwnsUnnamedRecords(const QString& application);
 
     SettingsStore& m_store;
     QString m_driveName;
-    QString m_section;
+    QString m_ownSection;  // the section of a drive that is not Info's
     SetExists m_setExists;
 };
 
