@@ -101,7 +101,7 @@ inline constexpr CommandUsage UnattendedUsage{
 };
 
 inline constexpr const char* PruneOwnOptions[] = {"--keep-last", "--keep-daily", "--keep-weekly",
-                                                   "--keep-monthly", "--dry-run"};
+                                                  "--keep-monthly", "--dry-run"};
 
 inline constexpr CommandUsage PruneUsage{
     .name = "stowix-prune",

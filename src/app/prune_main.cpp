@@ -129,8 +129,7 @@ int main(int argc, char** argv) {
 
     const Result<PrunePlan> plan = PlanPrune(*files, LocaleNames(), command->rules, recorded);
     if (!plan) {
-        err << "stowix-prune: " << BackupRoot << " cannot be listed: " << plan.reason()
-            << Qt::endl;
+        err << "stowix-prune: " << BackupRoot << " cannot be listed: " << plan.reason() << Qt::endl;
         return Trouble;
     }
     for (const QString& line : PlanLines(plan.value(), command->dryRun)) out << line << Qt::endl;

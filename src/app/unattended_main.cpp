@@ -49,8 +49,8 @@ StepOutcome RunStep(const QString& program, const QStringList& arguments) {
         break;
     }
     if (process.error() == QProcess::FailedToStart) {
-        outcome.firstProblem = program + QStringLiteral(" could not be started: ") +
-                               process.errorString();
+        outcome.firstProblem =
+            program + QStringLiteral(" could not be started: ") + process.errorString();
         return outcome;
     }
     if (process.exitStatus() != QProcess::NormalExit) {

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <functional>
-#include <optional>
 #include <numeric>
+#include <optional>
 
 namespace stowix {
 
@@ -25,8 +25,10 @@ qint64 Week(const QDate& day) {
 std::vector<Rule> RulesOf(const KeepRules& rules) {
     return {
         {"last", rules.last, [](const DatedSet&, qsizetype index) { return qint64(index); }},
-        {"daily", rules.daily, [](const DatedSet& set, qsizetype) { return set.made.date().toJulianDay(); }},
-        {"weekly", rules.weekly, [](const DatedSet& set, qsizetype) { return Week(set.made.date()); }},
+        {"daily", rules.daily,
+         [](const DatedSet& set, qsizetype) { return set.made.date().toJulianDay(); }},
+        {"weekly", rules.weekly,
+         [](const DatedSet& set, qsizetype) { return Week(set.made.date()); }},
         {"monthly", rules.monthly,
          [](const DatedSet& set, qsizetype) {
              return qint64(set.made.date().year()) * 12 + set.made.date().month();

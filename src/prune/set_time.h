@@ -27,7 +27,7 @@ enum class SetNameKind {
 
 struct SetName {
     SetNameKind kind = SetNameKind::Unreadable;
-    QDateTime made;  // local time; valid unless kind is Unreadable
+    QDateTime made;      // local time; valid unless kind is Unreadable
     int sameSecond = 1;  // N of "(N)", 1 without it: orders sets made in the same second
 };
 

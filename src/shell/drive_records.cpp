@@ -15,9 +15,8 @@ const QString DriveKey = QStringLiteral("Drive");
 // What a section without the key Drive gives: no drive name is empty.
 const QString NoDrive;
 
-const std::array<const QString*, 3> RecordKeys{&SettingsKeys::LastBackup,
-                                               &SettingsKeys::LastRestore,
-                                               &SettingsKeys::LastDelete};
+const std::array<const QString*, 3> RecordKeys{
+    &SettingsKeys::LastBackup, &SettingsKeys::LastRestore, &SettingsKeys::LastDelete};
 
 // A section name that QSettings writes as it stands: the name's digest, not the path itself,
 // whose slashes would read as groups.
@@ -27,9 +26,7 @@ QString SectionOf(const QString& driveName) {
     return SettingsKeys::Info + u'-' + QString::fromLatin1(digest.left(16));
 }
 
-bool NamesSet(const QString& value) {
-    return !value.isEmpty() && value != SettingsKeys::None;
-}
+bool NamesSet(const QString& value) { return !value.isEmpty() && value != SettingsKeys::None; }
 
 }  // namespace
 

@@ -12,8 +12,8 @@ constexpr qint64 SilentSeconds = 24 * 60 * 60 - 15 * 60;  // a day, less a retry
 
 // The failure as the record holds it: what makes two failures the same.
 QByteArray RecordText(const RunFailure& failure) {
-    return (failure.drive + u'\n' + QString::number(failure.status) + u'\n' +
-            failure.firstProblem + u'\n')
+    return (failure.drive + u'\n' + QString::number(failure.status) + u'\n' + failure.firstProblem +
+            u'\n')
         .toUtf8();
 }
 
@@ -51,7 +51,8 @@ QString JournalLine(const RunFailure& failure) {
 }
 
 FailureRecord::FailureRecord(QString folder, const QString& backupName)
-    : m_folder(std::move(folder)), m_path(m_folder + u'/' + backupName + QStringLiteral(".failed")) {}
+    : m_folder(std::move(folder)),
+      m_path(m_folder + u'/' + backupName + QStringLiteral(".failed")) {}
 
 bool FailureRecord::IsNews(const RunFailure& failure, const QDateTime& now) const {
     QFile record(m_path);

@@ -210,8 +210,9 @@ TEST_F(PackageTest, the_systemd_units_are_sound) {
     environment.insert("XDG_RUNTIME_DIR", units.path());
     // The plain units, and the template's units as an instance for one machine.
     QStringList verified;
-    for (const char* name : {"stowix-backup.service", "stowix-backup.timer",
-                             "stowix-backup@win98-games.service", "stowix-backup@win98-games.timer"})
+    for (const char* name :
+         {"stowix-backup.service", "stowix-backup.timer", "stowix-backup@win98-games.service",
+          "stowix-backup@win98-games.timer"})
         verified << units.path() + "/" + name;
     const Outcome verify =
         RunTool("systemd-analyze", QStringList{"--user", "verify"} + verified, environment);
@@ -277,7 +278,8 @@ TEST_F(PackageTest, the_backup_service_backs_up_the_drive_of_its_environment_fil
     ASSERT_EQ(unit.values("EnvironmentFile"), QStringList{"%E/Stowix/%i.env"});
     EXPECT_EQ(environment.value("STOWIX_BACKUP_NAME"), "win98");
     AddEnvironmentFile(variables, environment);
-    EXPECT_EQ(environment.value("STOWIX_PRUNE"), "--keep-daily 7 --keep-weekly 4 --keep-monthly 12");
+    EXPECT_EQ(environment.value("STOWIX_PRUNE"),
+              "--keep-daily 7 --keep-weekly 4 --keep-monthly 12");
     const QStringList command = unit.value("ExecStart").split(' ');
     ASSERT_EQ(command.size(), 1) << unit.value("ExecStart").toStdString();
 

@@ -97,8 +97,8 @@ TEST_F(TwoDrives, each_drive_keeps_its_own_records_and_the_earlier_ones_stay_wit
     for (const auto& [drive, last] : {std::pair{first, again}, std::pair{second, secondSet}}) {
         QProcessEnvironment environment = world.Environment();
         environment.insert("STOWIX_DRIVE_C", drive);
-        const RunResult listed = world.Run(
-            "stowix-prune", Options({"--keep-last", "1", "--dry-run"}, environment));
+        const RunResult listed =
+            world.Run("stowix-prune", Options({"--keep-last", "1", "--dry-run"}, environment));
         EXPECT_TRUE(listed.Ended(0)) << listed.Describe();
         EXPECT_TRUE(listed.output.contains("keep " + last + " (")) << listed.Describe();
     }

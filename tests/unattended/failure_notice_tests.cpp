@@ -41,16 +41,16 @@ TEST_F(FailureNotice, a_failed_run_is_told_once_on_the_desktop_and_a_complete_on
     const QString busSession = QStandardPaths::findExecutable("dbus-run-session");
     ASSERT_FALSE(busSession.isEmpty()) << "dbus-run-session is not installed";
     const RunResult session = world.Run(
-        busSession,
-        Options({"--", ProgramWorld::ProgramPath("notification_listener"), "sh", "-c", script, "sh",
-                 ProgramWorld::ProgramPath("stowix-unattended"),
-                 ProgramWorld::ProgramPath("stowix-make-drive"), drive},
-                Environment()));
+        busSession, Options({"--", ProgramWorld::ProgramPath("notification_listener"), "sh", "-c",
+                             script, "sh", ProgramWorld::ProgramPath("stowix-unattended"),
+                             ProgramWorld::ProgramPath("stowix-make-drive"), drive},
+                            Environment()));
     ASSERT_TRUE(session.Ended(0)) << session.Describe();
     const QStringList lines = session.output.split('\n', Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 6) << session.Describe();
-    const QString notice = "notice: Stowix: Stowix backup \"win98-games\" failed | Drive C: " + drive +
-                           " / Status 2: ";
+    const QString notice =
+        "notice: Stowix: Stowix backup \"win98-games\" failed | Drive C: " + drive +
+        " / Status 2: ";
     EXPECT_TRUE(lines[0].startsWith(notice)) << session.Describe();
     EXPECT_EQ(lines[0].count(" / "), 2) << "no first problem: " << session.Describe();
     EXPECT_EQ(lines.mid(1, 3), QStringList({"status 2", "status 2", "status 0"}));

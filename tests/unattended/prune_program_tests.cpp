@@ -37,11 +37,11 @@ QString StampAt(int month, int day, int hour, const char* locale = StampLocale) 
 // The unattended backup's sets, by letter. 2 March 2026 is a Monday.
 const std::map<char, QString>& Thinnable() {
     static const std::map<char, QString> sets{
-        {'A', StampAt(3, 2, 3)},  {'B', StampAt(3, 2, 15)},
-        {'C', StampAt(3, 3, 3)},  {'D', StampAt(3, 9, 3)},
-        {'E', StampAt(3, 9, 3) + "(2)"},  // a second set in the same second: the newer of the two
-        {'F', StampAt(4, 1, 3)},  {'G', StampAt(5, 31, 3)},  // a Sunday
-        {'H', StampAt(6, 1, 3)},                            // the Monday after
+        {'A', StampAt(3, 2, 3)}, {'B', StampAt(3, 2, 15)},        {'C', StampAt(3, 3, 3)},
+        {'D', StampAt(3, 9, 3)}, {'E', StampAt(3, 9, 3) + "(2)"},  // a second set in the same
+                                                                   // second: the newer of the two
+        {'F', StampAt(4, 1, 3)}, {'G', StampAt(5, 31, 3)},         // a Sunday
+        {'H', StampAt(6, 1, 3)},                                   // the Monday after
     };
     return sets;
 }
@@ -110,7 +110,9 @@ public:
         m_image.AddFile("Stowix\\" + name + "\\WIN.INI", "[windows]\r\n");
     }
     void AddFile(const QString& name) override { m_image.AddFile("Stowix\\" + name, "x"); }
-    void AddSubfolder(const QString& set) override { m_image.AddFolder("Stowix\\" + set + "\\SUB"); }
+    void AddSubfolder(const QString& set) override {
+        m_image.AddFolder("Stowix\\" + set + "\\SUB");
+    }
     QStringList RootNames() const override { return m_image.Names("Stowix"); }
     QString FsckProblems() const { return m_image.FsckProblems(); }
 
@@ -218,7 +220,8 @@ TEST_P(PruneTest, names_a_set_it_could_not_delete_and_deletes_the_others) {
     scene.drive->AddSubfolder(stuck);
     const RunResult pruned = scene.Prune({"--keep-last", "2"});
     EXPECT_TRUE(pruned.Ended(3)) << pruned.Describe();
-    EXPECT_TRUE(pruned.errors.startsWith("stowix-prune: could not delete C:\\Stowix\\" + stuck + ": "))
+    EXPECT_TRUE(
+        pruned.errors.startsWith("stowix-prune: could not delete C:\\Stowix\\" + stuck + ": "))
         << pruned.Describe();
     EXPECT_EQ(scene.drive->RootNames(), Sorted(Expected("GH") << stuck)) << pruned.Describe();
     // The last set that really went, as the chooser's delete records it.
@@ -244,8 +247,7 @@ TEST(PruneLinks, a_link_stays_and_what_it_leads_to_is_untouched) {
     ASSERT_TRUE(QFile::link(outside, drive.Root() + "/" + outer));
     QProcessEnvironment environment = world.Environment();
     environment.insert("LC_ALL", StampLocale);
-    const RunResult pruned =
-        world.Run("stowix-prune", Options({"--keep-last", "1"}, environment));
+    const RunResult pruned = world.Run("stowix-prune", Options({"--keep-last", "1"}, environment));
     EXPECT_TRUE(pruned.Ended(0)) << pruned.Describe();
     EXPECT_FALSE(pruned.output.contains(inner) || pruned.output.contains(outer))
         << pruned.Describe();
@@ -266,16 +268,15 @@ TEST(PruneCommandLine, reads_two_digit_years_and_refuses_to_run_without_a_rule) 
     drive.AddSet(newer);
     QProcessEnvironment environment = world.Environment();
     environment.insert("LC_ALL", "en_US");
-    for (const QStringList& wrong : {QStringList{}, QStringList{"--keep-daily", "0"},
-                                     QStringList{"--keep-daily", "-1"}, QStringList{"--keep-daily"},
-                                     QStringList{"--keep-yearly", "1"}}) {
+    for (const QStringList& wrong :
+         {QStringList{}, QStringList{"--keep-daily", "0"}, QStringList{"--keep-daily", "-1"},
+          QStringList{"--keep-daily"}, QStringList{"--keep-yearly", "1"}}) {
         const RunResult refused = world.Run("stowix-prune", Options(wrong, environment));
         EXPECT_TRUE(refused.Ended(1)) << wrong.join(' ').toStdString() << refused.Describe();
         EXPECT_TRUE(refused.errors.contains("Usage: stowix-prune")) << refused.Describe();
     }
     EXPECT_EQ(drive.RootNames(), Sorted({older, newer}));
-    const RunResult pruned =
-        world.Run("stowix-prune", Options({"--keep-last", "1"}, environment));
+    const RunResult pruned = world.Run("stowix-prune", Options({"--keep-last", "1"}, environment));
     EXPECT_TRUE(pruned.Ended(0)) << pruned.Describe();
     EXPECT_EQ(drive.RootNames(), QStringList{newer}) << pruned.Describe();
 }
