@@ -289,8 +289,9 @@ TEST_F(PackageTest, the_backup_service_backs_up_the_drive_of_its_environment_fil
     const QStringList sets = QDir(drive + "/Stowix").entryList(QDir::Dirs | QDir::NoDotAndDotDot);
     ASSERT_EQ(sets.size(), 1);
     // The prune ran, and kept the set it must keep.
-    EXPECT_EQ(backup.output.toStdString(),
-              ("keep C:\\Stowix\\" + sets.first() + " (the last backup)\n").toStdString());
+    EXPECT_EQ(backup.output.toStdString(), QString("keep C:\\Stowix\\" + sets.first() +
+                                                   " (the last backup; daily, weekly, monthly)\n")
+                                               .toStdString());
     // The first drive's records are where they always were, with the drive they belong to.
     const QSettings settings(config + "/Stowix/Stowix.ini", QSettings::IniFormat);
     EXPECT_EQ(settings.value("Info/LastBackup").toString(), "C:\\Stowix\\" + sets.first());

@@ -37,11 +37,15 @@ QString StampAt(int month, int day, int hour, const char* locale = StampLocale) 
 // The unattended backup's sets, by letter. 2 March 2026 is a Monday.
 const std::map<char, QString>& Thinnable() {
     static const std::map<char, QString> sets{
-        {'A', StampAt(3, 2, 3)}, {'B', StampAt(3, 2, 15)},        {'C', StampAt(3, 3, 3)},
-        {'D', StampAt(3, 9, 3)}, {'E', StampAt(3, 9, 3) + "(2)"},  // a second set in the same
-                                                                   // second: the newer of the two
-        {'F', StampAt(4, 1, 3)}, {'G', StampAt(5, 31, 3)},         // a Sunday
-        {'H', StampAt(6, 1, 3)},                                   // the Monday after
+        {'A', StampAt(3, 2, 3)},
+        {'B', StampAt(3, 2, 15)},
+        {'C', StampAt(3, 3, 3)},
+        {'D', StampAt(3, 9, 3)},
+        {'E', StampAt(3, 9, 3) + "(2)"},  // a second set in the same
+                                          // second: the newer of the two
+        {'F', StampAt(4, 1, 3)},
+        {'G', StampAt(5, 31, 3)},  // a Sunday
+        {'H', StampAt(6, 1, 3)},   // the Monday after
     };
     return sets;
 }
