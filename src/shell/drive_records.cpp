@@ -88,15 +88,15 @@ QString DriveRecordsStore::Read(const QString& application, const QString& secti
     return m_store.Read(application, SectionFor(application), key, fallback);
 }
 
-// The record first, then the section's drive: a write cut short between them leaves Info's
-// records unnamed, to be owned again by the same test.
+// The record and the section's drive in one write: two saves would set a settings file that
+// cannot be read aside twice, and the second would replace the first one's copy of the user's
+// file. A store that writes them one by one writes the record first, so that a write cut short
+// leaves Info's records unnamed, to be owned again by the same test.
 Status DriveRecordsStore::Write(const QString& application, const QString& section,
                                 const QString& key, const QString& value) {
     if (!IsRecord(section, key)) return m_store.Write(application, section, key, value);
-    const QString recordSection = SectionFor(application);
-    if (Status written = m_store.Write(application, recordSection, key, value); !written)
-        return written;
-    return m_store.Write(application, recordSection, DriveKey, m_driveName);
+    return m_store.WriteTogether(application, SectionFor(application),
+                                 {{key, value}, {DriveKey, m_driveName}});
 }
 
 }  // namespace stowix
