@@ -7,12 +7,12 @@
 // error); 5 another copy of Stowix runs: nothing done, as stowix /U ends then.
 
 #include "app/command_usages.h"
-#include "platform/drives/open_drives.h"
-#include "platform/qt/qt_settings_store.h"
-#include "platform/qt/qt_system.h"
+#include "drives/open_drives.h"
+#include "gui/qt_settings_store.h"
+#include "gui/qt_system.h"
 #include "prune/prune_run.h"
 #include "shell/drive_records.h"
-#include "shell/program_values.h"
+#include "services/program_values.h"
 #include "shell/settings.h"
 
 #include <QCoreApplication>

@@ -12,7 +12,7 @@
 // variables, as for stowix.
 
 #include "app/command_usages.h"
-#include "platform/drive_map.h"
+#include "fs/drive_map.h"
 #include "shell/drive_records.h"
 #include "unattended/desktop_notifier.h"
 #include "unattended/failure_notice.h"

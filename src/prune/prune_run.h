@@ -7,7 +7,7 @@
 // staged registry files) are never deleted. It does not deal with the command line, the settings
 // or the single-copy lock: stowix-prune does.
 
-#include "platform/file_system.h"
+#include "fs/file_system.h"
 #include "prune/keep_rules.h"
 #include "prune/set_time.h"
 

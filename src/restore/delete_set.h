@@ -4,7 +4,7 @@
 // the set's folder, reports the outcome in the chooser's status line and records a completed
 // delete as LastDelete. It does not deal with restoring (restore_command.h).
 
-#include "platform/file_system.h"
+#include "fs/file_system.h"
 
 #include <QString>
 

@@ -15,9 +15,9 @@
 // write names it as Info's drive. A drive that does not hold their sets starts with no records
 // of its own, and leaves them to the drive that does. Nothing recorded is moved or removed.
 
-#include "platform/drive_map.h"
-#include "platform/file_system.h"
-#include "platform/settings_store.h"
+#include "fs/drive_map.h"
+#include "fs/file_system.h"
+#include "services/settings_store.h"
 
 #include <QString>
 

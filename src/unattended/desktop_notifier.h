@@ -4,7 +4,7 @@
 // server, a user who is not logged in) or no service on it, nothing is shown and the reason is
 // given back. It does not deal with what is told or how often (failure_notice.h).
 
-#include "platform/result.h"
+#include "services/result.h"
 
 #include <QString>
 
