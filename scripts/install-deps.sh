@@ -20,6 +20,7 @@ packages=(
   mtools dosfstools                          # disk images: made and read back by mtools, checked by fsck.fat
   strace                                     # the benchmarks' count of system calls per copied file
   clang-format                               # the house style of the sources, checked by the tests
+  dbus-daemon                                # dbus-run-session: a session bus for the tests of the failure notice
 )
 
 missing=()

@@ -86,4 +86,43 @@ inline constexpr CommandUsage DiffUsage{
     .ownOptions = DiffOwnOptions,
 };
 
+inline constexpr CommandUsage UnattendedUsage{
+    .name = "stowix-unattended",
+    .synopsis =
+        "Usage: stowix-unattended\n"
+        "What the daily backup's systemd service runs: one backup (stowix /U), then, after a\n"
+        "complete one, stowix-prune with the rules in STOWIX_PRUNE. A run that fails is told\n"
+        "in the journal and, on a desktop, in a notification.\n",
+    .options = "",
+    .notes =
+        "STOWIX_BACKUP_NAME names the backup in notices. Drive C: is STOWIX_DRIVE_C, else\n"
+        "$WINEPREFIX/drive_c, else ~/.wine/drive_c. The exit status is stowix's, or\n"
+        "stowix-prune's when the backup was complete and the prune failed.\n",
+};
+
+inline constexpr const char* PruneOwnOptions[] = {"--keep-last", "--keep-daily", "--keep-weekly",
+                                                  "--keep-monthly", "--dry-run"};
+
+inline constexpr CommandUsage PruneUsage{
+    .name = "stowix-prune",
+    .synopsis =
+        "Usage: stowix-prune [--keep-last N] [--keep-daily N] [--keep-weekly N]\n"
+        "                    [--keep-monthly N] [--dry-run]\n"
+        "Deletes the backup sets in C:\\Stowix that the unattended backup made (named by their\n"
+        "date and time alone) and that no rule keeps. A set with a comment, the last backup,\n"
+        "the last restore and anything that is not a set folder always stay.\n",
+    .options =
+        "  --keep-last N     keep the N newest sets\n"
+        "  --keep-daily N    keep the newest set of each of the last N days that have one\n"
+        "  --keep-weekly N   likewise for weeks (Monday to Sunday)\n"
+        "  --keep-monthly N  likewise for months\n"
+        "  --dry-run         list what would be deleted; delete nothing\n",
+    .notes =
+        "A set is kept when any rule keeps it. Drive C: is STOWIX_DRIVE_C, else\n"
+        "$WINEPREFIX/drive_c, else ~/.wine/drive_c.\n"
+        "Exit status: 0 done; 1 a command line it does not take, or no rule; 2 no drive C:;\n"
+        "3 a set could not be deleted; 5 another copy of Stowix is running.\n",
+    .ownOptions = PruneOwnOptions,
+};
+
 }  // namespace stowix

@@ -15,6 +15,7 @@
 #include "info/add_comment.h"
 #include "info/info_boxes.h"
 #include "restore/folder_chooser.h"
+#include "shell/drive_records.h"
 #include "shell/main_window.h"
 
 #include <QApplication>
@@ -96,7 +97,9 @@ int main(int argc, char** argv) {
     QtSystem system;
     std::unique_ptr<FileSystem> files = std::move(opened).value();
     std::unique_ptr<WindowsApi> windows = MakePosixWindowsApi(*files);
-    QtSettingsStore settings;
+    QtSettingsStore settingsFile;
+    DriveRecordsStore settings(settingsFile, DriveRecordsName(DriveMap::FromEnvironment()),
+                               SetFolderExists(*files));
     Services services{*files, settings, system, dialogs, *windows};
     ProgramValues values;
 

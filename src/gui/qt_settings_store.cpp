@@ -135,6 +135,11 @@ QString QtSettingsStore::Read(const QString& application, const QString& section
 
 Status QtSettingsStore::Write(const QString& application, const QString& section,
                               const QString& key, const QString& value) {
+    return WriteTogether(application, section, {{key, value}});
+}
+
+Status QtSettingsStore::WriteTogether(const QString& application, const QString& section,
+                                      const std::vector<std::pair<QString, QString>>& values) {
     const QString path = FilePath(application);
     {
         // Checked before QSettings reads the file: a file of absurd size is never read whole.
@@ -156,17 +161,22 @@ Status QtSettingsStore::Write(const QString& application, const QString& section
 
     RemoveOrphanedLock(path);
     QSettings settings(path, QSettings::IniFormat);
-    const QString fullKey = SettingsKey(section, key);
-    const QVariant previous = settings.value(fullKey);
-    settings.setValue(fullKey, value);
+    std::vector<std::pair<QString, QVariant>> previous;
+    for (const auto& [key, value] : values) {
+        const QString fullKey = SettingsKey(section, key);
+        previous.emplace_back(fullKey, settings.value(fullKey));
+        settings.setValue(fullKey, value);
+    }
     settings.sync();
     if (settings.status() != QSettings::NoError) {
         // QSettings keeps an unsaved change for the rest of the process and would show it to
         // later reads, or save it with some later write; the store must show what is on disk.
-        if (previous.isValid())
-            settings.setValue(fullKey, previous);
-        else
-            settings.remove(fullKey);
+        for (auto old = previous.rbegin(); old != previous.rend(); ++old) {
+            if (old->second.isValid())
+                settings.setValue(old->first, old->second);
+            else
+                settings.remove(old->first);
+        }
         return Status::Fail(WriteFailureReason(path));
     }
 

@@ -22,6 +22,9 @@ public:
                  const QString& fallback) override;
     Status Write(const QString& application, const QString& section, const QString& key,
                  const QString& value) override;
+    // One save for all the values: a file that must be set aside is set aside once.
+    Status WriteTogether(const QString& application, const QString& section,
+                         const std::vector<std::pair<QString, QString>>& values) override;
 
     // The INI file that holds application's values.
     QString FilePath(const QString& application) const;

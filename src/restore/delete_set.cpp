@@ -13,18 +13,16 @@ bool IsLink(FileSystem& files, const QString& path) {
     return !link || link.value();  // what cannot be told is not trusted
 }
 
-// Deletes a set without ever following a link: a set that is itself a link goes as a link, and
-// nothing is deleted behind a backup root that is one. The set's own entries that are links go
-// as links too (DeleteFileForced).
-Status RemoveSet(FileSystem& files, const QString& setPath) {
+}  // namespace
+
+// The set's own entries that are links go as links (DeleteFileForced).
+Status RemoveBackupSet(FileSystem& files, const QString& setPath) {
     if (IsLink(files, BackupRoot))
         return Status::Fail(BackupRoot + QStringLiteral(" is a link, which is not followed"));
     if (IsLink(files, setPath)) return files.DeleteFile(setPath);
     QString folder = setPath;  // RemoveFolder rewrites its argument
     return RemoveFolder(files, folder);
 }
-
-}  // namespace
 
 void DeleteChosenFolder(FolderChooser& chooser) {
     if (!chooser.ApplyChosenFolderRule()) return;
@@ -38,7 +36,7 @@ void DeleteChosenFolder(FolderChooser& chooser) {
         chooser.SetStatusText(QStringLiteral("Deleting ..."));
         chooser.Repaint();
         const QString setPath = list.Path();
-        if (Status removed = RemoveSet(services.files, setPath); removed) {
+        if (Status removed = RemoveBackupSet(services.files, setPath); removed) {
             chooser.SetStatusText(QStringLiteral("Deleted [") + setPath + u']');
             // The set is gone whether or not the record is written; a failed write costs only
             // the information box's entry.

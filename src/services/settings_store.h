@@ -6,6 +6,9 @@
 
 #include <QString>
 
+#include <utility>
+#include <vector>
+
 namespace stowix {
 
 class SettingsStore {
@@ -18,6 +21,14 @@ public:
     // Creates or replaces the value; on success it is on disk when the call returns.
     virtual Status Write(const QString& application, const QString& section, const QString& key,
                          const QString& value) = 0;
+    // Creates or replaces several values of one section in one write, for values that belong
+    // together; a store that can write them only one by one writes them in order.
+    virtual Status WriteTogether(const QString& application, const QString& section,
+                                 const std::vector<std::pair<QString, QString>>& values) {
+        for (const auto& [key, value] : values)
+            if (Status written = Write(application, section, key, value); !written) return written;
+        return Status::Ok();
+    }
 };
 
 }  // namespace stowix

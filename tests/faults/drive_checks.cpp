@@ -7,6 +7,7 @@
 
 #include <QCryptographicHash>
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QSettings>
 #include <QStringDecoder>
@@ -303,13 +304,19 @@ QStringList SettingsProblems(ProgramWorld& world, const Snapshot& drive,
     if (settings.status() != QSettings::NoError)
         problems.append(QStringLiteral("QSettings cannot read the settings file"));
     const QStringList known{"Preferences/AutoExit", "Info/LastBackup", "Info/LastRestore",
-                            "Info/LastDelete"};
+                            "Info/LastDelete", "Info/Drive"};
     for (const QString& key : settings.allKeys()) {
         if (!known.contains(key)) {
             problems.append(QStringLiteral("an unknown key: ") + key);
             continue;
         }
         const QString value = settings.value(key).toString();
+        // The drive the records are of: the world's one drive, as a host path.
+        if (key == u"Info/Drive") {
+            if (value != QFileInfo(world.DriveC()).canonicalFilePath())
+                problems.append(QStringLiteral("the records are of another drive: ") + value);
+            continue;
+        }
         if (key.startsWith(QLatin1String("Info/")) &&
             !value.startsWith(QLatin1String("C:\\Stowix\\")))
             problems.append(key + QStringLiteral(" is not a backup set's path: ") + value);

@@ -193,9 +193,12 @@ TEST_F(PackageTest, the_systemd_units_are_sound) {
     QTemporaryDir units;
     ASSERT_TRUE(units.isValid());
     const QString unitFolder = Installed("/usr/lib/systemd/user");
-    for (const char* name : {"stowix-backup.service", "stowix-backup.timer"}) {
+    const QStringList files{"stowix-backup.service", "stowix-backup.timer",
+                            "stowix-backup@.service", "stowix-backup@.timer"};
+    ASSERT_EQ(QDir(unitFolder).entryList(QDir::Files, QDir::Name), files);
+    for (const QString& name : files) {
         QFile unit(unitFolder + "/" + name);
-        ASSERT_TRUE(unit.open(QIODevice::ReadOnly)) << name;
+        ASSERT_TRUE(unit.open(QIODevice::ReadOnly)) << name.toStdString();
         QByteArray text = unit.readAll();
         text.replace("\nExecStart=/", ("\nExecStart=" + root + "/").toUtf8());
         QFile copy(units.path() + "/" + name);
@@ -205,12 +208,16 @@ TEST_F(PackageTest, the_systemd_units_are_sound) {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("MANPATH", Installed("/usr/share/man"));
     environment.insert("XDG_RUNTIME_DIR", units.path());
-    const Outcome verified = RunTool("systemd-analyze",
-                                     {"--user", "verify", units.path() + "/stowix-backup.service",
-                                      units.path() + "/stowix-backup.timer"},
-                                     environment);
-    EXPECT_EQ(verified.exitCode, 0) << Told(verified);
-    EXPECT_EQ(verified.errors.toStdString(), "");
+    // The plain units, and the template's units as an instance for one machine.
+    QStringList verified;
+    for (const char* name :
+         {"stowix-backup.service", "stowix-backup.timer", "stowix-backup@win98-games.service",
+          "stowix-backup@win98-games.timer"})
+        verified << units.path() + "/" + name;
+    const Outcome verify =
+        RunTool("systemd-analyze", QStringList{"--user", "verify"} + verified, environment);
+    EXPECT_EQ(verify.exitCode, 0) << Told(verify);
+    EXPECT_EQ(verify.errors.toStdString(), "");
 }
 
 // The settings of a unit file: each key's values, in order.
@@ -225,6 +232,19 @@ QMultiMap<QString, QString> UnitSettings(const QString& path) {
     return settings;
 }
 
+// The file's variables as systemd reads them; a value may be quoted.
+void AddEnvironmentFile(const QString& variables, QProcessEnvironment& environment) {
+    for (const QString& line : variables.split('\n')) {
+        if (line.startsWith('#') || !line.contains('=')) continue;
+        QString value = line.section('=', 1);
+        if (value.size() >= 2 && value.startsWith('"') && value.endsWith('"'))
+            value = value.mid(1, value.size() - 2);
+        environment.insert(line.section('=', 0, 0), value);
+    }
+}
+
+// One machine's instance of the template, as `systemctl --user start stowix-backup@win98.service`
+// runs it: a complete backup, then the prune by the example's rules.
 TEST_F(PackageTest, the_backup_service_backs_up_the_drive_of_its_environment_file) {
     Install();
     const QString home = work.path() + "/home";
@@ -244,28 +264,38 @@ TEST_F(PackageTest, the_backup_service_backs_up_the_drive_of_its_environment_fil
     variables.replace(driveLine, "STOWIX_DRIVE_C=" + drive);
 
     // As systemd runs a user service: its own environment, then the unit's Environment=, then
-    // the file's variables, and the command line of ExecStart; no display.
+    // the file's variables, and the command line of ExecStart; no display. %i is the instance.
     const QMultiMap<QString, QString> unit =
-        UnitSettings(Installed("/usr/lib/systemd/user/stowix-backup.service"));
+        UnitSettings(Installed("/usr/lib/systemd/user/stowix-backup@.service"));
     QProcessEnvironment environment;
     environment.insert("PATH", "/usr/bin:/bin");
     environment.insert("HOME", home);
     environment.insert("XDG_RUNTIME_DIR", runtime);
-    for (const QString& setting : unit.values("Environment"))
+    for (QString setting : unit.values("Environment")) {
+        setting.replace("%i", "win98");
         environment.insert(setting.section('=', 0, 0), setting.section('=', 1));
-    ASSERT_EQ(unit.values("EnvironmentFile"), QStringList{"%E/Stowix/backup.env"});
-    for (const QString& line : variables.split('\n'))
-        if (!line.startsWith('#') && line.contains('='))
-            environment.insert(line.section('=', 0, 0), line.section('=', 1));
+    }
+    ASSERT_EQ(unit.values("EnvironmentFile"), QStringList{"%E/Stowix/%i.env"});
+    EXPECT_EQ(environment.value("STOWIX_BACKUP_NAME"), "win98");
+    AddEnvironmentFile(variables, environment);
+    EXPECT_EQ(environment.value("STOWIX_PRUNE"),
+              "--keep-daily 7 --keep-weekly 4 --keep-monthly 12");
     const QStringList command = unit.value("ExecStart").split(' ');
-    ASSERT_EQ(command.size(), 2) << unit.value("ExecStart").toStdString();
+    ASSERT_EQ(command.size(), 1) << unit.value("ExecStart").toStdString();
 
-    const Outcome backup = RunTool(root + command.at(0), command.mid(1), environment);
+    const Outcome backup = RunTool(root + command.at(0), {}, environment);
     EXPECT_EQ(backup.exitCode, 0) << Told(backup);
-    EXPECT_EQ(Told(backup), "");
-    EXPECT_EQ(QDir(drive + "/Stowix").entryList(QDir::Dirs | QDir::NoDotAndDotDot).size(), 1);
+    EXPECT_EQ(backup.errors.toStdString(), "");
+    const QStringList sets = QDir(drive + "/Stowix").entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    ASSERT_EQ(sets.size(), 1);
+    // The prune ran, and kept the set it must keep.
+    EXPECT_EQ(backup.output.toStdString(), QString("keep C:\\Stowix\\" + sets.first() +
+                                                   " (the last backup; daily, weekly, monthly)\n")
+                                               .toStdString());
+    // The first drive's records are where they always were, with the drive they belong to.
     const QSettings settings(config + "/Stowix/Stowix.ini", QSettings::IniFormat);
-    EXPECT_TRUE(settings.value("Info/LastBackup").toString().startsWith("C:\\Stowix\\"));
+    EXPECT_EQ(settings.value("Info/LastBackup").toString(), "C:\\Stowix\\" + sets.first());
+    EXPECT_EQ(settings.value("Info/Drive").toString(), QFileInfo(drive).canonicalFilePath());
 }
 
 TEST_F(PackageTest, removing_it_leaves_nothing_behind) {

@@ -1,0 +1,289 @@
+// The built stowix-prune on a real drive (a folder, and a FAT image made by mtools) holding sets
+// made at chosen times, named as the backup names them, among sets with a comment, the last
+// backup and the last restore, a set named under another locale, foreign files and folders, and
+// links. A table of rules says which of the unattended backup's sets stay.
+
+#include "sets/backup_set_layout.h"
+#include "image/mtools_image.h"
+#include "gui/qt_system.h"
+#include "support/program_world.h"
+#include "unattended/run_options.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLocale>
+
+#include <memory>
+
+namespace stowix::test {
+namespace {
+
+// The locale the programs run in: its stamps have four-digit years ("15-06-2026 03;00;00").
+const char* const StampLocale = "en_GB";
+
+QString StampAt(const QLocale& locale, const QDateTime& time) {
+    return SetStamp(locale.toString(time.date(), locale.dateFormat(QLocale::ShortFormat)),
+                    locale.toString(time.time(), QtSystem::TimeFormatWithSeconds(locale)));
+}
+
+QString StampAt(int month, int day, int hour, const char* locale = StampLocale) {
+    return StampAt(QLocale(QString::fromLatin1(locale)),
+                   QDateTime(QDate(2026, month, day), QTime(hour, 0)));
+}
+
+// The unattended backup's sets, by letter. 2 March 2026 is a Monday.
+const std::map<char, QString>& Thinnable() {
+    static const std::map<char, QString> sets{
+        {'A', StampAt(3, 2, 3)},
+        {'B', StampAt(3, 2, 15)},
+        {'C', StampAt(3, 3, 3)},
+        {'D', StampAt(3, 9, 3)},
+        {'E', StampAt(3, 9, 3) + "(2)"},  // a second set in the same
+                                          // second: the newer of the two
+        {'F', StampAt(4, 1, 3)},
+        {'G', StampAt(5, 31, 3)},  // a Sunday
+        {'H', StampAt(6, 1, 3)},   // the Monday after
+    };
+    return sets;
+}
+
+// What must stay whatever the rules say.
+const QString Commented = StampAt(1, 1, 3) + " before the driver";
+const QString UndoSet = StampAt(6, 1, 2) + " before restore";
+const QString LastBackup = StampAt(1, 5, 3);
+const QString LastRestore = StampAt(1, 6, 3);
+const QString OtherLocale = StampAt(2, 1, 3, "en_US");  // "2-1-26 3;00;00 AM"
+const QString ForeignFolder = "Old stuff";
+const QStringList Files{"SYSTEM.DAT", "README.TXT"};
+
+QStringList Kept() {
+    return {Commented, UndoSet, LastBackup, LastRestore, OtherLocale, ForeignFolder};
+}
+
+// Drive C: with a backup root to fill, as a folder or as an image.
+class PruneDrive {
+public:
+    virtual ~PruneDrive() = default;
+    virtual void AddSet(const QString& name) = 0;
+    virtual void AddFile(const QString& name) = 0;
+    virtual void AddSubfolder(const QString& set) = 0;
+    virtual QStringList RootNames() const = 0;
+};
+
+class FolderDrive : public PruneDrive {
+public:
+    explicit FolderDrive(ProgramWorld& world) : m_root(world.BackupRoot()) {
+        QDir().mkpath(m_root);
+    }
+    void AddSet(const QString& name) override {
+        ASSERT_TRUE(QDir(m_root).mkdir(name));
+        Write(m_root + "/" + name + "/WIN.INI");
+    }
+    void AddFile(const QString& name) override { Write(m_root + "/" + name); }
+    void AddSubfolder(const QString& set) override {
+        ASSERT_TRUE(QDir(m_root + "/" + set).mkdir("SUB"));
+    }
+    QStringList RootNames() const override {
+        QStringList names = QDir(m_root).entryList(QDir::AllEntries | QDir::NoDotAndDotDot |
+                                                   QDir::System | QDir::Hidden);
+        names.sort();
+        return names;
+    }
+    QString Root() const { return m_root; }
+
+private:
+    static void Write(const QString& path) {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly)) << path.toStdString();
+        file.write("[windows]\r\n");
+    }
+    QString m_root;
+};
+
+class ImageDrive : public PruneDrive {
+public:
+    explicit ImageDrive(ProgramWorld& world) {
+        m_image.AddFolder("Stowix");
+        world.UseDriveC(m_image.Path());
+    }
+    void AddSet(const QString& name) override {
+        m_image.AddFolder("Stowix\\" + name);
+        m_image.AddFile("Stowix\\" + name + "\\WIN.INI", "[windows]\r\n");
+    }
+    void AddFile(const QString& name) override { m_image.AddFile("Stowix\\" + name, "x"); }
+    void AddSubfolder(const QString& set) override {
+        m_image.AddFolder("Stowix\\" + set + "\\SUB");
+    }
+    QStringList RootNames() const override { return m_image.Names("Stowix"); }
+    QString FsckProblems() const { return m_image.FsckProblems(); }
+
+private:
+    MtoolsImage m_image;
+};
+
+// A world whose drive holds every set of the table, the records naming the last backup and
+// restore, and the files.
+struct PruneScene {
+    explicit PruneScene(bool image) {
+        if (image)
+            drive = std::make_unique<ImageDrive>(world);
+        else
+            drive = std::make_unique<FolderDrive>(world);
+        for (const auto& [letter, name] : Thinnable()) drive->AddSet(name);
+        for (const QString& name : Kept()) drive->AddSet(name);
+        for (const QString& name : Files) drive->AddFile(name);
+        world.WriteSetting("Info", "LastBackup", "C:\\Stowix\\" + LastBackup);
+        world.WriteSetting("Info", "LastRestore", "C:\\Stowix\\" + LastRestore);
+    }
+
+    RunResult Prune(const QStringList& arguments) {
+        QProcessEnvironment environment = world.Environment();
+        environment.insert("LC_ALL", StampLocale);
+        return world.Run("stowix-prune", Options(arguments, environment));
+    }
+
+    ProgramWorld world;
+    std::unique_ptr<PruneDrive> drive;
+};
+
+// The root's names expected after a prune that leaves these of the thinnable sets.
+QStringList Expected(const QString& letters) {
+    QStringList names = Kept() + Files;
+    for (const QChar letter : letters) names << Thinnable().at(letter.toLatin1());
+    names.sort();
+    return names;
+}
+
+class PruneTest : public ::testing::TestWithParam<bool> {};
+
+struct PruneCase {
+    const char* what;
+    QStringList arguments;
+    QString kept;  // the thinnable sets that stay
+};
+
+TEST_P(PruneTest, keeps_what_the_rules_and_the_records_keep_and_deletes_the_rest) {
+    const PruneCase cases[] = {
+        {"the newest two", {"--keep-last", "2"}, "GH"},
+        {"the newest of each of three days", {"--keep-daily", "3"}, "FGH"},
+        {"a Sunday and the Monday after are two weeks", {"--keep-weekly", "2"}, "GH"},
+        {"the later of two sets in one second", {"--keep-monthly=4"}, "EFGH"},
+        {"the newest of each day with a set", {"--keep-daily", "10"}, "BCEFGH"},
+        {"the union of the rules", {"--keep-last", "1", "--keep-weekly", "3"}, "FGH"},
+    };
+    for (const PruneCase& test : cases) {
+        SCOPED_TRACE(test.what);
+        PruneScene scene(GetParam());
+        const RunResult pruned = scene.Prune(test.arguments);
+        EXPECT_TRUE(pruned.Ended(0)) << pruned.Describe();
+        EXPECT_EQ(scene.drive->RootNames(), Expected(test.kept)) << pruned.Describe();
+        for (const auto& [letter, name] : Thinnable()) {
+            const QString path = "C:\\Stowix\\" + name;
+            const QString line = test.kept.contains(QChar(letter))
+                                     ? QString("\nkeep " + path + " (")
+                                     : QString("\ndelete " + path + "\n");
+            EXPECT_TRUE(QString("\n" + pruned.output).contains(line))
+                << line.toStdString() << pruned.Describe();
+        }
+        if (auto* image = dynamic_cast<ImageDrive*>(scene.drive.get())) {
+            EXPECT_EQ(image->FsckProblems().toStdString(), "");
+        }
+    }
+}
+
+TEST_P(PruneTest, tells_why_each_set_stays_and_a_dry_run_deletes_nothing) {
+    PruneScene scene(GetParam());
+    const QStringList before = scene.drive->RootNames();
+    const RunResult listed = scene.Prune({"--keep-last", "1", "--keep-monthly", "2", "--dry-run"});
+    ASSERT_TRUE(listed.Ended(0)) << listed.Describe();
+    EXPECT_EQ(scene.drive->RootNames(), before);
+    const QString root = "C:\\Stowix\\";
+    for (const QString& line : QStringList{
+             "keep " + root + Thinnable().at('H') + " (last, monthly)",
+             "keep " + root + Thinnable().at('G') + " (monthly)",
+             "would delete " + root + Thinnable().at('F'),
+             "keep " + root + UndoSet + " (it has a comment)",
+             "keep " + root + Commented + " (it has a comment)",
+             "keep " + root + LastBackup + " (the last backup)",
+             "keep " + root + LastRestore + " (the last restore)",
+             "keep " + root + OtherLocale + " (its time cannot be read from its name)",
+         })
+        EXPECT_TRUE(listed.output.split('\n').contains(line, Qt::CaseInsensitive))
+            << line.toStdString() << listed.Describe();
+    // Files are no sets, and are not listed.
+    EXPECT_FALSE(listed.output.contains("SYSTEM.DAT", Qt::CaseInsensitive));
+    EXPECT_EQ(scene.world.Setting("Info", "LastDelete"), "");
+}
+
+TEST_P(PruneTest, names_a_set_it_could_not_delete_and_deletes_the_others) {
+    PruneScene scene(GetParam());
+    const QString stuck = Thinnable().at('A');
+    scene.drive->AddSubfolder(stuck);
+    const RunResult pruned = scene.Prune({"--keep-last", "2"});
+    EXPECT_TRUE(pruned.Ended(3)) << pruned.Describe();
+    EXPECT_TRUE(
+        pruned.errors.startsWith("stowix-prune: could not delete C:\\Stowix\\" + stuck + ": "))
+        << pruned.Describe();
+    EXPECT_EQ(scene.drive->RootNames(), Sorted(Expected("GH") << stuck)) << pruned.Describe();
+    // The last set that really went, as the chooser's delete records it.
+    EXPECT_EQ(scene.world.Setting("Info", "LastDelete"), "C:\\Stowix\\" + Thinnable().at('B'));
+}
+
+INSTANTIATE_TEST_SUITE_P(Drives, PruneTest, ::testing::Values(false, true),
+                         [](const auto& info) { return info.param ? "image" : "folder"; });
+
+// Links in the backup root are no set folders, whatever they are named: neither one to a set on
+// the drive nor one that leads off the drive is deleted or followed.
+TEST(PruneLinks, a_link_stays_and_what_it_leads_to_is_untouched) {
+    ProgramWorld world;
+    FolderDrive drive(world);
+    const QString outside = world.Root() + "/outside";
+    ASSERT_TRUE(QDir().mkpath(outside));
+    QFile(outside + "/KEEP.TXT").open(QIODevice::WriteOnly);
+    drive.AddSet(Thinnable().at('H'));
+    drive.AddSet(Thinnable().at('A'));
+    const QString inner = StampAt(3, 3, 3);
+    const QString outer = StampAt(3, 4, 3);
+    ASSERT_TRUE(QFile::link(drive.Root() + "/" + Thinnable().at('A'), drive.Root() + "/" + inner));
+    ASSERT_TRUE(QFile::link(outside, drive.Root() + "/" + outer));
+    QProcessEnvironment environment = world.Environment();
+    environment.insert("LC_ALL", StampLocale);
+    const RunResult pruned = world.Run("stowix-prune", Options({"--keep-last", "1"}, environment));
+    EXPECT_TRUE(pruned.Ended(0)) << pruned.Describe();
+    EXPECT_FALSE(pruned.output.contains(inner) || pruned.output.contains(outer))
+        << pruned.Describe();
+    EXPECT_EQ(drive.RootNames(), Sorted({inner, outer, Thinnable().at('H')}));
+    EXPECT_TRUE(QFileInfo(drive.Root() + "/" + inner).isSymLink());
+    EXPECT_TRUE(QFile::exists(outside + "/KEEP.TXT"));
+}
+
+// A two-digit year is read as the latest such year not after today, and a rule is needed.
+TEST(PruneCommandLine, reads_two_digit_years_and_refuses_to_run_without_a_rule) {
+    ProgramWorld world;
+    FolderDrive drive(world);
+    const QLocale us("en_US");
+    const QDateTime now = QDateTime::currentDateTime();
+    const QString newer = StampAt(us, now.addDays(-1));
+    const QString older = StampAt(us, now.addYears(-2));  // a year of the same century
+    drive.AddSet(older);
+    drive.AddSet(newer);
+    QProcessEnvironment environment = world.Environment();
+    environment.insert("LC_ALL", "en_US");
+    for (const QStringList& wrong :
+         {QStringList{}, QStringList{"--keep-daily", "0"}, QStringList{"--keep-daily", "-1"},
+          QStringList{"--keep-daily"}, QStringList{"--keep-yearly", "1"}}) {
+        const RunResult refused = world.Run("stowix-prune", Options(wrong, environment));
+        EXPECT_TRUE(refused.Ended(1)) << wrong.join(' ').toStdString() << refused.Describe();
+        EXPECT_TRUE(refused.errors.contains("Usage: stowix-prune")) << refused.Describe();
+    }
+    EXPECT_EQ(drive.RootNames(), Sorted({older, newer}));
+    const RunResult pruned = world.Run("stowix-prune", Options({"--keep-last", "1"}, environment));
+    EXPECT_TRUE(pruned.Ended(0)) << pruned.Describe();
+    EXPECT_EQ(drive.RootNames(), QStringList{newer}) << pruned.Describe();
+}
+
+}  // namespace
+}  // namespace stowix::test
