@@ -3,6 +3,7 @@
 // button, menu item and key to its handler.
 
 #include "app/command_usages.h"
+#include "app/minimum_free.h"
 #include "backup/backup_run.h"
 #include "info/add_comment.h"
 #include "info/info_boxes.h"
@@ -68,7 +69,7 @@ void ConfigureApplication(QApplication& application) {
     ApplyClassicLook(application);
 }
 
-void TellNoDrive(Dialogs& dialogs, const QString& reason) {
+void TellStartProblem(Dialogs& dialogs, const QString& reason) {
     dialogs.MessageBox(reason, MessageButtons::Ok, MessageIcon::Information,
                        QStringLiteral("Stowix"));
 }
@@ -89,16 +90,23 @@ int main(int argc, char** argv) {
                                                                  : DialogMode::Interactive);
     Result<std::unique_ptr<FileSystem>> opened = OpenConfiguredDrives();
     if (!opened) {
-        TellNoDrive(dialogs, opened.reason());
+        TellStartProblem(dialogs, opened.reason());
         return 2;
     }
+
+    ProgramValues values;
+    const Result<qint64> minimumFree = MinimumFreeFromEnvironment(values.MinimumFreeBytes);
+    if (!minimumFree) {
+        TellStartProblem(dialogs, minimumFree.reason());
+        return 2;
+    }
+    values.MinimumFreeBytes = minimumFree.value();
 
     QtSystem system;
     std::unique_ptr<FileSystem> files = std::move(opened).value();
     std::unique_ptr<WindowsApi> windows = MakePosixWindowsApi(*files);
     QtSettingsStore settings;
     Services services{*files, settings, system, dialogs, *windows};
-    ProgramValues values;
 
     Form1Window form1(system.ProgramFolder());
     MainWindow mainWindow(form1, services, values);

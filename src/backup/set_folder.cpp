@@ -16,6 +16,17 @@ bool IsLink(FileSystem& files, const QString& path) {
 
 }  // namespace
 
+Status MakeBackupRoot(FileSystem& files) {
+    // As MakeFolder, a root that exists already is no failure.
+    const Status made = files.CreateFolder(BackupRoot);
+    // The sets hold password lists and registries: the root is kept to its owner on every run,
+    // so a root made by an older version or by hand is tightened too. A host that cannot hold
+    // permission bits (a FAT mount, whose access its mount options set) refuses this; the
+    // copies are no less complete for it, so the refusal fails nothing.
+    (void)files.RestrictToOwner(BackupRoot);
+    return made;
+}
+
 Status MakeSetFolder(FileSystem& files, const QString& backupRoot, const Status& rootMade,
                      const QString& setPath) {
     if (!IsFolder(files, backupRoot)) {

@@ -6,10 +6,16 @@
 // copies would land elsewhere. It does not deal with the root's owner-only mode or the copies.
 
 #include "platform/file_system.h"
+#include "shell/program_values.h"
 
 #include <QString>
 
 namespace stowix {
+
+// Creates the backup root (shell/program_values.h) and keeps it to its owner. Gives what creating
+// it gave, to be handed to MakeSetFolder as rootMade: a failure there is no failure yet (the root
+// may exist already).
+Status MakeBackupRoot(FileSystem& files);
 
 // rootMade: what creating the backup root gave (a root that exists already is no failure).
 // Fails, with a reason for the user, when the copies must not go into setPath.

@@ -66,6 +66,7 @@ public:
         return m_inner.ReadFileFacts(path);
     }
     Status FlushToDisk(const QString& path) override { return m_inner.FlushToDisk(path); }
+    Result<DriveSpace> FreeSpace(const QString& path) override { return m_inner.FreeSpace(path); }
     Result<bool> IsLink(const QString& path) override { return m_inner.IsLink(path); }
 
 protected:

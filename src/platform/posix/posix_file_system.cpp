@@ -19,6 +19,7 @@
 #include <linux/magic.h>
 #include <sys/stat.h>
 #include <sys/statfs.h>
+#include <sys/statvfs.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
@@ -67,6 +68,7 @@ public:
     Result<std::unique_ptr<FileReader>> OpenForReading(const QString& path) override;
     Result<FileFacts> ReadFileFacts(const QString& path) override;
     Status FlushToDisk(const QString& path) override;
+    Result<DriveSpace> FreeSpace(const QString& path) override;
     Result<bool> IsLink(const QString& path) override;
 
 private:
@@ -393,6 +395,21 @@ Status PosixFileSystem::FlushToDisk(const QString& path) {
     if (!drive) return drive.status();
     if (::syncfs(drive.value()->fd.Get()) != 0) return HostFailure(path, errno);
     return Status::Ok();
+}
+
+Result<DriveSpace> PosixFileSystem::FreeSpace(const QString& path) {
+    Result<DosPath> parsed = m_resolver.Parse(path);
+    if (!parsed) return parsed.status();
+    Result<DriveRoot*> drive = m_resolver.Drive(parsed.value(), path);
+    if (!drive) return drive.status();
+    struct statvfs info {};
+    if (::fstatvfs(drive.value()->fd.Get(), &info) != 0) return HostFailure(path, errno);
+    // What an unprivileged writer may still use: the blocks kept for root are not counted, so
+    // that the answer is the same whoever runs the program.
+    DriveSpace space;
+    space.unitBytes = std::max<qint64>(1, qint64(info.f_frsize));
+    space.freeBytes = qint64(info.f_bavail) * space.unitBytes;
+    return space;
 }
 
 Result<bool> PosixFileSystem::IsLink(const QString& path) {
