@@ -17,7 +17,7 @@ protected:
     // The user's files as they are now.
     QMap<QString, QByteArray> UserFiles() {
         QMap<QString, QByteArray> files;
-        for (const auto& source : SetSources)
+        for (const auto& source : ImageSetSources)
             files.insert(QLatin1String(source[1]), Bytes(QLatin1String(source[1])));
         return files;
     }
