@@ -229,11 +229,14 @@ TEST_F(RestoreKills, a_restore_killed_at_any_change_leaves_every_file_old_or_res
     // A restore first keeps the drive's configuration in a set of its own, made as a backup
     // makes one: the backup's kill tests try each of those changes, so here they are sampled,
     // and every change of the restore's own work is a kill point.
-    const long long undoChanges = CountChanges([this](const Faults& f) {
-        RunOptions options = UnattendedRun();
-        options.faults = f;
-        return World().Stowix(options);
-    });
+    // (The user's USER.DAT is damaged here, which a backup tells with status 4.)
+    RunOptions counting = UnattendedRun();
+    counting.faults.countFile = World().Root() + QStringLiteral("/backup changes");
+    const RunResult backup = World().Stowix(counting);
+    ASSERT_TRUE(backup.Ended(0) || backup.Ended(4)) << backup.Describe();
+    QFile countFile(counting.faults.countFile);
+    ASSERT_TRUE(countFile.open(QIODevice::ReadOnly));
+    const long long undoChanges = countFile.readAll().trimmed().toLongLong();
     const QString counted = World().NewSet(setsBefore);
     ASSERT_FALSE(counted.isEmpty());
     ASSERT_TRUE(QDir(World().BackupRoot() + u'/' + counted).removeRecursively());
