@@ -3,7 +3,7 @@
 // environment sets it: STOWIX_MIN_FREE_MB, a whole number of MiB (0 keeps no floor). Unset or
 // empty, it is the program's default.
 
-#include "platform/result.h"
+#include "services/result.h"
 
 #include <QtGlobal>
 

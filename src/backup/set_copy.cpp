@@ -1,6 +1,6 @@
 #include "backup/set_copy.h"
 
-#include "backup/backup_set_layout.h"
+#include "sets/backup_set_layout.h"
 
 namespace stowix {
 

@@ -1,7 +1,7 @@
 #include "backup/set_room.h"
 
-#include "backup/backup_set_layout.h"
 #include "files/drive_room.h"
+#include "sets/backup_set_layout.h"
 
 #include <QMap>
 

@@ -3,9 +3,9 @@
 // the set is made, so that a backup (or the set a restore keeps first) never fills the drive.
 // It does not deal with making the set (set_copy.h).
 
-#include "shell/program_values.h"
+#include "services/program_values.h"
 
-#include "platform/file_system.h"
+#include "fs/file_system.h"
 
 #include <QString>
 

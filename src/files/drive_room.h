@@ -5,7 +5,7 @@
 // Windows 9x on a full drive stops starting). It does not deal with which files a run writes:
 // the backup and the restore count those (backup/set_room.h, restore/restore_room.h).
 
-#include "platform/file_system.h"
+#include "fs/file_system.h"
 
 #include <QString>
 

@@ -3,9 +3,9 @@
 // restore never fills the drive. It does not deal with the set a restore keeps first
 // (backup/set_room.h) or with the copies themselves (restore_run.h).
 
-#include "shell/program_values.h"
+#include "services/program_values.h"
 
-#include "platform/file_system.h"
+#include "fs/file_system.h"
 
 #include <QString>
 

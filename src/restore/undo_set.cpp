@@ -1,14 +1,14 @@
 #include "restore/undo_set.h"
 
-#include "backup/backup_set_layout.h"
 #include "backup/set_copy.h"
-#include "backup/set_folder.h"
 #include "backup/set_room.h"
 #include "files/copy_failure_list.h"
 #include "files/drive_room.h"
 #include "files/remove_folder.h"
 #include "restore/folder_chooser.h"
 #include "restore/restore_room.h"
+#include "sets/backup_set_layout.h"
+#include "sets/set_folder.h"
 
 namespace stowix {
 

@@ -9,8 +9,8 @@
 // used and stays pending. The free-space check of the restore counts it. It does not deal with
 // the restore's copies (restore_run.h).
 
-#include "platform/file_system.h"
-#include "platform/system.h"
+#include "fs/file_system.h"
+#include "services/system.h"
 
 #include <QString>
 

@@ -6,8 +6,8 @@
 // counts the fdatasync calls (the barriers) the same way, and can refuse copy_file_range as an
 // old kernel or another file system would.
 
+#include "fat/fat_volume.h"
 #include "image/image_fixture.h"
-#include "platform/fat/fat_volume.h"
 
 #include <dlfcn.h>
 #include <fcntl.h>
