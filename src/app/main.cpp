@@ -3,6 +3,7 @@
 // button, menu item and key to its handler.
 
 #include "app/command_usages.h"
+#include "app/minimum_free.h"
 #include "backup/backup_run.h"
 #include "drives/open_drives.h"
 #include "gui/chooser_window.h"
@@ -69,7 +70,7 @@ void ConfigureApplication(QApplication& application) {
     ApplyClassicLook(application);
 }
 
-void TellNoDrive(Dialogs& dialogs, const QString& reason) {
+void TellStartProblem(Dialogs& dialogs, const QString& reason) {
     dialogs.MessageBox(reason, MessageButtons::Ok, MessageIcon::Information,
                        QStringLiteral("Stowix"));
 }
@@ -90,9 +91,17 @@ int main(int argc, char** argv) {
                                                                  : DialogMode::Interactive);
     Result<std::unique_ptr<FileSystem>> opened = OpenConfiguredDrives();
     if (!opened) {
-        TellNoDrive(dialogs, opened.reason());
+        TellStartProblem(dialogs, opened.reason());
         return 2;
     }
+
+    ProgramValues values;
+    const Result<qint64> minimumFree = MinimumFreeFromEnvironment(values.MinimumFreeBytes);
+    if (!minimumFree) {
+        TellStartProblem(dialogs, minimumFree.reason());
+        return 2;
+    }
+    values.MinimumFreeBytes = minimumFree.value();
 
     QtSystem system;
     std::unique_ptr<FileSystem> files = std::move(opened).value();
@@ -101,7 +110,6 @@ int main(int argc, char** argv) {
     DriveRecordsStore settings(settingsFile, DriveRecordsName(DriveMap::FromEnvironment()),
                                SetFolderExists(*files));
     Services services{*files, settings, system, dialogs, *windows};
-    ProgramValues values;
 
     QtMainWindow form1(system.ProgramFolder());
     MainWindow mainWindow(form1, services, values);

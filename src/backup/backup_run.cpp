@@ -1,6 +1,8 @@
 #include "backup/backup_run.h"
 
 #include "backup/backup_registry_check.h"
+#include "backup/set_copy.h"
+#include "backup/set_room.h"
 #include "files/copy_failure_list.h"
 #include "files/file_routines.h"
 #include "files/text_routines.h"
@@ -23,14 +25,19 @@ void BackupRun::Run() {
     Announce();
 
     const QString stamp = BuildStamp();
+    FileSystem& files = m_window.services().files;
+    // A set that would leave drive C: too full is not begun: no folder, no copy, no record.
+    if (const QString shortfall = NewSetShortfall(files, m_window.values()); !shortfall.isEmpty())
+        return RefuseForRoom(shortfall);
     std::vector<CopyFailure> failures;
     QString setPath;
     // Nothing is copied into a set folder that the run could not make or may not use.
-    if (MakeSetFolder(stamp, setPath, failures)) CopyGroups(setPath, failures);
+    if (MakeSetFolder(stamp, setPath, failures))
+        failures = CopySetGroups(files, m_window, m_window.values().WindowsFolder, setPath);
     // The registry files of the set are read whole while the set is flushed; what is wrong with
     // them is told at the end.
     PendingSetRegistryCheck registryCheck = StartBackedUpRegistryCheck(m_window, setPath);
-    FlushSet(setPath, failures);
+    FlushSet(files, setPath, failures);
     const std::vector<RegistryProblem> registryProblems = registryCheck.Finish();
     EndMedia();
 
@@ -65,15 +72,9 @@ QString BackupRun::BuildStamp() {
 bool BackupRun::MakeSetFolder(const QString& stamp, QString& setPath,
                               std::vector<CopyFailure>& failures) {
     FileSystem& files = m_window.services().files;
-    // As MakeFolder, a root that exists already is no failure; one that could not be made is
-    // reported with its own reason below.
-    const Status rootMade = files.CreateFolder(BackupRoot);
-    // The sets hold password lists and registries: the root must be this user's alone, and is
-    // kept to its owner. The set gets a folder that this run made, under the next free name when
-    // its own is taken; what could not be made is kept with its reason, and nothing is copied.
-    // A regional date or time form that yields a character Windows refuses ends up here too.
     const Result<QString> made =
-        stowix::MakeSetFolder(files, BackupRoot, rootMade, stamp, m_window.PendingComment);
+        stowix::MakeSetFolder(files, BackupRoot, MakeBackupRoot(files), stamp,
+                              m_window.PendingComment);
     if (made) {
         setPath = made.value();
         return true;
@@ -83,24 +84,22 @@ bool BackupRun::MakeSetFolder(const QString& stamp, QString& setPath,
     return false;
 }
 
-void BackupRun::CopyGroups(const QString& setPath, std::vector<CopyFailure>& failures) {
-    FileSystem& files = m_window.services().files;
-    // A group that fails does not stop the run: every group is tried, so the set holds all that
-    // could be copied and the report names everything that could not.
-    for (const FileGroup& group : FileGroups(m_window.values().WindowsFolder)) {
-        QString sourceFolder = group.sourceFolder;
-        QString pattern = group.pattern;
-        std::vector<CopyFailure> groupFailures =
-            CopyMatchingFiles(files, m_window, sourceFolder, pattern, setPath);
-        failures.insert(failures.end(), groupFailures.begin(), groupFailures.end());
-    }
-}
-
-void BackupRun::FlushSet(const QString& setPath, std::vector<CopyFailure>& failures) {
-    // The set is recorded only once its copies are on disk: a power cut after the record must
-    // not leave LastBackup naming files that never reached the disk.
-    if (Status flushed = m_window.services().files.FlushToDisk(setPath); !flushed.ok())
-        failures.push_back({setPath, QStringLiteral("not written to disk: ") + flushed.reason()});
+void BackupRun::RefuseForRoom(const QString& shortfall) {
+    // The opening sound and the animation end without the closing sound, which marks copying
+    // that never began here. The comment stays for the next backup.
+    Form1Controls& controls = m_window.Controls();
+    controls.MMControl1().Command(QStringLiteral("Close"));
+    controls.Animation1().Stop();
+    SetControlsEnabled(true);
+    m_window.SetStatusText(QStringLiteral("Backup not made: drive C: is too full"));
+    m_window.SetBusyPointer(0);
+    m_window.services().dialogs.MessageBox(
+        shortfall + QStringLiteral("\r\rNo backup set was made. Free some space on drive C: "
+                                   "(delete older backup sets, for instance) and back up again."),
+        MessageButtons::Ok, MessageIcon::Information, QStringLiteral("Not enough free space"));
+    // Under "/U" the box goes to standard error, and the status tells cron or the timer.
+    if (Contains(m_window.UpperCommandLine(), QStringLiteral("/U")))
+        m_window.EndProgram(IncompleteStatus);
 }
 
 void BackupRun::EndMedia() {

@@ -36,8 +36,9 @@ private:
     // Makes the set's folder and gives its path; false when nothing may be copied into it, with
     // the reason in failures and setPath naming the set by its plain name.
     bool MakeSetFolder(const QString& stamp, QString& setPath, std::vector<CopyFailure>& failures);
-    void CopyGroups(const QString& setPath, std::vector<CopyFailure>& failures);
-    void FlushSet(const QString& setPath, std::vector<CopyFailure>& failures);
+    // Ends a run that did not begin its set because drive C: is too full (shortfall says how
+    // full), and tells the user.
+    void RefuseForRoom(const QString& shortfall);
     // The closing sound, and the animation and its sound device stopped.
     void EndMedia();
     // Records a set that holds every file as the last backup; recordReason says why that

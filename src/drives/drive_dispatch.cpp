@@ -145,6 +145,10 @@ public:
         FileSystem* files = For(path);
         return files ? files->FlushToDisk(path) : NoDrive(path);
     }
+    Result<DriveSpace> FreeSpace(const QString& path) override {
+        FileSystem* files = For(path);
+        return files ? files->FreeSpace(path) : Result<DriveSpace>(NoDrive(path));
+    }
     Result<bool> IsLink(const QString& path) override {
         FileSystem* files = For(path);
         return files ? files->IsLink(path) : Result<bool>(NoDrive(path));

@@ -259,6 +259,7 @@ public:
     QString CurrentFolder() override { return QChar(m_letter) + QStringLiteral(":\\"); }
     Status WriteTextFile(const QString& path, const std::vector<QString>& lines) override;
     Status FlushToDisk(const QString& path) override;
+    Result<DriveSpace> FreeSpace(const QString& path) override;
     Status WriteFileFrom(FileReader& source, std::optional<int> attributes,
                          const QDateTime& lastWrite, const QString& destination,
                          const std::function<Status()>& beforePlacing) override;
@@ -1149,6 +1150,18 @@ Status FatImageFileSystem::FlushToDisk(const QString& path) {
     if (Result<DosPath> parsed = Parse(path); !parsed) return parsed.status();
     if (Status flushed = Volume().Flush(); !flushed) return Failure(path, flushed.reason());
     return Status::Ok();
+}
+
+Result<DriveSpace> FatImageFileSystem::FreeSpace(const QString& path) {
+    if (Result<DosPath> parsed = Parse(path); !parsed) return parsed.status();
+    FatVolume& volume = Volume();
+    Result<int64_t> clusters = volume.FreeClusters();
+    if (!clusters) return Failure(path, clusters.reason());
+    // Every file and folder takes whole clusters, so the cluster is the unit of room.
+    DriveSpace space;
+    space.unitBytes = volume.ClusterBytes();
+    space.freeBytes = clusters.value() * space.unitBytes;
+    return space;
 }
 
 }  // namespace

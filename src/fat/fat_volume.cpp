@@ -375,6 +375,23 @@ Status FatVolume::CompareTableCopies() {
     return Status::Ok();
 }
 
+Result<int64_t> FatVolume::FreeClusters() {
+    if (m_freeClusters >= 0) return m_freeClusters;
+    // Not counted yet: no change has been made (a change counts them first, CheckWritable), so
+    // the table in use on the image is the whole truth.
+    constexpr qint64 Chunk = 48 * 1024;  // whole FAT12 entry pairs and FAT32 entries
+    std::vector<unsigned char> bytes(Chunk);
+    const qint64 table = m_fatOffset + qint64(m_activeFat) * m_fatBytes;
+    int64_t free = 0;
+    for (qint64 at = 0; at < m_fatBytes; at += Chunk) {
+        const qint64 size = std::min(Chunk, m_fatBytes - at);
+        if (Status read = Read(table + at, bytes.data(), size); !read) return read;
+        free += CountFree(at, bytes.data(), size);
+    }
+    m_freeClusters = free;
+    return free;
+}
+
 int64_t FatVolume::CountFree(qint64 at, const unsigned char* bytes, qint64 size) const {
     int64_t free = 0;
     const auto count = [&](uint64_t cluster, uint32_t value) {

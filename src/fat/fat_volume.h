@@ -105,6 +105,10 @@ public:
     // call gives the same clusters until SetEntry takes them.
     // Fails with the host's "No space left on device" when there are not so many.
     Result<std::vector<uint32_t>> FindFree(uint32_t count);
+    // How many clusters no file or folder holds, with every change so far counted (but for the
+    // frees a batch holds until its end, so never more than are free). The first call may read
+    // the whole table once.
+    Result<int64_t> FreeClusters();
     // Changes one table entry in the cache; CommitTable writes it. Inside a batch, freeing a
     // cluster (value 0) waits for the batch's end.
     Status SetEntry(uint32_t cluster, uint32_t value);

@@ -77,6 +77,11 @@ Result<FileFacts> FileSystem::ReadFileFacts(const QString& path) {
     return facts;
 }
 
+Result<DriveSpace> FileSystem::FreeSpace(const QString& path) {
+    return Result<DriveSpace>::Fail(
+        path + QStringLiteral(": the free space of this drive cannot be known"));
+}
+
 Status FileSystem::WriteFileFrom(FileReader& source, std::optional<int> attributes,
                                  const QDateTime& lastWrite, const QString& destination,
                                  const std::function<Status()>& beforePlacing) {

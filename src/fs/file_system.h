@@ -48,6 +48,13 @@ struct FileFacts {
     int attributes = 0;
 };
 
+// The room left on a drive. A file takes room in whole units (a FAT cluster, a block of the host's
+// file system), so a file of one byte takes one unit.
+struct DriveSpace {
+    qint64 freeBytes = 0;  // what this program may still write there
+    qint64 unitBytes = 1;  // the unit of room, at least 1
+};
+
 // One copy of a group copy: a file, and the full path its copy goes to.
 struct FileCopy {
     QString source;
@@ -182,6 +189,10 @@ public:
     // the disk when it returns (a host folder's file system is synced; an image's own buffers
     // are written to the image file and that file synced).
     virtual Status FlushToDisk(const QString& path) = 0;
+
+    // The room left on this path's drive, as the next writes would find it. This default knows
+    // none and fails; the drives' own implementations answer.
+    virtual Result<DriveSpace> FreeSpace(const QString& path);
 
     // The whole content of a file of at most maxBytes; a larger file fails with a reason that
     // names the limit.

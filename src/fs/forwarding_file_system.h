@@ -75,6 +75,7 @@ public:
         return m_inner.ReadFileFacts(path);
     }
     Status FlushToDisk(const QString& path) override { return m_inner.FlushToDisk(path); }
+    Result<DriveSpace> FreeSpace(const QString& path) override { return m_inner.FreeSpace(path); }
     Result<bool> IsLink(const QString& path) override { return m_inner.IsLink(path); }
     Result<QString> ShortAlias(const QString& path) override { return m_inner.ShortAlias(path); }
 

@@ -22,6 +22,7 @@
 #include <pwd.h>
 #include <sys/stat.h>
 #include <sys/statfs.h>
+#include <sys/statvfs.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
@@ -73,6 +74,7 @@ public:
     Result<std::unique_ptr<FileReader>> OpenForReading(const QString& path) override;
     Result<FileFacts> ReadFileFacts(const QString& path) override;
     Status FlushToDisk(const QString& path) override;
+    Result<DriveSpace> FreeSpace(const QString& path) override;
     Result<bool> IsLink(const QString& path) override;
     Result<QString> ShortAlias(const QString& path) override;
 
@@ -459,6 +461,21 @@ Result<QString> PosixFileSystem::ShortAlias(const QString& path) {
             return QString::fromLatin1(alias->c_str());
     }
     return FileSystem::ShortAlias(path);
+}
+
+Result<DriveSpace> PosixFileSystem::FreeSpace(const QString& path) {
+    Result<DosPath> parsed = m_resolver.Parse(path);
+    if (!parsed) return parsed.status();
+    Result<DriveRoot*> drive = m_resolver.Drive(parsed.value(), path);
+    if (!drive) return drive.status();
+    struct statvfs info {};
+    if (::fstatvfs(drive.value()->fd.Get(), &info) != 0) return HostFailure(path, errno);
+    // What an unprivileged writer may still use: the blocks kept for root are not counted, so
+    // that the answer is the same whoever runs the program.
+    DriveSpace space;
+    space.unitBytes = std::max<qint64>(1, qint64(info.f_frsize));
+    space.freeBytes = qint64(info.f_bavail) * space.unitBytes;
+    return space;
 }
 
 Result<bool> PosixFileSystem::IsLink(const QString& path) {

@@ -8,6 +8,7 @@
 #include "restore/folder_chooser.h"
 #include "restore/restore_registry_check.h"
 #include "restore/restore_run.h"
+#include "restore/undo_set.h"
 
 #include <QStringList>
 
@@ -59,57 +60,81 @@ bool BootScriptCanNameWindowsFolder(FolderChooser& chooser) {
     return false;
 }
 
+// A damaged registry is named before the confirmation; declining it is declining the restore.
+// The confirmation keeps its words; what the restore would change on the drive, and where what
+// it replaces will be kept, wait behind its details. Only read here: nothing is written before
+// the answer.
+bool Confirmed(FolderChooser& chooser, const QString& setPath, const QString& undoPath) {
+    if (!AcceptSetRegistry(chooser, setPath)) return false;
+    CompareOptions options;
+    options.readRegistry = CheckedRegistryReader();
+    const Comparison preview =
+        PreviewRestore(chooser.services().files, chooser.values(), setPath, options);
+    QString details = RestorePreviewText(preview);
+    if (!details.isEmpty()) details += QStringLiteral("\r\r");
+    details += UndoDetailsLine(undoPath);
+    return chooser.services().dialogs.MessageBox(
+               QStringLiteral("Are you sure you want to restore this folder? "),
+               MessageButtons::YesNo, MessageIcon::Question, QStringLiteral("Restore Folder"),
+               details) == MessageAnswer::Yes;
+}
+
+// After the restore run: what failed, then the restart question, then the chooser again.
+void FinishRestore(FolderChooser& chooser, const RestoreOutcome& outcome) {
+    Dialogs& dialogs = chooser.services().dialogs;
+    // The main window is hidden too, so the questions that follow stand alone.
+    chooser.Hide();
+    // Told here rather than in the status line: the chooser's activation below replaces the
+    // status text.
+    if (!outcome.Complete())
+        (void)dialogs.MessageBox(IncompleteRestoreText(outcome, chooser.values().WindowsFolder),
+                                 MessageButtons::Ok, MessageIcon::Information,
+                                 QStringLiteral("Restore incomplete"));
+    // Without the boot script a restart cannot put the registry files in place, so none is
+    // offered: the restore cannot take effect as the question would promise.
+    if (outcome.bootScript.ok()) {
+        const MessageAnswer restart = dialogs.MessageBox(
+            QStringLiteral("Restored files will take effect after you restart Windows.\r\r"
+                           "If Windows does not restart, Shutdown Windows, and restart "
+                           "manually.\r\rRestart Windows now?"),
+            MessageButtons::YesNo, MessageIcon::Question, QStringLiteral("Restart Windows?"));
+        // The result is not shown either way: the question's own text covers a restart that
+        // does not come.
+        if (restart == MessageAnswer::Yes)
+            (void)chooser.services().windows.ExitWindowsEx(RestartFlags, 0);
+    }
+    chooser.Show();
+}
+
+// A restore that ended before its first copy: the chooser usable again, nothing changed.
+void EndUnrestored(FolderChooser& chooser) {
+    chooser.Controls().Command1().SetEnabled(true);
+    chooser.Controls().Dir1().SetEnabled(true);
+    chooser.SetStatusText(QStringLiteral("Nothing restored"));
+}
+
 }  // namespace
 
 void RestoreChosenFolder(FolderChooser& chooser) {
     if (!chooser.ApplyChosenFolderRule()) return;
-    Dialogs& dialogs = chooser.services().dialogs;
     if (!BootScriptCanNameWindowsFolder(chooser)) {
         chooser.SetStatusText(QStringLiteral("Nothing restored"));
         chooser.Controls().Dir1().SetPath(BackupRoot);
         return;
     }
-
-    // A damaged registry is named before the confirmation; declining it is declining the
-    // restore. The confirmation keeps its words; what the restore would change on the drive
-    // waits behind its details. Only read here: nothing is written before the answer.
-    const bool registryAccepted = AcceptSetRegistry(chooser, chooser.Controls().Dir1().Path());
-    MessageAnswer confirmed = MessageAnswer::No;
-    if (registryAccepted) {
-        CompareOptions options;
-        options.readRegistry = CheckedRegistryReader();
-        const Comparison preview = PreviewRestore(chooser.services().files, chooser.values(),
-                                                  chooser.Controls().Dir1().Path(), options);
-        confirmed = dialogs.MessageBox(
-            QStringLiteral("Are you sure you want to restore this folder? "), MessageButtons::YesNo,
-            MessageIcon::Question, QStringLiteral("Restore Folder"), RestorePreviewText(preview));
-    }
-    if (confirmed == MessageAnswer::Yes) {
-        const RestoreOutcome outcome = RestoreBackupSet(chooser);
-        // The main window is hidden too, so the questions that follow stand alone.
-        chooser.Hide();
-        // Told here rather than in the status line: the chooser's activation below replaces the
-        // status text.
-        if (!outcome.Complete())
-            (void)dialogs.MessageBox(IncompleteRestoreText(outcome, chooser.values().WindowsFolder),
-                                     MessageButtons::Ok, MessageIcon::Information,
-                                     QStringLiteral("Restore incomplete"));
-        // Without the boot script a restart cannot put the registry files in place, so none is
-        // offered: the restore cannot take effect as the question would promise.
-        if (outcome.bootScript.ok()) {
-            const MessageAnswer restart = dialogs.MessageBox(
-                QStringLiteral("Restored files will take effect after you restart Windows.\r\r"
-                               "If Windows does not restart, Shutdown Windows, and restart "
-                               "manually.\r\rRestart Windows now?"),
-                MessageButtons::YesNo, MessageIcon::Question, QStringLiteral("Restart Windows?"));
-            // The result is not shown either way: the question's own text covers a restart that
-            // does not come.
-            if (restart == MessageAnswer::Yes)
-                (void)chooser.services().windows.ExitWindowsEx(RestartFlags, 0);
-        }
-        chooser.Show();
-    } else {
+    const QString setPath = chooser.Controls().Dir1().Path();
+    // Named before the question, so that the confirmation can tell where the undo will be kept.
+    const QString undoPath = NextUndoSetPath(chooser.services().files, chooser.services().system);
+    if (!Confirmed(chooser, setPath, undoPath)) {
         chooser.SetStatusText(QStringLiteral("Nothing restored"));
+    } else {
+        ShowRestoring(chooser);
+        // Nothing is copied until the drive's configuration is kept in the undo set, or the user
+        // chose to go on without it.
+        if (KeepUndoSet(chooser, setPath, undoPath))
+            FinishRestore(chooser, RestoreShownSet(chooser));
+        else
+            EndUnrestored(chooser);
     }
     chooser.Controls().Dir1().SetPath(BackupRoot);
 }

@@ -46,17 +46,6 @@ void FlushWindowsDrive(FileSystem& files, const QString& windowsFolder, RestoreO
             {windowsFolder, QStringLiteral("not written to disk: ") + flushed.reason()});
 }
 
-// Greys what would start another restore and shows the progress bar.
-void ShowRestoring(FolderChooser& chooser) {
-    Form2Controls& controls = chooser.Controls();
-    controls.Command1().SetEnabled(false);
-    controls.Dir1().SetEnabled(false);
-    controls.ProgressBar1().SetVisible(true);
-    chooser.StepProgress(true, false);
-    chooser.SetStatusText(QStringLiteral("Restoring ..."));
-    chooser.Repaint();
-}
-
 // Before the registry group: false when the set's registry files may not be staged, the reason
 // in outcome.
 bool ReadyRegistryStaging(FileSystem& files, const QString& setFolder, const QString& windowsFolder,
@@ -121,12 +110,26 @@ void ShowRestored(FolderChooser& chooser, const RestoreOutcome& outcome) {
 
 }  // namespace
 
+void ShowRestoring(FolderChooser& chooser) {
+    Form2Controls& controls = chooser.Controls();
+    controls.Command1().SetEnabled(false);
+    controls.Dir1().SetEnabled(false);
+    controls.ProgressBar1().SetVisible(true);
+    chooser.StepProgress(true, false);
+    chooser.SetStatusText(QStringLiteral("Restoring ..."));
+    chooser.Repaint();
+}
+
 RestoreOutcome RestoreBackupSet(FolderChooser& chooser) {
+    ShowRestoring(chooser);
+    return RestoreShownSet(chooser);
+}
+
+RestoreOutcome RestoreShownSet(FolderChooser& chooser) {
     FileSystem& files = chooser.services().files;
     const QString& windowsFolder = chooser.values().WindowsFolder;
     RestoreOutcome outcome;
 
-    ShowRestoring(chooser);
     // A file that cannot be copied (held open, a full disk) does not stop the run: the other
     // files, the staging of the registry files and the boot script still matter, and the command
     // lists every failure to the user afterwards.

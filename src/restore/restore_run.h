@@ -37,4 +37,10 @@ struct RestoreOutcome {
 // beep.
 RestoreOutcome RestoreBackupSet(FolderChooser& chooser);
 
+// The two halves of RestoreBackupSet, for a command that does more work under the restore's own
+// status text in between: Done and the list greyed, the progress bar shown and stepped, the
+// status "Restoring ..." painted; then everything after that.
+void ShowRestoring(FolderChooser& chooser);
+RestoreOutcome RestoreShownSet(FolderChooser& chooser);
+
 }  // namespace stowix

@@ -8,6 +8,9 @@ namespace stowix {
 struct ProgramValues {
     QString WindowsFolder;  // as the system reports it, e.g. "C:\WINDOWS"; no trailing backslash
     QString WindowsFolderTail;  // WindowsFolder without its drive letter and colon, e.g. "\WINDOWS"
+    // The free space that a backup or a restore never uses up on drive C:, so that Windows keeps
+    // room for its swap file (STOWIX_MIN_FREE_MB; 64 MiB unless set).
+    qint64 MinimumFreeBytes = qint64(64) << 20;
 };
 
 // The program's version is 1.00.0103; its third part is the revision shown to the user.

@@ -66,4 +66,18 @@ Result<QString> MakeSetFolder(FileSystem& files, const QString& backupRoot, cons
                         QStringLiteral(" folders of its name are there already"));
 }
 
+Status MakeBackupRoot(FileSystem& files) { return files.CreateFolder(BackupRoot); }
+
+Status MakeNamedSetFolder(FileSystem& files, const QString& backupRoot, const Status& rootMade,
+                          const QString& setPath) {
+    if (Status root = CheckRoot(files, backupRoot, rootMade); !root) return root;
+    if (const Status created = files.CreateFolder(setPath); !created) {
+        if (IsTaken(files, setPath))
+            return Status::Fail(QStringLiteral("a folder of its name exists already"));
+        return Status::Fail(QStringLiteral("the set's folder could not be made: ") +
+                            created.reason());
+    }
+    return Status::Ok();
+}
+
 }  // namespace stowix

@@ -8,6 +8,7 @@
 // instead, so that two runs never write into one set. It does not deal with the copies.
 
 #include "fs/file_system.h"
+#include "services/program_values.h"
 
 #include <QString>
 
@@ -17,11 +18,21 @@ namespace stowix {
 // comment (empty, or a blank and the comment). number 1 gives the plain name.
 QString NumberedSetName(const QString& stamp, int number, const QString& pendingComment);
 
+// Creates the backup root (services/program_values.h). Gives what creating it gave, to be handed
+// to MakeSetFolder as rootMade: a failure there is no failure yet (the root may exist already).
+Status MakeBackupRoot(FileSystem& files);
+
 // rootMade: what creating the backup root gave (a root that exists already is no failure).
 // The backup root is kept to its owner (FileSystem::RestrictToOwner): a root made just now before
 // it is checked, one that was there already only once it has passed the check. Gives the full
 // path of the set's folder that this call made, or fails with a reason for the user.
 Result<QString> MakeSetFolder(FileSystem& files, const QString& backupRoot, const Status& rootMade,
                               const QString& stamp, const QString& pendingComment);
+
+// Makes the set's folder under exactly that path (a name chosen beforehand, so that the user
+// could be told it); fails, as MakeSetFolder does, when the root may not be used, and when
+// anything of that name is there already.
+Status MakeNamedSetFolder(FileSystem& files, const QString& backupRoot, const Status& rootMade,
+                          const QString& setPath);
 
 }  // namespace stowix

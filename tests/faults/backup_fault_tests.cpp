@@ -14,14 +14,6 @@
 namespace stowix::test {
 namespace {
 
-// Every byte a whole backup of the drive writes.
-qint64 BytesOfAWholeBackup(const SetSources& sources) {
-    qint64 total = 0;
-    for (const QList<FileState>& files : sources)
-        for (const FileState& file : files) total += file.size;
-    return total;
-}
-
 class BackupFaults : public FaultTest {
 protected:
     void SetUp() override { Start(); }
@@ -50,17 +42,16 @@ protected:
     void SetUp() override {
         FaultWorld::DriveOptions options;
         options.smallDiskBytes = SmallDiskRoom;
+        // No floor of free space, so that the room the sets take is all that counts; the tests
+        // of the floor give it per run.
+        options.minimumFreeMb = QStringLiteral("0");
         Start(options);
         if (!World().MountError().isEmpty())
             GTEST_SKIP() << "no file system of its own can be mounted here: "
                          << World().MountError().toStdString();
     }
 
-    qint64 UsedBytes() {
-        struct statfs info {};
-        if (::statfs(QFile::encodeName(World().Drive()).constData(), &info) != 0) return 0;
-        return qint64(info.f_blocks - info.f_bfree) * qint64(info.f_bsize);
-    }
+    qint64 UsedBytes() { return UsedBytesOf(World().Drive()); }
 };
 
 TEST_F(BackupFaults, a_disk_that_fills_up_leaves_whole_files_and_no_record) {
@@ -112,18 +103,58 @@ TEST_F(BackupFaults, a_full_disk_under_the_window_is_told_and_leaves_it_usable) 
     ExpectBackupContained();
 }
 
-// The same fault from a real file system: drive C: is a tmpfs of its own, shrunk to hold the
-// drive, the older set and about half of one more backup.
-TEST_F(SmallDisk, a_disk_that_really_fills_up_is_met_as_the_injected_one) {
+// A drive that really is nearly full: drive C: is a tmpfs of its own, shrunk to hold the drive,
+// the older set and about half of one more backup. The backup is not begun: no folder, no record,
+// and the message says how much is free and how much is needed.
+TEST_F(SmallDisk, a_backup_that_would_not_fit_is_not_begun) {
     ASSERT_TRUE(World().ResizeSmallDisk(UsedBytes() + BytesOfAWholeBackup(sources) / 2));
     const RunResult result = Backup();
     EXPECT_TRUE(result.Ended(IncompleteStatus)) << result.Describe();
-    EXPECT_TRUE(result.errors.contains(QLatin1String("No space left on device")))
+    EXPECT_TRUE(result.errors.contains(QLatin1String("Not enough free space")) &&
+                result.errors.contains(QLatin1String(" free, and ")) &&
+                result.errors.contains(QLatin1String(" are needed")))
         << result.Describe();
+    EXPECT_EQ(World().SetNames(), setsBefore);
     ExpectBackupContained();
 
     ASSERT_TRUE(World().ResizeSmallDisk(SmallDiskRoom));
     ExpectLaterBackupWorks();
+}
+
+// The floor of free space that Windows keeps for its swap file: 64 MiB unless
+// STOWIX_MIN_FREE_MB says otherwise. The 64 MiB disk holds the drive and a set, so the default
+// floor cannot be kept there, and a smaller one can.
+TEST_F(SmallDisk, the_floor_of_free_space_is_kept_free) {
+    const struct {
+        const char* floor;  // nullptr: not set
+        int status;
+    } cases[] = {{nullptr, IncompleteStatus}, {"1000", IncompleteStatus}, {"8", 0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.floor ? c.floor : "unset");
+        RunOptions options = UnattendedRun();
+        if (c.floor)
+            options.environment.insert(QStringLiteral("STOWIX_MIN_FREE_MB"),
+                                       QLatin1String(c.floor));
+        else
+            options.unset.append(QStringLiteral("STOWIX_MIN_FREE_MB"));
+        const RunResult result = World().Stowix(options);
+        EXPECT_TRUE(result.Ended(c.status)) << result.Describe();
+        if (c.status == 0) continue;
+        const QString floor = c.floor ? QStringLiteral("%1.0 MB").arg(QLatin1String(c.floor))
+                                      : QStringLiteral("64.0 MB");
+        EXPECT_TRUE(result.errors.contains(floor + QStringLiteral(" that stay free")))
+            << result.Describe();
+        ExpectBackupContained();
+    }
+}
+
+TEST_F(BackupFaults, a_floor_that_is_no_number_is_refused_before_anything_is_done) {
+    RunOptions options = UnattendedRun();
+    options.environment.insert(QStringLiteral("STOWIX_MIN_FREE_MB"), QStringLiteral("64MB"));
+    const RunResult result = World().Stowix(options);
+    EXPECT_TRUE(result.Ended(2)) << result.Describe();
+    EXPECT_TRUE(result.errors.contains(QLatin1String("STOWIX_MIN_FREE_MB"))) << result.Describe();
+    ExpectBackupContained();
 }
 
 TEST_F(BackupFaults, a_file_that_cannot_be_read_is_reported_and_the_rest_copied) {

@@ -15,6 +15,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
 #include <unistd.h>
 
 #include <string>
@@ -142,6 +143,19 @@ QStringList ChangedFiles(const Snapshot& before, const Snapshot& after, const QS
         if (!before.contains(it.key())) problems.append(it.key() + QStringLiteral(": new"));
     }
     return problems;
+}
+
+qint64 UsedBytesOf(const QString& hostFolder) {
+    struct statfs info {};
+    if (::statfs(QFile::encodeName(hostFolder).constData(), &info) != 0) return 0;
+    return qint64(info.f_blocks - info.f_bfree) * qint64(info.f_bsize);
+}
+
+qint64 BytesOfAWholeBackup(const SetSources& sources) {
+    qint64 total = 0;
+    for (const QList<FileState>& files : sources)
+        for (const FileState& file : files) total += file.size;
+    return total;
 }
 
 SetSources BackupSources(const Snapshot& drive, const QString& windowsFolder) {

@@ -41,6 +41,10 @@ QStringList ChangedFiles(const Snapshot& before, const Snapshot& after, const QS
 // root's COMMAND.COM gives way to the Windows folder's). windowsFolder: its host name.
 using SetSources = QMap<QString, QList<FileState>>;
 SetSources BackupSources(const Snapshot& drive, const QString& windowsFolder);
+// The bytes in use on the file system that holds hostFolder.
+qint64 UsedBytesOf(const QString& hostFolder);
+// Every byte a whole backup of the drive writes (a restore's undo set too).
+qint64 BytesOfAWholeBackup(const SetSources& sources);
 // Every file of the set is whole: one of the drive's files of its name. With complete, the set
 // holds exactly the last file of every name.
 QStringList SetProblems(const Snapshot& after, const QString& setName, const SetSources& sources,

@@ -120,6 +120,8 @@ QStringList ReadOnlyMountWrapper(const QString& hostFolder) {
 }
 
 FaultWorld::FaultWorld(DriveOptions options) {
+    if (!options.minimumFreeMb.isEmpty())
+        SetEnvironment(QStringLiteral("STOWIX_MIN_FREE_MB"), options.minimumFreeMb);
     if (options.smallDiskBytes > 0) {
         const QByteArray size = "size=" + QByteArray::number(options.smallDiskBytes);
         if (::mount("tmpfs", QFile::encodeName(Drive()).constData(), "tmpfs", 0,

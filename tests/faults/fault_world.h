@@ -84,6 +84,8 @@ public:
         // When not 0, drive C: is a file system of its own (tmpfs) of this size, so that it
         // really fills up; MountError() tells why that was not possible.
         qint64 smallDiskBytes = 0;
+        // STOWIX_MIN_FREE_MB for every run of this world (the older set's too); unset: none.
+        QString minimumFreeMb;
     };
     explicit FaultWorld(DriveOptions options);
     FaultWorld() : FaultWorld(DriveOptions{}) {}

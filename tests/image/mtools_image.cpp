@@ -278,6 +278,19 @@ bool CopyVolume(const QString& from, qint64 fromOffset, const QString& to, qint6
 
 }  // namespace
 
+qint64 MtoolsImage::FreeBytes() const {
+    const QByteArray listing = Mtools(QStringLiteral("mdir"), {QStringLiteral("::/")}).second;
+    for (const QByteArray& line : listing.split('\n')) {
+        const qsizetype at = line.indexOf("bytes free");
+        if (at < 0) continue;
+        QByteArray digits;
+        for (const char c : line.left(at))
+            if (c >= '0' && c <= '9') digits.append(c);
+        return digits.toLongLong();
+    }
+    return -1;
+}
+
 QString MtoolsImage::FsckProblems() const {
     const QString volume = m_folder.filePath(QStringLiteral("volume.fsck"));
     QFile::remove(volume);

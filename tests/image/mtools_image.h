@@ -58,6 +58,8 @@ public:
     QStringList Names(const QString& folder) const;
     // The short name of an entry, as mdir shows it ("LONGNA~1.TXT").
     QString ShortName(const QString& path) const;
+    // The bytes mdir says are free on the volume; -1 when it does not say.
+    qint64 FreeBytes() const;
     // fsck.fat -n on the volume: empty when it finds nothing to mend, else its report.
     QString FsckProblems() const;
     // The same, but lost clusters and table copies that differ while the first is intact (what

@@ -65,6 +65,8 @@ public:
         Fail(FsOperation::FlushToDisk, QStringLiteral("*"), reason, times);
     }
     void ClearFaults() { m_faults.clear(); }
+    // When set, the room the drive reports instead of its own.
+    std::optional<DriveSpace> freeSpace;
 
     // Every call in order, as "Operation path" ("CopyFile C:\A.INI -> C:\Stowix\x\A.INI");
     // a failed call ends with " FAILED".
@@ -162,6 +164,10 @@ public:
         if (auto fault = Take(FsOperation::FlushToDisk, path, Call("FlushToDisk", path)))
             return Status::Fail(*fault);
         return ForwardingFileSystem::FlushToDisk(path);
+    }
+    Result<DriveSpace> FreeSpace(const QString& path) override {
+        if (freeSpace) return *freeSpace;
+        return ForwardingFileSystem::FreeSpace(path);
     }
     Status WriteFileFrom(FileReader& source, std::optional<int> attributes,
                          const QDateTime& lastWrite, const QString& destination,

@@ -55,6 +55,8 @@ QProcessEnvironment ProgramWorld::Environment() const {
     environment.insert(QStringLiteral("XDG_CONFIG_HOME"), Config());
     environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), Runtime());
     environment.insert(QStringLiteral("STOWIX_DRIVE_C"), DriveC());
+    for (auto it = m_environment.begin(); it != m_environment.end(); ++it)
+        environment.insert(it.key(), it.value());
     return environment;
 }
 

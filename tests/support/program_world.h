@@ -77,6 +77,8 @@ public:
 
     // The programs' environment in this world.
     QProcessEnvironment Environment() const;
+    // A variable every program of this world is given from now on (STOWIX_MIN_FREE_MB).
+    void SetEnvironment(const QString& name, const QString& value) { m_environment[name] = value; }
     // Runs a program to its end, in the world's root folder.
     RunResult Run(const QString& program, const ProcessOptions& options = {});
     // Starts a program and returns at once; the caller ends it.
@@ -97,6 +99,7 @@ public:
 private:
     QTemporaryDir m_root;
     QString m_driveC;
+    QMap<QString, QString> m_environment;
 };
 
 }  // namespace stowix::test

@@ -1,0 +1,25 @@
+#include "backup/set_copy.h"
+
+#include "sets/backup_set_layout.h"
+
+namespace stowix {
+
+std::vector<CopyFailure> CopySetGroups(FileSystem& files, ProgressStepper& progress,
+                                       const QString& windowsFolder, const QString& setPath) {
+    std::vector<CopyFailure> failures;
+    for (const FileGroup& group : FileGroups(windowsFolder)) {
+        QString sourceFolder = group.sourceFolder;
+        QString pattern = group.pattern;
+        std::vector<CopyFailure> groupFailures =
+            CopyMatchingFiles(files, progress, sourceFolder, pattern, setPath);
+        failures.insert(failures.end(), groupFailures.begin(), groupFailures.end());
+    }
+    return failures;
+}
+
+void FlushSet(FileSystem& files, const QString& setPath, std::vector<CopyFailure>& failures) {
+    if (Status flushed = files.FlushToDisk(setPath); !flushed.ok())
+        failures.push_back({setPath, QStringLiteral("not written to disk: ") + flushed.reason()});
+}
+
+}  // namespace stowix
