@@ -84,8 +84,14 @@ TEST(DiskFormat, each_signature_gives_its_kind_and_format) {
          "VMDK descriptor"},
         {"VHDX", WithMagic(Zeros(), 0, "vhdxfile"), {}, Kind::Container, "vhdx", "VHDX disk"},
         {"dynamic VHD", VhdFooter(3), VhdFooter(3), Kind::Container, "vpc", "dynamic VHD"},
-        {"differencing VHD", VhdFooter(4), VhdFooter(4), Kind::Container, "vpc",
-         "differencing VHD"},
+        // QEMU would serve a differencing VHD without its parent's data.
+        {"differencing VHD", VhdFooter(4), VhdFooter(4), Kind::Unusable, "", "differencing VHD"},
+        {"differencing VDI",
+         WithMagic(Vdi(), 0x4C, QByteArray("\x04\0\0\0", 4)),
+         {},
+         Kind::Unusable,
+         "",
+         "VirtualBox differencing VDI (a snapshot)"},
         {"fixed VHD", MbrDisk(), VhdFooter(2), Kind::FixedVhd, "", "fixed VHD"},
         {"raw MBR disk", MbrDisk(), Zeros(512), Kind::Raw, "", "raw disk image"},
         // A raw disk's first sector is free to hold text; only a descriptor's own line counts.

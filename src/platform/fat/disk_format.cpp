@@ -17,6 +17,8 @@ constexpr std::size_t VhdFooterBytes = 512;
 constexpr uint32_t VhdFixed = 2;
 constexpr uint32_t VhdDynamic = 3;
 constexpr uint32_t VhdDifferencing = 4;
+constexpr uint32_t VdiDifferencing =
+    4;  // the image type, after the signature, version, header size
 
 bool StartsWith(const unsigned char* head, std::size_t size, std::string_view magic,
                 std::size_t at = 0) {
@@ -27,8 +29,23 @@ DiskFormat Container(const char* format, const char* description) {
     return {Kind::Container, QString::fromLatin1(format), QString::fromLatin1(description)};
 }
 
-DiskFormat Unusable(const char* description) {
-    return {Kind::Unusable, QString(), QString::fromLatin1(description)};
+DiskFormat Unusable(const char* description, const char* advice) {
+    return {Kind::Unusable, QString(), QString::fromLatin1(description),
+            QString::fromLatin1(advice)};
+}
+
+DiskFormat Archive(const char* description) {
+    return Unusable(description, "unpack the disk from the archive first");
+}
+
+// QEMU serves the disk, but not the chain a snapshot needs.
+DiskFormat Snapshot(const char* description) {
+    return Unusable(
+        description,
+        "QEMU's block layer, through which Stowix reads such disks, does not follow it "
+        "to its parent disk. Merge the snapshot into its parent first (in the emulator, "
+        "or with VBoxManage mergemedium for VirtualBox), or convert the chain to one "
+        "disk with qemu-img convert");
 }
 
 // A VMDK descriptor is a short text file; its first line says what it is, though a comment or a
@@ -47,8 +64,8 @@ bool IsVmdkDescriptor(const unsigned char* head, std::size_t size) {
 
 DiskFormat VhdOfType(uint32_t type) {
     if (type == VhdDynamic) return Container("vpc", "dynamic VHD");
-    if (type == VhdDifferencing) return Container("vpc", "differencing VHD");
-    return Unusable("VHD of an unknown disk type");
+    if (type == VhdDifferencing) return Snapshot("differencing VHD");
+    return Unusable("VHD of an unknown disk type", "check it in the program that made it");
 }
 
 std::optional<DiskFormat> ContainerFormat(const unsigned char* head, std::size_t size) {
@@ -57,8 +74,11 @@ std::optional<DiskFormat> ContainerFormat(const unsigned char* head, std::size_t
         return Container("qcow2", "qcow2 disk");
     }
     if (StartsWith(head, size, std::string_view("QED\0", 4))) return Container("qed", "QED disk");
-    if (size >= 0x44 && Le32(head + 0x40) == 0xBEDA107F)
+    if (size >= 0x44 && Le32(head + 0x40) == 0xBEDA107F) {
+        if (size >= 0x50 && Le32(head + 0x4C) == VdiDifferencing)
+            return Snapshot("VirtualBox differencing VDI (a snapshot)");
         return Container("vdi", "VirtualBox VDI disk");
+    }
     if (StartsWith(head, size, "KDMV")) return Container("vmdk", "VMDK disk");
     if (StartsWith(head, size, "COWD")) return Container("vmdk", "VMDK (ESX) disk");
     if (IsVmdkDescriptor(head, size)) return Container("vmdk", "VMDK descriptor");
@@ -70,17 +90,18 @@ std::optional<DiskFormat> ContainerFormat(const unsigned char* head, std::size_t
 }
 
 std::optional<DiskFormat> NoDisk(const unsigned char* head, std::size_t size) {
-    if (StartsWith(head, size, "\x1f\x8b")) return Unusable("gzip archive");
+    if (StartsWith(head, size, "\x1f\x8b")) return Archive("gzip archive");
     if (StartsWith(head, size,
                    std::string_view("\xfd"
                                     "7zXZ\0",
                                     6)))
-        return Unusable("xz archive");
-    if (StartsWith(head, size, "BZh")) return Unusable("bzip2 archive");
-    if (StartsWith(head, size, "\x28\xb5\x2f\xfd")) return Unusable("zstd archive");
-    if (StartsWith(head, size, "PK\x03\x04")) return Unusable("zip archive");
-    if (StartsWith(head, size, "7z\xbc\xaf\x27\x1c")) return Unusable("7-Zip archive");
-    if (StartsWith(head, size, "CD001", 0x8001)) return Unusable("CD image (ISO 9660)");
+        return Archive("xz archive");
+    if (StartsWith(head, size, "BZh")) return Archive("bzip2 archive");
+    if (StartsWith(head, size, "\x28\xb5\x2f\xfd")) return Archive("zstd archive");
+    if (StartsWith(head, size, "PK\x03\x04")) return Archive("zip archive");
+    if (StartsWith(head, size, "7z\xbc\xaf\x27\x1c")) return Archive("7-Zip archive");
+    if (StartsWith(head, size, "CD001", 0x8001))
+        return Unusable("CD image (ISO 9660)", "a CD is no hard disk");
     return std::nullopt;
 }
 

@@ -2,7 +2,9 @@
 // What kind of disk a drive's file is, told from its own signature, never from its name: a raw
 // disk (or bare FAT volume), a fixed VHD (raw sectors and a footer), one of the container formats
 // that QEMU's block layer reads (qcow2, VDI, VMDK, dynamic and differencing VHD, VHDX, and their
-// older kin qcow and QED), or a file that is no disk Stowix can use (an archive, a CD image).
+// older kin qcow and QED), or a file that is no disk Stowix can use (an archive, a CD image, or a
+// snapshot whose parent QEMU's block layer would not follow: a differencing VHD, which QEMU would
+// serve without its parent's data, and a VirtualBox differencing VDI, which it does not read).
 // The container's QEMU format name is what qemu-nbd is told, so that QEMU never guesses.
 
 #include <QString>
@@ -20,7 +22,8 @@ struct DiskFormat {
     };
     Kind kind = Kind::Raw;
     QString qemuFormat;   // "qcow2", "vdi", "vmdk", "vpc", "vhdx", "qcow", "qed"
-    QString description;  // for messages: "qcow2 disk", "differencing VHD", "gzip archive"
+    QString description;  // for messages: "qcow2 disk", "dynamic VHD", "gzip archive"
+    QString advice;       // for an unusable file: what the user can do instead
 };
 
 // How many bytes of the file's start DetectDiskFormat looks at (less when the file is smaller).

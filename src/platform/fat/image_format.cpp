@@ -56,33 +56,6 @@ QString Describe(const Partition& partition) {
 
 bool PowerOfTwo(unsigned value) { return value != 0 && (value & (value - 1)) == 0; }
 
-QString Conversion(const QString& imageName, const QString& kind, const QString& format) {
-    return QStringLiteral(
-               "%1 is a %2 image, which Stowix cannot read. Convert it to a raw image "
-               "first, for example: qemu-img convert -O raw \"%1\" disk.img (with -f %3 "
-               "if qemu-img does not find the format itself)")
-        .arg(imageName, kind, format);
-}
-
-// The refusal for a container format, or an empty text.
-QString ContainerRefusal(const unsigned char* first, const unsigned char* footer, qint64 fileSize,
-                         const QString& imageName) {
-    if (std::memcmp(first, "QFI\xfb", 4) == 0)
-        return Conversion(imageName, QStringLiteral("qcow"), QStringLiteral("qcow2"));
-    if (std::memcmp(first, "KDMV", 4) == 0 || std::memcmp(first, "# Disk DescriptorFile", 21) == 0)
-        return Conversion(imageName, QStringLiteral("VMDK"), QStringLiteral("vmdk"));
-    if (fileSize >= 0x48 && Le32(first + 0x40) == 0xBEDA107F)
-        return Conversion(imageName, QStringLiteral("VirtualBox VDI"), QStringLiteral("vdi"));
-    if (std::memcmp(first, "vhdxfile", 8) == 0)
-        return Conversion(imageName, QStringLiteral("VHDX"), QStringLiteral("vhdx"));
-    // A dynamic or differencing VHD keeps a copy of its footer at the start.
-    if (std::memcmp(first, "conectix", 8) == 0 ||
-        (std::memcmp(footer, "conectix", 8) == 0 && Be32(footer + 60) != 2))
-        return Conversion(imageName, QStringLiteral("dynamic or differencing VHD"),
-                          QStringLiteral("vpc"));
-    return QString();
-}
-
 // The partitions an MBR (and the chain of extended boot records it leads to) holds.
 Result<std::vector<Partition>> ReadPartitions(BlockDevice& device, const unsigned char* mbr,
                                               qint64 fileSize) {
@@ -145,10 +118,6 @@ Result<VolumeSpan> FindFatVolume(BlockDevice& device, std::optional<int> partiti
         return Status::Fail(imageName + QStringLiteral(": ") + read.reason());
     if (Status read = device.Read(fileSize - SectorBytes, footer, SectorBytes); !read)
         return Status::Fail(imageName + QStringLiteral(": ") + read.reason());
-    if (const QString refusal = ContainerRefusal(first, footer, fileSize, imageName);
-        !refusal.isEmpty())
-        return Status::Fail(refusal);
-
     // A fixed VHD is the raw disk followed by its footer.
     qint64 diskSize = fileSize;
     if (std::memcmp(footer, "conectix", 8) == 0 && Be32(footer + 60) == 2)
@@ -164,8 +133,8 @@ Result<VolumeSpan> FindFatVolume(BlockDevice& device, std::optional<int> partiti
     }
     if (first[510] != 0x55 || first[511] != 0xAA)
         return Status::Fail(QStringLiteral("%1 is neither a disk with a partition table nor a "
-                                           "FAT volume (it takes raw disk images, fixed VHDs and "
-                                           "bare FAT volumes)")
+                                           "FAT volume (it takes disks with an MBR and bare FAT "
+                                           "volumes)")
                                 .arg(imageName));
 
     Result<std::vector<Partition>> read = ReadPartitions(device, first, diskSize);

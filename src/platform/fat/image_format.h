@@ -1,13 +1,12 @@
 #pragma once
-// Where the FAT file system lies inside a disk image file. It reads the image's first and last
-// sectors and takes:
+// Where the FAT file system lies on a disk (open_disk.h has told the container formats from raw
+// disks, and serves them through qemu-nbd). It reads the disk's first and last sectors and takes:
 //   - a whole disk with an MBR: the first FAT partition (types 01, 04, 06, 0B, 0C, 0E), primary
 //     partitions first, then the logical drives of an extended partition; or the partition the
 //     caller names (1-4 primary, 5 on for logical drives, as Linux numbers them);
 //   - a bare FAT volume with no partition table (floppy images and some emulators' disks);
 //   - a fixed-size VHD: raw sectors followed by a 512-byte footer.
-// Dynamic and differencing VHDs, VHDX, VDI, VMDK and qcow2 are refused with a sentence that names
-// the conversion to a raw image. It does not read the file system itself (fat_volume.h does).
+// It does not read the file system itself (fat_volume.h does).
 
 #include "platform/result.h"
 

@@ -1,17 +1,46 @@
 #include "platform/fat/open_disk.h"
 
+#include "platform/fat/disk_format.h"
 #include "platform/fat/fat_errors.h"
 #include "platform/fat/image_io.h"
 #include "platform/fat/image_lock.h"
+#include "platform/fat/nbd_device.h"
 #include "platform/fat/raw_file_device.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QFileInfo>
+
+#include <algorithm>
 #include <cerrno>
+#include <vector>
 
 namespace stowix::fat {
+
+namespace {
+
+// The file's signature: its first bytes and its last sector.
+Result<DiskFormat> ReadFormat(int fd, qint64 size, const QString& name) {
+    std::vector<unsigned char> head(size_t(std::min<qint64>(size, DiskFormatHeadBytes)));
+    unsigned char tail[512];
+    if (Status read = ReadExactly(fd, 0, head.data(), qint64(head.size())); !read)
+        return Failure(name, read.reason());
+    const bool hasTail = size >= qint64(sizeof tail);
+    if (hasTail) {
+        if (Status read = ReadExactly(fd, size - qint64(sizeof tail), tail, sizeof tail); !read)
+            return Failure(name, read.reason());
+    }
+    return DetectDiskFormat(head.data(), head.size(), hasTail ? tail : nullptr);
+}
+
+QString Unusable(const DiskFormat& format, const QString& name) {
+    return QStringLiteral("%1 is a %2, which Stowix cannot use as a drive: %3.")
+        .arg(name, format.description, format.advice);
+}
+
+}  // namespace
 
 Result<OpenedDisk> OpenDisk(const std::string& hostPath, const QString& name) {
     bool writable = true;
@@ -34,6 +63,25 @@ Result<OpenedDisk> OpenDisk(const std::string& hostPath, const QString& name) {
     }
     raw->SetSize(size);
     if (Status locked = LockImage(fd, writable, name); !locked) return locked;
+    Result<DiskFormat> format = ReadFormat(fd, size, name);
+    if (!format) return format.status();
+    switch (format.value().kind) {
+    case DiskFormat::Kind::Unusable: return Status::Fail(Unusable(format.value(), name));
+    case DiskFormat::Kind::Container: {
+        // qemu-nbd takes the path whole: an absolute one never reads as a QEMU protocol
+        // ("nbd:", "json:").
+        const std::string path =
+            QFile::encodeName(QFileInfo(QFile::decodeName(hostPath.c_str())).absoluteFilePath())
+                .toStdString();
+        Result<std::unique_ptr<NbdDevice>> served =
+            NbdDevice::Serve(path, format.value(), writable, raw->Release(), name);
+        if (!served) return served.status();
+        return OpenedDisk{std::move(served).value(), writable};
+    }
+    case DiskFormat::Kind::Raw:
+    case DiskFormat::Kind::FixedVhd: break;
+    }
+    if (Status locked = LockAgainstQemu(fd, writable, name); !locked) return locked;
     return OpenedDisk{std::move(raw), writable};
 }
 

@@ -4,7 +4,7 @@
 
 #include "platform/fat/block_device.h"
 
-#include <memory>
+#include <utility>
 
 namespace stowix::fat {
 
@@ -16,7 +16,8 @@ public:
     RawFileDevice(const RawFileDevice&) = delete;
     RawFileDevice& operator=(const RawFileDevice&) = delete;
 
-    int Descriptor() const { return m_fd; }
+    // Gives up the file, open, to another owner.
+    int Release() { return std::exchange(m_fd, -1); }
     // Leaves the footer of a fixed VHD out of the disk.
     void SetSize(qint64 size) { m_size = size; }
 
