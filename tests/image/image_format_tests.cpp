@@ -1,8 +1,8 @@
 // Which disks the engine takes: MBR disks (primary and logical FAT partitions, or the one named),
 // bare volumes and fixed VHDs; anything else is refused.
 
+#include "fat/image_format.h"
 #include "image/image_fixture.h"
-#include "platform/fat/image_format.h"
 
 #include <QFile>
 
