@@ -18,6 +18,9 @@ packages=(
   desktop-file-utils appstream               # checks of the desktop entry and the AppStream file
   systemd man-db                             # checks of the systemd user units and the manual pages
   mtools dosfstools                          # disk images: made and read back by mtools, checked by fsck.fat
+  libnbd-dev                                 # libnbd: the disks in container formats, served by qemu-nbd
+  qemu-utils                                 # qemu-nbd (serves qcow2, VDI, VMDK, VHD, VHDX disks); qemu-img makes and checks them in the tests
+  qemu-system-x86                            # qemu-system-i386: the tests' running QEMU that holds a disk
   strace                                     # the benchmarks' count of system calls per copied file
   clang-format                               # the house style of the sources, checked by the tests
   dbus-daemon                                # dbus-run-session: a session bus for the tests of the failure notice

@@ -12,12 +12,9 @@
 #include "fat/fat_volume.h"
 #include "fat/folder_entries.h"
 #include "fat/image_format.h"
-#include "fat/image_io.h"
-#include "fat/image_lock.h"
+#include "fat/open_disk.h"
 #include "fs/deletion_failures.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -43,14 +40,13 @@ constexpr qint64 CopyBufferBytes = 1024 * 1024;
 constexpr qint64 CopyInKernelBytes = 256 * 1024;
 constexpr size_t CachedFolders = 8;
 
-// The image file and its volume, shared by the file system and the readers it gives out.
+// The disk and its volume, shared by the file system and the readers it gives out.
 struct Image {
-    int fd = -1;
+    std::unique_ptr<BlockDevice> device;
     FatVolume volume;
     ~Image() {
         // FAT32's free-cluster count, unknown since the first change, is right again.
         (void)volume.Finish();
-        if (fd >= 0) ::close(fd);
     }
 };
 
@@ -1173,30 +1169,15 @@ Result<std::unique_ptr<FileSystem>> OpenFatImageFile(QChar letter, const std::st
                                                          : OemCodePage::FromEnvironment();
     if (!codePage) return codePage.status();
 
-    bool writable = true;
-    int fd = ::open(hostPath.c_str(), O_RDWR | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0 && (errno == EACCES || errno == EROFS || errno == EPERM)) {
-        writable = false;
-        fd = ::open(hostPath.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
-    }
-    if (fd < 0) return Failure(name, HostReason(errno));
+    Result<OpenedDisk> disk = OpenDisk(hostPath, name);
+    if (!disk) return disk.status();
+    const bool writable = disk.value().writable;
     auto image = std::make_shared<Image>();
-    image->fd = fd;
-    struct stat info {};
-    if (::fstat(fd, &info) != 0) return Failure(name, HostReason(errno));
-    qint64 size = info.st_size;
-    if (S_ISBLK(info.st_mode)) {
-        const off_t end = ::lseek(fd, 0, SEEK_END);
-        if (end < 0) return Failure(name, HostReason(errno));
-        size = end;
-    } else if (!S_ISREG(info.st_mode)) {
-        return Failure(name, QStringLiteral("It is neither a disk image file nor a disk"));
-    }
-    if (Status locked = LockImage(fd, writable, name); !locked) return locked;
-    Result<VolumeSpan> span = FindFatVolume(fd, size, options.partition, name);
+    image->device = std::move(disk).value().device;
+    Result<VolumeSpan> span = FindFatVolume(*image->device, options.partition, name);
     if (!span) return span.status();
     Result<FatVolume> volume =
-        FatVolume::Open(fd, writable, span.value().offset, span.value().length, name);
+        FatVolume::Open(*image->device, writable, span.value().offset, span.value().length, name);
     if (!volume) return volume.status();
     image->volume = std::move(volume).value();
     return std::unique_ptr<FileSystem>(

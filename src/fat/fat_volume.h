@@ -44,6 +44,7 @@
 
 #include "services/result.h"
 
+#include "fat/block_device.h"
 #include "fat/held_writes.h"
 
 #include <QString>
@@ -60,9 +61,9 @@ enum class FatType { Fat12, Fat16, Fat32 };
 
 class FatVolume {
 public:
-    // fd: the image, open for reading (and writing, when writable). The volume lies at offset,
-    // length bytes long. name: the image as messages name it.
-    static Result<FatVolume> Open(int fd, bool writable, qint64 offset, qint64 length,
+    // device: the disk, open for reading (and writing, when writable); it must outlive the
+    // volume. The volume lies at offset, length bytes long. name: the image as messages name it.
+    static Result<FatVolume> Open(BlockDevice& device, bool writable, qint64 offset, qint64 length,
                                   QString name);
 
     FatType Type() const { return m_type; }
@@ -92,8 +93,8 @@ public:
     // cluster's zeros); a batch holds them and joins adjacent ones.
     Status WriteData(qint64 volumeOffset, const void* buffer, qint64 size);
     // Copies bytes of the volume into clusters that no entry references yet, as WriteData
-    // would write them, but inside the host's kernel where it can (copy_file_range): no copy
-    // passes through the process. A batch writes out the data it holds first.
+    // would write them, but inside the disk where the device can (copy_file_range on a raw
+    // file): no copy passes through the process. A batch writes out the data it holds first.
     Status CopyData(qint64 fromVolumeOffset, qint64 toVolumeOffset, qint64 size);
     // Writes directory slots; a batch holds them until its table is written.
     Status WriteFolder(qint64 volumeOffset, const void* buffer, qint64 size);
@@ -168,7 +169,7 @@ private:
     bool TakenSinceFlush(uint32_t cluster) const;
     void AbandonBatch();
 
-    int m_fd = -1;  // non-owning; the file system owns the image
+    BlockDevice* m_device = nullptr;  // non-owning; the file system owns the disk
     bool m_writable = false;
     qint64 m_offset = 0;
     QString m_name;

@@ -1,7 +1,6 @@
 #include "fat/image_format.h"
 
 #include "fat/byte_order.h"
-#include "fat/image_io.h"
 
 #include <QStringList>
 
@@ -57,35 +56,9 @@ QString Describe(const Partition& partition) {
 
 bool PowerOfTwo(unsigned value) { return value != 0 && (value & (value - 1)) == 0; }
 
-QString Conversion(const QString& imageName, const QString& kind, const QString& format) {
-    return QStringLiteral(
-               "%1 is a %2 image, which Stowix cannot read. Convert it to a raw image "
-               "first, for example: qemu-img convert -O raw \"%1\" disk.img (with -f %3 "
-               "if qemu-img does not find the format itself)")
-        .arg(imageName, kind, format);
-}
-
-// The refusal for a container format, or an empty text.
-QString ContainerRefusal(const unsigned char* first, const unsigned char* footer, qint64 fileSize,
-                         const QString& imageName) {
-    if (std::memcmp(first, "QFI\xfb", 4) == 0)
-        return Conversion(imageName, QStringLiteral("qcow"), QStringLiteral("qcow2"));
-    if (std::memcmp(first, "KDMV", 4) == 0 || std::memcmp(first, "# Disk DescriptorFile", 21) == 0)
-        return Conversion(imageName, QStringLiteral("VMDK"), QStringLiteral("vmdk"));
-    if (fileSize >= 0x48 && Le32(first + 0x40) == 0xBEDA107F)
-        return Conversion(imageName, QStringLiteral("VirtualBox VDI"), QStringLiteral("vdi"));
-    if (std::memcmp(first, "vhdxfile", 8) == 0)
-        return Conversion(imageName, QStringLiteral("VHDX"), QStringLiteral("vhdx"));
-    // A dynamic or differencing VHD keeps a copy of its footer at the start.
-    if (std::memcmp(first, "conectix", 8) == 0 ||
-        (std::memcmp(footer, "conectix", 8) == 0 && Be32(footer + 60) != 2))
-        return Conversion(imageName, QStringLiteral("dynamic or differencing VHD"),
-                          QStringLiteral("vpc"));
-    return QString();
-}
-
 // The partitions an MBR (and the chain of extended boot records it leads to) holds.
-Result<std::vector<Partition>> ReadPartitions(int fd, const unsigned char* mbr, qint64 fileSize) {
+Result<std::vector<Partition>> ReadPartitions(BlockDevice& device, const unsigned char* mbr,
+                                              qint64 fileSize) {
     std::vector<Partition> partitions;
     std::optional<Partition> extended;
     for (int i = 0; i < 4; ++i) {
@@ -106,8 +79,7 @@ Result<std::vector<Partition>> ReadPartitions(int fd, const unsigned char* mbr, 
     for (int number = 5; number < 5 + 128; ++number) {
         if (record <= 0 || record + SectorBytes > fileSize) break;
         unsigned char sector[SectorBytes];
-        if (!ReadExactly(fd, record, sector, SectorBytes) || sector[510] != 0x55 ||
-            sector[511] != 0xAA)
+        if (!device.Read(record, sector, SectorBytes) || sector[510] != 0x55 || sector[511] != 0xAA)
             break;
         Partition logical;
         logical.number = number;
@@ -135,20 +107,17 @@ bool LooksLikeFatBootSector(const unsigned char* sector) {
            PowerOfTwo(sectorsPerCluster) && reserved >= 1 && fats >= 1 && fats <= 4 && total != 0;
 }
 
-Result<VolumeSpan> FindFatVolume(int fd, qint64 fileSize, std::optional<int> partition,
+Result<VolumeSpan> FindFatVolume(BlockDevice& device, std::optional<int> partition,
                                  const QString& imageName) {
+    const qint64 fileSize = device.Size();
     if (fileSize < SectorBytes)
         return Status::Fail(QStringLiteral("%1 is too small to be a disk image").arg(imageName));
     unsigned char first[SectorBytes];
     unsigned char footer[SectorBytes];
-    if (Status read = ReadExactly(fd, 0, first, SectorBytes); !read)
+    if (Status read = device.Read(0, first, SectorBytes); !read)
         return Status::Fail(imageName + QStringLiteral(": ") + read.reason());
-    if (Status read = ReadExactly(fd, fileSize - SectorBytes, footer, SectorBytes); !read)
+    if (Status read = device.Read(fileSize - SectorBytes, footer, SectorBytes); !read)
         return Status::Fail(imageName + QStringLiteral(": ") + read.reason());
-    if (const QString refusal = ContainerRefusal(first, footer, fileSize, imageName);
-        !refusal.isEmpty())
-        return Status::Fail(refusal);
-
     // A fixed VHD is the raw disk followed by its footer.
     qint64 diskSize = fileSize;
     if (std::memcmp(footer, "conectix", 8) == 0 && Be32(footer + 60) == 2)
@@ -164,11 +133,11 @@ Result<VolumeSpan> FindFatVolume(int fd, qint64 fileSize, std::optional<int> par
     }
     if (first[510] != 0x55 || first[511] != 0xAA)
         return Status::Fail(QStringLiteral("%1 is neither a disk with a partition table nor a "
-                                           "FAT volume (it takes raw disk images, fixed VHDs and "
-                                           "bare FAT volumes)")
+                                           "FAT volume (it takes disks with an MBR and bare FAT "
+                                           "volumes)")
                                 .arg(imageName));
 
-    Result<std::vector<Partition>> read = ReadPartitions(fd, first, diskSize);
+    Result<std::vector<Partition>> read = ReadPartitions(device, first, diskSize);
     if (!read) return read.status();
     const std::vector<Partition>& partitions = read.value();
     QStringList table;
@@ -197,7 +166,7 @@ Result<VolumeSpan> FindFatVolume(int fd, qint64 fileSize, std::optional<int> par
                                 .arg(imageName)
                                 .arg(chosen->number));
     unsigned char boot[SectorBytes];
-    if (Status bootRead = ReadExactly(fd, chosen->offset, boot, SectorBytes);
+    if (Status bootRead = device.Read(chosen->offset, boot, SectorBytes);
         !bootRead || !LooksLikeFatBootSector(boot))
         return Status::Fail(QStringLiteral("%1: partition %2 holds no FAT file system (%3)")
                                 .arg(imageName)

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <QFile>
+#include <QFileInfo>
 #include <QStringList>
 
 #include <cerrno>
@@ -21,10 +22,15 @@ constexpr off_t QemuPermissionBase = 100;
 constexpr off_t QemuSharedBase = 200;
 constexpr off_t QemuWriteBit = 1;
 
+// The program's file name where /proc shows it (its comm is cut at 15 characters:
+// "qemu-system-i38"), else its comm.
 QString ProgramName(const std::string& pid) {
+    QString name = QFileInfo(QFile::symLinkTarget(QString::fromStdString("/proc/" + pid + "/exe")))
+                       .fileName()
+                       .remove(QStringLiteral(" (deleted)"));
     QFile comm(QString::fromStdString("/proc/" + pid + "/comm"));
-    QString name;
-    if (comm.open(QIODevice::ReadOnly)) name = QString::fromLocal8Bit(comm.readAll()).trimmed();
+    if (name.isEmpty() && comm.open(QIODevice::ReadOnly))
+        name = QString::fromLocal8Bit(comm.readAll()).trimmed();
     if (name.isEmpty()) name = QStringLiteral("a program");
     return QStringLiteral("%1 (process %2)").arg(name, QString::fromStdString(pid));
 }
@@ -92,7 +98,9 @@ bool ShareByte(int fd, off_t at) {
     return ::fcntl(fd, F_OFD_SETLK, &lock) == 0;
 }
 
-QString InUse(const QString& name, const QString& who) {
+}  // namespace
+
+QString InUseMessage(const QString& name, const QString& who) {
     return QStringLiteral(
                "%1 is in use: %2 has it open for writing (an emulator or virtual "
                "machine running it, perhaps). End that program, or shut down the "
@@ -100,14 +108,16 @@ QString InUse(const QString& name, const QString& who) {
         .arg(name, who);
 }
 
-}  // namespace
+QString InUseByQemu(const QString& name) {
+    return InUseMessage(name, QStringLiteral("QEMU (or a program that locks images as QEMU does)"));
+}
 
 Status LockImage(int fd, bool forWriting, const QString& name) {
     struct stat image {};
     if (::fstat(fd, &image) != 0)
         return Status::Fail(name + QStringLiteral(": cannot be examined"));
-    const QStringList writers = Writers(image);
-    if (!writers.isEmpty()) return Status::Fail(InUse(name, writers.join(QStringLiteral(", "))));
+    // The flock first: while another Stowix works in the image, its qemu-nbd has the file open
+    // for writing too, and the message should name Stowix.
     if (::flock(fd, (forWriting ? LOCK_EX : LOCK_SH) | LOCK_NB) != 0) {
         if (errno == EWOULDBLOCK)
             return Status::Fail(QStringLiteral("%1 is in use by another copy of Stowix; the "
@@ -115,14 +125,19 @@ Status LockImage(int fd, bool forWriting, const QString& name) {
                                     .arg(name));
         return Status::Fail(name + QStringLiteral(": cannot be locked"));
     }
+    const QStringList writers = Writers(image);
+    if (!writers.isEmpty())
+        return Status::Fail(InUseMessage(name, writers.join(QStringLiteral(", "))));
+    return Status::Ok();
+}
+
+Status LockAgainstQemu(int fd, bool forWriting, const QString& name) {
     if (ByteLocked(fd, QemuPermissionBase + QemuWriteBit) ||
         ByteLocked(fd, QemuSharedBase + QemuWriteBit))
-        return Status::Fail(InUse(name, QStringLiteral("QEMU (or a program that locks images "
-                                                       "as QEMU does)")));
+        return Status::Fail(InUseByQemu(name));
     if (forWriting && (!ShareByte(fd, QemuPermissionBase + QemuWriteBit) ||
                        !ShareByte(fd, QemuSharedBase + QemuWriteBit)))
-        return Status::Fail(InUse(name, QStringLiteral("QEMU (or a program that locks images "
-                                                       "as QEMU does)")));
+        return Status::Fail(InUseByQemu(name));
     return Status::Ok();
 }
 

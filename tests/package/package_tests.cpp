@@ -126,9 +126,12 @@ TEST_F(PackageTest, its_dependencies_are_computed_and_can_be_installed) {
     const Outcome depends = RunTool("dpkg-deb", {"--field", package, "Depends"});
     ASSERT_EQ(depends.exitCode, 0) << Told(depends);
     // dpkg-shlibdeps writes the packages of the libraries the programs link, with versions.
-    for (const char* library :
-         {"libc6 (>= ", "libqt6core6 (>= ", "libqt6widgets6 (>= ", "libqt6multimedia6 (>= "})
+    for (const char* library : {"libc6 (>= ", "libqt6core6 (>= ", "libqt6widgets6 (>= ",
+                                "libqt6multimedia6 (>= ", "libnbd0 (>= "})
         EXPECT_TRUE(depends.output.contains(library)) << library << " in " << Told(depends);
+    // qemu-nbd serves the disks in container formats; without it only raw images are read.
+    const Outcome recommends = RunTool("dpkg-deb", {"--field", package, "Recommends"});
+    EXPECT_TRUE(recommends.output.contains("qemu-utils")) << Told(recommends);
 
     const Outcome simulated = RunTool("apt-get", {"install", "--simulate", package});
     EXPECT_EQ(simulated.exitCode, 0) << Told(simulated);

@@ -1,0 +1,25 @@
+#pragma once
+// Opens the disk a drive's image file holds, for the FAT engine: for writing where the file
+// allows it (read-only otherwise), locked against other programs (image_lock.h) before anything
+// is read from it.
+
+#include "services/result.h"
+
+#include "fat/block_device.h"
+
+#include <QString>
+
+#include <memory>
+#include <string>
+
+namespace stowix::fat {
+
+struct OpenedDisk {
+    std::unique_ptr<BlockDevice> device;
+    bool writable = false;
+};
+
+// name: the image as messages name it. Fails with a message for the user.
+Result<OpenedDisk> OpenDisk(const std::string& hostPath, const QString& name);
+
+}  // namespace stowix::fat

@@ -1,0 +1,129 @@
+#include "fat/qemu_nbd_start.h"
+
+#include "fat/image_lock.h"
+
+#include <fcntl.h>
+#include <libnbd.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+#include <QStandardPaths>
+
+#include <vector>
+
+namespace stowix::fat {
+
+namespace {
+
+// The shell that becomes qemu-nbd (the same process, as socket activation requires). It sends
+// qemu-nbd's standard error to a file of ours, read when qemu-nbd fails. And it leaves a watcher
+// behind: qemu-nbd ends by itself when our connection closes, but not when this process dies
+// while qemu-nbd is still opening the disk (before the connection is made); the watcher then ends
+// it (SIGTERM: qemu-nbd closes the image cleanly), so that no qemu-nbd outlives Stowix holding
+// the disk.
+const char* const Launcher =
+    "exec 2>\"$0\"; parent=$PPID; self=$$; "
+    "( exec 3>&- </dev/null >/dev/null; "
+    "while kill -0 \"$parent\" && kill -0 \"$self\"; do sleep 1; done 2>/dev/null; "
+    "kill -TERM \"$self\" 2>/dev/null ) & "
+    "exec \"$@\"";
+
+QString Missing(const DiskFormat& format, const QString& name) {
+    return QStringLiteral(
+               "%1 is a %2. Stowix reads and writes such disks through qemu-nbd, which is not "
+               "installed: install the qemu-utils package (for example: sudo apt install "
+               "qemu-utils) and try again. The disk was not changed.")
+        .arg(name, format.description);
+}
+
+// A file for qemu-nbd's complaints, kept until the connection is made or has failed.
+class ComplaintFile {
+public:
+    ComplaintFile() {
+        QByteArray pattern = QFile::encodeName(QDir::tempPath()) + "/stowix-qemu-nbd-XXXXXX";
+        m_fd = ::mkostemp(pattern.data(), O_CLOEXEC);
+        if (m_fd >= 0) m_path = pattern.toStdString();
+    }
+    ~ComplaintFile() {
+        if (m_fd >= 0) ::close(m_fd);
+        if (!m_path.empty()) ::unlink(m_path.c_str());
+    }
+    const std::string& Path() const { return m_path; }
+    QString Text() const {
+        QByteArray text;
+        char buffer[4096];
+        ssize_t got = 0;
+        off_t at = 0;
+        while ((got = ::pread(m_fd, buffer, sizeof buffer, at)) > 0 && text.size() < 65536) {
+            text.append(buffer, int(got));
+            at += got;
+        }
+        return QString::fromLocal8Bit(text).trimmed();
+    }
+
+private:
+    int m_fd = -1;
+    std::string m_path;
+};
+
+}  // namespace
+
+QString QemuNbdRefusal(const QString& complaint, const DiskFormat& format, const QString& name) {
+    if (complaint.contains(QStringLiteral("lock")) &&
+        complaint.contains(QStringLiteral("Failed to get")))
+        return InUseByQemu(name);
+    // "qemu-nbd: Failed to blk_new_open '/d/top.qcow2': Could not open backing file: Could not
+    // open '/d/base.qcow2': No such file or directory"
+    QString reason = complaint.section(u'\n', 0, 0);
+    reason.remove(
+        QRegularExpression(QStringLiteral("^qemu-nbd: (Failed to blk_new_open '[^']*': )?")));
+    if (reason.contains(QStringLiteral("backing file"))) {
+        static const QRegularExpression backing(
+            QStringLiteral("Could not open '([^']*)': ([^']*)$"));
+        const QRegularExpressionMatch match = backing.match(reason);
+        if (match.hasMatch())
+            return QStringLiteral(
+                       "%1 is a %2 whose backing file %3 cannot be opened (%4). Put the backing "
+                       "file back where the disk names it and try again; nothing was written.")
+                .arg(name, format.description, match.captured(1), match.captured(2));
+    }
+    if (reason.isEmpty()) reason = QStringLiteral("qemu-nbd ended without saying why");
+    return QStringLiteral("%1 is a %2 that QEMU cannot open: %3. Nothing was written.")
+        .arg(name, format.description, reason);
+}
+
+Status StartQemuNbd(nbd_handle* handle, const std::string& path, const DiskFormat& format,
+                    bool writable, const QString& name) {
+    const QString program = QStandardPaths::findExecutable(QStringLiteral("qemu-nbd"));
+    if (program.isEmpty()) return Status::Fail(Missing(format, name));
+    ComplaintFile complaints;
+    if (complaints.Path().empty())
+        return Status::Fail(name + QStringLiteral(": no temporary file for qemu-nbd's messages"));
+    const std::string qemuNbd = QFile::encodeName(program).toStdString();
+    const std::string formatOption = "--format=" + format.qemuFormat.toStdString();
+    std::vector<const char*> arguments = {"/bin/sh", "-c", Launcher, complaints.Path().c_str(),
+                                          qemuNbd.c_str(), formatOption.c_str(),
+                                          // An NBD flush then writes QEMU's caches out and
+                                          // fsyncs the file.
+                                          "--cache=writeback",
+                                          // Forked children connect too (nbd_device.h); it
+                                          // still ends when the last connection closes.
+                                          "--shared=0"};
+    if (!writable) arguments.push_back("--read-only");
+    arguments.push_back("--");
+    arguments.push_back(path.c_str());
+    arguments.push_back(nullptr);
+    if (nbd_connect_systemd_socket_activation(handle, const_cast<char**>(arguments.data())) != 0) {
+        const QString complaint = complaints.Text();
+        if (complaint.isEmpty())
+            return Status::Fail(QStringLiteral("%1: qemu-nbd could not serve it: %2")
+                                    .arg(name, QString::fromLocal8Bit(nbd_get_error())));
+        return Status::Fail(QemuNbdRefusal(complaint, format, name));
+    }
+    return Status::Ok();
+}
+
+}  // namespace stowix::fat

@@ -1,0 +1,25 @@
+#pragma once
+// Starts qemu-nbd on a container as libnbd's child and connects the handle to it, turning what
+// qemu-nbd says when it cannot serve the disk into a sentence for the user.
+
+#include "services/result.h"
+
+#include "fat/disk_format.h"
+
+#include <QString>
+
+#include <string>
+
+struct nbd_handle;
+
+namespace stowix::fat {
+
+// handle: newly created. path: the container, absolute. name names it in messages.
+Status StartQemuNbd(nbd_handle* handle, const std::string& path, const DiskFormat& format,
+                    bool writable, const QString& name);
+
+// What qemu-nbd's complaint (its standard error) means for the user, for the disk name of the
+// given format.
+QString QemuNbdRefusal(const QString& complaint, const DiskFormat& format, const QString& name);
+
+}  // namespace stowix::fat

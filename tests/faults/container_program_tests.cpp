@@ -1,0 +1,266 @@
+// The whole program with drive C: a container disk (qcow2, VDI, VMDK, VHD, VHDX) made by
+// qemu-img from the generated drive's raw image: the unattended backup and stowix-dir on every
+// format (a table), a restore and the boot script on a qcow2 overlay, a disk that a paused QEMU
+// holds refused with status 2 and left as it was, and kills of a backup and a restore on a qcow2
+// disk. Every result is read back through qemu-img convert, mtools and fsck.fat, and qemu-img
+// check judges the container; after every run no qemu-nbd is left holding the disk.
+
+#include "fault_fixture.h"
+
+#include "image/qemu_disk.h"
+#include "image_writer.h"
+#include "windows98_drive.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+
+#include <random>
+
+namespace stowix::test {
+namespace {
+
+const char* const SetFiles[][2] = {
+    {"SYSTEM.DAT", "WINDOWS\\SYSTEM.DAT"},
+    {"USER.DAT", "WINDOWS\\USER.DAT"},
+    {"WIN.INI", "WINDOWS\\WIN.INI"},
+    {"AUTOEXEC.BAT", "AUTOEXEC.BAT"},
+};
+
+class ContainerProgram : public ::testing::Test {
+protected:
+    void SetUp() override {
+        world.emplace();
+        rawPath = world->Root() + QStringLiteral("/c.img");
+        const QString error =
+            tools::WriteDriveImage(tools::Windows98Drive(driveOptions), rawPath, world->Root());
+        ASSERT_TRUE(error.isEmpty()) << error.toStdString();
+        volumeBytes = QFileInfo(rawPath).size() - tools::ImagePartitionOffset;
+        MtoolsImage raw(rawPath, tools::ImagePartitionOffset, volumeBytes);
+        for (const auto& file : SetFiles)
+            originals.insert(QLatin1String(file[1]), raw.Bytes(QLatin1String(file[1])).value());
+    }
+
+    // Drive C: becomes a container of the raw image, of this kind.
+    void UseContainer(const ContainerKind& kind) {
+        format = QLatin1String(kind.qemuFormat);
+        container = world->Root() + QStringLiteral("/c.") + QLatin1String(kind.extension);
+        QFile::remove(container);
+        const QString made = MakeContainer(rawPath, kind, container);
+        ASSERT_TRUE(made.isEmpty()) << made.toStdString();
+        world->UseDriveC(container);
+    }
+
+    RunResult Backup() { return world->Stowix(UnattendedRun()); }
+
+    // The container as it is now, read back; checked on the way: nothing holds the disk any
+    // longer, and qemu-img check finds nothing (leaked clusters aside, after a kill).
+    std::unique_ptr<ReadBackImage> Read(bool afterKill = false) {
+        EXPECT_EQ(HeldBy(container), QString());
+        const QString checked = ContainerProblems(container, format, afterKill);
+        EXPECT_TRUE(checked.isEmpty()) << checked.toStdString();
+        return ReadBack(container, format, tools::ImagePartitionOffset, volumeBytes);
+    }
+
+    // The files of set (complete: all of them) are whole copies of their sources, and the
+    // user's own files are as they were.
+    QStringList Problems(const MtoolsImage& image, const QString& set, bool complete) {
+        QStringList problems;
+        const QStringList names = image.Names(QStringLiteral("Stowix\\") + set);
+        for (const auto& file : SetFiles) {
+            const QString name = QLatin1String(file[0]);
+            const QByteArray original = originals.value(QLatin1String(file[1]));
+            if (!names.contains(name, Qt::CaseInsensitive)) {
+                if (complete) problems.append(name + QStringLiteral(" is missing from ") + set);
+            } else if (image.Bytes(QStringLiteral("Stowix\\") + set + u'\\' + name) != original) {
+                problems.append(name + QStringLiteral(" in ") + set + QStringLiteral(" is cut"));
+            }
+            if (image.Bytes(QLatin1String(file[1])) != original)
+                problems.append(QLatin1String(file[1]) + QStringLiteral(" changed"));
+        }
+        return problems;
+    }
+
+    tools::DriveOptions driveOptions;
+    std::optional<FaultWorld> world;
+    QString rawPath;
+    qint64 volumeBytes = 0;
+    QMap<QString, QByteArray> originals;
+    QString container;
+    QString format;
+};
+
+TEST_F(ContainerProgram, every_format_takes_a_backup_that_stowix_dir_lists) {
+    for (const ContainerKind& kind : ContainerKinds()) {
+        SCOPED_TRACE(kind.name);
+        UseContainer(kind);
+        const RunResult result = Backup();
+        ASSERT_TRUE(result.Ended(0)) << result.Describe();
+        const QString recorded =
+            world->Setting(QStringLiteral("Info"), QStringLiteral("LastBackup"));
+        const QString set = recorded.mid(QStringLiteral("C:\\Stowix\\").size());
+        std::unique_ptr<ReadBackImage> back = Read();
+        ASSERT_TRUE(back->image);
+        EXPECT_EQ(back->image->Names(QStringLiteral("Stowix")), QStringList{set});
+        const QStringList problems = Problems(*back->image, set, true);
+        EXPECT_TRUE(problems.isEmpty()) << problems.join(u'\n').toStdString();
+        const QString fsck = back->image->FsckProblems();
+        EXPECT_TRUE(fsck.isEmpty()) << fsck.toStdString();
+        const QStringList listed = world->ListedNames(recorded);
+        EXPECT_TRUE(listed.contains(QStringLiteral("SYSTEM.DAT")))
+            << listed.join(u',').toStdString();
+        EXPECT_EQ(HeldBy(container), QString());
+    }
+}
+
+TEST_F(ContainerProgram, a_restore_and_the_boot_script_write_the_top_of_an_overlay) {
+    STOWIX_NEEDS_DISPLAY();
+    const QString base = world->Root() + QStringLiteral("/base.qcow2");
+    ASSERT_EQ(MakeContainer(rawPath, ContainerKinds().front(), base), QString());
+    container = world->Root() + QStringLiteral("/top.qcow2");
+    format = QStringLiteral("qcow2");
+    ASSERT_EQ(MakeOverlay(base, format, container), QString());
+    world->UseDriveC(container);
+    const QByteArray baseBefore = FileDigest(base);
+
+    ASSERT_TRUE(Backup().Ended(0));
+    const QString set =
+        world->Setting(QStringLiteral("Info"), QStringLiteral("LastBackup")).mid(10);
+    RunOptions options;
+    options.robot = FaultWorld::RestoreSteps(set);
+    const RunResult restored = world->Stowix(options);
+    ASSERT_TRUE(restored.Ended(0)) << restored.Describe();
+    EXPECT_EQ(world->Setting(QStringLiteral("Info"), QStringLiteral("LastRestore")),
+              QStringLiteral("C:\\Stowix\\") + set);
+    {
+        std::unique_ptr<ReadBackImage> back = Read();
+        ASSERT_TRUE(back->image);
+        EXPECT_TRUE(back->image->Names(QStringLiteral("WINDOWS"))
+                        .contains(QStringLiteral("WinStart.Bat"), Qt::CaseInsensitive));
+        EXPECT_EQ(back->image->FsckProblems(), QString());
+    }
+    const RunResult booted = world->Boot();
+    EXPECT_TRUE(booted.Ended(0)) << booted.Describe();
+    std::unique_ptr<ReadBackImage> back = Read();
+    ASSERT_TRUE(back->image);
+    const QStringList problems = Problems(*back->image, set, true);
+    EXPECT_TRUE(problems.isEmpty()) << problems.join(u'\n').toStdString();
+    EXPECT_EQ(back->image->FsckProblems(), QString());
+    EXPECT_EQ(FileDigest(base), baseBefore);
+}
+
+TEST_F(ContainerProgram, a_disk_a_running_qemu_holds_is_refused_and_left_alone) {
+    UseContainer(ContainerKinds().front());
+    const QByteArray before = FileDigest(container);
+    QProcess qemu;
+    qemu.start(QStringLiteral("qemu-system-i386"),
+               {QStringLiteral("-S"), QStringLiteral("-display"), QStringLiteral("none"),
+                QStringLiteral("-nodefaults"), QStringLiteral("-drive"),
+                QStringLiteral("file=%1,format=qcow2,if=ide").arg(container)});
+    ASSERT_TRUE(qemu.waitForStarted(10000));
+    // Paused before its first instruction, QEMU has the disk open and locked.
+    for (int tries = 0; tries < 100 && HeldBy(container, 0).isEmpty(); ++tries) ::usleep(50000);
+    ASSERT_NE(HeldBy(container, 0), QString())
+        << "QEMU did not open the disk: " << qemu.readAllStandardError().toStdString();
+    const RunResult result = Backup();
+    qemu.kill();
+    qemu.waitForFinished();
+    EXPECT_TRUE(result.Ended(2)) << result.Describe();
+    EXPECT_TRUE(QString(result.errors + result.output).contains(QStringLiteral("qemu-system-i386")))
+        << result.Describe();
+    EXPECT_EQ(FileDigest(container), before);
+}
+
+// Kills from outside at moments spread over a run (the same on every test run), on a qcow2 disk:
+// qemu-nbd ends with its client, the container is sound (leaked clusters at most), the FAT
+// volume has at worst lost clusters, and no file is cut.
+class ContainerKills : public ContainerProgram {
+protected:
+    static std::vector<int> Moments(qint64 wholeMs, int count) {
+        std::mt19937 random(19980625);
+        std::vector<int> moments;
+        for (int i = 0; i < count; ++i) moments.push_back(int(wholeMs * (5 + random() % 90) / 100));
+        return moments;
+    }
+
+    void SetUp() override {
+        ContainerProgram::SetUp();
+        if (HasFatalFailure()) return;
+        UseContainer(ContainerKinds().front());
+        pristine = world->Root() + QStringLiteral("/pristine.qcow2");
+    }
+
+    void SavePristine() {
+        QFile::remove(pristine);
+        ASSERT_TRUE(QFile::copy(container, pristine));
+    }
+    void PutBack() {
+        ASSERT_TRUE(QFile::remove(container));
+        ASSERT_TRUE(QFile::copy(pristine, container));
+    }
+
+    void ExpectSoundAfterKill(const std::function<QStringList(const MtoolsImage&)>& problems) {
+        std::unique_ptr<ReadBackImage> back = Read(true);
+        ASSERT_TRUE(back->image);
+        const QString damage = back->image->FsckDamage();
+        EXPECT_TRUE(damage.isEmpty()) << damage.toStdString();
+        const QStringList found = problems(*back->image);
+        EXPECT_TRUE(found.isEmpty()) << found.join(u'\n').toStdString();
+    }
+
+    QString pristine;
+};
+
+TEST_F(ContainerKills, a_backup_killed_at_any_moment_leaves_a_sound_disk_and_whole_files) {
+    SavePristine();
+    QElapsedTimer clock;
+    clock.start();
+    ASSERT_TRUE(Backup().Ended(0));
+    const qint64 wholeMs = clock.elapsed();
+    for (int moment : Moments(wholeMs, 6)) {
+        SCOPED_TRACE(
+            QStringLiteral("killed after %1 ms of %2").arg(moment).arg(wholeMs).toStdString());
+        PutBack();
+        RunOptions options = UnattendedRun();
+        options.killAfterMs = moment;
+        const RunResult result = world->Stowix(options);
+        if (!result.killed) EXPECT_TRUE(result.Ended(0)) << result.Describe();
+        ExpectSoundAfterKill([&](const MtoolsImage& image) {
+            QStringList problems;
+            for (const QString& set : image.Names(QStringLiteral("Stowix")))
+                problems += Problems(image, set, !result.killed);
+            return problems;
+        });
+        if (HasFailure()) break;
+    }
+}
+
+TEST_F(ContainerKills, a_restore_killed_at_any_moment_leaves_a_sound_disk_and_whole_files) {
+    STOWIX_NEEDS_DISPLAY();
+    ASSERT_TRUE(Backup().Ended(0));
+    const QString set =
+        world->Setting(QStringLiteral("Info"), QStringLiteral("LastBackup")).mid(10);
+    SavePristine();
+    RunOptions options;
+    options.robot = FaultWorld::RestoreSteps(set);
+    QElapsedTimer clock;
+    clock.start();
+    ASSERT_TRUE(world->Stowix(options).Ended(0));
+    const qint64 wholeMs = clock.elapsed();
+    for (int moment : Moments(wholeMs, 4)) {
+        SCOPED_TRACE(
+            QStringLiteral("killed after %1 ms of %2").arg(moment).arg(wholeMs).toStdString());
+        PutBack();
+        options.killAfterMs = moment;
+        const RunResult result = world->Stowix(options);
+        if (!result.killed) EXPECT_TRUE(result.Ended(0)) << result.Describe();
+        // The restore stages the registry for the boot script and puts the other files back
+        // from the set, which holds what the drive held: every file stays whole.
+        ExpectSoundAfterKill([&](const MtoolsImage& image) { return Problems(image, set, true); });
+        if (HasFailure()) break;
+    }
+}
+
+}  // namespace
+}  // namespace stowix::test
