@@ -22,7 +22,7 @@ using namespace stowix;
 
 namespace {
 
-enum ExitStatus { Sound = 0, Damaged = 1, Trouble = 2 };
+enum ExitStatus { Sound = 0, Damaged = 1, Trouble = 2, AnotherCopy = 5 };
 
 // A named set: a DOS path as given, or a folder name in the backup root.
 QString SetPathOf(const QString& argument) {
@@ -84,10 +84,11 @@ int main(int argc, char** argv) {
         named.append(SetPathOf(argument));
     }
 
-    Result<std::unique_ptr<FileSystem>> opened = OpenConfiguredDrives();
+    bool anotherCopy = false;
+    Result<std::unique_ptr<FileSystem>> opened = OpenConfiguredDrives(&anotherCopy);
     if (!opened) {
         err << "stowix-check: " << opened.reason() << Qt::endl;
-        return Trouble;
+        return anotherCopy ? AnotherCopy : Trouble;
     }
     const std::unique_ptr<FileSystem> files = std::move(opened).value();
 

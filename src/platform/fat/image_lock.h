@@ -16,6 +16,7 @@
 namespace stowix::fat {
 
 // fd: the image, open. name: the image as messages name it. The locks live as long as fd.
-Status LockImage(int fd, bool forWriting, const QString& name);
+// anotherCopy, when given, is set when the refusal is for another copy of Stowix.
+Status LockImage(int fd, bool forWriting, const QString& name, bool* anotherCopy = nullptr);
 
 }  // namespace stowix::fat
