@@ -137,42 +137,45 @@ TEST_F(ImageDamage, a_dirty_bit_stowix_did_not_set_is_left_for_scandisk) {
     EXPECT_EQ(FileDigest(imagePath), before);
 }
 
-// A host disk that fills up during the run: at every point it may fill, the volume is left with
-// at worst lost clusters, its table's copies alike, and the next run (with room again) works
-// without a check. The image is sparse, so that the table's blocks and folders need room too.
+// A host disk that fills up while the boot script copies into the image: at every point it may
+// fill, the volume is left with at worst lost clusters, its table's copies alike, and the next
+// run (with room again) works without a check. The image is sparse, so that the table's blocks
+// and the folders need room too.
 TEST_F(ImageDamage, a_full_host_disk_leaves_the_volume_as_consistent_as_a_kill) {
+    image->AddFile(QStringLiteral("WINDOWS\\WinStart.Bat"),
+                   "Copy C:\\WINDOWS\\WIN.INI C:\\WIN.NEW\r\n"
+                   "Copy C:\\WINDOWS\\SYSTEM.INI C:\\WINDOWS\\WIN.INI\r\n");
     const QString pristine = Save(QStringLiteral("pristine.img"));
     const auto [status, output] =
         RunProgram(QStringLiteral("fallocate"), {QStringLiteral("--dig-holes"), pristine});
     ASSERT_EQ(status, 0) << output.toStdString();
     long long written = 0;
     {
+        PutBack(pristine);
         Faults counting;
         counting.fullPrefix = imagePath;
         counting.fullAfterBytes = 1LL << 40;
         counting.countFile = world->Root() + QStringLiteral("/changes");
         counting.bytesFile = world->Root() + QStringLiteral("/bytes");
-        ASSERT_TRUE(Backup(counting).Ended(0));
+        ASSERT_TRUE(world->Boot(counting).Ended(0));
         QFile file(counting.bytesFile);
         ASSERT_TRUE(file.open(QIODevice::ReadOnly));
         written = file.readAll().trimmed().toLongLong();
     }
     ASSERT_GT(written, 4096);
-    for (long long budget = 0; budget < written; budget += 4096) {
+    for (long long budget = 0; budget < written; budget += 1024) {
         SCOPED_TRACE(
             QStringLiteral("full after %1 of %2 bytes").arg(budget).arg(written).toStdString());
         PutBack(pristine);
         Faults faults;
         faults.fullPrefix = imagePath;
         faults.fullAfterBytes = budget;
-        const RunResult full = Backup(faults);
-        EXPECT_FALSE(full.Ended(0)) << full.Describe();
+        (void)world->Boot(faults);
         const QString problems = image->FsckProblems();
         EXPECT_FALSE(problems.contains(QLatin1String("FATs differ"))) << problems.toStdString();
         EXPECT_TRUE(image->FsckDamage().isEmpty()) << problems.toStdString();
-        const RunResult next = Backup();
+        const RunResult next = world->Boot();
         EXPECT_TRUE(next.Ended(0)) << next.Describe();
-        EXPECT_TRUE(UserFileProblems().isEmpty()) << UserFileProblems().join(u'\n').toStdString();
         if (HasFailure()) break;
     }
 }

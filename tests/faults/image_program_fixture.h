@@ -17,7 +17,7 @@
 namespace stowix::test {
 
 // The files a set must hold, drive-relative, each with where it comes from.
-inline const char* const SetSources[][2] = {
+inline const char* const ImageSetSources[][2] = {
     {"AUTOEXEC.BAT", "AUTOEXEC.BAT"},      {"IO.SYS", "IO.SYS"},
     {"SYSTEM.DAT", "WINDOWS\\SYSTEM.DAT"}, {"USER.DAT", "WINDOWS\\USER.DAT"},
     {"WIN.INI", "WINDOWS\\WIN.INI"},       {"SYSTEM.INI", "WINDOWS\\SYSTEM.INI"},
@@ -35,7 +35,7 @@ protected:
         world->UseDriveC(imagePath);
         image.emplace(imagePath, tools::ImagePartitionOffset,
                       QFileInfo(imagePath).size() - tools::ImagePartitionOffset);
-        for (const auto& source : SetSources)
+        for (const auto& source : ImageSetSources)
             originals.insert(QLatin1String(source[1]), Bytes(QLatin1String(source[1])));
     }
 
@@ -55,7 +55,7 @@ protected:
     QStringList SetProblems(const QString& set, bool complete) {
         QStringList problems;
         const QStringList names = image->Names(QStringLiteral("Stowix\\") + set);
-        for (const auto& source : SetSources) {
+        for (const auto& source : ImageSetSources) {
             const QString name = QLatin1String(source[0]);
             if (!names.contains(name, Qt::CaseInsensitive)) {
                 if (complete) problems.append(name + QStringLiteral(" is missing from ") + set);

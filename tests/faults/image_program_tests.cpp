@@ -142,7 +142,7 @@ TEST_F(ImageKills, a_restore_killed_at_its_writes_leaves_every_file_old_or_resto
     image->AddFile(QStringLiteral("WINDOWS\\WIN.INI"), "changed by the user", 0x20);
     image->AddFile(QStringLiteral("AUTOEXEC.BAT"), "@Echo changed by the user\r\n", 0x20);
     QMap<QString, QByteArray> before;
-    for (const auto& source : SetSources)
+    for (const auto& source : ImageSetSources)
         before.insert(QLatin1String(source[1]), Bytes(QLatin1String(source[1])));
     const QString pristine = Save(QStringLiteral("pristine.img"));
     const auto restore = [&](const Faults& faults) {
@@ -172,7 +172,7 @@ TEST_F(ImageKills, a_restore_killed_at_its_writes_leaves_every_file_old_or_resto
         // Each file the restore puts back is the user's or the set's, whole; the registry is only
         // staged (the boot script puts it in place), and the set itself is never written.
         QStringList problems = SetProblems(set, true);
-        for (const auto& source : SetSources) {
+        for (const auto& source : ImageSetSources) {
             const QString path = QLatin1String(source[1]);
             const QByteArray now = Bytes(path);
             const bool registry = path.endsWith(QStringLiteral(".DAT"));

@@ -757,7 +757,6 @@ Status FatVolume::Finish() {
 
 Status FatVolume::BeginWriting() {
     if (m_begun) return Status::Ok();
-    m_begun = true;
     if (m_recovering) {
         if (Status reclaimed = ReclaimLost(); !reclaimed) return reclaimed;
         if (Status mirrored = MirrorFirstCopy(); !mirrored) return mirrored;
@@ -765,9 +764,12 @@ Status FatVolume::BeginWriting() {
     }
     // Without a note of its own, a dirty bit would be left for ScanDisk to check a volume that
     // only Stowix's own kill left with lost clusters: the run then sets none.
-    if (!m_note.Make()) return Status::Ok();
-    m_marked = true;
-    return SetCleanBit(false);
+    if (m_note.Make()) {
+        m_marked = true;
+        if (Status marked = SetCleanBit(false); !marked) return marked;
+    }
+    m_begun = true;
+    return Status::Ok();
 }
 
 // The dirty bit Windows keeps in the table's second entry (FAT16 and FAT32; FAT12 has none):
