@@ -306,6 +306,13 @@ Status FatVolume::SetEntryNow(uint32_t cluster, uint32_t value) {
         else if (old.value() != 0 && value == 0)
             ++m_freeClusters;
     }
+    if (value != 0 && old.value() != 0 && value != old.value()) {
+        const qint64 at = m_type == FatType::Fat12
+                              ? qint64(cluster) * 3 / 2
+                              : qint64(cluster) * (m_type == FatType::Fat32 ? 4 : 2);
+        m_relinkBlocks.insert(uint32_t(at / BlockBytes));
+        m_relinkBlocks.insert(uint32_t((at + 1) / BlockBytes));
+    }
     if (value != 0)
         MarkUsed(cluster);
     else if (cluster / 64 < m_used.size())
@@ -510,40 +517,46 @@ Result<std::vector<uint32_t>> FatVolume::FindFree(uint32_t count) {
     return Status::Fail(HostReason(ENOSPC));
 }
 
+// Within each copy, the blocks whose entries only took free clusters go first and the blocks
+// that link an existing chain on (a folder grown by a cluster) last: a kill between two of its
+// writes then leaves at worst lost clusters, never a chain that leads into a free cluster.
 Status FatVolume::WriteTable() {
     std::vector<uint32_t> dirty;
     for (const auto& [index, block] : m_blocks) {
         if (block.dirty) dirty.push_back(index);
     }
     std::sort(dirty.begin(), dirty.end());
-    // Runs of adjacent changed blocks are written at once.
-    std::vector<unsigned char> run;
+    std::stable_partition(dirty.begin(), dirty.end(),
+                          [this](uint32_t index) { return m_relinkBlocks.count(index) == 0; });
     for (uint32_t copy = 0; copy < m_fatCount; ++copy) {
         if (!m_mirrored && copy != m_activeFat) continue;
-        const qint64 table = m_fatOffset + qint64(copy) * m_fatBytes;
-        for (size_t i = 0; i < dirty.size();) {
-            size_t count = 1;
-            while (i + count < dirty.size() && dirty[i + count] == dirty[i] + count && count < 64)
-                ++count;
-            const Block& head = m_blocks.at(dirty[i]);
-            const qint64 at = table + qint64(dirty[i]) * BlockBytes;
-            Status put = Status::Ok();
-            if (count == 1) {
-                put = Write(at, head.bytes.data(), qint64(head.bytes.size()));
-            } else {
-                run.clear();
-                for (size_t k = 0; k < count; ++k) {
-                    const std::vector<unsigned char>& bytes = m_blocks.at(dirty[i + k]).bytes;
-                    run.insert(run.end(), bytes.begin(), bytes.end());
-                }
-                put = Write(at, run.data(), qint64(run.size()));
-            }
-            if (!put) return put;
-            i += count;
-        }
+        if (Status put = WriteBlocks(m_fatOffset + qint64(copy) * m_fatBytes, dirty); !put)
+            return put;
     }
     for (uint32_t index : dirty) m_blocks.at(index).dirty = false;
     m_dirtyBlocks = 0;
+    m_relinkBlocks.clear();
+    return Status::Ok();
+}
+
+// Runs of adjacent blocks are written at once.
+Status FatVolume::WriteBlocks(qint64 table, const std::vector<uint32_t>& blocks) {
+    std::vector<unsigned char> run;
+    for (size_t i = 0; i < blocks.size();) {
+        size_t count = 1;
+        while (i + count < blocks.size() && blocks[i + count] == blocks[i] + count && count < 64)
+            ++count;
+        run.clear();
+        for (size_t k = 0; k < count; ++k) {
+            const std::vector<unsigned char>& bytes = m_blocks.at(blocks[i + k]).bytes;
+            run.insert(run.end(), bytes.begin(), bytes.end());
+        }
+        if (Status put =
+                Write(table + qint64(blocks[i]) * BlockBytes, run.data(), qint64(run.size()));
+            !put)
+            return put;
+        i += count;
+    }
     return Status::Ok();
 }
 
@@ -617,6 +630,7 @@ void FatVolume::DiscardTable() {
         }
     }
     m_dirtyBlocks = 0;
+    m_relinkBlocks.clear();
     // Which of the changes reached the image is not known: the count is not written again.
     m_freeClusters = -1;
 }

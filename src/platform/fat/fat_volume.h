@@ -59,6 +59,7 @@
 #include <cstdint>
 #include <list>
 #include <map>
+#include <set>
 #include <unordered_map>
 #include <vector>
 
@@ -197,6 +198,7 @@ private:
     Status InvalidateFreeCount();
     Status WriteFreeCount();
     Status WriteTable();
+    Status WriteBlocks(qint64 table, const std::vector<uint32_t>& blocks);
     Status ReserveMetadata();
     Status Reserve(std::vector<std::pair<qint64, qint64>> ranges);
     Status Barrier();
@@ -239,8 +241,9 @@ private:
     uint32_t m_nextFree = 2;
     uint32_t m_hint = 0xFFFFFFFF;  // the last cluster taken on, for FSInfo; all ones: unknown
     size_t m_dirtyBlocks = 0;
-    int64_t m_freeClusters = -1;  // -1 while not counted
-    qint64 m_fsInfoOffset = -1;   // FAT32's FSInfo sector when it is sound; -1 otherwise
+    std::set<uint32_t> m_relinkBlocks;  // changed blocks that link an existing chain on
+    int64_t m_freeClusters = -1;        // -1 while not counted
+    qint64 m_fsInfoOffset = -1;         // FAT32's FSInfo sector when it is sound; -1 otherwise
     enum class Writability { Unknown, Yes, No };
     Writability m_writability = Writability::Unknown;
     QString m_whyNotWritable;
