@@ -19,6 +19,7 @@ packages=(
   systemd man-db                             # checks of the systemd user units and the manual pages
   mtools dosfstools                          # disk images: made and read back by mtools, checked by fsck.fat
   strace                                     # the benchmarks' count of system calls per copied file
+  time                                       # /usr/bin/time: a test's peak memory of a program run
   clang-format                               # the house style of the sources, checked by the tests
 )
 
