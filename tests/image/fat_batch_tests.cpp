@@ -8,6 +8,7 @@
 
 #include "image/image_fixture.h"
 #include "platform/fat/fat_volume.h"
+#include "platform/fat/raw_file_device.h"
 
 #include <dlfcn.h>
 #include <fcntl.h>
@@ -16,6 +17,7 @@
 #include <unistd.h>
 
 #include <QFile>
+#include <QFileInfo>
 
 #include <cerrno>
 #include <cstdlib>
@@ -322,8 +324,9 @@ TEST(FatBatchCopy, a_copy_in_the_kernel_sees_held_data_and_is_not_overwritten_by
     MtoolsImage image({16, 8, ImageSpec::Layout::Bare});
     const int fd = ::open(image.Path().toLocal8Bit().constData(), O_RDWR | O_CLOEXEC);
     ASSERT_GE(fd, 0);
+    fat::RawFileDevice device(fd, QFileInfo(image.Path()).size());
     Result<fat::FatVolume> opened =
-        fat::FatVolume::Open(fd, true, image.VolumeOffset(), image.VolumeBytes(), "test");
+        fat::FatVolume::Open(device, true, image.VolumeOffset(), image.VolumeBytes(), "test");
     ASSERT_TRUE(opened) << opened.reason().toStdString();
     fat::FatVolume volume = std::move(opened).value();
     const Result<std::vector<uint32_t>> free = volume.FindFree(3);
@@ -344,7 +347,6 @@ TEST(FatBatchCopy, a_copy_in_the_kernel_sees_held_data_and_is_not_overwritten_by
     ASSERT_EQ(::pread(fd, written.data(), size_t(bytes), off_t(image.VolumeOffset() + destination)),
               ssize_t(bytes));
     EXPECT_EQ(written, data);
-    ::close(fd);
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, FatBatch,

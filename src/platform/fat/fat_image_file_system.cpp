@@ -9,15 +9,13 @@
 #include "platform/fat/fat_volume.h"
 #include "platform/fat/folder_entries.h"
 #include "platform/fat/image_format.h"
-#include "platform/fat/image_io.h"
-#include "platform/fat/image_lock.h"
+#include "platform/fat/open_disk.h"
 #include "platform/fat/volume_survey.h"
 #include "platform/names/dos_path.h"
 #include "platform/names/name_case.h"
 #include "platform/names/name_rules.h"
 #include "platform/names/wildcard.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -48,20 +46,13 @@ constexpr size_t CachedFolders = 8;
 
 namespace fat {
 
-// One image file, open and locked once for every drive it holds.
+// One disk image, open and locked once for every drive it holds.
 struct ImageFile {
-    int fd = -1;
+    std::unique_ptr<BlockDevice> device;
     bool writable = false;
-    qint64 size = 0;
-    dev_t device = 0;
+    dev_t hostDevice = 0;
     ino_t inode = 0;
     QString name;
-    ImageFile() = default;
-    ImageFile(const ImageFile&) = delete;
-    ImageFile& operator=(const ImageFile&) = delete;
-    ~ImageFile() {
-        if (fd >= 0) ::close(fd);
-    }
 };
 
 }  // namespace fat
@@ -70,7 +61,7 @@ namespace {
 
 using namespace fat;
 
-// One volume of an image file, shared by the file system and the readers it gives out.
+// One volume of a disk image, shared by the file system and the readers it gives out.
 struct Image {
     std::shared_ptr<ImageFile> file;
     FatVolume volume;
@@ -1207,53 +1198,40 @@ Status FatImageFileSystem::FlushToDisk(const QString& path) {
 
 namespace {
 
-// Opens the image file and locks it; fails with a message for the user.
+// Opens the disk image and locks it; fails with a message for the user.
 Result<std::shared_ptr<ImageFile>> OpenImageFile(const std::string& hostPath,
                                                  bool* anotherCopy = nullptr) {
     auto file = std::make_shared<ImageFile>();
     file->name = QString::fromLocal8Bit(hostPath.c_str());
-    const QString& name = file->name;
-    file->writable = true;
-    file->fd = ::open(hostPath.c_str(), O_RDWR | O_CLOEXEC | O_NOCTTY);
-    if (file->fd < 0 && (errno == EACCES || errno == EROFS || errno == EPERM)) {
-        file->writable = false;
-        file->fd = ::open(hostPath.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
-    }
-    if (file->fd < 0) return Failure(name, HostReason(errno));
     struct stat info {};
-    if (::fstat(file->fd, &info) != 0) return Failure(name, HostReason(errno));
-    file->device = info.st_dev;
-    file->inode = info.st_ino;
-    file->size = info.st_size;
-    if (S_ISBLK(info.st_mode)) {
-        const off_t end = ::lseek(file->fd, 0, SEEK_END);
-        if (end < 0) return Failure(name, HostReason(errno));
-        file->size = end;
-    } else if (!S_ISREG(info.st_mode)) {
-        return Failure(name, QStringLiteral("It is neither a disk image file nor a disk"));
+    if (::stat(hostPath.c_str(), &info) == 0) {
+        file->hostDevice = info.st_dev;
+        file->inode = info.st_ino;
     }
-    if (Status locked = LockImage(file->fd, file->writable, name, anotherCopy); !locked)
-        return locked;
+    Result<OpenedDisk> disk = OpenDisk(hostPath, file->name, anotherCopy);
+    if (!disk) return disk.status();
+    file->writable = disk.value().writable;
+    file->device = std::move(disk).value().device;
     return file;
 }
 
-// The file system of one volume of an open image file.
+// The file system of one volume of an open disk image.
 Result<std::unique_ptr<FileSystem>> OpenVolume(QChar letter, std::shared_ptr<ImageFile> file,
                                                const FatImageOptions& options,
                                                qint64* volumeOffset = nullptr) {
     Result<OemCodePage> codePage = options.codePage != 0 ? OemCodePage::ByNumber(options.codePage)
                                                          : OemCodePage::FromEnvironment();
     if (!codePage) return codePage.status();
-    Result<VolumeSpan> span = FindFatVolume(file->fd, file->size, options.partition, file->name);
+    Result<VolumeSpan> span = FindFatVolume(*file->device, options.partition, file->name);
     if (!span) return span.status();
     if (volumeOffset) *volumeOffset = span.value().offset;
-    Result<FatVolume> volume = FatVolume::Open(file->fd, file->writable, span.value().offset,
+    Result<FatVolume> volume = FatVolume::Open(*file->device, file->writable, span.value().offset,
                                                span.value().length, file->name);
     if (!volume) return volume.status();
     auto image = std::make_shared<Image>();
     image->file = std::move(file);
     image->volume = std::move(volume).value();
-    image->volume.SetUncleanNote(UncleanNote(image->file->device, image->file->inode,
+    image->volume.SetUncleanNote(UncleanNote(image->file->hostDevice, image->file->inode,
                                              span.value().offset, image->volume.Serial(),
                                              image->file->name));
     return std::unique_ptr<FileSystem>(
@@ -1287,7 +1265,7 @@ Result<std::unique_ptr<FileSystem>> FatImageOpener::Open(QChar letter, const Dri
     struct stat info {};
     if (::stat(source.hostPath.c_str(), &info) == 0) {
         for (const Opened& opened : m_opened) {
-            if (opened.file->device == info.st_dev && opened.file->inode == info.st_ino)
+            if (opened.file->hostDevice == info.st_dev && opened.file->inode == info.st_ino)
                 file = opened.file;
         }
     }

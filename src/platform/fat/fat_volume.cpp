@@ -4,9 +4,6 @@
 #include "platform/fat/image_format.h"
 #include "platform/fat/image_io.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -33,16 +30,16 @@ QString Check(const QString& name) {
 
 }  // namespace
 
-Result<FatVolume> FatVolume::Open(int fd, bool writable, qint64 offset, qint64 length,
+Result<FatVolume> FatVolume::Open(BlockDevice& device, bool writable, qint64 offset, qint64 length,
                                   QString name) {
     unsigned char boot[512];
-    if (Status read = ReadExactly(fd, offset, boot, sizeof boot); !read)
+    if (Status read = device.Read(offset, boot, sizeof boot); !read)
         return Status::Fail(name + QStringLiteral(": ") + read.reason());
     if (!LooksLikeFatBootSector(boot) || boot[510] != 0x55 || boot[511] != 0xAA)
         return Status::Fail(name + QStringLiteral(": no FAT file system was found"));
 
     FatVolume volume;
-    volume.m_fd = fd;
+    volume.m_device = &device;
     volume.m_writable = writable;
     volume.m_offset = offset;
     volume.m_name = std::move(name);
@@ -135,7 +132,7 @@ Status FatVolume::ReadFsInfo() {
 }
 
 Status FatVolume::Read(qint64 volumeOffset, void* buffer, qint64 size) {
-    if (Status read = ReadExactly(m_fd, m_offset + volumeOffset, buffer, size); !read)
+    if (Status read = m_device->Read(m_offset + volumeOffset, buffer, size); !read)
         return Status::Fail(m_name + QStringLiteral(": ") + read.reason());
     // Held folder slots lie over held data: they are written after it.
     m_heldData.LayOver(volumeOffset, buffer, size);
@@ -146,7 +143,7 @@ Status FatVolume::Read(qint64 volumeOffset, void* buffer, qint64 size) {
 Status FatVolume::Write(qint64 volumeOffset, const void* buffer, qint64 size) {
     if (m_damaged) return Status::Fail(m_whyNotWritable);
     ++m_writes;
-    return WriteExactly(m_fd, m_offset + volumeOffset, buffer, size);
+    return m_device->Write(m_offset + volumeOffset, buffer, size);
 }
 
 Status FatVolume::WriteData(qint64 volumeOffset, const void* buffer, qint64 size) {
@@ -179,24 +176,17 @@ Status FatVolume::CopyData(qint64 fromVolumeOffset, qint64 toVolumeOffset, qint6
     }
     if (m_damaged) return Status::Fail(m_whyNotWritable);
     ++m_writes;
-    loff_t from = m_offset + fromVolumeOffset;
-    loff_t to = m_offset + toVolumeOffset;
-    for (qint64 left = size; left > 0;) {
-        const ssize_t copied = ::copy_file_range(m_fd, &from, m_fd, &to, size_t(left), 0);
-        if (copied < 0 && errno == EINTR) continue;
-        if (copied < 0 && (errno == ENOSYS || errno == EXDEV || errno == EINVAL ||
-                           errno == EOPNOTSUPP || errno == EBADF))
-            return CopyThroughBuffer(from - m_offset, to - m_offset, left);
-        if (copied < 0) return Status::Fail(HostReason(errno));
-        if (copied == 0)
-            return Status::Fail(QStringLiteral("The image file ends before the file system does"));
-        left -= copied;
-    }
+    Result<qint64> copied =
+        m_device->CopyInside(m_offset + fromVolumeOffset, m_offset + toVolumeOffset, size);
+    if (!copied) return copied.status();
+    if (copied.value() < size)
+        return CopyThroughBuffer(fromVolumeOffset + copied.value(), toVolumeOffset + copied.value(),
+                                 size - copied.value());
     return Status::Ok();
 }
 
-// Where the kernel cannot copy inside the image file (an old kernel, a file system that refuses
-// it), the copy goes through the process in pieces.
+// Where the device cannot copy inside the disk (an old kernel, a file system that refuses it, a
+// disk served over a socket), the copy goes through the process in pieces.
 Status FatVolume::CopyThroughBuffer(qint64 from, qint64 to, qint64 size) {
     std::vector<char> buffer(size_t(std::min<qint64>(size, HeldDataBytes)));
     for (qint64 done = 0; done < size;) {
@@ -590,20 +580,15 @@ Status FatVolume::ReserveMetadata() {
 }
 
 Status FatVolume::Reserve(std::vector<std::pair<qint64, qint64>> ranges) {
-    if (m_cannotReserve || !m_writable) return Status::Ok();
+    if (!m_writable) return Status::Ok();
     std::sort(ranges.begin(), ranges.end());
     for (size_t i = 0; i < ranges.size();) {
-        qint64 start = ranges[i].first;
+        const qint64 start = ranges[i].first;
         qint64 end = start + ranges[i].second;
         for (++i; i < ranges.size() && ranges[i].first <= end; ++i)
             end = std::max(end, ranges[i].first + ranges[i].second);
-        if (::fallocate(m_fd, 0, m_offset + start, end - start) == 0) continue;
-        if (errno == ENOSPC || errno == EDQUOT || errno == EIO)
-            return Status::Fail(m_name + QStringLiteral(": ") + HostReason(errno));
-        // A file system that cannot reserve (or a disk, which never fills): the order of the
-        // writes is all there is.
-        m_cannotReserve = true;
-        return Status::Ok();
+        if (Status room = m_device->Reserve(m_offset + start, end - start); !room)
+            return Status::Fail(m_name + QStringLiteral(": ") + room.reason());
     }
     return Status::Ok();
 }
@@ -706,8 +691,8 @@ void FatVolume::AbandonBatch() {
 }
 
 Status FatVolume::Barrier() {
-    if (::fdatasync(m_fd) != 0)
-        return Status::Fail(m_name + QStringLiteral(": ") + HostReason(errno));
+    if (Status synced = m_device->Barrier(); !synced)
+        return Status::Fail(m_name + QStringLiteral(": ") + synced.reason());
     return Status::Ok();
 }
 
@@ -716,7 +701,7 @@ Status FatVolume::Flush() {
         if (Status committed = CommitBatch(); !committed) return committed;
     }
     if (Status counted = WriteFreeCount(); !counted) return counted;
-    if (::fsync(m_fd) != 0) return Status::Fail(HostReason(errno));
+    if (Status flushed = m_device->Flush(); !flushed) return flushed;
     m_takenRuns.clear();
     m_takenOverflow = false;
     return Status::Ok();

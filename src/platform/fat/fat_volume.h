@@ -51,6 +51,7 @@
 
 #include "platform/result.h"
 
+#include "platform/fat/block_device.h"
 #include "platform/fat/held_writes.h"
 #include "platform/fat/unclean_note.h"
 
@@ -69,9 +70,9 @@ enum class FatType { Fat12, Fat16, Fat32 };
 
 class FatVolume {
 public:
-    // fd: the image, open for reading (and writing, when writable). The volume lies at offset,
-    // length bytes long. name: the image as messages name it.
-    static Result<FatVolume> Open(int fd, bool writable, qint64 offset, qint64 length,
+    // device: the disk, open for reading (and writing, when writable); it must outlive the
+    // volume. The volume lies at offset, length bytes long. name: the image as messages name it.
+    static Result<FatVolume> Open(BlockDevice& device, bool writable, qint64 offset, qint64 length,
                                   QString name);
 
     FatType Type() const { return m_type; }
@@ -116,8 +117,8 @@ public:
     // cluster's zeros); a batch holds them and joins adjacent ones.
     Status WriteData(qint64 volumeOffset, const void* buffer, qint64 size);
     // Copies bytes of the volume into clusters that no entry references yet, as WriteData
-    // would write them, but inside the host's kernel where it can (copy_file_range): no copy
-    // passes through the process. A batch writes out the data it holds first.
+    // would write them, but inside the disk where the device can (copy_file_range on a raw
+    // file): no copy passes through the process. A batch writes out the data it holds first.
     Status CopyData(qint64 fromVolumeOffset, qint64 toVolumeOffset, qint64 size);
     // Writes directory slots; a batch holds them until its table is written.
     Status WriteFolder(qint64 volumeOffset, const void* buffer, qint64 size);
@@ -207,7 +208,7 @@ private:
     bool TakenSinceFlush(uint32_t cluster) const;
     void AbandonBatch();
 
-    int m_fd = -1;  // non-owning; the file system owns the image
+    BlockDevice* m_device = nullptr;  // non-owning; the file system owns the disk
     bool m_writable = false;
     qint64 m_offset = 0;
     QString m_name;
@@ -248,7 +249,6 @@ private:
     Writability m_writability = Writability::Unknown;
     QString m_whyNotWritable;
     bool m_freeCountInvalidated = false;
-    bool m_cannotReserve = false;  // the host's file system cannot reserve space (fallocate)
 
     uint64_t m_writes = 0;
     int m_batchDepth = 0;

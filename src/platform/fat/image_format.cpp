@@ -1,7 +1,6 @@
 #include "platform/fat/image_format.h"
 
 #include "platform/fat/byte_order.h"
-#include "platform/fat/image_io.h"
 
 #include <QStringList>
 
@@ -85,7 +84,8 @@ QString ContainerRefusal(const unsigned char* first, const unsigned char* footer
 }
 
 // The partitions an MBR (and the chain of extended boot records it leads to) holds.
-Result<std::vector<Partition>> ReadPartitions(int fd, const unsigned char* mbr, qint64 fileSize) {
+Result<std::vector<Partition>> ReadPartitions(BlockDevice& device, const unsigned char* mbr,
+                                              qint64 fileSize) {
     std::vector<Partition> partitions;
     std::optional<Partition> extended;
     for (int i = 0; i < 4; ++i) {
@@ -106,8 +106,7 @@ Result<std::vector<Partition>> ReadPartitions(int fd, const unsigned char* mbr, 
     for (int number = 5; number < 5 + 128; ++number) {
         if (record <= 0 || record + SectorBytes > fileSize) break;
         unsigned char sector[SectorBytes];
-        if (!ReadExactly(fd, record, sector, SectorBytes) || sector[510] != 0x55 ||
-            sector[511] != 0xAA)
+        if (!device.Read(record, sector, SectorBytes) || sector[510] != 0x55 || sector[511] != 0xAA)
             break;
         Partition logical;
         logical.number = number;
@@ -135,15 +134,16 @@ bool LooksLikeFatBootSector(const unsigned char* sector) {
            PowerOfTwo(sectorsPerCluster) && reserved >= 1 && fats >= 1 && fats <= 4 && total != 0;
 }
 
-Result<VolumeSpan> FindFatVolume(int fd, qint64 fileSize, std::optional<int> partition,
+Result<VolumeSpan> FindFatVolume(BlockDevice& device, std::optional<int> partition,
                                  const QString& imageName) {
+    const qint64 fileSize = device.Size();
     if (fileSize < SectorBytes)
         return Status::Fail(QStringLiteral("%1 is too small to be a disk image").arg(imageName));
     unsigned char first[SectorBytes];
     unsigned char footer[SectorBytes];
-    if (Status read = ReadExactly(fd, 0, first, SectorBytes); !read)
+    if (Status read = device.Read(0, first, SectorBytes); !read)
         return Status::Fail(imageName + QStringLiteral(": ") + read.reason());
-    if (Status read = ReadExactly(fd, fileSize - SectorBytes, footer, SectorBytes); !read)
+    if (Status read = device.Read(fileSize - SectorBytes, footer, SectorBytes); !read)
         return Status::Fail(imageName + QStringLiteral(": ") + read.reason());
     if (const QString refusal = ContainerRefusal(first, footer, fileSize, imageName);
         !refusal.isEmpty())
@@ -168,7 +168,7 @@ Result<VolumeSpan> FindFatVolume(int fd, qint64 fileSize, std::optional<int> par
                                            "bare FAT volumes)")
                                 .arg(imageName));
 
-    Result<std::vector<Partition>> read = ReadPartitions(fd, first, diskSize);
+    Result<std::vector<Partition>> read = ReadPartitions(device, first, diskSize);
     if (!read) return read.status();
     const std::vector<Partition>& partitions = read.value();
     QStringList table;
@@ -197,7 +197,7 @@ Result<VolumeSpan> FindFatVolume(int fd, qint64 fileSize, std::optional<int> par
                                 .arg(imageName)
                                 .arg(chosen->number));
     unsigned char boot[SectorBytes];
-    if (Status bootRead = ReadExactly(fd, chosen->offset, boot, SectorBytes);
+    if (Status bootRead = device.Read(chosen->offset, boot, SectorBytes);
         !bootRead || !LooksLikeFatBootSector(boot))
         return Status::Fail(QStringLiteral("%1: partition %2 holds no FAT file system (%3)")
                                 .arg(imageName)

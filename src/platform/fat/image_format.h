@@ -11,6 +11,8 @@
 
 #include "platform/result.h"
 
+#include "platform/fat/block_device.h"
+
 #include <QString>
 
 #include <optional>
@@ -22,8 +24,8 @@ struct VolumeSpan {
     qint64 length = 0;  // in bytes
 };
 
-// fd: the image, open for reading. imageName names it in messages.
-Result<VolumeSpan> FindFatVolume(int fd, qint64 fileSize, std::optional<int> partition,
+// device: the disk, open for reading. imageName names it in messages.
+Result<VolumeSpan> FindFatVolume(BlockDevice& device, std::optional<int> partition,
                                  const QString& imageName);
 
 // True when this sector starts a FAT volume: a jump instruction and a sane BIOS parameter block.
