@@ -17,7 +17,7 @@
 // the restore also count, in one more run of each side under `strace -c -f`, the system calls
 // per copied file (where strace is installed).
 
-#include "backup/backup_set_layout.h"
+#include "sets/backup_set_layout.h"
 #include "support/bench_support.h"
 
 #include <dirent.h>

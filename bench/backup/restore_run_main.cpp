@@ -8,16 +8,16 @@
 // complete, 3 when it is not (each failure on standard error), 1 on bad usage, 2 without drive
 // C: or a Windows folder.
 
-#include "platform/drives/open_drives.h"
-#include "platform/posix/posix_windows_api.h"
-#include "platform/qt/form1_window.h"
-#include "platform/qt/form2_window.h"
-#include "platform/qt/qt_dialogs.h"
-#include "platform/qt/qt_settings_store.h"
-#include "platform/qt/qt_system.h"
+#include "drives/open_drives.h"
+#include "gui/chooser_window.h"
+#include "gui/main_window.h"
+#include "gui/qt_dialogs.h"
+#include "gui/qt_settings_store.h"
+#include "gui/qt_system.h"
+#include "hostfs/posix_windows_api.h"
 #include "restore/folder_chooser.h"
 #include "restore/restore_run.h"
-#include "shell/program_values.h"
+#include "services/program_values.h"
 
 #include <QApplication>
 
@@ -50,8 +50,8 @@ int main(int argc, char** argv) {
     if (values.WindowsFolder.isEmpty()) return 2;
     values.WindowsFolderTail = values.WindowsFolder.mid(2);
 
-    Form1Window form1;
-    Form2Window form2(*files);
+    QtMainWindow form1;
+    QtChooserWindow form2(*files);
     FolderChooser chooser(form2, form1.Form(), services, values);
     form2.SetEvents(chooser.Events());
     // No mode is chosen, so the list's change starts nothing: the run below is the restore.

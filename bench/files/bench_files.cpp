@@ -11,8 +11,8 @@
 
 #include "files/listing.h"
 #include "files/progress_stepper.h"
-#include "platform/drive_map.h"
-#include "platform/posix/posix_file_system.h"
+#include "fs/drive_map.h"
+#include "hostfs/posix_file_system.h"
 #include "support/bench_support.h"
 
 #include <dirent.h>

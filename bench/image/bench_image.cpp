@@ -12,7 +12,7 @@
 // The image's FAT volume is --image-mb large (default 2048), so the program's peak memory is that
 // of a 2 GiB image.
 
-#include "backup/backup_set_layout.h"
+#include "sets/backup_set_layout.h"
 #include "support/bench_support.h"
 
 #include <unistd.h>

@@ -8,8 +8,8 @@
 // Files: SYSTEM.DAT trees grown with real keys to several sizes, and the generated drive's
 // SYSTEM.DAT filled up to its size with free space. Rounds alternate after a warm-up of each.
 
-#include "platform/drive_map.h"
-#include "platform/posix/posix_file_system.h"
+#include "fs/drive_map.h"
+#include "hostfs/posix_file_system.h"
 #include "registry/registry_file_check.h"
 #include "support/bench_support.h"
 

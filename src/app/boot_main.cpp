@@ -13,8 +13,8 @@
 #include "app/command_usages.h"
 #include "boot/batch_file.h"
 #include "boot/batch_interpreter.h"
-#include "platform/drives/open_drives.h"
-#include "platform/posix/posix_windows_api.h"
+#include "drives/open_drives.h"
+#include "hostfs/posix_windows_api.h"
 
 #include <QByteArray>
 #include <QString>

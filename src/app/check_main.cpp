@@ -7,9 +7,9 @@
 // could not run. The worst of these wins.
 
 #include "app/command_usages.h"
-#include "platform/drives/open_drives.h"
+#include "drives/open_drives.h"
 #include "registry/set_check.h"
-#include "shell/program_values.h"
+#include "services/program_values.h"
 
 #include <QString>
 #include <QStringList>

@@ -13,8 +13,8 @@
 #include "compare/file_comparison.h"
 #include "compare/registry_reader.h"
 #include "compare/set_argument.h"
-#include "platform/drives/open_drives.h"
-#include "platform/posix/posix_windows_api.h"
+#include "drives/open_drives.h"
+#include "hostfs/posix_windows_api.h"
 
 #include <QString>
 #include <QStringList>

@@ -4,16 +4,16 @@
 
 #include "app/command_usages.h"
 #include "backup/backup_run.h"
+#include "drives/open_drives.h"
+#include "gui/chooser_window.h"
+#include "gui/classic_look.h"
+#include "gui/main_window.h"
+#include "gui/qt_dialogs.h"
+#include "gui/qt_settings_store.h"
+#include "gui/qt_system.h"
+#include "hostfs/posix_windows_api.h"
 #include "info/add_comment.h"
 #include "info/info_boxes.h"
-#include "platform/drives/open_drives.h"
-#include "platform/posix/posix_windows_api.h"
-#include "platform/qt/classic_look.h"
-#include "platform/qt/form1_window.h"
-#include "platform/qt/form2_window.h"
-#include "platform/qt/qt_dialogs.h"
-#include "platform/qt/qt_settings_store.h"
-#include "platform/qt/qt_system.h"
 #include "restore/folder_chooser.h"
 #include "shell/main_window.h"
 
@@ -107,15 +107,15 @@ int main(int argc, char** argv) {
     Services services{*files, settings, system, dialogs, *windows};
     ProgramValues values;
 
-    Form1Window form1(system.ProgramFolder());
+    QtMainWindow form1(system.ProgramFolder());
     MainWindow mainWindow(form1, services, values);
     BackupRun backup(mainWindow);
     // The folder chooser is built when it is first opened: an unattended backup never needs it.
-    std::unique_ptr<Form2Window> form2;
+    std::unique_ptr<QtChooserWindow> form2;
     std::unique_ptr<FolderChooser> chooser;
     const auto openChooser = [&](const QString& mode) {
         if (!chooser) {
-            form2 = std::make_unique<Form2Window>(*files);
+            form2 = std::make_unique<QtChooserWindow>(*files);
             chooser = std::make_unique<FolderChooser>(*form2, form1.Form(), services, values);
             form2->SetEvents(chooser->Events());
         }

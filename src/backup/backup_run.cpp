@@ -1,12 +1,12 @@
 #include "backup/backup_run.h"
 
 #include "backup/backup_registry_check.h"
-#include "backup/backup_set_layout.h"
-#include "backup/set_folder.h"
 #include "files/copy_failure_list.h"
 #include "files/file_routines.h"
 #include "files/text_routines.h"
-#include "shell/program_values.h"
+#include "services/program_values.h"
+#include "sets/backup_set_layout.h"
+#include "sets/set_folder.h"
 #include "shell/settings.h"
 
 namespace stowix {

@@ -6,7 +6,7 @@
 // read-only ones, a copy carries only the archive attribute, Attrib sees every file. They do not
 // deal with the batch file's flow (batch_interpreter.h).
 
-#include "platform/file_system.h"
+#include "fs/file_system.h"
 
 #include <QString>
 #include <QStringList>

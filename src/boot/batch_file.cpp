@@ -1,6 +1,6 @@
 #include "boot/batch_file.h"
 
-#include "platform/ansi_code_page.h"
+#include "dos/ansi_code_page.h"
 
 #include <cstring>
 

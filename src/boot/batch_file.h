@@ -6,7 +6,7 @@
 // 127 characters of a line; the program's own lines are well within this).
 
 #include "boot/batch_source.h"
-#include "platform/file_system.h"
+#include "fs/file_system.h"
 
 #include <QByteArray>
 #include <QString>

@@ -16,7 +16,7 @@
 // that Del deletes nothing.
 
 #include "boot/batch_source.h"
-#include "platform/file_system.h"
+#include "fs/file_system.h"
 
 #include <QString>
 #include <QStringList>

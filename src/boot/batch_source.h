@@ -4,7 +4,7 @@
 // source gives lines in order and goes back to any position it gave out, so that a script of any
 // length runs in bounded memory. It does not deal with what the lines mean.
 
-#include "platform/result.h"
+#include "services/result.h"
 
 #include <QString>
 #include <QStringList>

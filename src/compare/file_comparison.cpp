@@ -1,7 +1,7 @@
 #include "compare/file_comparison.h"
 
-#include "compare/compared_layout.h"
 #include "compare/ini_file.h"
+#include "sets/compared_layout.h"
 
 #include <QHash>
 #include <QSet>

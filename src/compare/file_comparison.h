@@ -14,9 +14,9 @@
 
 #include "compare/ini_diff.h"
 #include "compare/registry_diff.h"
-#include "platform/file_system.h"
-#include "platform/result.h"
-#include "shell/program_values.h"
+#include "fs/file_system.h"
+#include "services/program_values.h"
+#include "services/result.h"
 
 #include <QString>
 

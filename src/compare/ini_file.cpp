@@ -1,6 +1,6 @@
 #include "compare/ini_file.h"
 
-#include "platform/ansi_code_page.h"
+#include "dos/ansi_code_page.h"
 
 #include <QHash>
 

@@ -1,6 +1,6 @@
 #include "compare/registry_diff.h"
 
-#include "platform/ansi_code_page.h"
+#include "dos/ansi_code_page.h"
 
 #include <QHash>
 #include <QSet>

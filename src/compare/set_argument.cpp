@@ -1,6 +1,6 @@
 #include "compare/set_argument.h"
 
-#include "shell/program_values.h"
+#include "services/program_values.h"
 
 namespace stowix {
 

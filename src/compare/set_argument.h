@@ -2,8 +2,8 @@
 // A backup set named on a command line: a DOS path ("C:\Stowix\11-5-99 3;45;12 PM") or the
 // set's folder name alone ("11-5-99 3;45;12 PM"), which is looked for in the backup root.
 
-#include "platform/file_system.h"
-#include "platform/result.h"
+#include "fs/file_system.h"
+#include "services/result.h"
 
 #include <QString>
 

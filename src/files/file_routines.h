@@ -4,7 +4,7 @@
 // failure into false, MakeFolder ignores every failure, and the copy and delete routines do
 // nothing for a missing file. Every other failure reaches the caller with the host's reason.
 
-#include "platform/file_system.h"
+#include "fs/file_system.h"
 
 namespace stowix {
 

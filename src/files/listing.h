@@ -3,7 +3,7 @@
 // copying such a list into another folder.
 
 #include "files/progress_stepper.h"
-#include "platform/file_system.h"
+#include "fs/file_system.h"
 
 #include <QString>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/file_system.h"
+#include "fs/file_system.h"
 
 #include <QString>
 

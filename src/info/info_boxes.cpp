@@ -1,7 +1,7 @@
 #include "info/info_boxes.h"
 
 #include "info/contacts.h"
-#include "shell/program_values.h"
+#include "services/program_values.h"
 #include "shell/settings.h"
 
 namespace stowix {

@@ -1,10 +1,10 @@
 #pragma once
-// A libbfio handle that reads through a FileReader (platform/file_system.h), so that libcreg
+// A libbfio handle that reads through a FileReader (fs/file_system.h), so that libcreg
 // reads a registry file wherever the file system keeps it (a host folder, a disk image) without
 // the whole file in memory. Reads go through a window of the file held here, since libcreg asks
 // for many small pieces (28 bytes a key). It does not deal with libcreg itself.
 
-#include "platform/file_system.h"
+#include "fs/file_system.h"
 
 #include <libbfio.h>
 

@@ -8,7 +8,7 @@
 // (registry_file_check.h opens it through the file system) nor with what the program does
 // about damage.
 
-#include "platform/file_system.h"
+#include "fs/file_system.h"
 #include "registry/registry_item.h"
 #include "registry/registry_walk.h"
 

@@ -4,7 +4,7 @@
 // process (registry_check.h). It also finds the registry pair of a backup set. It does not deal
 // with what the program tells the user.
 
-#include "platform/file_system.h"
+#include "fs/file_system.h"
 #include "registry/registry_check.h"
 
 #include <QString>

@@ -8,8 +8,8 @@
 // counts) or "D" damaged (the reason). Texts are UTF-8 and all numbers 32-bit little-endian;
 // texts and data carry their length in front.
 
-#include "platform/result.h"
 #include "registry/registry_item.h"
+#include "services/result.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,6 +1,6 @@
 #include "registry/registry_walk.h"
 
-#include "platform/ansi_code_page.h"
+#include "dos/ansi_code_page.h"
 #include "registry/file_reader_bfio.h"
 
 #include <libbfio.h>

@@ -9,7 +9,7 @@
 // process of registry_check.h, which ends when the walk has answered: the walk leaves libcreg's
 // file open for that end. It does not deal with processes or limits itself.
 
-#include "platform/file_system.h"
+#include "fs/file_system.h"
 #include "registry/registry_stream.h"
 
 #include <QByteArray>

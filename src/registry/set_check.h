@@ -3,7 +3,7 @@
 // and the registry pair (SYSTEM.DAT and USER.DAT) is there and sound. It does not deal with
 // which sets there are, nor with how the outcome is shown.
 
-#include "platform/file_system.h"
+#include "fs/file_system.h"
 #include "registry/registry_file_check.h"
 
 #include <QString>

@@ -1,9 +1,9 @@
 #include "restore/boot_script.h"
 
-#include "backup/backup_set_layout.h"
+#include "dos/ansi_code_page.h"
 #include "files/file_routines.h"
-#include "platform/ansi_code_page.h"
-#include "shell/program_values.h"
+#include "services/program_values.h"
+#include "sets/backup_set_layout.h"
 
 namespace stowix {
 

@@ -4,7 +4,7 @@
 // root into the Windows folder, gives them their usual attributes and deletes them from the root;
 // once nothing is staged it does nothing. It does not deal with staging the files (restore_run.h).
 
-#include "platform/file_system.h"
+#include "fs/file_system.h"
 
 #include <QString>
 

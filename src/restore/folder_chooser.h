@@ -6,10 +6,10 @@
 // not deal with what a restore or a delete does (restore_command.h, delete_set.h).
 
 #include "files/progress_stepper.h"
-#include "platform/form2_controls.h"
-#include "shell/program_values.h"
+#include "services/program_values.h"
 #include "shell/progress.h"
 #include "shell/services.h"
+#include "view/form2_controls.h"
 
 #include <QString>
 

@@ -8,7 +8,7 @@
 // registry would not start Windows either. A set with neither has nothing to stage. It does not
 // deal with the copies or the new script.
 
-#include "platform/file_system.h"
+#include "fs/file_system.h"
 
 #include <QString>
 

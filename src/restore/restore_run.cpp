@@ -1,10 +1,10 @@
 #include "restore/restore_run.h"
 
-#include "backup/backup_set_layout.h"
 #include "files/file_routines.h"
 #include "restore/boot_script.h"
 #include "restore/folder_chooser.h"
 #include "restore/registry_staging.h"
+#include "sets/backup_set_layout.h"
 #include "shell/settings.h"
 
 namespace stowix {

@@ -5,7 +5,7 @@
 // next start of Windows. It does not ask anything or restart anything (restore_command.h).
 
 #include "files/listing.h"
-#include "platform/result.h"
+#include "services/result.h"
 
 #include <vector>
 

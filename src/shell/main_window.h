@@ -7,10 +7,10 @@
 // layer never depends on the layers above it.
 
 #include "files/progress_stepper.h"
-#include "platform/form1_controls.h"
-#include "shell/program_values.h"
+#include "services/program_values.h"
 #include "shell/progress.h"
 #include "shell/services.h"
+#include "view/form1_controls.h"
 
 #include <QString>
 

@@ -2,8 +2,8 @@
 // The progress bar as an activity indicator: it sweeps from 0 to 100 and back, one step per
 // call, with a beep at each end. Each window that has a bar keeps its own state.
 
-#include "platform/controls.h"
-#include "platform/system.h"
+#include "services/system.h"
+#include "view/controls.h"
 
 #include <cstdint>
 

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "platform/dialogs.h"
-#include "platform/file_system.h"
-#include "platform/settings_store.h"
-#include "platform/system.h"
-#include "platform/windows_api.h"
+#include "fs/file_system.h"
+#include "services/settings_store.h"
+#include "services/system.h"
+#include "services/windows_api.h"
+#include "view/dialogs.h"
 
 namespace stowix {
 

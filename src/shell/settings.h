@@ -1,7 +1,7 @@
 #pragma once
 // The one place that fixes the program's settings: application name, sections, keys, defaults.
 
-#include "platform/settings_store.h"
+#include "services/settings_store.h"
 
 #include <QString>
 

@@ -1,4 +1,4 @@
-#include "backup/backup_set_layout.h"
+#include "sets/backup_set_layout.h"
 
 #include "support/event_log.h"
 #include "support/temp_drive.h"

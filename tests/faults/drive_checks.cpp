@@ -2,8 +2,8 @@
 
 #include "support/program_world.h"
 
-#include "backup/backup_set_layout.h"
-#include "platform/names/wildcard.h"
+#include "dos/wildcard.h"
+#include "sets/backup_set_layout.h"
 
 #include <QCryptographicHash>
 #include <QFile>

@@ -5,7 +5,7 @@
 // the program can read, and a last backup that names a complete set. Each check returns the
 // problems it found, one line each, so that a failing test prints them all. The expected contents
 // of sets and restores are worked out here from the drive's files, the program's file groups and
-// its wildcard rules (tested on their own in tests/platform), not from the copying code. Leftover
+// its wildcard rules (tested on their own in tests/dos), not from the copying code. Leftover
 // files are found by comparing whole listings, never by the look of a temporary name.
 
 #include <QByteArray>

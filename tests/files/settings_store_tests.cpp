@@ -1,6 +1,6 @@
 // The Qt settings store against a real configuration folder in a temporary place.
 
-#include "platform/qt/qt_settings_store.h"
+#include "gui/qt_settings_store.h"
 #include "shell/settings.h"
 #include "support/qt_printers.h"
 

@@ -3,11 +3,11 @@
 // back by mtools (bytes, attributes, last-write time) and the image judged by fsck.fat; what
 // lands in the folder is read on the host and through the folder drive's own implementation.
 
+#include "drives/drive_dispatch.h"
+#include "drives/open_drives.h"
+#include "fs/drive_map.h"
+#include "hostfs/posix_file_system.h"
 #include "image/image_fixture.h"
-#include "platform/drive_map.h"
-#include "platform/drives/drive_dispatch.h"
-#include "platform/drives/open_drives.h"
-#include "platform/posix/posix_file_system.h"
 #include "support/faulty_file_system.h"
 
 #include <QDateTime>

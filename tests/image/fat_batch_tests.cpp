@@ -6,9 +6,9 @@
 // counts the fdatasync calls (the barriers) the same way, and can refuse copy_file_range as an
 // old kernel or another file system would.
 
+#include "fat/fat_volume.h"
+#include "fat/raw_file_device.h"
 #include "image/image_fixture.h"
-#include "platform/fat/fat_volume.h"
-#include "platform/fat/raw_file_device.h"
 
 #include <dlfcn.h>
 #include <fcntl.h>

@@ -1,6 +1,6 @@
 // The short names and long-name slots of the FAT engine, as Windows 98 makes them.
 
-#include "platform/fat/fat_names.h"
+#include "fat/fat_names.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Writes held back for the image: merged where they touch or overlap, the later write winning,
 // laid over reads, and written out in offset order whatever order they came in.
 
-#include "platform/fat/held_writes.h"
+#include "fat/held_writes.h"
 
 #include <gtest/gtest.h>
 

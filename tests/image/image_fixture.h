@@ -1,8 +1,8 @@
 #pragma once
 // An image made by mtools and the engine opened on it as drive C:, for the engine's tests.
 
+#include "fat/fat_image_file_system.h"
 #include "image/mtools_image.h"
-#include "platform/fat/fat_image_file_system.h"
 
 #include <gtest/gtest.h>
 

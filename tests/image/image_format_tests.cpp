@@ -1,8 +1,8 @@
 // Which images the engine takes: MBR disks (primary and logical FAT partitions, or the one
 // named), bare volumes and fixed VHDs; other formats are refused with the conversion to use.
 
+#include "fat/image_format.h"
 #include "image/image_fixture.h"
-#include "platform/fat/image_format.h"
 
 #include <QFile>
 

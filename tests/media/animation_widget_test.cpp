@@ -1,7 +1,7 @@
 // The animation strip on the offscreen platform: opening the clip the program names, playing it
 // frame after frame, stopping, closing, and what a bad clip leaves.
 
-#include "platform/qt/animation_widget.h"
+#include "gui/animation_widget.h"
 
 #include "media/media_test_support.h"
 

@@ -1,7 +1,7 @@
 // The AVI reader: the clip the build draws, hand-made clips of each frame layout, and damaged
 // files, which it must refuse without reading outside the bytes it is given.
 
-#include "platform/qt/avi_reader.h"
+#include "gui/avi_reader.h"
 
 #include "artwork.h"
 #include "byte_writer.h"

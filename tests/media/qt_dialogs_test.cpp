@@ -1,7 +1,7 @@
 // The message boxes and the input box: what the user sees and what each way of answering gives,
 // and the unattended mode that answers by itself and leaves the text on standard error.
 
-#include "platform/qt/qt_dialogs.h"
+#include "gui/qt_dialogs.h"
 
 #include "media/media_test_support.h"
 

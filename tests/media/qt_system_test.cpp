@@ -1,7 +1,7 @@
 // The system services: the command-line text, the per-user lock behind the previous-instance
 // query, the date and time texts in the user's locale, and ending at once.
 
-#include "platform/qt/qt_system.h"
+#include "gui/qt_system.h"
 
 #include "media/media_test_support.h"
 

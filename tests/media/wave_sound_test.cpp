@@ -2,7 +2,7 @@
 // waiting "Play" always comes back (a device that never reports the end, no device at all, a
 // missing file), and that a sound played without waiting is left to play.
 
-#include "platform/qt/wave_sound.h"
+#include "gui/wave_sound.h"
 
 #include "media/media_test_support.h"
 

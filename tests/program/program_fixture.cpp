@@ -1,9 +1,9 @@
 #include "program/program_fixture.h"
 
-#include "backup/backup_set_layout.h"
-#include "platform/drive_map.h"
-#include "platform/names/wildcard.h"
-#include "platform/posix/posix_file_system.h"
+#include "dos/wildcard.h"
+#include "fs/drive_map.h"
+#include "hostfs/posix_file_system.h"
+#include "sets/backup_set_layout.h"
 
 #include <QDir>
 #include <QDirIterator>

@@ -5,7 +5,7 @@
 // attributes and last-write times as the program's own file system sees them. It does not deal
 // with the programs' windows.
 
-#include "platform/file_system.h"
+#include "fs/file_system.h"
 #include "support/program_world.h"
 
 #include <gtest/gtest.h>
@@ -83,7 +83,7 @@ protected:
     // The files that the backup's fifteen groups take from the drive, keyed by relative path,
     // found by this test's own reading of the groups: the root's start-up files and the Windows
     // folder's configuration and registry files, patterns matched by the program's wildcard
-    // rules (tested on their own in tests/platform).
+    // rules (tested on their own in tests/dos).
     QStringList GroupSources() const;
 
     ProgramWorld world;

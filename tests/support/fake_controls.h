@@ -2,8 +2,8 @@
 // Fakes of the window controls. Each records what it is asked in a shared EventLog as
 // "<Name>.<What>=<value>" and raises its change event as the real toolkit does.
 
-#include "platform/controls.h"
 #include "support/event_log.h"
+#include "view/controls.h"
 
 namespace stowix::test {
 

@@ -1,9 +1,9 @@
 #pragma once
 // The two windows' controls, faked, all recording into one EventLog.
 
-#include "platform/form1_controls.h"
-#include "platform/form2_controls.h"
 #include "support/fake_controls.h"
+#include "view/form1_controls.h"
+#include "view/form2_controls.h"
 
 namespace stowix::test {
 

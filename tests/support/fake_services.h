@@ -2,11 +2,11 @@
 // Fakes of the system, the dialogs, the settings store and the Windows calls. Dialog fakes
 // answer from a script and record what was asked; running out of script fails the test.
 
-#include "platform/dialogs.h"
-#include "platform/settings_store.h"
-#include "platform/system.h"
-#include "platform/windows_api.h"
+#include "services/settings_store.h"
+#include "services/system.h"
+#include "services/windows_api.h"
 #include "support/event_log.h"
+#include "view/dialogs.h"
 
 #include <gtest/gtest.h>
 

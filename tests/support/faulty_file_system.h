@@ -2,12 +2,12 @@
 // A decorator over any FileSystem that fails chosen calls with a chosen reason, so that tests
 // reach the failure paths of the logic against a real file system. A fault matches a call when
 // its wildcard pattern matches the call's whole DOS path by the program's own wildcard rules
-// (platform/names/wildcard.h; a backslash is an ordinary character there); it fails every
+// (dos/wildcard.h; a backslash is an ordinary character there); it fails every
 // matching call, or only the first `times` of them. Every call is recorded, failed or not, so a
 // test can prove which calls were made and in which order. The copies that keep attributes are
 // made of the recorded calls, so each of their steps can fail.
 
-#include "platform/names/wildcard.h"
+#include "dos/wildcard.h"
 #include "support/stepwise_file_system.h"
 
 #include <QString>

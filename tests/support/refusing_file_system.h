@@ -3,7 +3,7 @@
 // ChangeDrive answers (or fails with changeDriveFailure), every other call fails the test and
 // gives an error. It does not deal with recording calls (recording_file_system.h does).
 
-#include "platform/file_system.h"
+#include "fs/file_system.h"
 
 #include <gtest/gtest.h>
 

@@ -2,9 +2,9 @@
 // A forwarding file system whose copies that keep attributes (one or a group) are made of its own
 // single calls, as FileSystem's defaults make them, instead of going to the inner file system
 // whole: a wrapper that records or fails single calls then sees, and can fail, every step of
-// them. Every other call goes on to the inner file system (platform/forwarding_file_system.h).
+// them. Every other call goes on to the inner file system (fs/forwarding_file_system.h).
 
-#include "platform/forwarding_file_system.h"
+#include "fs/forwarding_file_system.h"
 
 namespace stowix::test {
 

@@ -5,7 +5,7 @@
 // attributes go through the file system, so they are stored as the program stores them. It does
 // not deal with other drives or with the Windows folder's discovery.
 
-#include "platform/file_system.h"
+#include "fs/file_system.h"
 
 #include <QByteArray>
 #include <QDateTime>

@@ -1,7 +1,7 @@
 // The folder list over the real file system on a temporary drive: only folders are listed,
 // whatever case their names are stored in, and not the read-only, hidden or system ones.
 
-#include "platform/qt/folder_list_widget.h"
+#include "gui/folder_list_widget.h"
 #include "support/qt_printers.h"
 #include "support/temp_drive.h"
 

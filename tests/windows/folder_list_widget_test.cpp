@@ -1,7 +1,7 @@
 // The folder list over the program's file system: what it lists, how its path reads, and the
 // change event that a set path or a double-click raises.
 
-#include "platform/qt/folder_list_widget.h"
+#include "gui/folder_list_widget.h"
 #include "support/qt_printers.h"
 #include "windows/folder_tree.h"
 

@@ -1,6 +1,6 @@
 // The window tests need one QApplication for the whole run, made before any test.
 
-#include "platform/qt/classic_look.h"
+#include "gui/classic_look.h"
 
 #include <gtest/gtest.h>
 

@@ -10,8 +10,8 @@
 // listed; 3 incomplete: an entry could not be read or has a name Windows cannot hold.
 
 #include "app/command_usages.h"
-#include "platform/drive_map.h"
-#include "platform/drives/open_drives.h"
+#include "drives/open_drives.h"
+#include "fs/drive_map.h"
 
 #include <QString>
 

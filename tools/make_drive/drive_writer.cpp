@@ -1,7 +1,7 @@
 #include "drive_writer.h"
 
-#include "platform/drive_map.h"
-#include "platform/posix/posix_file_system.h"
+#include "fs/drive_map.h"
+#include "hostfs/posix_file_system.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,0 +1,51 @@
+#pragma once
+// The system services on the desktop. The previous-instance query takes a per-user lock file
+// in the runtime folder and holds it for the program's life; a lock left by a copy that died
+// is recovered, and a lock that cannot be made at all does not keep the user out. The date and time
+// texts follow the default locale (the user's, unless the program set another), the time with
+// seconds and without a time zone, as the backup set's name needs them.
+
+#include "services/system.h"
+
+#include <QLocale>
+#include <QLockFile>
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+
+namespace stowix {
+
+class QtSystem : public System {
+public:
+    // The running application's arguments and the per-user lock file.
+    QtSystem();
+    // arguments: as QCoreApplication::arguments() gives them, the program's name first.
+    QtSystem(QStringList arguments, QString lockFilePath);
+    ~QtSystem() override;
+
+    bool PreviousInstance() override;
+    QString CommandLine() override;
+    QString ProgramFolder() override;
+    QString DateText() override;
+    QString TimeText() override;
+    void Beep() override;
+    [[noreturn]] void EndNow(int exitStatus) override;
+    // Runs before EndNow ends the process (which skips every destructor): what must be closed
+    // cleanly, such as the drives.
+    void BeforeEnd(std::function<void()> hook) { m_beforeEnd = std::move(hook); }
+
+    // stowix.lock in the user's runtime folder ($XDG_RUNTIME_DIR, else /run/user/<uid>), or a
+    // per-user name in the temporary folder when the user has neither.
+    static QString DefaultLockFilePath();
+    // The locale's long time form less its time-zone part; seconds are always in it.
+    static QString TimeFormatWithSeconds(const QLocale& locale);
+
+private:
+    QStringList m_arguments;
+    QString m_lockFilePath;
+    std::unique_ptr<QLockFile> m_lock;  // held from the first query until the program ends
+    std::function<void()> m_beforeEnd;
+};
+
+}  // namespace stowix

@@ -1,0 +1,143 @@
+#include "hostfs/host_calls.h"
+
+#include <fcntl.h>
+#include <linux/openat2.h>
+#include <sys/syscall.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+
+// The *at forms of the extended attribute calls (Linux 6.13); the numbers are the same on every
+// architecture that uses the common system call table.
+#ifndef SYS_setxattrat
+#define SYS_setxattrat 463
+#endif
+#ifndef SYS_getxattrat
+#define SYS_getxattrat 464
+#endif
+#ifndef SYS_removexattrat
+#define SYS_removexattrat 466
+#endif
+
+namespace stowix::posix {
+
+namespace {
+
+struct XattrArgs {
+    __u64 value;
+    __u32 size;
+    __u32 flags;
+};
+
+// Cleared once the kernel answers ENOSYS; then the /proc paths serve instead.
+std::atomic<bool> g_xattrAtAvailable{true};
+
+bool NamesEntryInFolder(EntryRef entry) { return entry.name != nullptr && entry.name[0] != '\0'; }
+
+}  // namespace
+
+UniqueFd OpenBeneath(int dirFd, const char* path, int flags, bool followLast) {
+    open_how how{};
+    how.flags = __u64(flags | O_CLOEXEC | (followLast ? 0 : O_NOFOLLOW));
+    how.resolve = RESOLVE_BENEATH | RESOLVE_NO_MAGICLINKS;
+    // EAGAIN means a rename elsewhere raced with the lookup; the kernel asks for a retry.
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        const long fd = ::syscall(SYS_openat2, dirFd, path[0] ? path : ".", &how, sizeof how);
+        if (fd >= 0) return UniqueFd(int(fd));
+        if (errno != EAGAIN && errno != EINTR) break;
+    }
+    return UniqueFd();
+}
+
+std::string DescriptorPath(EntryRef entry) {
+    std::string path = "/proc/self/fd/" + std::to_string(entry.dirFd);
+    if (NamesEntryInFolder(entry)) {
+        path += '/';
+        path += entry.name;
+    }
+    return path;
+}
+
+int StatEntry(EntryRef entry, struct stat* info) {
+    if (!NamesEntryInFolder(entry)) return ::fstat(entry.dirFd, info);
+    return ::fstatat(entry.dirFd, entry.name, info, AT_SYMLINK_NOFOLLOW);
+}
+
+ssize_t GetExtendedAttribute(EntryRef entry, const char* attribute, void* value, size_t size) {
+    if (!NamesEntryInFolder(entry)) {
+        const ssize_t length = ::fgetxattr(entry.dirFd, attribute, value, size);
+        if (length >= 0 || errno != EBADF) return length;
+        // An O_PATH descriptor: reach the entry through /proc instead.
+        return ::getxattr(DescriptorPath(entry).c_str(), attribute, value, size);
+    }
+    if (g_xattrAtAvailable.load(std::memory_order_relaxed)) {
+        XattrArgs args{__u64(reinterpret_cast<uintptr_t>(value)), __u32(size), 0};
+        const long length = ::syscall(SYS_getxattrat, entry.dirFd, entry.name, AT_SYMLINK_NOFOLLOW,
+                                      attribute, &args, sizeof args);
+        if (length >= 0 || errno != ENOSYS) return length;
+        g_xattrAtAvailable.store(false, std::memory_order_relaxed);
+    }
+    return ::lgetxattr(DescriptorPath(entry).c_str(), attribute, value, size);
+}
+
+int SetExtendedAttribute(EntryRef entry, const char* attribute, const void* value, size_t size) {
+    if (!NamesEntryInFolder(entry)) {
+        const int result = ::fsetxattr(entry.dirFd, attribute, value, size, 0);
+        if (result == 0 || errno != EBADF) return result;
+        return ::setxattr(DescriptorPath(entry).c_str(), attribute, value, size, 0);
+    }
+    if (g_xattrAtAvailable.load(std::memory_order_relaxed)) {
+        XattrArgs args{__u64(reinterpret_cast<uintptr_t>(value)), __u32(size), 0};
+        const long result = ::syscall(SYS_setxattrat, entry.dirFd, entry.name, AT_SYMLINK_NOFOLLOW,
+                                      attribute, &args, sizeof args);
+        if (result == 0 || errno != ENOSYS) return int(result);
+        g_xattrAtAvailable.store(false, std::memory_order_relaxed);
+    }
+    return ::lsetxattr(DescriptorPath(entry).c_str(), attribute, value, size, 0);
+}
+
+int RemoveExtendedAttribute(EntryRef entry, const char* attribute) {
+    if (!NamesEntryInFolder(entry)) {
+        const int result = ::fremovexattr(entry.dirFd, attribute);
+        if (result == 0 || errno != EBADF) return result;
+        return ::removexattr(DescriptorPath(entry).c_str(), attribute);
+    }
+    if (g_xattrAtAvailable.load(std::memory_order_relaxed)) {
+        const long result =
+            ::syscall(SYS_removexattrat, entry.dirFd, entry.name, AT_SYMLINK_NOFOLLOW, attribute);
+        if (result == 0 || errno != ENOSYS) return int(result);
+        g_xattrAtAvailable.store(false, std::memory_order_relaxed);
+    }
+    return ::lremovexattr(DescriptorPath(entry).c_str(), attribute);
+}
+
+int ChangeMode(EntryRef entry, mode_t mode) {
+    if (NamesEntryInFolder(entry)) {
+        // The entry is opened first, never through a final link, and its mode changed through
+        // that descriptor: a link swapped in under the name after it was found cannot redirect
+        // the change. A link itself has no mode to change.
+        UniqueFd opened(::openat(entry.dirFd, entry.name, O_PATH | O_NOFOLLOW | O_CLOEXEC));
+        if (!opened.Valid()) return -1;
+        struct stat info {};
+        if (::fstat(opened.Get(), &info) != 0) return -1;
+        if (S_ISLNK(info.st_mode)) {
+            errno = ELOOP;
+            return -1;
+        }
+        return ::chmod(DescriptorPath({opened.Get(), ""}).c_str(), mode);
+    }
+    const int result = ::fchmod(entry.dirFd, mode);
+    if (result == 0 || errno != EBADF) return result;
+    return ::chmod(DescriptorPath(entry).c_str(), mode);
+}
+
+UniqueFd OpenForControl(EntryRef entry) {
+    const int flags = O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+    if (NamesEntryInFolder(entry))
+        return UniqueFd(::openat(entry.dirFd, entry.name, flags | O_NOFOLLOW));
+    return UniqueFd(::open(DescriptorPath(entry).c_str(), flags));
+}
+
+}  // namespace stowix::posix
