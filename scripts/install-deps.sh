@@ -22,6 +22,7 @@ packages=(
   qemu-utils                                 # qemu-nbd (serves qcow2, VDI, VMDK, VHD, VHDX disks); qemu-img makes and checks them in the tests
   qemu-system-x86                            # qemu-system-i386: the tests' running QEMU that holds a disk
   strace                                     # the benchmarks' count of system calls per copied file
+  time                                       # /usr/bin/time: a test's peak memory of a program run
   clang-format                               # the house style of the sources, checked by the tests
   dbus-daemon                                # dbus-run-session: a session bus for the tests of the failure notice
 )

@@ -32,6 +32,7 @@ enum ExitStatus {
     NoWindowsFolder = 2,
     CommandsFailed = 3,
     ScriptUnreadable = 3,
+    AnotherCopy = 5,
 };
 
 // The script's lines and the names it meets come from the drive: control characters in them are
@@ -58,10 +59,11 @@ int Run(int argc, char** argv) {
     if (const auto status = HandleStandardOptions(argc, argv, BootUsage)) return *status;
     if (argc > 1) return RejectCommandLine(BootUsage, "takes no arguments");
 
-    Result<std::unique_ptr<FileSystem>> opened = OpenConfiguredDrives();
+    bool anotherCopy = false;
+    Result<std::unique_ptr<FileSystem>> opened = OpenConfiguredDrives(&anotherCopy);
     if (!opened) {
         PrintError(opened.reason());
-        return NoWindowsFolder;
+        return anotherCopy ? AnotherCopy : NoWindowsFolder;
     }
     FileSystem& files = *opened.value();
 

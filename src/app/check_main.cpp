@@ -25,7 +25,7 @@ using namespace stowix;
 
 namespace {
 
-enum ExitStatus { Sound = 0, Damaged = 1, Trouble = 2 };
+enum ExitStatus { Sound = 0, Damaged = 1, Trouble = 2, AnotherCopy = 5 };
 
 // One line on a terminal: set names, file names and reasons come from the drive, so control
 // characters in them are shown escaped rather than sent to the terminal.
@@ -98,10 +98,11 @@ int main(int argc, char** argv) {
         named.append(NamedSetPath(argument));
     }
 
-    Result<std::unique_ptr<FileSystem>> opened = OpenConfiguredDrives();
+    bool anotherCopy = false;
+    Result<std::unique_ptr<FileSystem>> opened = OpenConfiguredDrives(&anotherCopy);
     if (!opened) {
         Say(err, QStringLiteral("stowix-check: ") + opened.reason());
-        return Trouble;
+        return anotherCopy ? AnotherCopy : Trouble;
     }
     const std::unique_ptr<FileSystem> files = std::move(opened).value();
 

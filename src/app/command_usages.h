@@ -22,7 +22,7 @@ inline constexpr CommandUsage StowixUsage{
         "named by STOWIX_DRIVE_C, else $WINEPREFIX/drive_c, else ~/.wine/drive_c.\n"
         "Exit status: 0 done; 1 cannot run here (no display), or an unknown option; 2 no\n"
         "drive C: or no Windows folder; 3 incomplete; 4 a registry file of the set is\n"
-        "damaged; 5 another copy is running (with /U).\n",
+        "damaged; 5 another copy is running (with /U), or works in a drive's image.\n",
 };
 
 inline constexpr CommandUsage BootUsage{
@@ -61,7 +61,8 @@ inline constexpr CommandUsage CheckUsage{
     .notes =
         "Drive C: is STOWIX_DRIVE_C, else $WINEPREFIX/drive_c, else ~/.wine/drive_c.\n"
         "Exit status: 0 every set is sound; 1 a set is damaged; 2 trouble: a command line it\n"
-        "does not take, no drive C:, no such set, or a check that could not run.\n",
+        "does not take, no drive C:, no such set, or a check that could not run; 5 another\n"
+        "copy of Stowix works in a drive's image.\n",
     .usageStatus = 2,
 };
 
@@ -79,7 +80,8 @@ inline constexpr CommandUsage DiffUsage{
         "  --json     write the comparison as JSON, for scripts\n"
         "  -s, --same list the files that are the same too\n",
     .notes =
-        "Exit status: 0 nothing differs, 1 something differs, 2 trouble (as diff's).\n"
+        "Exit status: 0 nothing differs, 1 something differs, 2 trouble (as diff's); 5\n"
+        "another copy of Stowix works in a drive's image.\n"
         "Drive C: is STOWIX_DRIVE_C, else $WINEPREFIX/drive_c, else ~/.wine/drive_c; the\n"
         "Windows folder is STOWIX_WINDOWS_FOLDER, else the folder WINDOWS in the root of C:.\n",
     .usageStatus = 2,

@@ -27,7 +27,7 @@
 namespace stowix {
 namespace {
 
-enum ExitStatus { Same = 0, Different = 1, Trouble = 2 };
+enum ExitStatus { Same = 0, Different = 1, Trouble = 2, AnotherCopy = 5 };
 
 // File names, keys and values come from the drive: control characters in them are shown
 // escaped rather than sent to the terminal.
@@ -77,9 +77,9 @@ std::optional<Arguments> ParseArguments(int argc, char** argv) {
 }
 
 // The configured drives with C: current; nothing (told on standard error) when they cannot be
-// opened.
-std::unique_ptr<FileSystem> OpenDriveC() {
-    Result<std::unique_ptr<FileSystem>> opened = OpenConfiguredDrives();
+// opened, busy set when another copy of Stowix works in one of them.
+std::unique_ptr<FileSystem> OpenDriveC(bool& busy) {
+    Result<std::unique_ptr<FileSystem>> opened = OpenConfiguredDrives(&busy);
     if (!opened) {
         PrintError(opened.reason());
         return nullptr;
@@ -134,8 +134,9 @@ int Run(int argc, char** argv) {
     const std::optional<Arguments> arguments = ParseArguments(argc, argv);
     if (!arguments) return DiffUsage.usageStatus;
 
-    const std::unique_ptr<FileSystem> files = OpenDriveC();
-    if (!files) return Trouble;
+    bool busy = false;
+    const std::unique_ptr<FileSystem> files = OpenDriveC(busy);
+    if (!files) return busy ? AnotherCopy : Trouble;
     const bool withDrive = arguments->sets.size() == 1;
     const std::optional<ProgramValues> values = WindowsFolderValues(*files, withDrive);
     if (!values) return Trouble;

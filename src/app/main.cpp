@@ -70,6 +70,9 @@ void ConfigureApplication(QApplication& application) {
     ApplyClassicLook(application);
 }
 
+// An image drive another copy of Stowix works in: the status of a run beside another copy.
+constexpr int AnotherCopyStatus = 5;
+
 void TellStartProblem(Dialogs& dialogs, const QString& reason) {
     dialogs.MessageBox(reason, MessageButtons::Ok, MessageIcon::Information,
                        QStringLiteral("Stowix"));
@@ -89,10 +92,11 @@ int main(int argc, char** argv) {
 
     QtDialogs dialogs(unattended || QtDialogs::DisplayIsAbsent() ? DialogMode::Unattended
                                                                  : DialogMode::Interactive);
-    Result<std::unique_ptr<FileSystem>> opened = OpenConfiguredDrives();
+    bool anotherCopy = false;
+    Result<std::unique_ptr<FileSystem>> opened = OpenConfiguredDrives(&anotherCopy);
     if (!opened) {
         TellStartProblem(dialogs, opened.reason());
-        return 2;
+        return anotherCopy ? AnotherCopyStatus : 2;
     }
 
     ProgramValues values;
@@ -105,6 +109,9 @@ int main(int argc, char** argv) {
 
     QtSystem system;
     std::unique_ptr<FileSystem> files = std::move(opened).value();
+    // The program ends through EndNow, which skips destructors: the drives are closed first, so
+    // that an image is left marked clean.
+    system.BeforeEnd([&files] { files.reset(); });
     std::unique_ptr<WindowsApi> windows = MakePosixWindowsApi(*files);
     QtSettingsStore settingsFile;
     DriveRecordsStore settings(settingsFile, DriveRecordsName(DriveMap::FromEnvironment()),

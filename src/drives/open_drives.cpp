@@ -14,20 +14,16 @@ QString VariableOf(char16_t letter, const char* suffix = "") {
 
 QString HostText(const std::string& hostPath) { return QString::fromLocal8Bit(hostPath); }
 
-// The engine of one image drive.
-Result<std::unique_ptr<FileSystem>> OpenImage(char16_t letter, const DriveSource& source) {
-    return OpenFatImage(QChar(letter), source);
-}
-
 }  // namespace
 
-Result<std::unique_ptr<FileSystem>> OpenDrives(const DriveMap& drives) {
+Result<std::unique_ptr<FileSystem>> OpenDrives(const DriveMap& drives, bool* anotherCopy) {
     using Opened = Result<std::unique_ptr<FileSystem>>;
     if (drives.Empty()) return Opened::Fail(DriveMap::HowToConfigure());
 
     DriveMap folders;
     QString folderLetters;
     std::vector<DrivePart> parts;
+    FatImageOpener images;
     for (const auto& [letter, source] : drives.Drives()) {
         if (source.partition && source.kind == DriveKind::Folder)
             return Opened::Fail(VariableOf(letter, "_PARTITION") +
@@ -42,8 +38,11 @@ Result<std::unique_ptr<FileSystem>> OpenDrives(const DriveMap& drives) {
             folderLetters += QChar(letter);
             continue;
         }
-        Opened image = OpenImage(letter, source);
-        if (!image) return image;
+        Opened image = images.Open(QChar(letter), source);
+        if (!image) {
+            if (anotherCopy) *anotherCopy = images.AnotherCopyHolds();
+            return image;
+        }
         parts.push_back({QString(QChar(letter)), std::move(image).value()});
     }
     if (!folderLetters.isEmpty()) parts.push_back({folderLetters, MakePosixFileSystem(folders)});
@@ -54,11 +53,11 @@ Result<std::unique_ptr<FileSystem>> OpenDrives(const DriveMap& drives) {
     return Opened(std::move(files));
 }
 
-Result<std::unique_ptr<FileSystem>> OpenConfiguredDrives() {
+Result<std::unique_ptr<FileSystem>> OpenConfiguredDrives(bool* anotherCopy) {
     const DriveMap drives = DriveMap::FromEnvironment();
     if (!drives.Has(u'C'))
         return Result<std::unique_ptr<FileSystem>>::Fail(DriveMap::HowToConfigure());
-    return OpenDrives(drives);
+    return OpenDrives(drives, anotherCopy);
 }
 
 }  // namespace stowix

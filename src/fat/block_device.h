@@ -29,6 +29,14 @@ public:
     virtual Status Barrier() = 0;
     // Makes every write so far durable, with whatever the disk keeps about itself.
     virtual Status Flush() = 0;
+    // Makes sure the host has room for these bytes before they are written (holes of a sparse
+    // image file), so that a full host disk fails a change before its first write. Fails only
+    // for want of room; a disk that cannot reserve succeeds (its writes fail where they must).
+    virtual Status Reserve(qint64 offset, qint64 size) {
+        (void)offset;
+        (void)size;
+        return Status::Ok();
+    }
 };
 
 }  // namespace stowix::fat

@@ -28,7 +28,12 @@ void SetSlotFirstCluster(unsigned char* slot, uint32_t cluster) {
     PutLe16(slot + 26, uint16_t(cluster & 0xFFFF));
 }
 
-Result<FatFolder> FatFolder::Load(FatVolume& volume, uint32_t firstCluster) {
+uint32_t FatFolder::MostClusters(const FatVolume& volume) {
+    return uint32_t((qint64(MaxFolderSlots) * SlotBytes + volume.ClusterBytes() - 1) /
+                    volume.ClusterBytes());
+}
+
+Result<FatFolder> FatFolder::Load(FatVolume& volume, uint32_t firstCluster, const QString& owner) {
     FatFolder folder;
     folder.m_firstCluster = firstCluster;
     folder.m_clusterBytes = volume.ClusterBytes();
@@ -42,13 +47,10 @@ Result<FatFolder> FatFolder::Load(FatVolume& volume, uint32_t firstCluster) {
             return read;
         return folder;
     }
-    Result<std::vector<uint32_t>> chain = volume.Chain(firstCluster);
+    Result<std::vector<uint32_t>> chain = volume.Chain(firstCluster, MostClusters(volume), owner);
     if (!chain) return chain.status();
     folder.m_clusters = std::move(chain).value();
     const qint64 size = qint64(folder.m_clusters.size()) * volume.ClusterBytes();
-    if (size / SlotBytes > MaxFolderSlots)
-        return Status::Fail(volume.Name() + QStringLiteral(": a folder is larger than FAT "
-                                                           "allows; the file system is damaged"));
     folder.m_bytes.resize(size);
     // Runs of adjacent clusters are read at once.
     for (size_t i = 0; i < folder.m_clusters.size();) {

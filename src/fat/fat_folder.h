@@ -45,8 +45,11 @@ struct FatEntry {
 
 class FatFolder {
 public:
-    // The folder that starts at this cluster; 0 names the fixed root of FAT12 and FAT16.
-    static Result<FatFolder> Load(FatVolume& volume, uint32_t firstCluster);
+    // The folder that starts at this cluster; 0 names the fixed root of FAT12 and FAT16. owner
+    // names it in the damage a chain too long or broken is told as.
+    static Result<FatFolder> Load(FatVolume& volume, uint32_t firstCluster, const QString& owner);
+    // The most clusters a folder's chain may have on this volume.
+    static uint32_t MostClusters(const FatVolume& volume);
 
     uint32_t FirstCluster() const { return m_firstCluster; }
     int SlotCount() const { return int(m_bytes.size() / SlotBytes); }

@@ -13,8 +13,10 @@
 #include "fat/folder_entries.h"
 #include "fat/image_format.h"
 #include "fat/open_disk.h"
+#include "fat/volume_survey.h"
 #include "fs/deletion_failures.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -40,9 +42,28 @@ constexpr qint64 CopyBufferBytes = 1024 * 1024;
 constexpr qint64 CopyInKernelBytes = 256 * 1024;
 constexpr size_t CachedFolders = 8;
 
-// The disk and its volume, shared by the file system and the readers it gives out.
-struct Image {
+}  // namespace
+
+namespace fat {
+
+// One disk image, open and locked once for every drive it holds.
+struct ImageFile {
     std::unique_ptr<BlockDevice> device;
+    bool writable = false;
+    dev_t hostDevice = 0;
+    ino_t inode = 0;
+    QString name;
+};
+
+}  // namespace fat
+
+namespace {
+
+using namespace fat;
+
+// One volume of a disk image, shared by the file system and the readers it gives out.
+struct Image {
+    std::shared_ptr<ImageFile> file;
     FatVolume volume;
     ~Image() {
         // FAT32's free-cluster count, unknown since the first change, is right again.
@@ -148,13 +169,11 @@ public:
         while (m_index < index) {
             Result<uint32_t> next = volume.Entry(m_cluster);
             if (!next) return Failure(m_path, next.reason());
-            if (!volume.IsValidCluster(next.value()))
-                return Failure(m_path, QStringLiteral("The file's cluster chain is damaged"));
+            if (!volume.IsValidCluster(next.value())) return ChainDamage();
             m_cluster = next.value();
             ++m_index;
         }
-        if (!volume.IsValidCluster(m_cluster))
-            return Failure(m_path, QStringLiteral("The file's cluster chain is damaged"));
+        if (!volume.IsValidCluster(m_cluster)) return ChainDamage();
         // The run of adjacent clusters from this one, as far as the read (or the read-ahead)
         // and the file go.
         const qint64 start = index * clusterBytes;
@@ -190,6 +209,12 @@ public:
 
 private:
     static constexpr qint64 ReadAheadBytes = 128 * 1024;
+
+    // A chain that ends before the file does, or leaves the volume.
+    Status ChainDamage() {
+        return m_image->volume.Damaged(m_path + QStringLiteral(": its cluster chain ends before "
+                                                               "the file does, or is broken"));
+    }
 
     std::shared_ptr<Image> m_image;
     uint32_t m_first;
@@ -277,13 +302,11 @@ private:
 
     FatVolume& Volume() { return m_image->volume; }
     Result<DosPath> Parse(const QString& path) const;
-    Result<CachedFolder*> Folder(uint32_t id);
+    // owner: the folder's DOS path, for the damage its chain may show; empty when not known.
+    Result<CachedFolder*> Folder(uint32_t id, const QString& owner = {});
     Result<const std::vector<FatEntry>*> Entries(uint32_t id);
     Result<FolderEntries*> Indexed(uint32_t id);
     Result<std::optional<FatEntry>> FindEntry(uint32_t folder, QStringView name);
-    uint32_t ChildId(const FatEntry& entry) const {
-        return entry.firstCluster == 0 ? m_rootId : entry.firstCluster;
-    }
     Result<Found> Locate(const QString& path);
     // An existing file; the root, a folder and a missing entry are refused.
     Result<Placed> LocateFile(const QString& path);
@@ -292,6 +315,8 @@ private:
     // Locate for an entry to be made: the name checked against Windows' and FAT's rules.
     Result<Found> LocateNew(const QString& path);
     Status Writable(const QString& path);
+    // The id of the folder an entry names; damage for a folder entry that names no cluster.
+    Result<uint32_t> FolderOf(const FatEntry& entry, const QString& path);
 
     Result<uint32_t> WriteNewChain(qint64 size, const Place& place, const QString& path);
     Status FreeChain(uint32_t first, const QString& path);
@@ -330,6 +355,7 @@ private:
     std::shared_ptr<Image> m_image;
     OemCodePage m_codePage;
     uint32_t m_rootId;
+    bool m_surveyed = false;
     std::map<uint32_t, CachedFolder> m_folders;
     std::list<uint32_t> m_folderAges;  // least recently used first
     std::vector<char> m_copyBuffer;    // a new chain's bytes on their way; CopyBufferBytes at most
@@ -343,13 +369,15 @@ Result<DosPath> FatImageFileSystem::Parse(const QString& path) const {
     return *parsed;
 }
 
-Result<FatImageFileSystem::CachedFolder*> FatImageFileSystem::Folder(uint32_t id) {
+Result<FatImageFileSystem::CachedFolder*> FatImageFileSystem::Folder(uint32_t id,
+                                                                     const QString& owner) {
     if (auto found = m_folders.find(id); found != m_folders.end()) {
         m_folderAges.remove(id);
         m_folderAges.push_back(id);
         return &found->second;
     }
-    Result<FatFolder> loaded = FatFolder::Load(Volume(), id);
+    Result<FatFolder> loaded = FatFolder::Load(
+        Volume(), id, owner.isEmpty() ? QStringLiteral("the folder at cluster %1").arg(id) : owner);
     if (!loaded) return loaded.status();
     if (m_folders.size() >= CachedFolders) {
         m_folders.erase(m_folderAges.front());
@@ -410,7 +438,11 @@ Result<Found> FatImageFileSystem::Locate(const QString& path) {
         if (!step) return Failure(path, step.reason());
         if (!step.value()) return Refuse(path, Refusal::Missing);
         if (!step.value()->IsFolder()) return Refuse(path, Refusal::NotAFolder);
-        found.folder = ChildId(*step.value());
+        DosPath stepPath = found.path;
+        stepPath.components = components.mid(0, i + 1);
+        Result<uint32_t> child = FolderOf(*step.value(), stepPath.Text());
+        if (!child) return Failure(path, child.reason());
+        found.folder = child.value();
     }
     Result<std::optional<FatEntry>> last = FindEntry(found.folder, components.last());
     if (!last) return Failure(path, last.reason());
@@ -434,7 +466,17 @@ Result<PlacedFolder> FatImageFileSystem::LocateFolder(const QString& path) {
     if (!found.value().entry) return Refuse(path, Refusal::Missing);
     const FatEntry& entry = *found.value().entry;
     if (!entry.IsFolder()) return Refuse(path, Refusal::NotAFolder);
-    return PlacedFolder{ChildId(entry), Placed{found.value().folder, entry}};
+    Result<uint32_t> id = FolderOf(entry, path);
+    if (!id) return id.status();
+    return PlacedFolder{id.value(), Placed{found.value().folder, entry}};
+}
+
+Result<uint32_t> FatImageFileSystem::FolderOf(const FatEntry& entry, const QString& path) {
+    // Cluster 0 names the root only in a ".." entry; read as the root here, it would put a
+    // folder's files into the root.
+    if (entry.firstCluster == 0)
+        return Volume().Damaged(path + QStringLiteral(": its folder entry names no cluster"));
+    return entry.firstCluster;
 }
 
 Result<Found> FatImageFileSystem::LocateNew(const QString& path) {
@@ -455,6 +497,13 @@ Result<Found> FatImageFileSystem::LocateNew(const QString& path) {
 Status FatImageFileSystem::Writable(const QString& path) {
     if (Status writable = Volume().CheckWritable(); !writable)
         return Failure(path, writable.reason());
+    // Before the first change: which clusters the entries use, and whether the volume is sound.
+    if (!m_surveyed) {
+        m_surveyed = true;
+        if (Status sound = SurveyVolume(Volume(), CurrentDrive(), m_codePage); !sound)
+            return Failure(path, sound.reason());
+    }
+    if (Status begun = Volume().BeginWriting(); !begun) return Failure(path, begun.reason());
     return Status::Ok();
 }
 
@@ -590,7 +639,7 @@ Result<uint32_t> FatImageFileSystem::WriteNewChain(qint64 size, const Place& pla
 Status FatImageFileSystem::FreeChain(uint32_t first, const QString& path) {
     FatVolume& volume = Volume();
     if (!volume.IsValidCluster(first)) return Status::Ok();
-    Result<std::vector<uint32_t>> chain = volume.Chain(first);
+    Result<std::vector<uint32_t>> chain = volume.Chain(first, volume.LastCluster(), path);
     if (!chain) return Failure(path, chain.reason());
     for (uint32_t cluster : chain.value()) {
         if (Status set = volume.SetEntry(cluster, 0); !set) {
@@ -868,12 +917,14 @@ Status FatImageFileSystem::CopyPlaced(const Placed& from, const QString& source,
     const FatEntry entry = from.entry;
     std::vector<uint32_t> chain;
     if (entry.size > 0) {
-        Result<std::vector<uint32_t>> read = Volume().Chain(entry.firstCluster);
-        if (!read) return Failure(source, read.reason());
+        const qint64 clusterBytes = Volume().ClusterBytes();
+        const uint32_t needed = uint32_t((qint64(entry.size) + clusterBytes - 1) / clusterBytes);
+        Result<std::vector<uint32_t>> read = Volume().Chain(entry.firstCluster, needed, source);
+        if (!read) return read.status();
         chain = std::move(read).value();
-        if (qint64(chain.size()) * Volume().ClusterBytes() < qint64(entry.size))
-            return Failure(source, QStringLiteral("The file's cluster chain is shorter than the "
-                                                  "file; the file system is damaged"));
+        if (chain.size() < needed)
+            return Volume().Damaged(source + QStringLiteral(": its cluster chain ends before the "
+                                                            "file does"));
     }
     Result<CachedFolder*> cached = Folder(from.folder);
     if (!cached) return Failure(source, cached.reason());
@@ -1115,7 +1166,11 @@ Result<std::vector<FolderEntry>> FatImageFileSystem::ListFolder(const QString& p
     DosPath folderPath = parsed.value();
     const WildcardPattern wildcard(folderPath.components.takeLast());
     Result<PlacedFolder> folder = LocateFolder(folderPath.Text());
-    if (!folder) return listed;  // a folder that does not exist lists nothing
+    // A folder that does not exist lists nothing; one that cannot be read is trouble.
+    if (!folder) {
+        if (folder.notFound() || !Volume().IsDamaged()) return listed;
+        return folder.status();
+    }
     const uint32_t id = folder.value().id;
     Result<const std::vector<FatEntry>*> entries = Entries(id);
     if (!entries) return Failure(pattern, entries.reason());
@@ -1162,36 +1217,101 @@ Result<DriveSpace> FatImageFileSystem::FreeSpace(const QString& path) {
 
 }  // namespace
 
-Result<std::unique_ptr<FileSystem>> OpenFatImageFile(QChar letter, const std::string& hostPath,
-                                                     const FatImageOptions& options) {
-    const QString name = QString::fromLocal8Bit(hostPath.c_str());
+namespace {
+
+// Opens the disk image and locks it; fails with a message for the user.
+Result<std::shared_ptr<ImageFile>> OpenImageFile(const std::string& hostPath,
+                                                 bool* anotherCopy = nullptr) {
+    auto file = std::make_shared<ImageFile>();
+    file->name = QString::fromLocal8Bit(hostPath.c_str());
+    struct stat info {};
+    if (::stat(hostPath.c_str(), &info) == 0) {
+        file->hostDevice = info.st_dev;
+        file->inode = info.st_ino;
+    }
+    Result<OpenedDisk> disk = OpenDisk(hostPath, file->name, anotherCopy);
+    if (!disk) return disk.status();
+    file->writable = disk.value().writable;
+    file->device = std::move(disk).value().device;
+    return file;
+}
+
+// The file system of one volume of an open disk image.
+Result<std::unique_ptr<FileSystem>> OpenVolume(QChar letter, std::shared_ptr<ImageFile> file,
+                                               const FatImageOptions& options,
+                                               qint64* volumeOffset = nullptr) {
     Result<OemCodePage> codePage = options.codePage != 0 ? OemCodePage::ByNumber(options.codePage)
                                                          : OemCodePage::FromEnvironment();
     if (!codePage) return codePage.status();
-
-    Result<OpenedDisk> disk = OpenDisk(hostPath, name);
-    if (!disk) return disk.status();
-    const bool writable = disk.value().writable;
-    auto image = std::make_shared<Image>();
-    image->device = std::move(disk).value().device;
-    Result<VolumeSpan> span = FindFatVolume(*image->device, options.partition, name);
+    Result<VolumeSpan> span = FindFatVolume(*file->device, options.partition, file->name);
     if (!span) return span.status();
-    Result<FatVolume> volume =
-        FatVolume::Open(*image->device, writable, span.value().offset, span.value().length, name);
+    if (volumeOffset) *volumeOffset = span.value().offset;
+    Result<FatVolume> volume = FatVolume::Open(*file->device, file->writable, span.value().offset,
+                                               span.value().length, file->name);
     if (!volume) return volume.status();
+    auto image = std::make_shared<Image>();
+    image->file = std::move(file);
     image->volume = std::move(volume).value();
+    image->volume.SetUncleanNote(UncleanNote(image->file->hostDevice, image->file->inode,
+                                             span.value().offset, image->volume.Serial(),
+                                             image->file->name));
     return std::unique_ptr<FileSystem>(
         std::make_unique<FatImageFileSystem>(letter, std::move(image), codePage.value()));
 }
 
-Result<std::unique_ptr<FileSystem>> OpenFatImage(QChar letter, const DriveSource& source) {
+Result<std::unique_ptr<FileSystem>> ForDrive(QChar letter,
+                                             Result<std::unique_ptr<FileSystem>> opened) {
+    if (opened) return opened;
+    return Status::Fail(QStringLiteral("drive ") + letter.toUpper() + QStringLiteral(": ") +
+                        opened.reason());
+}
+
+}  // namespace
+
+Result<std::unique_ptr<FileSystem>> OpenFatImageFile(QChar letter, const std::string& hostPath,
+                                                     const FatImageOptions& options) {
+    Result<std::shared_ptr<ImageFile>> file = OpenImageFile(hostPath);
+    if (!file) return file.status();
+    return OpenVolume(letter, std::move(file).value(), options);
+}
+
+FatImageOpener::FatImageOpener() = default;
+FatImageOpener::~FatImageOpener() = default;
+
+Result<std::unique_ptr<FileSystem>> FatImageOpener::Open(QChar letter, const DriveSource& source) {
     FatImageOptions options;
     options.partition = source.partition;
-    Result<std::unique_ptr<FileSystem>> opened = OpenFatImageFile(letter, source.hostPath, options);
-    if (!opened)
-        return Status::Fail(QStringLiteral("drive ") + letter.toUpper() + QStringLiteral(": ") +
-                            opened.reason());
+    // An image that holds another drive already is not opened nor locked again.
+    std::shared_ptr<ImageFile> file;
+    struct stat info {};
+    if (::stat(source.hostPath.c_str(), &info) == 0) {
+        for (const Opened& opened : m_opened) {
+            if (opened.file->hostDevice == info.st_dev && opened.file->inode == info.st_ino)
+                file = opened.file;
+        }
+    }
+    if (!file) {
+        Result<std::shared_ptr<ImageFile>> fresh = OpenImageFile(source.hostPath, &m_anotherCopy);
+        if (!fresh) return ForDrive(letter, fresh.status());
+        file = std::move(fresh).value();
+    }
+    qint64 offset = -1;
+    Result<std::unique_ptr<FileSystem>> opened = OpenVolume(letter, file, options, &offset);
+    if (!opened) return ForDrive(letter, std::move(opened));
+    for (const Opened& other : m_opened) {
+        // Two file systems over one volume would each hold changes the other cannot see.
+        if (other.file == file && other.offset == offset)
+            return Status::Fail(
+                QStringLiteral("drive %1: is the same volume of %2 as drive %3:; "
+                               "name another partition")
+                    .arg(QString(letter.toUpper()), file->name, QString(other.letter)));
+    }
+    m_opened.push_back({file, offset, letter.toUpper()});
     return opened;
+}
+
+Result<std::unique_ptr<FileSystem>> OpenFatImage(QChar letter, const DriveSource& source) {
+    return FatImageOpener().Open(letter, source);
 }
 
 }  // namespace stowix

@@ -31,6 +31,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace stowix {
 
@@ -39,8 +40,33 @@ struct FatImageOptions {
     int codePage = 0;              // the short names' OEM code page; 0: STOWIX_FAT_CODE_PAGE or 437
 };
 
-// The image drive that OpenDrives opens: source.hostPath, its partition source.partition, the
-// short names' code page from STOWIX_FAT_CODE_PAGE (437 when unset).
+namespace fat {
+struct ImageFile;
+}
+
+// Opens the image drives of one run: source.hostPath, its partition source.partition, the short
+// names' code page from STOWIX_FAT_CODE_PAGE (437 when unset). An image file that holds several
+// drives (C: and D: as two partitions of one disk) is opened and locked once for all of them;
+// the same volume for two letters is refused. Failures name the drive.
+class FatImageOpener {
+public:
+    FatImageOpener();
+    ~FatImageOpener();
+    Result<std::unique_ptr<FileSystem>> Open(QChar letter, const DriveSource& source);
+    // Whether the last failure was an image that another copy of Stowix works in.
+    bool AnotherCopyHolds() const { return m_anotherCopy; }
+
+private:
+    struct Opened {
+        std::shared_ptr<fat::ImageFile> file;
+        qint64 offset = 0;
+        QChar letter;
+    };
+    std::vector<Opened> m_opened;
+    bool m_anotherCopy = false;
+};
+
+// One image drive alone, as FatImageOpener opens it.
 Result<std::unique_ptr<FileSystem>> OpenFatImage(QChar letter, const DriveSource& source);
 
 // Opens the image at hostPath as drive letter. Fails with a message for the user when the image

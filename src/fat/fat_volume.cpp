@@ -24,7 +24,7 @@ constexpr size_t MaxTakenRuns = 64 * 1024;  // about 3 MiB of runs at most
 QString Check(const QString& name) {
     return QStringLiteral(
                " Check it first, for example with fsck.fat on the partition (on a "
-               "copy of %1, or after the program that uses it has ended).")
+               "copy of %1, or after the program that uses it has ended), or with ScanDisk.")
         .arg(name);
 }
 
@@ -60,12 +60,15 @@ Result<FatVolume> FatVolume::Open(BlockDevice& device, bool writable, qint64 off
     if (fatSectors == 0 || metaSectors >= total) return Status::Fail(damaged);
     volume.m_clusterBytes = sectorsPerCluster * volume.m_sectorBytes;
     volume.m_clusterCount = uint32_t((total - metaSectors) / sectorsPerCluster);
-    if (volume.m_clusterCount < 4085)
-        volume.m_type = FatType::Fat12;
-    else if (volume.m_clusterCount < 65525)
-        volume.m_type = FatType::Fat16;
-    else
+    // As Linux and dosfstools tell the type: FAT32 keeps its table's size only in the 32-bit
+    // field (mkfs.fat -F 32 makes FAT32 volumes of fewer than 65,525 clusters); the others by
+    // their number of clusters.
+    if (Le16(boot + 22) == 0)
         volume.m_type = FatType::Fat32;
+    else if (volume.m_clusterCount <= 4084)
+        volume.m_type = FatType::Fat12;
+    else
+        volume.m_type = FatType::Fat16;
 
     volume.m_fatOffset = qint64(reserved) * volume.m_sectorBytes;
     volume.m_fatBytes = qint64(fatSectors) * volume.m_sectorBytes;
@@ -83,16 +86,19 @@ Result<FatVolume> FatVolume::Open(BlockDevice& device, bool writable, qint64 off
         volume.m_endOfChain = 0xFF8;
         volume.m_endOfChainMark = 0xFFF;
         volume.m_bootDirty = (boot[37] & 1) != 0;
+        volume.m_serial = Le32(boot + 39);
         break;
     case FatType::Fat16:
         volume.m_endOfChain = 0xFFF8;
         volume.m_endOfChainMark = 0xFFFF;
         volume.m_bootDirty = (boot[37] & 1) != 0;
+        volume.m_serial = Le32(boot + 39);
         break;
     case FatType::Fat32: {
         volume.m_endOfChain = 0x0FFFFFF8;
         volume.m_endOfChainMark = 0x0FFFFFFF;
         volume.m_bootDirty = (boot[65] & 1) != 0;
+        volume.m_serial = Le32(boot + 67);
         const uint16_t flags = Le16(boot + 40);
         volume.m_mirrored = (flags & 0x80) == 0;
         volume.m_activeFat = volume.m_mirrored ? 0 : (flags & 0x0F);
@@ -135,6 +141,7 @@ Status FatVolume::Read(qint64 volumeOffset, void* buffer, qint64 size) {
 }
 
 Status FatVolume::Write(qint64 volumeOffset, const void* buffer, qint64 size) {
+    if (m_damaged) return Status::Fail(m_whyNotWritable);
     ++m_writes;
     return m_device->Write(m_offset + volumeOffset, buffer, size);
 }
@@ -167,6 +174,7 @@ Status FatVolume::CopyData(qint64 fromVolumeOffset, qint64 toVolumeOffset, qint6
         if (m_heldFolders.Overlaps(fromVolumeOffset, size))
             return CopyThroughBuffer(fromVolumeOffset, toVolumeOffset, size);
     }
+    if (m_damaged) return Status::Fail(m_whyNotWritable);
     ++m_writes;
     Result<qint64> copied =
         m_device->CopyInside(m_offset + fromVolumeOffset, m_offset + toVolumeOffset, size);
@@ -191,7 +199,10 @@ Status FatVolume::CopyThroughBuffer(qint64 from, qint64 to, qint64 size) {
 }
 
 Status FatVolume::WriteFolder(qint64 volumeOffset, const void* buffer, qint64 size) {
-    if (!Batching()) return Write(volumeOffset, buffer, size);
+    if (!Batching()) {
+        if (Status room = Reserve({{volumeOffset, size}}); !room) return room;
+        return Write(volumeOffset, buffer, size);
+    }
     ++m_writes;
     m_heldFolders.Hold(volumeOffset, buffer, size);
     return Status::Ok();
@@ -285,6 +296,17 @@ Status FatVolume::SetEntryNow(uint32_t cluster, uint32_t value) {
         else if (old.value() != 0 && value == 0)
             ++m_freeClusters;
     }
+    if (value != 0 && old.value() != 0 && value != old.value()) {
+        const qint64 at = m_type == FatType::Fat12
+                              ? qint64(cluster) * 3 / 2
+                              : qint64(cluster) * (m_type == FatType::Fat32 ? 4 : 2);
+        m_relinkBlocks.insert(uint32_t(at / BlockBytes));
+        m_relinkBlocks.insert(uint32_t((at + 1) / BlockBytes));
+    }
+    if (value != 0)
+        MarkUsed(cluster);
+    else if (cluster / 64 < m_used.size())
+        m_used[cluster / 64] &= ~(uint64_t(1) << (cluster % 64));
     // The next search for free clusters starts after the last one taken.
     if (value != 0 && old.value() == 0) {
         NoteTaken(cluster);
@@ -325,24 +347,46 @@ Status FatVolume::SetEntryNow(uint32_t cluster, uint32_t value) {
     return Status::Ok();
 }
 
-Result<std::vector<uint32_t>> FatVolume::Chain(uint32_t first) {
+Result<std::vector<uint32_t>> FatVolume::Chain(uint32_t first, uint32_t most,
+                                               const QString& owner) {
     std::vector<uint32_t> clusters;
     uint32_t cluster = first;
     while (true) {
-        if (!IsValidCluster(cluster) || clusters.size() > m_clusterCount)
-            return Status::Fail(m_name +
-                                QStringLiteral(": a cluster chain of the FAT file "
-                                               "system is damaged.") +
-                                Check(m_name));
+        if (!IsValidCluster(cluster))
+            return Damaged(owner + QStringLiteral(": its cluster chain leads past the volume's "
+                                                  "last cluster"));
+        if (clusters.size() >= most)
+            return Damaged(owner + QStringLiteral(": its cluster chain is longer than it can "
+                                                  "be (it loops, or its size is wrong)"));
         clusters.push_back(cluster);
         Result<uint32_t> next = Entry(cluster);
         if (!next) return next.status();
+        if (next.value() == 0)
+            return Damaged(owner + QStringLiteral(": a cluster of its chain is marked free"));
+        if (IsBadMark(next.value()))
+            return Damaged(owner + QStringLiteral(": its cluster chain meets a bad cluster"));
         if (IsEndOfChain(next.value())) return clusters;
         cluster = next.value();
     }
 }
 
-Status FatVolume::CompareTableCopies() {
+Status FatVolume::Damaged(const QString& what) {
+    const QString reason = m_name + QStringLiteral(": the FAT file system is damaged (") + what +
+                           QStringLiteral("), so Stowix will not write to it.") + Check(m_name);
+    if (!m_damaged) {
+        m_damaged = true;
+        m_writability = Writability::No;
+        m_whyNotWritable = reason;
+        if (Batching()) m_batchSpoilt = true;
+    }
+    return Status::Fail(reason);
+}
+
+void FatVolume::MarkUsed(uint32_t cluster) {
+    if (cluster / 64 < m_used.size()) m_used[cluster / 64] |= uint64_t(1) << (cluster % 64);
+}
+
+Status FatVolume::CompareTableCopies(bool refuseDifferences) {
     // A whole number of FAT12 entry pairs (3 bytes) and of FAT32 entries (4 bytes).
     constexpr qint64 Chunk = 48 * 1024;
     std::vector<unsigned char> first(Chunk), other(Chunk);
@@ -354,7 +398,7 @@ Status FatVolume::CompareTableCopies() {
         for (uint32_t copy = 1; copy < m_fatCount; ++copy) {
             if (Status read = Read(m_fatOffset + copy * m_fatBytes + at, other.data(), size); !read)
                 return read;
-            if (std::memcmp(first.data(), other.data(), size_t(size)) != 0)
+            if (refuseDifferences && std::memcmp(first.data(), other.data(), size_t(size)) != 0)
                 return Status::Fail(m_name +
                                     QStringLiteral(": the copies of the file "
                                                    "allocation table disagree, so "
@@ -418,6 +462,9 @@ Status FatVolume::CheckWritable() {
         verdict = Status::Fail(m_name + QStringLiteral(": the copies of its file allocation "
                                                        "table are not kept alike (mirroring is "
                                                        "off), so Stowix will not write to it"));
+    } else if (m_recovering = m_note.Exists(); m_recovering) {
+        // What a run of Stowix left is mended before the first change (BeginWriting).
+        verdict = CompareTableCopies(false);
     } else {
         Result<uint32_t> flags = Entry(1);
         if (!flags) return flags.status();
@@ -431,7 +478,7 @@ Status FatVolume::CheckWritable() {
                                                   "Stowix will not write to it.") +
                                    Check(m_name));
         else
-            verdict = CompareTableCopies();
+            verdict = CompareTableCopies(true);
     }
     m_writability = verdict ? Writability::Yes : Writability::No;
     m_whyNotWritable = verdict.reason();
@@ -468,7 +515,7 @@ Result<std::vector<uint32_t>> FatVolume::FindFree(uint32_t count) {
     do {
         Result<uint32_t> value = Entry(cluster);
         if (!value) return value.status();
-        if (value.value() == 0) {
+        if (value.value() == 0 && !IsUsed(cluster)) {
             found.push_back(cluster);
             if (found.size() == count) return found;
         }
@@ -477,46 +524,96 @@ Result<std::vector<uint32_t>> FatVolume::FindFree(uint32_t count) {
     return Status::Fail(HostReason(ENOSPC));
 }
 
+// Within each copy, the blocks whose entries only took free clusters go first and the blocks
+// that link an existing chain on (a folder grown by a cluster) last: a kill between two of its
+// writes then leaves at worst lost clusters, never a chain that leads into a free cluster.
 Status FatVolume::WriteTable() {
     std::vector<uint32_t> dirty;
     for (const auto& [index, block] : m_blocks) {
         if (block.dirty) dirty.push_back(index);
     }
     std::sort(dirty.begin(), dirty.end());
-    // Runs of adjacent changed blocks are written at once.
-    std::vector<unsigned char> run;
+    std::stable_partition(dirty.begin(), dirty.end(),
+                          [this](uint32_t index) { return m_relinkBlocks.count(index) == 0; });
     for (uint32_t copy = 0; copy < m_fatCount; ++copy) {
         if (!m_mirrored && copy != m_activeFat) continue;
-        const qint64 table = m_fatOffset + qint64(copy) * m_fatBytes;
-        for (size_t i = 0; i < dirty.size();) {
-            size_t count = 1;
-            while (i + count < dirty.size() && dirty[i + count] == dirty[i] + count && count < 64)
-                ++count;
-            const Block& head = m_blocks.at(dirty[i]);
-            const qint64 at = table + qint64(dirty[i]) * BlockBytes;
-            Status put = Status::Ok();
-            if (count == 1) {
-                put = Write(at, head.bytes.data(), qint64(head.bytes.size()));
-            } else {
-                run.clear();
-                for (size_t k = 0; k < count; ++k) {
-                    const std::vector<unsigned char>& bytes = m_blocks.at(dirty[i + k]).bytes;
-                    run.insert(run.end(), bytes.begin(), bytes.end());
-                }
-                put = Write(at, run.data(), qint64(run.size()));
-            }
-            if (!put) return put;
-            i += count;
-        }
+        if (Status put = WriteBlocks(m_fatOffset + qint64(copy) * m_fatBytes, dirty); !put)
+            return put;
     }
     for (uint32_t index : dirty) m_blocks.at(index).dirty = false;
     m_dirtyBlocks = 0;
+    m_relinkBlocks.clear();
+    return Status::Ok();
+}
+
+// Runs of adjacent blocks are written at once.
+Status FatVolume::WriteBlocks(qint64 table, const std::vector<uint32_t>& blocks) {
+    std::vector<unsigned char> run;
+    for (size_t i = 0; i < blocks.size();) {
+        size_t count = 1;
+        while (i + count < blocks.size() && blocks[i + count] == blocks[i] + count && count < 64)
+            ++count;
+        run.clear();
+        for (size_t k = 0; k < count; ++k) {
+            const std::vector<unsigned char>& bytes = m_blocks.at(blocks[i + k]).bytes;
+            run.insert(run.end(), bytes.begin(), bytes.end());
+        }
+        if (Status put =
+                Write(table + qint64(blocks[i]) * BlockBytes, run.data(), qint64(run.size()));
+            !put)
+            return put;
+        i += count;
+    }
+    return Status::Ok();
+}
+
+// A host disk that fills up must fail a change before its first write to the table or a folder,
+// not between the table's copies (which would differ) or between a file's slots: the room for
+// every block of them is reserved first, where holes of a sparse image would need it.
+Status FatVolume::ReserveMetadata() {
+    std::vector<uint32_t> blocks;
+    for (const auto& [index, block] : m_blocks) {
+        if (block.dirty) blocks.push_back(index);
+    }
+    const qint64 entryBytes = m_type == FatType::Fat32 ? 4 : 2;
+    for (uint32_t cluster : m_heldFrees) {
+        const qint64 at = m_type == FatType::Fat12 ? qint64(cluster) * 3 / 2 : cluster * entryBytes;
+        blocks.push_back(uint32_t(at / BlockBytes));
+        blocks.push_back(uint32_t((at + 1) / BlockBytes));  // a FAT12 entry may cross blocks
+    }
+    std::vector<std::pair<qint64, qint64>> ranges;
+    for (uint32_t copy = 0; copy < m_fatCount; ++copy) {
+        const qint64 table = m_fatOffset + qint64(copy) * m_fatBytes;
+        for (uint32_t index : blocks) {
+            const qint64 start = qint64(index) * BlockBytes;
+            if (start < m_fatBytes)
+                ranges.emplace_back(table + start,
+                                    std::min<qint64>(BlockBytes, m_fatBytes - start));
+        }
+    }
+    m_heldFolders.EachRange([&](qint64 at, qint64 size) { ranges.emplace_back(at, size); });
+    if (m_fsInfoOffset >= 0) ranges.emplace_back(m_fsInfoOffset, 512);
+    return Reserve(std::move(ranges));
+}
+
+Status FatVolume::Reserve(std::vector<std::pair<qint64, qint64>> ranges) {
+    if (!m_writable) return Status::Ok();
+    std::sort(ranges.begin(), ranges.end());
+    for (size_t i = 0; i < ranges.size();) {
+        const qint64 start = ranges[i].first;
+        qint64 end = start + ranges[i].second;
+        for (++i; i < ranges.size() && ranges[i].first <= end; ++i)
+            end = std::max(end, ranges[i].first + ranges[i].second);
+        if (Status room = m_device->Reserve(m_offset + start, end - start); !room)
+            return Status::Fail(m_name + QStringLiteral(": ") + room.reason());
+    }
     return Status::Ok();
 }
 
 Status FatVolume::CommitTable() {
     if (Batching()) return Status::Ok();
     if (m_dirtyBlocks == 0) return Status::Ok();
+    if (Status room = ReserveMetadata(); !room) return room;
     if (Status invalidated = InvalidateFreeCount(); !invalidated) return invalidated;
     return WriteTable();
 }
@@ -535,6 +632,7 @@ void FatVolume::DiscardTable() {
         }
     }
     m_dirtyBlocks = 0;
+    m_relinkBlocks.clear();
     // Which of the changes reached the image is not known: the count is not written again.
     m_freeClusters = -1;
 }
@@ -575,7 +673,8 @@ Status FatVolume::CommitBatch() {
     bool durableFrees = false;
     for (size_t i = 0; !durableFrees && i < m_heldFrees.size(); ++i)
         durableFrees = !TakenSinceFlush(m_heldFrees[i]);
-    Status done = m_heldData.WriteOut(write);
+    Status done = ReserveMetadata();
+    if (done) done = m_heldData.WriteOut(write);
     if (done && (m_dirtyBlocks > 0 || frees)) done = InvalidateFreeCount();
     if (done) done = WriteTable();
     // A replaced entry must not reach the disk before its new chain, nor its old clusters be
@@ -661,8 +760,90 @@ bool FatVolume::TakenSinceFlush(uint32_t cluster) const {
 }
 
 Status FatVolume::Finish() {
-    if (Batching()) return Status::Ok();
-    return WriteFreeCount();
+    if (Batching() || m_damaged) return Status::Ok();
+    if (Status counted = WriteFreeCount(); !counted) return counted;
+    if (!m_marked) return Status::Ok();
+    // The clean mark goes last, after everything else is on the disk.
+    if (Status barrier = Barrier(); !barrier) return barrier;
+    if (Status clean = SetCleanBit(true); !clean) return clean;
+    m_marked = false;
+    m_note.Remove();
+    return Status::Ok();
+}
+
+Status FatVolume::BeginWriting() {
+    if (m_begun) return Status::Ok();
+    if (m_recovering) {
+        if (Status reclaimed = ReclaimLost(); !reclaimed) return reclaimed;
+        if (Status mirrored = MirrorFirstCopy(); !mirrored) return mirrored;
+        m_recovering = false;
+    }
+    // Without a note of its own, a dirty bit would be left for ScanDisk to check a volume that
+    // only Stowix's own kill left with lost clusters: the run then sets none.
+    if (m_note.Make()) {
+        m_marked = true;
+        if (Status marked = SetCleanBit(false); !marked) return marked;
+    }
+    m_begun = true;
+    return Status::Ok();
+}
+
+// The dirty bit Windows keeps in the table's second entry (FAT16 and FAT32; FAT12 has none):
+// the clean-shutdown bit, cleared while the volume is in use. Written at once, ahead of any
+// change held for the table: a batch's first change comes after it.
+Status FatVolume::SetCleanBit(bool clean) {
+    const uint32_t bit = m_type == FatType::Fat16   ? 0x8000u
+                         : m_type == FatType::Fat32 ? 0x08000000u
+                                                    : 0u;
+    if (bit == 0) return Status::Ok();
+    Result<uint32_t> flags = Entry(1);
+    if (!flags) return flags.status();
+    const bool held = m_dirtyBlocks > 0;
+    if (Status set = SetEntryNow(1, clean ? flags.value() | bit : flags.value() & ~bit); !set)
+        return set;
+    if (held) return Status::Ok();  // written with the changes held (block 0 first)
+    return WriteTableNow();
+}
+
+// Clusters the table gives to a chain that no entry uses: what a kill of Stowix leaves.
+Status FatVolume::ReclaimLost() {
+    for (uint32_t cluster = 2; cluster <= LastCluster(); ++cluster) {
+        Result<uint32_t> value = Entry(cluster);
+        if (!value) return value.status();
+        if (value.value() == 0 || IsBadMark(value.value()) || IsUsed(cluster)) continue;
+        if (Status freed = SetEntryNow(cluster, 0); !freed) return freed;
+        if (m_dirtyBlocks >= LargeBatchBlocks) {
+            if (Status written = WriteTableNow(); !written) return written;
+        }
+    }
+    return WriteTableNow();
+}
+
+// Writes the changed blocks of the table at once, also inside a batch: for changes that may
+// precede all of the batch's (nothing of it is held yet when writing begins).
+Status FatVolume::WriteTableNow() {
+    if (m_dirtyBlocks == 0) return Status::Ok();
+    if (Status room = ReserveMetadata(); !room) return room;
+    if (Status invalidated = InvalidateFreeCount(); !invalidated) return invalidated;
+    return WriteTable();
+}
+
+// A kill between the table's copies leaves the later ones behind the first, which is whole.
+Status FatVolume::MirrorFirstCopy() {
+    constexpr qint64 Chunk = 64 * 1024;
+    std::vector<unsigned char> first(Chunk), other(Chunk);
+    for (qint64 at = 0; at < m_fatBytes; at += Chunk) {
+        const qint64 size = std::min(Chunk, m_fatBytes - at);
+        if (Status read = Read(m_fatOffset + at, first.data(), size); !read) return read;
+        for (uint32_t copy = 1; copy < m_fatCount; ++copy) {
+            const qint64 where = m_fatOffset + copy * m_fatBytes + at;
+            if (Status read = Read(where, other.data(), size); !read) return read;
+            if (std::memcmp(first.data(), other.data(), size_t(size)) == 0) continue;
+            if (Status room = Reserve({{where, size}}); !room) return room;
+            if (Status put = Write(where, first.data(), size); !put) return put;
+        }
+    }
+    return Status::Ok();
 }
 
 }  // namespace stowix::fat

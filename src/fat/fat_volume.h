@@ -40,18 +40,27 @@
 // changes) once everything else is written.
 //
 // It refuses to write to a volume whose dirty flag is set, whose table copies disagree, or whose
-// table mirroring is switched off: such a volume needs fsck.fat first.
+// table mirroring is switched off: such a volume needs fsck.fat first. Damage met at any time (a
+// chain that loops or leaves the volume, a walk of the folders that finds clusters shared or
+// marked free) ends writing for good: from then on nothing more is written, held changes
+// included, and every change fails with the damage named and the advice to check the volume.
+//
+// The clusters that entries use (as the walk of the folders found them, volume_survey.h) are
+// kept in a bitmap of one bit a cluster; FindFree never gives one of them, whatever the table
+// says.
 
 #include "services/result.h"
 
 #include "fat/block_device.h"
 #include "fat/held_writes.h"
+#include "fat/unclean_note.h"
 
 #include <QString>
 
 #include <cstdint>
 #include <list>
 #include <map>
+#include <set>
 #include <unordered_map>
 #include <vector>
 
@@ -83,9 +92,24 @@ public:
     // The table's entry for a cluster.
     Result<uint32_t> Entry(uint32_t cluster);
     bool IsEndOfChain(uint32_t value) const { return value >= m_endOfChain; }
-    // The clusters of a chain from its first, in order. Fails for a chain that loops, leaves the
-    // volume, or meets a free or bad cluster.
-    Result<std::vector<uint32_t>> Chain(uint32_t first);
+    bool IsBadMark(uint32_t value) const { return value == m_endOfChain - 1; }
+    // The clusters of a chain from its first, in order, at most most of them. Fails, as damage
+    // (Damaged), for a chain that is longer, leaves the volume, or meets a free or bad cluster:
+    // a chain that loops is found by its length, so memory stays bounded by most.
+    Result<std::vector<uint32_t>> Chain(uint32_t first, uint32_t most, const QString& owner);
+
+    // Records damage met in the volume (what: the DOS path and what is wrong with it) and ends
+    // writing: a batch in progress is spoilt, and nothing more is written. Gives the failure
+    // for the user, with the advice to check the volume.
+    Status Damaged(const QString& what);
+    bool IsDamaged() const { return m_damaged; }
+    // The clusters entries use, marked by the walk of the folders and by every change since.
+    void MarkUsed(uint32_t cluster);
+    bool IsUsed(uint32_t cluster) const {
+        return cluster < m_used.size() * 64 && (m_used[cluster / 64] >> (cluster % 64) & 1) != 0;
+    }
+    // Starts the bitmap of used clusters afresh, every cluster unused.
+    void ClearUsed() { m_used.assign(size_t(LastCluster()) / 64 + 1, 0); }
 
     // Reads bytes of the volume as they are after every write so far, held ones included.
     Status Read(qint64 volumeOffset, void* buffer, qint64 size);
@@ -100,8 +124,19 @@ public:
     Status WriteFolder(qint64 volumeOffset, const void* buffer, qint64 size);
 
     // Whether changes may be made; the reason why not, for the user, otherwise. The first call
-    // reads the whole table once to compare its copies, a block at a time.
+    // reads the whole table once to compare its copies, a block at a time. A volume that a run
+    // of Stowix left uncleanly (its note found) passes with its dirty bit or differing copies:
+    // BeginWriting mends them.
     Status CheckWritable();
+    // Stowix's note for this volume (unclean_note.h), and the serial number it is named by.
+    void SetUncleanNote(UncleanNote note) { m_note = std::move(note); }
+    uint32_t Serial() const { return m_serial; }
+    // Before the first change, once the used clusters are marked (volume_survey.h): after an
+    // unclean end of Stowix's own, frees the clusters no entry uses and makes every copy of the
+    // table the first again; then notes the run and sets the volume's dirty bit (as Windows
+    // does while a volume is in use, so that ScanDisk checks a volume left uncleanly). Finish
+    // clears both.
+    Status BeginWriting();
     // count free clusters, from after the last one taken on; nothing is changed, so the same
     // call gives the same clusters until SetEntry takes them.
     // Fails with the host's "No space left on device" when there are not so many.
@@ -137,8 +172,9 @@ public:
 
     // Makes every write so far durable, FAT32's free-cluster count written right first.
     Status Flush();
-    // Writes FAT32's free-cluster count when a change marked it unknown; for the end of the
-    // program's use of the image (no flush).
+    // For the end of the program's use of the image: writes FAT32's free-cluster count when a
+    // change marked it unknown and, once all else is on the disk, clears the dirty bit that
+    // BeginWriting set and removes the note. Nothing on a damaged volume.
     Status Finish();
 
     // An empty volume; only Open gives a usable one.
@@ -159,10 +195,17 @@ private:
     Result<Block*> EntryBlock(uint32_t cluster, size_t& within);
     int64_t CountFree(qint64 at, const unsigned char* bytes, qint64 size) const;
     Status SetEntryNow(uint32_t cluster, uint32_t value);
-    Status CompareTableCopies();
+    Status CompareTableCopies(bool refuseDifferences);
+    Status ReclaimLost();
+    Status WriteTableNow();
+    Status MirrorFirstCopy();
+    Status SetCleanBit(bool clean);
     Status InvalidateFreeCount();
     Status WriteFreeCount();
     Status WriteTable();
+    Status WriteBlocks(qint64 table, const std::vector<uint32_t>& blocks);
+    Status ReserveMetadata();
+    Status Reserve(std::vector<std::pair<qint64, qint64>> ranges);
     Status Barrier();
     Status CommitBatch();
     void NoteTaken(uint32_t cluster);
@@ -190,14 +233,22 @@ private:
     uint32_t m_endOfChainMark = 0;  // the value written to end one
     uint32_t m_fsInfoSector = 0;
     bool m_bootDirty = false;
+    uint32_t m_serial = 0;
+    UncleanNote m_note;
+    bool m_recovering = false;  // the note was found: a run of Stowix ended uncleanly
+    bool m_begun = false;
+    bool m_marked = false;  // the dirty bit is set and the note made, until Finish
+    bool m_damaged = false;
+    std::vector<uint64_t> m_used;  // a bit a cluster; empty until the folders are walked
 
     std::unordered_map<uint32_t, Block> m_blocks;
     std::list<uint32_t> m_ages;  // least recently used first
     uint32_t m_nextFree = 2;
     uint32_t m_hint = 0xFFFFFFFF;  // the last cluster taken on, for FSInfo; all ones: unknown
     size_t m_dirtyBlocks = 0;
-    int64_t m_freeClusters = -1;  // -1 while not counted
-    qint64 m_fsInfoOffset = -1;   // FAT32's FSInfo sector when it is sound; -1 otherwise
+    std::set<uint32_t> m_relinkBlocks;  // changed blocks that link an existing chain on
+    int64_t m_freeClusters = -1;        // -1 while not counted
+    qint64 m_fsInfoOffset = -1;         // FAT32's FSInfo sector when it is sound; -1 otherwise
     enum class Writability { Unknown, Yes, No };
     Writability m_writability = Writability::Unknown;
     QString m_whyNotWritable;

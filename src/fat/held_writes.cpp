@@ -92,6 +92,10 @@ Status HeldWrites::WriteOut(const Writer& write) {
     return result;
 }
 
+void HeldWrites::EachRange(const std::function<void(qint64, qint64)>& take) const {
+    for (const auto& [offset, bytes] : m_ranges) take(offset, qint64(bytes.size()));
+}
+
 void HeldWrites::Clear() {
     for (auto& [offset, bytes] : m_ranges) {
         if (bytes.capacity() > m_spare.capacity() && bytes.capacity() <= MaxSpareBytes)

@@ -33,6 +33,8 @@ public:
     // Writes every range through write in offset order, then forgets them all (also when a write
     // fails: what was not written is then lost, as the caller's failure says).
     Status WriteOut(const Writer& write);
+    // Calls take for each held range, in offset order.
+    void EachRange(const std::function<void(qint64 offset, qint64 size)>& take) const;
     void Clear();
 
 private:

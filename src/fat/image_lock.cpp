@@ -4,10 +4,10 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <QFile>
-#include <QFileInfo>
 #include <QStringList>
 
 #include <cerrno>
@@ -21,18 +21,49 @@ namespace {
 constexpr off_t QemuPermissionBase = 100;
 constexpr off_t QemuSharedBase = 200;
 constexpr off_t QemuWriteBit = 1;
+// A byte far past any image's end that every Stowix holding an image keeps a shared lock on:
+// another Stowix tells itself from a program that merely locks the file.
+constexpr off_t StowixMarkByte = off_t(0x53544F574958);  // "STOWIX"
 
-// The program's file name where /proc shows it (its comm is cut at 15 characters:
-// "qemu-system-i38"), else its comm.
+QByteArray ReadProcFile(const std::string& pid, const char* name) {
+    QFile file(QString::fromStdString("/proc/" + pid + '/' + name));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// The program a process runs, by its whole name: the executable, else the first word of its
+// command line (the kernel's own name for it is cut at 15 characters).
 QString ProgramName(const std::string& pid) {
-    QString name = QFileInfo(QFile::symLinkTarget(QString::fromStdString("/proc/" + pid + "/exe")))
-                       .fileName()
-                       .remove(QStringLiteral(" (deleted)"));
-    QFile comm(QString::fromStdString("/proc/" + pid + "/comm"));
-    if (name.isEmpty() && comm.open(QIODevice::ReadOnly))
-        name = QString::fromLocal8Bit(comm.readAll()).trimmed();
+    QString name;
+    char target[4096];
+    const std::string exe = "/proc/" + pid + "/exe";
+    const ssize_t length = ::readlink(exe.c_str(), target, sizeof target - 1);
+    if (length > 0) name = QString::fromLocal8Bit(target, length).section(u'/', -1);
+    name.remove(QStringLiteral(" (deleted)"));
+    if (name.isEmpty()) {
+        const QByteArray command = ReadProcFile(pid, "cmdline");
+        name = QString::fromLocal8Bit(command.left(command.indexOf('\0'))).section(u'/', -1);
+    }
+    if (name.isEmpty()) name = QString::fromLocal8Bit(ReadProcFile(pid, "comm")).trimmed();
     if (name.isEmpty()) name = QStringLiteral("a program");
     return QStringLiteral("%1 (process %2)").arg(name, QString::fromStdString(pid));
+}
+
+// The processes /proc/locks shows holding a flock on this file.
+QStringList FlockHolders(const struct stat& image) {
+    QStringList holders;
+    const QByteArray locks = ReadProcFile("", "locks");
+    const QString device = QStringLiteral("%1:%2:%3")
+                               .arg(major(image.st_dev), 2, 16, QChar(u'0'))
+                               .arg(minor(image.st_dev), 2, 16, QChar(u'0'))
+                               .arg(qulonglong(image.st_ino));
+    for (const QByteArray& line : locks.split('\n')) {
+        const QList<QByteArray> fields = line.simplified().split(' ');
+        if (fields.size() < 6 || fields[1] != "FLOCK") continue;
+        if (QString::fromLatin1(fields[5]).compare(device, Qt::CaseInsensitive) != 0) continue;
+        if (fields[4].toLongLong() == ::getpid()) continue;
+        holders.append(ProgramName(fields[4].toStdString()));
+    }
+    return holders;
 }
 
 bool OpenForWriting(const std::string& pid, const char* fd) {
@@ -108,33 +139,58 @@ QString InUseMessage(const QString& name, const QString& who) {
         .arg(name, who);
 }
 
-QString InUseByQemu(const QString& name) {
-    return InUseMessage(name, QStringLiteral("QEMU (or a program that locks images as QEMU does)"));
+namespace {
+
+const QString Qemu = QStringLiteral("QEMU (or a program that locks images as QEMU does)");
+
+// A QEMU that only reads the image, and does not let anyone write to it meanwhile.
+QString ReadOnlyUse(const QString& name) {
+    return QStringLiteral(
+               "%1 is in use: %2 reads it and does not let others write to it meanwhile (a "
+               "virtual machine with the disk read-only, perhaps). End that program and try "
+               "again; the image was not changed.")
+        .arg(name, Qemu);
 }
 
-Status LockImage(int fd, bool forWriting, const QString& name) {
+Status LockedByOther(const QString& name, const struct stat& image) {
+    const QStringList holders = FlockHolders(image);
+    return Status::Fail(
+        QStringLiteral("%1 is locked by %2. End that program and try again; the image was not "
+                       "changed.")
+            .arg(name, holders.isEmpty() ? QStringLiteral("another program")
+                                         : holders.join(QStringLiteral(", "))));
+}
+
+}  // namespace
+
+Status LockImage(int fd, bool forWriting, const QString& name, bool* anotherCopy) {
     struct stat image {};
     if (::fstat(fd, &image) != 0)
         return Status::Fail(name + QStringLiteral(": cannot be examined"));
-    // The flock first: while another Stowix works in the image, its qemu-nbd has the file open
-    // for writing too, and the message should name Stowix.
-    if (::flock(fd, (forWriting ? LOCK_EX : LOCK_SH) | LOCK_NB) != 0) {
-        if (errno == EWOULDBLOCK)
-            return Status::Fail(QStringLiteral("%1 is in use by another copy of Stowix; the "
-                                               "image was not changed")
-                                    .arg(name));
-        return Status::Fail(name + QStringLiteral(": cannot be locked"));
+    // Another Stowix first: it has the image open for writing too, but is no emulator.
+    if (ByteLocked(fd, StowixMarkByte)) {
+        if (anotherCopy) *anotherCopy = true;
+        return Status::Fail(
+            QStringLiteral("%1 is in use by another copy of Stowix; the image was not changed")
+                .arg(name));
     }
     const QStringList writers = Writers(image);
-    if (!writers.isEmpty())
-        return Status::Fail(InUseMessage(name, writers.join(QStringLiteral(", "))));
+    if (!writers.isEmpty()) return Status::Fail(InUseMessage(name, writers.join(QStringLiteral(", "))));
+    if (::flock(fd, (forWriting ? LOCK_EX : LOCK_SH) | LOCK_NB) != 0) {
+        if (errno == EWOULDBLOCK) return LockedByOther(name, image);
+        return Status::Fail(name + QStringLiteral(": cannot be locked"));
+    }
+    if (!ShareByte(fd, StowixMarkByte))
+        return Status::Fail(name + QStringLiteral(": cannot be locked"));
     return Status::Ok();
 }
 
+QString InUseByQemu(const QString& name) { return InUseMessage(name, Qemu); }
+
 Status LockAgainstQemu(int fd, bool forWriting, const QString& name) {
-    if (ByteLocked(fd, QemuPermissionBase + QemuWriteBit) ||
-        ByteLocked(fd, QemuSharedBase + QemuWriteBit))
-        return Status::Fail(InUseByQemu(name));
+    if (ByteLocked(fd, QemuPermissionBase + QemuWriteBit)) return Status::Fail(InUseByQemu(name));
+    if (forWriting && ByteLocked(fd, QemuSharedBase + QemuWriteBit))
+        return Status::Fail(ReadOnlyUse(name));
     if (forWriting && (!ShareByte(fd, QemuPermissionBase + QemuWriteBit) ||
                        !ShareByte(fd, QemuSharedBase + QemuWriteBit)))
         return Status::Fail(InUseByQemu(name));

@@ -18,9 +18,11 @@
 namespace stowix::fat {
 
 // fd: the image, open. name: the image as messages name it. The locks live as long as fd.
-// Takes the flock and looks for other writers.
-Status LockImage(int fd, bool forWriting, const QString& name);
-// Looks at QEMU's lock bytes and, for writing, holds them.
+// Takes the flock and the mark that tells other copies of Stowix, and looks for other writers.
+// anotherCopy, when given, is set when the refusal is for another copy of Stowix.
+Status LockImage(int fd, bool forWriting, const QString& name, bool* anotherCopy = nullptr);
+// Looks at QEMU's lock bytes (a writing QEMU refused; for writing, a QEMU that does not share
+// writing refused too) and, for writing, holds them.
 Status LockAgainstQemu(int fd, bool forWriting, const QString& name);
 
 // The refusal of an image in use: who names the program ("sleep (process 42)").

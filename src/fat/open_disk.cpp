@@ -42,7 +42,7 @@ QString Unusable(const DiskFormat& format, const QString& name) {
 
 }  // namespace
 
-Result<OpenedDisk> OpenDisk(const std::string& hostPath, const QString& name) {
+Result<OpenedDisk> OpenDisk(const std::string& hostPath, const QString& name, bool* anotherCopy) {
     bool writable = true;
     int fd = ::open(hostPath.c_str(), O_RDWR | O_CLOEXEC | O_NOCTTY);
     if (fd < 0 && (errno == EACCES || errno == EROFS || errno == EPERM)) {
@@ -62,7 +62,7 @@ Result<OpenedDisk> OpenDisk(const std::string& hostPath, const QString& name) {
         return Failure(name, QStringLiteral("It is neither a disk image file nor a disk"));
     }
     raw->SetSize(size);
-    if (Status locked = LockImage(fd, writable, name); !locked) return locked;
+    if (Status locked = LockImage(fd, writable, name, anotherCopy); !locked) return locked;
     Result<DiskFormat> format = ReadFormat(fd, size, name);
     if (!format) return format.status();
     switch (format.value().kind) {

@@ -19,7 +19,9 @@ struct OpenedDisk {
     bool writable = false;
 };
 
-// name: the image as messages name it. Fails with a message for the user.
-Result<OpenedDisk> OpenDisk(const std::string& hostPath, const QString& name);
+// name: the image as messages name it. Fails with a message for the user; anotherCopy, when
+// given, is set when the image is refused because another copy of Stowix works in it.
+Result<OpenedDisk> OpenDisk(const std::string& hostPath, const QString& name,
+                            bool* anotherCopy = nullptr);
 
 }  // namespace stowix::fat

@@ -2,6 +2,7 @@
 
 #include "fat/image_io.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -48,6 +49,16 @@ Status RawFileDevice::Barrier() {
 
 Status RawFileDevice::Flush() {
     if (::fsync(m_fd) != 0) return Status::Fail(HostReason(errno));
+    return Status::Ok();
+}
+
+Status RawFileDevice::Reserve(qint64 offset, qint64 size) {
+    if (m_cannotReserve) return Status::Ok();
+    if (::fallocate(m_fd, 0, off_t(offset), off_t(size)) == 0) return Status::Ok();
+    if (errno == ENOSPC || errno == EDQUOT || errno == EIO) return Status::Fail(HostReason(errno));
+    // A file system that cannot reserve (or a disk, which never fills): the order of the
+    // writes is all there is.
+    m_cannotReserve = true;
     return Status::Ok();
 }
 

@@ -27,10 +27,12 @@ public:
     Result<qint64> CopyInside(qint64 from, qint64 to, qint64 size) override;
     Status Barrier() override;
     Status Flush() override;
+    Status Reserve(qint64 offset, qint64 size) override;
 
 private:
     int m_fd = -1;
     qint64 m_size = 0;
+    bool m_cannotReserve = false;  // the host's file system cannot (fallocate)
 };
 
 }  // namespace stowix::fat

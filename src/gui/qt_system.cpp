@@ -131,6 +131,7 @@ void QtSystem::Beep() {
 }
 
 void QtSystem::EndNow(int exitStatus) {
+    if (m_beforeEnd) m_beforeEnd();
     m_lock.reset();
     std::cout.flush();
     std::cerr.flush();

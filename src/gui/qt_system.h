@@ -11,6 +11,7 @@
 #include <QLockFile>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 
 namespace stowix {
@@ -30,6 +31,9 @@ public:
     QString TimeText() override;
     void Beep() override;
     [[noreturn]] void EndNow(int exitStatus) override;
+    // Runs before EndNow ends the process (which skips every destructor): what must be closed
+    // cleanly, such as the drives.
+    void BeforeEnd(std::function<void()> hook) { m_beforeEnd = std::move(hook); }
 
     // stowix.lock in the user's runtime folder ($XDG_RUNTIME_DIR, else /run/user/<uid>), or a
     // per-user name in the temporary folder when the user has neither.
@@ -41,6 +45,7 @@ private:
     QStringList m_arguments;
     QString m_lockFilePath;
     std::unique_ptr<QLockFile> m_lock;  // held from the first query until the program ends
+    std::function<void()> m_beforeEnd;
 };
 
 }  // namespace stowix

@@ -7,6 +7,8 @@
 //       A disk that fills up: writes into files under the prefix succeed for this many bytes in
 //       all, then fail with ENOSPC (a write that crosses the limit is cut short first, as the
 //       kernel does). Covers write, pwrite, writev, copy_file_range, sendfile and fallocate.
+//       Room reserved by fallocate counts against the limit once; writes inside it (at a known
+//       offset: pwrite, copy_file_range) then succeed and count no more, as on a real disk.
 //   STOWIX_FAULT_EIO_SUFFIX
 //       A medium error: reads from a file whose path ends with this text fail with EIO (read,
 //       pread, readv, and copy_file_range and sendfile from it).
@@ -18,6 +20,9 @@
 //   STOWIX_FAULT_COUNT_FILE
 //       Where the number of such changes is written when the program ends normally, so that a
 //       test can choose kill points inside a whole run.
+//   STOWIX_FAULT_BYTES_FILE
+//       Where the number of bytes written under the full prefix is written at the end, so that
+//       a test can choose where the disk fills.
 //   STOWIX_FAULT_GROW_SUFFIX
 //       A file written to while it is copied: the first read from a file whose path ends with
 //       this text (read, pread, copy_file_range or sendfile from it) first appends a line to it.
@@ -65,6 +70,7 @@ struct Config {
     const char* killPrefix = nullptr;
     long long killAt = -1;  // < 1: count only
     const char* countFile = nullptr;
+    const char* bytesFile = nullptr;
     const char* growSuffix = nullptr;
     const char* swapSuffix = nullptr;
     const char* swapTarget = nullptr;
@@ -75,6 +81,29 @@ struct Config {
 Config g_config;
 std::atomic<long long> g_written{0};
 std::atomic<long long> g_changes{0};
+
+// The byte ranges that fallocate reserved in files under the full prefix (the program writes
+// one image file there), from one thread.
+struct Reservation {
+    long long start = 0;
+    long long end = 0;
+};
+Reservation g_reserved[4096];
+int g_reservedCount = 0;
+
+bool InsideReserved(long long offset, size_t size) {
+    if (offset < 0) return false;
+    for (int i = 0; i < g_reservedCount; ++i) {
+        if (g_reserved[i].start <= offset && offset + (long long)size <= g_reserved[i].end)
+            return true;
+    }
+    return false;
+}
+
+void NoteReserved(long long offset, long long length) {
+    if (g_reservedCount < int(sizeof g_reserved / sizeof g_reserved[0]))
+        g_reserved[g_reservedCount++] = {offset, offset + length};
+}
 
 template <typename F>
 F Real(const char* name) {
@@ -192,6 +221,7 @@ __attribute__((constructor)) void Load() {
     g_config.killPrefix = TextFrom("STOWIX_FAULT_KILL_PREFIX");
     g_config.killAt = NumberFrom("STOWIX_FAULT_KILL_AT");
     g_config.countFile = TextFrom("STOWIX_FAULT_COUNT_FILE");
+    g_config.bytesFile = TextFrom("STOWIX_FAULT_BYTES_FILE");
     g_config.growSuffix = TextFrom("STOWIX_FAULT_GROW_SUFFIX");
     g_config.swapSuffix = TextFrom("STOWIX_FAULT_SWAP_SUFFIX");
     g_config.swapTarget = TextFrom("STOWIX_FAULT_SWAP_TARGET");
@@ -262,9 +292,9 @@ void Change(const HostPath& path) {
     if (g_config.killAt > 0 && number == g_config.killAt) ::kill(::getpid(), SIGKILL);
 }
 
-// Before a write of size bytes to fd: counts the change, and trims the size to what the filling
-// disk still takes. Returns the size to write, or -1 with errno ENOSPC.
-ssize_t BeforeWrite(int fd, size_t size) {
+// Before a write of size bytes to fd (at offset, when known): counts the change, and trims the
+// size to what the filling disk still takes. Returns the size to write, or -1 with errno ENOSPC.
+ssize_t BeforeWrite(int fd, size_t size, long long offset = -1) {
     const bool full = g_config.fullPrefix && g_config.fullBytes >= 0;
     if (!full && !KillMode()) return ssize_t(size);
     const HostPath path = PathOfFd(fd);
@@ -272,7 +302,7 @@ ssize_t BeforeWrite(int fd, size_t size) {
         Change(path);
         if (size > StepBytes) size = StepBytes;
     }
-    if (full && Under(path, g_config.fullPrefix) && size > 0) {
+    if (full && Under(path, g_config.fullPrefix) && size > 0 && !InsideReserved(offset, size)) {
         const long long left = g_config.fullBytes - g_written.load();
         if (left <= 0) {
             errno = ENOSPC;
@@ -283,8 +313,9 @@ ssize_t BeforeWrite(int fd, size_t size) {
     return ssize_t(size);
 }
 
-void AfterWrite(int fd, ssize_t written) {
+void AfterWrite(int fd, ssize_t written, long long offset = -1) {
     if (written <= 0 || !g_config.fullPrefix || g_config.fullBytes < 0) return;
+    if (InsideReserved(offset, size_t(written))) return;
     if (Under(PathOfFd(fd), g_config.fullPrefix)) g_written += written;
 }
 
@@ -348,13 +379,19 @@ void WriteCount();
 __attribute__((destructor)) void Unload() { WriteCount(); }
 
 void WriteCount() {
+    char text[32];
     if (!g_config.countFile) return;
     const int fd = ::open(g_config.countFile, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0) return;
-    char text[32];
     const int length = std::snprintf(text, sizeof text, "%lld\n", g_changes.load());
     (void)g_real.write(fd, text, size_t(length));
     ::close(fd);
+    if (!g_config.bytesFile) return;
+    const int bytes = ::open(g_config.bytesFile, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (bytes < 0) return;
+    const int written = std::snprintf(text, sizeof text, "%lld\n", g_written.load());
+    (void)g_real.write(bytes, text, size_t(written));
+    ::close(bytes);
 }
 
 }  // namespace
@@ -370,18 +407,18 @@ ssize_t write(int fd, const void* buffer, size_t size) {
 }
 
 ssize_t pwrite(int fd, const void* buffer, size_t size, off_t offset) {
-    const ssize_t allowed = BeforeWrite(fd, size);
+    const ssize_t allowed = BeforeWrite(fd, size, offset);
     if (allowed < 0) return -1;
     const ssize_t written = g_real.pwrite(fd, buffer, size_t(allowed), offset);
-    AfterWrite(fd, written);
+    AfterWrite(fd, written, offset);
     return written;
 }
 
 ssize_t pwrite64(int fd, const void* buffer, size_t size, off_t offset) {
-    const ssize_t allowed = BeforeWrite(fd, size);
+    const ssize_t allowed = BeforeWrite(fd, size, offset);
     if (allowed < 0) return -1;
     const ssize_t written = g_real.pwrite64(fd, buffer, size_t(allowed), offset);
-    AfterWrite(fd, written);
+    AfterWrite(fd, written, offset);
     return written;
 }
 
@@ -432,11 +469,12 @@ ssize_t readv(int fd, const struct iovec* parts, int count) {
 ssize_t copy_file_range(int input, loff_t* inputOffset, int output, loff_t* outputOffset,
                         size_t size, unsigned flags) {
     if (FailsReading(input)) return -1;
-    const ssize_t allowed = BeforeWrite(output, size);
+    const long long at = outputOffset ? (long long)*outputOffset : -1;
+    const ssize_t allowed = BeforeWrite(output, size, at);
     if (allowed < 0) return -1;
     const ssize_t moved =
         g_real.copyFileRange(input, inputOffset, output, outputOffset, size_t(allowed), flags);
-    AfterWrite(output, moved);
+    AfterWrite(output, moved, at);
     return moved;
 }
 
@@ -459,19 +497,31 @@ ssize_t sendfile64(int output, int input, off_t* offset, size_t size) {
 }
 
 int fallocate(int fd, int mode, off_t offset, off_t length) {
-    if (BeforeWrite(fd, size_t(length)) < off_t(length)) {
+    if (BeforeWrite(fd, size_t(length), offset) < off_t(length)) {
         errno = ENOSPC;
         return -1;
     }
-    return g_real.fallocate(fd, mode, offset, length);
+    const int result = g_real.fallocate(fd, mode, offset, length);
+    if (result == 0 && mode == 0 && !InsideReserved(offset, size_t(length))) {
+        AfterWrite(fd, ssize_t(length));
+        if (g_config.fullPrefix && Under(PathOfFd(fd), g_config.fullPrefix))
+            NoteReserved(offset, length);
+    }
+    return result;
 }
 
 int fallocate64(int fd, int mode, off_t offset, off_t length) {
-    if (BeforeWrite(fd, size_t(length)) < off_t(length)) {
+    if (BeforeWrite(fd, size_t(length), offset) < off_t(length)) {
         errno = ENOSPC;
         return -1;
     }
-    return g_real.fallocate64(fd, mode, offset, length);
+    const int result = g_real.fallocate64(fd, mode, offset, length);
+    if (result == 0 && mode == 0 && !InsideReserved(offset, size_t(length))) {
+        AfterWrite(fd, ssize_t(length));
+        if (g_config.fullPrefix && Under(PathOfFd(fd), g_config.fullPrefix))
+            NoteReserved(offset, length);
+    }
+    return result;
 }
 
 int renameat(int fromFd, const char* from, int toFd, const char* to) {

@@ -185,6 +185,8 @@ RunResult FaultWorld::RunWithFaults(const QString& program, const RunOptions& op
                                QString::number(*faults.killAt));
         if (!faults.countFile.isEmpty())
             environment.insert(QStringLiteral("STOWIX_FAULT_COUNT_FILE"), faults.countFile);
+        if (!faults.bytesFile.isEmpty())
+            environment.insert(QStringLiteral("STOWIX_FAULT_BYTES_FILE"), faults.bytesFile);
         if (!faults.growSuffix.isEmpty())
             environment.insert(QStringLiteral("STOWIX_FAULT_GROW_SUFFIX"), faults.growSuffix);
         if (!faults.swapSuffix.isEmpty()) {

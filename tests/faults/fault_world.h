@@ -30,6 +30,8 @@ struct Faults {
     QString killPrefix;
     // The number of changes a whole run made is written here (kill points are chosen in it).
     QString countFile;
+    // With countFile, the number of bytes written under fullPrefix is written here.
+    QString bytesFile;
     // The first read from the host file whose path ends with this text appends a line to it
     // first: a file written to while it is copied.
     QString growSuffix;

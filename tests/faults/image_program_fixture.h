@@ -1,7 +1,7 @@
 #pragma once
-// The whole program with drive C: a disk image (an MBR disk with one FAT32 partition made by
-// mtools, never by the program's engine): the world, the image read back by mtools, the user's
-// files as they were made, and the checks every image test makes (fsck.fat).
+// The frame of the program tests with drive C: a disk image: an MBR disk with one FAT32
+// partition made by mtools from the generated Windows 98 drive, the world's programs pointed at
+// it, and the checks of a set's files, the user's files and the volume (fsck.fat).
 
 #include "fault_fixture.h"
 
@@ -10,6 +10,9 @@
 #include "windows98_drive.h"
 
 #include <QFileInfo>
+
+#include <functional>
+#include <optional>
 
 namespace stowix::test {
 
@@ -86,6 +89,19 @@ protected:
     void ExpectClean() {
         const QString problems = image->FsckProblems();
         EXPECT_TRUE(problems.isEmpty()) << problems.toStdString();
+    }
+
+    // Puts the image back as it was saved.
+    void PutBack(const QString& saved) {
+        ASSERT_TRUE(QFile::remove(imagePath));
+        ASSERT_TRUE(QFile::copy(saved, imagePath));
+    }
+
+    QString Save(const QString& name) {
+        const QString saved = world->Root() + u'/' + name;
+        QFile::remove(saved);
+        EXPECT_TRUE(QFile::copy(imagePath, saved));
+        return saved;
     }
 
     long long CountChanges(const std::function<RunResult(const Faults&)>& run) {

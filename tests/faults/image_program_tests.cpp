@@ -92,19 +92,6 @@ TEST_F(ImageProgram, a_set_inside_the_image_is_deleted_through_the_window) {
 class ImageKills : public ImageProgram {
 protected:
     ImageKills() { driveOptions.systemDatMegabytes = 0; }
-
-    // Puts the image back as it was saved.
-    void PutBack(const QString& saved) {
-        ASSERT_TRUE(QFile::remove(imagePath));
-        ASSERT_TRUE(QFile::copy(saved, imagePath));
-    }
-
-    QString Save(const QString& name) {
-        const QString saved = world->Root() + u'/' + name;
-        QFile::remove(saved);
-        EXPECT_TRUE(QFile::copy(imagePath, saved));
-        return saved;
-    }
 };
 
 TEST_F(ImageKills, a_backup_killed_at_its_writes_leaves_whole_files_and_a_sound_volume) {
@@ -128,7 +115,12 @@ TEST_F(ImageKills, a_backup_killed_at_its_writes_leaves_whole_files_and_a_sound_
             EXPECT_TRUE(result.Ended(0)) << result.Describe();
             continue;
         }
-        EXPECT_EQ(world->Setting(QStringLiteral("Info"), QStringLiteral("LastBackup")), recorded);
+        // A kill after the set was recorded falls while the volume is marked clean again: the
+        // set is then whole.
+        const QString now = world->Setting(QStringLiteral("Info"), QStringLiteral("LastBackup"));
+        if (now != recorded) {
+            EXPECT_TRUE(SetProblems(now.mid(10), true).isEmpty()) << now.toStdString();
+        }
         const QString damage = image->FsckDamage();
         EXPECT_TRUE(damage.isEmpty()) << damage.toStdString();
         QStringList problems = UserFileProblems();
@@ -181,8 +173,15 @@ TEST_F(ImageKills, a_restore_killed_at_its_writes_leaves_every_file_old_or_resto
         faults.killAt = point;
         const RunResult result = restore(faults);
         if (result.killed) {
-            EXPECT_TRUE(
-                world->Setting(QStringLiteral("Info"), QStringLiteral("LastRestore")).isEmpty());
+            // Recorded only when the kill fell while the volume was marked clean again, after
+            // every file was restored.
+            if (!world->Setting(QStringLiteral("Info"), QStringLiteral("LastRestore")).isEmpty()) {
+                for (const auto& source : ImageSetSources) {
+                    const QString path = QLatin1String(source[1]);
+                    if (!path.endsWith(QStringLiteral(".DAT")))
+                        EXPECT_EQ(Bytes(path), originals.value(path)) << path.toStdString();
+                }
+            }
         } else {
             EXPECT_TRUE(result.Ended(0)) << result.Describe();
         }

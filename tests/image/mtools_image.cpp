@@ -308,16 +308,12 @@ QString MtoolsImage::FsckProblems() const {
 QString MtoolsImage::FsckDamage() const {
     const QString report = FsckProblems();
     if (report.isEmpty()) return report;
-    static const char* const harmless[] = {"fsck.fat -n ended with",
-                                           "fsck.fat 4",
-                                           "FATs differ but appear to be intact",
-                                           "Using first FAT",
-                                           "Reclaimed ",
-                                           "Leaving filesystem unchanged",
-                                           "volume.fsck:",
-                                           "Free cluster summary",
-                                           "Auto-correcting",
-                                           "  Set to"};
+    static const char* const harmless[] = {
+        "fsck.fat -n ended with", "fsck.fat 4", "FATs differ but appear to be intact",
+        "Using first FAT", "Reclaimed ", "Leaving filesystem unchanged",
+        "volume.fsck:", "Free cluster summary", "Auto-correcting", "  Set to",
+        // the dirty bit a killed run leaves set
+        "Dirty bit is set", "Automatically removing dirty bit"};
     for (const QString& line : report.split(u'\n')) {
         if (line.trimmed().isEmpty()) continue;
         bool known = false;

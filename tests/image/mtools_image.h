@@ -63,7 +63,8 @@ public:
     // fsck.fat -n on the volume: empty when it finds nothing to mend, else its report.
     QString FsckProblems() const;
     // The same, but lost clusters and table copies that differ while the first is intact (what
-    // a kill between two writes may leave) are no problem: empty when that is all.
+    // a kill between two writes may leave), and the dirty bit such a kill leaves set, are no
+    // problem: empty when that is all.
     QString FsckDamage() const;
     // fsck.fat -a on the volume, written back into the image: the repair a user would make.
     void FsckRepair();

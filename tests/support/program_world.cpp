@@ -48,8 +48,8 @@ QProcessEnvironment ProgramWorld::Environment() const {
     // preloaded library.
     for (const QString& name : environment.keys())
         if (name.startsWith(QLatin1String("STOWIX_"))) environment.remove(name);
-    for (const char* name :
-         {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "WINEPREFIX", "LD_PRELOAD"})
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "WINEPREFIX",
+                             "LD_PRELOAD", "XDG_STATE_HOME"})
         environment.remove(QLatin1String(name));
     environment.insert(QStringLiteral("HOME"), Home());
     environment.insert(QStringLiteral("XDG_CONFIG_HOME"), Config());

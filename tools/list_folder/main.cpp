@@ -23,7 +23,7 @@ using namespace stowix;
 namespace {
 
 // A command line it cannot take ends with DirUsage's status, 1.
-enum ExitStatus { Listed = 0, NothingListed = 2, Incomplete = 3 };
+enum ExitStatus { Listed = 0, NothingListed = 2, Incomplete = 3, AnotherCopy = 5 };
 
 QString AttributeLetters(int attributes) {
     QString letters;
@@ -52,10 +52,11 @@ int main(int argc, char** argv) {
         PrintError(DriveMap::HowToConfigure());
         return NothingListed;
     }
-    Result<std::unique_ptr<FileSystem>> opened = OpenDrives(drives);
+    bool anotherCopy = false;
+    Result<std::unique_ptr<FileSystem>> opened = OpenDrives(drives, &anotherCopy);
     if (!opened) {
         std::fprintf(stderr, "stowix-dir: %s\n", qPrintable(opened.reason()));
-        return 2;
+        return anotherCopy ? AnotherCopy : NothingListed;
     }
     const std::unique_ptr<FileSystem> files = std::move(opened).value();
     QString folder = QString::fromLocal8Bit(argv[1]);
