@@ -11,8 +11,8 @@
 #include "gui/qt_settings_store.h"
 #include "gui/qt_system.h"
 #include "prune/prune_run.h"
-#include "shell/drive_records.h"
 #include "services/program_values.h"
+#include "shell/drive_records.h"
 #include "shell/settings.h"
 
 #include <QCoreApplication>

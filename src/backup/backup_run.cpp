@@ -72,9 +72,8 @@ QString BackupRun::BuildStamp() {
 bool BackupRun::MakeSetFolder(const QString& stamp, QString& setPath,
                               std::vector<CopyFailure>& failures) {
     FileSystem& files = m_window.services().files;
-    const Result<QString> made =
-        stowix::MakeSetFolder(files, BackupRoot, MakeBackupRoot(files), stamp,
-                              m_window.PendingComment);
+    const Result<QString> made = stowix::MakeSetFolder(files, BackupRoot, MakeBackupRoot(files),
+                                                       stamp, m_window.PendingComment);
     if (made) {
         setPath = made.value();
         return true;

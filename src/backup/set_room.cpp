@@ -20,7 +20,11 @@ constexpr qint64 EntryBytes = 96;
 qint64 NewSetRoom(FileSystem& files, const QString& windowsFolder, qint64 unitBytes) {
     QMap<QString, qint64> sizes;  // by upper-cased name, the last group's file
     for (const FileGroup& group : FileGroups(windowsFolder)) {
-        const QString folder = QStringLiteral("C:") + group.sourceFolder;
+        // The root's groups name their folder without a drive ("\\"); the Windows folder's name it
+        // with its own, which need not be C:.
+        const QString folder = group.sourceFolder.startsWith(u'\\')
+                                   ? QStringLiteral("C:") + group.sourceFolder
+                                   : group.sourceFolder;
         // A folder that cannot be listed copies nothing; the copy itself reports it.
         Result<std::vector<FolderEntry>> listed = files.ListFolder(folder + group.pattern, AnyFile);
         if (!listed) continue;

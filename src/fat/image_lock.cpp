@@ -175,7 +175,8 @@ Status LockImage(int fd, bool forWriting, const QString& name, bool* anotherCopy
                 .arg(name));
     }
     const QStringList writers = Writers(image);
-    if (!writers.isEmpty()) return Status::Fail(InUseMessage(name, writers.join(QStringLiteral(", "))));
+    if (!writers.isEmpty())
+        return Status::Fail(InUseMessage(name, writers.join(QStringLiteral(", "))));
     if (::flock(fd, (forWriting ? LOCK_EX : LOCK_SH) | LOCK_NB) != 0) {
         if (errno == EWOULDBLOCK) return LockedByOther(name, image);
         return Status::Fail(name + QStringLiteral(": cannot be locked"));

@@ -12,6 +12,7 @@
 #include <QRegularExpression>
 #include <QStandardPaths>
 
+#include <string>
 #include <vector>
 
 namespace stowix::fat {
@@ -23,13 +24,16 @@ namespace {
 // behind: qemu-nbd ends by itself when our connection closes, but not when this process dies
 // while qemu-nbd is still opening the disk (before the connection is made); the watcher then ends
 // it (SIGTERM: qemu-nbd closes the image cleanly), so that no qemu-nbd outlives Stowix holding
-// the disk.
-const char* const Launcher =
-    "exec 2>\"$0\"; parent=$PPID; self=$$; "
-    "( exec 3>&- </dev/null >/dev/null; "
-    "while kill -0 \"$parent\" && kill -0 \"$self\"; do sleep 1; done 2>/dev/null; "
-    "kill -TERM \"$self\" 2>/dev/null ) & "
-    "exec \"$@\"";
+// the disk. The watcher is given Stowix's own process number rather than the shell's $PPID: a
+// Stowix killed before the shell starts would leave it a $PPID of 1, which never ends.
+std::string LauncherScript() {
+    return "exec 2>\"$0\"; parent=" + std::to_string(::getpid()) +
+           "; self=$$; "
+           "( exec 3>&- </dev/null >/dev/null; "
+           "while kill -0 \"$parent\" && kill -0 \"$self\"; do sleep 1; done 2>/dev/null; "
+           "kill -TERM \"$self\" 2>/dev/null ) & "
+           "exec \"$@\"";
+}
 
 QString Missing(const DiskFormat& format, const QString& name) {
     return QStringLiteral(
@@ -104,8 +108,10 @@ Status StartQemuNbd(nbd_handle* handle, const std::string& path, const DiskForma
         return Status::Fail(name + QStringLiteral(": no temporary file for qemu-nbd's messages"));
     const std::string qemuNbd = QFile::encodeName(program).toStdString();
     const std::string formatOption = "--format=" + format.qemuFormat.toStdString();
-    std::vector<const char*> arguments = {"/bin/sh", "-c", Launcher, complaints.Path().c_str(),
-                                          qemuNbd.c_str(), formatOption.c_str(),
+    const std::string launcher = LauncherScript();
+    std::vector<const char*> arguments = {"/bin/sh", "-c", launcher.c_str(),
+                                          complaints.Path().c_str(), qemuNbd.c_str(),
+                                          formatOption.c_str(),
                                           // An NBD flush then writes QEMU's caches out and
                                           // fsyncs the file.
                                           "--cache=writeback",

@@ -47,8 +47,7 @@ QString MakeUndoSet(FolderChooser& chooser, const QString& undoPath) {
     FileSystem& files = chooser.services().files;
     // A folder of its name that appeared since the name was chosen is another set: never used.
     if (Exists(files, undoPath)) return QStringLiteral("a folder of its name exists already");
-    if (Status made = MakeNamedSetFolder(files, BackupRoot, MakeBackupRoot(files), undoPath);
-        !made)
+    if (Status made = MakeNamedSetFolder(files, BackupRoot, MakeBackupRoot(files), undoPath); !made)
         return made.reason();
     std::vector<CopyFailure> failures =
         CopySetGroups(files, chooser, chooser.values().WindowsFolder, undoPath);

@@ -19,7 +19,7 @@ protected:
         values.MinimumFreeBytes = 1 << 20;
     }
     // The room the set takes on a drive of 4 KiB units, as the run counts it.
-    qint64 SetRoom() { return NewSetRoom(faulty, values.WindowsFolderTail, Unit); }
+    qint64 SetRoom() { return NewSetRoom(faulty, values.WindowsFolder, Unit); }
     void SetFree(qint64 bytes) { faulty.freeSpace = DriveSpace{bytes, Unit}; }
 };
 
@@ -30,7 +30,7 @@ TEST_F(BackupRoomTest, the_room_of_a_set_counts_whole_units_of_each_file_once) {
                             RoomOf(drive.HostBytes("C:\\WINDOWS\\USER.DAT").size(), Unit);
     EXPECT_EQ(SetRoom(), registry + 9 * Unit + RoomOf(96 * 13, Unit) + Unit);
     // Free space in 1-byte units: the sizes themselves.
-    EXPECT_LT(NewSetRoom(faulty, values.WindowsFolderTail, 1), SetRoom());
+    EXPECT_LT(NewSetRoom(faulty, values.WindowsFolder, 1), SetRoom());
 }
 
 TEST_F(BackupRoomTest, a_set_that_would_not_leave_the_floor_free_is_not_begun) {

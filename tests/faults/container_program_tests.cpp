@@ -50,6 +50,8 @@ protected:
         const QString made = MakeContainer(rawPath, kind, container);
         ASSERT_TRUE(made.isEmpty()) << made.toStdString();
         world->UseDriveC(container);
+        // Each disk is a drive of its own, whose records start in a fresh settings file.
+        QFile::remove(world->SettingsFile());
     }
 
     RunResult Backup() { return world->Stowix(UnattendedRun()); }

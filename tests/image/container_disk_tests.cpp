@@ -84,7 +84,10 @@ protected:
         EXPECT_EQ(back->image->Bytes(QStringLiteral("SET\\SYSTEM.DAT")), SystemDat);
         EXPECT_EQ(back->image->Bytes(QStringLiteral("SET\\WIN.INI")), WinIni);
         EXPECT_EQ(back->image->Bytes(QStringLiteral("WINDOWS\\WIN.INI")), WinIni);
-        const QString problems = back->image->FsckProblems();
+        // While the disk is open the volume is marked in use (its dirty bit), as Windows marks it;
+        // what must hold then is that nothing is damaged.
+        const QString problems =
+            whileOpen ? back->image->FsckDamage() : back->image->FsckProblems();
         EXPECT_TRUE(problems.isEmpty()) << problems.toStdString();
     }
 

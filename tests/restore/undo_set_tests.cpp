@@ -164,7 +164,7 @@ TEST_F(UndoSetTest, the_room_check_counts_the_restore_the_undo_set_and_the_floor
         SCOPED_TRACE(c.box.toStdString());
         drive.AddFile("C:\\WINDOWS\\SYSTEM.INI", "old system.ini");
         const qint64 restore = RestoreRoom(files, values, set, Unit);
-        const qint64 undo = NewSetRoom(files, values.WindowsFolderTail, Unit);
+        const qint64 undo = NewSetRoom(files, values.WindowsFolder, Unit);
         const qint64 needed = values.MinimumFreeBytes + restore + undo;
         const qint64 free = c.room == Room::All             ? needed
                             : c.room == Room::NotTheUndoSet ? needed - 1
