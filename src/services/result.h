@@ -23,6 +23,9 @@ public:
     bool notFound() const { return m_notFound; }
     // Empty for success; otherwise the host's reason, for instance "No space left on device".
     QString reason() const { return m_reason.value_or(QString()); }
+    // A Status is its own outcome, so TRY treats it like a Result that carries no value.
+    Status status() const { return *this; }
+    void value() const {}
 
 private:
     Status() = default;
@@ -53,3 +56,15 @@ private:
 };
 
 }  // namespace stowix
+
+// Hands a failure straight back to the caller, and otherwise gives the value:
+//     const Cluster first = TRY(volume.FirstCluster(entry));
+//     TRY(file.Flush());
+// The caller's return type must be a Status or a Result. Written as a GNU statement expression,
+// which GCC and Clang both take, so that it can stand inside an expression.
+#define TRY(expression)                                                    \
+    __extension__({                                                        \
+        auto&& try_outcome_ = (expression);                                \
+        if (!try_outcome_) return ::stowix::Status(try_outcome_.status()); \
+        std::move(try_outcome_).value();                                   \
+    })
