@@ -8,12 +8,16 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <deque>
 
 namespace stowix::fat {
 
 namespace {
 
-constexpr qint64 LargestRequest = 32 * 1024 * 1024;  // qemu-nbd's own limit
+// Large transfers go as pieces of this size, several in flight at once (below), so that
+// qemu-nbd reads or writes the image for one piece while the next crosses the socket.
+constexpr qint64 PieceBytes = 1024 * 1024;
+constexpr size_t PiecesInFlight = 8;
 
 QString LastError() { return QString::fromLocal8Bit(nbd_get_error()); }
 
@@ -57,7 +61,7 @@ Result<std::unique_ptr<NbdDevice>> NbdDevice::Serve(const std::string& path,
         return self->ReadDirect(offset, buffer, count);
     });
     const int64_t maximum = nbd_get_block_size(handle, LIBNBD_SIZE_MAXIMUM);
-    device->m_maxRequest = maximum > 0 ? std::min<qint64>(maximum, LargestRequest) : LargestRequest;
+    device->m_maxRequest = maximum > 0 ? std::min<qint64>(maximum, PieceBytes) : PieceBytes;
     return device;
 }
 
@@ -99,17 +103,39 @@ Status NbdDevice::Outside(qint64 offset, qint64 size) const {
     return Status::Ok();
 }
 
-// Runs transfer(handle, from, count) over [offset, offset + size) in pieces qemu-nbd takes.
-template <typename Transfer>
-Status NbdDevice::InPieces(qint64 offset, qint64 size, Transfer transfer) {
-    if (Status inside = Outside(offset, size); !inside) return inside;
-    Result<nbd_handle*> connection = Connection();
-    if (!connection) return connection.status();
-    for (qint64 done = 0; done < size;) {
+// Runs issue(handle, from, count) over [offset, offset + size) in pieces, PiecesInFlight at
+// most in flight, and returns once every piece is answered; the first failure is the answer.
+// issue starts one piece and gives its cookie, or -1.
+template <typename Issue>
+Status NbdDevice::InPieces(qint64 offset, qint64 size, Issue issue) {
+    TRY(Outside(offset, size));
+    nbd_handle* const handle = TRY(Connection());
+    std::deque<int64_t> inFlight;
+    QString failure;
+    // Waits for the oldest piece. false: the connection itself failed, and nothing more will be
+    // answered on it.
+    const auto retireOldest = [&]() {
+        int completed = 0;
+        while ((completed = nbd_aio_command_completed(handle, uint64_t(inFlight.front()))) == 0)
+            if (nbd_poll(handle, -1) == -1) return false;
+        if (completed == -1 && failure.isEmpty()) failure = LastError();
+        inFlight.pop_front();
+        return true;
+    };
+    for (qint64 done = 0; done < size && failure.isEmpty();) {
+        if (inFlight.size() == PiecesInFlight && !retireOldest()) return Status::Fail(LastError());
         const qint64 piece = std::min(size - done, m_maxRequest);
-        if (transfer(connection.value(), done, piece) != 0) return Status::Fail(LastError());
+        const int64_t cookie = issue(handle, done, piece);
+        if (cookie == -1) {
+            failure = LastError();
+            break;
+        }
+        inFlight.push_back(cookie);
         done += piece;
     }
+    while (!inFlight.empty())
+        if (!retireOldest()) return Status::Fail(LastError());
+    if (!failure.isEmpty()) return Status::Fail(failure);
     return Status::Ok();
 }
 
@@ -121,7 +147,8 @@ Status NbdDevice::Read(qint64 offset, void* buffer, qint64 size) {
 Status NbdDevice::ReadDirect(qint64 offset, void* buffer, qint64 size) {
     char* at = static_cast<char*>(buffer);
     return InPieces(offset, size, [&](nbd_handle* handle, qint64 done, qint64 piece) {
-        return nbd_pread(handle, at + done, size_t(piece), uint64_t(offset + done), 0);
+        return nbd_aio_pread(handle, at + done, size_t(piece), uint64_t(offset + done),
+                             NBD_NULL_COMPLETION, 0);
     });
 }
 
@@ -129,7 +156,8 @@ Status NbdDevice::Write(qint64 offset, const void* buffer, qint64 size) {
     const char* at = static_cast<const char*>(buffer);
     const Status written =
         InPieces(offset, size, [&](nbd_handle* handle, qint64 done, qint64 piece) {
-            return nbd_pwrite(handle, at + done, size_t(piece), uint64_t(offset + done), 0);
+            return nbd_aio_pwrite(handle, at + done, size_t(piece), uint64_t(offset + done),
+                                  NBD_NULL_COMPLETION, 0);
         });
     if (written)
         m_cache->Wrote(offset, buffer, size);

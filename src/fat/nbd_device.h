@@ -59,8 +59,8 @@ private:
     NbdDevice(nbd_handle* handle, int lockFd);
     Status Outside(qint64 offset, qint64 size) const;
     Status ReadDirect(qint64 offset, void* buffer, qint64 size);
-    template <typename Transfer>
-    Status InPieces(qint64 offset, qint64 size, Transfer transfer);
+    template <typename Issue>
+    Status InPieces(qint64 offset, qint64 size, Issue issue);
     // This process's connection (the first use in a forked child makes one); null, with the
     // reason in the status, when it cannot be made.
     Result<nbd_handle*> Connection();
@@ -72,7 +72,7 @@ private:
     nbd_handle* m_forked = nullptr;  // a forked child's own connection
     int m_forkedIn = 0;              // the process that made it
     qint64 m_size = 0;
-    qint64 m_maxRequest = 0;  // the largest read or write qemu-nbd takes at once
+    qint64 m_maxRequest = 0;  // the largest piece: PieceBytes, or less if qemu-nbd says so
     // Every request is a round trip to qemu-nbd: small reads go through chunks.
     std::optional<ChunkCache> m_cache;
 };

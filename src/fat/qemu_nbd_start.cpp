@@ -26,12 +26,19 @@ namespace {
 // it (SIGTERM: qemu-nbd closes the image cleanly), so that no qemu-nbd outlives Stowix holding
 // the disk. The watcher is given Stowix's own process number rather than the shell's $PPID: a
 // Stowix killed before the shell starts would leave it a $PPID of 1, which never ends.
+// qemu-nbd allocates a buffer for every request and frees it after the answer; by default the C
+// library hands such buffers back to the kernel at once (mmap for large ones, heap trimming for
+// the rest), so every request paid a page fault for each 4 KiB it carried, which made up most of
+// the transport's cost. The tunables keep freed buffers for reuse: qemu-nbd then holds about what
+// it has in flight (PiecesInFlight pieces, nbd_device.cpp), some 8 MiB.
 std::string LauncherScript() {
     return "exec 2>\"$0\"; parent=" + std::to_string(::getpid()) +
            "; self=$$; "
            "( exec 3>&- </dev/null >/dev/null; "
            "while kill -0 \"$parent\" && kill -0 \"$self\"; do sleep 1; done 2>/dev/null; "
            "kill -TERM \"$self\" 2>/dev/null ) & "
+           "export GLIBC_TUNABLES=\"${GLIBC_TUNABLES:+$GLIBC_TUNABLES:}"
+           "glibc.malloc.mmap_threshold=4194304:glibc.malloc.trim_threshold=33554432\"; "
            "exec \"$@\"";
 }
 
