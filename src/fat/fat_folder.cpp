@@ -1,32 +1,12 @@
 #include "fat/fat_folder.h"
 
-#include "fat/byte_order.h"
-
-#include <cstring>
-
 namespace stowix::fat {
 
 namespace {
 
 constexpr int MaxFolderSlots = 65536;  // the largest folder FAT allows
 
-// The UTF-16 units of one LFN slot, in order.
-void SlotUnits(const unsigned char* slot, char16_t* units) {
-    static constexpr int Offsets[13] = {1, 3, 5, 7, 9, 14, 16, 18, 20, 22, 24, 28, 30};
-    for (int i = 0; i < 13; ++i) units[i] = Le16(slot + Offsets[i]);
-}
-
 }  // namespace
-
-uint32_t SlotFirstCluster(const unsigned char* slot, FatType type) {
-    const uint32_t low = Le16(slot + 26);
-    return type == FatType::Fat32 ? (uint32_t(Le16(slot + 20)) << 16) | low : low;
-}
-
-void SetSlotFirstCluster(unsigned char* slot, uint32_t cluster) {
-    PutLe16(slot + 20, uint16_t(cluster >> 16));
-    PutLe16(slot + 26, uint16_t(cluster & 0xFFFF));
-}
 
 uint32_t FatFolder::MostClusters(const FatVolume& volume) {
     return uint32_t((qint64(MaxFolderSlots) * SlotBytes + volume.ClusterBytes() - 1) /
@@ -40,29 +20,23 @@ Result<FatFolder> FatFolder::Load(FatVolume& volume, uint32_t firstCluster, cons
     folder.m_type = volume.Type();
     if (firstCluster == 0) {
         folder.m_fixedOffset = volume.FixedRootOffset();
-        folder.m_bytes.resize(qsizetype(volume.FixedRootEntries()) * SlotBytes);
-        if (Status read =
-                volume.Read(folder.m_fixedOffset, folder.m_bytes.data(), folder.m_bytes.size());
-            !read)
-            return read;
+        folder.m_slots.resize(volume.FixedRootEntries());
+        TRY(volume.Read(folder.m_fixedOffset, folder.m_slots.data(),
+                        qint64(folder.m_slots.size()) * SlotBytes));
         return folder;
     }
-    Result<std::vector<uint32_t>> chain = volume.Chain(firstCluster, MostClusters(volume), owner);
-    if (!chain) return chain.status();
-    folder.m_clusters = std::move(chain).value();
-    const qint64 size = qint64(folder.m_clusters.size()) * volume.ClusterBytes();
-    folder.m_bytes.resize(size);
+    folder.m_clusters = TRY(volume.Chain(firstCluster, MostClusters(volume), owner));
+    const int slotsPerCluster = int(volume.ClusterBytes() / SlotBytes);
+    folder.m_slots.resize(folder.m_clusters.size() * size_t(slotsPerCluster));
     // Runs of adjacent clusters are read at once.
     for (size_t i = 0; i < folder.m_clusters.size();) {
         size_t run = 1;
         while (i + run < folder.m_clusters.size() &&
                folder.m_clusters[i + run] == folder.m_clusters[i] + run)
             ++run;
-        if (Status read = volume.Read(volume.ClusterOffset(folder.m_clusters[i]),
-                                      folder.m_bytes.data() + qint64(i) * volume.ClusterBytes(),
-                                      qint64(run) * volume.ClusterBytes());
-            !read)
-            return read;
+        TRY(volume.Read(volume.ClusterOffset(folder.m_clusters[i]),
+                        &folder.m_slots[i * size_t(slotsPerCluster)],
+                        qint64(run) * volume.ClusterBytes()));
         i += run;
     }
     return folder;
@@ -88,18 +62,22 @@ Status FatFolder::WriteSlots(FatVolume& volume, int first, int count) const {
         while (i + run < count && SlotOffset(volume, first + i + run) ==
                                       SlotOffset(volume, first + i) + qint64(run) * SlotBytes)
             ++run;
-        if (Status put = volume.WriteFolder(SlotOffset(volume, first + i), Slot(first + i),
-                                            qint64(run) * SlotBytes);
-            !put)
-            return put;
+        TRY(volume.WriteFolder(SlotOffset(volume, first + i), &Slot(first + i),
+                               qint64(run) * SlotBytes));
         i += run;
     }
     return Status::Ok();
 }
 
+Status FatFolder::WriteEntrySlots(FatVolume& volume, int first, int count) const {
+    if (Contiguous(volume, first, count)) return WriteSlots(volume, first, count);
+    TRY(WriteSlots(volume, first, count - 1));
+    return WriteSlots(volume, first + count - 1, 1);
+}
+
 void FatFolder::AppendCluster(uint32_t cluster, uint32_t clusterBytes) {
     m_clusters.push_back(cluster);
-    m_bytes.append(QByteArray(qsizetype(clusterBytes), '\0'));
+    m_slots.resize(m_slots.size() + clusterBytes / SlotBytes, DirectoryEntry{});
 }
 
 std::vector<FatEntry> FatFolder::Entries(const OemCodePage& codePage) const {
@@ -110,39 +88,41 @@ std::vector<FatEntry> FatFolder::Entries(const OemCodePage& codePage) const {
     int firstSlot = -1;
     uint8_t checksum = 0;
     for (int index = 0; index < SlotCount(); ++index) {
-        const unsigned char* slot = Slot(index);
-        if (slot[0] == 0x00) break;
-        if (slot[0] == 0xE5) {
+        const DirectoryEntry& slot = Slot(index);
+        if (slot.IsNeverUsed()) break;
+        if (slot.name[0] == DirectoryEntry::DeletedMark) {
             expected = 0;
             continue;
         }
-        if ((slot[11] & 0x3F) == EntryAttribute::LongName) {
-            const int order = slot[0] & 0x1F;
-            if ((slot[0] & 0x40) != 0 && order >= 1) {
-                units.assign(size_t(order) * 13, 0xFFFF);
+        if (slot.IsLongName()) {
+            const LongNameSlot part = AsLongName(slot);
+            const int order = part.Order();
+            if (part.IsLastPart() && order >= 1) {
+                units.assign(size_t(order) * LongNameSlot::Units, 0xFFFF);
                 expected = order;
                 firstSlot = index;
-                checksum = slot[13];
-            } else if (expected == 0 || order != expected || slot[13] != checksum) {
+                checksum = part.checksum;
+            } else if (expected == 0 || order != expected || part.checksum != checksum) {
                 expected = 0;
                 continue;
             }
-            SlotUnits(slot, units.data() + (order - 1) * 13);
+            part.GetUnits(units.data() + (order - 1) * LongNameSlot::Units);
             expected = order - 1 == 0 ? -1 : order - 1;  // -1: complete, awaiting its entry
             continue;
         }
         const bool longNameWhole = expected == -1;
         expected = 0;
-        if ((slot[11] & EntryAttribute::VolumeLabel) != 0) continue;
+        if ((slot.attributes & EntryAttribute::VolumeLabel) != 0) continue;
         FatEntry entry;
-        std::memcpy(entry.shortName.data(), slot, 11);
-        entry.attributes = slot[11];
-        entry.firstCluster = SlotFirstCluster(slot, m_type);
-        entry.size = Le32(slot + 28);
+        entry.shortName = slot.name;
+        entry.attributes = slot.attributes;
+        entry.firstCluster = slot.FirstCluster(m_type);
+        entry.size = slot.size.Get();
         entry.shortSlot = index;
         entry.firstSlot = index;
-        entry.shortText = ShortNameText(entry.shortName, codePage, (slot[12] & 0x08) != 0,
-                                        (slot[12] & 0x10) != 0);
+        entry.shortText =
+            ShortNameText(entry.shortName, codePage, (slot.caseFlags & CaseFlag::LowerBase) != 0,
+                          (slot.caseFlags & CaseFlag::LowerExtension) != 0);
         entry.name = entry.shortText;
         if (longNameWhole && ShortNameChecksum(entry.shortName) == checksum) {
             qsizetype length = 0;

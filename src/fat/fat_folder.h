@@ -1,33 +1,22 @@
 #pragma once
-// One folder of a FAT volume held in memory while it is read or changed: its raw 32-byte slots
-// and the clusters they lie in (or the fixed root region of FAT12 and FAT16). The entries are
-// parsed from the slots with their long names (when the LFN slots before a short entry are whole
-// and carry its checksum; otherwise the short name stands). Changes are made to the slots here
-// and written to the volume slot range by slot range. A folder costs its own size in memory,
-// never more.
+// One folder of a FAT volume held in memory while it is read or changed: its 32-byte slots
+// (directory_entry.h) and the clusters they lie in (or the fixed root region of FAT12 and FAT16).
+// The entries are parsed from the slots with their long names (when the LFN slots before a short
+// entry are whole and carry its checksum; otherwise the short name stands). Changes are made to the
+// slots here and written to the volume slot range by slot range. A folder costs its own size in
+// memory, never more.
 
+#include "dos/name_rules.h"
+#include "fat/directory_entry.h"
 #include "fat/fat_names.h"
 #include "fat/fat_volume.h"
 
-#include <QByteArray>
 #include <QString>
 
 #include <cstdint>
 #include <vector>
 
 namespace stowix::fat {
-
-namespace EntryAttribute {
-constexpr uint8_t ReadOnly = 0x01;
-constexpr uint8_t Hidden = 0x02;
-constexpr uint8_t System = 0x04;
-constexpr uint8_t VolumeLabel = 0x08;
-constexpr uint8_t Folder = 0x10;
-constexpr uint8_t Archive = 0x20;
-constexpr uint8_t LongName = 0x0F;
-}  // namespace EntryAttribute
-
-constexpr int SlotBytes = 32;
 
 struct FatEntry {
     QString name;       // the long name, or the short name as Windows shows it
@@ -40,7 +29,7 @@ struct FatEntry {
     int shortSlot = 0;
 
     bool IsFolder() const { return (attributes & EntryAttribute::Folder) != 0; }
-    bool IsDotEntry() const { return name == u"." || name == u".."; }
+    bool IsDotEntry() const { return IsDotOrDotDot(name); }
 };
 
 class FatFolder {
@@ -52,14 +41,9 @@ public:
     static uint32_t MostClusters(const FatVolume& volume);
 
     uint32_t FirstCluster() const { return m_firstCluster; }
-    int SlotCount() const { return int(m_bytes.size() / SlotBytes); }
-    unsigned char* Slot(int index) {
-        return reinterpret_cast<unsigned char*>(m_bytes.data()) + qsizetype(index) * SlotBytes;
-    }
-    const unsigned char* Slot(int index) const {
-        return reinterpret_cast<const unsigned char*>(m_bytes.constData()) +
-               qsizetype(index) * SlotBytes;
-    }
+    int SlotCount() const { return int(m_slots.size()); }
+    DirectoryEntry& Slot(int index) { return m_slots[size_t(index)]; }
+    const DirectoryEntry& Slot(int index) const { return m_slots[size_t(index)]; }
     // Where a slot lies, in bytes from the volume's start.
     qint64 SlotOffset(const FatVolume& volume, int index) const;
     // True when slots first .. first+count-1 lie one after another on the volume.
@@ -72,6 +56,11 @@ public:
     std::vector<FatEntry> Entries(const OemCodePage& codePage) const;
     // Writes slots first .. first+count-1 from memory to the volume.
     Status WriteSlots(FatVolume& volume, int first, int count) const;
+    // Writes the slots of one entry, first .. first+count-1 with its short entry last: at once
+    // when they lie in one piece on the volume; otherwise the long name's slots first and the
+    // short entry after them, so that a kill between leaves no short entry whose long name is
+    // half written.
+    Status WriteEntrySlots(FatVolume& volume, int first, int count) const;
     // Adds an empty cluster (already zeroed on disk and chained) to the folder's slots.
     void AppendCluster(uint32_t cluster, uint32_t clusterBytes);
 
@@ -81,11 +70,7 @@ private:
     qint64 m_fixedOffset = 0;
     uint32_t m_clusterBytes = 0;
     FatType m_type = FatType::Fat16;
-    QByteArray m_bytes;
+    std::vector<DirectoryEntry> m_slots;
 };
-
-// The first cluster an entry's slot names.
-uint32_t SlotFirstCluster(const unsigned char* slot, FatType type);
-void SetSlotFirstCluster(unsigned char* slot, uint32_t cluster);
 
 }  // namespace stowix::fat

@@ -1,6 +1,7 @@
 #include "fat/fat_names.h"
 
-#include "fat/byte_order.h"
+#include "dos/name_rules.h"
+#include "fat/directory_entry.h"
 
 #include <QStringDecoder>
 
@@ -116,7 +117,7 @@ QString ShortNameText(const ShortName& name, const OemCodePage& codePage, bool l
 }
 
 std::optional<ShortName> ExactShortName(QStringView name, const OemCodePage& codePage) {
-    if (name.isEmpty() || name == u"." || name == u"..") return std::nullopt;
+    if (name.isEmpty() || IsDotOrDotDot(name)) return std::nullopt;
     const qsizetype dot = name.indexOf(u'.');
     const QStringView base = dot < 0 ? name : name.left(dot);
     const QStringView extension = dot < 0 ? QStringView() : name.mid(dot + 1);
@@ -139,26 +140,36 @@ std::optional<ShortName> ExactShortName(QStringView name, const OemCodePage& cod
     return shortName;
 }
 
-Result<ShortName> MakeAlias(QStringView longName, const OemCodePage& codePage,
-                            const std::function<bool(const ShortName&)>& taken) {
+namespace {
+
+// A long name made ready for its alias: the base and extension as short-name bytes, and whether
+// anything of the name was lost on the way (which calls for a numeric tail).
+struct AliasParts {
+    std::vector<unsigned char> base;       // 8 bytes at most
+    std::vector<unsigned char> extension;  // 3 bytes at most
     bool lossy = false;
+};
+
+// Upper case, blanks and leading dots dropped, the extension after the last dot.
+AliasParts AliasPartsOf(QStringView longName, const OemCodePage& codePage) {
+    AliasParts parts;
     QString upper = longName.toString().toUpper();
     if (upper.contains(u' ')) {
         upper.remove(u' ');
-        lossy = true;
+        parts.lossy = true;
     }
     qsizetype leading = 0;
     while (leading < upper.size() && upper[leading] == u'.') ++leading;
     if (leading > 0) {
         upper = upper.mid(leading);
-        lossy = true;
+        parts.lossy = true;
     }
     const qsizetype lastDot = upper.lastIndexOf(u'.');
     QString baseText = lastDot < 0 ? upper : upper.left(lastDot);
     const QString extensionText = lastDot < 0 ? QString() : upper.mid(lastDot + 1);
     if (baseText.contains(u'.')) {
         baseText.remove(u'.');
-        lossy = true;
+        parts.lossy = true;
     }
     const auto convert = [&](const QString& part, size_t limit) {
         std::vector<unsigned char> bytes;
@@ -167,38 +178,48 @@ Result<ShortName> MakeAlias(QStringView longName, const OemCodePage& codePage,
                 IsLongOnly(character.unicode()) ? 0 : ShortByte(character, codePage);
             if (byte == 0) {
                 byte = '_';
-                lossy = true;
+                parts.lossy = true;
             }
             if (bytes.size() == limit) {
-                lossy = true;
+                parts.lossy = true;
                 break;
             }
             bytes.push_back(byte);
         }
         return bytes;
     };
-    std::vector<unsigned char> base = convert(baseText, 8);
-    const std::vector<unsigned char> extension = convert(extensionText, 3);
-    if (base.empty()) {
-        base.push_back('_');
-        lossy = true;
+    parts.base = convert(baseText, 8);
+    parts.extension = convert(extensionText, 3);
+    if (parts.base.empty()) {
+        parts.base.push_back('_');
+        parts.lossy = true;
     }
+    return parts;
+}
 
+// The alias of parts with a numeric tail ("~1"; empty for none), the base cut to make room.
+ShortName ComposeAlias(const AliasParts& parts, const std::string& tail) {
     ShortName candidate;
-    const auto compose = [&](const std::string& tail) {
-        candidate.fill(' ');
-        const size_t keep = std::min(base.size(), 8 - tail.size());
-        for (size_t i = 0; i < keep; ++i) candidate[i] = base[i];
-        for (size_t i = 0; i < tail.size(); ++i) candidate[keep + i] = (unsigned char)(tail[i]);
-        for (size_t i = 0; i < extension.size(); ++i) candidate[8 + i] = extension[i];
-        if (candidate[0] == 0xE5) candidate[0] = 0x05;
-    };
-    if (!lossy) {
-        compose(std::string());
+    candidate.fill(' ');
+    const size_t keep = std::min(parts.base.size(), 8 - tail.size());
+    for (size_t i = 0; i < keep; ++i) candidate[i] = parts.base[i];
+    for (size_t i = 0; i < tail.size(); ++i) candidate[keep + i] = (unsigned char)(tail[i]);
+    for (size_t i = 0; i < parts.extension.size(); ++i) candidate[8 + i] = parts.extension[i];
+    if (candidate[0] == 0xE5) candidate[0] = 0x05;
+    return candidate;
+}
+
+}  // namespace
+
+Result<ShortName> MakeAlias(QStringView longName, const OemCodePage& codePage,
+                            const std::function<bool(const ShortName&)>& taken) {
+    const AliasParts parts = AliasPartsOf(longName, codePage);
+    if (!parts.lossy) {
+        const ShortName candidate = ComposeAlias(parts, std::string());
         if (!taken(candidate)) return candidate;
     }
     for (int number = 1; number <= 999999; ++number) {
-        compose("~" + std::to_string(number));
+        const ShortName candidate = ComposeAlias(parts, "~" + std::to_string(number));
         if (!taken(candidate)) return candidate;
     }
     return Status::Fail(QStringLiteral("The folder holds too many names like this one"));
@@ -217,20 +238,19 @@ QString FatNameRefusal(QStringView name) {
 }
 
 std::vector<std::array<unsigned char, 32>> LongNameSlots(QStringView name, uint8_t checksum) {
-    const qsizetype count = (name.size() + 12) / 13;
-    std::vector<char16_t> units(size_t(count * 13), char16_t(0xFFFF));
+    constexpr qsizetype PerSlot = LongNameSlot::Units;
+    const qsizetype count = (name.size() + PerSlot - 1) / PerSlot;
+    std::vector<char16_t> units(size_t(count * PerSlot), char16_t(0xFFFF));
     for (qsizetype i = 0; i < name.size(); ++i) units[size_t(i)] = name[i].unicode();
-    if (name.size() < count * 13) units[size_t(name.size())] = 0;
-    static constexpr int Offsets[13] = {1, 3, 5, 7, 9, 14, 16, 18, 20, 22, 24, 28, 30};
-    std::vector<std::array<unsigned char, 32>> slots;
+    if (name.size() < count * PerSlot) units[size_t(name.size())] = 0;
+    std::vector<std::array<unsigned char, SlotBytes>> slots;
     for (qsizetype order = count; order >= 1; --order) {
-        std::array<unsigned char, 32> slot{};
-        slot[0] = uint8_t(order | (order == count ? 0x40 : 0));
-        slot[11] = 0x0F;
-        slot[13] = checksum;
-        for (int i = 0; i < 13; ++i)
-            PutLe16(slot.data() + Offsets[i], units[size_t((order - 1) * 13 + i)]);
-        slots.push_back(slot);
+        LongNameSlot slot{};
+        slot.order = uint8_t(order | (order == count ? LongNameSlot::LastPart : 0));
+        slot.attributes = EntryAttribute::LongName;
+        slot.checksum = checksum;
+        slot.SetUnits(units.data() + (order - 1) * PerSlot);
+        slots.push_back(std::bit_cast<std::array<unsigned char, SlotBytes>>(slot));
     }
     return slots;
 }

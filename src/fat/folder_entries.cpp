@@ -19,10 +19,6 @@ std::string ShortKey(const ShortName& name) {
     return std::string(reinterpret_cast<const char*>(name.data()), name.size());
 }
 
-bool IsDot(const FatEntry& entry) {
-    return entry.name == QLatin1String(".") || entry.name == QLatin1String("..");
-}
-
 void AddSlot(std::vector<int>& slots, int slot) {
     slots.insert(std::lower_bound(slots.begin(), slots.end(), slot), slot);
 }
@@ -39,7 +35,7 @@ FolderEntries::FolderEntries(std::vector<FatEntry> entries) : m_entries(std::mov
 
 void FolderEntries::Index(const FatEntry& entry) {
     ++m_shortNames[ShortKey(entry.shortName)];
-    if (IsDot(entry)) return;
+    if (entry.IsDotEntry()) return;
     std::u16string name = Folded(entry.name);
     std::u16string shortText = Folded(entry.shortText);
     AddSlot(m_byName[name], entry.shortSlot);
@@ -50,7 +46,7 @@ void FolderEntries::Unindex(const FatEntry& entry) {
     if (auto found = m_shortNames.find(ShortKey(entry.shortName));
         found != m_shortNames.end() && --found->second <= 0)
         m_shortNames.erase(found);
-    if (IsDot(entry)) return;
+    if (entry.IsDotEntry()) return;
     for (const std::u16string& key : {Folded(entry.name), Folded(entry.shortText)}) {
         auto found = m_byName.find(key);
         if (found == m_byName.end()) continue;

@@ -30,6 +30,8 @@ constexpr int Hidden = 2;
 constexpr int System = 4;
 constexpr int Folder = 16;
 constexpr int Archive = 32;
+// The bits that make a file of a kind a listing shows only when its mask asks for them.
+constexpr int KindBits = ReadOnly | Hidden | System;
 }  // namespace Attribute
 
 // One entry of a folder listing: the bare name as stored, and what the listing learnt of its

@@ -21,7 +21,7 @@ namespace stowix::posix {
 
 namespace {
 
-constexpr int KindBits = Attribute::ReadOnly | Attribute::Hidden | Attribute::System;
+using Attribute::KindBits;
 
 // The DOS path of an entry in a listed folder, for failure texts.
 QString EntryText(const DosPath& folder, const QString& name) {
