@@ -68,15 +68,16 @@ int Run(int argc, char** argv) {
     FileSystem& files = *opened.value();
 
     const std::unique_ptr<WindowsApi> windows = MakePosixWindowsApi(files);
-    const QString windowsFolder = WindowsDirectory(*windows);
-    if (windowsFolder.isEmpty()) {
-        const QString problem = windows->WindowsFolderProblem();
+    const Result<QString> found = WindowsDirectory(*windows);
+    if (!found) {
+        const QString problem = found.reason();
         PrintError(
             (problem.isEmpty() ? QStringLiteral("drive C: holds no Windows folder") : problem) +
             QStringLiteral(". Set STOWIX_WINDOWS_FOLDER to the Windows folder, for "
                            "example C:\\WINDOWS."));
         return NoWindowsFolder;
     }
+    const QString& windowsFolder = found.value();
     const QString scriptPath = windowsFolder + QStringLiteral("\\WinStart.Bat");
 
     const Result<std::unique_ptr<FileReader>> script = OpenScript(files, windowsFolder, scriptPath);
