@@ -48,8 +48,7 @@ Result<std::unique_ptr<FileReader>> OpenScript(FileSystem& files, const QString&
                                                const QString& scriptPath) {
     // A Windows folder that does not exist (STOWIX_WINDOWS_FOLDER names any path) is reported
     // rather than taken for a folder without a script.
-    if (const Result<int> folder = files.ReadAttributes(windowsFolder); !folder)
-        return folder.status();
+    TRY(files.ReadAttributes(windowsFolder));
     Result<std::unique_ptr<FileReader>> script = files.OpenForReading(scriptPath);
     if (script.notFound()) return std::unique_ptr<FileReader>();
     return script;

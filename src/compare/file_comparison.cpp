@@ -87,25 +87,20 @@ Side DriveSide(FileSystem& files, const ProgramValues& values) {
 }
 
 Result<bool> SameContents(FileSystem& files, const QString& first, const QString& second) {
-    Result<std::unique_ptr<FileReader>> a = files.OpenForReading(first);
-    if (!a) return a.status();
-    Result<std::unique_ptr<FileReader>> b = files.OpenForReading(second);
-    if (!b) return b.status();
-    FileReader& readerA = *a.value();
-    FileReader& readerB = *b.value();
+    const std::unique_ptr<FileReader> a = TRY(files.OpenForReading(first));
+    const std::unique_ptr<FileReader> b = TRY(files.OpenForReading(second));
+    FileReader& readerA = *a;
+    FileReader& readerB = *b;
     if (readerA.Size() != readerB.Size()) return false;
     std::vector<char> bufferA(ComparePiece);
     std::vector<char> bufferB(ComparePiece);
     for (qint64 offset = 0; offset < readerA.Size();) {
-        Result<qint64> gotA = readerA.ReadAt(offset, bufferA.data(), ComparePiece);
-        if (!gotA) return gotA.status();
-        Result<qint64> gotB = readerB.ReadAt(offset, bufferB.data(), ComparePiece);
-        if (!gotB) return gotB.status();
-        if (gotA.value() != gotB.value()) return false;
-        if (gotA.value() == 0) break;  // shorter than when opened: both alike so far
-        if (!std::equal(bufferA.begin(), bufferA.begin() + gotA.value(), bufferB.begin()))
-            return false;
-        offset += gotA.value();
+        const qint64 gotA = TRY(readerA.ReadAt(offset, bufferA.data(), ComparePiece));
+        const qint64 gotB = TRY(readerB.ReadAt(offset, bufferB.data(), ComparePiece));
+        if (gotA != gotB) return false;
+        if (gotA == 0) break;  // shorter than when opened: both alike so far
+        if (!std::equal(bufferA.begin(), bufferA.begin() + gotA, bufferB.begin())) return false;
+        offset += gotA;
     }
     return true;
 }
