@@ -46,8 +46,9 @@ int main(int argc, char** argv) {
     // As start-up finds them.
     ProgramValues values;
     if (!files->ChangeDrive(QLatin1Char('C')).ok()) return 2;
-    values.WindowsFolder = WindowsDirectory(*windows);
-    if (values.WindowsFolder.isEmpty()) return 2;
+    const Result<QString> windowsFolder = WindowsDirectory(*windows);
+    if (!windowsFolder) return 2;
+    values.WindowsFolder = windowsFolder.value();
     values.WindowsFolderTail = values.WindowsFolder.mid(2);
 
     QtMainWindow form1;

@@ -48,8 +48,7 @@ Result<std::unique_ptr<FileReader>> OpenScript(FileSystem& files, const QString&
                                                const QString& scriptPath) {
     // A Windows folder that does not exist (STOWIX_WINDOWS_FOLDER names any path) is reported
     // rather than taken for a folder without a script.
-    if (const Result<int> folder = files.ReadAttributes(windowsFolder); !folder)
-        return folder.status();
+    TRY(files.ReadAttributes(windowsFolder));
     Result<std::unique_ptr<FileReader>> script = files.OpenForReading(scriptPath);
     if (script.notFound()) return std::unique_ptr<FileReader>();
     return script;
@@ -68,15 +67,16 @@ int Run(int argc, char** argv) {
     FileSystem& files = *opened.value();
 
     const std::unique_ptr<WindowsApi> windows = MakePosixWindowsApi(files);
-    const QString windowsFolder = WindowsDirectory(*windows);
-    if (windowsFolder.isEmpty()) {
-        const QString problem = windows->WindowsFolderProblem();
+    const Result<QString> found = WindowsDirectory(*windows);
+    if (!found) {
+        const QString problem = found.reason();
         PrintError(
             (problem.isEmpty() ? QStringLiteral("drive C: holds no Windows folder") : problem) +
             QStringLiteral(". Set STOWIX_WINDOWS_FOLDER to the Windows folder, for "
                            "example C:\\WINDOWS."));
         return NoWindowsFolder;
     }
+    const QString& windowsFolder = found.value();
     const QString scriptPath = windowsFolder + QStringLiteral("\\WinStart.Bat");
 
     const Result<std::unique_ptr<FileReader>> script = OpenScript(files, windowsFolder, scriptPath);

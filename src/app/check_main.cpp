@@ -35,19 +35,17 @@ void Say(QTextStream& stream, const QString& line) { stream << EscapedText(line)
 // drive C: that cannot be read, or a backup root that cannot be listed, is trouble: a check that
 // found no set there must not pass for one that found every set sound.
 Result<QStringList> AllSets(FileSystem& files) {
-    if (const Result<int> drive = files.ReadAttributes(QStringLiteral("C:\\")); !drive)
-        return drive.status();
+    TRY(files.ReadAttributes(QStringLiteral("C:\\")));
     const Result<int> root = files.ReadAttributes(BackupRoot);
     if (root.notFound()) return QStringList();
     if (!root) return root.status();
     if (!(root.value() & Attribute::Folder))
         return Status::Fail(BackupRoot + QStringLiteral(" is a file, not a folder"));
-    const Result<std::vector<FolderEntry>> listed = files.ListFolder(
+    const std::vector<FolderEntry> listed = TRY(files.ListFolder(
         BackupRoot + QStringLiteral("\\*.*"),
-        Attribute::Folder | Attribute::Hidden | Attribute::System | Attribute::ReadOnly);
-    if (!listed) return listed.status();
+        Attribute::Folder | Attribute::Hidden | Attribute::System | Attribute::ReadOnly));
     QStringList sets;
-    for (const FolderEntry& entry : listed.value())
+    for (const FolderEntry& entry : listed)
         if ((entry.attributes & Attribute::Folder) && !IsDotOrDotDot(entry.name))
             sets.append(BackupRoot + u'\\' + entry.name);
     sets.sort(Qt::CaseInsensitive);

@@ -96,8 +96,8 @@ std::unique_ptr<FileSystem> OpenDriveC(bool& busy) {
 // compared with a drive that has none; two sets need it only to name the places their files go.
 std::optional<ProgramValues> WindowsFolderValues(FileSystem& files, bool withDrive) {
     const std::unique_ptr<WindowsApi> windows = MakePosixWindowsApi(files);
-    const QString folder = WindowsDirectory(*windows);
-    if (!folder.isEmpty()) return ProgramValues{folder, folder.mid(2)};
+    const Result<QString> folder = WindowsDirectory(*windows);
+    if (folder) return ProgramValues{folder.value(), folder.value().mid(2)};
     if (withDrive) {
         PrintError(
             QStringLiteral("drive C: holds no Windows folder. Set "

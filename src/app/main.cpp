@@ -18,6 +18,7 @@
 #include "restore/folder_chooser.h"
 #include "shell/drive_records.h"
 #include "shell/main_window.h"
+#include "shell/run_mode.h"
 
 #include <QApplication>
 
@@ -27,11 +28,11 @@ using namespace stowix;
 
 namespace {
 
-// The switch test is the program's own: a plain substring of the upper-cased command line.
-bool AskedForUnattendedRun(int argc, char** argv) {
-    for (int i = 1; i < argc; ++i)
-        if (QString::fromLocal8Bit(argv[i]).toUpper().contains(QLatin1String("/U"))) return true;
-    return false;
+// The arguments after the program's name, as the command line gives them.
+QStringList ArgumentsAfterName(int argc, char** argv) {
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i) arguments.append(QString::fromLocal8Bit(argv[i]));
+    return arguments;
 }
 
 bool DisplayConfigured() {
@@ -83,7 +84,9 @@ void TellStartProblem(Dialogs& dialogs, const QString& reason) {
 int main(int argc, char** argv) {
     // --help and --version come before the switch test, which would read "/U" inside any text.
     if (const auto status = HandleStandardOptions(argc, argv, StowixUsage)) return *status;
-    const bool unattended = AskedForUnattendedRun(argc, argv);
+    ProgramValues values;
+    values.Mode = RunModeOf(ArgumentsAfterName(argc, argv));
+    const bool unattended = values.Mode == RunMode::Unattended;
     if (!ChoosePlatform(unattended)) return 1;
     if (unattended) qInstallMessageHandler(QuietToolkitNotes);
 
@@ -99,7 +102,6 @@ int main(int argc, char** argv) {
         return anotherCopy ? AnotherCopyStatus : 2;
     }
 
-    ProgramValues values;
     const Result<qint64> minimumFree = MinimumFreeFromEnvironment(values.MinimumFreeBytes);
     if (!minimumFree) {
         TellStartProblem(dialogs, minimumFree.reason());
@@ -120,7 +122,7 @@ int main(int argc, char** argv) {
 
     QtMainWindow form1(system.ProgramFolder());
     MainWindow mainWindow(form1, services, values);
-    BackupRun backup(mainWindow);
+    BackupRun backup(mainWindow, services, values);
     // The folder chooser is built when it is first opened: an unattended backup never needs it.
     std::unique_ptr<QtChooserWindow> form2;
     std::unique_ptr<FolderChooser> chooser;

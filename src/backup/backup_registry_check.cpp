@@ -4,11 +4,7 @@
 
 namespace stowix {
 
-PendingSetRegistryCheck StartBackedUpRegistryCheck(MainWindow& window, const QString& setPath) {
-    return PendingSetRegistryCheck(window.services().files, setPath);
-}
-
-bool TellRegistryDamage(MainWindow& window, const QString& setPath,
+bool TellRegistryDamage(Dialogs& dialogs, const QString& setPath,
                         const std::vector<RegistryProblem>& problems) {
     if (problems.empty()) return false;
     const bool damaged =
@@ -21,8 +17,8 @@ bool TellRegistryDamage(MainWindow& window, const QString& setPath,
                                   "these files, and restoring this set would bring them back.")
                  : QStringLiteral("The registry of the backup set %1 could not be checked: %2."))
             .arg(setPath, DescribeRegistryProblems(problems));
-    window.services().dialogs.MessageBox(text, MessageButtons::Ok, MessageIcon::Information,
-                                         QStringLiteral("Damaged Registry"));
+    dialogs.MessageBox(text, MessageButtons::Ok, MessageIcon::Information,
+                       QStringLiteral("Damaged Registry"));
     return damaged;
 }
 

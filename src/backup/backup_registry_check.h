@@ -5,7 +5,7 @@
 // not deal with the run's other outcomes (backup_run.h).
 
 #include "registry/registry_file_check.h"
-#include "shell/main_window.h"
+#include "view/dialogs.h"
 
 #include <QString>
 
@@ -16,13 +16,9 @@ namespace stowix {
 // Exit status of an unattended run whose set is complete but holds a damaged registry file.
 constexpr int RegistryDamagedStatus = 4;
 
-// Starts reading the set's registry files; Finish gives their problems, empty when they are
-// sound (or not in the set). The run flushes the set meanwhile.
-PendingSetRegistryCheck StartBackedUpRegistryCheck(MainWindow& window, const QString& setPath);
-
 // A box naming each file and its damage; under "/U" the dialogs make it one line on standard
 // error. True when a file is known to be damaged (not only unchecked).
-bool TellRegistryDamage(MainWindow& window, const QString& setPath,
+bool TellRegistryDamage(Dialogs& dialogs, const QString& setPath,
                         const std::vector<RegistryProblem>& problems);
 
 }  // namespace stowix

@@ -5,7 +5,6 @@
 #include "backup/set_room.h"
 #include "files/copy_failure_list.h"
 #include "files/file_routines.h"
-#include "files/text_routines.h"
 #include "services/program_values.h"
 #include "sets/backup_set_layout.h"
 #include "sets/set_folder.h"
@@ -19,24 +18,25 @@ const QString IncompleteTitle = QStringLiteral("Backup incomplete");
 
 }  // namespace
 
-BackupRun::BackupRun(MainWindow& window) : m_window(window) {}
+BackupRun::BackupRun(MainWindow& window, Services services, const ProgramValues& values)
+    : m_window(window), m_services(services), m_values(values) {}
 
 void BackupRun::Run() {
     Announce();
 
     const QString stamp = BuildStamp();
-    FileSystem& files = m_window.services().files;
+    FileSystem& files = m_services.files;
     // A set that would leave drive C: too full is not begun: no folder, no copy, no record.
-    if (const QString shortfall = NewSetShortfall(files, m_window.values()); !shortfall.isEmpty())
+    if (const QString shortfall = NewSetShortfall(files, m_values); !shortfall.isEmpty())
         return RefuseForRoom(shortfall);
     std::vector<CopyFailure> failures;
     QString setPath;
     // Nothing is copied into a set folder that the run could not make or may not use.
     if (MakeSetFolder(stamp, setPath, failures))
-        failures = CopySetGroups(files, m_window, m_window.values().WindowsFolder, setPath);
+        failures = CopySetGroups(files, m_window, m_values.WindowsFolder, setPath);
     // The registry files of the set are read whole while the set is flushed; what is wrong with
     // them is told at the end.
-    PendingSetRegistryCheck registryCheck = StartBackedUpRegistryCheck(m_window, setPath);
+    PendingSetRegistryCheck registryCheck(files, setPath);
     FlushSet(files, setPath, failures);
     const std::vector<RegistryProblem> registryProblems = registryCheck.Finish();
     EndMedia();
@@ -48,7 +48,6 @@ void BackupRun::Run() {
 }
 
 void BackupRun::Announce() {
-    Services& services = m_window.services();
     Form1Controls& controls = m_window.Controls();
 
     m_window.SetBusyPointer(13);
@@ -57,13 +56,13 @@ void BackupRun::Announce() {
     m_window.StepProgress(true, false);
     controls.Animation1().Play();
     // The opening sound plays on while the files are copied.
-    m_window.PlaySound(services.system.ProgramFolder() + QStringLiteral("\\Stowix1.Wav"), false);
+    m_window.PlaySound(m_services.system.ProgramFolder() + QStringLiteral("\\Stowix1.Wav"), false);
     m_window.Repaint();
 }
 
 QString BackupRun::BuildStamp() {
     // The date first, the time right after it, once each.
-    System& system = m_window.services().system;
+    System& system = m_services.system;
     const QString dateText = system.DateText();
     const QString timeText = system.TimeText();
     return SetStamp(dateText, timeText);
@@ -71,7 +70,7 @@ QString BackupRun::BuildStamp() {
 
 bool BackupRun::MakeSetFolder(const QString& stamp, QString& setPath,
                               std::vector<CopyFailure>& failures) {
-    FileSystem& files = m_window.services().files;
+    FileSystem& files = m_services.files;
     const Result<QString> made = stowix::MakeSetFolder(files, BackupRoot, MakeBackupRoot(files),
                                                        stamp, m_window.PendingComment);
     if (made) {
@@ -92,20 +91,19 @@ void BackupRun::RefuseForRoom(const QString& shortfall) {
     SetControlsEnabled(true);
     m_window.SetStatusText(QStringLiteral("Backup not made: drive C: is too full"));
     m_window.SetBusyPointer(0);
-    m_window.services().dialogs.MessageBox(
+    m_services.dialogs.MessageBox(
         shortfall + QStringLiteral("\r\rNo backup set was made. Free some space on drive C: "
                                    "(delete older backup sets, for instance) and back up again."),
         MessageButtons::Ok, MessageIcon::Information, QStringLiteral("Not enough free space"));
     // Under "/U" the box goes to standard error, and the status tells cron or the timer.
-    if (Contains(m_window.UpperCommandLine(), QStringLiteral("/U")))
-        m_window.EndProgram(IncompleteStatus);
+    if (Unattended()) m_window.EndProgram(IncompleteStatus);
 }
 
 void BackupRun::EndMedia() {
     // The closing sound marks the end of the copying, whatever its outcome; the outcome itself
     // is told by the status text and, when something is missing, the report.
     Form1Controls& controls = m_window.Controls();
-    const QString programFolder = m_window.services().system.ProgramFolder();
+    const QString programFolder = m_services.system.ProgramFolder();
     m_window.PlaySound(programFolder + QStringLiteral("\\Stowix2.Wav"), true);
     controls.MMControl1().Command(QStringLiteral("Close"));
     controls.Animation1().Stop();
@@ -117,8 +115,8 @@ BackupRun::Outcome BackupRun::RecordSet(const QString& setPath,
     // LastBackup names only a set whose every file was copied. A run that missed a file leaves
     // the previous LastBackup as it was; the copies it did make stay in the new set's folder.
     if (!failures.empty()) return Outcome::FilesMissing;
-    const Status recorded = WriteSetting(m_window.services().settings, SettingsKeys::Info,
-                                         SettingsKeys::LastBackup, setPath);
+    const Status recorded =
+        WriteSetting(m_services.settings, SettingsKeys::Info, SettingsKeys::LastBackup, setPath);
     if (recorded.ok()) return Outcome::Complete;
     recordReason = recorded.reason();
     return Outcome::NotRecorded;
@@ -138,7 +136,7 @@ void BackupRun::ShowIdle(Outcome outcome, const QString& setPath) {
 QString BackupRun::StatusText(Outcome outcome, const QString& setPath) const {
     switch (outcome) {
     case Outcome::Complete:
-        return QStringLiteral("Ready [") + m_window.values().WindowsFolder + QStringLiteral("]");
+        return QStringLiteral("Ready [") + m_values.WindowsFolder + QStringLiteral("]");
     case Outcome::FilesMissing:
         return QStringLiteral("Backup incomplete [") + setPath + QStringLiteral("]");
     case Outcome::NotRecorded:
@@ -150,7 +148,7 @@ QString BackupRun::StatusText(Outcome outcome, const QString& setPath) const {
 void BackupRun::Conclude(Outcome outcome, const QString& setPath,
                          const std::vector<CopyFailure>& failures, const QString& recordReason,
                          const std::vector<RegistryProblem>& registryProblems) {
-    const bool unattended = Contains(m_window.UpperCommandLine(), QStringLiteral("/U"));
+    const bool unattended = Unattended();
     const bool autoExit = m_window.Controls().Check1().Value() == 1;
     if (outcome != Outcome::Complete) {
         // The report comes after the window is usable again, so the user sees its state behind
@@ -158,13 +156,13 @@ void BackupRun::Conclude(Outcome outcome, const QString& setPath,
         // or the timer that the set is not complete. Interactively the window stays, checked
         // box or not, so that the user can read what happened and try again.
         ReportFailure(outcome, setPath, failures, recordReason);
-        (void)TellRegistryDamage(m_window, setPath, registryProblems);
+        (void)TellRegistryDamage(m_services.dialogs, setPath, registryProblems);
         if (unattended) m_window.EndProgram(IncompleteStatus);
         return;
     }
     // A damaged registry does not make the set incomplete: it is told, and an unattended run
     // ends with a status of its own.
-    const bool registryDamaged = TellRegistryDamage(m_window, setPath, registryProblems);
+    const bool registryDamaged = TellRegistryDamage(m_services.dialogs, setPath, registryProblems);
     if (unattended && registryDamaged)
         m_window.EndProgram(RegistryDamagedStatus);
     else if (unattended || autoExit)
@@ -202,8 +200,8 @@ void BackupRun::ReportFailure(Outcome outcome, const QString& setPath,
             text += QStringLiteral(", and its comment stays for the next backup");
         text += QStringLiteral(". The files that were copied stay in the set.");
     }
-    m_window.services().dialogs.MessageBox(text, MessageButtons::Ok, MessageIcon::Information,
-                                           IncompleteTitle);
+    m_services.dialogs.MessageBox(text, MessageButtons::Ok, MessageIcon::Information,
+                                  IncompleteTitle);
 }
 
 }  // namespace stowix

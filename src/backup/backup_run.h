@@ -1,7 +1,7 @@
 #pragma once
 // This type implements the backup run, the body of the Backup command: it makes one new backup
 // set under the backup root, copies the fifteen file groups into it, makes the copies durable,
-// records the set as the last backup, and ends the program when the command line holds "/U" or
+// records the set as the last backup, and ends the program when it runs unattended ("/U") or
 // the automatic-exit box is checked. A copy that fails does not stop the run: every group is
 // still tried, and the run then reports what is missing instead of recording the set. It never
 // removes or changes an older set. It does not deal with the window's controls beyond the main
@@ -19,8 +19,10 @@ namespace stowix {
 
 class BackupRun {
 public:
-    // Non-owning: the window outlives the run.
-    explicit BackupRun(MainWindow& window);
+    // Non-owning: the window, the services and the values outlive the run. The window is the
+    // view the run shows itself in (controls, status text, progress, sounds, the pending
+    // comment, the end of the program); the files, settings and dialogs are the services.
+    BackupRun(MainWindow& window, Services services, const ProgramValues& values);
 
     // The whole run, from the busy pointer to the end of the program or the idle window.
     void Run();
@@ -57,7 +59,11 @@ private:
     void ReportFailure(Outcome outcome, const QString& setPath,
                        const std::vector<CopyFailure>& failures, const QString& recordReason);
 
+    bool Unattended() const { return m_values.Mode == RunMode::Unattended; }
+
     MainWindow& m_window;
+    Services m_services;
+    const ProgramValues& m_values;
 };
 
 }  // namespace stowix

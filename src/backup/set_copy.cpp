@@ -7,9 +7,11 @@ namespace stowix {
 std::vector<CopyFailure> CopySetGroups(FileSystem& files, ProgressStepper& progress,
                                        const QString& windowsFolder, const QString& setPath) {
     std::vector<CopyFailure> failures;
-    for (const FileGroup& group : FileGroups(windowsFolder)) {
-        QString sourceFolder = group.sourceFolder;
-        QString pattern = group.pattern;
+    for (const SetGroup& group : BackupGroups) {
+        // The root's groups are taken from the root of the current drive ("\\"), which start-up
+        // made drive C:.
+        QString sourceFolder = PlaceFolder(group.place, windowsFolder) + u'\\';
+        QString pattern = QString::fromUtf16(group.pattern);
         std::vector<CopyFailure> groupFailures =
             CopyMatchingFiles(files, progress, sourceFolder, pattern, setPath);
         failures.insert(failures.end(), groupFailures.begin(), groupFailures.end());

@@ -19,14 +19,12 @@ constexpr qint64 EntryBytes = 96;
 
 qint64 NewSetRoom(FileSystem& files, const QString& windowsFolder, qint64 unitBytes) {
     QMap<QString, qint64> sizes;  // by upper-cased name, the last group's file
-    for (const FileGroup& group : FileGroups(windowsFolder)) {
-        // The root's groups name their folder without a drive ("\\"); the Windows folder's name it
-        // with its own, which need not be C:.
-        const QString folder = group.sourceFolder.startsWith(u'\\')
-                                   ? QStringLiteral("C:") + group.sourceFolder
-                                   : group.sourceFolder;
+    for (const SetGroup& group : BackupGroups) {
+        // The Windows folder's groups lie on its own drive, which need not be C:.
+        const QString folder = FullPlaceFolder(group.place, windowsFolder);
         // A folder that cannot be listed copies nothing; the copy itself reports it.
-        Result<std::vector<FolderEntry>> listed = files.ListFolder(folder + group.pattern, AnyFile);
+        Result<std::vector<FolderEntry>> listed =
+            files.ListFolder(folder + QString::fromUtf16(group.pattern), AnyFile);
         if (!listed) continue;
         for (const FolderEntry& entry : listed.value()) {
             if (entry.attributes & Attribute::Folder) continue;

@@ -1,7 +1,7 @@
 #include "compare/file_comparison.h"
 
 #include "compare/ini_file.h"
-#include "sets/compared_layout.h"
+#include "sets/backup_set_layout.h"
 
 #include <QHash>
 #include <QSet>
@@ -61,10 +61,12 @@ std::vector<QString> FileNames(FileSystem& files, const QString& folder, const Q
 Side SetSide(FileSystem& files, const QString& setPath, const ProgramValues& values) {
     Side side;
     const QString folder = setPath + u'\\';
-    for (const RestoreTarget& target : RestoreTargets(values)) {
-        for (const QString& name : FileNames(files, folder, target.pattern, side))
+    for (const SetGroup& group : RestoreGroups) {
+        const QString restoredFolder = RestoredFolder(group, values);
+        for (const QString& name :
+             FileNames(files, folder, QString::fromUtf16(group.pattern), side))
             side.AddFirst(Folded(name),
-                          Listed{name, folder + name, target.folder + name, target.registry});
+                          Listed{name, folder + name, restoredFolder + name, group.registry});
     }
     return side;
 }
@@ -73,35 +75,32 @@ Side SetSide(FileSystem& files, const QString& setPath, const ProgramValues& val
 // earlier one of the same name, as it does in a set.
 Side DriveSide(FileSystem& files, const ProgramValues& values) {
     Side side;
-    for (const BackupSource& source : BackupSources(values)) {
-        for (const QString& name : FileNames(files, source.folder, source.pattern, side)) {
-            const QString path = source.folder + name;
-            side.files.insert(Folded(name), Listed{name, path, path, source.registry});
+    for (const SetGroup& group : BackupGroups) {
+        const QString source = FullPlaceFolder(group.place, values.WindowsFolder);
+        for (const QString& name :
+             FileNames(files, source, QString::fromUtf16(group.pattern), side)) {
+            const QString path = source + name;
+            side.files.insert(Folded(name), Listed{name, path, path, group.registry});
         }
     }
     return side;
 }
 
 Result<bool> SameContents(FileSystem& files, const QString& first, const QString& second) {
-    Result<std::unique_ptr<FileReader>> a = files.OpenForReading(first);
-    if (!a) return a.status();
-    Result<std::unique_ptr<FileReader>> b = files.OpenForReading(second);
-    if (!b) return b.status();
-    FileReader& readerA = *a.value();
-    FileReader& readerB = *b.value();
+    const std::unique_ptr<FileReader> a = TRY(files.OpenForReading(first));
+    const std::unique_ptr<FileReader> b = TRY(files.OpenForReading(second));
+    FileReader& readerA = *a;
+    FileReader& readerB = *b;
     if (readerA.Size() != readerB.Size()) return false;
     std::vector<char> bufferA(ComparePiece);
     std::vector<char> bufferB(ComparePiece);
     for (qint64 offset = 0; offset < readerA.Size();) {
-        Result<qint64> gotA = readerA.ReadAt(offset, bufferA.data(), ComparePiece);
-        if (!gotA) return gotA.status();
-        Result<qint64> gotB = readerB.ReadAt(offset, bufferB.data(), ComparePiece);
-        if (!gotB) return gotB.status();
-        if (gotA.value() != gotB.value()) return false;
-        if (gotA.value() == 0) break;  // shorter than when opened: both alike so far
-        if (!std::equal(bufferA.begin(), bufferA.begin() + gotA.value(), bufferB.begin()))
-            return false;
-        offset += gotA.value();
+        const qint64 gotA = TRY(readerA.ReadAt(offset, bufferA.data(), ComparePiece));
+        const qint64 gotB = TRY(readerB.ReadAt(offset, bufferB.data(), ComparePiece));
+        if (gotA != gotB) return false;
+        if (gotA == 0) break;  // shorter than when opened: both alike so far
+        if (!std::equal(bufferA.begin(), bufferA.begin() + gotA, bufferB.begin())) return false;
+        offset += gotA;
     }
     return true;
 }
@@ -259,18 +258,20 @@ Comparison PreviewRestore(FileSystem& files, const ProgramValues& values, const 
     Side drive;
     const QString folder = setPath + u'\\';
     QSet<QString> listedOnDrive;
-    for (const RestoreTarget& target : RestoreTargets(values)) {
-        const std::vector<QString> names = FileNames(files, folder, target.pattern, restored);
+    for (const SetGroup& group : RestoreGroups) {
+        const QString pattern = QString::fromUtf16(group.pattern);
+        const QString target = RestoredFolder(group, values);
+        const std::vector<QString> names = FileNames(files, folder, pattern, restored);
         if (names.empty()) continue;
         for (const QString& name : names)
-            restored.AddFirst(Folded(target.folder + name),
-                              Listed{name, folder + name, target.folder + name, target.registry});
-        const QString listing = Folded(target.folder + target.pattern);
+            restored.AddFirst(Folded(target + name),
+                              Listed{name, folder + name, target + name, group.registry});
+        const QString listing = Folded(target + pattern);
         if (listedOnDrive.contains(listing)) continue;
         listedOnDrive.insert(listing);
-        for (const QString& name : FileNames(files, target.folder, target.pattern, drive)) {
-            const QString path = target.folder + name;
-            drive.AddFirst(Folded(path), Listed{name, path, path, target.registry});
+        for (const QString& name : FileNames(files, target, pattern, drive)) {
+            const QString path = target + name;
+            drive.AddFirst(Folded(path), Listed{name, path, path, group.registry});
         }
     }
     CompareOptions changedOnly = options;

@@ -41,12 +41,7 @@ public:
                            (old.value() & Attribute::Folder) == 0;
         if (old && (old.value() & Attribute::Folder) != 0)
             return Status::Fail(destination + QStringLiteral(" is a folder"));
-        if (clear) {
-            if (Status cleared =
-                    to->WriteAttributes(destination, old.value() & ~Attribute::ReadOnly);
-                !cleared)
-                return cleared;
-        }
+        if (clear) TRY(to->WriteAttributes(destination, old.value() & ~Attribute::ReadOnly));
         if (Status copied = CopyAcross(*from, *to, source, destination, true); !copied) {
             if (clear) (void)to->WriteAttributes(destination, old.value());
             return copied;
@@ -129,7 +124,7 @@ public:
         if (!files) return NoDrive(QString(upper) + u':');
         // The implementation keeps the drive's current folder, and takes relative paths of the
         // drive from now on; it must know that the drive is current.
-        if (Status changed = files->ChangeDrive(upper); !changed) return changed;
+        TRY(files->ChangeDrive(upper));
         m_current = upper;
         return Status::Ok();
     }
@@ -181,17 +176,13 @@ private:
     // copied (its size or last-write time) fails the copy before it is put in place.
     static Status CopyAcross(FileSystem& from, FileSystem& to, const QString& source,
                              const QString& destination, bool keepAttributes) {
-        Result<FileFacts> before = from.ReadFileFacts(source);
-        if (!before) return before.status();
-        Result<std::unique_ptr<FileReader>> opened = from.OpenForReading(source);
-        if (!opened) return opened.status();
-        FileReader& reader = *opened.value();
-        const FileFacts& facts = before.value();
+        const FileFacts facts = TRY(from.ReadFileFacts(source));
+        const std::unique_ptr<FileReader> opened = TRY(from.OpenForReading(source));
+        FileReader& reader = *opened;
         const auto unchanged = [&]() -> Status {
-            Result<FileFacts> after = from.ReadFileFacts(source);
-            if (!after) return after.status();
-            if (reader.Size() != facts.size || after.value().size != facts.size ||
-                after.value().lastWrite != facts.lastWrite)
+            const FileFacts after = TRY(from.ReadFileFacts(source));
+            if (reader.Size() != facts.size || after.size != facts.size ||
+                after.lastWrite != facts.lastWrite)
                 return Status::Fail(source +
                                     QStringLiteral(": the file changed while it was copied"));
             return Status::Ok();

@@ -49,7 +49,7 @@ Result<std::unique_ptr<FileSystem>> OpenDrives(const DriveMap& drives, bool* ano
 
     const QChar current = drives.Has(u'C') ? QChar(u'C') : QChar(drives.Drives().begin()->first);
     std::unique_ptr<FileSystem> files = MakeDriveDispatch(std::move(parts), current);
-    if (Status changed = files->ChangeDrive(current); !changed) return changed;
+    TRY(files->ChangeDrive(current));
     return Opened(std::move(files));
 }
 

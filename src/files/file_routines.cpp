@@ -47,12 +47,11 @@ bool FileExists(FileSystem& files, const QString& path) {
 Status ApplyAttributes(FileSystem& files, const QString& path, QString& attributes, bool relative,
                        bool remove, bool onlyIfPresent) {
     if (onlyIfPresent && !FileExists(files, path)) return Status::Ok();
-    const Result<int> current = files.ReadAttributes(path);
-    if (!current) return current.status();
+    const int current = TRY(files.ReadAttributes(path));
     attributes = attributes.toUpper();
     const int given = GivenAttributes(attributes);
     int value = given;
-    if (relative) value = remove ? (current.value() & ~given) : (current.value() | given);
+    if (relative) value = remove ? (current & ~given) : (current | given);
     return files.WriteAttributes(path, value);
 }
 
@@ -62,8 +61,7 @@ Status DeleteFileForced(FileSystem& files, const QString& path) {
         return files.DeleteFile(path);
     if (!FileExists(files, path)) return Status::Ok();
     QString none;
-    if (Status cleared = ApplyAttributes(files, path, none, false, false, false); !cleared)
-        return cleared;
+    TRY(ApplyAttributes(files, path, none, false, false, false));
     return files.DeleteFile(path);
 }
 

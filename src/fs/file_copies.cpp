@@ -22,9 +22,8 @@ Result<bool> FileSystem::CopyFileKeepingAttributes(const QString& source,
     if (oldAttributes) {
         if (oldAttributes.value() & Attribute::Folder)
             return Status::Fail(destination + QStringLiteral(" is a folder"));
-        if (const Result<int> current = ReadAttributes(destination); !current)
-            return current.status();
-        if (Status cleared = WriteAttributes(destination, 0); !cleared) return cleared;
+        TRY(ReadAttributes(destination));
+        TRY(WriteAttributes(destination, 0));
     }
 
     if (Status copied = CopyFile(source, destination); !copied) {
@@ -32,11 +31,9 @@ Result<bool> FileSystem::CopyFileKeepingAttributes(const QString& source,
         return copied;
     }
 
-    const Result<int> sourceAttributes = ReadAttributes(source);
-    if (!sourceAttributes) return sourceAttributes.status();
-    if (const Result<int> current = ReadAttributes(destination); !current) return current.status();
-    if (Status written = WriteAttributes(destination, sourceAttributes.value()); !written)
-        return written;
+    const int sourceAttributes = TRY(ReadAttributes(source));
+    TRY(ReadAttributes(destination));
+    TRY(WriteAttributes(destination, sourceAttributes));
     return true;
 }
 

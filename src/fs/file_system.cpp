@@ -24,19 +24,16 @@ public:
     HeldByPath(FileSystem& files, QString path) : m_files(files), m_path(std::move(path)) {}
 
     Result<std::vector<FolderEntry>> List() override {
-        Result<std::vector<FolderEntry>> listed =
-            m_files.ListFolder(m_path + QStringLiteral("\\*.*"), EveryEntry);
-        if (!listed) return listed;
+        std::vector<FolderEntry> listed =
+            TRY(m_files.ListFolder(m_path + QStringLiteral("\\*.*"), EveryEntry));
         std::vector<FolderEntry> entries;
-        for (FolderEntry& entry : std::move(listed).value())
+        for (FolderEntry& entry : listed)
             if (entry.name != u"." && entry.name != u"..") entries.push_back(std::move(entry));
         return entries;
     }
     Status DeleteFile(const QString& name) override {
         const QString path = m_path + u'\\' + name;
-        if (!IsLinkOrUnknown(m_files, path)) {
-            if (Status cleared = m_files.WriteAttributes(path, 0); !cleared) return cleared;
-        }
+        if (!IsLinkOrUnknown(m_files, path)) TRY(m_files.WriteAttributes(path, 0));
         return m_files.DeleteFile(path);
     }
     Status Remove() override { return m_files.RemoveEmptyFolder(m_path); }
@@ -48,11 +45,10 @@ private:
 
 // A folder that exists, is one, and is no link.
 Status CheckRealFolder(FileSystem& files, const QString& path) {
-    const Result<int> attributes = files.ReadAttributes(path);
-    if (!attributes) return attributes.status();
+    const int attributes = TRY(files.ReadAttributes(path));
     if (IsLinkOrUnknown(files, path))
         return Status::Fail(path + QStringLiteral(" is a link, which is not followed"));
-    if ((attributes.value() & Attribute::Folder) == 0)
+    if ((attributes & Attribute::Folder) == 0)
         return Status::Fail(path + QStringLiteral(" is not a folder"));
     return Status::Ok();
 }
@@ -60,20 +56,18 @@ Status CheckRealFolder(FileSystem& files, const QString& path) {
 }  // namespace
 
 Result<std::unique_ptr<HeldFolder>> FileSystem::HoldFolder(const QString& path) {
-    if (Status real = CheckRealFolder(*this, path); !real) return real;
+    TRY(CheckRealFolder(*this, path));
     return std::unique_ptr<HeldFolder>(std::make_unique<HeldByPath>(*this, path));
 }
 
 Status FileSystem::CheckPrivateFolder(const QString& path) { return CheckRealFolder(*this, path); }
 
 Result<FileFacts> FileSystem::ReadFileFacts(const QString& path) {
-    Result<int> attributes = ReadAttributes(path);
-    if (!attributes) return attributes.status();
-    Result<std::unique_ptr<FileReader>> opened = OpenForReading(path);
-    if (!opened) return opened.status();
+    const int attributes = TRY(ReadAttributes(path));
+    const std::unique_ptr<FileReader> opened = TRY(OpenForReading(path));
     FileFacts facts;
-    facts.size = opened.value()->Size();
-    facts.attributes = attributes.value();
+    facts.size = opened->Size();
+    facts.attributes = attributes;
     return facts;
 }
 
@@ -94,9 +88,8 @@ Status FileSystem::WriteFileFrom(FileReader& source, std::optional<int> attribut
 }
 
 Result<QByteArray> FileSystem::ReadFile(const QString& path, qint64 maxBytes) {
-    Result<std::unique_ptr<FileReader>> opened = OpenForReading(path);
-    if (!opened) return opened.status();
-    FileReader& reader = *opened.value();
+    const std::unique_ptr<FileReader> opened = TRY(OpenForReading(path));
+    FileReader& reader = *opened;
     const auto tooLarge = [&] {
         return Result<QByteArray>::Fail(path + QStringLiteral(": The file is larger than ") +
                                         QString::number(maxBytes) +
@@ -115,11 +108,9 @@ Result<QByteArray> FileSystem::ReadFile(const QString& path, qint64 maxBytes) {
             if (done > maxBytes) return tooLarge();
             content.resize(qsizetype(std::min<qint64>(past, std::max<qint64>(done * 2, 4096))));
         }
-        const Result<qint64> got =
-            reader.ReadAt(done, content.data() + done, content.size() - done);
-        if (!got) return got.status();
-        if (got.value() == 0) break;
-        done += got.value();
+        const qint64 got = TRY(reader.ReadAt(done, content.data() + done, content.size() - done));
+        if (got == 0) break;
+        done += got;
     }
     if (done > maxBytes) return tooLarge();
     content.resize(qsizetype(done));
@@ -136,12 +127,11 @@ Result<QString> FileSystem::ShortPath(const QString& path) {
         longPath += u'\\' + parts[i];
         QString name = parts[i];
         if (!IsDosShortName(name)) {
-            Result<QString> alias = ShortAlias(longPath);
-            if (!alias) return alias.status();
-            if (!IsDosShortName(alias.value()))
-                return Status::Fail(longPath + QStringLiteral(": its short name ") + alias.value() +
+            const QString alias = TRY(ShortAlias(longPath));
+            if (!IsDosShortName(alias))
+                return Status::Fail(longPath + QStringLiteral(": its short name ") + alias +
                                     QStringLiteral(" holds characters DOS reads otherwise"));
-            name = alias.value();
+            name = alias;
         }
         shortPath += u'\\' + name;
     }

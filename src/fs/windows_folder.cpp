@@ -34,17 +34,15 @@ Result<QString> CheckConfigured(FileSystem& files, QString folder) {
 // The one folder of the root of C: named WINDOWS in any case.
 Result<QString> FindInRoot(FileSystem& files) {
     // The root itself first, so that a drive whose folder is missing says so.
-    const Result<int> root = files.ReadAttributes(QStringLiteral("C:\\"));
-    if (!root) return root.status();
+    TRY(files.ReadAttributes(QStringLiteral("C:\\")));
     constexpr int everything =
         Attribute::ReadOnly | Attribute::Hidden | Attribute::System | Attribute::Folder;
     // A wildcard makes the file system read the whole root, so that every name of that spelling
     // is met, not only the first it finds.
-    const Result<std::vector<FolderEntry>> entries =
-        files.ListFolder(QStringLiteral("C:\\W?NDOWS"), everything);
-    if (!entries) return entries.status();
+    const std::vector<FolderEntry> entries =
+        TRY(files.ListFolder(QStringLiteral("C:\\W?NDOWS"), everything));
     QStringList found;
-    for (const FolderEntry& entry : entries.value()) {
+    for (const FolderEntry& entry : entries) {
         if ((entry.attributes & Attribute::Folder) == 0) continue;
         if (entry.name.compare(QLatin1String("WINDOWS"), Qt::CaseInsensitive) != 0) continue;
         found.append(QStringLiteral("C:\\") + entry.name);

@@ -163,9 +163,7 @@ Result<Header> ReadHeader(Bytes hdrl) {
             return Result<Header>::Fail("a stream header is missing or cut short");
         if (!strh->body.FourCcAt(0, "vids")) continue;
         if (strf == parts->end()) return Result<Header>::Fail("the video format is missing");
-        Result<VideoFormat> read = ReadBitmapInfo(strf->body);
-        if (!read) return read.status();
-        format = std::move(read).value();
+        format = TRY(ReadBitmapInfo(strf->body));
         header.streamTag = QByteArray::number(index).rightJustified(2, '0');
         const quint32 scale = *strh->body.U32(20);
         const quint32 rate = *strh->body.U32(24);
@@ -311,12 +309,11 @@ Result<AviClip> ReadAviClip(const QByteArray& data) {
         std::find_if(top->begin(), top->end(), [](const Chunk& c) { return IsList(c, "movi"); });
     if (hdrl == top->end() || movi == top->end())
         return Result<AviClip>::Fail("the header or the frame list is missing");
-    Result<Header> header = ReadHeader(ListBody(*hdrl));
-    if (!header) return header.status();
-    const VideoFormat& format = header.value().format;
+    const Header header = TRY(ReadHeader(ListBody(*hdrl)));
+    const VideoFormat& format = header.format;
 
     std::vector<Bytes> frameData;
-    if (!CollectFrames(ListBody(*movi), header.value().streamTag, frameData))
+    if (!CollectFrames(ListBody(*movi), header.streamTag, frameData))
         return Result<AviClip>::Fail("the frame list is damaged");
     if (frameData.empty()) return Result<AviClip>::Fail("the clip has no frames");
     if (qint64(frameData.size()) * format.width * format.height * 4 > MaxDecodedBytes)
@@ -324,7 +321,7 @@ Result<AviClip> ReadAviClip(const QByteArray& data) {
 
     AviClip clip;
     clip.frameSize = QSize(format.width, format.height);
-    clip.frameIntervalUs = header.value().frameIntervalUs;
+    clip.frameIntervalUs = header.frameIntervalUs;
     Canvas canvas(format);
     for (const Bytes& frame : frameData) {
         // An empty chunk repeats the previous frame.

@@ -52,10 +52,9 @@ bool HasUnquoted(const QString& format, QChar letter) {
 
 }  // namespace
 
-QtSystem::QtSystem() : QtSystem(QCoreApplication::arguments(), DefaultLockFilePath()) {}
+QtSystem::QtSystem() : QtSystem(DefaultLockFilePath()) {}
 
-QtSystem::QtSystem(QStringList arguments, QString lockFilePath)
-    : m_arguments(std::move(arguments)), m_lockFilePath(std::move(lockFilePath)) {}
+QtSystem::QtSystem(QString lockFilePath) : m_lockFilePath(std::move(lockFilePath)) {}
 
 QtSystem::~QtSystem() = default;
 
@@ -97,8 +96,6 @@ bool QtSystem::PreviousInstance() {
     }
     return true;
 }
-
-QString QtSystem::CommandLine() { return m_arguments.mid(1).join(QLatin1Char(' ')); }
 
 QString QtSystem::ProgramFolder() {
     const QString folder = QCoreApplication::applicationDirPath();

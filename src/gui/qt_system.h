@@ -9,7 +9,6 @@
 
 #include <QLocale>
 #include <QLockFile>
-#include <QStringList>
 
 #include <functional>
 #include <memory>
@@ -18,14 +17,12 @@ namespace stowix {
 
 class QtSystem : public System {
 public:
-    // The running application's arguments and the per-user lock file.
+    // The per-user lock file (DefaultLockFilePath).
     QtSystem();
-    // arguments: as QCoreApplication::arguments() gives them, the program's name first.
-    QtSystem(QStringList arguments, QString lockFilePath);
+    explicit QtSystem(QString lockFilePath);
     ~QtSystem() override;
 
     bool PreviousInstance() override;
-    QString CommandLine() override;
     QString ProgramFolder() override;
     QString DateText() override;
     QString TimeText() override;
@@ -42,7 +39,6 @@ public:
     static QString TimeFormatWithSeconds(const QLocale& locale);
 
 private:
-    QStringList m_arguments;
     QString m_lockFilePath;
     std::unique_ptr<QLockFile> m_lock;  // held from the first query until the program ends
     std::function<void()> m_beforeEnd;

@@ -71,19 +71,12 @@ class PosixWindowsApi final : public WindowsApi {
 public:
     explicit PosixWindowsApi(FileSystem& files) : m_files(files) {}
 
-    int GetWindowsDirectoryA(QString& buffer, int size) override {
-        m_problem.clear();
-        const Result<QString> found =
-            FindWindowsFolder(m_files, qEnvironmentVariable("STOWIX_WINDOWS_FOLDER"));
-        if (!found) {
-            m_problem = found.reason();
-            return 0;
-        }
-        const QString& folder = found.value();
-        if (folder.size() > size) {
-            m_problem = folder + QStringLiteral(" is longer than %1 characters").arg(size);
-            return 0;
-        }
+    Result<int> GetWindowsDirectoryA(QString& buffer, int size) override {
+        const QString folder =
+            TRY(FindWindowsFolder(m_files, qEnvironmentVariable("STOWIX_WINDOWS_FOLDER")));
+        if (folder.size() > size)
+            return Result<int>::Fail(folder +
+                                     QStringLiteral(" is longer than %1 characters").arg(size));
         // As the system writes into a caller's buffer: the path, then a NUL where there is room;
         // what the buffer held beyond that is left as it was.
         const qsizetype length = folder.size();
@@ -93,8 +86,6 @@ public:
         return int(length);
     }
 
-    QString WindowsFolderProblem() override { return m_problem; }
-
     bool ExitWindowsEx(int /*flags*/, int /*reserved*/) override {
         const QByteArray command = qgetenv("STOWIX_RESTART_COMMAND");
         if (command.isEmpty()) return false;
@@ -103,7 +94,6 @@ public:
 
 private:
     FileSystem& m_files;
-    QString m_problem;
 };
 
 }  // namespace

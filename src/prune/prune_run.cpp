@@ -67,11 +67,9 @@ bool NewerFirst(const Candidate& a, const Candidate& b) {
 
 Result<PrunePlan> PlanPrune(FileSystem& files, const SetNameReader& names, const KeepRules& rules,
                             const std::vector<ProtectedSet>& protectedSets) {
-    const Result<QStringList> folders = RootFolders(files);
-    if (!folders) return folders.status();
+    const QStringList folders = TRY(RootFolders(files));
     std::vector<Candidate> candidates;
-    for (const QString& path : folders.value())
-        candidates.push_back({path, names.Read(FolderName(path))});
+    for (const QString& path : folders) candidates.push_back({path, names.Read(FolderName(path))});
     std::sort(candidates.begin(), candidates.end(), NewerFirst);
 
     // The sets the records name still count in the rules' days, weeks and months, as the

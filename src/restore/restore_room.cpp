@@ -13,12 +13,6 @@ namespace {
 
 constexpr int AnyFile = Attribute::ReadOnly | Attribute::Hidden | Attribute::System;
 
-// The full folder, ending in a backslash, where a group's files land during the restore.
-QString TargetFolder(const SetGroup& group, const QString& windowsFolder) {
-    if (group.place == SetPlace::DriveRoot) return QStringLiteral("C:\\");
-    return PlaceFolder(group.place, windowsFolder) + u'\\';
-}
-
 // The size of an existing file; 0 when there is none.
 qint64 SizeOf(FileSystem& files, const QString& path) {
     const Result<FileFacts> facts = files.ReadFileFacts(path);
@@ -43,7 +37,7 @@ qint64 RestoreRoom(FileSystem& files, const ProgramValues& values, const QString
         qint64 replacing = 0;
         for (const FolderEntry& entry : listed.value()) {
             if (entry.attributes & Attribute::Folder) continue;
-            const QString target = TargetFolder(group, values.WindowsFolder) + entry.name;
+            const QString target = FullPlaceFolder(group.place, values.WindowsFolder) + entry.name;
             const auto known = targets.find(target.toUpper());
             Target& room = known != targets.end()
                                ? *known

@@ -1,6 +1,6 @@
 #pragma once
-// What the program asks of the system apart from files: its own instance, command line and
-// folder, the date and time texts, the beep, and ending at once.
+// What the program asks of the system apart from files: its own instance and folder, the date and
+// time texts, the beep, and ending at once.
 
 #include <QString>
 
@@ -11,8 +11,6 @@ public:
     virtual ~System() = default;
     // True when another copy of the program already runs for this user.
     virtual bool PreviousInstance() = 0;
-    // The arguments after the program's name, joined by single blanks.
-    virtual QString CommandLine() = 0;
     // The folder of the running program, a host path without a trailing separator. The media
     // services take it followed by a backslash and a file name, as the program builds it.
     virtual QString ProgramFolder() = 0;

@@ -31,12 +31,10 @@ QString RestoredFolder(const SetGroup& group, const ProgramValues& values) {
     return QStringLiteral("C:\\");
 }
 
-std::vector<FileGroup> FileGroups(const QString& windowsFolder) {
-    std::vector<FileGroup> groups;
-    for (const SetGroup& group : BackupGroups)
-        groups.push_back({PlaceFolder(group.place, windowsFolder) + u'\\',
-                          QString::fromUtf16(group.pattern), group.registry});
-    return groups;
+QString FullPlaceFolder(SetPlace place, const QString& windowsFolder) {
+    // PlaceFolder leaves the root to the current drive; here it is named: drive C:.
+    if (place == SetPlace::DriveRoot) return QStringLiteral("C:\\");
+    return PlaceFolder(place, windowsFolder) + u'\\';
 }
 
 }  // namespace stowix

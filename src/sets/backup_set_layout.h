@@ -11,18 +11,8 @@
 #include <QString>
 
 #include <array>
-#include <vector>
 
 namespace stowix {
-
-// One group of files that a backup copies: every file in sourceFolder (ending in a backslash:
-// "\" for the root of drive C:, the Windows folder with its drive) that matches pattern;
-// registry as in SetGroup.
-struct FileGroup {
-    QString sourceFolder;
-    QString pattern;
-    bool registry = false;
-};
 
 // Where a group's files lie.
 enum class SetPlace {
@@ -31,7 +21,9 @@ enum class SetPlace {
     BackupRoot,     // the backup root, where a restore stages the registry files
 };
 
-// One group of the layout: the files that match pattern, without regard to case.
+// One group of the layout: the files that match pattern, without regard to case. This one record
+// serves the backup, the restore, their room estimates and the comparisons; each turns the place
+// into a folder with the functions below.
 struct SetGroup {
     SetPlace place;  // a backup takes the files from here; a restore puts them here
     const char16_t* pattern;
@@ -94,13 +86,14 @@ QString SetPath(const QString& stamp, const QString& pendingComment);
 // A Windows folder on another drive is taken there: a set holds what Windows really uses.
 QString PlaceFolder(SetPlace place, const QString& windowsFolder);
 
+// The same with its drive and a trailing backslash: "C:\" for the root of drive C:,
+// "D:\WIN98\" for a Windows folder there, "C:\Stowix\" for the backup root. A backup takes a
+// group's files from here, and a restore copies them here.
+QString FullPlaceFolder(SetPlace place, const QString& windowsFolder);
+
 // The full DOS folder, ending in a backslash, where a restore leaves a group's files: the group's
 // place, but for the registry group, whose files the boot script moves from the
 // backup root into the Windows folder (values.WindowsFolder) at the next start of Windows.
 QString RestoredFolder(const SetGroup& group, const ProgramValues& values);
-
-// BackupGroups with their folders: the root of drive C: as "\", the Windows folder as its full
-// path windowsFolder ("D:\WINDOWS") followed by a backslash.
-std::vector<FileGroup> FileGroups(const QString& windowsFolder);
 
 }  // namespace stowix

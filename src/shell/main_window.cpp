@@ -119,6 +119,4 @@ void MainWindow::EndProgram(int exitStatus) {
     m_services.system.EndNow(exitStatus);
 }
 
-QString MainWindow::UpperCommandLine() { return m_services.system.CommandLine().toUpper(); }
-
 }  // namespace stowix

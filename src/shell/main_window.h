@@ -67,8 +67,6 @@ public:
     void Beep();
     // Closes the clip and the sound, then ends the program at once with exitStatus.
     void EndProgram(int exitStatus = 0);
-    // The command line upper-cased, as every switch test reads it.
-    QString UpperCommandLine();
 
     // The comment for the next backup set's name: empty, or one blank and at most 32 characters.
     QString PendingComment;
@@ -82,9 +80,8 @@ private:
     // False when drive C: or its Windows folder is missing: the program has then ended.
     bool FindWindowsFolder();
     void EndWithoutWindowsFolder(const QString& reason);
-    // Shows the window unless the command line holds "/I" or "/U".
+    // Shows the window unless the program runs hidden or unattended.
     void ShowUnlessHidden();
-    void LoadWindowsFolder();
     void CentreOnScreen();
     void SetCaptions();
     // Hides this window and shows the folder chooser in mode "Restore" or "Delete".

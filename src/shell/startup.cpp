@@ -45,9 +45,8 @@ void MainWindow::Form_Load() {
     SetStatusText(QStringLiteral("Ready [") + m_values.WindowsFolder + QStringLiteral("]"));
     ShowUnlessHidden();
 
-    // The line is read afresh, as the switch test always is. Under "/U" the backup run ends the
-    // program when it is done.
-    if (Contains(UpperCommandLine(), QStringLiteral("/U"))) Command1_Click();
+    // Under "/U" the backup run ends the program when it is done.
+    if (m_values.Mode == RunMode::Unattended) Command1_Click();
 
     // The program still runs: from here on the window is visible, also when "/I" kept it hidden
     // above, and waits for the user.
@@ -60,7 +59,7 @@ bool MainWindow::EndIfAnotherCopy() {
     // that cron or a timer does not take a backup for made.
     if (!m_services.system.PreviousInstance()) return false;
     m_ended = true;
-    const bool unattended = Contains(UpperCommandLine(), QStringLiteral("/U"));
+    const bool unattended = m_values.Mode == RunMode::Unattended;
     if (unattended)
         m_services.dialogs.MessageBox(QStringLiteral("another copy of Stowix is running, so "
                                                      "no backup was made"),
@@ -99,11 +98,13 @@ bool MainWindow::FindWindowsFolder() {
         EndWithoutWindowsFolder(onDriveC.reason());
         return false;
     }
-    LoadWindowsFolder();
-    if (m_values.WindowsFolder.isEmpty()) {
-        EndWithoutWindowsFolder(m_services.windows.WindowsFolderProblem());
+    const Result<QString> windowsFolder = WindowsDirectory(m_services.windows);
+    if (!windowsFolder) {
+        EndWithoutWindowsFolder(windowsFolder.reason());
         return false;
     }
+    m_values.WindowsFolder = windowsFolder.value();
+    m_values.WindowsFolderTail = m_values.WindowsFolder.mid(2);
     return true;
 }
 
@@ -115,17 +116,8 @@ void MainWindow::EndWithoutWindowsFolder(const QString& reason) {
 
 void MainWindow::ShowUnlessHidden() {
     // "/I" and "/U" keep the window hidden while start-up finishes.
-    const QString commandLine = UpperCommandLine();
-    if (!Contains(commandLine, QStringLiteral("/I")) &&
-        !Contains(commandLine, QStringLiteral("/U")))
-        m_controls.Form().Show();
+    if (m_values.Mode == RunMode::Window) m_controls.Form().Show();
     Repaint();
-}
-
-void MainWindow::LoadWindowsFolder() {
-    // No folder leaves both values empty, which start-up treats as "no Windows folder".
-    m_values.WindowsFolder = WindowsDirectory(m_services.windows);
-    m_values.WindowsFolderTail = m_values.WindowsFolder.mid(2);
 }
 
 void MainWindow::CentreOnScreen() {

@@ -4,6 +4,7 @@
 
 #include "backup/backup_run.h"
 #include "shell/main_window.h"
+#include "shell/run_mode.h"
 #include "support/fake_window_services.h"
 #include "support/faulty_file_system.h"
 #include "support/recording_file_system.h"
@@ -56,7 +57,7 @@ protected:
         return QDateTime(QDate(1999, 10, 1), QTime(12, minute, 0), Qt::UTC);
     }
 
-    void Run() { BackupRun(window).Run(); }
+    void Run() { BackupRun(window, window.services(), window.values()).Run(); }
 
     QString StoredLastBackup() const {
         return settings.values.value(FakeSettingsStore::Key("Stowix", "Info", "LastBackup"),

@@ -44,7 +44,7 @@ TEST_F(BackupRegistryCheck, a_damaged_registry_is_told_once_the_window_is_usable
 }
 
 TEST_F(BackupRegistryCheck, the_unattended_status_says_whether_the_registry_is_sound) {
-    system.commandLine = "/U";
+    values.Mode = RunMode::Unattended;
     Run();
     EXPECT_EQ(system.endedWith, RegistryDamagedStatus);
     EXPECT_EQ(StoredLastBackup(), setPath);
@@ -60,7 +60,7 @@ TEST_F(BackupRegistryCheck, the_unattended_status_says_whether_the_registry_is_s
 }
 
 TEST_F(BackupRegistryCheck, an_incomplete_set_keeps_its_status_and_tells_both) {
-    system.commandLine = "/U";
+    values.Mode = RunMode::Unattended;
     faulty.FailCopyFrom("C:\\WINDOWS\\WIN.INI", "Input/output error");
     Run();
     EXPECT_EQ(system.endedWith, BackupRun::IncompleteStatus);

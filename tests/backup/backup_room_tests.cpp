@@ -40,7 +40,7 @@ TEST_F(BackupRoomTest, a_set_that_would_not_leave_the_floor_free_is_not_begun) {
     } cases[] = {{"", std::nullopt}, {"/U", 3}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.commandLine);
-        system.commandLine = c.commandLine;
+        values.Mode = RunModeOf({c.commandLine});
         system.endedWith.reset();
         dialogs.messages.clear();
         window.PendingComment = " before the driver";
@@ -80,7 +80,7 @@ TEST_F(BackupRoomTest, a_drive_that_cannot_tell_its_room_is_backed_up_as_before)
         }
     } unknown{faulty};
     MainWindow other{form, Over(unknown), values};
-    BackupRun(other).Run();
+    BackupRun(other, other.services(), values).Run();
     EXPECT_EQ(StoredLastBackup(), setPath);
 }
 

@@ -77,7 +77,7 @@ TEST_F(BackupFailure, ends_with_status_3_only_under_u) {
     faulty.FailCopyTo("*\\SYSTEM.DAT", "Permission denied");
     for (const Case& c : cases) {
         SCOPED_TRACE(QString(c.commandLine + " box " + QString::number(c.box)).toStdString());
-        system.commandLine = c.commandLine;
+        values.Mode = RunModeOf({c.commandLine});
         system.endedWith.reset();
         form.check1.SetValue(c.box);
         dialogs.messages.clear();
@@ -135,7 +135,7 @@ TEST_F(BackupFailure, a_refused_owner_restriction_does_not_fail_the_run) {
 
 TEST_F(BackupFailure, a_set_that_cannot_be_recorded_is_reported) {
     settings.failWrites = true;
-    system.commandLine = "/U";
+    values.Mode = RunMode::Unattended;
     Run();
 
     EXPECT_EQ(StoredLastBackup(), "C:\\Stowix\\older");

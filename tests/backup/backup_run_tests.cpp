@@ -121,7 +121,7 @@ TEST_F(BackupRunTest, ends_the_program_under_u_or_with_the_box_checked) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(QString(c.commandLine + " box " + QString::number(c.box)).toStdString());
-        system.commandLine = c.commandLine;
+        values.Mode = RunModeOf({c.commandLine});
         system.endedWith.reset();
         form.check1.SetValue(c.box);
         log.Clear();
@@ -201,9 +201,9 @@ TEST_F(BackupRunTest, the_backup_root_is_kept_to_its_owner) {
 TEST_F(BackupRunTest, start_up_with_u_runs_one_backup_without_showing_the_window) {
     drive.AddFile("C:\\WINDOWS\\WIN.INI", "[windows]\r\n");
     MainWindow::Commands commands;
-    commands.Backup = [this] { BackupRun(window).Run(); };
+    commands.Backup = [this] { BackupRun(window, window.services(), window.values()).Run(); };
     window.BindCommands(commands);
-    system.commandLine = "/U";
+    values.Mode = RunMode::Unattended;
     window.Form_Load();
     EXPECT_EQ(StoredLastBackup(), setPath);
     EXPECT_EQ(system.endedWith, 0);

@@ -46,10 +46,11 @@ TEST(NamedSetPath, takes_a_path_as_given_and_finds_a_bare_name_in_the_backup_roo
         EXPECT_EQ(NamedSetPath(c.argument), c.expected) << c.argument.toStdString();
 }
 
-TEST(FileGroups, are_the_root_then_the_windows_folder_in_fixed_order) {
+TEST(BackupGroups, are_the_root_then_the_windows_folder_in_fixed_order) {
     QStringList groups;
-    for (const FileGroup& group : FileGroups("\\WINDOWS"))
-        groups.append(group.sourceFolder + group.pattern);
+    for (const SetGroup& group : BackupGroups)
+        groups.append(PlaceFolder(group.place, "\\WINDOWS") + "\\" +
+                      QString::fromUtf16(group.pattern));
     EXPECT_EQ(groups, QStringList({
                           "\\Autoexec.Bat",
                           "\\Command.Com",
@@ -78,6 +79,12 @@ TEST(RestoredFolder, is_the_groups_place_on_its_own_drive_and_the_windows_folder
     EXPECT_EQ(folders.front(), "C:\\");
     EXPECT_EQ(folders.at(4), "D:\\WIN98\\");
     EXPECT_EQ(folders.back(), "D:\\WIN98\\");
+}
+
+TEST(FullPlaceFolder, names_the_drive_of_every_place) {
+    EXPECT_EQ(FullPlaceFolder(SetPlace::DriveRoot, "D:\\WIN98"), "C:\\");
+    EXPECT_EQ(FullPlaceFolder(SetPlace::WindowsFolder, "D:\\WIN98"), "D:\\WIN98\\");
+    EXPECT_EQ(FullPlaceFolder(SetPlace::BackupRoot, "D:\\WIN98"), "C:\\Stowix\\");
 }
 
 TEST(SetLayout, the_staged_pattern_takes_the_registry_files_and_nothing_else) {

@@ -45,10 +45,15 @@ protected:
     ScopedVariable folderVariable{"STOWIX_WINDOWS_FOLDER", std::nullopt};
     ScopedVariable restartVariable{"STOWIX_RESTART_COMMAND", std::nullopt};
 
-    QString WindowsFolder(int size = 255) {
+    // The folder the call found, or its failure.
+    Result<QString> Found(int size = 255) {
         QString buffer;
-        const int length = api->GetWindowsDirectoryA(buffer, size);
-        return buffer.left(length);
+        const Result<int> length = TRY(api->GetWindowsDirectoryA(buffer, size));
+        return buffer.left(length.value());
+    }
+    QString WindowsFolder(int size = 255) {
+        const Result<QString> found = Found(size);
+        return found ? found.value() : QString();
     }
 };
 
@@ -66,6 +71,7 @@ TEST_F(WindowsApiTest, the_windows_folder_in_capitals) {
     EXPECT_EQ(WindowsFolder(), QStringLiteral("C:\\WINDOWS"));
     EXPECT_EQ(WindowsFolder(10), QStringLiteral("C:\\WINDOWS"));
     EXPECT_EQ(WindowsFolder(9), QString());  // longer than the buffer: 0, as on Windows
+    EXPECT_TRUE(Found(9).reason().contains(QLatin1String("longer than 9")));
 }
 
 TEST_F(WindowsApiTest, the_variable_names_the_windows_folder_first) {
@@ -83,8 +89,9 @@ TEST_F(WindowsApiTest, the_variable_names_the_windows_folder_first) {
     for (const auto& entry : cases) {
         SCOPED_TRACE(entry.value);
         ScopedVariable variable("STOWIX_WINDOWS_FOLDER", QByteArray(entry.value));
-        EXPECT_EQ(WindowsFolder(), entry.reported);
-        EXPECT_EQ(api->WindowsFolderProblem(), QString());
+        const Result<QString> found = Found();
+        ASSERT_TRUE(found.ok()) << found.reason().toStdString();
+        EXPECT_EQ(found.value(), entry.reported);
     }
 }
 
@@ -111,16 +118,19 @@ TEST_F(WindowsApiTest, an_unusable_windows_folder_is_none_and_says_why) {
             "STOWIX_WINDOWS_FOLDER",
             entry.value ? std::optional<QByteArray>(entry.value) : std::nullopt);
         if (entry.secondFolder) drive.MakeFolder("windows");
-        EXPECT_EQ(WindowsFolder(), QString());
-        EXPECT_TRUE(api->WindowsFolderProblem().contains(QLatin1String(entry.says)))
-            << api->WindowsFolderProblem().toStdString();
+        const Result<QString> found = Found();
+        ASSERT_FALSE(found.ok());
+        EXPECT_TRUE(found.reason().contains(QLatin1String(entry.says)))
+            << found.reason().toStdString();
     }
 }
 
 TEST_F(WindowsApiTest, the_path_is_written_into_the_callers_buffer_as_the_system_writes_it) {
     drive.MakeFolder("WINDOWS");
     QString buffer(20, QChar(u' '));
-    EXPECT_EQ(api->GetWindowsDirectoryA(buffer, buffer.size()), 10);
+    const Result<int> written = api->GetWindowsDirectoryA(buffer, buffer.size());
+    ASSERT_TRUE(written.ok()) << written.reason().toStdString();
+    EXPECT_EQ(written.value(), 10);
     EXPECT_EQ(buffer.size(), 20);
     EXPECT_EQ(buffer.left(10), QStringLiteral("C:\\WINDOWS"));
     EXPECT_EQ(buffer[10], QChar(u'\0'));

@@ -199,13 +199,13 @@ TEST_F(AddCommentTest, the_second_of_two_comments_names_the_next_backup_only) {
     EXPECT_EQ(window.PendingComment, " second");
     EXPECT_EQ(RootNames(), QStringList());
 
-    BackupRun(window).Run();
+    BackupRun(window, window.services(), window.values()).Run();
     const QString commented = "C:\\Stowix\\11-5-99 3;45;12 PM second";
     EXPECT_EQ(window.PendingComment, "");
     EXPECT_TRUE(InfoText(settings, system).startsWith("Last Backup:\t" + commented + "\r"));
 
     system.timeText = "3:46:01 PM";
-    BackupRun(window).Run();
+    BackupRun(window, window.services(), window.values()).Run();
     EXPECT_EQ(drive.HostNames("C:\\Stowix"),
               QStringList({"11-5-99 3;45;12 PM second", "11-5-99 3;46;01 PM"}));
 }

@@ -1,4 +1,4 @@
-// The system services: the command-line text, the per-user lock behind the previous-instance
+// The system services: the per-user lock behind the previous-instance
 // query, the date and time texts in the user's locale, and ending at once.
 
 #include "gui/qt_system.h"
@@ -20,25 +20,6 @@
 namespace stowix::test {
 namespace {
 
-TEST(QtSystemCommandLine, is_the_arguments_after_the_name_joined_by_single_blanks) {
-    struct Case {
-        QStringList arguments;
-        QString expected;
-    };
-    const Case cases[] = {
-        {{"stowix"}, ""},
-        {{"stowix", "/U"}, "/U"},
-        {{"stowix", "/i", "/U"}, "/i /U"},
-        {{"stowix", "a comment", "/U"}, "a comment /U"},
-        {{"stowix", "", "/U"}, " /U"},
-    };
-    for (const Case& test : cases) {
-        SCOPED_TRACE(test.arguments.join('|').toStdString());
-        QtSystem system(test.arguments, QString());
-        EXPECT_EQ(system.CommandLine(), test.expected);
-    }
-}
-
 class QtSystemLock : public testing::Test {
 protected:
     QString LockPath() const { return folder.filePath("stowix.lock"); }
@@ -46,19 +27,19 @@ protected:
 };
 
 TEST_F(QtSystemLock, the_first_copy_takes_the_lock_and_a_second_sees_it) {
-    QtSystem first({"stowix"}, LockPath());
+    QtSystem first(LockPath());
     EXPECT_FALSE(first.PreviousInstance());
     EXPECT_FALSE(first.PreviousInstance()) << "asking again is not another copy";
-    QtSystem second({"stowix"}, LockPath());
+    QtSystem second(LockPath());
     EXPECT_TRUE(second.PreviousInstance());
 }
 
 TEST_F(QtSystemLock, a_lock_held_by_anyone_else_counts_and_its_release_frees_the_way) {
     auto holder = std::make_unique<QLockFile>(LockPath());
     ASSERT_TRUE(holder->tryLock(0));
-    EXPECT_TRUE(QtSystem({"stowix"}, LockPath()).PreviousInstance());
+    EXPECT_TRUE(QtSystem(LockPath()).PreviousInstance());
     holder.reset();
-    EXPECT_FALSE(QtSystem({"stowix"}, LockPath()).PreviousInstance());
+    EXPECT_FALSE(QtSystem(LockPath()).PreviousInstance());
 }
 
 TEST_F(QtSystemLock, a_lock_left_by_a_copy_that_died_is_recovered) {
@@ -72,13 +53,13 @@ TEST_F(QtSystemLock, a_lock_left_by_a_copy_that_died_is_recovered) {
                "\n");
     lock.close();
 
-    QtSystem system({"stowix"}, LockPath());
+    QtSystem system(LockPath());
     EXPECT_FALSE(system.PreviousInstance());
-    EXPECT_TRUE(QtSystem({"stowix"}, LockPath()).PreviousInstance()) << "the lock is now ours";
+    EXPECT_TRUE(QtSystem(LockPath()).PreviousInstance()) << "the lock is now ours";
 }
 
 TEST_F(QtSystemLock, a_lock_that_cannot_be_made_does_not_keep_the_user_out) {
-    QtSystem system({"stowix"}, folder.filePath("no/such/folder/stowix.lock"));
+    QtSystem system(folder.filePath("no/such/folder/stowix.lock"));
     EXPECT_FALSE(system.PreviousInstance());
 }
 
@@ -88,7 +69,7 @@ TEST_F(QtSystemLock, end_now_releases_the_lock_and_runs_no_further_handler) {
     EXPECT_EXIT(
         {
             std::atexit([] { std::fputs("a handler ran\n", stderr); });
-            QtSystem system({"stowix"}, path);
+            QtSystem system(path);
             if (system.PreviousInstance()) std::fputs("no lock\n", stderr);
             system.EndNow(3);
         },
@@ -133,7 +114,7 @@ TEST_F(QtSystemTexts, follow_the_locale_with_seconds_and_no_time_zone) {
     for (const Case& test : cases) {
         SCOPED_TRACE(test.locale);
         QLocale::setDefault(QLocale(test.locale));
-        QtSystem system({"stowix"}, QString());
+        QtSystem system{QString()};
         const QString date = system.DateText();
         const QString time = system.TimeText();
         EXPECT_TRUE(QRegularExpression(test.date).match(date).hasMatch()) << date.toStdString();

@@ -1,6 +1,7 @@
 #pragma once
 // A main window over faked controls and services, every fake recording into one log.
 
+#include "shell/run_mode.h"
 #include "support/fake_window_services.h"
 #include "support/recording_file_system.h"
 
@@ -23,7 +24,7 @@ protected:
         MainWindow::Commands commands;
         commands.Backup = [this] {
             log.Add("Backup");
-            if (window->UpperCommandLine().contains("/U")) window->EndProgram();
+            if (values.Mode == RunMode::Unattended) window->EndProgram();
         };
         commands.OpenChooser = [this](const QString& mode) { log.Add("OpenChooser=" + mode); };
         commands.AddComment = [this] { log.Add("AddComment"); };

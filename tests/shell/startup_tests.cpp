@@ -59,6 +59,29 @@ TEST_F(StartUp, learns_the_windows_folder_as_the_system_reports_it) {
     }
 }
 
+// The arguments are read as one line joined by single blanks: a switch may stand inside an
+// argument, but never across two of them.
+TEST(RunModeOf, reads_the_switches_from_the_joined_upper_cased_arguments) {
+    const struct {
+        QStringList arguments;
+        RunMode mode;
+    } cases[] = {
+        {{}, RunMode::Window},
+        {{""}, RunMode::Window},
+        {{"a comment"}, RunMode::Window},
+        {{"/i"}, RunMode::Hidden},
+        {{"/i", "/U"}, RunMode::Unattended},
+        {{"/u", "/I"}, RunMode::Unattended},
+        {{"a comment /u"}, RunMode::Unattended},
+        {{"C:\\X/USR"}, RunMode::Unattended},
+        {{"x/", "u"}, RunMode::Window},  // "/ U": the blank between parts them
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.arguments.join('|').toStdString());
+        EXPECT_EQ(RunModeOf(c.arguments), c.mode);
+    }
+}
+
 // Each switch is a plain substring of the upper-cased line; "/I" only keeps start-up from
 // showing the window itself.
 TEST_F(StartUp, switches_decide_showing_and_the_unattended_backup) {
@@ -82,7 +105,7 @@ TEST_F(StartUp, switches_decide_showing_and_the_unattended_backup) {
         log.Clear();
         form.form.Hide();
         system.endedWith.reset();
-        system.commandLine = c.commandLine;
+        values.Mode = RunModeOf({c.commandLine});
         Rebuild();
         BindRecordingCommands();
         log.Clear();
@@ -134,7 +157,7 @@ TEST_F(StartUp, reads_the_automatic_exit_box_from_the_store) {
 
 TEST_F(StartUp, without_a_windows_folder_says_how_to_configure_one_and_ends_with_status_2) {
     windows.windowsFolder.clear();
-    system.commandLine = "/U";
+    values.Mode = RunMode::Unattended;
     BindRecordingCommands();
     window->Form_Load();
 

@@ -21,7 +21,6 @@ class FakeSystem : public System {
 public:
     explicit FakeSystem(EventLog& log) : m_log(log) {}
     bool PreviousInstance() override { return previousInstance; }
-    QString CommandLine() override { return commandLine; }
     QString ProgramFolder() override { return programFolder; }
     QString DateText() override { return dateText; }
     QString TimeText() override { return timeText; }
@@ -32,7 +31,6 @@ public:
     }
 
     bool previousInstance = false;
-    QString commandLine;
     QString programFolder = "/opt/stowix";
     QString dateText = "11/5/99";
     QString timeText = "3:45:12 PM";
@@ -113,8 +111,9 @@ public:
 class FakeWindowsApi : public WindowsApi {
 public:
     explicit FakeWindowsApi(EventLog& log) : m_log(log) {}
-    int GetWindowsDirectoryA(QString& buffer, int size) override {
-        if (windowsFolder.isEmpty() || windowsFolder.size() > size) return 0;
+    Result<int> GetWindowsDirectoryA(QString& buffer, int size) override {
+        if (windowsFolder.isEmpty() || windowsFolder.size() > size)
+            return Result<int>::Fail(QString());
         buffer = windowsFolder;
         return int(windowsFolder.size());
     }
