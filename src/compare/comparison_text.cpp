@@ -201,7 +201,10 @@ QString ComparisonText(const Comparison& comparison) {
     QStringList lines;
     for (const FileComparison& file : comparison.files) {
         if (!file.trouble.isEmpty() && !(file.older && file.newer)) {
-            lines << QStringLiteral("trouble  ") + file.place + QStringLiteral(": ") + file.trouble;
+            // A reason that names the place already is not given it twice.
+            const QString named = file.place + QStringLiteral(": ");
+            lines << QStringLiteral("trouble  ") +
+                         (file.trouble.startsWith(named) ? file.trouble : named + file.trouble);
             continue;
         }
         QString line = QString::fromLatin1(ChangeWord(file.change)).leftJustified(9) + file.place;

@@ -5,6 +5,7 @@
 #include <QHash>
 
 #include <algorithm>
+#include <span>
 
 namespace stowix {
 
@@ -14,31 +15,35 @@ namespace {
 // would need a table of their sizes multiplied.
 constexpr std::size_t MaxTableCells = 1u << 20;
 
-// A name without "=" among the values: no value can hold a line break, so none is taken for it.
-const QString NoValue = QStringLiteral("\n");
-
-// One value of a key: as written, and as a program reads it.
+// One value of a key as a program reads it, a view into the file's text: without the one pair
+// of quotes that the profile functions drop, which are told apart so that it is shown as
+// written. Kept small: a key may have a million values.
 struct Value {
-    QString written;  // NoValue for a name without "="
-    QString read;     // without the one pair of quotes that the profile functions drop
-    bool operator==(const Value& other) const { return read == other.read; }
+    QStringView read;
+    bool quoted = false;
+    bool hasValue = true;  // false for a name without "=", which equals no value
+    bool operator==(const Value& other) const {
+        return hasValue == other.hasValue && read == other.read;
+    }
 };
 
 Value ValueOf(const IniEntry& entry) {
-    if (!entry.hasValue) return {NoValue, NoValue};
-    const QString& text = entry.value;
+    if (!entry.hasValue) return {{}, false, false};
+    const QStringView text = entry.value;
     const bool quoted = text.size() >= 2 && (text.front() == u'"' || text.front() == u'\'') &&
                         text.back() == text.front();
-    return {text, quoted ? text.mid(1, text.size() - 2) : text};
+    return {quoted ? text.mid(1, text.size() - 2) : text, quoted, true};
 }
 
 QString Shown(const Value& value) {
-    return value.written == NoValue ? NoValueMarker : value.written;
+    if (!value.hasValue) return NoValueMarker;
+    if (!value.quoted) return value.read.toString();
+    return QStringView(value.read.data() - 1, value.read.size() + 2).toString();
 }
 
 // One key of a section: its name as written first, and every value it is given, in order.
 struct KeyValues {
-    QString name;
+    QStringView name;
     std::vector<Value> values;
 };
 
@@ -49,14 +54,21 @@ struct SectionKeys {
 
 SectionKeys KeysOf(const IniSection& section) {
     SectionKeys result;
+    // A key written many times in a row (a list) is folded and looked up once for the run.
+    QStringView lastKey;
+    KeyValues* last = nullptr;
     for (const IniEntry& entry : section.entries) {
-        const QString folded = IniNameKey(entry.key);
-        auto found = result.keys.find(folded);
-        if (found == result.keys.end()) {
-            result.order.push_back(folded);
-            found = result.keys.insert(folded, KeyValues{entry.key, {}});
+        if (last == nullptr || entry.key != lastKey) {
+            const QString folded = IniNameKey(entry.key);
+            auto found = result.keys.find(folded);
+            if (found == result.keys.end()) {
+                result.order.push_back(folded);
+                found = result.keys.insert(folded, KeyValues{entry.key, {}});
+            }
+            last = &*found;
+            lastKey = entry.key;
         }
-        found->values.push_back(ValueOf(entry));
+        last->values.push_back(ValueOf(entry));
     }
     return result;
 }
@@ -66,9 +78,50 @@ QString SectionId(const IniSection& section) {
     return section.outside ? QStringLiteral("]") : IniNameKey(section.name);
 }
 
+// Lists too long for the table: each old value is matched with the first equal new one that is
+// still free, if any. The new values wait by value in list order, chained through `next`, so
+// that each is looked at once and a million values cost a few arrays, not a million lists.
+template <typename Removed, typename Added>
+void MatchByValue(std::span<const Value> oldMiddle, std::span<const Value> newMiddle,
+                  Removed removed, Added added) {
+    constexpr std::size_t None = std::size_t(-1);
+    const std::size_t m = newMiddle.size();
+    // A name without "=" waits apart: no value equals it.
+    std::size_t firstWithout = None;
+    QHash<QStringView, std::size_t> first;
+    std::vector<std::size_t> next(m, None);
+    for (std::size_t j = m; j-- > 0;) {
+        const Value& value = newMiddle[j];
+        std::size_t* head = &firstWithout;
+        if (value.hasValue) {
+            auto found = first.find(value.read);
+            if (found == first.end()) found = first.insert(value.read, None);
+            head = &*found;
+        }
+        next[j] = *head;
+        *head = j;
+    }
+    std::vector<bool> used(m, false);
+    for (const Value& value : oldMiddle) {
+        std::size_t* head = &firstWithout;
+        if (value.hasValue) {
+            const auto found = first.find(value.read);
+            head = found == first.end() ? nullptr : &*found;
+        }
+        if (head == nullptr || *head == None) {
+            removed(value);
+            continue;
+        }
+        used[*head] = true;
+        *head = next[*head];
+    }
+    for (std::size_t j = 0; j < m; ++j)
+        if (!used[j]) added(newMiddle[j]);
+}
+
 // The values taken from and added to a key with several values, in list order: the longest run
 // of values common to both stays, as a line-by-line comparison of the two lists would show it.
-void CompareValueLists(const std::vector<Value>& older, const std::vector<Value>& newer,
+void CompareValueLists(std::span<const Value> older, std::span<const Value> newer,
                        const IniChange& base, std::vector<IniChange>& changes) {
     auto removed = [&](const Value& value) {
         IniChange change = base;
@@ -90,45 +143,30 @@ void CompareValueLists(const std::vector<Value>& older, const std::vector<Value>
     while (back < older.size() - front && back < newer.size() - front &&
            older[older.size() - 1 - back] == newer[newer.size() - 1 - back])
         ++back;
-    const std::vector<Value> oldMiddle(older.begin() + qsizetype(front),
-                                       older.end() - qsizetype(back));
-    const std::vector<Value> newMiddle(newer.begin() + qsizetype(front),
-                                       newer.end() - qsizetype(back));
+    const std::span<const Value> oldMiddle(older.data() + front, older.size() - front - back);
+    const std::span<const Value> newMiddle(newer.data() + front, newer.size() - front - back);
     const std::size_t n = oldMiddle.size();
     const std::size_t m = newMiddle.size();
     if ((n + 1) * (m + 1) > MaxTableCells) {
-        // Each old value is matched with the first equal new one that is still free, if any:
-        // the new values wait by value, in list order, so each is looked up once.
-        QHash<QString, std::vector<std::size_t>> waiting;
-        for (std::size_t j = m; j-- > 0;) waiting[newMiddle[j].read].push_back(j);
-        std::vector<bool> used(m, false);
-        for (const Value& value : oldMiddle) {
-            const auto found = waiting.find(value.read);
-            if (found == waiting.end() || found->empty()) {
-                removed(value);
-                continue;
-            }
-            used[found->back()] = true;
-            found->pop_back();
-        }
-        for (std::size_t j = 0; j < m; ++j)
-            if (!used[j]) added(newMiddle[j]);
+        MatchByValue(oldMiddle, newMiddle, removed, added);
         return;
     }
-    // common[i][j]: the longest common run of oldMiddle[i..] and newMiddle[j..].
-    std::vector<std::vector<std::size_t>> common(n + 1, std::vector<std::size_t>(m + 1, 0));
+    // common[i * (m + 1) + j]: the longest common run of oldMiddle[i..] and newMiddle[j..], in
+    // one block however the lists' lengths divide the cells.
+    std::vector<std::size_t> common((n + 1) * (m + 1), 0);
+    const auto at = [m](std::size_t i, std::size_t j) { return i * (m + 1) + j; };
     for (std::size_t i = n; i-- > 0;)
         for (std::size_t j = m; j-- > 0;)
-            common[i][j] = oldMiddle[i] == newMiddle[j]
-                               ? common[i + 1][j + 1] + 1
-                               : std::max(common[i + 1][j], common[i][j + 1]);
+            common[at(i, j)] = oldMiddle[i] == newMiddle[j]
+                                   ? common[at(i + 1, j + 1)] + 1
+                                   : std::max(common[at(i + 1, j)], common[at(i, j + 1)]);
     std::size_t i = 0;
     std::size_t j = 0;
     while (i < n || j < m) {
         if (i < n && j < m && oldMiddle[i] == newMiddle[j]) {
             ++i;
             ++j;
-        } else if (j == m || (i < n && common[i + 1][j] >= common[i][j + 1])) {
+        } else if (j == m || (i < n && common[at(i + 1, j)] >= common[at(i, j + 1)])) {
             removed(oldMiddle[i++]);
         } else {
             added(newMiddle[j++]);
@@ -160,7 +198,7 @@ void CompareSections(const IniSection* older, const IniSection* newer,
         const KeyValues* after =
             row.newIndex ? &*newKeys.keys.constFind(newKeys.order[*row.newIndex]) : nullptr;
         IniChange keyBase = base;
-        keyBase.key = after ? after->name : before->name;
+        keyBase.key = (after ? after->name : before->name).toString();
         const std::vector<Value> none;
         const std::vector<Value>& oldValues = before ? before->values : none;
         const std::vector<Value>& newValues = after ? after->values : none;

@@ -19,10 +19,10 @@ QStringView Trimmed(QStringView text) {
     return text.mid(begin, end - begin);
 }
 
-QString FromAnsi(const char* bytes, qsizetype size) {
-    QString text(size, Qt::Uninitialized);
+QString FromAnsi(const QByteArray& bytes) {
+    QString text(bytes.size(), Qt::Uninitialized);
     QChar* out = text.data();
-    for (qsizetype i = 0; i < size; ++i) {
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
         const auto byte = static_cast<unsigned char>(bytes[i]);
         out[i] = byte < 0x80 ? QChar(char16_t(byte)) : CharacterFromWindows1252(byte);
     }
@@ -31,7 +31,7 @@ QString FromAnsi(const char* bytes, qsizetype size) {
 
 }  // namespace
 
-QString IniNameKey(const QString& name) { return name.toCaseFolded(); }
+QString IniNameKey(QStringView name) { return name.toString().toCaseFolded(); }
 
 bool IsIniFileName(const QString& name) {
     return name.endsWith(QLatin1String(".INI"), Qt::CaseInsensitive);
@@ -39,22 +39,21 @@ bool IsIniFileName(const QString& name) {
 
 IniFile ParseIni(const QByteArray& bytes) {
     IniFile file;
+    // Decoded once, whole: every entry is a view into it.
+    file.text = FromAnsi(bytes);
     QHash<QString, std::size_t> sectionIndex;  // folded name -> index in file.sections
     std::size_t current = 0;
     bool inSection = false;
 
-    const char* data = bytes.constData();
-    const qsizetype size = bytes.size();
+    const QStringView data(file.text);
     qsizetype lineStart = 0;
-    while (lineStart < size) {
-        qsizetype lineEnd = lineStart;
-        while (lineEnd < size && data[lineEnd] != '\n') ++lineEnd;
+    while (lineStart < data.size()) {
+        qsizetype lineEnd = data.indexOf(u'\n', lineStart);
+        if (lineEnd < 0) lineEnd = data.size();
         qsizetype textEnd = lineEnd;
-        if (textEnd > lineStart && data[textEnd - 1] == '\r') --textEnd;
-        const QString line = FromAnsi(data + lineStart, textEnd - lineStart);
+        if (textEnd > lineStart && data[textEnd - 1] == u'\r') --textEnd;
+        const QStringView text = Trimmed(data.mid(lineStart, textEnd - lineStart));
         lineStart = lineEnd + 1;
-
-        const QStringView text = Trimmed(line);
         if (text.isEmpty() || text.front() == u';') continue;
 
         if (text.front() == u'[') {
@@ -82,13 +81,13 @@ IniFile ParseIni(const QByteArray& bytes) {
         IniEntry entry;
         const qsizetype equals = text.indexOf(u'=');
         if (equals < 0) {
-            entry.key = text.toString();
+            entry.key = text;
             entry.hasValue = false;
         } else {
-            entry.key = Trimmed(text.left(equals)).toString();
-            entry.value = Trimmed(text.mid(equals + 1)).toString();
+            entry.key = Trimmed(text.left(equals));
+            entry.value = Trimmed(text.mid(equals + 1));
         }
-        file.sections[current].entries.push_back(std::move(entry));
+        file.sections[current].entries.push_back(entry);
     }
     return file;
 }

@@ -10,15 +10,18 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringView>
 
 #include <vector>
 
 namespace stowix {
 
-// One "key=value" line, or a line with a name and no "=" (hasValue false).
+// One "key=value" line, or a line with a name and no "=" (hasValue false). Both texts are views
+// into the text of the IniFile that holds the entry: a file of a million lines costs no
+// million strings.
 struct IniEntry {
-    QString key;    // as written, blanks around it dropped
-    QString value;  // as written after the first "=", blanks around it dropped; quotes kept
+    QStringView key;    // as written, blanks around it dropped
+    QStringView value;  // as written after the first "=", blanks around it dropped; quotes kept
     bool hasValue = true;
 };
 
@@ -28,7 +31,10 @@ struct IniSection {
     std::vector<IniEntry> entries;  // in file order, over every appearance of the section
 };
 
+// The entries view `text`, which an IniFile keeps unchanged: a copy shares it, and a move
+// keeps it where it is.
 struct IniFile {
+    QString text;                      // the whole file, decoded
     std::vector<IniSection> sections;  // in order of first appearance; the outside part first
 };
 
@@ -36,7 +42,7 @@ struct IniFile {
 IniFile ParseIni(const QByteArray& bytes);
 
 // The form under which Windows finds a section or key name: case folded.
-QString IniNameKey(const QString& name);
+QString IniNameKey(QStringView name);
 
 // True for names that end in ".INI" without regard to case (the files compared key by key).
 bool IsIniFileName(const QString& name);

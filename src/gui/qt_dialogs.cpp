@@ -1,9 +1,12 @@
 #include "gui/qt_dialogs.h"
 
+#include "files/escaped_text.h"
+
 #include <QApplication>
 #include <QGuiApplication>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QStringList>
 
 #include <cstdio>
 
@@ -40,8 +43,12 @@ MessageAnswer QtDialogs::MessageBox(const QString& text, MessageButtons buttons,
                                     const QString& title, const QString& details) {
     const bool question = buttons == MessageButtons::YesNo;
     if (m_mode == DialogMode::Unattended) {
-        const QByteArray line = (title + QStringLiteral(": ") + DisplayText(text)).toLocal8Bit();
-        std::fprintf(stderr, "%s\n", line.constData());
+        // The text names files and sets of the drive: each of its lines goes to the terminal
+        // with its control characters and direction marks escaped.
+        QStringList lines = QString(title + QStringLiteral(": ") + DisplayText(text)).split(u'\n');
+        for (QString& line : lines) line = EscapedText(line);
+        const QByteArray shown = lines.join(u'\n').toLocal8Bit();
+        std::fprintf(stderr, "%s\n", shown.constData());
         std::fflush(stderr);
         return question ? MessageAnswer::No : MessageAnswer::Ok;
     }

@@ -248,7 +248,7 @@ Status DeleteMatchingFiles(PathResolver& resolver, const QString& pattern) {
     if (parsed.value().IsRoot()) return Status::Ok();
     DosPath folderPath = parsed.value();
     const WildcardPattern wildcard(folderPath.components.takeLast());
-    Result<OpenedFolder> opened = resolver.OpenFolder(folderPath, pattern);
+    Result<OpenedFolder> opened = resolver.OpenFolder(folderPath, pattern, Links::Refuse);
     if (!opened) {
         // A folder that is not there (or lies beyond a link out of the drive) holds no
         // matching file.

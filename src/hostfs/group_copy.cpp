@@ -38,7 +38,8 @@ public:
     // looks a moment apart. Cleared whenever something else may have changed it.
     std::optional<struct stat> state;
 
-    explicit FolderSlot(PathResolver& resolver) : m_resolver(resolver) {}
+    // links: how the folder is found; the copies' destinations refuse every link on the way.
+    FolderSlot(PathResolver& resolver, Links links) : m_resolver(resolver), m_links(links) {}
 
     // The open folder that holds the path's last component; nothing when it cannot be opened.
     const OpenedFolder* For(const DosPath& path, const QString& pathText) {
@@ -52,7 +53,7 @@ public:
         DosPath folderPath;
         folderPath.drive = path.drive;
         folderPath.components = folder;
-        Result<OpenedFolder> opened = m_resolver.OpenFolder(folderPath, pathText);
+        Result<OpenedFolder> opened = m_resolver.OpenFolder(folderPath, pathText, m_links);
         if (opened)
             m_folder.emplace(std::move(opened).value());
         else
@@ -62,6 +63,7 @@ public:
 
 private:
     PathResolver& m_resolver;
+    Links m_links;
     bool m_known = false;
     char16_t m_drive = 0;
     QStringList m_components;
@@ -215,8 +217,8 @@ std::vector<Result<bool>> CopyKeepingAttributes(
     PathResolver& resolver, const std::vector<FileCopy>& copies,
     const std::function<void(size_t)>& beforeEach,
     const std::function<Result<bool>(const FileCopy&)>& fallback) {
-    FolderSlot sources(resolver);
-    FolderSlot destinations(resolver);
+    FolderSlot sources(resolver, Links::Follow);
+    FolderSlot destinations(resolver, Links::Refuse);
     std::vector<Result<bool>> results;
     results.reserve(copies.size());
     for (size_t i = 0; i < copies.size(); ++i) {

@@ -17,13 +17,8 @@ namespace {
 
 constexpr int FolderFlags = O_RDONLY | O_DIRECTORY;
 
-Status LinkInPath(const QString& path) {
-    return Status::Fail(path + QStringLiteral(": The path holds a link, which is not followed "
-                                              "where files are removed"));
-}
-
 Status OpenFailure(const QString& path, int hostError) {
-    if (hostError == ELOOP) return LinkInPath(path);
+    if (hostError == ELOOP) return RefusalFailure(path, Refusal::LinkInPath);
     return HostFailure(path, hostError);
 }
 
@@ -107,12 +102,12 @@ private:
 Result<std::unique_ptr<HeldFolder>> HoldHostFolder(PathResolver& resolver, const QString& path) {
     // The resolver finds the stored names (in any case); the folder is then opened again by
     // them without following a single link.
-    Result<Location> location = resolver.Locate(path);
+    Result<Location> location = resolver.Locate(path, Links::Refuse);
     if (!location) return location.status();
     const Location& place = location.value();
     if (!place.exists) return HostFailure(path, ENOENT);
     if (place.IsRoot()) return RefusalFailure(path, Refusal::DriveRoot);
-    if (place.IsLink()) return LinkInPath(path);
+    if (place.IsLink()) return RefusalFailure(path, Refusal::LinkInPath);
     if (!S_ISDIR(place.info.st_mode)) return HostFailure(path, ENOTDIR);
 
     DriveRoot& drive = *place.drive;

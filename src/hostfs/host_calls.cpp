@@ -8,6 +8,8 @@
 
 #include <atomic>
 #include <cerrno>
+#include <string_view>
+#include <vector>
 
 // The *at forms of the extended attribute calls (Linux 6.13); the numbers are the same on every
 // architecture that uses the common system call table.
@@ -33,12 +35,40 @@ struct XattrArgs {
 
 // Cleared once the kernel answers ENOSYS; then the /proc paths serve instead.
 std::atomic<bool> g_xattrAtAvailable{true};
+// Cleared once the kernel answers ENOSYS to openat2; then paths are walked.
+std::atomic<bool> g_openat2Available{true};
 
 bool NamesEntryInFolder(EntryRef entry) { return entry.name != nullptr && entry.name[0] != '\0'; }
+
+// One component opened without following it. O_NOFOLLOW fails with ELOOP on a link, except with
+// O_PATH, which opens the link itself: the callers check for that.
+UniqueFd OpenUnfollowed(int folderFd, const std::string& name, int flags) {
+    return UniqueFd(::openat(folderFd, name.c_str(), flags | O_NOFOLLOW | O_CLOEXEC));
+}
+
+// True, with errno ELOOP, when fd is a link itself (opened O_PATH | O_NOFOLLOW).
+bool IsLinkItself(int fd) {
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISLNK(info.st_mode)) return false;
+    errno = ELOOP;
+    return true;
+}
+
+// True for a folder; otherwise false, with errno as a lookup through the entry would fail:
+// ELOOP for a link, ENOTDIR for anything else.
+bool IsFolder(int fd) {
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) return false;
+    if (S_ISDIR(info.st_mode)) return true;
+    errno = S_ISLNK(info.st_mode) ? ELOOP : ENOTDIR;
+    return false;
+}
 
 }  // namespace
 
 UniqueFd OpenBeneath(int dirFd, const char* path, int flags, bool followLast, bool noLinks) {
+    if (!g_openat2Available.load(std::memory_order_relaxed))
+        return OpenBeneathByWalk(dirFd, path, flags, followLast);
     open_how how{};
     how.flags = __u64(flags | O_CLOEXEC | (followLast ? 0 : O_NOFOLLOW));
     how.resolve = RESOLVE_BENEATH | RESOLVE_NO_MAGICLINKS | (noLinks ? RESOLVE_NO_SYMLINKS : 0);
@@ -46,9 +76,50 @@ UniqueFd OpenBeneath(int dirFd, const char* path, int flags, bool followLast, bo
     for (int attempt = 0; attempt < 8; ++attempt) {
         const long fd = ::syscall(SYS_openat2, dirFd, path[0] ? path : ".", &how, sizeof how);
         if (fd >= 0) return UniqueFd(int(fd));
+        if (errno == ENOSYS) {
+            g_openat2Available.store(false, std::memory_order_relaxed);
+            return OpenBeneathByWalk(dirFd, path, flags, followLast);
+        }
         if (errno != EAGAIN && errno != EINTR) break;
     }
     return UniqueFd();
+}
+
+UniqueFd OpenBeneathByWalk(int dirFd, const char* path, int flags, bool followLast) {
+    std::vector<std::string> components;
+    for (std::string_view rest(path); !rest.empty();) {
+        const size_t slash = rest.find('/');
+        const std::string_view component = rest.substr(0, slash);
+        rest = slash == std::string_view::npos ? std::string_view() : rest.substr(slash + 1);
+        if (component.empty() || component == ".") continue;
+        if (component == "..") {
+            errno = EXDEV;
+            return UniqueFd();
+        }
+        components.emplace_back(component);
+    }
+    if (components.empty()) return UniqueFd(::openat(dirFd, ".", flags | O_CLOEXEC));
+
+    UniqueFd folder;
+    int at = dirFd;
+    for (size_t i = 0; i + 1 < components.size(); ++i) {
+        folder = OpenUnfollowed(at, components[i], O_PATH);
+        if (!folder.Valid() || !IsFolder(folder.Get())) return UniqueFd();
+        at = folder.Get();
+    }
+    UniqueFd last = OpenUnfollowed(at, components.back(), flags);
+    if (!last.Valid() && errno == ENOTDIR) {
+        // O_PATH | O_DIRECTORY on a link says ENOTDIR; the link is named as such.
+        struct stat info {};
+        const bool link =
+            ::fstatat(at, components.back().c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 &&
+            S_ISLNK(info.st_mode);
+        errno = link ? ELOOP : ENOTDIR;
+    }
+    // A final link that the caller would have followed is refused, as one on the way is.
+    if (last.Valid() && followLast && (flags & O_PATH) && IsLinkItself(last.Get()))
+        return UniqueFd();
+    return last;
 }
 
 std::string DescriptorPath(EntryRef entry) {

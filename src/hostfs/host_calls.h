@@ -16,9 +16,16 @@ namespace stowix::posix {
 // Opens path (relative to dirFd) without ever leaving dirFd: a component or link that would lead
 // above it fails with EXDEV, as does an absolute link. With followLast false a final symbolic
 // link is opened itself (flags should then hold O_PATH). With noLinks, a link anywhere in the
-// path fails with ELOOP.
+// path fails with ELOOP. Where the kernel has no openat2, the path is walked as
+// OpenBeneathByWalk does.
 UniqueFd OpenBeneath(int dirFd, const char* path, int flags, bool followLast = true,
                      bool noLinks = false);
+
+// The same open for a kernel without openat2: one component at a time, each opened without
+// following a link, so that nothing leads out of dirFd. The walk cannot tell where a link would
+// lead without following it, so a link anywhere in the path (a final one too, unless followLast
+// is false) fails with ELOOP, and ".." with EXDEV.
+UniqueFd OpenBeneathByWalk(int dirFd, const char* path, int flags, bool followLast);
 
 // One entry, named by a folder descriptor and a name in it. An empty name stands for the entry
 // that dirFd itself refers to (which may be an O_PATH descriptor). A final link is never

@@ -29,6 +29,12 @@ Status RefusalFailure(const QString& dosPath, Refusal refusal) {
     case Refusal::LeavesDrive:
         return WithPath(dosPath, QStringLiteral("The path leads out of the drive through a "
                                                 "symbolic link, which is not followed"));
+    case Refusal::LinkInPath:
+        return WithPath(dosPath, QStringLiteral("The path holds a symbolic link, which is not "
+                                                "followed where files are changed"));
+    case Refusal::LinkToNothing:
+        return WithPath(dosPath, QStringLiteral("It is a symbolic link to something that does "
+                                                "not exist"));
     case Refusal::NoDrive: return WithPath(dosPath, QStringLiteral("The drive is not configured"));
     case Refusal::IsFolder: return WithPath(dosPath, QStringLiteral("It is a folder, not a file"));
     case Refusal::NotAFile: return WithPath(dosPath, QStringLiteral("It is not a regular file"));

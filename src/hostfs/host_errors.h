@@ -16,6 +16,8 @@ Status HostFailure(const QString& dosPath, int hostError);
 enum class Refusal {
     ReadOnly,             // a read-only file cannot be deleted or replaced
     LeavesDrive,          // a symbolic link leads out of the drive
+    LinkInPath,           // a change met a symbolic link in its path, which it never follows
+    LinkToNothing,        // a symbolic link whose target does not exist
     NoDrive,              // the path's drive is not configured
     IsFolder,             // a file operation met a folder
     NotAFile,             // a device, pipe or socket where a file was wanted

@@ -19,11 +19,18 @@ std::string Join(const std::string& folder, const std::string& name) {
     return folder.empty() ? name : folder + '/' + name;
 }
 
-// A lookup that ended at a link out of the drive is a refusal of its own; anything else is the
-// host's reason.
-Status LookupFailure(const QString& pathText, int hostError) {
+// A lookup that ended at a link out of the drive, or at any link where links are refused, is a
+// refusal of its own; anything else is the host's reason.
+Status LookupFailure(const QString& pathText, int hostError, Links links = Links::Follow) {
     if (hostError == EXDEV) return RefusalFailure(pathText, Refusal::LeavesDrive);
+    if (hostError == ELOOP && links == Links::Refuse)
+        return RefusalFailure(pathText, Refusal::LinkInPath);
     return HostFailure(pathText, hostError);
+}
+
+// Opens a path beneath a drive's root, following links inside the drive or refusing them all.
+UniqueFd OpenInDrive(const DriveRoot& drive, const char* path, int flags, Links links) {
+    return OpenBeneath(drive.fd.Get(), path, flags, true, links == Links::Refuse);
 }
 
 // Why a drive's host folder cannot be opened, naming the drive and the folder: the user set the
@@ -99,7 +106,8 @@ Status PathResolver::ChangeFolder(const QString& pathText) {
     if (!path) return path.status();
     Result<DriveRoot*> drive = Drive(path.value(), pathText);
     if (!drive) return drive.status();
-    Result<Folder> folder = FindFolder(*drive.value(), path.value().components, pathText);
+    Result<Folder> folder =
+        FindFolder(*drive.value(), path.value().components, pathText, Links::Follow);
     if (!folder) return folder.status();
     QStringList stored;
     const std::string& relative = folder.value().relativePath;
@@ -135,46 +143,46 @@ std::optional<std::string> PathResolver::FindIgnoringCase(int folderFd, const QS
 
 Result<PathResolver::Folder> PathResolver::FindFolder(DriveRoot& drive,
                                                       const QStringList& components,
-                                                      const QString& pathText) {
+                                                      const QString& pathText, Links links) {
     if (components.isEmpty()) return Folder{};
 
     std::string exact = HostPathOf(components);
     const int folderFlags = O_PATH | O_DIRECTORY;
-    UniqueFd fd = OpenBeneath(drive.fd.Get(), exact.c_str(), folderFlags);
+    UniqueFd fd = OpenInDrive(drive, exact.c_str(), folderFlags, links);
     if (fd.Valid()) return Folder{std::move(fd), std::move(exact)};
-    if (errno != ENOENT) return LookupFailure(pathText, errno);
+    if (errno != ENOENT) return LookupFailure(pathText, errno, links);
 
     // Some component differs in case from the stored name: walk, exact name first each time.
     std::string stored;
     for (const QString& component : components) {
         std::string candidate = Join(stored, NameToHost(component));
-        fd = OpenBeneath(drive.fd.Get(), candidate.c_str(), folderFlags);
+        fd = OpenInDrive(drive, candidate.c_str(), folderFlags, links);
         if (!fd.Valid()) {
-            if (errno != ENOENT) return LookupFailure(pathText, errno);
+            if (errno != ENOENT) return LookupFailure(pathText, errno, links);
             std::optional<std::string> match;
             if (stored.empty()) {
                 match = FindIgnoringCase(drive.fd.Get(), component);
             } else {
-                UniqueFd parent = OpenBeneath(drive.fd.Get(), stored.c_str(), folderFlags);
+                UniqueFd parent = OpenInDrive(drive, stored.c_str(), folderFlags, links);
                 if (parent.Valid()) match = FindIgnoringCase(parent.Get(), component);
             }
             if (!match) return HostFailure(pathText, ENOENT);
             candidate = Join(stored, *match);
-            fd = OpenBeneath(drive.fd.Get(), candidate.c_str(), folderFlags);
-            if (!fd.Valid()) return LookupFailure(pathText, errno);
+            fd = OpenInDrive(drive, candidate.c_str(), folderFlags, links);
+            if (!fd.Valid()) return LookupFailure(pathText, errno, links);
         }
         stored = std::move(candidate);
     }
     return Folder{std::move(fd), std::move(stored)};
 }
 
-Result<Location> PathResolver::Locate(const QString& pathText) {
+Result<Location> PathResolver::Locate(const QString& pathText, Links links) {
     Result<DosPath> path = Parse(pathText);
     if (!path) return path.status();
-    return Locate(path.value(), pathText);
+    return Locate(path.value(), pathText, links);
 }
 
-Result<Location> PathResolver::Locate(const DosPath& path, const QString& pathText) {
+Result<Location> PathResolver::Locate(const DosPath& path, const QString& pathText, Links links) {
     Result<DriveRoot*> drive = Drive(path, pathText);
     if (!drive) return drive.status();
 
@@ -188,7 +196,7 @@ Result<Location> PathResolver::Locate(const DosPath& path, const QString& pathTe
     }
 
     const QStringList parentComponents = path.components.mid(0, path.components.size() - 1);
-    Result<Folder> parent = FindFolder(*location.drive, parentComponents, pathText);
+    Result<Folder> parent = FindFolder(*location.drive, parentComponents, pathText, links);
     if (!parent) return parent.status();
     Folder folder = std::move(parent).value();
     location.parentHolder = std::move(folder.fd);
@@ -232,13 +240,18 @@ Result<FollowedEntry> PathResolver::Follow(const Location& location, const QStri
     }
     followed.holder =
         OpenBeneath(location.drive->fd.Get(), location.RelativePath().c_str(), O_PATH);
-    if (!followed.holder.Valid()) return LookupFailure(pathText, errno);
+    if (!followed.holder.Valid()) {
+        // The link itself is there: one that leads to nothing is no missing file.
+        if (errno == ENOENT) return RefusalFailure(pathText, Refusal::LinkToNothing);
+        return LookupFailure(pathText, errno);
+    }
     if (::fstat(followed.holder.Get(), &followed.info) != 0) return HostFailure(pathText, errno);
     followed.entry = EntryRef{followed.holder.Get(), ""};
     return followed;
 }
 
-Result<OpenedFolder> PathResolver::OpenFolder(const DosPath& path, const QString& pathText) {
+Result<OpenedFolder> PathResolver::OpenFolder(const DosPath& path, const QString& pathText,
+                                              Links links) {
     Result<DriveRoot*> drive = Drive(path, pathText);
     if (!drive) return drive.status();
     OpenedFolder opened;
@@ -250,14 +263,14 @@ Result<OpenedFolder> PathResolver::OpenFolder(const DosPath& path, const QString
         return opened;
     }
     opened.relativePath = HostPathOf(path.components);
-    opened.fd = OpenBeneath(opened.drive->fd.Get(), opened.relativePath.c_str(), flags);
+    opened.fd = OpenInDrive(*opened.drive, opened.relativePath.c_str(), flags, links);
     if (opened.fd.Valid()) return opened;
-    if (errno != ENOENT) return LookupFailure(pathText, errno);
-    Result<Folder> folder = FindFolder(*opened.drive, path.components, pathText);
+    if (errno != ENOENT) return LookupFailure(pathText, errno, links);
+    Result<Folder> folder = FindFolder(*opened.drive, path.components, pathText, links);
     if (!folder) return folder.status();
     opened.relativePath = folder.value().relativePath;
-    opened.fd = OpenBeneath(opened.drive->fd.Get(), opened.relativePath.c_str(), flags);
-    if (!opened.fd.Valid()) return LookupFailure(pathText, errno);
+    opened.fd = OpenInDrive(*opened.drive, opened.relativePath.c_str(), flags, links);
+    if (!opened.fd.Valid()) return LookupFailure(pathText, errno, links);
     return opened;
 }
 

@@ -9,7 +9,9 @@
 //   and an exact match wins over another that differs only in case.
 // - Nothing leaves the drive's folder: ".." stops at the root, and a symbolic link that points
 //   outside the drive (or anywhere by an absolute path) is never followed. Links inside the
-//   drive are followed.
+//   drive are followed where files are read; where they are changed (Links::Refuse), a link
+//   anywhere above the last component is refused, so that a link or rename made by software
+//   inside the drive cannot lead a change to another folder.
 // - A last component that does not exist keeps the case given, for the caller to create.
 // It does not decide what an operation may do with the entry: posix_file_system does.
 
@@ -27,6 +29,11 @@
 #include <string>
 
 namespace stowix::posix {
+
+// Whether a lookup follows links inside the drive (to read) or refuses every link on its way
+// (to change something). A last component that is a link is never followed by Locate either
+// way: the Location tells that it is one.
+enum class Links { Follow, Refuse };
 
 // One configured drive and its open root.
 struct DriveRoot {
@@ -93,14 +100,17 @@ public:
     // Finds the path. Fails when its drive is missing or its parent folder does not exist (or is
     // no folder, or is reached only through a link out of the drive). A missing last component
     // is no failure: the Location says it does not exist.
-    Result<Location> Locate(const DosPath& path, const QString& pathText);
+    Result<Location> Locate(const DosPath& path, const QString& pathText,
+                            Links links = Links::Follow);
     // Parse and Locate in one.
-    Result<Location> Locate(const QString& path);
-    // Follows a link inside the drive; fails for one that leads out of it or to nothing.
+    Result<Location> Locate(const QString& path, Links links = Links::Follow);
+    // Follows a link inside the drive; fails for one that leads out of it or to nothing (never
+    // with NotFound: the link itself is there).
     Result<FollowedEntry> Follow(const Location& location, const QString& pathText);
     // Opens an existing folder of the drive for reading its entries; the exact path is tried
     // before any scan. Fails with ENOENT when there is no such folder.
-    Result<OpenedFolder> OpenFolder(const DosPath& path, const QString& pathText);
+    Result<OpenedFolder> OpenFolder(const DosPath& path, const QString& pathText,
+                                    Links links = Links::Follow);
 
     // Removes one entry of a folder (flags: 0 or AT_REMOVEDIR) and records that in the folder's
     // remembered names.
@@ -117,7 +127,7 @@ private:
         std::string relativePath;
     };
     Result<Folder> FindFolder(DriveRoot& drive, const QStringList& components,
-                              const QString& pathText);
+                              const QString& pathText, Links links);
     // The stored name in folderFd that equals name without regard to case, if there is one.
     std::optional<std::string> FindIgnoringCase(int folderFd, const QString& name);
     Status OpenRoot(DriveRoot& drive, const QString& pathText);

@@ -95,10 +95,22 @@ private:
     // descriptors that reach it are open; use's result, or why the entry was not found.
     template <typename Use>
     auto WithFollowed(const QString& path, Use use) {
+        return WithEntry(path, Links::Follow, use);
+    }
+    // The same for a change: no link is followed, neither on the way nor the entry itself, so
+    // that a link made by software inside the drive cannot turn the change to another file.
+    template <typename Use>
+    auto WithUnlinked(const QString& path, Use use) {
+        return WithEntry(path, Links::Refuse, use);
+    }
+    template <typename Use>
+    auto WithEntry(const QString& path, Links links, Use use) {
         using Returned =
             decltype(use(std::declval<const Location&>(), std::declval<const FollowedEntry&>()));
-        Result<Location> location = m_resolver.Locate(path);
+        Result<Location> location = m_resolver.Locate(path, links);
         if (!location) return Returned(location.status());
+        if (links == Links::Refuse && location.value().IsLink())
+            return Returned(RefusalFailure(path, Refusal::LinkInPath));
         Result<FollowedEntry> followed = m_resolver.Follow(location.value(), path);
         if (!followed) return Returned(followed.status());
         return use(location.value(), followed.value());
@@ -114,14 +126,14 @@ Result<int> PosixFileSystem::ReadAttributes(const QString& path) {
 }
 
 Status PosixFileSystem::WriteAttributes(const QString& path, int attributes) {
-    return WithFollowed(path, [&](const Location& location, const FollowedEntry& entry) {
+    return WithUnlinked(path, [&](const Location& location, const FollowedEntry& entry) {
         return WriteDosAttributes(entry.entry, entry.info, attributes, StoreOf(location, entry),
                                   path);
     });
 }
 
 Status PosixFileSystem::WriteAttributesOfSingleFile(const QString& path, int attributes) {
-    return WithFollowed(path, [&](const Location& location, const FollowedEntry& entry) {
+    return WithUnlinked(path, [&](const Location& location, const FollowedEntry& entry) {
         if (!S_ISDIR(entry.info.st_mode) && entry.info.st_nlink > 1)
             return Status::Fail(path + QStringLiteral(": The file has ") +
                                 QString::number(entry.info.st_nlink) +
@@ -150,9 +162,12 @@ Result<UniqueFd> PosixFileSystem::OpenSource(const QString& path, struct stat& i
         if (!location) return location.status();
         if (!location.value().exists) return HostFailure(path, ENOENT);
         fd = OpenBeneath(drive.value()->fd.Get(), location.value().RelativePath().c_str(), flags);
-        if (!fd.Valid())
+        if (!fd.Valid()) {
+            if (errno == ENOENT && location.value().IsLink())
+                return RefusalFailure(path, Refusal::LinkToNothing);
             return errno == EXDEV ? RefusalFailure(path, Refusal::LeavesDrive)
                                   : HostFailure(path, errno);
+        }
     }
     if (::fstat(fd.Get(), &info) != 0) return HostFailure(path, errno);
     if (S_ISDIR(info.st_mode)) return RefusalFailure(path, Refusal::IsFolder);
@@ -166,7 +181,7 @@ Result<Location> PosixFileSystem::LocateNew(const QString& path) {
     if (parsed.value().IsRoot()) return RefusalFailure(path, Refusal::DriveRoot);
     const QString refusal = NameRefusal(parsed.value().components.last());
     if (!refusal.isEmpty()) return NameFailure(path, refusal);
-    return m_resolver.Locate(parsed.value(), path);
+    return m_resolver.Locate(parsed.value(), path, Links::Refuse);
 }
 
 Status PosixFileSystem::Commit(PendingFile& file, const Location& place, const struct stat& before,
@@ -277,7 +292,7 @@ std::vector<Result<bool>> PosixFileSystem::CopyFilesKeepingAttributes(
 }
 
 Status PosixFileSystem::DeleteFile(const QString& path) {
-    Result<Location> location = m_resolver.Locate(path);
+    Result<Location> location = m_resolver.Locate(path, Links::Refuse);
     if (!location) return location.status();
     const Location& place = location.value();
     if (!place.exists) return HostFailure(path, ENOENT);
@@ -304,7 +319,7 @@ Status PosixFileSystem::DeleteMatching(const QString& pattern) {
 }
 
 Status PosixFileSystem::RemoveEmptyFolder(const QString& path) {
-    Result<Location> location = m_resolver.Locate(path);
+    Result<Location> location = m_resolver.Locate(path, Links::Refuse);
     if (!location) return location.status();
     const Location& place = location.value();
     if (!place.exists) return HostFailure(path, ENOENT);
@@ -320,7 +335,7 @@ Status PosixFileSystem::RemoveEmptyFolder(const QString& path) {
 }
 
 Status PosixFileSystem::RestrictToOwner(const QString& path) {
-    return WithFollowed(path, [&](const Location&, const FollowedEntry& folder) {
+    return WithUnlinked(path, [&](const Location&, const FollowedEntry& folder) {
         if (!S_ISDIR(folder.info.st_mode)) return HostFailure(path, ENOTDIR);
         // A folder without write bits is read-only as a DOS attribute, and stays so.
         const mode_t mode = (folder.info.st_mode & WriteBits) == 0 ? 0500 : 0700;

@@ -36,20 +36,20 @@ TEST(IniFile, sections_keys_and_values_are_read_as_windows_reads_them) {
     ASSERT_EQ(file.sections.size(), 4u);
     EXPECT_TRUE(file.sections[0].outside);
     ASSERT_EQ(file.sections[0].entries.size(), 1u);
-    EXPECT_EQ(file.sections[0].entries[0].key, "lost");
+    EXPECT_EQ(file.sections[0].entries[0].key.toString(), "lost");
 
     const IniSection& boot = file.sections[1];
     EXPECT_EQ(boot.name, "boot");
     ASSERT_EQ(boot.entries.size(), 3u);
-    EXPECT_EQ(boot.entries[0].key, "shell");
-    EXPECT_EQ(boot.entries[0].value, "Explorer.exe ; kept: values have no comments");
-    EXPECT_EQ(boot.entries[1].key, "NoEquals");
+    EXPECT_EQ(boot.entries[0].key.toString(), "shell");
+    EXPECT_EQ(boot.entries[0].value.toString(), "Explorer.exe ; kept: values have no comments");
+    EXPECT_EQ(boot.entries[1].key.toString(), "NoEquals");
     EXPECT_FALSE(boot.entries[1].hasValue);
-    EXPECT_EQ(boot.entries[2].key, "drivers");  // the second [BOOT] continues the first
+    EXPECT_EQ(boot.entries[2].key.toString(), "drivers");  // the second [BOOT] continues the first
 
     EXPECT_EQ(file.sections[2].name, "386Enh");
     EXPECT_EQ(file.sections[3].name, "unclosed");
-    EXPECT_EQ(file.sections[3].entries[0].value, "\"quoted\"");
+    EXPECT_EQ(file.sections[3].entries[0].value.toString(), "\"quoted\"");
 }
 
 TEST(IniDiff, only_what_windows_would_read_differently_is_a_change) {

@@ -70,6 +70,17 @@ TEST_F(DriveText, stowix_check_and_stowix_diff_show_the_drives_text_escaped) {
     ExpectNoRawControls(diff);
 }
 
+// An unattended backup names on its standard error the files it could not copy.
+TEST_F(DriveText, an_unattended_backup_names_the_drives_files_escaped) {
+    WriteHostFile(Host(QStringLiteral("WINDOWS/EVIL")) + TitleSequence + RightToLeft + ".INI",
+                  "[x]\r\n");
+    const RunResult backup = Backup();
+    EXPECT_TRUE(backup.Ended(IncompleteStatus)) << backup.Describe();
+    EXPECT_TRUE(backup.errors.contains(QLatin1String("EVIL\\x1B]0;owned\\x07\\u202E.INI")))
+        << backup.Describe();
+    ExpectNoRawControls(backup);
+}
+
 TEST_F(DriveText, stowix_boot_shows_the_scripts_text_escaped) {
     WriteHostFile(Host(QStringLiteral("WINDOWS/WinStart.Bat")),
                   "@Echo " + ClearSequence + "\r\nDel C:\\NO" + TitleSequence + ".TXT\r\n");

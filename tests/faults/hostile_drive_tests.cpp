@@ -16,6 +16,7 @@ namespace {
 
 constexpr int Done = 0;
 constexpr int Different = 1;
+constexpr int Trouble = 2;  // stowix-diff, as diff
 
 QByteArray Host(const QString& path) { return QFile::encodeName(path); }
 
@@ -104,29 +105,38 @@ TEST_F(HostileDrive, a_folder_swapped_for_a_link_during_del_never_leads_it_elsew
     }
 }
 
-// A file of a group that is a link out of the drive is never read, and the run names it and
-// ends 3, as for a file that cannot be read.
-TEST_F(HostileDrive, a_group_file_that_links_out_of_the_drive_fails_the_backup_and_is_named) {
+// A file of a group that is a link out of the drive, or to nothing, is never read, and the run
+// names it and ends 3, as for a file that cannot be read; stowix-diff names it and ends 2.
+TEST_F(HostileDrive, a_group_file_that_links_out_of_the_drive_or_to_nothing_fails_and_is_named) {
     const QString outside = World().Root() + QStringLiteral("/outside");
     WriteHostFile(outside, "[outside the drive]\r\n");
-    for (const char* name : {"WIN.INI", "SYSTEM.DAT"}) {
-        SCOPED_TRACE(name);
-        const QString path = Windows() + u'/' + QLatin1String(name);
-        const QString aside = path + QStringLiteral(".real");
-        ASSERT_TRUE(QFile::rename(path, aside));
-        ASSERT_EQ(::symlink(Host(outside).constData(), Host(path).constData()), 0);
+    const QString setName = older;
+    for (const QByteArray& target : {Host(outside), QByteArray("nowhere")}) {
+        for (const char* name : {"WIN.INI", "SYSTEM.DAT"}) {
+            SCOPED_TRACE(name + (" -> " + target.toStdString()));
+            const QString path = Windows() + u'/' + QLatin1String(name);
+            const QString aside = path + QStringLiteral(".real");
+            ASSERT_TRUE(QFile::rename(path, aside));
+            ASSERT_EQ(::symlink(target.constData(), Host(path).constData()), 0);
+            const QString dosPath = QStringLiteral("C:\\WINDOWS\\") + QLatin1String(name);
 
-        const RunResult result = Backup();
-        EXPECT_TRUE(result.Ended(IncompleteStatus)) << result.Describe();
-        EXPECT_TRUE(result.errors.contains(QStringLiteral("C:\\WINDOWS\\") + QLatin1String(name)))
-            << result.Describe();
-        const QString made = World().NewSet(setsBefore);
-        EXPECT_FALSE(
-            QFileInfo::exists(World().BackupRoot() + u'/' + made + u'/' + QLatin1String(name)))
-            << "the file behind the link was copied";
-        ASSERT_TRUE(QFile::remove(path));
-        ASSERT_TRUE(QFile::rename(aside, path));
-        SetAside();
+            const RunResult result = Backup();
+            EXPECT_TRUE(result.Ended(IncompleteStatus)) << result.Describe();
+            EXPECT_TRUE(result.errors.contains(dosPath)) << result.Describe();
+            const QString made = World().NewSet(setsBefore);
+            EXPECT_FALSE(
+                QFileInfo::exists(World().BackupRoot() + u'/' + made + u'/' + QLatin1String(name)))
+                << "the file behind the link was copied";
+            const RunResult compared = Tool(QStringLiteral("stowix-diff"), {setName});
+            EXPECT_TRUE(compared.Ended(Trouble)) << compared.Describe();
+            EXPECT_TRUE(compared.output.contains(QStringLiteral("trouble  ") + dosPath))
+                << compared.Describe();
+            EXPECT_FALSE(compared.output.contains(dosPath + QStringLiteral(": ") + dosPath))
+                << compared.Describe();
+            ASSERT_TRUE(QFile::remove(path));
+            ASSERT_TRUE(QFile::rename(aside, path));
+            SetAside();
+        }
     }
 }
 
@@ -195,6 +205,70 @@ TEST_F(HostileDrive, attrib_never_changes_a_file_with_more_than_one_name) {
     EXPECT_TRUE(boot.errors.contains(QLatin1String("C:\\Stowix\\SYSTEM.DAT"))) << boot.Describe();
     EXPECT_TRUE(boot.errors.contains(QLatin1String("hard link"))) << boot.Describe();
     EXPECT_EQ(ModeOf(outside), mode_t(0444)) << "the change went through the hard link";
+}
+
+// stowix-boot's Attrib and Copy reach the Windows folder through a folder that is a link: one
+// inside the drive (to the Windows folder itself) and one out of it. Neither is followed: each
+// file is named, the run ends 3, and neither the Windows folder nor the folder outside changes.
+TEST_F(HostileDrive, boot_changes_nothing_through_a_link_in_a_path) {
+    const QString outside = World().Root() + QStringLiteral("/outside");
+    ASSERT_TRUE(QDir().mkpath(outside));
+    WriteHostFile(outside + QStringLiteral("/SYSTEM.DAT"), "outside the drive");
+    for (const char* name : {"/SYSTEM.DAT", "/USER.DAT"})
+        ASSERT_TRUE(QFile::copy(World().BackupRoot() + u'/' + older + QLatin1String(name),
+                                World().BackupRoot() + QLatin1String(name)));
+    const struct {
+        const char* what;
+        QByteArray target;
+        const char* named;
+    } cases[] = {
+        {"a link to the Windows folder", "WINDOWS", "C:\\LINKED\\SYSTEM.DAT"},
+        {"a link out of the drive", Host(outside), "C:\\LINKED"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const QString link = World().Drive() + QStringLiteral("/LINKED");
+        ASSERT_EQ(::symlink(c.target.constData(), Host(link).constData()), 0);
+        WriteHostFile(Windows() + QStringLiteral("/WinStart.Bat"),
+                      BootScript(QStringLiteral("C:\\LINKED")).replace("Del ", "Rem "));
+        Remember();
+        const Snapshot outsideBefore = TakeSnapshot(outside);
+
+        const RunResult boot = World().Boot();
+        EXPECT_TRUE(boot.Ended(IncompleteStatus)) << boot.Describe();
+        EXPECT_TRUE(boot.errors.contains(QLatin1String(c.named))) << boot.Describe();
+        const QStringList changed = ChangedFiles(original, TakeSnapshot(World().Drive()), QString(),
+                                                 {QStringLiteral("Stowix/")});
+        EXPECT_TRUE(changed.isEmpty()) << changed.join(u'\n').toStdString();
+        const QStringList changedOutside =
+            ChangedFiles(outsideBefore, TakeSnapshot(outside), QString());
+        EXPECT_TRUE(changedOutside.isEmpty()) << changedOutside.join(u'\n').toStdString();
+        ASSERT_TRUE(QFile::remove(link));
+    }
+}
+
+// The Windows folder is a link to the folder that holds it now (software inside the drive moved
+// it): the restore copies nothing through the link and names each Windows-folder file it did not
+// restore, while the start-up files in the drive's root are restored.
+TEST_F(HostileDrive, a_restore_changes_nothing_through_a_link_in_a_path) {
+    STOWIX_NEEDS_DISPLAY();
+    const QString moved = World().Drive() + QStringLiteral("/WINREAL");
+    ASSERT_TRUE(QDir().rename(Windows(), moved));
+    ASSERT_EQ(::symlink("WINREAL", Host(Windows()).constData()), 0);
+    WriteHostFile(World().Drive() + QStringLiteral("/AUTOEXEC.BAT"), "changed by the user\r\n");
+    Remember();
+
+    const RunResult result = Restore(older);
+    EXPECT_FALSE(result.killed || result.timedOut) << result.Describe();
+    EXPECT_TRUE(result.errors.contains(QLatin1String("box [Restore incomplete]")) &&
+                result.errors.contains(QLatin1String("C:\\WINDOWS\\WIN.INI")))
+        << result.Describe();
+    const QStringList changed = ChangedFiles(original, TakeSnapshot(World().Drive()), QString(),
+                                             {QStringLiteral("Stowix/")});
+    ASSERT_EQ(changed.size(), 1) << changed.join(u'\n').toStdString();
+    EXPECT_TRUE(changed.front().startsWith(QLatin1String("AUTOEXEC.BAT: changed")))
+        << "the start-up file was not restored";
+    EXPECT_EQ(World().Setting(QStringLiteral("Info"), QStringLiteral("LastRestore")), QString());
 }
 
 // A Windows folder on drive D:: the backup takes every Windows-folder group from it (nothing

@@ -127,6 +127,63 @@ TEST_F(LinkTest, a_link_inside_the_drive_is_followed) {
               (QStringList{QStringLiteral("INI.LNK"), QStringLiteral("WIN.INI")}));
 }
 
+// A change follows no link, not even one inside the drive: software inside it could put one in
+// a path while the program runs and so steer the change to another file. Each change through
+// the folder link INNER (to WINDOWS) or onto the file link INI.LNK (to WIN.INI) is refused,
+// named, and leaves WIN.INI as it was.
+TEST_F(LinkTest, a_change_never_goes_through_a_link_inside_the_drive) {
+    const struct stat before = drive.Stat("WINDOWS/WIN.INI");
+    const QString local = QStringLiteral("C:\\local.txt");
+    const QString throughFolder = QStringLiteral("C:\\INNER\\WIN.INI");
+    const QString onFileLink = QStringLiteral("C:\\WINDOWS\\INI.LNK");
+    const std::vector<std::pair<const char*, Status>> changes = {
+        {"copy into", files->CopyFile(local, throughFolder)},
+        {"copy keeping attributes into",
+         files->CopyFileKeepingAttributes(local, QStringLiteral("C:\\INNER\\NEW.INI")).status()},
+        {"group copy into",
+         files->CopyFilesKeepingAttributes({{local, throughFolder}}, {}).front().status()},
+        {"text into", files->WriteTextFile(throughFolder, {QStringLiteral("planted")})},
+        {"folder in", files->CreateFolder(QStringLiteral("C:\\INNER\\NEW"))},
+        {"delete in", files->DeleteFile(throughFolder)},
+        {"attributes through", files->WriteAttributes(throughFolder, Attribute::ReadOnly)},
+        {"attributes of a link", files->WriteAttributes(onFileLink, Attribute::ReadOnly)},
+        {"single-file attributes of a link",
+         files->WriteAttributesOfSingleFile(onFileLink, Attribute::Hidden)},
+        {"owner-only through", files->RestrictToOwner(QStringLiteral("C:\\INNER"))},
+    };
+    for (const auto& [what, status] : changes) {
+        SCOPED_TRACE(what);
+        EXPECT_FALSE(status.ok());
+        EXPECT_TRUE(status.reason().contains(QLatin1String("symbolic link")))
+            << status.reason().toStdString();
+    }
+    EXPECT_EQ(drive.Names("WINDOWS"), (std::vector<std::string>{"INI.LNK", "WIN.INI"}));
+    EXPECT_EQ(drive.Contents("WINDOWS/WIN.INI"), "inside");
+    EXPECT_EQ(drive.Permissions("WINDOWS/WIN.INI"), before.st_mode & 07777);
+    EXPECT_FALSE(drive.DosAttribute("WINDOWS/WIN.INI").has_value());
+    EXPECT_EQ(drive.Permissions("WINDOWS"), drive.Stat("WINDOWS").st_mode & 07777);
+    // A link itself may still go, and be replaced by a copy, without its target changing.
+    ASSERT_TRUE(Succeeded(files->CopyFile(local, onFileLink)));
+    EXPECT_EQ(drive.Contents("WINDOWS/INI.LNK"), "local");
+    EXPECT_EQ(drive.Contents("WINDOWS/WIN.INI"), "inside");
+}
+
+// A link to nothing is no missing file: whoever reads it learns that it cannot be read.
+TEST_F(LinkTest, a_link_to_nothing_is_a_failure_not_a_missing_file) {
+    const QString dangling = QStringLiteral("C:\\DANGLING");
+    const Result<bool> copied =
+        files->CopyFileKeepingAttributes(dangling, QStringLiteral("C:\\copy"));
+    const Result<int> attributes = files->ReadAttributes(dangling);
+    const Result<std::unique_ptr<FileReader>> opened = files->OpenForReading(dangling);
+    for (const Status& status : {copied.status(), attributes.status(), opened.status()}) {
+        EXPECT_FALSE(status.ok());
+        EXPECT_FALSE(status.notFound()) << status.reason().toStdString();
+        EXPECT_TRUE(status.reason().contains(QLatin1String("C:\\DANGLING")))
+            << status.reason().toStdString();
+    }
+    EXPECT_FALSE(drive.Exists("copy"));
+}
+
 TEST_F(LinkTest, dot_dot_stops_at_the_drive_root) {
     const QString outsideName =
         QString::fromStdString(outside.Path().substr(outside.Path().rfind('/') + 1));

@@ -3,9 +3,14 @@
 #include "hostfs/path_resolver.h"
 
 #include "host_folder.h"
+#include "hostfs/host_calls.h"
 #include "support/qt_printers.h"
 
 #include <gtest/gtest.h>
+
+#include <fcntl.h>
+
+#include <cerrno>
 
 namespace stowix::posix {
 namespace {
@@ -80,6 +85,41 @@ TEST_F(PathResolverTest, a_missing_last_component_keeps_the_case_given) {
     ASSERT_TRUE(test::Succeeded(location));
     EXPECT_FALSE(location.value().exists);
     EXPECT_EQ(location.value().RelativePath(), "WINDOWS/New.Ini");
+}
+
+// Where the kernel has no openat2, paths are walked one component at a time: the walk stays
+// beneath its folder and follows no link, wherever it leads.
+TEST_F(PathResolverTest, the_walk_without_openat2_stays_beneath_and_follows_no_link) {
+    driveC.MakeLink("INNER", "WINDOWS");
+    driveC.MakeLink("WINDOWS/SYSTEM.LNK", "SYSTEM.DAT");
+    driveC.MakeLink("OUT", "/");
+    const UniqueFd root(::open(driveC.Path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    ASSERT_TRUE(root.Valid());
+    const struct {
+        const char* path;
+        int flags;
+        bool followLast;
+        int error;  // 0: opens
+    } cases[] = {
+        {"WINDOWS/SYSTEM.DAT", O_RDONLY, true, 0},
+        {"./WINDOWS//SYSTEM", O_PATH | O_DIRECTORY, true, 0},
+        {"", O_RDONLY | O_DIRECTORY, true, 0},
+        {"WINDOWS/SYSTEM.LNK", O_PATH, false, 0},  // the link itself
+        {"WINDOWS/SYSTEM.LNK", O_RDONLY, true, ELOOP},
+        {"WINDOWS/SYSTEM.LNK", O_PATH, true, ELOOP},
+        {"INNER", O_PATH | O_DIRECTORY, true, ELOOP},
+        {"INNER/SYSTEM.DAT", O_RDONLY, true, ELOOP},
+        {"OUT/etc", O_PATH | O_DIRECTORY, true, ELOOP},
+        {"WINDOWS/../../etc", O_PATH, true, EXDEV},
+        {"WINDOWS/SYSTEM.DAT/x", O_RDONLY, true, ENOTDIR},
+        {"MISSING/x", O_RDONLY, true, ENOENT},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        errno = 0;
+        const UniqueFd opened = OpenBeneathByWalk(root.Get(), c.path, c.flags, c.followLast);
+        EXPECT_EQ(opened.Valid() ? 0 : errno, c.error);
+    }
 }
 
 }  // namespace
