@@ -46,7 +46,8 @@ Result<std::unique_ptr<NbdDevice>> NbdDevice::Serve(const std::string& path,
     }
     std::unique_ptr<NbdDevice> device(new NbdDevice(handle, lockFd));
     AllowUnaligned(handle);
-    TRY(StartQemuNbd(handle, path, format, writable, name));
+    if (Status started = StartQemuNbd(handle, path, format, writable, name); !started)
+        return started;
     const int64_t size = nbd_get_size(handle);
     if (size < 0) return Status::Fail(name + QStringLiteral(": ") + LastError());
     device->m_size = size;
@@ -101,18 +102,19 @@ Status NbdDevice::Outside(qint64 offset, qint64 size) const {
 // Runs transfer(handle, from, count) over [offset, offset + size) in pieces qemu-nbd takes.
 template <typename Transfer>
 Status NbdDevice::InPieces(qint64 offset, qint64 size, Transfer transfer) {
-    TRY(Outside(offset, size));
-    nbd_handle* connection = TRY(Connection());
+    if (Status inside = Outside(offset, size); !inside) return inside;
+    Result<nbd_handle*> connection = Connection();
+    if (!connection) return connection.status();
     for (qint64 done = 0; done < size;) {
         const qint64 piece = std::min(size - done, m_maxRequest);
-        if (transfer(connection, done, piece) != 0) return Status::Fail(LastError());
+        if (transfer(connection.value(), done, piece) != 0) return Status::Fail(LastError());
         done += piece;
     }
     return Status::Ok();
 }
 
 Status NbdDevice::Read(qint64 offset, void* buffer, qint64 size) {
-    TRY(Outside(offset, size));
+    if (Status inside = Outside(offset, size); !inside) return inside;
     return m_cache->Read(offset, buffer, size);
 }
 
@@ -141,8 +143,9 @@ Result<qint64> NbdDevice::CopyInside(qint64, qint64, qint64) { return qint64(0);
 Status NbdDevice::Barrier() { return Flush(); }
 
 Status NbdDevice::Flush() {
-    nbd_handle* connection = TRY(Connection());
-    if (nbd_flush(connection, 0) != 0) return Status::Fail(LastError());
+    Result<nbd_handle*> connection = Connection();
+    if (!connection) return connection.status();
+    if (nbd_flush(connection.value(), 0) != 0) return Status::Fail(LastError());
     return Status::Ok();
 }
 
