@@ -12,7 +12,7 @@ Result<std::vector<char>*> ChunkCache::Chunk(qint64 index) {
     }
     const qint64 start = index * ChunkBytes;
     std::vector<char> bytes(size_t(std::min(ChunkBytes, m_diskSize - start)));
-    if (Status read = m_read(start, bytes.data(), qint64(bytes.size())); !read) return read;
+    TRY(m_read(start, bytes.data(), qint64(bytes.size())));
     if (m_chunks.size() >= MaxChunks) {
         m_chunks.erase(m_ages.front());
         m_ages.pop_front();
@@ -30,10 +30,9 @@ Status ChunkCache::Read(qint64 offset, void* buffer, qint64 size) {
     while (size > 0) {
         const qint64 index = offset / ChunkBytes;
         const qint64 within = offset - index * ChunkBytes;
-        Result<std::vector<char>*> chunk = Chunk(index);
-        if (!chunk) return chunk.status();
-        const qint64 piece = std::min(size, qint64(chunk.value()->size()) - within);
-        std::memcpy(at, chunk.value()->data() + within, size_t(piece));
+        std::vector<char>* chunk = TRY(Chunk(index));
+        const qint64 piece = std::min(size, qint64(chunk->size()) - within);
+        std::memcpy(at, chunk->data() + within, size_t(piece));
         at += piece;
         offset += piece;
         size -= piece;

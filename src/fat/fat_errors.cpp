@@ -11,6 +11,13 @@ Status Failure(const QString& dosPath, const QString& reason) {
     return Status::Fail(dosPath + QStringLiteral(": ") + reason);
 }
 
+QString CheckAdvice(const QString& imageName) {
+    return QStringLiteral(
+               " Check it first, for example with fsck.fat on the partition (on a "
+               "copy of %1, or after the program that uses it has ended), or with ScanDisk.")
+        .arg(imageName);
+}
+
 Status Refuse(const QString& dosPath, Refusal refusal) {
     switch (refusal) {
     case Refusal::ReadOnly:

@@ -58,8 +58,8 @@ public:
     Status WriteSlots(FatVolume& volume, int first, int count) const;
     // Writes the slots of one entry, first .. first+count-1 with its short entry last: at once
     // when they lie in one piece on the volume; otherwise the long name's slots first and the
-    // short entry after them, so that a kill between leaves no short entry whose long name is
-    // half written.
+    // short entry after them, so that the short entry, which makes the file exist, changes only
+    // once all of its long name has.
     Status WriteEntrySlots(FatVolume& volume, int first, int count) const;
     // Adds an empty cluster (already zeroed on disk and chained) to the folder's slots.
     void AppendCluster(uint32_t cluster, uint32_t clusterBytes);

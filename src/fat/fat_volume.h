@@ -181,6 +181,20 @@ public:
     FatVolume() = default;
 
 private:
+    static constexpr uint32_t BlockBytes = 4096;
+    // 1 MiB of the table at most, beyond uncommitted changes.
+    static constexpr size_t CachedBlocks = 256;
+    // A batch's data, held to be written in runs.
+    static constexpr qint64 HeldDataBytes = 1024 * 1024;
+    // What a batch holds before CommitWhenLarge writes it out.
+    static constexpr qint64 LargeBatchBytes = 4 * 1024 * 1024;
+    static constexpr size_t LargeBatchBlocks = 512;
+    static constexpr size_t LargeBatchFrees = 256 * 1024;
+    static constexpr size_t MaxTakenRuns = 64 * 1024;  // about 3 MiB of runs at most
+
+    Status ReadLayout(const unsigned char* boot, qint64 length);
+    Status ReadTypeFields(const unsigned char* boot);
+    Status BootSectorDamaged() const;
     Status Write(qint64 volumeOffset, const void* buffer, qint64 size);
     Status CopyThroughBuffer(qint64 from, qint64 to, qint64 size);
     struct Block {
@@ -195,6 +209,7 @@ private:
     Result<Block*> EntryBlock(uint32_t cluster, size_t& within);
     int64_t CountFree(qint64 at, const unsigned char* bytes, qint64 size) const;
     Status SetEntryNow(uint32_t cluster, uint32_t value);
+    Status StoreEntry(uint32_t cluster, uint32_t value);
     Status CompareTableCopies(bool refuseDifferences);
     Status ReclaimLost();
     Status WriteTableNow();

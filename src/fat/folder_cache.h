@@ -59,6 +59,8 @@ private:
     Result<ShortName> ChooseShortName(const FolderEntries& entries, const QString& name,
                                       std::vector<DirectoryEntry>& longNameSlots,
                                       const QString& path);
+    // How many slots a cluster of the folder holds (the fixed root: all of its slots).
+    int SlotsPerCluster(const FatFolder& folder) const;
     // The first run of need free slots that lies in one piece on the volume (or, for a name
     // longer than a cluster holds, any run); -1 when there is none.
     int FindRoom(const FatFolder& folder, int need) const;

@@ -28,9 +28,12 @@ Result<ShortName> FolderCache::ChooseShortName(const FolderEntries& entries, con
     return alias;
 }
 
+int FolderCache::SlotsPerCluster(const FatFolder& folder) const {
+    return folder.IsFixedRoot() ? folder.SlotCount() : int(m_volume.ClusterBytes() / SlotBytes);
+}
+
 int FolderCache::FindRoom(const FatFolder& folder, int need) const {
-    const int perCluster =
-        folder.IsFixedRoot() ? folder.SlotCount() : int(m_volume.ClusterBytes() / SlotBytes);
+    const int perCluster = SlotsPerCluster(folder);
     for (int index = 0; index + need <= folder.SlotCount(); ++index) {
         int free = 0;
         while (free < need && folder.Slot(index + free).IsFree()) ++free;
@@ -61,9 +64,7 @@ Result<int> FolderCache::AddEntry(uint32_t folderId, const QString& name, uint8_
             TRY(PlaceSlots(folderId, *cached.value(), start, slots, name, path));
             return start + need - 1;
         }
-        const int perCluster =
-            folder.IsFixedRoot() ? folder.SlotCount() : int(m_volume.ClusterBytes() / SlotBytes);
-        if (attempt > 2 + need / std::max(1, perCluster))
+        if (attempt > 2 + need / std::max(1, SlotsPerCluster(folder)))
             return Failure(path, QStringLiteral("No room was found in the folder"));
         TRY(ExtendFolder(folderId, path));
     }

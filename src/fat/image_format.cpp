@@ -94,6 +94,46 @@ Result<std::vector<Partition>> ReadPartitions(BlockDevice& device, const unsigne
     return partitions;
 }
 
+// The partition of a partition table that holds the volume: the one numbered partition, or the
+// first of a FAT type; failures name what the table holds.
+Result<VolumeSpan> ChosenPartition(BlockDevice& device, const std::vector<Partition>& partitions,
+                                   std::optional<int> partition, qint64 diskSize,
+                                   const QString& imageName) {
+    QStringList table;
+    for (const Partition& each : partitions) table.append(Describe(each));
+    const QString holds =
+        table.isEmpty() ? QStringLiteral("no partitions") : table.join(QStringLiteral("; "));
+
+    const Partition* chosen = nullptr;
+    for (const Partition& each : partitions) {
+        if (partition ? each.number == *partition : IsFatType(each.type)) {
+            chosen = &each;
+            break;
+        }
+    }
+    if (!chosen) {
+        if (partition)
+            return Status::Fail(QStringLiteral("%1 has no partition %2; its table holds %3")
+                                    .arg(imageName)
+                                    .arg(*partition)
+                                    .arg(holds));
+        return Status::Fail(
+            QStringLiteral("%1 holds no FAT partition; its table holds %2").arg(imageName, holds));
+    }
+    if (chosen->offset + chosen->length > diskSize)
+        return Status::Fail(QStringLiteral("%1: partition %2 reaches beyond the end of the image")
+                                .arg(imageName)
+                                .arg(chosen->number));
+    unsigned char boot[SectorBytes];
+    if (Status bootRead = device.Read(chosen->offset, boot, SectorBytes);
+        !bootRead || !LooksLikeFatBootSector(boot))
+        return Status::Fail(QStringLiteral("%1: partition %2 holds no FAT file system (%3)")
+                                .arg(imageName)
+                                .arg(chosen->number)
+                                .arg(Describe(*chosen)));
+    return VolumeSpan{chosen->offset, chosen->length};
+}
+
 }  // namespace
 
 bool LooksLikeFatBootSector(const unsigned char* sector) {
@@ -137,42 +177,8 @@ Result<VolumeSpan> FindFatVolume(BlockDevice& device, std::optional<int> partiti
                                            "volumes)")
                                 .arg(imageName));
 
-    Result<std::vector<Partition>> read = ReadPartitions(device, first, diskSize);
-    if (!read) return read.status();
-    const std::vector<Partition>& partitions = read.value();
-    QStringList table;
-    for (const Partition& each : partitions) table.append(Describe(each));
-    const QString holds =
-        table.isEmpty() ? QStringLiteral("no partitions") : table.join(QStringLiteral("; "));
-
-    const Partition* chosen = nullptr;
-    for (const Partition& each : partitions) {
-        if (partition ? each.number == *partition : IsFatType(each.type)) {
-            chosen = &each;
-            break;
-        }
-    }
-    if (!chosen) {
-        if (partition)
-            return Status::Fail(QStringLiteral("%1 has no partition %2; its table holds %3")
-                                    .arg(imageName)
-                                    .arg(*partition)
-                                    .arg(holds));
-        return Status::Fail(
-            QStringLiteral("%1 holds no FAT partition; its table holds %2").arg(imageName, holds));
-    }
-    if (chosen->offset + chosen->length > diskSize)
-        return Status::Fail(QStringLiteral("%1: partition %2 reaches beyond the end of the image")
-                                .arg(imageName)
-                                .arg(chosen->number));
-    unsigned char boot[SectorBytes];
-    if (Status bootRead = device.Read(chosen->offset, boot, SectorBytes);
-        !bootRead || !LooksLikeFatBootSector(boot))
-        return Status::Fail(QStringLiteral("%1: partition %2 holds no FAT file system (%3)")
-                                .arg(imageName)
-                                .arg(chosen->number)
-                                .arg(Describe(*chosen)));
-    return VolumeSpan{chosen->offset, chosen->length};
+    const std::vector<Partition> partitions = TRY(ReadPartitions(device, first, diskSize));
+    return ChosenPartition(device, partitions, partition, diskSize, imageName);
 }
 
 }  // namespace stowix::fat

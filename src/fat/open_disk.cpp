@@ -62,26 +62,24 @@ Result<OpenedDisk> OpenDisk(const std::string& hostPath, const QString& name, bo
         return Failure(name, QStringLiteral("It is neither a disk image file nor a disk"));
     }
     raw->SetSize(size);
-    if (Status locked = LockImage(fd, writable, name, anotherCopy); !locked) return locked;
-    Result<DiskFormat> format = ReadFormat(fd, size, name);
-    if (!format) return format.status();
-    switch (format.value().kind) {
-    case DiskFormat::Kind::Unusable: return Status::Fail(Unusable(format.value(), name));
+    TRY(LockImage(fd, writable, name, anotherCopy));
+    DiskFormat format = TRY(ReadFormat(fd, size, name));
+    switch (format.kind) {
+    case DiskFormat::Kind::Unusable: return Status::Fail(Unusable(format, name));
     case DiskFormat::Kind::Container: {
         // qemu-nbd takes the path whole: an absolute one never reads as a QEMU protocol
         // ("nbd:", "json:").
         const std::string path =
             QFile::encodeName(QFileInfo(QFile::decodeName(hostPath.c_str())).absoluteFilePath())
                 .toStdString();
-        Result<std::unique_ptr<NbdDevice>> served =
-            NbdDevice::Serve(path, format.value(), writable, raw->Release(), name);
-        if (!served) return served.status();
-        return OpenedDisk{std::move(served).value(), writable};
+        std::unique_ptr<NbdDevice> served =
+            TRY(NbdDevice::Serve(path, format, writable, raw->Release(), name));
+        return OpenedDisk{std::move(served), writable};
     }
     case DiskFormat::Kind::Raw:
     case DiskFormat::Kind::FixedVhd: break;
     }
-    if (Status locked = LockAgainstQemu(fd, writable, name); !locked) return locked;
+    TRY(LockAgainstQemu(fd, writable, name));
     return OpenedDisk{std::move(raw), writable};
 }
 

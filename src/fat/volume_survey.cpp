@@ -41,21 +41,17 @@ Status Survey::Run(const QString& drive) {
     if (root != 0) {
         uint32_t count = 0;
         const QString path = drive + QStringLiteral("\\");
-        if (Status marked = MarkChain(root, FatFolder::MostClusters(m_volume), path, count);
-            !marked)
-            return marked;
+        TRY(MarkChain(root, FatFolder::MostClusters(m_volume), path, count));
     }
     m_pending.push_back({root, drive});
     while (!m_pending.empty()) {
         const PendingFolder folder = std::move(m_pending.back());
         m_pending.pop_back();
         const QString shown = folder.path.endsWith(u':') ? folder.path + u'\\' : folder.path;
-        Result<FatFolder> loaded = FatFolder::Load(m_volume, folder.cluster, shown);
-        if (!loaded) return loaded.status();
-        for (const FatEntry& entry : loaded.value().Entries(m_codePage)) {
+        FatFolder loaded = TRY(FatFolder::Load(m_volume, folder.cluster, shown));
+        for (const FatEntry& entry : loaded.Entries(m_codePage)) {
             if (entry.IsDotEntry()) continue;
-            if (Status visited = Visit(entry, folder.path + u'\\' + entry.name); !visited)
-                return visited;
+            TRY(Visit(entry, folder.path + u'\\' + entry.name));
         }
     }
     return Status::Ok();
@@ -71,10 +67,7 @@ Status Survey::Visit(const FatEntry& entry, const QString& path) {
         if (m_volume.IsValidCluster(entry.firstCluster) && m_volume.IsUsed(entry.firstCluster))
             return Damage(path, QStringLiteral("it leads back to a folder or file met before (a "
                                                "folder inside itself, or a cross-link)"));
-        if (Status marked =
-                MarkChain(entry.firstCluster, FatFolder::MostClusters(m_volume), path, count);
-            !marked)
-            return marked;
+        TRY(MarkChain(entry.firstCluster, FatFolder::MostClusters(m_volume), path, count));
         m_pending.push_back({entry.firstCluster, path});
         return Status::Ok();
     }
@@ -84,7 +77,7 @@ Status Survey::Visit(const FatEntry& entry, const QString& path) {
         return Damage(
             path, QStringLiteral("its size is %1 bytes, but it has no clusters").arg(entry.size));
     }
-    if (Status marked = MarkChain(entry.firstCluster, needed, path, count); !marked) return marked;
+    TRY(MarkChain(entry.firstCluster, needed, path, count));
     if (count < needed)
         return Damage(path, QStringLiteral("its size is %1 bytes, larger than its cluster chain "
                                            "(%2 bytes)")
@@ -110,15 +103,14 @@ Status Survey::MarkChain(uint32_t first, uint32_t most, const QString& path, uin
             return Damage(path, QStringLiteral("its cluster chain is longer than its size"));
         m_volume.MarkUsed(cluster);
         ++count;
-        Result<uint32_t> next = m_volume.Entry(cluster);
-        if (!next) return next.status();
-        if (next.value() == 0)
+        uint32_t next = TRY(m_volume.Entry(cluster));
+        if (next == 0)
             return Damage(path,
                           QStringLiteral("cluster %1 of its chain is marked free").arg(cluster));
-        if (m_volume.IsBadMark(next.value()))
+        if (m_volume.IsBadMark(next))
             return Damage(path, QStringLiteral("its cluster chain meets a bad cluster"));
-        if (m_volume.IsEndOfChain(next.value())) return Status::Ok();
-        cluster = next.value();
+        if (m_volume.IsEndOfChain(next)) return Status::Ok();
+        cluster = next;
     }
 }
 
