@@ -42,13 +42,10 @@ using stowix::StagedPattern;
 
 namespace {
 
-struct Options {
-    int iniFiles = 20000;
-    int systemDatMb = 64;
-    int rounds = 5;
+// The work folder, when none is given: a fresh one under $TMPDIR (or /tmp), removed at the end.
+struct Options : RunOptions, DriveSize {
+    Options() : RunOptions(5), DriveSize{20000, 64} {}
     int startupRounds = 21;
-    std::string work;  // empty: a fresh folder under $TMPDIR (or /tmp), removed at the end
-    bool keep = false;
     bool countCalls = true;
     bool backup = true;
     bool restore = true;
@@ -71,26 +68,23 @@ const char Usage[] =
     "  --no-strace        no run under strace -c -f to count the system calls\n";
 
 std::vector<Option> CommandLineOptions(Options& options) {
-    return {
-        CountOption("--ini-files", options.iniFiles),
-        CountOption("--system-dat-mb", options.systemDatMb),
-        CountOption("--rounds", options.rounds, 1),
-        CountOption("--startup-rounds", options.startupRounds, 1),
-        TextOption("--work", options.work),
-        FlagOption("--keep", options.keep),
-        {"--no-strace", false,
-         [&options](const std::string&) {
-             options.countCalls = false;
-             return true;
-         }},
-        {"--only", true,
-         [&options](const std::string& which) {
-             options.backup = which == "backup";
-             options.restore = which == "restore";
-             options.startup = which == "startup";
-             return options.backup || options.restore || options.startup;
-         }},
-    };
+    return JoinedOptions({RunOptionList(options),
+                          DriveSizeOptionList(options),
+                          {
+                              CountOption("--startup-rounds", options.startupRounds, 1),
+                              {"--no-strace", false,
+                               [&options](const std::string&) {
+                                   options.countCalls = false;
+                                   return true;
+                               }},
+                              {"--only", true,
+                               [&options](const std::string& which) {
+                                   options.backup = which == "backup";
+                                   options.restore = which == "restore";
+                                   options.startup = which == "startup";
+                                   return options.backup || options.restore || options.startup;
+                               }},
+                          }});
 }
 
 bool IsFolder(const std::string& path) {
@@ -223,6 +217,24 @@ void PrintCallsPerFile(const char* subjectName, std::optional<long> subjectCalls
         double(*subjectCalls) / double(files) <= 14.0 ? "met" : "MISSED");
 }
 
+// The system calls of one backup and of the baseline's copy, per file, each run once under strace.
+void CountBackupCalls(const Options& options, const std::string& programs, const std::string& drive,
+                      const std::string& baselineSet, const std::vector<std::string>& copy,
+                      const ChildOptions& inDrive, size_t files) {
+    const std::string countFile = options.work + "/strace-count";
+    RemoveTree(drive + "/Stowix");
+    SettleFileSystem(drive);
+    const std::optional<long> stowixCalls = CountSystemCalls(
+        {programs + "/stowix", "/U"}, StowixOptions(options.work, drive), countFile);
+    RemoveTree(drive + "/Stowix");
+    RemoveTree(baselineSet);
+    ::mkdir(baselineSet.c_str(), 0700);
+    SettleFileSystem(drive);
+    const std::optional<long> copyCalls = CountSystemCalls(copy, inDrive, countFile);
+    RemoveTree(baselineSet);
+    PrintCallsPerFile("stowix /U", stowixCalls, "cp", copyCalls, files);
+}
+
 void CompareBackup(const Options& options, const std::string& programs) {
     const std::string drive = LargeDrive(options, programs);
     if (drive.empty()) return;
@@ -273,20 +285,8 @@ void CompareBackup(const Options& options, const std::string& programs) {
         "%d files\n",
         stowixStatus, setFiles, baselineStatus, baselineFiles);
 
-    if (options.countCalls) {
-        const std::string countFile = options.work + "/strace-count";
-        RemoveTree(drive + "/Stowix");
-        SettleFileSystem(drive);
-        const std::optional<long> stowixCalls = CountSystemCalls(
-            {programs + "/stowix", "/U"}, StowixOptions(options.work, drive), countFile);
-        RemoveTree(drive + "/Stowix");
-        RemoveTree(baselineSet);
-        ::mkdir(baselineSet.c_str(), 0700);
-        SettleFileSystem(drive);
-        const std::optional<long> copyCalls = CountSystemCalls(copy, inDrive, countFile);
-        RemoveTree(baselineSet);
-        PrintCallsPerFile("stowix /U", stowixCalls, "cp", copyCalls, files.size());
-    }
+    if (options.countCalls)
+        CountBackupCalls(options, programs, drive, baselineSet, copy, inDrive, files.size());
 }
 
 struct RestoreCopies {
@@ -328,6 +328,26 @@ ChildRun RestoreByCopying(const RestoreCopies& copies, const std::string& drive)
     for (const auto& [destination, sources] : copies.byDestination)
         run = Combined(run, RunChild(CopyCommand(destination, sources)));
     return Combined(run, RunChild({"sync", "-f", drive}));
+}
+
+// The system calls of one restore run and of the baseline's copies, per copy, each run once under
+// strace.
+void CountRestoreCalls(const Options& options, const std::string& drive,
+                       const std::vector<std::string>& restore, const RestoreCopies& copies) {
+    const std::string countFile = options.work + "/strace-count";
+    RemoveStagedRegistry(drive);
+    SettleFileSystem(drive);
+    const std::optional<long> restoreCalls =
+        CountSystemCalls(restore, StowixOptions(options.work, drive), countFile);
+    RemoveStagedRegistry(drive);
+    SettleFileSystem(drive);
+    std::optional<long> copyCalls = 0;
+    for (const auto& [destination, sources] : copies.byDestination) {
+        const std::optional<long> calls =
+            CountSystemCalls(CopyCommand(destination, sources), {}, countFile);
+        copyCalls = calls && copyCalls ? std::optional<long>(*copyCalls + *calls) : std::nullopt;
+    }
+    PrintCallsPerFile("restore run", restoreCalls, "cp", copyCalls, copies.count);
 }
 
 void CompareRestore(const Options& options, const std::string& programs) {
@@ -373,23 +393,7 @@ void CompareRestore(const Options& options, const std::string& programs) {
     std::printf("  last round: restore exit status %d; cp/sync exit status %d\n", stowixStatus,
                 baselineStatus);
 
-    if (options.countCalls) {
-        const std::string countFile = options.work + "/strace-count";
-        RemoveStagedRegistry(drive);
-        SettleFileSystem(drive);
-        const std::optional<long> restoreCalls =
-            CountSystemCalls(restore, StowixOptions(options.work, drive), countFile);
-        RemoveStagedRegistry(drive);
-        SettleFileSystem(drive);
-        std::optional<long> copyCalls = 0;
-        for (const auto& [destination, sources] : copies.byDestination) {
-            const std::optional<long> calls =
-                CountSystemCalls(CopyCommand(destination, sources), {}, countFile);
-            copyCalls =
-                calls && copyCalls ? std::optional<long>(*copyCalls + *calls) : std::nullopt;
-        }
-        PrintCallsPerFile("restore run", restoreCalls, "cp", copyCalls, copies.count);
-    }
+    if (options.countCalls) CountRestoreCalls(options, drive, restore, copies);
     RemoveTree(drive + "/Stowix");
 }
 

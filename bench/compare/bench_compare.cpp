@@ -28,12 +28,9 @@ using namespace stowix::bench;
 
 namespace {
 
-struct Options {
-    int iniFiles = 0;
-    int systemDatMb = 2;
-    int rounds = 11;
-    std::string work;  // empty: a fresh folder under $TMPDIR (or /tmp), removed at the end
-    bool keep = false;
+// The work folder, when none is given: a fresh one under $TMPDIR (or /tmp), removed at the end.
+struct Options : RunOptions, DriveSize {
+    Options() : RunOptions(11), DriveSize{0, 2} {}
 };
 
 const char Usage[] =
@@ -46,13 +43,7 @@ const char Usage[] =
     "                     $TMPDIR or /tmp, removed at the end unless --keep)\n";
 
 std::vector<Option> CommandLineOptions(Options& options) {
-    return {
-        CountOption("--ini-files", options.iniFiles),
-        CountOption("--system-dat-mb", options.systemDatMb),
-        CountOption("--rounds", options.rounds, 1),
-        TextOption("--work", options.work),
-        FlagOption("--keep", options.keep),
-    };
+    return JoinedOptions({RunOptionList(options), DriveSizeOptionList(options)});
 }
 
 // The name in folder that equals name without regard to case, or "".
@@ -93,6 +84,24 @@ bool ChangeDrive(const std::string& windows) {
            ::chmod((windows + "/WIN.INI").c_str(), 0444) == 0;
 }
 
+// The baseline's view of the drive: a link for each file of the set, under the set's name, to the
+// file a backup took it from (a root start-up file, or the Windows folder's file of that name; no
+// Windows-folder group takes *.SYS).
+bool MakeDriveView(const std::string& drive, const std::string& windows, const std::string& set,
+                   const std::string& view) {
+    RemoveTree(view);
+    ::mkdir(view.c_str(), 0755);
+    for (const std::string& name : FolderNames(set)) {
+        std::string source = EndsWithSys(name) ? std::string() : FindName(windows, name);
+        source = source.empty() ? drive + "/" + FindName(drive, name) : windows + "/" + source;
+        if (::symlink(source.c_str(), (view + "/" + name).c_str()) != 0) {
+            std::perror("symlink");
+            return false;
+        }
+    }
+    return true;
+}
+
 int Run(const Options& options, const std::string& programs) {
     const std::string drive = options.work + "/drive";
     RemoveTree(drive);
@@ -116,24 +125,11 @@ int Run(const Options& options, const std::string& programs) {
         return 1;
     }
 
-    // The baseline's view of the drive: a link for each file of the set, under the set's name,
-    // to the file a backup took it from (a root start-up file, or the Windows folder's file of
-    // that name; no Windows-folder group takes *.SYS).
     const std::string view = options.work + "/drive-view";
-    RemoveTree(view);
-    ::mkdir(view.c_str(), 0755);
-    const std::vector<std::string> setFiles = FolderNames(set);
-    for (const std::string& name : setFiles) {
-        std::string source = EndsWithSys(name) ? std::string() : FindName(windows, name);
-        source = source.empty() ? drive + "/" + FindName(drive, name) : windows + "/" + source;
-        if (::symlink(source.c_str(), (view + "/" + name).c_str()) != 0) {
-            std::perror("symlink");
-            return 1;
-        }
-    }
+    if (!MakeDriveView(drive, windows, set, view)) return 1;
 
     Comparison comparison;
-    comparison.title = "Comparison of a set of " + std::to_string(setFiles.size()) +
+    comparison.title = "Comparison of a set of " + std::to_string(FolderNames(set).size()) +
                        " files with the drive (SYSTEM.DAT " + std::to_string(options.systemDatMb) +
                        " MiB)";
     comparison.subjectName = "stowix-diff SET";

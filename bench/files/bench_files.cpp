@@ -31,12 +31,11 @@ using namespace stowix::bench;
 
 namespace {
 
-struct Options {
+// The work folder, when none is given: a fresh one under $TMPDIR (or /tmp), removed at the end.
+struct Options : RunOptions {
+    Options() : RunOptions(7) {}
     int listFiles = 100000;
     int copyFiles = 20000;
-    int rounds = 7;
-    std::string work;  // empty: a fresh folder under $TMPDIR (or /tmp), removed at the end
-    bool keep = false;
     bool listing = true;
     bool copying = true;
 };
@@ -52,19 +51,17 @@ const char Usage[] =
     "                  that a kept work folder holds are used again\n";
 
 std::vector<Option> CommandLineOptions(Options& options) {
-    return {
-        CountOption("--files", options.listFiles, 1),
-        CountOption("--copy-files", options.copyFiles, 1),
-        CountOption("--rounds", options.rounds, 1),
-        TextOption("--work", options.work),
-        FlagOption("--keep", options.keep),
-        {"--only", true,
-         [&options](const std::string& which) {
-             options.listing = which == "list";
-             options.copying = which == "copy";
-             return options.listing || options.copying;
-         }},
-    };
+    return JoinedOptions({RunOptionList(options),
+                          {
+                              CountOption("--files", options.listFiles, 1),
+                              CountOption("--copy-files", options.copyFiles, 1),
+                              {"--only", true,
+                               [&options](const std::string& which) {
+                                   options.listing = which == "list";
+                                   options.copying = which == "copy";
+                                   return options.listing || options.copying;
+                               }},
+                          }});
 }
 
 bool WriteFile(const std::string& path, const std::string& contents) {

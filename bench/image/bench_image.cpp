@@ -37,13 +37,10 @@ namespace {
 
 constexpr size_t WarmBytes = size_t(256) << 20;
 
-struct Options {
-    int iniFiles = 2000;
-    int systemDatMb = 16;
+// The work folder, when none is given: a fresh one under $TMPDIR (or /tmp), removed at the end.
+struct Options : RunOptions, DriveSize {
+    Options() : RunOptions(5), DriveSize{2000, 16} {}
     int imageMb = 2048;
-    int rounds = 5;
-    std::string work;  // empty: a fresh folder under $TMPDIR (or /tmp), removed at the end
-    bool keep = false;
     bool noWarm = false;
     std::string only;  // empty: both comparisons; "backup" or "qcow2"
 };
@@ -62,16 +59,13 @@ const char Usage[] =
     "  --only WHICH       backup (against mtools) or qcow2 (against the raw image)\n";
 
 std::vector<Option> CommandLineOptions(Options& options) {
-    return {
-        CountOption("--ini-files", options.iniFiles),
-        CountOption("--system-dat-mb", options.systemDatMb),
-        CountOption("--image-mb", options.imageMb),
-        CountOption("--rounds", options.rounds, 1),
-        TextOption("--work", options.work),
-        FlagOption("--keep", options.keep),
-        FlagOption("--no-warm", options.noWarm),
-        TextOption("--only", options.only),
-    };
+    return JoinedOptions({RunOptionList(options),
+                          DriveSizeOptionList(options),
+                          {
+                              CountOption("--image-mb", options.imageMb),
+                              FlagOption("--no-warm", options.noWarm),
+                              TextOption("--only", options.only),
+                          }});
 }
 
 ChildOptions Mtools() {

@@ -30,11 +30,11 @@ namespace {
 
 constexpr qsizetype MiB = 1024 * 1024;
 
-struct Options {
+// The work folder, when none is given: /tmp, and the files stay.
+struct Options : RunOptions {
+    Options() : RunOptions(3) {}
     std::vector<int> grownMegabytes{1, 4, 16};
     int paddedMegabytes = 64;
-    int rounds = 3;
-    std::string work;
 };
 
 const char Usage[] =
@@ -47,18 +47,20 @@ const char Usage[] =
     "  --work FOLDER where the files are written (default: /tmp); they stay\n";
 
 std::vector<Option> CommandLineOptions(Options& options) {
-    return {
-        {"--grown", true,
-         [&options](const std::string& list) {
-             options.grownMegabytes.clear();
-             for (const QByteArray& part : QByteArray::fromStdString(list).split(','))
-                 if (part.toInt() > 0) options.grownMegabytes.push_back(part.toInt());
-             return true;
-         }},
-        CountOption("--padded", options.paddedMegabytes),
-        CountOption("--rounds", options.rounds, 1),
-        TextOption("--work", options.work),
-    };
+    // Its files stay in any case: no --keep.
+    return JoinedOptions({RunOptionList(options, false),
+                          {
+                              {"--grown", true,
+                               [&options](const std::string& list) {
+                                   options.grownMegabytes.clear();
+                                   for (const QByteArray& part :
+                                        QByteArray::fromStdString(list).split(','))
+                                       if (part.toInt() > 0)
+                                           options.grownMegabytes.push_back(part.toInt());
+                                   return true;
+                               }},
+                              CountOption("--padded", options.paddedMegabytes),
+                          }});
 }
 
 bool WriteFile(const std::string& path, const QByteArray& bytes) {

@@ -114,6 +114,25 @@ Option FlagOption(const std::string& name, bool& flag) {
             }};
 }
 
+std::vector<Option> RunOptionList(RunOptions& options, bool withKeep) {
+    std::vector<Option> list = {CountOption("--rounds", options.rounds, 1),
+                                TextOption("--work", options.work)};
+    if (withKeep) list.push_back(FlagOption("--keep", options.keep));
+    return list;
+}
+
+std::vector<Option> DriveSizeOptionList(DriveSize& size) {
+    return {CountOption("--ini-files", size.iniFiles),
+            CountOption("--system-dat-mb", size.systemDatMb)};
+}
+
+std::vector<Option> JoinedOptions(std::initializer_list<std::vector<Option>> lists) {
+    std::vector<Option> joined;
+    for (const std::vector<Option>& list : lists)
+        joined.insert(joined.end(), list.begin(), list.end());
+    return joined;
+}
+
 std::optional<int> ParseCommandLine(int argc, char** argv, const std::vector<Option>& options,
                                     const char* usage) {
     for (int i = 1; i < argc; ++i) {

@@ -28,6 +28,27 @@ Option TextOption(const std::string& name, std::string& value);
 // --name: sets flag.
 Option FlagOption(const std::string& name, bool& flag);
 
+// The options every benchmark has: --rounds N (at least 1), --work FOLDER and, where the work
+// folder is removed at the end, --keep. Each benchmark gives its own default of rounds.
+struct RunOptions {
+    explicit RunOptions(int defaultRounds) : rounds(defaultRounds) {}
+    int rounds;
+    std::string work;  // empty: the benchmark's own default folder
+    bool keep = false;
+};
+std::vector<Option> RunOptionList(RunOptions& options, bool withKeep = true);
+
+// The size of the generated drive, for the benchmarks that make one: --ini-files N (extra INI
+// files) and --system-dat-mb N (the size of SYSTEM.DAT in MiB).
+struct DriveSize {
+    int iniFiles;
+    int systemDatMb;
+};
+std::vector<Option> DriveSizeOptionList(DriveSize& size);
+
+// Option lists joined in order, into the one list a command line is read with.
+std::vector<Option> JoinedOptions(std::initializer_list<std::vector<Option>> lists);
+
 // Reads the command line with these options. Nothing when the benchmark is to run; else the
 // status it ends with: 0 after "--help" or "-h" (usage on standard output), 2 after a command
 // line it refuses (usage on standard error).

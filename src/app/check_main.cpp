@@ -11,7 +11,7 @@
 #include "drives/open_drives.h"
 #include "files/escaped_text.h"
 #include "registry/set_check.h"
-#include "services/program_values.h"
+#include "sets/backup_root.h"
 #include "sets/set_name.h"
 
 #include <QString>

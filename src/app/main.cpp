@@ -79,6 +79,37 @@ void TellStartProblem(Dialogs& dialogs, const QString& reason) {
                        QStringLiteral("Stowix"));
 }
 
+// Builds the main window, binds each of its commands, and runs start-up and the event loop.
+int RunWindows(Services& services, ProgramValues& values) {
+    QtMainWindow form1(services.system.ProgramFolder());
+    MainWindow mainWindow(form1, services, values);
+    BackupRun backup(mainWindow, services, values);
+    // The folder chooser is built when it is first opened: an unattended backup never needs it.
+    std::unique_ptr<QtChooserWindow> form2;
+    std::unique_ptr<FolderChooser> chooser;
+    const auto openChooser = [&](const QString& mode) {
+        if (!chooser) {
+            form2 = std::make_unique<QtChooserWindow>(services.files);
+            chooser = std::make_unique<FolderChooser>(*form2, form1.Form(), services, values);
+            form2->SetEvents(chooser->Events());
+        }
+        chooser->Open(mode);
+    };
+
+    mainWindow.BindCommands({
+        .Backup = [&] { backup.Run(); },
+        .OpenChooser = openChooser,
+        .AddComment = [&] { AddComment(mainWindow); },
+        .ShowInfo = [&] { ShowInfo(services); },
+        .ShowAbout = [&] { ShowAbout(services); },
+        .ShowTips = [&] { ShowTips(services); },
+    });
+    form1.SetEvents(mainWindow.Events());
+
+    mainWindow.Form_Load();
+    return QApplication::exec();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -119,32 +150,5 @@ int main(int argc, char** argv) {
     DriveRecordsStore settings(settingsFile, DriveRecordsName(DriveMap::FromEnvironment()),
                                SetFolderExists(*files));
     Services services{*files, settings, system, dialogs, *windows};
-
-    QtMainWindow form1(system.ProgramFolder());
-    MainWindow mainWindow(form1, services, values);
-    BackupRun backup(mainWindow, services, values);
-    // The folder chooser is built when it is first opened: an unattended backup never needs it.
-    std::unique_ptr<QtChooserWindow> form2;
-    std::unique_ptr<FolderChooser> chooser;
-    const auto openChooser = [&](const QString& mode) {
-        if (!chooser) {
-            form2 = std::make_unique<QtChooserWindow>(*files);
-            chooser = std::make_unique<FolderChooser>(*form2, form1.Form(), services, values);
-            form2->SetEvents(chooser->Events());
-        }
-        chooser->Open(mode);
-    };
-
-    mainWindow.BindCommands({
-        .Backup = [&] { backup.Run(); },
-        .OpenChooser = openChooser,
-        .AddComment = [&] { AddComment(mainWindow); },
-        .ShowInfo = [&] { ShowInfo(services); },
-        .ShowAbout = [&] { ShowAbout(services); },
-        .ShowTips = [&] { ShowTips(services); },
-    });
-    form1.SetEvents(mainWindow.Events());
-
-    mainWindow.Form_Load();
-    return QApplication::exec();
+    return RunWindows(services, values);
 }

@@ -11,7 +11,7 @@
 #include "gui/qt_settings_store.h"
 #include "gui/qt_system.h"
 #include "prune/prune_run.h"
-#include "services/program_values.h"
+#include "sets/backup_root.h"
 #include "shell/drive_records.h"
 #include "shell/settings.h"
 

@@ -6,6 +6,7 @@
 #include "files/copy_failure_list.h"
 #include "files/file_routines.h"
 #include "services/program_values.h"
+#include "sets/backup_root.h"
 #include "sets/backup_set_layout.h"
 #include "sets/set_folder.h"
 #include "shell/settings.h"

@@ -1,6 +1,7 @@
 #include "backup/set_room.h"
 
 #include "files/drive_room.h"
+#include "sets/backup_root.h"
 #include "sets/backup_set_layout.h"
 
 #include <QMap>

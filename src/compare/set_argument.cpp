@@ -1,6 +1,6 @@
 #include "compare/set_argument.h"
 
-#include "services/program_values.h"
+#include "sets/backup_root.h"
 #include "sets/set_name.h"
 
 namespace stowix {

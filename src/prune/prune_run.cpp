@@ -1,7 +1,7 @@
 #include "prune/prune_run.h"
 
 #include "restore/delete_set.h"
-#include "services/program_values.h"
+#include "sets/backup_root.h"
 
 #include <algorithm>
 

@@ -1,7 +1,7 @@
 #include "restore/boot_script.h"
 
 #include "files/file_routines.h"
-#include "services/program_values.h"
+#include "sets/backup_root.h"
 #include "sets/backup_set_layout.h"
 
 namespace stowix {

@@ -2,6 +2,7 @@
 
 #include "files/remove_folder.h"
 #include "restore/folder_chooser.h"
+#include "sets/backup_root.h"
 #include "shell/settings.h"
 
 namespace stowix {

@@ -2,6 +2,7 @@
 
 #include "restore/delete_set.h"
 #include "restore/restore_command.h"
+#include "sets/backup_root.h"
 
 namespace stowix {
 

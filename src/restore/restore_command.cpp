@@ -9,6 +9,7 @@
 #include "restore/restore_registry_check.h"
 #include "restore/restore_run.h"
 #include "restore/undo_set.h"
+#include "sets/backup_root.h"
 
 #include <QStringList>
 

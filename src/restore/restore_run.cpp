@@ -5,6 +5,7 @@
 #include "restore/boot_script.h"
 #include "restore/folder_chooser.h"
 #include "restore/registry_staging.h"
+#include "sets/backup_root.h"
 #include "sets/backup_set_layout.h"
 #include "shell/settings.h"
 

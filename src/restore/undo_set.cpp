@@ -7,6 +7,7 @@
 #include "files/remove_folder.h"
 #include "restore/folder_chooser.h"
 #include "restore/restore_room.h"
+#include "sets/backup_root.h"
 #include "sets/backup_set_layout.h"
 #include "sets/set_folder.h"
 

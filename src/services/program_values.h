@@ -24,7 +24,4 @@ struct ProgramValues {
 // The program's version is 1.00.0103; its third part is the revision shown to the user.
 constexpr int ProgramRevision = 103;
 
-// The backup root on drive C:, where backup sets and staged registry files lie.
-inline const QString BackupRoot = QStringLiteral("C:\\Stowix");
-
 }  // namespace stowix

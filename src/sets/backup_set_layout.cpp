@@ -2,6 +2,7 @@
 
 #include "files/text_routines.h"
 #include "services/program_values.h"
+#include "sets/backup_root.h"
 
 namespace stowix {
 

@@ -2,11 +2,12 @@
 // What a backup set looks like on disk: its folder's name and path, and the one table of its file
 // groups that the backup run, the restore run, the boot script and the tests read: where each
 // group's files lie on drive C:, the pattern, and which are registry files. A set is one flat
-// folder under the backup root (services/program_values.h), named by the date and time it was made
+// folder under the backup root (sets/backup_root.h), named by the date and time it was made
 // and the pending comment; there is no index or manifest. This does not deal with making,
 // reading or removing sets: the runs do that.
 
 #include "services/program_values.h"
+#include "sets/backup_root.h"
 
 #include <QString>
 

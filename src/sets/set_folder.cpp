@@ -1,4 +1,5 @@
 #include "sets/set_folder.h"
+#include "sets/backup_root.h"
 
 namespace stowix {
 

@@ -8,7 +8,6 @@
 // instead, so that two runs never write into one set. It does not deal with the copies.
 
 #include "fs/file_system.h"
-#include "services/program_values.h"
 
 #include <QString>
 
@@ -18,7 +17,7 @@ namespace stowix {
 // comment (empty, or a blank and the comment). number 1 gives the plain name.
 QString NumberedSetName(const QString& stamp, int number, const QString& pendingComment);
 
-// Creates the backup root (services/program_values.h). Gives what creating it gave, to be handed
+// Creates the backup root (sets/backup_root.h). Gives what creating it gave, to be handed
 // to MakeSetFolder as rootMade: a failure there is no failure yet (the root may exist already).
 Status MakeBackupRoot(FileSystem& files);
 

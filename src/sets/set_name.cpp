@@ -1,6 +1,6 @@
 #include "sets/set_name.h"
 
-#include "services/program_values.h"
+#include "sets/backup_root.h"
 
 namespace stowix {
 

@@ -4,6 +4,7 @@
 #include "gui/chooser_window.h"
 #include "gui/status_bar_widget.h"
 #include "support/qt_printers.h"
+#include "support/window_fixture.h"
 #include "windows/folder_tree.h"
 
 #include <gtest/gtest.h>
@@ -16,9 +17,14 @@
 namespace stowix {
 namespace {
 
-class QtChooserWindowTest : public testing::Test {
+// The folders the chooser lists, made before its window.
+struct ChooserFolders {
+    test::FolderTree files;
+};
+
+class QtChooserWindowTest : protected ChooserFolders, public test::WindowFixture<QtChooserWindow> {
 protected:
-    QtChooserWindowTest() {
+    QtChooserWindowTest() : WindowFixture(files) {
         files.AddFolder("C:\\Stowix\\11-5-99 3;45;12 PM");
         window.SetEvents({
             .Form_Activate =
@@ -31,20 +37,6 @@ protected:
         });
     }
 
-    template <typename T = QWidget>
-    T* Child(const char* name) {
-        T* child = window.findChild<T*>(QLatin1String(name));
-        EXPECT_NE(child, nullptr) << name;
-        return child;
-    }
-
-    void ShowActive() {
-        window.Form().Show();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
-    }
-
-    test::FolderTree files;
-    QtChooserWindow window{files};
     QStringList raised;
     bool visibleOnActivate = false;
 };

@@ -5,6 +5,7 @@
 #include "gui/line_widget.h"
 #include "gui/status_bar_widget.h"
 #include "support/qt_printers.h"
+#include "support/window_fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -24,7 +25,7 @@
 namespace stowix {
 namespace {
 
-class QtMainWindowTest : public testing::Test {
+class QtMainWindowTest : public test::WindowFixture<QtMainWindow> {
 protected:
     QtMainWindowTest() {
         auto record = [this](const char* name) { return [this, name] { raised.append(name); }; };
@@ -44,19 +45,6 @@ protected:
         });
     }
 
-    template <typename T = QWidget>
-    T* Child(const char* name) {
-        T* child = window.findChild<T*>(QLatin1String(name));
-        EXPECT_NE(child, nullptr) << name;
-        return child;
-    }
-
-    void ShowActive() {
-        window.Form().Show();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
-    }
-
-    QtMainWindow window;
     QStringList raised;
 };
 
