@@ -119,6 +119,35 @@ void MatchByValue(std::span<const Value> oldMiddle, std::span<const Value> newMi
         if (!used[j]) added(newMiddle[j]);
 }
 
+// Lists short enough for a table of every pair of positions: the longest common run decides.
+template <typename Removed, typename Added>
+void MatchByCommonRuns(std::span<const Value> oldMiddle, std::span<const Value> newMiddle,
+                       Removed removed, Added added) {
+    const std::size_t n = oldMiddle.size();
+    const std::size_t m = newMiddle.size();
+    // common[i * (m + 1) + j]: the longest common run of oldMiddle[i..] and newMiddle[j..], in
+    // one block however the lists' lengths divide the cells.
+    std::vector<std::size_t> common((n + 1) * (m + 1), 0);
+    const auto at = [m](std::size_t i, std::size_t j) { return i * (m + 1) + j; };
+    for (std::size_t i = n; i-- > 0;)
+        for (std::size_t j = m; j-- > 0;)
+            common[at(i, j)] = oldMiddle[i] == newMiddle[j]
+                                   ? common[at(i + 1, j + 1)] + 1
+                                   : std::max(common[at(i + 1, j)], common[at(i, j + 1)]);
+    std::size_t i = 0;
+    std::size_t j = 0;
+    while (i < n || j < m) {
+        if (i < n && j < m && oldMiddle[i] == newMiddle[j]) {
+            ++i;
+            ++j;
+        } else if (j == m || (i < n && common[at(i + 1, j)] >= common[at(i, j + 1)])) {
+            removed(oldMiddle[i++]);
+        } else {
+            added(newMiddle[j++]);
+        }
+    }
+}
+
 // The values taken from and added to a key with several values, in list order: the longest run
 // of values common to both stays, as a line-by-line comparison of the two lists would show it.
 void CompareValueLists(std::span<const Value> older, std::span<const Value> newer,
@@ -145,33 +174,11 @@ void CompareValueLists(std::span<const Value> older, std::span<const Value> newe
         ++back;
     const std::span<const Value> oldMiddle(older.data() + front, older.size() - front - back);
     const std::span<const Value> newMiddle(newer.data() + front, newer.size() - front - back);
-    const std::size_t n = oldMiddle.size();
-    const std::size_t m = newMiddle.size();
-    if ((n + 1) * (m + 1) > MaxTableCells) {
+    if ((oldMiddle.size() + 1) * (newMiddle.size() + 1) > MaxTableCells) {
         MatchByValue(oldMiddle, newMiddle, removed, added);
         return;
     }
-    // common[i * (m + 1) + j]: the longest common run of oldMiddle[i..] and newMiddle[j..], in
-    // one block however the lists' lengths divide the cells.
-    std::vector<std::size_t> common((n + 1) * (m + 1), 0);
-    const auto at = [m](std::size_t i, std::size_t j) { return i * (m + 1) + j; };
-    for (std::size_t i = n; i-- > 0;)
-        for (std::size_t j = m; j-- > 0;)
-            common[at(i, j)] = oldMiddle[i] == newMiddle[j]
-                                   ? common[at(i + 1, j + 1)] + 1
-                                   : std::max(common[at(i + 1, j)], common[at(i, j + 1)]);
-    std::size_t i = 0;
-    std::size_t j = 0;
-    while (i < n || j < m) {
-        if (i < n && j < m && oldMiddle[i] == newMiddle[j]) {
-            ++i;
-            ++j;
-        } else if (j == m || (i < n && common[at(i + 1, j)] >= common[at(i, j + 1)])) {
-            removed(oldMiddle[i++]);
-        } else {
-            added(newMiddle[j++]);
-        }
-    }
+    MatchByCommonRuns(oldMiddle, newMiddle, removed, added);
 }
 
 void CompareSections(const IniSection* older, const IniSection* newer,

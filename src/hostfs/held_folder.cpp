@@ -1,5 +1,6 @@
 #include "hostfs/held_folder.h"
 
+#include "dos/name_rules.h"
 #include "hostfs/dos_attributes.h"
 #include "hostfs/folder_reader.h"
 #include "hostfs/host_errors.h"
@@ -78,8 +79,6 @@ public:
     }
 
 private:
-    static bool IsDotOrDotDot(std::string_view name) { return name == "." || name == ".."; }
-
     int AttributesOf(const std::string& name, const struct stat& info) const {
         if (S_ISDIR(info.st_mode)) return Attribute::Folder;
         if (!S_ISREG(info.st_mode)) return 0;
