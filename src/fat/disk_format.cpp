@@ -26,7 +26,7 @@ bool StartsWith(const unsigned char* head, std::size_t size, std::string_view ma
 }
 
 DiskFormat Container(const char* format, const char* description) {
-    return {Kind::Container, QString::fromLatin1(format), QString::fromLatin1(description)};
+    return {Kind::Container, QString::fromLatin1(format), QString::fromLatin1(description), {}};
 }
 
 DiskFormat Unusable(const char* description, const char* advice) {
@@ -112,11 +112,11 @@ DiskFormat DetectDiskFormat(const unsigned char* head, std::size_t headSize,
     if (std::optional<DiskFormat> container = ContainerFormat(head, headSize)) return *container;
     if (tail != nullptr && std::memcmp(tail, "conectix", 8) == 0) {
         const uint32_t type = Be32(tail + 60);
-        if (type == VhdFixed) return {Kind::FixedVhd, QString(), QStringLiteral("fixed VHD")};
+        if (type == VhdFixed) return {Kind::FixedVhd, QString(), QStringLiteral("fixed VHD"), {}};
         return VhdOfType(type);
     }
     if (std::optional<DiskFormat> other = NoDisk(head, headSize)) return *other;
-    return {Kind::Raw, QString(), QStringLiteral("raw disk image")};
+    return {Kind::Raw, QString(), QStringLiteral("raw disk image"), {}};
 }
 
 }  // namespace stowix::fat

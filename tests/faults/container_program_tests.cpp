@@ -227,7 +227,9 @@ TEST_F(ContainerKills, a_backup_killed_at_any_moment_leaves_a_sound_disk_and_who
         RunOptions options = UnattendedRun();
         options.killAfterMs = moment;
         const RunResult result = world->Stowix(options);
-        if (!result.killed) EXPECT_TRUE(result.Ended(0)) << result.Describe();
+        if (!result.killed) {
+            EXPECT_TRUE(result.Ended(0)) << result.Describe();
+        }
         ExpectSoundAfterKill([&](const MtoolsImage& image) {
             QStringList problems;
             for (const QString& set : image.Names(QStringLiteral("Stowix")))
@@ -256,7 +258,9 @@ TEST_F(ContainerKills, a_restore_killed_at_any_moment_leaves_a_sound_disk_and_wh
         PutBack();
         options.killAfterMs = moment;
         const RunResult result = world->Stowix(options);
-        if (!result.killed) EXPECT_TRUE(result.Ended(0)) << result.Describe();
+        if (!result.killed) {
+            EXPECT_TRUE(result.Ended(0)) << result.Describe();
+        }
         // The restore stages the registry for the boot script and puts the other files back
         // from the set, which holds what the drive held: every file stays whole.
         ExpectSoundAfterKill([&](const MtoolsImage& image) { return Problems(image, set, true); });

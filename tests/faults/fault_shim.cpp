@@ -338,9 +338,9 @@ void GrowOnce(int fd) {
 void SwapOnce(const HostPath& path) {
     if (!g_config.swapSuffix || !g_config.swapTarget || g_swapped.load()) return;
     if (!EndsWith(path, g_config.swapSuffix) || g_swapped.exchange(true)) return;
-    HostPath aside{};
-    std::snprintf(aside.text, sizeof aside.text, "%s.swapped", path.text);
-    if (g_real.rename(path.text, aside.text) == 0) (void)::symlink(g_config.swapTarget, path.text);
+    char aside[sizeof path.text + sizeof ".swapped"];
+    std::snprintf(aside, sizeof aside, "%s.swapped", path.text);
+    if (g_real.rename(path.text, aside) == 0) (void)::symlink(g_config.swapTarget, path.text);
 }
 
 // After a removal of the entry at path: swaps a link in for its folder, in that mode.

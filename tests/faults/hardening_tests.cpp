@@ -130,7 +130,9 @@ TEST_F(Hardening, odd_or_ambiguous_windows_folders_stop_every_command_with_statu
     const QString second = World().Drive() + QStringLiteral("/windows");
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        if (c.secondWindowsFolder) ASSERT_TRUE(QDir().mkdir(second));
+        if (c.secondWindowsFolder) {
+            ASSERT_TRUE(QDir().mkdir(second));
+        }
         const RunResult backup = Unattended(c.environment);
         EXPECT_TRUE(backup.Ended(NothingDone)) << backup.Describe();
         EXPECT_TRUE(backup.errors.contains(c.says)) << backup.Describe();

@@ -178,8 +178,9 @@ TEST_F(ImageKills, a_restore_killed_at_its_writes_leaves_every_file_old_or_resto
             if (!world->Setting(QStringLiteral("Info"), QStringLiteral("LastRestore")).isEmpty()) {
                 for (const auto& source : ImageSetSources) {
                     const QString path = QLatin1String(source[1]);
-                    if (!path.endsWith(QStringLiteral(".DAT")))
+                    if (!path.endsWith(QStringLiteral(".DAT"))) {
                         EXPECT_EQ(Bytes(path), originals.value(path)) << path.toStdString();
+                    }
                 }
             }
         } else {

@@ -44,7 +44,7 @@ TEST_F(BootScriptTest, a_short_windows_folder_is_written_as_given) {
 // Real-mode DOS, which runs the script, knows only short names: a Windows folder whose name is
 // none, on a drive that keeps no short aliases, is refused and the old script left as it was.
 TEST_F(BootScriptTest, a_windows_folder_dos_cannot_name_is_refused) {
-    for (const QString folder :
+    for (const QString& folder :
          {QStringLiteral("C:\\My Windows"), QStringLiteral("C:\\WINDOWS98"),
           QString::fromUtf8("C:\\Fenêtres"), QString::fromUtf8("C:\\Ωindows"),
           QStringLiteral("C:\\WIN.DOWS"), QStringLiteral("C:\\WIN+98")}) {
