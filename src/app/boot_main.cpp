@@ -69,11 +69,7 @@ int Run(int argc, char** argv) {
     const std::unique_ptr<WindowsApi> windows = MakePosixWindowsApi(files);
     const Result<QString> found = WindowsDirectory(*windows);
     if (!found) {
-        const QString problem = found.reason();
-        PrintError(
-            (problem.isEmpty() ? QStringLiteral("drive C: holds no Windows folder") : problem) +
-            QStringLiteral(". Set STOWIX_WINDOWS_FOLDER to the Windows folder, for "
-                           "example C:\\WINDOWS."));
+        PrintError(NoWindowsFolderMessage(found.reason()));
         return NoWindowsFolder;
     }
     const QString& windowsFolder = found.value();

@@ -99,9 +99,7 @@ std::optional<ProgramValues> WindowsFolderValues(FileSystem& files, bool withDri
     const Result<QString> folder = WindowsDirectory(*windows);
     if (folder) return ProgramValues{folder.value(), folder.value().mid(2)};
     if (withDrive) {
-        PrintError(
-            QStringLiteral("drive C: holds no Windows folder. Set "
-                           "STOWIX_WINDOWS_FOLDER to it, for example C:\\WINDOWS."));
+        PrintError(NoWindowsFolderMessage(folder.reason()));
         return std::nullopt;
     }
     return ProgramValues{QStringLiteral("C:\\WINDOWS"), QStringLiteral("\\WINDOWS")};

@@ -34,4 +34,12 @@ inline Result<QString> WindowsDirectory(WindowsApi& windows) {
     return buffer.left(written);
 }
 
+// What a command tells the user when WindowsDirectory failed: why, and how to name the folder.
+inline QString NoWindowsFolderMessage(const QString& reason) {
+    return (reason.isEmpty() ? QStringLiteral("drive C: holds no Windows folder") : reason) +
+           QStringLiteral(
+               ". Set STOWIX_WINDOWS_FOLDER to the Windows folder, for example "
+               "C:\\WINDOWS.");
+}
+
 }  // namespace stowix

@@ -210,6 +210,15 @@ TEST_F(DiffProgramTest, trouble_is_status_two_with_a_reason) {
     }
 }
 
+TEST_F(DiffProgramTest, a_missing_windows_folder_is_told_with_its_reason) {
+    environment.insert("STOWIX_WINDOWS_FOLDER", "C:\\NOWIN");
+    const Outcome outcome = Run("stowix-diff", {setName});
+    EXPECT_EQ(outcome.exitCode, 2);
+    EXPECT_TRUE(outcome.errors.contains("NOWIN")) << outcome.errors.toStdString();
+    EXPECT_TRUE(outcome.errors.contains("Set STOWIX_WINDOWS_FOLDER to the Windows folder"))
+        << outcome.errors.toStdString();
+}
+
 TEST_F(DiffProgramTest, a_file_that_cannot_be_read_is_trouble_not_sameness) {
     Append("WINDOWS\\SYSTEM.INI", "[extra]\r\nx=1\r\n");
     ASSERT_TRUE(QFile::setPermissions(HostPath("WINDOWS\\SYSTEM.INI"), QFileDevice::WriteOwner));
