@@ -5,9 +5,9 @@
 // take clusters, once to free them.
 #include "fat/fat_volume.h"
 
-#include "fat/byte_order.h"
+#include "disk/byte_order.h"
+#include "disk/image_io.h"
 #include "fat/fat_errors.h"
-#include "fat/image_io.h"
 
 #include <algorithm>
 #include <cerrno>

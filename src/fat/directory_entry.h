@@ -6,7 +6,7 @@
 // LongNameSlot gives. Kept apart from the folder (fat_folder.h) so that this is the one place
 // that knows where a field lies: the rest of the engine names the fields.
 
-#include "fat/byte_order.h"
+#include "disk/byte_order.h"
 #include "fat/fat_names.h"
 #include "fat/fat_times.h"
 #include "fat/fat_volume.h"

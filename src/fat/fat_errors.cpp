@@ -1,15 +1,10 @@
 #include "fat/fat_errors.h"
 
-#include "fat/image_io.h"
+#include "disk/image_io.h"
 
 #include <cerrno>
 
 namespace stowix::fat {
-
-Status Failure(const QString& dosPath, const QString& reason) {
-    if (dosPath.isEmpty()) return Status::Fail(reason);
-    return Status::Fail(dosPath + QStringLiteral(": ") + reason);
-}
 
 QString CheckAdvice(const QString& imageName) {
     return QStringLiteral(

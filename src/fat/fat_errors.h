@@ -4,6 +4,8 @@
 
 #include "services/result.h"
 
+#include "disk/image_io.h"
+
 #include <QString>
 
 namespace stowix::fat {
@@ -23,8 +25,6 @@ enum class Refusal {
 };
 
 Status Refuse(const QString& dosPath, Refusal refusal);
-// "C:\X: " and a reason (a name rule's sentence, or the volume's own failure).
-Status Failure(const QString& dosPath, const QString& reason);
 // The advice that ends every refusal to write to a volume that needs checking first; imageName
 // names the image file.
 QString CheckAdvice(const QString& imageName);

@@ -2,9 +2,9 @@
 // found, and the file system of that volume made (fat_file_system.h).
 #include "fat/fat_image_file_system.h"
 
+#include "disk/image_format.h"
+#include "disk/open_disk.h"
 #include "fat/fat_file_system.h"
-#include "fat/image_format.h"
-#include "fat/open_disk.h"
 
 #include <sys/stat.h>
 

@@ -3,9 +3,9 @@
 // progress. The allocation table is allocation_table.cpp's, the batch volume_batch.cpp's.
 #include "fat/fat_volume.h"
 
-#include "fat/byte_order.h"
+#include "disk/byte_order.h"
+#include "disk/image_format.h"
 #include "fat/fat_errors.h"
-#include "fat/image_format.h"
 
 #include <algorithm>
 #include <cstring>

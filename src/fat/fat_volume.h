@@ -51,7 +51,7 @@
 
 #include "services/result.h"
 
-#include "fat/block_device.h"
+#include "disk/block_device.h"
 #include "fat/held_writes.h"
 #include "fat/unclean_note.h"
 

@@ -2,7 +2,7 @@
 // with the name qemu-nbd is given; fixed VHDs and everything else as raw disks; archives and CD
 // images as what they are.
 
-#include "fat/disk_format.h"
+#include "disk/disk_format.h"
 
 #include <gtest/gtest.h>
 

@@ -6,8 +6,8 @@
 // counts the fdatasync calls (the barriers) the same way, and can refuse copy_file_range as an
 // old kernel or another file system would.
 
+#include "disk/raw_file_device.h"
 #include "fat/fat_volume.h"
-#include "fat/raw_file_device.h"
 #include "image/image_fixture.h"
 
 #include <dlfcn.h>

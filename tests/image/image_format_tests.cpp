@@ -1,7 +1,7 @@
 // Which disks the engine takes: MBR disks (primary and logical FAT partitions, or the one named),
 // bare volumes and fixed VHDs; anything else is refused.
 
-#include "fat/image_format.h"
+#include "disk/image_format.h"
 #include "image/image_fixture.h"
 
 #include <QFile>

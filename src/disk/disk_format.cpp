@@ -1,6 +1,6 @@
-#include "fat/disk_format.h"
+#include "disk/disk_format.h"
 
-#include "fat/byte_order.h"
+#include "disk/byte_order.h"
 
 #include <algorithm>
 #include <cstring>

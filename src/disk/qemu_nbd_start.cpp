@@ -1,6 +1,6 @@
-#include "fat/qemu_nbd_start.h"
+#include "disk/qemu_nbd_start.h"
 
-#include "fat/image_lock.h"
+#include "disk/image_lock.h"
 
 #include <fcntl.h>
 #include <libnbd.h>

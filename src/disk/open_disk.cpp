@@ -1,11 +1,10 @@
-#include "fat/open_disk.h"
+#include "disk/open_disk.h"
 
-#include "fat/disk_format.h"
-#include "fat/fat_errors.h"
-#include "fat/image_io.h"
-#include "fat/image_lock.h"
-#include "fat/nbd_device.h"
-#include "fat/raw_file_device.h"
+#include "disk/disk_format.h"
+#include "disk/image_io.h"
+#include "disk/image_lock.h"
+#include "disk/nbd_device.h"
+#include "disk/raw_file_device.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

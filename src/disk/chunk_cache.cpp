@@ -1,4 +1,4 @@
-#include "fat/chunk_cache.h"
+#include "disk/chunk_cache.h"
 
 #include <algorithm>
 #include <cstring>

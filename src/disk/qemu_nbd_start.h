@@ -4,7 +4,7 @@
 
 #include "services/result.h"
 
-#include "fat/disk_format.h"
+#include "disk/disk_format.h"
 
 #include <QString>
 

@@ -1,4 +1,4 @@
-#include "fat/image_lock.h"
+#include "disk/image_lock.h"
 
 #include <dirent.h>
 #include <fcntl.h>

@@ -1,6 +1,6 @@
-#include "fat/nbd_device.h"
+#include "disk/nbd_device.h"
 
-#include "fat/qemu_nbd_start.h"
+#include "disk/qemu_nbd_start.h"
 
 #include <libnbd.h>
 #include <sys/socket.h>

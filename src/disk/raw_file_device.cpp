@@ -1,6 +1,6 @@
-#include "fat/raw_file_device.h"
+#include "disk/raw_file_device.h"
 
-#include "fat/image_io.h"
+#include "disk/image_io.h"
 
 #include <fcntl.h>
 #include <unistd.h>

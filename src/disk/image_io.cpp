@@ -1,4 +1,4 @@
-#include "fat/image_io.h"
+#include "disk/image_io.h"
 
 #include <unistd.h>
 
@@ -42,6 +42,11 @@ Status WriteExactly(int fd, qint64 offset, const void* buffer, qint64 size) {
         size -= put;
     }
     return Status::Ok();
+}
+
+Status Failure(const QString& dosPath, const QString& reason) {
+    if (dosPath.isEmpty()) return Status::Fail(reason);
+    return Status::Fail(dosPath + QStringLiteral(": ") + reason);
 }
 
 }  // namespace stowix::fat

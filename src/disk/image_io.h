@@ -13,5 +13,7 @@ Status ReadExactly(int fd, qint64 offset, void* buffer, qint64 size);
 Status WriteExactly(int fd, qint64 offset, const void* buffer, qint64 size);
 // The host's text for errno value error ("No space left on device").
 QString HostReason(int error);
+// "C:\X: " and a reason (a name rule's sentence, or the volume's own failure).
+Status Failure(const QString& dosPath, const QString& reason);
 
 }  // namespace stowix::fat

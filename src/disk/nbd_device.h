@@ -18,9 +18,9 @@
 // process makes a connection of its own to the same qemu-nbd, which serves the same disk, so the
 // child sees every write the parent has made.
 
-#include "fat/block_device.h"
-#include "fat/chunk_cache.h"
-#include "fat/disk_format.h"
+#include "disk/block_device.h"
+#include "disk/chunk_cache.h"
+#include "disk/disk_format.h"
 
 #include <QString>
 

@@ -2,7 +2,7 @@
 // A disk that is an image file read and written directly: a raw disk image, a bare FAT volume,
 // a fixed VHD (whose footer lies past Size()), or a block device.
 
-#include "fat/block_device.h"
+#include "disk/block_device.h"
 
 #include <utility>
 

@@ -10,7 +10,7 @@
 
 #include "services/result.h"
 
-#include "fat/block_device.h"
+#include "disk/block_device.h"
 
 #include <QString>
 

@@ -1,6 +1,6 @@
-#include "fat/image_format.h"
+#include "disk/image_format.h"
 
-#include "fat/byte_order.h"
+#include "disk/byte_order.h"
 
 #include <QStringList>
 
