@@ -7,10 +7,12 @@
 
 #include "disk/byte_order.h"
 #include "disk/image_io.h"
+#include "fat/boot_sector.h"
 #include "fat/fat_errors.h"
 
 #include <algorithm>
 #include <cerrno>
+#include <cstddef>
 #include <cstring>
 
 namespace stowix::fat {
@@ -245,9 +247,10 @@ Status FatVolume::InvalidateFreeCount() {
     if (m_freeCountInvalidated || m_fsInfoOffset < 0) return Status::Ok();
     m_freeCountInvalidated = true;
     unsigned char unknown[8];
-    PutLe32(unknown, 0xFFFFFFFF);
-    PutLe32(unknown + 4, 0xFFFFFFFF);
-    return Write(m_fsInfoOffset + 488, unknown, sizeof unknown);
+    PutLe32(unknown, FsInfoSector::Unknown);
+    PutLe32(unknown + 4, FsInfoSector::Unknown);
+    return Write(m_fsInfoOffset + qint64(offsetof(FsInfoSector, freeCount)), unknown,
+                 sizeof unknown);
 }
 
 Status FatVolume::WriteFreeCount() {
@@ -257,7 +260,7 @@ Status FatVolume::WriteFreeCount() {
     unsigned char known[8];
     PutLe32(known, uint32_t(m_freeClusters));
     PutLe32(known + 4, m_hint);
-    TRY(Write(m_fsInfoOffset + 488, known, sizeof known));
+    TRY(Write(m_fsInfoOffset + qint64(offsetof(FsInfoSector, freeCount)), known, sizeof known));
     m_freeCountInvalidated = false;
     return Status::Ok();
 }

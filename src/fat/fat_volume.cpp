@@ -5,6 +5,7 @@
 
 #include "disk/byte_order.h"
 #include "disk/image_format.h"
+#include "fat/boot_sector.h"
 #include "fat/fat_errors.h"
 
 #include <algorithm>
@@ -12,12 +13,25 @@
 
 namespace stowix::fat {
 
+namespace {
+
+// The sector as one of the records that lay it out (boot_sector.h).
+template <typename Record>
+Record As(const unsigned char* sector) {
+    static_assert(sizeof(Record) == BootSectorBytes);
+    Record record;
+    std::memcpy(&record, sector, sizeof record);
+    return record;
+}
+
+}  // namespace
+
 Result<FatVolume> FatVolume::Open(BlockDevice& device, bool writable, qint64 offset, qint64 length,
                                   QString name) {
-    unsigned char boot[512];
+    unsigned char boot[BootSectorBytes];
     if (Status read = device.Read(offset, boot, sizeof boot); !read)
         return Status::Fail(name + QStringLiteral(": ") + read.reason());
-    if (!LooksLikeFatBootSector(boot) || boot[510] != 0x55 || boot[511] != 0xAA)
+    if (!LooksLikeFatBootSector(boot) || !HasBootSignature(As<BootSector16>(boot).signature))
         return Status::Fail(name + QStringLiteral(": no FAT file system was found"));
 
     FatVolume volume;
@@ -35,14 +49,17 @@ Status FatVolume::BootSectorDamaged() const {
 }
 
 // Where the tables, the fixed root and the clusters lie, and of which type the volume is.
-Status FatVolume::ReadLayout(const unsigned char* boot, qint64 length) {
-    m_sectorBytes = Le16(boot + 11);
-    const uint32_t sectorsPerCluster = boot[13];
-    const uint32_t reserved = Le16(boot + 14);
-    m_fatCount = boot[16];
-    m_rootEntries = Le16(boot + 17);
-    const uint32_t total = Le16(boot + 19) != 0 ? Le16(boot + 19) : Le32(boot + 32);
-    const uint32_t fatSectors = Le16(boot + 22) != 0 ? Le16(boot + 22) : Le32(boot + 36);
+Status FatVolume::ReadLayout(const unsigned char* sector, qint64 length) {
+    const BiosParameterBlock boot = As<BootSector16>(sector).parameters;
+    m_sectorBytes = boot.bytesPerSector.Get();
+    const uint32_t sectorsPerCluster = boot.sectorsPerCluster;
+    const uint32_t reserved = boot.reservedSectors.Get();
+    m_fatCount = boot.tableCount;
+    m_rootEntries = boot.rootEntries.Get();
+    const uint32_t total = boot.TotalSectors();
+    const bool fat32Table = boot.tableSectors.Get() == 0;
+    const uint32_t fatSectors =
+        fat32Table ? As<BootSector32>(sector).tableSectors.Get() : boot.tableSectors.Get();
     const uint32_t rootSectors = (m_rootEntries * 32 + m_sectorBytes - 1) / m_sectorBytes;
     const uint64_t metaSectors =
         uint64_t(reserved) + uint64_t(m_fatCount) * fatSectors + rootSectors;
@@ -52,7 +69,7 @@ Status FatVolume::ReadLayout(const unsigned char* boot, qint64 length) {
     // As Linux and dosfstools tell the type: FAT32 keeps its table's size only in the 32-bit
     // field (mkfs.fat -F 32 makes FAT32 volumes of fewer than 65,525 clusters); the others by
     // their number of clusters.
-    if (Le16(boot + 22) == 0)
+    if (fat32Table)
         m_type = FatType::Fat32;
     else if (m_clusterCount <= 4084)
         m_type = FatType::Fat12;
@@ -71,31 +88,28 @@ Status FatVolume::ReadLayout(const unsigned char* boot, qint64 length) {
 }
 
 // The end-of-chain values, the dirty bit and serial number, and FAT32's own fields.
-Status FatVolume::ReadTypeFields(const unsigned char* boot) {
+Status FatVolume::ReadTypeFields(const unsigned char* sector) {
     switch (m_type) {
     case FatType::Fat12:
-        m_endOfChain = 0xFF8;
-        m_endOfChainMark = 0xFFF;
-        m_bootDirty = (boot[37] & 1) != 0;
-        m_serial = Le32(boot + 39);
+    case FatType::Fat16: {
+        const BootSector16 boot = As<BootSector16>(sector);
+        m_endOfChain = m_type == FatType::Fat12 ? 0xFF8 : 0xFFF8;
+        m_endOfChainMark = m_type == FatType::Fat12 ? 0xFFF : 0xFFFF;
+        m_bootDirty = boot.extended.IsDirty();
+        m_serial = boot.extended.serial.Get();
         break;
-    case FatType::Fat16:
-        m_endOfChain = 0xFFF8;
-        m_endOfChainMark = 0xFFFF;
-        m_bootDirty = (boot[37] & 1) != 0;
-        m_serial = Le32(boot + 39);
-        break;
+    }
     case FatType::Fat32: {
+        const BootSector32 boot = As<BootSector32>(sector);
         m_endOfChain = 0x0FFFFFF8;
         m_endOfChainMark = 0x0FFFFFFF;
-        m_bootDirty = (boot[65] & 1) != 0;
-        m_serial = Le32(boot + 67);
-        const uint16_t flags = Le16(boot + 40);
-        m_mirrored = (flags & 0x80) == 0;
-        m_activeFat = m_mirrored ? 0 : (flags & 0x0F);
+        m_bootDirty = boot.extended.IsDirty();
+        m_serial = boot.extended.serial.Get();
+        m_mirrored = boot.Mirrored();
+        m_activeFat = m_mirrored ? 0 : boot.ActiveTable();
         if (m_activeFat >= m_fatCount) return BootSectorDamaged();
-        m_rootCluster = Le32(boot + 44);
-        m_fsInfoSector = Le16(boot + 48);
+        m_rootCluster = boot.rootCluster.Get();
+        m_fsInfoSector = boot.fsInfoSector.Get();
         m_rootEntries = 0;
         if (!IsValidCluster(m_rootCluster)) return BootSectorDamaged();
         return ReadFsInfo();
@@ -105,19 +119,20 @@ Status FatVolume::ReadTypeFields(const unsigned char* boot) {
 }
 
 Status FatVolume::ReadFsInfo() {
-    if (m_fsInfoSector == 0 || m_fsInfoSector == 0xFFFF || m_sectorBytes < 512) return Status::Ok();
-    unsigned char info[512];
+    if (m_fsInfoSector == 0 || m_fsInfoSector == 0xFFFF || m_sectorBytes < BootSectorBytes)
+        return Status::Ok();
+    FsInfoSector info;
     const qint64 at = qint64(m_fsInfoSector) * m_sectorBytes;
     if (at + qint64(sizeof info) > m_fatOffset) return Status::Ok();
-    TRY(Read(at, info, sizeof info));
-    if (Le32(info) != 0x41615252 || Le32(info + 484) != 0x61417272) return Status::Ok();
+    TRY(Read(at, &info, sizeof info));
+    if (!info.IsValid()) return Status::Ok();
     m_fsInfoOffset = at;
     // The last cluster taken, as the hint names it: the search for free ones starts after it.
-    m_hint = Le32(info + 492);
+    m_hint = info.lastTaken.Get();
     if (IsValidCluster(m_hint))
         m_nextFree = m_hint + 1 > LastCluster() ? 2 : m_hint + 1;
     else
-        m_hint = 0xFFFFFFFF;
+        m_hint = FsInfoSector::Unknown;
     return Status::Ok();
 }
 
