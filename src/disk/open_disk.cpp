@@ -1,5 +1,6 @@
 #include "disk/open_disk.h"
 
+#include "disk/container_check.h"
 #include "disk/disk_format.h"
 #include "disk/image_io.h"
 #include "disk/image_lock.h"
@@ -71,15 +72,23 @@ Result<OpenedDisk> OpenDisk(const std::string& hostPath, const QString& name, bo
         const std::string path =
             QFile::encodeName(QFileInfo(QFile::decodeName(hostPath.c_str())).absoluteFilePath())
                 .toStdString();
+        // A damaged container is served for reading only, so that nothing can write to it.
+        QString whyNotWritable;
+        if (writable) {
+            if (Status sound = CheckContainer(fd, size, path, format, name); !sound) {
+                whyNotWritable = sound.reason();
+                writable = false;
+            }
+        }
         std::unique_ptr<NbdDevice> served =
             TRY(NbdDevice::Serve(path, format, writable, raw->Release(), name));
-        return OpenedDisk{std::move(served), writable};
+        return OpenedDisk{std::move(served), writable, whyNotWritable};
     }
     case DiskFormat::Kind::Raw:
     case DiskFormat::Kind::FixedVhd: break;
     }
     TRY(LockAgainstQemu(fd, writable, name));
-    return OpenedDisk{std::move(raw), writable};
+    return OpenedDisk{std::move(raw), writable, {}};
 }
 
 }  // namespace stowix::fat

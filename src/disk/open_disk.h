@@ -17,6 +17,9 @@ namespace stowix::fat {
 struct OpenedDisk {
     std::unique_ptr<BlockDevice> device;
     bool writable = false;
+    // Why a disk that the file would let Stowix write is served for reading only (a damaged
+    // container, container_check.h); empty otherwise.
+    QString whyNotWritable;
 };
 
 // name: the image as messages name it. Fails with a message for the user; anotherCopy, when

@@ -86,6 +86,14 @@ QString QemuNbdRefusal(const QString& complaint, const DiskFormat& format, const
     if (complaint.contains(QStringLiteral("lock")) &&
         complaint.contains(QStringLiteral("Failed to get")))
         return InUseByQemu(name);
+    // "Parameter 'encrypt.key-secret' is required for cipher"
+    if (complaint.contains(QStringLiteral("encrypt")) ||
+        complaint.contains(QStringLiteral("key-secret")))
+        return QStringLiteral(
+                   "%1 is an encrypted %2, which Stowix cannot open: it has no way to be given "
+                   "the key. Make a decrypted copy first (qemu-img convert, given the key) and "
+                   "use that as the drive; nothing was written.")
+            .arg(name, format.description);
     // "qemu-nbd: Failed to blk_new_open '/d/top.qcow2': Could not open backing file: Could not
     // open '/d/base.qcow2': No such file or directory"
     QString reason = complaint.section(u'\n', 0, 0);
@@ -101,6 +109,7 @@ QString QemuNbdRefusal(const QString& complaint, const DiskFormat& format, const
                        "file back where the disk names it and try again; nothing was written.")
                 .arg(name, format.description, match.captured(1), match.captured(2));
     }
+    while (reason.endsWith(u'.')) reason.chop(1);
     if (reason.isEmpty()) reason = QStringLiteral("qemu-nbd ended without saying why");
     return QStringLiteral("%1 is a %2 that QEMU cannot open: %3. Nothing was written.")
         .arg(name, format.description, reason);

@@ -36,6 +36,7 @@ constexpr int KnownAttributes = Attribute::ReadOnly | Attribute::Hidden | Attrib
 struct ImageFile {
     std::unique_ptr<BlockDevice> device;
     bool writable = false;
+    QString whyNotWritable;  // for a file that could be written but is not to be (open_disk.h)
     dev_t hostDevice = 0;
     ino_t inode = 0;
     QString name;

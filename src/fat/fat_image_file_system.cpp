@@ -26,6 +26,7 @@ Result<std::shared_ptr<ImageFile>> OpenImageFile(const std::string& hostPath,
     }
     OpenedDisk disk = TRY(OpenDisk(hostPath, file->name, anotherCopy));
     file->writable = disk.writable;
+    file->whyNotWritable = disk.whyNotWritable;
     file->device = std::move(disk.device);
     return file;
 }
@@ -40,6 +41,7 @@ Result<std::unique_ptr<FileSystem>> OpenVolume(QChar letter, std::shared_ptr<Ima
     if (volumeOffset) *volumeOffset = span.offset;
     FatVolume volume =
         TRY(FatVolume::Open(*file->device, file->writable, span.offset, span.length, file->name));
+    if (!file->whyNotWritable.isEmpty()) volume.RefuseWriting(file->whyNotWritable);
     auto image = std::make_shared<Image>();
     image->file = std::move(file);
     image->volume = std::move(volume);

@@ -232,7 +232,9 @@ Status FatVolume::CheckWritable() {
     if (m_writability == Writability::Yes) return Status::Ok();
     if (m_writability == Writability::No) return Status::Fail(m_whyNotWritable);
     Status verdict = Status::Ok();
-    if (!m_writable) {
+    if (!m_whyReadOnly.isEmpty()) {
+        verdict = Status::Fail(m_whyReadOnly);
+    } else if (!m_writable) {
         verdict = Status::Fail(m_name + QStringLiteral(": the image file is open only for "
                                                        "reading (it is not writable)"));
     } else if (!m_mirrored) {

@@ -128,6 +128,11 @@ public:
     // of Stowix left uncleanly (its note found) passes with its dirty bit or differing copies:
     // BeginWriting mends them.
     Status CheckWritable();
+    // Makes CheckWritable refuse with why (a sentence for the user), whatever the file allows.
+    void RefuseWriting(QString why) {
+        m_writable = false;
+        m_whyReadOnly = std::move(why);
+    }
     // Stowix's note for this volume (unclean_note.h), and the serial number it is named by.
     void SetUncleanNote(UncleanNote note) { m_note = std::move(note); }
     uint32_t Serial() const { return m_serial; }
@@ -248,6 +253,7 @@ private:
     uint32_t m_endOfChainMark = 0;  // the value written to end one
     uint32_t m_fsInfoSector = 0;
     bool m_bootDirty = false;
+    QString m_whyReadOnly;
     uint32_t m_serial = 0;
     UncleanNote m_note;
     bool m_recovering = false;  // the note was found: a run of Stowix ended uncleanly

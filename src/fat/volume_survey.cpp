@@ -3,6 +3,7 @@
 #include "fat/fat_folder.h"
 #include "fat/fat_volume.h"
 
+#include <cstring>
 #include <vector>
 
 namespace stowix::fat {
@@ -13,6 +14,19 @@ struct PendingFolder {
     uint32_t cluster = 0;
     QString path;  // its DOS path, without a trailing backslash ("C:" for the root)
 };
+
+// Every folder but the root starts with its "." and ".." entries; a folder cluster that was
+// zeroed or overwritten has neither, and anything written into it would be lost to ScanDisk.
+bool StartsWithDotEntries(const FatFolder& folder) {
+    static constexpr char Dot[] = ".          ";
+    static constexpr char DotDot[] = "..         ";
+    const auto named = [&folder](int slot, const char* name) {
+        const DirectoryEntry& entry = folder.Slot(slot);
+        return std::memcmp(entry.name.data(), name, entry.name.size()) == 0 &&
+               (entry.attributes & EntryAttribute::Folder) != 0;
+    };
+    return folder.SlotCount() >= 2 && named(0, Dot) && named(1, DotDot);
+}
 
 class Survey {
 public:
@@ -49,6 +63,9 @@ Status Survey::Run(const QString& drive) {
         m_pending.pop_back();
         const QString shown = folder.path.endsWith(u':') ? folder.path + u'\\' : folder.path;
         FatFolder loaded = TRY(FatFolder::Load(m_volume, folder.cluster, shown));
+        if (folder.cluster != root && !StartsWithDotEntries(loaded))
+            return Damage(folder.path, QStringLiteral("the folder has no \".\" and \"..\" "
+                                                      "entries; its cluster holds no folder"));
         for (const FatEntry& entry : loaded.Entries(m_codePage)) {
             if (entry.IsDotEntry()) continue;
             TRY(Visit(entry, folder.path + u'\\' + entry.name));

@@ -16,6 +16,7 @@
 #include <QFileInfo>
 #include <QProcess>
 
+#include <algorithm>
 #include <random>
 
 namespace stowix::test {
@@ -172,6 +173,88 @@ TEST_F(ContainerProgram, a_disk_a_running_qemu_holds_is_refused_and_left_alone) 
     EXPECT_TRUE(QString(result.errors + result.output).contains(QStringLiteral("qemu-system-i386")))
         << result.Describe();
     EXPECT_EQ(FileDigest(container), before);
+}
+
+// A container cut short (an interrupted copy, a full host disk) reads as zeros past its end:
+// QEMU's own check, or the header's length where that check does not look, finds it before the
+// first write, and the run reads but never writes it.
+TEST_F(ContainerProgram, a_container_cut_short_is_read_but_never_written) {
+    struct Case {
+        const char* kind;
+        int status;
+        const char* says[2];
+    };
+    // QEMU itself refuses to open a VHDX cut short: the drive is then missing, and says why.
+    const Case cases[] = {
+        {"qcow2", IncompleteStatus, {"is damaged", "qemu-img check -r all"}},
+        {"VDI", IncompleteStatus, {"is damaged", "cut short"}},
+        {"VMDK sparse", IncompleteStatus, {"is damaged", "qemu-img check -r all"}},
+        {"VHDX", 2, {"cannot open", "truncated"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.kind);
+        const auto& kinds = ContainerKinds();
+        const auto kind = std::find_if(kinds.begin(), kinds.end(), [&](const ContainerKind& k) {
+            return QLatin1String(k.name) == QLatin1String(c.kind);
+        });
+        ASSERT_NE(kind, kinds.end());
+        UseContainer(*kind);
+        ASSERT_TRUE(Backup().Ended(0));
+        {
+            QFile file(container);
+            ASSERT_TRUE(file.resize(file.size() * 3 / 4));
+        }
+        const QByteArray before = FileDigest(container);
+        const RunResult result = Backup();
+        EXPECT_TRUE(result.Ended(c.status)) << result.Describe();
+        for (const char* words : c.says)
+            EXPECT_TRUE(result.errors.contains(QLatin1String(words))) << result.Describe();
+        EXPECT_EQ(FileDigest(container), before) << "the damaged container was written to";
+        EXPECT_EQ(HeldBy(container), QString());
+    }
+}
+
+// Containers QEMU serves but that Stowix must not write, or cannot open: refused with what to do
+// about them, and the file left exactly as it was (no note, nothing appended).
+TEST_F(ContainerProgram, a_container_qemu_cannot_write_is_refused_with_what_to_do) {
+    struct Case {
+        const char* what;
+        QStringList convertOptions;  // qemu-img convert's, after the raw image
+        int status;
+        const char* says[2];
+    };
+    const Case cases[] = {
+        {"a streamOptimized VMDK",
+         {QStringLiteral("-O"), QStringLiteral("vmdk"), QStringLiteral("-o"),
+          QStringLiteral("subformat=streamOptimized")},
+         IncompleteStatus,
+         {"streamOptimized", "qemu-img convert"}},
+        {"an encrypted qcow2",
+         {QStringLiteral("--object"), QStringLiteral("secret,id=key,data=secret"),
+          QStringLiteral("-O"), QStringLiteral("qcow2"), QStringLiteral("-o"),
+          QStringLiteral("encrypt.format=luks,encrypt.key-secret=key")},
+         2,
+         {"encrypted", "decrypted copy"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        container = world->Root() + QStringLiteral("/c.disk");
+        QFile::remove(container);
+        const auto [made, output] = RunProgram(
+            QStringLiteral("qemu-img"),
+            QStringList{QStringLiteral("convert"), QStringLiteral("-f"), QStringLiteral("raw")} +
+                c.convertOptions + QStringList{rawPath, container});
+        ASSERT_EQ(made, 0) << output.toStdString();
+        world->UseDriveC(container);
+        QFile::remove(world->SettingsFile());
+        const QByteArray before = FileDigest(container);
+        const RunResult result = Backup();
+        EXPECT_TRUE(result.Ended(c.status)) << result.Describe();
+        for (const char* words : c.says)
+            EXPECT_TRUE(result.errors.contains(QLatin1String(words))) << result.Describe();
+        EXPECT_EQ(FileDigest(container), before) << "the container was changed";
+        EXPECT_EQ(HeldBy(container), QString());
+    }
 }
 
 // Kills from outside at moments spread over a run (the same on every test run), on a qcow2 disk:

@@ -59,6 +59,9 @@ const Damage Damages[] = {
      "marked free"},
     {"a folder entry that names no cluster",
      [](FatPatch& fat) { fat.SetFirstCluster(QStringLiteral("STOWIX"), 0); }, "names no cluster"},
+    {"a folder whose cluster reads as zeros",
+     [](FatPatch& fat) { fat.ZeroCluster(fat.FirstCluster(QStringLiteral("STOWIX"))); },
+     "its cluster holds no folder"},
     {"cross-linked files",
      [](FatPatch& fat) {
          const QString systemIni = QStringLiteral("WINDOWS\\SYSTEM.INI");

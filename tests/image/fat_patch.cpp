@@ -133,4 +133,8 @@ void FatPatch::SetSize(const QString& path, uint32_t size) {
     m_image.PokeVolume(entry + 28, PutLe(size, 4));
 }
 
+void FatPatch::ZeroCluster(uint32_t cluster) {
+    m_image.PokeVolume(ClusterOffset(cluster), QByteArray(int(m_clusterBytes), '\0'));
+}
+
 }  // namespace stowix::test

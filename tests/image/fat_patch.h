@@ -34,6 +34,8 @@ public:
     qint64 ClusterOffset(uint32_t cluster) const {
         return m_dataOffset + qint64(cluster - 2) * m_clusterBytes;
     }
+    // Overwrites a cluster with zeros, as a lost write or a faulty tool leaves it.
+    void ZeroCluster(uint32_t cluster);
     // The table's second entry, where Windows keeps the dirty bit.
     bool DirtyBitSet() const;
 
