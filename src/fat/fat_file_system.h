@@ -144,6 +144,7 @@ private:
     Status DeleteInBatch(const QString& path);
     Status DeleteMatchingInBatch(const QString& pattern);
     Status RemoveFolderInBatch(const QString& path);
+    Status CreateFolderInBatch(const QString& path, const Found& place);
 
     char16_t m_letter;
     std::shared_ptr<Image> m_image;

@@ -175,6 +175,11 @@ Status FatImageFileSystem::CreateFolder(const QString& path) {
     const Found place = TRY(LocateNew(path));
     if (place.entry) return Refuse(path, Refusal::Exists);
     TRY(Writable(path));
+    // In a batch, whose barriers put the new cluster on the disk before the entry that names it.
+    return InBatch(path, [&] { return CreateFolderInBatch(path, place); });
+}
+
+Status FatImageFileSystem::CreateFolderInBatch(const QString& path, const Found& place) {
     const FatStamp now = StampNow();
     // The new folder's first cluster holds its "." and ".." entries before anything names it.
     Result<std::vector<uint32_t>> free = Volume().FindFree(1);

@@ -153,6 +153,7 @@ Status FatVolume::Write(qint64 volumeOffset, const void* buffer, qint64 size) {
 
 Status FatVolume::WriteData(qint64 volumeOffset, const void* buffer, qint64 size) {
     if (!Batching()) return Write(volumeOffset, buffer, size);
+    m_batchHasData = true;
     const auto write = [this](qint64 at, const void* bytes, qint64 count) {
         return Write(at, bytes, count);
     };
@@ -169,6 +170,7 @@ Status FatVolume::WriteData(qint64 volumeOffset, const void* buffer, qint64 size
 
 Status FatVolume::CopyData(qint64 fromVolumeOffset, qint64 toVolumeOffset, qint64 size) {
     if (Batching()) {
+        m_batchHasData = true;
         // Held data may lie under the destination (it would be written over the copy later) or
         // over the source (the copy must see it): it goes out first. Held folder slots never
         // lie over a file's clusters, but a copy that met them would read them through Read.

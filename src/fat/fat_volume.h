@@ -20,20 +20,16 @@
 //
 // Why this order holds, and what makes it durable: a kill of the process ends it between two
 // writes, and every write it made is in the host's page cache, which the host writes out
-// whatever becomes of the process; so against a kill the order of the writes is all that
-// matters, and no flush is needed. A power cut is different: the host may have written the
-// pages of the image in any order. Flush (before a backup or restore is recorded) makes all of
-// it durable. Between flushes, two cases could cost a file that was durable (on the disk since
-// the last flush): a file replaced in place, whose new entry could reach the disk before its new
-// chain, or whose old clusters could be free on disk before the new entry is there; and a file
-// or folder deleted, whose clusters could be free (and taken by another file) on disk while its
-// entry still names them. So a batch that frees clusters taken before the last flush puts a
-// barrier (fdatasync) after the table and another after the directory slots; batches that only
-// add files, or replace files made since the last flush (a backup into a new set), need none
-// and pay none. A power cut can still leave lost clusters, or entries of files made since the
-// last flush whose data never arrived; fsck.fat mends those, and no file that was durable
-// before is lost.
-//
+// whatever becomes of the process. A power cut is different: the host may have written the
+// pages of the image in any order; and a container's writes pass through qemu-nbd, whose own
+// caches (a qcow2's cluster tables, for one) are lost if qemu-nbd dies, so a later write may
+// survive an earlier one. So a batch puts a barrier (fdatasync on a raw image, an NBD flush on a
+// container) after its data when the table or slots follow, after the table when slots follow
+// (or when it frees clusters that were durable), and after the slots before it frees the old
+// clusters: each kind of block is on the disk before anything names it. A power cut or a dying
+// qemu-nbd then leaves at worst lost clusters, as a kill does. Flush (before a backup or restore
+// is recorded) makes all of it durable.
+
 // FAT32's free-cluster count and next-free hint in FSInfo are marked unknown before the first
 // change, as the format allows, so that they can never be wrong after a kill; Flush and Finish
 // write the right values (counted while the table copies are compared, then kept as the table
@@ -253,6 +249,7 @@ private:
     uint32_t m_endOfChainMark = 0;  // the value written to end one
     uint32_t m_fsInfoSector = 0;
     bool m_bootDirty = false;
+    bool m_batchHasData = false;  // the batch wrote or holds data of new chains
     QString m_whyReadOnly;
     uint32_t m_serial = 0;
     UncleanNote m_note;

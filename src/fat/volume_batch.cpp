@@ -1,7 +1,7 @@
 // The batch of a volume (FatVolume's part of it): many changes held and written as one, each
-// kind of block once and in the order that keeps a kill harmless, with barriers only where a
-// power cut could cost a file that was durable; and the clusters taken since the last flush, by
-// which a batch knows whether it needs them.
+// kind of block once and in the order that keeps a kill harmless, with a barrier between the
+// kinds so that a power cut or a dying qemu-nbd keeps that order too; and the clusters taken since
+// the last flush, by which a batch knows whether it needs them.
 #include "fat/fat_volume.h"
 
 #include <algorithm>
@@ -44,16 +44,23 @@ Status FatVolume::CommitBatch() {
     bool durableFrees = false;
     for (size_t i = 0; !durableFrees && i < m_heldFrees.size(); ++i)
         durableFrees = !TakenSinceFlush(m_heldFrees[i]);
+    const bool dataHeld = m_batchHasData;
+    m_batchHasData = false;
+    const bool tableHeld = m_dirtyBlocks > 0 || frees;
+    const bool foldersHeld = m_heldFolders.Bytes() > 0;
     Status done = ReserveMetadata();
     if (done) done = m_heldData.WriteOut(write);
-    if (done && (m_dirtyBlocks > 0 || frees)) done = InvalidateFreeCount();
+    // Each kind of block is on the disk before the next one names it: a power cut, or a
+    // qemu-nbd that dies with its caches, could otherwise keep a later write and lose an earlier
+    // one (see the header).
+    if (done && dataHeld && (tableHeld || foldersHeld)) done = Barrier();
+    if (done && tableHeld) done = InvalidateFreeCount();
     if (done) done = WriteTable();
-    // A replaced entry must not reach the disk before its new chain, nor its old clusters be
-    // free on disk before it: barriers, for a power cut (see the header).
-    if (done && durableFrees) done = Barrier();
+    if (done && (durableFrees || (tableHeld && foldersHeld))) done = Barrier();
     if (done) done = m_heldFolders.WriteOut(write);
     if (done && frees) {
-        if (durableFrees) done = Barrier();
+        // A freed cluster must not be free on the disk while the old entry may still name it.
+        if (durableFrees || foldersHeld) done = Barrier();
         const std::vector<uint32_t> freed = std::move(m_heldFrees);
         m_heldFrees.clear();
         for (size_t i = 0; done && i < freed.size(); ++i) done = SetEntryNow(freed[i], 0);
@@ -71,6 +78,7 @@ void FatVolume::AbandonBatch() {
     m_heldData.Clear();
     m_heldFolders.Clear();
     m_heldFrees.clear();
+    m_batchHasData = false;
     const int depth = m_batchDepth;
     m_batchDepth = 0;
     DiscardTable();
