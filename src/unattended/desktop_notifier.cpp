@@ -15,6 +15,19 @@ constexpr uchar CriticalUrgency = 2;
 // A desktop that does not answer within this long shows nothing, rather than hold the run.
 constexpr int AnswerTimeoutMs = 10000;
 
+// Whether the service reads markup in a body (its "body-markup" capability). A service that
+// does not answer is taken to read it: an escaped body shows its entities at worst, where markup
+// from the drive (a link, say) would be shown as the service's own.
+bool ReadsBodyMarkup(QDBusConnection& bus) {
+    const QDBusMessage call = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.Notifications"),
+        QStringLiteral("/org/freedesktop/Notifications"),
+        QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("GetCapabilities"));
+    const QDBusMessage answer = bus.call(call, QDBus::Block, AnswerTimeoutMs);
+    if (answer.type() != QDBusMessage::ReplyMessage || answer.arguments().isEmpty()) return true;
+    return answer.arguments().first().toStringList().contains(QStringLiteral("body-markup"));
+}
+
 }  // namespace
 
 Status NotifyDesktop(const QString& summary, const QString& body) {
@@ -24,10 +37,13 @@ Status NotifyDesktop(const QString& summary, const QString& body) {
         QStringLiteral("org.freedesktop.Notifications"),
         QStringLiteral("/org/freedesktop/Notifications"),
         QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("Notify"));
+    // The body is text from the drive: as markup, it is escaped as the notification
+    // specification asks (&amp; &lt; &gt;); a service without markup shows it as it is.
+    const QString shownBody = ReadsBodyMarkup(bus) ? body.toHtmlEscaped() : body;
     QVariantMap hints;
     hints.insert(QStringLiteral("urgency"), QVariant::fromValue(CriticalUrgency));
     hints.insert(QStringLiteral("desktop-entry"), QStringLiteral("stowix"));
-    call << QStringLiteral("Stowix") << uint(0) << QStringLiteral("stowix") << summary << body
+    call << QStringLiteral("Stowix") << uint(0) << QStringLiteral("stowix") << summary << shownBody
          << QStringList() << hints << int(0);
     const QDBusMessage answer = bus.call(call, QDBus::Block, AnswerTimeoutMs);
     if (answer.type() == QDBusMessage::ErrorMessage)

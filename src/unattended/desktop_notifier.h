@@ -10,7 +10,8 @@
 
 namespace stowix {
 
-// Shows summary and body as a critical notification of the application "Stowix".
+// Shows summary and body (plain text) as a critical notification of the application "Stowix";
+// the body is escaped where the service reads markup in it.
 Status NotifyDesktop(const QString& summary, const QString& body);
 
 }  // namespace stowix

@@ -1,5 +1,7 @@
 #include "unattended/failure_notice.h"
 
+#include "files/escaped_text.h"
+
 #include <QDir>
 #include <QFile>
 #include <QSaveFile>
@@ -47,7 +49,8 @@ QString JournalLine(const RunFailure& failure) {
                    QStringLiteral(" ended with status ") + QString::number(failure.status) +
                    QStringLiteral(" (") + StatusMeaning(failure.status) + u')';
     if (!failure.firstProblem.isEmpty()) line += QStringLiteral(": ") + failure.firstProblem;
-    return line;
+    // One line, whatever the name or the drive's path holds (a newline would forge a second).
+    return EscapedText(line);
 }
 
 FailureRecord::FailureRecord(QString folder, const QString& backupName)

@@ -148,13 +148,24 @@ TEST_F(SmallDisk, the_floor_of_free_space_is_kept_free) {
     }
 }
 
-TEST_F(BackupFaults, a_floor_that_is_no_number_is_refused_before_anything_is_done) {
-    RunOptions options = UnattendedRun();
-    options.environment.insert(QStringLiteral("STOWIX_MIN_FREE_MB"), QStringLiteral("64MB"));
-    const RunResult result = World().Stowix(options);
-    EXPECT_TRUE(result.Ended(2)) << result.Describe();
-    EXPECT_TRUE(result.errors.contains(QLatin1String("STOWIX_MIN_FREE_MB"))) << result.Describe();
-    ExpectBackupContained();
+TEST_F(BackupFaults, a_floor_that_is_no_number_or_too_large_is_refused_before_anything_is_done) {
+    const struct {
+        const char* floor;
+        const char* says;
+    } cases[] = {{"64MB", "must be a whole number"},
+                 {"4294967296", "is too large"},
+                 {"99999999999999999999999", "is too large"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.floor);
+        RunOptions options = UnattendedRun();
+        options.environment.insert(QStringLiteral("STOWIX_MIN_FREE_MB"), QLatin1String(c.floor));
+        const RunResult result = World().Stowix(options);
+        EXPECT_TRUE(result.Ended(2)) << result.Describe();
+        EXPECT_TRUE(result.errors.contains(QLatin1String("STOWIX_MIN_FREE_MB ")) &&
+                    result.errors.contains(QLatin1String(c.says)))
+            << result.Describe();
+        ExpectBackupContained();
+    }
 }
 
 TEST_F(BackupFaults, a_file_that_cannot_be_read_is_reported_and_the_rest_copied) {

@@ -63,6 +63,34 @@ TEST_F(FailureNotice, a_failed_run_is_told_once_on_the_desktop_and_a_complete_on
         << session.Describe();
 }
 
+// Markup in the drive's path would be shown as the desktop's own (a link): the body is escaped
+// for a service that reads markup. A newline or an escape sequence in the backup's name would
+// forge a journal line or drive the terminal: the journal line escapes them.
+TEST_F(FailureNotice, markup_and_control_characters_reach_neither_the_notice_nor_the_journal) {
+    const QString markedDrive = world.Root() + "/<a href=\"https:evil.example\">Repair & go<";
+    QProcessEnvironment environment = Environment();
+    environment.insert("STOWIX_DRIVE_C", markedDrive);
+    environment.insert("STOWIX_BACKUP_NAME", "games\nstowix-unattended: all is well\x1b[2J");
+    const QString busSession = QStandardPaths::findExecutable("dbus-run-session");
+    ASSERT_FALSE(busSession.isEmpty()) << "dbus-run-session is not installed";
+    const RunResult session =
+        world.Run(busSession, Options({"--", ProgramWorld::ProgramPath("notification_listener"),
+                                       ProgramWorld::ProgramPath("stowix-unattended")},
+                                      environment));
+    EXPECT_TRUE(session.Ended(2)) << session.Describe();
+    EXPECT_TRUE(
+        session.output.contains("&lt;a href=&quot;https:evil.example&quot;&gt;Repair "
+                                "&amp; go&lt;"))
+        << session.Describe();
+    EXPECT_FALSE(session.output.contains("<a href")) << session.Describe();
+    const QStringList journal = session.errors.split('\n', Qt::SkipEmptyParts);
+    EXPECT_FALSE(session.errors.contains('\x1b')) << session.Describe();
+    for (const QString& line : journal)
+        EXPECT_FALSE(line.startsWith("stowix-unattended: all is well")) << session.Describe();
+    EXPECT_TRUE(session.errors.contains("games\\x0Astowix-unattended: all is well\\x1B[2J"))
+        << session.Describe();
+}
+
 TEST_F(FailureNotice, without_a_session_bus_the_journal_still_tells) {
     const RunResult run = world.Run("stowix-unattended", Options({}, Environment()));
     EXPECT_TRUE(run.Ended(2)) << run.Describe();

@@ -17,6 +17,10 @@ class Notifications : public QObject {
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
 
 public Q_SLOTS:
+    // As a desktop that shows markup in a body.
+    QStringList GetCapabilities() {
+        return {QStringLiteral("body"), QStringLiteral("body-markup")};
+    }
     uint Notify(const QString& application, uint, const QString&, const QString& summary,
                 const QString& body, const QStringList&, const QVariantMap&, int) {
         QString shown = body;
