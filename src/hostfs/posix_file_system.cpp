@@ -134,14 +134,26 @@ Status PosixFileSystem::WriteAttributes(const QString& path, int attributes) {
 
 Status PosixFileSystem::WriteAttributesOfSingleFile(const QString& path, int attributes) {
     return WithUnlinked(path, [&](const Location& location, const FollowedEntry& entry) {
-        if (!S_ISDIR(entry.info.st_mode) && entry.info.st_nlink > 1)
+        // The entry is opened once, its link count read from that descriptor and the change made
+        // through it: a name swapped meanwhile for a hard link to a file outside the drive then
+        // changes nothing, where a second lookup by name would change that file.
+        const bool named = entry.entry.name != nullptr && entry.entry.name[0] != '\0';
+        UniqueFd held(
+            named ? ::openat(entry.entry.dirFd, entry.entry.name, O_PATH | O_NOFOLLOW | O_CLOEXEC)
+                  : ::fcntl(entry.entry.dirFd, F_DUPFD_CLOEXEC, 0));
+        struct stat info {};
+        if (!held.Valid() || ::fstat(held.Get(), &info) != 0) return HostFailure(path, errno);
+        if (S_ISLNK(info.st_mode)) return RefusalFailure(path, Refusal::LinkInPath);
+        if (!S_ISDIR(info.st_mode) && info.st_nlink > 1)
             return Status::Fail(path + QStringLiteral(": The file has ") +
-                                QString::number(entry.info.st_nlink) +
+                                QString::number(info.st_nlink) +
                                 QStringLiteral(" names on the host (hard links); its attributes "
                                                "are not changed, as that would change them "
                                                "under every name"));
-        return WriteDosAttributes(entry.entry, entry.info, attributes, StoreOf(location, entry),
-                                  path);
+        const EntryRef self{held.Get(), ""};
+        const AttributeStore store =
+            StoreFor(self, info, location.drive->device, location.drive->fat);
+        return WriteDosAttributes(self, info, attributes, store, path);
     });
 }
 

@@ -8,8 +8,13 @@
 #include <QFile>
 
 #include <fcntl.h>
+#include <stdio.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
+
+#include <atomic>
+#include <thread>
 
 namespace stowix::test {
 namespace {
@@ -207,6 +212,37 @@ TEST_F(HostileDrive, attrib_never_changes_a_file_with_more_than_one_name) {
     EXPECT_TRUE(boot.errors.contains(QLatin1String("C:\\Stowix\\SYSTEM.DAT"))) << boot.Describe();
     EXPECT_TRUE(boot.errors.contains(QLatin1String("hard link"))) << boot.Describe();
     EXPECT_EQ(ModeOf(outside), mode_t(0444)) << "the change went through the hard link";
+}
+
+// The same file swapped for a hard link to a file outside the drive while Attrib works on it
+// (a second process exchanging the two names as fast as it can): whichever Attrib meets, the
+// file outside keeps its mode and gets no DOS attributes.
+TEST_F(HostileDrive, attrib_changes_nothing_outside_when_a_hard_link_is_swapped_in) {
+    const QString outside = World().Root() + QStringLiteral("/outside.dat");
+    WriteHostFile(outside, "outside the drive");
+    ASSERT_EQ(::chmod(Host(outside).constData(), 0444), 0);
+    const QString target = World().BackupRoot() + QStringLiteral("/RACE.DAT");
+    const QString spare = World().BackupRoot() + QStringLiteral("/SPARE.DAT");
+    WriteHostFile(target, "inside the drive");
+    ASSERT_EQ(::link(Host(outside).constData(), Host(spare).constData()), 0);
+    QByteArray script;
+    for (int i = 0; i < 25; ++i)
+        script += "Attrib -R C:\\Stowix\\RACE.DAT\r\nAttrib +H C:\\Stowix\\RACE.DAT\r\n";
+    WriteHostFile(Windows() + QStringLiteral("/WinStart.Bat"), script);
+
+    std::atomic<bool> stop = false;
+    std::thread swapper([&] {
+        const QByteArray a = Host(target), b = Host(spare);
+        while (!stop)
+            (void)::renameat2(AT_FDCWD, a.constData(), AT_FDCWD, b.constData(), RENAME_EXCHANGE);
+    });
+    for (int run = 0; run < 12; ++run) (void)World().Boot();
+    stop = true;
+    swapper.join();
+    EXPECT_EQ(ModeOf(outside), mode_t(0444)) << "Attrib changed the file outside the drive";
+    char value[64];
+    EXPECT_LT(::getxattr(Host(outside).constData(), "user.DOSATTRIB", value, sizeof value), 0)
+        << "Attrib gave the file outside the drive DOS attributes";
 }
 
 // stowix-boot's Attrib and Copy reach the Windows folder through a folder that is a link: one
