@@ -85,6 +85,7 @@ BatchReport BatchInterpreter::Run(BatchSource& source) {
     m_unflushedDrives.clear();
 
     int jumpsBack = 0;
+    qint64 linesInLoops = 0;  // lines run since the first jump back
     Status placed = m_source->Seek(0);
     while (placed) {
         m_lineStart = m_source->Position();
@@ -103,6 +104,13 @@ BatchReport BatchInterpreter::Run(BatchSource& source) {
         if (line.startsWith(u'@')) {
             hidden = true;
             line = SkipBlanks(line.mid(1));
+        }
+        // A loop's cost is its jumps times its body: the lines run again are what is bounded.
+        if (jumpsBack > 0 && ++linesInLoops > MostLinesInLoops) {
+            Fail(QStringLiteral("Batch file stopped after its loops ran ") +
+                 QString::number(MostLinesInLoops) +
+                 QStringLiteral(" lines: it is taken not to end"));
+            break;
         }
         if (m_echo && !hidden) Print(Prompt() + line.toString());
         const Flow flow = Execute(line);

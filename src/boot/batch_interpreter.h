@@ -8,7 +8,8 @@
 // It reads the file a line at a time from a BatchSource, so a script of any length runs in
 // bounded memory; GoTo finds the first label of its name in the file through an index of the
 // labels already read, built as the lines are first read, so no GoTo reads the file again from
-// its start. A script that jumps back more than MostJumpsBack times is taken not to end and is
+// its start. A script that jumps back more than MostJumpsBack times, or whose loops run more than
+// MostLinesInLoops lines in all (a long body looped fewer times), is taken not to end and is
 // stopped; one without loops runs whole. The index holds at most MostLabelsRemembered labels: a
 // GoTo whose label is not among them, in a script that has more, stops the script rather than
 // search the file again at every jump.
@@ -43,6 +44,8 @@ struct BatchReport {
 class BatchInterpreter {
 public:
     static constexpr int MostJumpsBack = 10'000;
+    // Lines run after the first jump back: 20 for each allowed jump.
+    static constexpr qint64 MostLinesInLoops = 200'000;
     // Labels remembered for GoTo (some 50 bytes each).
     static constexpr int MostLabelsRemembered = 1'000'000;
 

@@ -80,5 +80,18 @@ TEST_F(LargeInput, stowix_boot_finds_labels_among_many_in_bounded_time) {
         << result.Describe();
 }
 
+// A loop whose body is 10,000 lines, each a lookup on the drive: a few jumps make the work of a
+// million lines, so the work is bounded, not only the jumps, and the message says why it stopped.
+TEST_F(LargeInput, stowix_boot_stops_a_long_loop_by_the_lines_it_ran) {
+    QByteArray script = "@Echo Off\r\n:Top\r\n";
+    for (int i = 0; i < 10'000; ++i) script += "If Exist C:\\NOFILE.TXT Echo found\r\n";
+    script += "GoTo Top\r\n";
+    WriteHostFile(World().Drive() + QStringLiteral("/WINDOWS/WinStart.Bat"), script);
+    const RunResult result = World().Boot();
+    EXPECT_TRUE(result.Ended(IncompleteStatus)) << result.Describe();
+    EXPECT_TRUE(result.errors.contains(QLatin1String("lines: it is taken not to end")))
+        << result.Describe();
+}
+
 }  // namespace
 }  // namespace stowix::test
