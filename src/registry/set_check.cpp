@@ -8,6 +8,9 @@ namespace {
 
 constexpr int EveryFile = Attribute::ReadOnly | Attribute::Hidden | Attribute::System;
 constexpr qint64 Chunk = 1024 * 1024;
+// The largest file a FAT drive of Windows 95 or 98 holds: a set's file larger than that came from
+// no such drive, and reading it through (a sparse file of many GiB) would take minutes.
+constexpr qint64 MostFileBytes = (qint64(1) << 32) - 1;
 
 bool IsRegistryName(const QString& name) {
     for (const QString& registry : RegistryFileNames())
@@ -22,6 +25,11 @@ QString ReadThrough(FileSystem& files, const QString& path) {
     if (!opened) return opened.reason();
     FileReader& reader = *opened.value();
     const qint64 size = reader.Size();
+    if (size > MostFileBytes)
+        return QStringLiteral(
+                   "it is %1 bytes, larger than any file a Windows 95 or 98 drive "
+                   "holds (4 GiB), so it was not read")
+            .arg(size);
     std::unique_ptr<char[]> buffer(new char[Chunk]);
     qint64 offset = 0;
     for (;;) {

@@ -97,6 +97,23 @@ TEST_F(RegistryCheckProgramTest, stowix_check_gives_one_line_per_set_and_the_wor
     EXPECT_EQ(Run("stowix-check", {"--frobnicate"}).exitCode, 2);
 }
 
+// An INI file of 50 GiB (sparse: it takes no room) in a set: no Windows 9x drive holds such a
+// file, so it is named as damage at once rather than read through.
+TEST_F(RegistryCheckProgramTest, stowix_check_names_a_huge_file_without_reading_it_whole) {
+    ASSERT_EQ(Run("stowix", {"/U"}).exitCode, 0);
+    const QString set = OnlySet();
+    ASSERT_FALSE(set.isEmpty());
+    QFile ini(HostPath(set + "\\WIN.INI"));
+    ASSERT_TRUE(QFile::setPermissions(ini.fileName(), QFile::ReadOwner | QFile::WriteOwner));
+    ASSERT_TRUE(ini.resize(50LL << 30));
+    const Outcome checked = Run("stowix-check");
+    EXPECT_EQ(checked.exitCode, 1) << checked.output.toStdString();
+    EXPECT_TRUE(
+        checked.output.contains("WIN.INI cannot be read: it is 53687091200 bytes, larger "
+                                "than any file a Windows 95 or 98 drive holds"))
+        << checked.output.toStdString();
+}
+
 TEST_F(RegistryCheckProgramTest, stowix_check_without_a_drive_is_trouble) {
     environment.remove("STOWIX_DRIVE_C");
     const Outcome outcome = Run("stowix-check");
