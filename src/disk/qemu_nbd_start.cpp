@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <libnbd.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QDir>
@@ -12,6 +13,7 @@
 #include <QRegularExpression>
 #include <QStandardPaths>
 
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -80,7 +82,46 @@ private:
     std::string m_path;
 };
 
+// Whether a Unix socket at this path is listened on, as /proc/net/unix shows (without
+// connecting to it: a connection, even one closed at once, would count as qemu-nbd's client).
+bool Listened(const QByteArray& path) {
+    QFile sockets(QStringLiteral("/proc/net/unix"));
+    if (!sockets.open(QIODevice::ReadOnly)) return true;
+    for (const QByteArray& line : sockets.readAll().split('\n')) {
+        if (line.endsWith(QByteArray(' ' + path))) return true;
+    }
+    return false;
+}
+
 }  // namespace
+
+void RemoveStaleNbdSockets() {
+    QStringList places = {QStringLiteral("/tmp"), QDir::tempPath()};
+    places.removeDuplicates();
+    for (const QString& place : places) {
+        const QDir folder(place);
+        const QStringList found = folder.entryList(
+            {QStringLiteral("libnbd??????")}, QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden);
+        for (const QString& name : found) {
+            const QByteArray dir = QFile::encodeName(folder.filePath(name));
+            struct stat info {};
+            if (::lstat(dir.constData(), &info) != 0 || !S_ISDIR(info.st_mode) ||
+                info.st_uid != ::getuid())
+                continue;
+            // A folder made in the last minute may be another run's, between libnbd making it
+            // and binding its socket.
+            if (info.st_mtime > ::time(nullptr) - 60) continue;
+            const QStringList inside = QDir(folder.filePath(name))
+                                           .entryList(QDir::AllEntries | QDir::NoDotAndDotDot |
+                                                      QDir::Hidden | QDir::System);
+            if (inside.size() > 1 || (inside.size() == 1 && inside.first() != u"sock")) continue;
+            const QByteArray socket = dir + "/sock";
+            if (!inside.isEmpty() && Listened(socket)) continue;
+            (void)::unlink(socket.constData());
+            (void)::rmdir(dir.constData());
+        }
+    }
+}
 
 QString QemuNbdRefusal(const QString& complaint, const DiskFormat& format, const QString& name) {
     if (complaint.contains(QStringLiteral("lock")) &&
@@ -125,6 +166,7 @@ Status StartQemuNbd(nbd_handle* handle, const std::string& path, const DiskForma
     const std::string qemuNbd = QFile::encodeName(program).toStdString();
     const std::string formatOption = "--format=" + format.qemuFormat.toStdString();
     const std::string launcher = LauncherScript();
+    RemoveStaleNbdSockets();
     std::vector<const char*> arguments = {"/bin/sh", "-c", launcher.c_str(),
                                           complaints.Path().c_str(), qemuNbd.c_str(),
                                           formatOption.c_str(),

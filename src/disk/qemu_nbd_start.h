@@ -22,4 +22,10 @@ Status StartQemuNbd(nbd_handle* handle, const std::string& path, const DiskForma
 // given format.
 QString QemuNbdRefusal(const QString& complaint, const DiskFormat& format, const QString& name);
 
+// libnbd makes a folder /tmp/libnbdXXXXXX for qemu-nbd's socket and removes it when the
+// connection closes; a run that was killed leaves it behind. Removes the user's such folders
+// (in /tmp and in $TMPDIR) that are over a minute old and hold nothing but a socket no process
+// listens on.
+void RemoveStaleNbdSockets();
+
 }  // namespace stowix::fat

@@ -19,10 +19,15 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstring>
 #include <random>
 #include <thread>
 
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 namespace stowix::test {
@@ -232,6 +237,44 @@ TEST_F(ContainerProgram, a_container_cut_short_is_read_but_never_written) {
         EXPECT_EQ(FileDigest(container), before) << "the damaged container was written to";
         EXPECT_EQ(HeldBy(container), QString());
     }
+}
+
+// A run killed with qemu-nbd's socket folder left behind: the next run removes such folders
+// that nothing listens on, and leaves one whose socket a live server still listens on.
+TEST_F(ContainerProgram, a_killed_run_s_socket_folder_is_removed_by_the_next_run) {
+    UseContainer(ContainerKinds().front());
+    const auto makeSocket = [](const QByteArray& folder, bool listen) {
+        EXPECT_EQ(::mkdir(folder.constData(), 0700), 0);
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        const QByteArray path = folder + "/sock";
+        std::memcpy(address.sun_path, path.constData(), size_t(path.size()));
+        EXPECT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+        if (listen) {
+            EXPECT_EQ(::listen(fd, 1), 0);
+            return fd;
+        }
+        ::close(fd);
+        return -1;
+    };
+    const QByteArray stale = "/tmp/libnbdSTALE0";
+    const QByteArray live = "/tmp/libnbdLIVE00";
+    const int listening = makeSocket(live, true);
+    makeSocket(stale, false);
+    // Both as a killed run of some minutes ago left them.
+    const struct timespec old[2] = {{::time(nullptr) - 600, 0}, {::time(nullptr) - 600, 0}};
+    EXPECT_EQ(::utimensat(AT_FDCWD, stale.constData(), old, 0), 0);
+    EXPECT_EQ(::utimensat(AT_FDCWD, live.constData(), old, 0), 0);
+    const RunResult result = Backup();
+    EXPECT_TRUE(result.Ended(0)) << result.Describe();
+    EXPECT_FALSE(QFileInfo::exists(QString::fromLatin1(stale))) << "the stale folder is left";
+    EXPECT_TRUE(QFileInfo::exists(QString::fromLatin1(live + "/sock"))) << "a live one went";
+    ::close(listening);
+    ::unlink(QByteArray(live + "/sock").constData());
+    ::rmdir(live.constData());
+    ::unlink(QByteArray(stale + "/sock").constData());
+    ::rmdir(stale.constData());
 }
 
 // Containers QEMU serves but that Stowix must not write, or cannot open: refused with what to do
