@@ -21,8 +21,6 @@ QString NameInSet(SetRecord& record, SetPlace place, const QString& name) {
 
 }  // namespace
 
-QString TwinName(const QString& name) { return name + QStringLiteral(".WIN"); }
-
 std::vector<CopyFailure> CopySetGroups(FileSystem& files, ProgressStepper& progress,
                                        const QString& windowsFolder, const QString& setPath) {
     // The record comes first: a run that breaks off leaves a set that says it is incomplete.

@@ -13,10 +13,6 @@
 
 namespace stowix {
 
-// The name in a set of a Windows-folder file kept apart from the root's file of its name:
-// "AUTOEXEC.BAT" becomes "AUTOEXEC.BAT.WIN", which no group of the layout matches.
-QString TwinName(const QString& name);
-
 // Copies the fifteen file groups into setPath, stepping progress once per file. A group that
 // fails does not stop the others: every group is tried, so the set holds all that could be
 // copied, and each failure is handed back. The set's record (sets/set_record.h) is written

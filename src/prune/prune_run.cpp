@@ -48,11 +48,9 @@ void AddReason(QString& why, const QString& more) {
 }
 
 // An incomplete set never keeps a place; one the program made goes once a complete set newer
-// than it is there (it could restore only part of a drive), else it stays.
-void PlanIncomplete(const SetStanding& set, const QDateTime& newestComplete, PruneEntry& entry) {
-    const bool superseded =
-        newestComplete.isValid() && set.made.isValid() && set.made < newestComplete;
-    if (set.programsOwn && superseded && entry.why.isEmpty()) {
+// than it is there (superseded: it could restore only part of a drive), else it stays.
+void PlanIncomplete(const SetStanding& set, bool superseded, PruneEntry& entry) {
+    if (set.programsOwn && superseded && set.made.isValid() && entry.why.isEmpty()) {
         entry.remove = true;
         return;
     }
@@ -69,11 +67,9 @@ Result<PrunePlan> PlanPrune(FileSystem& files, const SetNameReader& names, const
     std::sort(sets.begin(), sets.end(), NewerFirst);
 
     // The newest complete set stays whatever the rules say: it is the one a restore needs.
-    QDateTime newestComplete;
     const auto newest = std::find_if(sets.begin(), sets.end(), [](const SetStanding& set) {
         return set.complete && set.made.isValid();
     });
-    if (newest != sets.end()) newestComplete = newest->made;
 
     // The sets the records name still count in the rules' days, weeks and months, as the
     // unattended backup's sets they are; they are kept whatever the rules say.
@@ -89,7 +85,7 @@ Result<PrunePlan> PlanPrune(FileSystem& files, const SetNameReader& names, const
         if (set.incomplete) {
             AddReason(entry.why, Recorded(set, protectedSets));
             if (!set.programsOwn) AddReason(entry.why, set.staysBecause);
-            PlanIncomplete(set, newestComplete, entry);
+            PlanIncomplete(set, newest < it, entry);
         }
         if (it == newest && entry.why.isEmpty())
             entry.why = QStringLiteral("the newest complete set");

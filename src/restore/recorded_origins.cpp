@@ -10,12 +10,8 @@ std::optional<SetRecord> RestoreRecord(FileSystem& files, const QString& setFold
 
 DestinationName RestoredName(const std::optional<SetRecord>& record, const SetGroup& group) {
     if (!record || group.registry) return nullptr;
-    return [&record, place = group.place](const QString& name) -> std::optional<QString> {
-        const FileOrigin* origin = record->Origin(name);
-        if (origin == nullptr) return name;
-        if (origin->place != place ||
-            origin->nameOnDrive.compare(origin->nameInSet, Qt::CaseInsensitive) != 0)
-            return std::nullopt;
+    return [&record, &group](const QString& name) -> std::optional<QString> {
+        if (!GroupTakes(record, group, name)) return std::nullopt;
         return name;
     };
 }

@@ -76,6 +76,17 @@ const FileOrigin* SetRecord::Origin(const QString& nameInSet) const {
     return nullptr;
 }
 
+QString TwinName(const QString& name) { return name + QStringLiteral(".WIN"); }
+
+bool GroupTakes(const std::optional<SetRecord>& record, const SetGroup& group,
+                const QString& name) {
+    if (!record || group.registry) return true;
+    const FileOrigin* origin = record->Origin(name);
+    return origin == nullptr ||
+           (origin->place == group.place &&
+            origin->nameOnDrive.compare(origin->nameInSet, Qt::CaseInsensitive) == 0);
+}
+
 SetRecord BegunSetRecord() {
     const QLocale locale;
     SetRecord record;
@@ -91,7 +102,7 @@ std::vector<QString> SetRecordLines(const SetRecord& record) {
         SetSection(),
         QStringLiteral("Format=") + QString::number(record.format),
         QStringLiteral("Complete=") + (record.complete ? u"Yes" : u"No"),
-        QStringLiteral("Made=") + record.made.toUTC().toString(Qt::ISODate),
+        QStringLiteral("Made=") + record.made.toUTC().toString(Qt::ISODateWithMs),
         QStringLiteral("Locale=") + record.locale,
         QStringLiteral("DateForm=") + record.dateForm,
         QStringLiteral("TimeForm=") + record.timeForm,

@@ -50,6 +50,15 @@ struct SetRecord {
     const FileOrigin* Origin(const QString& nameInSet) const;
 };
 
+// The name in a set of a Windows-folder file kept apart from the root's file of its name:
+// "AUTOEXEC.BAT" becomes "AUTOEXEC.BAT.WIN", which no group of the layout matches.
+QString TwinName(const QString& name);
+
+// True when a restore group takes the set's file of this name from the set as it stands: always
+// without a record and for the registry group; with one, when the file came from the group's
+// place under this very name, or is not listed (a file added to the set by hand).
+bool GroupTakes(const std::optional<SetRecord>& record, const SetGroup& group, const QString& name);
+
 // The record of a set begun now, in the forms of the process's locale: not complete, no files.
 SetRecord BegunSetRecord();
 

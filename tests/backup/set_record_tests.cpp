@@ -2,7 +2,6 @@
 // sections are skipped, and what is not a record is refused. No group of the layout takes the
 // record or a twin name, so a restore never copies them as the drive's files.
 
-#include "backup/set_copy.h"
 #include "dos/wildcard.h"
 #include "sets/backup_set_layout.h"
 #include "sets/set_record.h"

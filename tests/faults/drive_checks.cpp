@@ -58,7 +58,8 @@ void Walk(const std::string& host, const QString& relative, Snapshot& snapshot) 
             char target[4096];
             const ssize_t length = ::readlink(path.c_str(), target, sizeof target);
             snapshot.insert(
-                key, {0, QByteArray("link:") + QByteArray(target, int(length > 0 ? length : 0))});
+                key, {0, QByteArray("link:") + QByteArray(target, int(length > 0 ? length : 0)),
+                      QByteArray()});
         } else if (S_ISREG(info.st_mode)) {
             QByteArray bytes;
             const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -121,7 +122,7 @@ bool StartsWithAny(const QString& path, const QStringList& prefixes) {
 }  // namespace
 
 FileState StateOf(const QByteArray& bytes) {
-    return {bytes.size(), QCryptographicHash::hash(bytes, QCryptographicHash::Sha1)};
+    return {bytes.size(), QCryptographicHash::hash(bytes, QCryptographicHash::Sha1), QByteArray()};
 }
 
 Snapshot TakeSnapshot(const QString& hostFolder) {

@@ -100,7 +100,9 @@ TEST_F(SetTruth, the_roots_start_up_files_go_back_only_where_they_came_from) {
         EXPECT_EQ(Read(inSet + QStringLiteral("AUTOEXEC.BAT")), first);
         EXPECT_EQ(Read(inSet + QStringLiteral("AUTOEXEC.BAT.WIN")),
                   test.windowsCopy ? own : QByteArray("(missing)"));
-        if (test.madeBefore) ASSERT_TRUE(QFile::remove(Host(inSet + QStringLiteral("STOWIX.SET"))));
+        if (test.madeBefore) {
+            ASSERT_TRUE(QFile::remove(Host(inSet + QStringLiteral("STOWIX.SET"))));
+        }
 
         Write(QStringLiteral("AUTOEXEC.BAT"), "REM broken by an installer\r\n");
         const RunResult restored = Restore(set);

@@ -66,11 +66,15 @@ MadeSet Made(int month, int day, int hour, const QString& suffix = QString()) {
 // The unattended backup's sets, by letter. 2 March 2026 is a Monday.
 const std::map<char, MadeSet>& Thinnable() {
     static const std::map<char, MadeSet> sets{
-        {'A', Made(3, 2, 3)}, {'B', Made(3, 2, 15)},       {'C', Made(3, 3, 3)},
-        {'D', Made(3, 9, 3)}, {'E', Made(3, 9, 3, "(2)")},  // a second set in the same second: the
-                                                            // newer of the two
-        {'F', Made(4, 1, 3)}, {'G', Made(5, 31, 3)},        // a Sunday
-        {'H', Made(6, 1, 3)},                               // the Monday after
+        {'A', Made(3, 2, 3)},
+        {'B', Made(3, 2, 15)},
+        {'C', Made(3, 3, 3)},
+        {'D', Made(3, 9, 3)},
+        {'E', Made(3, 9, 3, "(2)")},  // a second set in the same second: the
+                                      // newer of the two
+        {'F', Made(4, 1, 3)},
+        {'G', Made(5, 31, 3)},  // a Sunday
+        {'H', Made(6, 1, 3)},   // the Monday after
     };
     return sets;
 }
