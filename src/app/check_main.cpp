@@ -1,5 +1,6 @@
-// stowix-check: checks backup sets, all of them by default or those named: every file of a set
-// can be read whole, and its registry pair (SYSTEM.DAT, USER.DAT) is there and sound, every key
+// stowix-check: checks backup sets, all of them by default or those named: the set's record does
+// not say that the run that made it broke off ("incomplete"), every file of a set can be read
+// whole, and its registry pair (SYSTEM.DAT, USER.DAT) is there and sound, every key
 // and value read. One line per set on standard output.
 //
 // Exit status, as a checking tool's: 0 every set checked is sound; 1 a set is damaged; 2
@@ -67,6 +68,12 @@ int CheckOne(FileSystem& files, const QString& setPath, QTextStream& out) {
                      .arg(check.registryKeys));
         return Sound;
     case SetVerdict::Damaged:
+        if (!check.incomplete.isEmpty()) {
+            QStringList problems = check.problems;
+            problems.prepend(check.incomplete);
+            Say(out, setPath + QStringLiteral(": ") + problems.join(QStringLiteral("; ")));
+            return Damaged;
+        }
         Say(out,
             setPath + QStringLiteral(": damaged: ") + check.problems.join(QStringLiteral("; ")));
         return Damaged;

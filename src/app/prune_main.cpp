@@ -127,7 +127,8 @@ int main(int argc, char** argv) {
          QStringLiteral("the last restore")},
     };
 
-    const Result<PrunePlan> plan = PlanPrune(*files, LocaleNames(), command->rules, recorded);
+    const Result<PrunePlan> plan =
+        PlanPrune(*files, LocaleNames(), command->rules, recorded, QDateTime::currentDateTime());
     if (!plan) {
         err << "stowix-prune: " << BackupRoot << " cannot be listed: " << plan.reason() << Qt::endl;
         return Trouble;

@@ -15,12 +15,23 @@ namespace stowix {
 
 // Copies the fifteen file groups into setPath, stepping progress once per file. A group that
 // fails does not stop the others: every group is tried, so the set holds all that could be
-// copied, and each failure is handed back.
+// copied, and each failure is handed back. The set's record (sets/set_record.h) is written
+// first, saying that the set is not complete yet, and again at the end with where each file
+// came from: a file of the Windows folder whose name a file of the root has already (an
+// AUTOEXEC.BAT in both) is kept apart under its twin name.
 std::vector<CopyFailure> CopySetGroups(FileSystem& files, ProgressStepper& progress,
                                        const QString& windowsFolder, const QString& setPath);
 
+// A backup of a drive whose registry groups found no file holds no registry to restore Windows
+// from (sets/registry_presence.h): the failure that says so is added, so that the set is
+// incomplete and not recorded. (The set a restore keeps first holds what the drive has, with a
+// registry or without: a restore may be what brings the registry back.)
+void RequireRegistry(FileSystem& files, const QString& windowsFolder, const QString& setPath,
+                     std::vector<CopyFailure>& failures);
+
 // Makes the set durable; a failure is added to failures. A set is recorded or used only once its
 // copies are on disk: a power cut after that must not find files that never reached the disk.
+// When nothing failed, the set's record is then marked complete and made durable in turn.
 void FlushSet(FileSystem& files, const QString& setPath, std::vector<CopyFailure>& failures);
 
 }  // namespace stowix

@@ -2,12 +2,14 @@
 
 #include "compare/ini_file.h"
 #include "sets/backup_set_layout.h"
+#include "sets/set_record.h"
 
 #include <QHash>
 #include <QSet>
 
 #include <algorithm>
 #include <memory>
+#include <optional>
 
 namespace stowix {
 
@@ -58,29 +60,53 @@ std::vector<QString> FileNames(FileSystem& files, const QString& folder, const Q
 
 // The files of a set, as the restore groups find them, each at the first place a restore
 // would put it.
+// A set with a record (sets/set_record.h) gives each file the place it came from, and its
+// files kept apart under a twin name are listed under that name.
+std::optional<SetRecord> RecordOf(FileSystem& files, const QString& setPath) {
+    Result<std::optional<SetRecord>> read = ReadSetRecord(files, setPath);
+    return read ? std::move(read).value() : std::nullopt;
+}
+
 Side SetSide(FileSystem& files, const QString& setPath, const ProgramValues& values) {
     Side side;
     const QString folder = setPath + u'\\';
+    const std::optional<SetRecord> record = RecordOf(files, setPath);
     for (const SetGroup& group : RestoreGroups) {
         const QString restoredFolder = RestoredFolder(group, values);
         for (const QString& name :
              FileNames(files, folder, QString::fromUtf16(group.pattern), side))
-            side.AddFirst(Folded(name),
-                          Listed{name, folder + name, restoredFolder + name, group.registry});
+            if (GroupTakes(record, group, name))
+                side.AddFirst(Folded(name),
+                              Listed{name, folder + name, restoredFolder + name, group.registry});
     }
+    for (const FileOrigin& twin : record ? record->files : std::vector<FileOrigin>{})
+        if (twin.nameInSet.compare(twin.nameOnDrive, Qt::CaseInsensitive) != 0)
+            side.AddFirst(
+                Folded(twin.nameInSet),
+                Listed{twin.nameInSet, folder + twin.nameInSet,
+                       FullPlaceFolder(twin.place, values.WindowsFolder) + twin.nameOnDrive,
+                       false});
     return side;
 }
 
 // The files a backup made now would take from the drive: a later group's file replaces an
 // earlier one of the same name, as it does in a set.
-Side DriveSide(FileSystem& files, const ProgramValues& values) {
+// keepApart: as a backup with records takes them, a Windows-folder file of a root file's name
+// is listed under its twin name instead of replacing the root's.
+Side DriveSide(FileSystem& files, const ProgramValues& values, bool keepApart) {
     Side side;
+    QHash<QString, SetPlace> takenFrom;
     for (const SetGroup& group : BackupGroups) {
         const QString source = FullPlaceFolder(group.place, values.WindowsFolder);
         for (const QString& name :
              FileNames(files, source, QString::fromUtf16(group.pattern), side)) {
             const QString path = source + name;
-            side.files.insert(Folded(name), Listed{name, path, path, group.registry});
+            QString key = Folded(name);
+            if (keepApart) {
+                if (!takenFrom.contains(key)) takenFrom.insert(key, group.place);
+                if (takenFrom.value(key) != group.place) key = Folded(TwinName(name));
+            }
+            side.files.insert(key, Listed{name, path, path, group.registry});
         }
     }
     return side;
@@ -235,8 +261,9 @@ bool Comparison::HasTrouble() const {
 
 Comparison CompareSetWithDrive(FileSystem& files, const ProgramValues& values,
                                const QString& setPath, const CompareOptions& options) {
+    const bool keepApart = RecordOf(files, setPath).has_value();
     Comparison comparison = CompareSides(files, SetSide(files, setPath, values),
-                                         DriveSide(files, values), options, false);
+                                         DriveSide(files, values, keepApart), options, false);
     comparison.olderName = setPath;
     comparison.newerName = DriveSideName;
     return comparison;
@@ -257,11 +284,21 @@ Comparison PreviewRestore(FileSystem& files, const ProgramValues& values, const 
     Side restored;
     Side drive;
     const QString folder = setPath + u'\\';
+    const std::optional<SetRecord> record = RecordOf(files, setPath);
     QSet<QString> listedOnDrive;
+    for (const FileOrigin& twin : record ? record->files : std::vector<FileOrigin>{}) {
+        if (twin.nameInSet.compare(twin.nameOnDrive, Qt::CaseInsensitive) == 0) continue;
+        const QString target = FullPlaceFolder(twin.place, values.WindowsFolder) + twin.nameOnDrive;
+        restored.AddFirst(Folded(target),
+                          Listed{twin.nameOnDrive, folder + twin.nameInSet, target, false});
+        if (Result<int> there = files.ReadAttributes(target); there)
+            drive.AddFirst(Folded(target), Listed{twin.nameOnDrive, target, target, false});
+    }
     for (const SetGroup& group : RestoreGroups) {
         const QString pattern = QString::fromUtf16(group.pattern);
         const QString target = RestoredFolder(group, values);
-        const std::vector<QString> names = FileNames(files, folder, pattern, restored);
+        std::vector<QString> names = FileNames(files, folder, pattern, restored);
+        std::erase_if(names, [&](const QString& name) { return !GroupTakes(record, group, name); });
         if (names.empty()) continue;
         for (const QString& name : names)
             restored.AddFirst(Folded(target + name),

@@ -73,6 +73,13 @@ Status FindFiles(FileSystem& files, const QString& drive, QString& folder, QStri
 std::vector<CopyFailure> CopyMatchingFiles(FileSystem& files, ProgressStepper& progress,
                                            QString& sourceFolder, QString& pattern,
                                            const QString& destinationFolder) {
+    return CopyMatchingFiles(files, progress, sourceFolder, pattern, destinationFolder, nullptr);
+}
+
+std::vector<CopyFailure> CopyMatchingFiles(FileSystem& files, ProgressStepper& progress,
+                                           QString& sourceFolder, QString& pattern,
+                                           const QString& destinationFolder,
+                                           const DestinationName& destinationName) {
     std::vector<CopyFailure> failures;
     std::vector<QString> names;
     int count = 0;
@@ -95,8 +102,11 @@ std::vector<CopyFailure> CopyMatchingFiles(FileSystem& files, ProgressStepper& p
     // call, so that it finds the two folders once for all of the group's files.
     std::vector<FileCopy> copies;
     copies.reserve(names.size());
-    for (const QString& name : names)
-        copies.push_back({sourceFolder + name, destinationFolder + u'\\' + name});
+    for (const QString& name : names) {
+        const std::optional<QString> target =
+            destinationName ? destinationName(name) : std::optional<QString>(name);
+        if (target) copies.push_back({sourceFolder + name, destinationFolder + u'\\' + *target});
+    }
     const std::vector<Result<bool>> results = files.CopyFilesKeepingAttributes(
         copies, [&progress](size_t) { progress.StepProgress(false, false); });
     for (size_t i = 0; i < copies.size() && i < results.size(); ++i)

@@ -7,6 +7,8 @@
 
 #include <QString>
 
+#include <functional>
+#include <optional>
 #include <vector>
 
 namespace stowix {
@@ -44,5 +46,14 @@ struct CopyFailure {
 std::vector<CopyFailure> CopyMatchingFiles(FileSystem& files, ProgressStepper& progress,
                                            QString& sourceFolder, QString& pattern,
                                            const QString& destinationFolder);
+
+// The name a listed file gets in the destination folder, or nothing to leave it out.
+using DestinationName = std::function<std::optional<QString>(const QString& name)>;
+
+// The same, each file copied under the name destinationName gives it, or left out.
+std::vector<CopyFailure> CopyMatchingFiles(FileSystem& files, ProgressStepper& progress,
+                                           QString& sourceFolder, QString& pattern,
+                                           const QString& destinationFolder,
+                                           const DestinationName& destinationName);
 
 }  // namespace stowix

@@ -105,8 +105,10 @@ std::optional<FolderEntry> ListedEntry(const OpenedFolder& folder, const std::st
         inspected = InspectEntry(folder, name);
         if (!inspected) return UnfollowedLink(folder, name);
         const mode_t mode = inspected->info.st_mode;
-        if (!S_ISREG(mode) && !S_ISDIR(mode))
-            return std::nullopt;  // devices, pipes and sockets have no place on a Windows drive
+        // Devices, pipes and sockets have no place on a Windows drive, yet they are listed as
+        // plain files, as an unfollowed link is: whoever takes the folder's files learns that
+        // this one cannot be read (every open refuses it), instead of missing it without a word.
+        if (!S_ISREG(mode) && !S_ISDIR(mode)) return FolderEntry{NameFromHost(name), 0};
         isFolder = S_ISDIR(mode);
     }
     if (isFolder && (mask & Attribute::Folder) == 0) return std::nullopt;

@@ -3,6 +3,7 @@
 #include "files/escaped_text.h"
 #include "info/contacts.h"
 #include "services/program_values.h"
+#include "sets/set_facts.h"
 #include "shell/settings.h"
 
 namespace stowix {
@@ -23,11 +24,22 @@ QString RecordedPath(SettingsStore& settings, const QString& key) {
     return EscapedText(ReadSetting(settings, SettingsKeys::Info, key, SettingsKeys::None));
 }
 
+// " (incomplete: ...)" after a recorded set whose record says so; empty otherwise.
+QString IncompleteMark(SettingsStore& settings, FileSystem* files, const QString& key) {
+    if (files == nullptr) return QString();
+    const QString path = ReadSetting(settings, SettingsKeys::Info, key, QString());
+    if (path.isEmpty()) return QString();
+    const QString incomplete = IncompleteText(ReadSetFacts(*files, path));
+    return incomplete.isEmpty() ? QString() : QStringLiteral(" (") + incomplete + u')';
+}
+
 }  // namespace
 
-QString InfoText(SettingsStore& settings, System& system) {
-    const QString lastBackup = RecordedPath(settings, SettingsKeys::LastBackup);
-    const QString lastRestore = RecordedPath(settings, SettingsKeys::LastRestore);
+QString InfoText(SettingsStore& settings, System& system, FileSystem* files) {
+    const QString lastBackup = RecordedPath(settings, SettingsKeys::LastBackup) +
+                               IncompleteMark(settings, files, SettingsKeys::LastBackup);
+    const QString lastRestore = RecordedPath(settings, SettingsKeys::LastRestore) +
+                                IncompleteMark(settings, files, SettingsKeys::LastRestore);
     const QString lastDelete = RecordedPath(settings, SettingsKeys::LastDelete);
     const QString date = system.DateText();
     const QString time = system.TimeText();
@@ -55,7 +67,8 @@ QString AboutText() {
 }
 
 void ShowInfo(Services& services) {
-    ShowInformation(services, InfoText(services.settings, services.system), QStringLiteral("Info"));
+    ShowInformation(services, InfoText(services.settings, services.system, &services.files),
+                    QStringLiteral("Info"));
 }
 
 void ShowTips(Services& services) { ShowInformation(services, TipsText(), QStringLiteral("Tips")); }

@@ -4,6 +4,7 @@
 // the about box. Each waits for OK and changes nothing. It does not deal with the menus
 // themselves or with greying them during a backup.
 
+#include "fs/file_system.h"
 #include "shell/services.h"
 
 #include <QString>
@@ -12,7 +13,9 @@ namespace stowix {
 
 // The information box's text: reads the three Info settings afresh each time, then the date and
 // time. Line breaks are carriage returns; each label is followed by a tab.
-QString InfoText(SettingsStore& settings, System& system);
+// files, when given, is read for the sets the box names: one whose record says it is
+// incomplete is marked so after its path.
+QString InfoText(SettingsStore& settings, System& system, FileSystem* files = nullptr);
 QString TipsText();
 QString AboutText();
 

@@ -1,5 +1,6 @@
 #include "prune/prune_run.h"
 
+#include "prune/set_standing.h"
 #include "restore/delete_set.h"
 #include "sets/backup_root.h"
 
@@ -8,16 +9,6 @@
 namespace stowix {
 
 namespace {
-
-struct Candidate {
-    QString path;
-    SetName name;
-};
-
-bool IsLinkOrUnknown(FileSystem& files, const QString& path) {
-    const Result<bool> link = files.IsLink(path);
-    return !link || link.value();  // what cannot be told is not trusted
-}
 
 // The folders of the backup root, links among them, by their paths; files are no sets.
 Result<QStringList> RootFolders(FileSystem& files) {
@@ -35,55 +26,72 @@ Result<QStringList> RootFolders(FileSystem& files) {
     return folders;
 }
 
-QString FolderName(const QString& path) { return path.mid(path.lastIndexOf(u'\\') + 1); }
-
-// Why a set folder's name keeps it whatever the rules say, or empty when they decide.
-QString NeverThinned(const Candidate& candidate) {
-    switch (candidate.name.kind) {
-    case SetNameKind::Commented: return QStringLiteral("it has a comment");
-    case SetNameKind::Unreadable: return QStringLiteral("its time cannot be read from its name");
-    case SetNameKind::StampAlone: break;
-    }
-    return QString();
-}
-
 // Why the records keep a set, or empty when they do not name it.
-QString Recorded(const Candidate& candidate, const std::vector<ProtectedSet>& protectedSets) {
-    for (const ProtectedSet& set : protectedSets)
-        if (set.path.compare(candidate.path, Qt::CaseInsensitive) == 0) return set.why;
+QString Recorded(const SetStanding& set, const std::vector<ProtectedSet>& protectedSets) {
+    for (const ProtectedSet& named : protectedSets)
+        if (named.path.compare(set.path, Qt::CaseInsensitive) == 0) return named.why;
     return QString();
 }
 
-bool NewerFirst(const Candidate& a, const Candidate& b) {
-    const bool aDated = a.name.made.isValid();
-    const bool bDated = b.name.made.isValid();
+bool NewerFirst(const SetStanding& a, const SetStanding& b) {
+    const bool aDated = a.made.isValid();
+    const bool bDated = b.made.isValid();
     if (aDated != bDated) return aDated;
     if (!aDated) return a.path.compare(b.path, Qt::CaseInsensitive) < 0;
-    if (a.name.made != b.name.made) return a.name.made > b.name.made;
-    return a.name.sameSecond > b.name.sameSecond;
+    if (a.made != b.made) return a.made > b.made;
+    return a.sameSecond > b.sameSecond;
+}
+
+void AddReason(QString& why, const QString& more) {
+    if (more.isEmpty()) return;
+    why += (why.isEmpty() ? QString() : QStringLiteral("; ")) + more;
+}
+
+// An incomplete set never keeps a place; one the program made goes once a complete set newer
+// than it is there (superseded: it could restore only part of a drive), else it stays.
+void PlanIncomplete(const SetStanding& set, bool superseded, PruneEntry& entry) {
+    if (set.programsOwn && superseded && set.made.isValid() && entry.why.isEmpty()) {
+        entry.remove = true;
+        return;
+    }
+    AddReason(entry.why, QStringLiteral("it is incomplete"));
 }
 
 }  // namespace
 
 Result<PrunePlan> PlanPrune(FileSystem& files, const SetNameReader& names, const KeepRules& rules,
-                            const std::vector<ProtectedSet>& protectedSets) {
+                            const std::vector<ProtectedSet>& protectedSets, const QDateTime& now) {
     const QStringList folders = TRY(RootFolders(files));
-    std::vector<Candidate> candidates;
-    for (const QString& path : folders) candidates.push_back({path, names.Read(FolderName(path))});
-    std::sort(candidates.begin(), candidates.end(), NewerFirst);
+    std::vector<SetStanding> sets;
+    for (const QString& path : folders) sets.push_back(StandingOf(files, path, names, now));
+    std::sort(sets.begin(), sets.end(), NewerFirst);
+
+    // The newest complete set stays whatever the rules say: it is the one a restore needs.
+    const auto newest = std::find_if(sets.begin(), sets.end(), [](const SetStanding& set) {
+        return set.complete && set.made.isValid();
+    });
 
     // The sets the records name still count in the rules' days, weeks and months, as the
     // unattended backup's sets they are; they are kept whatever the rules say.
     PrunePlan plan;
     std::vector<DatedSet> thinnable;
     std::vector<size_t> thinnableEntries;
-    for (const Candidate& candidate : candidates) {
-        const bool link = IsLinkOrUnknown(files, candidate.path);
-        QString why = link ? QStringLiteral("a link, not a set folder") : NeverThinned(candidate);
-        if (why.isEmpty()) why = Recorded(candidate, protectedSets);
-        plan.entries.push_back({candidate.path, false, why});
-        if (link || candidate.name.kind != SetNameKind::StampAlone) continue;
-        thinnable.push_back({candidate.name.made, candidate.name.sameSecond});
+    for (auto it = sets.begin(); it != sets.end(); ++it) {
+        const SetStanding& set = *it;
+        PruneEntry entry{set.path, false, QString()};
+        // An incomplete set's own reason to stay (a comment) is told with its incompleteness.
+        if (!set.incomplete) entry.why = set.staysBecause;
+        if (entry.why.isEmpty()) entry.why = Recorded(set, protectedSets);
+        if (set.incomplete) {
+            AddReason(entry.why, Recorded(set, protectedSets));
+            if (!set.programsOwn) AddReason(entry.why, set.staysBecause);
+            PlanIncomplete(set, newest < it, entry);
+        }
+        if (it == newest && entry.why.isEmpty())
+            entry.why = QStringLiteral("the newest complete set");
+        plan.entries.push_back(entry);
+        if (!set.thinnable) continue;
+        thinnable.push_back({set.made, set.sameSecond});
         thinnableEntries.push_back(plan.entries.size() - 1);
     }
     const std::vector<QStringList> keptBy = RulesKeeping(thinnable, rules);

@@ -1,11 +1,12 @@
 #pragma once
 // Thinning the backup root: which folders in it are sets the unattended backup made (named by
-// their stamp alone, set_time.h), which of those the keep rules keep (keep_rules.h), and the
-// deletion of the rest through the chooser's own delete (restore/delete_set.h), never through a
-// link. A set with a comment, the sets that the last backup and the last restore name, a set
-// whose time cannot be read and anything in the root that is no set folder (files, links, the
-// staged registry files) are never deleted. It does not deal with the command line, the settings
-// or the single-copy lock: stowix-prune does.
+// their stamp alone, set_time.h) and when each was made (set_standing.h), which of those the
+// keep rules keep (keep_rules.h), and the deletion of the rest through the chooser's own delete
+// (restore/delete_set.h), never through a link. A set with a comment, the sets that the last
+// backup and the last restore name, the newest complete set, a set whose time cannot be known for
+// sure and anything in the root that is no set folder (files, links, the staged registry files,
+// folders that only look like sets) are never deleted. It does not deal with the command line,
+// the settings or the single-copy lock: stowix-prune does.
 
 #include "fs/file_system.h"
 #include "prune/keep_rules.h"
@@ -35,10 +36,12 @@ struct ProtectedSet {
     QString why;   // "the last backup"
 };
 
-// The sets in protectedSets stay.
+// The sets in protectedSets stay, and so does the newest complete set. An incomplete set
+// (set_standing.h) never keeps a place in the rules: one the program made is deleted once a
+// complete set is newer, any other stays. now: the time a set made later is dated in the future.
 // Fails when the backup root cannot be listed; a root that does not exist gives an empty plan.
 Result<PrunePlan> PlanPrune(FileSystem& files, const SetNameReader& names, const KeepRules& rules,
-                            const std::vector<ProtectedSet>& protectedSets);
+                            const std::vector<ProtectedSet>& protectedSets, const QDateTime& now);
 
 // The plan's lines for the user, in its order: "keep <path> (<why>)", "delete <path>" (or
 // "would delete <path>" for a dry run).

@@ -17,6 +17,23 @@ QString StampForm(const QString& form) {
     return result;
 }
 
+// The date form with its day and month letters swapped, or empty when the month is written as
+// a name (which cannot be read as a day).
+QString SwappedDayAndMonth(const QString& form) {
+    if (form.contains(QStringLiteral("MMM"))) return QString();
+    QString swapped = form;
+    bool quoted = false;
+    for (QChar& c : swapped) {
+        if (c == u'\'') quoted = !quoted;
+        if (quoted) continue;
+        if (c == u'd')
+            c = u'M';
+        else if (c == u'M')
+            c = u'd';
+    }
+    return swapped;
+}
+
 bool HasFourDigitYear(const QString& form) { return form.contains(QStringLiteral("yyyy")); }
 
 // "(N)" at the end of a name, as a backup in the same second ends its set's stamp.
@@ -31,6 +48,9 @@ SetNameReader::SetNameReader(QLocale locale, const QString& dateForm, const QStr
                              QDate today)
     : m_locale(std::move(locale)),
       m_stampForm(StampForm(dateForm) + u' ' + StampForm(timeForm)),
+      m_swappedForm(SwappedDayAndMonth(dateForm).isEmpty()
+                        ? QString()
+                        : StampForm(SwappedDayAndMonth(dateForm)) + u' ' + StampForm(timeForm)),
       m_twoDigitYear(!HasFourDigitYear(dateForm) && dateForm.contains(QStringLiteral("yy"))),
       m_today(today) {}
 
@@ -66,6 +86,14 @@ SetName SetNameReader::Read(const QString& folderName) const {
                     suffix.hasMatch() ? suffix.captured(1).toInt() : 1};
     }
     return {};
+}
+
+bool SetNameReader::DayAndMonthSwap(const QString& folderName) const {
+    const SetName read = Read(folderName);
+    if (read.kind == SetNameKind::Unreadable || m_swappedForm.isEmpty()) return false;
+    const QString stamp = m_locale.toString(read.made, m_stampForm);
+    const QDateTime swapped = m_locale.toDateTime(stamp, m_swappedForm);
+    return swapped.isValid() && swapped.date().month() != read.made.date().month();
 }
 
 }  // namespace stowix

@@ -40,11 +40,17 @@ public:
 
     SetName Read(const QString& folderName) const;
 
+    // True when the name's stamp reads as another date too with its day and month swapped
+    // ("02-03-2026" as 2 March and as 3 February): a name with nothing else to tell which
+    // locale wrote it does not say when its set was made.
+    bool DayAndMonthSwap(const QString& folderName) const;
+
 private:
     std::optional<QDateTime> ReadStamp(const QString& text) const;
 
     QLocale m_locale;
-    QString m_stampForm;  // the date and time forms as a stamp writes them
+    QString m_stampForm;    // the date and time forms as a stamp writes them
+    QString m_swappedForm;  // the same with day and month swapped; empty when they have names
     bool m_twoDigitYear = false;
     QDate m_today;
 };

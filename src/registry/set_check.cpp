@@ -57,6 +57,8 @@ SetCheck CheckBackupSet(FileSystem& files, const QString& setPath) {
     std::vector<QString> registryFound;
     for (const FolderEntry& entry : listed.value()) {
         if (entry.attributes & Attribute::Folder) continue;
+        // The set's record is no file of the drive; whether it can be read is told below.
+        if (entry.name.compare(SetRecordName, Qt::CaseInsensitive) == 0) continue;
         ++check.files;
         const QString path = setPath + u'\\' + entry.name;
         if (IsRegistryName(entry.name)) {
@@ -79,8 +81,13 @@ SetCheck CheckBackupSet(FileSystem& files, const QString& setPath) {
         if (std::find(registryFound.begin(), registryFound.end(), registry) == registryFound.end())
             check.problems.push_back(registry + QStringLiteral(" is missing"));
 
+    const SetFacts facts = ReadSetFacts(files, setPath);
+    check.completeness = facts.completeness;
+    check.incomplete = IncompleteText(facts);
     if (notChecked)
         check.verdict = SetVerdict::NotChecked;
+    else if (facts.Incomplete())
+        check.verdict = SetVerdict::Damaged;
     else
         check.verdict = check.problems.empty() ? SetVerdict::Sound : SetVerdict::Damaged;
     return check;

@@ -10,6 +10,7 @@
 #include "restore/restore_run.h"
 #include "restore/undo_set.h"
 #include "sets/backup_root.h"
+#include "sets/set_facts.h"
 
 #include <QStringList>
 
@@ -65,6 +66,14 @@ bool BootScriptCanNameWindowsFolder(FolderChooser& chooser) {
 // The confirmation keeps its words; what the restore would change on the drive, and where what
 // it replaces will be kept, wait behind its details. Only read here: nothing is written before
 // the answer.
+// A paragraph that warns of a set whose record says it is incomplete; empty otherwise.
+QString IncompleteSetLine(FileSystem& files, const QString& setPath) {
+    const QString incomplete = IncompleteText(ReadSetFacts(files, setPath));
+    if (incomplete.isEmpty()) return QString();
+    return QStringLiteral("This set is ") + incomplete +
+           QStringLiteral(". Restoring it may put back only part of the configuration.\r\r");
+}
+
 bool Confirmed(FolderChooser& chooser, const QString& setPath, const QString& undoPath) {
     if (!AcceptSetRegistry(chooser, setPath)) return false;
     CompareOptions options;
@@ -73,6 +82,7 @@ bool Confirmed(FolderChooser& chooser, const QString& setPath, const QString& un
         PreviewRestore(chooser.services().files, chooser.values(), setPath, options);
     QString details = RestorePreviewText(preview);
     if (!details.isEmpty()) details += QStringLiteral("\r\r");
+    details += IncompleteSetLine(chooser.services().files, setPath);
     details += UndoDetailsLine(undoPath);
     return chooser.services().dialogs.MessageBox(
                QStringLiteral("Are you sure you want to restore this folder? "),

@@ -4,6 +4,7 @@
 #include "files/file_routines.h"
 #include "restore/boot_script.h"
 #include "restore/folder_chooser.h"
+#include "restore/recorded_origins.h"
 #include "restore/registry_staging.h"
 #include "sets/backup_root.h"
 #include "sets/backup_set_layout.h"
@@ -60,7 +61,8 @@ bool ReadyRegistryStaging(FileSystem& files, const QString& setFolder, const QSt
 }
 
 // Copies one group out of the set. The registry group is staged whole or not at all.
-void RestoreGroup(FolderChooser& chooser, const SetGroup& group, RestoreOutcome& outcome) {
+void RestoreGroup(FolderChooser& chooser, const SetGroup& group,
+                  const std::optional<SetRecord>& record, RestoreOutcome& outcome) {
     FileSystem& files = chooser.services().files;
     const ProgramValues& values = chooser.values();
     const QString setFolder = chooser.Controls().Dir1().Path();
@@ -69,7 +71,8 @@ void RestoreGroup(FolderChooser& chooser, const SetGroup& group, RestoreOutcome&
     QString sourceFolder = setFolder + u'\\';
     QString pattern = QString::fromUtf16(group.pattern);
     std::vector<CopyFailure> failed = CopyMatchingFiles(
-        files, chooser, sourceFolder, pattern, PlaceFolder(group.place, values.WindowsFolder));
+        files, chooser, sourceFolder, pattern, PlaceFolder(group.place, values.WindowsFolder),
+        RestoredName(record, group));
     if (group.registry && !failed.empty()) {
         WithdrawStagedRegistry(files, failed);
         outcome.registryWithdrawn = true;
@@ -134,7 +137,12 @@ RestoreOutcome RestoreShownSet(FolderChooser& chooser) {
     // A file that cannot be copied (held open, a full disk) does not stop the run: the other
     // files, the staging of the registry files and the boot script still matter, and the command
     // lists every failure to the user afterwards.
-    for (const SetGroup& group : RestoreGroups) RestoreGroup(chooser, group, outcome);
+    // Each file goes back only where it came from, as far as the set's record tells.
+    const QString setFolder = chooser.Controls().Dir1().Path();
+    const std::optional<SetRecord> record = RestoreRecord(files, setFolder);
+    for (const SetGroup& group : RestoreGroups) RestoreGroup(chooser, group, record, outcome);
+    std::vector<CopyFailure> twins = RestoreTwins(files, chooser, record, setFolder, windowsFolder);
+    outcome.failedCopies.insert(outcome.failedCopies.end(), twins.begin(), twins.end());
     // After every group, so that a WinStart.Bat that "*.Bat" copied from the set is replaced.
     outcome.bootScript = WriteBootScript(files, windowsFolder);
     FlushRestoredFiles(files, windowsFolder, outcome);

@@ -49,6 +49,10 @@ protected:
         drive.AddFolder("C:\\WINDOWS\\SYSTEM.INI.D");  // a folder that matches "*.Ini"
     }
 
+    static QByteArray UserRegistry() {
+        return tools::WriteRegistryFile(tools::Windows98UserTree()).bytes;
+    }
+
     static QByteArray SystemRegistry() {
         return tools::WriteRegistryFile(tools::Windows98SystemTree()).bytes;
     }

@@ -7,23 +7,25 @@ namespace {
 
 class BackupRunTest : public BackupFixture {};
 
-// The file groups in order, with the set flat: a later group's file replaces an earlier one of
-// the same name, and groups that match nothing leave no trace.
+// The file groups in order, with the set flat: a later group's file of the same folder replaces
+// an earlier one of the same name, the Windows folder's file of a root file's name is kept apart
+// under its twin name, groups that match nothing leave no trace, and the set's record is there.
 TEST_F(BackupRunTest, the_set_holds_every_group_with_bytes_attributes_and_times) {
     AddWindows98Files();
     drive.AddFile("C:\\Stowix\\10-1-99 1;00;00 PM\\WIN.INI", "older set", Attribute::Archive);
     Run();
 
     EXPECT_EQ(drive.HostNames(setPath),
-              QStringList({"AUTOEXEC.BAT", "COMMAND.COM", "CONFIG.SYS", "IO.SYS", "MSDOS.SYS",
-                           "SYSTEM.DA0", "SYSTEM.DAT", "SYSTEM.INI", "ShellIconCache", "USER.DAT",
-                           "WIN.INI"}));
+              QStringList({"AUTOEXEC.BAT", "COMMAND.COM", "COMMAND.COM.WIN", "CONFIG.SYS", "IO.SYS",
+                           "MSDOS.SYS", "STOWIX.SET", "SYSTEM.DA0", "SYSTEM.DAT", "SYSTEM.INI",
+                           "ShellIconCache", "USER.DAT", "WIN.INI"}));
     struct Copied {
         QString name, source;
     };
     const Copied copies[] = {
         {"AUTOEXEC.BAT", "C:\\AUTOEXEC.BAT"},
-        {"COMMAND.COM", "C:\\WINDOWS\\COMMAND.COM"},  // replaced the root's copy
+        {"COMMAND.COM", "C:\\COMMAND.COM"},
+        {"COMMAND.COM.WIN", "C:\\WINDOWS\\COMMAND.COM"},  // kept apart from the root's
         {"CONFIG.SYS", "C:\\CONFIG.SYS"},
         {"IO.SYS", "C:\\IO.SYS"},
         {"MSDOS.SYS", "C:\\MSDOS.SYS"},
@@ -49,6 +51,7 @@ TEST_F(BackupRunTest, the_set_holds_every_group_with_bytes_attributes_and_times)
 
 TEST_F(BackupRunTest, takes_its_steps_in_order) {
     drive.AddFile("C:\\AUTOEXEC.BAT", "@ECHO OFF\r\n", Attribute::Archive);
+    drive.AddFile("C:\\WINDOWS\\USER.DAT", UserRegistry(), 39);
     drive.AddFile("C:\\WINDOWS\\WIN.INI", "[windows]\r\n", Attribute::Archive);
     Run();
 
@@ -79,10 +82,20 @@ TEST_F(BackupRunTest, takes_its_steps_in_order) {
         "FS.CreateFolder=C:\\Stowix",
         "FS.RestrictToOwner=C:\\Stowix",
         "FS.CreateFolder=" + setPath,
+        // The record first says the set is not complete, then where each file came from.
+        "FS.WriteTextFile=" + setPath + "\\STOWIX.SET",
         "ProgressBar1.Value=2",
         "FS.CopyFile=C:\\AUTOEXEC.BAT>" + setPath + "\\AUTOEXEC.BAT",
         "ProgressBar1.Value=3",
+        "FS.CopyFile=C:\\WINDOWS\\USER.DAT>" + setPath + "\\USER.DAT",
+        "ProgressBar1.Value=4",
         "FS.CopyFile=C:\\WINDOWS\\WIN.INI>" + setPath + "\\WIN.INI",
+        "FS.WriteTextFile=" + setPath + "\\STOWIX.SET",
+        "FS.OpenForReading=" + setPath + "\\USER.DAT",
+        "FS.FlushToDisk=" + setPath,
+        // Once every copy is on disk, the record says the set is complete, on disk too.
+        "FS.OpenForReading=" + setPath + "\\STOWIX.SET",
+        "FS.WriteTextFile=" + setPath + "\\STOWIX.SET",
         "FS.FlushToDisk=" + setPath,
         "MMControl1.Command=Close",
         "MMControl1.DeviceType=WaveAudio",
@@ -110,6 +123,7 @@ TEST_F(BackupRunTest, takes_its_steps_in_order) {
 }
 
 TEST_F(BackupRunTest, ends_the_program_under_u_or_with_the_box_checked) {
+    drive.AddFile("C:\\WINDOWS\\USER.DAT", UserRegistry(), 39);
     struct Case {
         QString commandLine;
         int box;
@@ -138,11 +152,12 @@ TEST_F(BackupRunTest, ends_the_program_under_u_or_with_the_box_checked) {
 
 TEST_F(BackupRunTest, a_pending_comment_goes_into_one_set_only) {
     drive.AddFile("C:\\WINDOWS\\WIN.INI", "[windows]\r\n");
+    drive.AddFile("C:\\WINDOWS\\USER.DAT", UserRegistry(), 39);
     window.PendingComment = " before upgrade";
     Run();
     const QString commented = setPath + " before upgrade";
     EXPECT_EQ(StoredLastBackup(), commented);
-    EXPECT_EQ(drive.HostNames(commented), QStringList({"WIN.INI"}));
+    EXPECT_EQ(drive.HostNames(commented), QStringList({"STOWIX.SET", "USER.DAT", "WIN.INI"}));
     EXPECT_TRUE(window.PendingComment.isEmpty());
 
     system.timeText = "3:46:00 PM";
@@ -176,13 +191,18 @@ TEST_F(BackupRunTest, a_run_in_the_same_second_makes_a_set_of_its_own) {
     EXPECT_EQ(StoredLastBackup(), second);
 }
 
-TEST_F(BackupRunTest, an_empty_windows_folder_still_makes_and_records_a_set) {
+// A Windows folder without a registry gives no set to restore Windows from: the run says so and
+// records nothing, and the set's record says it is incomplete.
+TEST_F(BackupRunTest, an_empty_windows_folder_makes_an_incomplete_set_that_is_not_recorded) {
     drive.AddFolder("C:\\WINDOWS");
     Run();
-    EXPECT_TRUE(drive.HostExists(setPath));
-    EXPECT_TRUE(drive.HostNames(setPath).isEmpty());
-    EXPECT_EQ(StoredLastBackup(), setPath);
+    EXPECT_EQ(drive.HostNames(setPath), QStringList({"STOWIX.SET"}));
+    EXPECT_TRUE(drive.HostBytes(setPath + "\\STOWIX.SET").contains("Complete=No"));
+    EXPECT_EQ(StoredLastBackup(), "<absent>");
     EXPECT_EQ(form.progressBar1.Value(), 100);
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_TRUE(dialogs.messages.front().text.contains("the registry was not found"))
+        << dialogs.messages.front().text.toStdString();
 }
 
 TEST_F(BackupRunTest, the_backup_root_is_kept_to_its_owner) {
@@ -200,6 +220,7 @@ TEST_F(BackupRunTest, the_backup_root_is_kept_to_its_owner) {
 
 TEST_F(BackupRunTest, start_up_with_u_runs_one_backup_without_showing_the_window) {
     drive.AddFile("C:\\WINDOWS\\WIN.INI", "[windows]\r\n");
+    drive.AddFile("C:\\WINDOWS\\USER.DAT", UserRegistry(), 39);
     MainWindow::Commands commands;
     commands.Backup = [this] { BackupRun(window, window.services(), window.values()).Run(); };
     window.BindCommands(commands);

@@ -4,6 +4,7 @@
 
 #include "dos/wildcard.h"
 #include "sets/backup_set_layout.h"
+#include "sets/set_record.h"
 
 #include <QCryptographicHash>
 #include <QFile>
@@ -11,6 +12,7 @@
 #include <QRegularExpression>
 #include <QSettings>
 #include <QStringDecoder>
+#include <optional>
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -56,7 +58,8 @@ void Walk(const std::string& host, const QString& relative, Snapshot& snapshot) 
             char target[4096];
             const ssize_t length = ::readlink(path.c_str(), target, sizeof target);
             snapshot.insert(
-                key, {0, QByteArray("link:") + QByteArray(target, int(length > 0 ? length : 0))});
+                key, {0, QByteArray("link:") + QByteArray(target, int(length > 0 ? length : 0)),
+                      QByteArray()});
         } else if (S_ISREG(info.st_mode)) {
             QByteArray bytes;
             const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -66,7 +69,9 @@ void Walk(const std::string& host, const QString& relative, Snapshot& snapshot) 
                 while ((got = ::read(fd, buffer, sizeof buffer)) > 0) bytes.append(buffer, got);
                 ::close(fd);
             }
-            snapshot.insert(key, StateOf(bytes));
+            FileState state = StateOf(bytes);
+            if (key.endsWith(u'/' + SetRecordName, Qt::CaseInsensitive)) state.record = bytes;
+            snapshot.insert(key, state);
         }
     }
     ::closedir(folder);
@@ -117,7 +122,7 @@ bool StartsWithAny(const QString& path, const QStringList& prefixes) {
 }  // namespace
 
 FileState StateOf(const QByteArray& bytes) {
-    return {bytes.size(), QCryptographicHash::hash(bytes, QCryptographicHash::Sha1)};
+    return {bytes.size(), QCryptographicHash::hash(bytes, QCryptographicHash::Sha1), QByteArray()};
 }
 
 Snapshot TakeSnapshot(const QString& hostFolder) {
@@ -160,13 +165,18 @@ qint64 BytesOfAWholeBackup(const SetSources& sources) {
 
 SetSources BackupSources(const Snapshot& drive, const QString& windowsFolder) {
     SetSources sources;
+    QMap<QString, SetPlace> takenFrom;
     for (const SetGroup& group : BackupGroups) {
         const QMap<QString, QString> files =
             FilesIn(drive, HostFolderOf(group.place, windowsFolder));
         const WildcardPattern pattern(QString::fromUtf16(group.pattern));
-        for (auto it = files.begin(); it != files.end(); ++it)
-            if (pattern.Matches(it.key()))
-                sources[it.key().toUpper()].append(drive.value(it.value()));
+        for (auto it = files.begin(); it != files.end(); ++it) {
+            if (!pattern.Matches(it.key())) continue;
+            QString name = it.key().toUpper();
+            if (!takenFrom.contains(name)) takenFrom.insert(name, group.place);
+            if (takenFrom.value(name) != group.place) name += QStringLiteral(".WIN");
+            sources[name].append(drive.value(it.value()));
+        }
     }
     return sources;
 }
@@ -179,6 +189,7 @@ QStringList SetProblems(const Snapshot& after, const QString& setName, const Set
     QSet<QString> present;
     for (auto it = files.begin(); it != files.end(); ++it) {
         const QString name = it.key().toUpper();
+        if (name == SetRecordName) continue;
         present.insert(name);
         const FileState state = after.value(it.value());
         if (!sources.contains(name))
@@ -200,11 +211,32 @@ QMap<QString, Outcome> RestoreOutcomes(const Snapshot& before, const QString& se
     QMap<QString, Outcome> outcomes;
     const QString setFolder = QStringLiteral("Stowix/") + setName + u'/';
     const QMap<QString, QString> files = FilesIn(before, setFolder);
+    std::optional<SetRecord> record;
+    for (auto it = files.begin(); it != files.end(); ++it)
+        if (it.key().compare(SetRecordName, Qt::CaseInsensitive) == 0)
+            record = ParseSetRecord(QString::fromLatin1(before.value(it.value()).record));
+    // A recorded twin goes back under its own name into its own folder.
+    if (record) {
+        for (const FileOrigin& origin : record->files) {
+            if (origin.nameInSet.compare(origin.nameOnDrive, Qt::CaseInsensitive) == 0) continue;
+            const QString folder = HostFolderOf(origin.place, windowsFolder);
+            const QString path = folder + StoredName(before, folder, origin.nameOnDrive);
+            Outcome& outcome = outcomes[path];
+            if (before.contains(path)) outcome.allowed.insert(before.value(path).digest);
+            outcome.final = before.value(setFolder + origin.nameInSet).digest;
+            outcome.allowed.insert(outcome.final);
+        }
+    }
     for (const SetGroup& group : RestoreGroups) {
         const QString folder = HostFolderOf(group.place, windowsFolder);
         const WildcardPattern pattern(QString::fromUtf16(group.pattern));
         for (auto it = files.begin(); it != files.end(); ++it) {
             if (!pattern.Matches(it.key())) continue;
+            const FileOrigin* origin = record ? record->Origin(it.key()) : nullptr;
+            if (origin != nullptr && !group.registry &&
+                (origin->place != group.place ||
+                 origin->nameOnDrive.compare(origin->nameInSet, Qt::CaseInsensitive) != 0))
+                continue;
             const QString path = folder + StoredName(before, folder, it.key());
             Outcome& outcome = outcomes[path];
             if (before.contains(path)) outcome.allowed.insert(before.value(path).digest);

@@ -22,6 +22,7 @@ class ProgramWorld;
 struct FileState {
     qint64 size = 0;
     QByteArray digest;
+    QByteArray record;  // the bytes of a set's record (STOWIX.SET); empty for any other file
     bool operator==(const FileState&) const = default;
 };
 
@@ -36,9 +37,10 @@ FileState StateOf(const QByteArray& bytes);
 QStringList ChangedFiles(const Snapshot& before, const Snapshot& after, const QString& prefix,
                          const QStringList& skip = {});
 
-// The files that a backup of this drive copies, by upper-cased name, each name's files in the
-// order of the file groups: a set is flat, so the last one is what a complete set holds (the
-// root's COMMAND.COM gives way to the Windows folder's). windowsFolder: its host name.
+// The files that a backup of this drive copies, by upper-cased name in the set, each name's files
+// in the order of the file groups: the last one is what a complete set holds. A file of the
+// Windows folder whose name a file of the root has (COMMAND.COM) is kept apart under its twin
+// name ("COMMAND.COM.WIN"). windowsFolder: its host name.
 using SetSources = QMap<QString, QList<FileState>>;
 SetSources BackupSources(const Snapshot& drive, const QString& windowsFolder);
 // The bytes in use on the file system that holds hostFolder.
@@ -46,7 +48,7 @@ qint64 UsedBytesOf(const QString& hostFolder);
 // Every byte a whole backup of the drive writes (a restore's undo set too).
 qint64 BytesOfAWholeBackup(const SetSources& sources);
 // Every file of the set is whole: one of the drive's files of its name. With complete, the set
-// holds exactly the last file of every name.
+// holds exactly the last file of every name. The set's record is no file of the drive.
 QStringList SetProblems(const Snapshot& after, const QString& setName, const SetSources& sources,
                         bool complete);
 
@@ -56,8 +58,9 @@ struct Outcome {
     QSet<QByteArray> allowed;
     QByteArray final;
 };
-// Where a restore of this set puts each of its files, as host paths relative to the drive. The
-// boot script WinStart.Bat gets the script's own bytes.
+// Where a restore of this set puts each of its files, as host paths relative to the drive: for a
+// set with a record, only back where each came from; for one without, wherever a restore group
+// takes it. The boot script WinStart.Bat gets the script's own bytes.
 QMap<QString, Outcome> RestoreOutcomes(const Snapshot& before, const QString& setName,
                                        const QString& windowsFolder, const QByteArray& bootScript);
 // Every file outside the backup sets is unchanged or holds one of its outcomes (with complete,
