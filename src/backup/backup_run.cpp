@@ -33,8 +33,10 @@ void BackupRun::Run() {
     std::vector<CopyFailure> failures;
     QString setPath;
     // Nothing is copied into a set folder that the run could not make or may not use.
-    if (MakeSetFolder(stamp, setPath, failures))
+    if (MakeSetFolder(stamp, setPath, failures)) {
         failures = CopySetGroups(files, m_window, m_values.WindowsFolder, setPath);
+        AppendWineRegistry(files, m_values.WinePrefix, setPath, failures);
+    }
     // The registry files of the set are read whole while the set is flushed; what is wrong with
     // them is told at the end.
     PendingSetRegistryCheck registryCheck(files, setPath);

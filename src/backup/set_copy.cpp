@@ -1,5 +1,6 @@
 #include "backup/set_copy.h"
 
+#include "registry/wine_prefix_files.h"
 #include "sets/backup_set_layout.h"
 
 namespace stowix {
@@ -17,6 +18,13 @@ std::vector<CopyFailure> CopySetGroups(FileSystem& files, ProgressStepper& progr
         failures.insert(failures.end(), groupFailures.begin(), groupFailures.end());
     }
     return failures;
+}
+
+void AppendWineRegistry(FileSystem& files, const QString& prefix, const QString& setPath,
+                        std::vector<CopyFailure>& failures) {
+    if (prefix.isEmpty()) return;
+    const std::vector<CopyFailure> wine = CopyWineRegistryIntoSet(files, prefix, setPath);
+    failures.insert(failures.end(), wine.begin(), wine.end());
 }
 
 void FlushSet(FileSystem& files, const QString& setPath, std::vector<CopyFailure>& failures) {

@@ -19,6 +19,11 @@ namespace stowix {
 std::vector<CopyFailure> CopySetGroups(FileSystem& files, ProgressStepper& progress,
                                        const QString& windowsFolder, const QString& setPath);
 
+// For a drive that is a Wine prefix: its registry files copied into the set too, a failure
+// added to failures. Nothing for any other drive.
+void AppendWineRegistry(FileSystem& files, const QString& prefix, const QString& setPath,
+                        std::vector<CopyFailure>& failures);
+
 // Makes the set durable; a failure is added to failures. A set is recorded or used only once its
 // copies are on disk: a power cut after that must not find files that never reached the disk.
 void FlushSet(FileSystem& files, const QString& setPath, std::vector<CopyFailure>& failures);

@@ -1,6 +1,8 @@
 #include "compare/file_comparison.h"
 
 #include "compare/ini_file.h"
+#include "registry/registry_file_check.h"
+#include "registry/wine_registry.h"
 #include "sets/backup_set_layout.h"
 
 #include <QHash>
@@ -58,7 +60,8 @@ std::vector<QString> FileNames(FileSystem& files, const QString& folder, const Q
 
 // The files of a set, as the restore groups find them, each at the first place a restore
 // would put it.
-Side SetSide(FileSystem& files, const QString& setPath, const ProgramValues& values) {
+Side SetSide(FileSystem& files, const QString& setPath, const ProgramValues& values,
+             bool withWineRegistry = false) {
     Side side;
     const QString folder = setPath + u'\\';
     for (const SetGroup& group : RestoreGroups) {
@@ -68,6 +71,12 @@ Side SetSide(FileSystem& files, const QString& setPath, const ProgramValues& val
             side.AddFirst(Folded(name),
                           Listed{name, folder + name, restoredFolder + name, group.registry});
     }
+    // A Wine prefix's registry lies beside its drive_c, off the drive: two sets compare it
+    // key by key (by its name, as its place), a set and the drive do not.
+    if (withWineRegistry)
+        for (const QString& wine : WineRegistryFileNames())
+            for (const QString& name : FileNames(files, folder, wine, side))
+                side.AddFirst(Folded(name), Listed{name, folder + name, name, false});
     return side;
 }
 
@@ -121,6 +130,20 @@ void CompareIniKeys(FileSystem& files, FileComparison& file) {
     file.ini = CompareIni(ParseIni(older.value()), ParseIni(newer.value()));
 }
 
+// Wine's registry text, compared key by key as an INI file is, without the stamps that change
+// on each start of Wine.
+void CompareWineRegistryKeys(FileSystem& files, FileComparison& file) {
+    Result<QByteArray> older = files.ReadFile(file.older->path, MaxRegistryBytes);
+    Result<QByteArray> newer = files.ReadFile(file.newer->path, MaxRegistryBytes);
+    if (!older || !newer) {
+        AddTrouble(file, QStringLiteral("keys not compared: ") +
+                             (older ? newer.reason() : older.reason()));
+        return;
+    }
+    file.ini = CompareIni(ParseIni(WineRegistryAsIni(older.value())),
+                          ParseIni(WineRegistryAsIni(newer.value())));
+}
+
 void CompareRegistryKeys(FileSystem& files, FileComparison& file, const RegistryReader& read) {
     Result<RegistryKeys> older = read(files, file.older->path);
     if (!older) {
@@ -159,6 +182,7 @@ void CompareBoth(FileSystem& files, FileComparison& file, bool registry,
     }
     if (!(file.differs & (Aspect::Size | Aspect::Contents))) return;
     if (IsIniFileName(file.name)) CompareIniKeys(files, file);
+    if (IsWineRegistryName(file.name)) CompareWineRegistryKeys(files, file);
     if (registry && options.readRegistry) CompareRegistryKeys(files, file, options.readRegistry);
 }
 
@@ -244,8 +268,8 @@ Comparison CompareSetWithDrive(FileSystem& files, const ProgramValues& values,
 
 Comparison CompareSets(FileSystem& files, const ProgramValues& values, const QString& olderSet,
                        const QString& newerSet, const CompareOptions& options) {
-    Comparison comparison = CompareSides(files, SetSide(files, olderSet, values),
-                                         SetSide(files, newerSet, values), options, false);
+    Comparison comparison = CompareSides(files, SetSide(files, olderSet, values, true),
+                                         SetSide(files, newerSet, values, true), options, false);
     comparison.olderName = olderSet;
     comparison.newerName = newerSet;
     return comparison;
