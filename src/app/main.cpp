@@ -113,6 +113,15 @@ void TellStartProblem(Dialogs& dialogs, const QString& reason) {
                        QStringLiteral("Stowix"));
 }
 
+// Nothing names a drive, or only a remembered choice that is gone (a disk file moved away).
+bool NeedsDriveChoice() {
+    const std::optional<DriveSource> driveC = DriveMap::FromEnvironment().Source(u'C');
+    if (!driveC) return true;
+    const std::optional<std::string> chosen = ChosenDrive();
+    const bool fromChoice = chosen && DriveSourceOf(*chosen).hostPath == driveC->hostPath;
+    return fromChoice && !QFileInfo::exists(QFile::decodeName(QByteArray::fromStdString(*chosen)));
+}
+
 // The next start without a drive opens on this one.
 void RememberDrive(const QString& path) {
     QtSettingsStore settings;
@@ -213,7 +222,7 @@ int main(int argc, char** argv) {
     QtDialogs dialogs(unattended || QtDialogs::DisplayIsAbsent() ? DialogMode::Unattended
                                                                  : DialogMode::Interactive);
     // Without a drive the window offers the drives it finds, instead of ending.
-    if (!unattended && !QtDialogs::DisplayIsAbsent() && !DriveMap::FromEnvironment().Has(u'C')) {
+    if (!unattended && !QtDialogs::DisplayIsAbsent() && NeedsDriveChoice()) {
         const std::optional<QString> chosen = ChooseDrive(dialogs, nullptr);
         if (!chosen) return 2;
         NameDriveC(QFile::encodeName(*chosen).constData());

@@ -29,7 +29,8 @@ QString NoWindowsFolderText(const QString& reason, const QString& drivePath) {
         if (!text.endsWith(u'.')) text += u'.';
     }
     // Which drive that was, in the user's own terms: the folder, prefix or disk file.
-    if (!drivePath.isEmpty()) text += QStringLiteral(" Drive C: is ") + drivePath + u'.';
+    if (!drivePath.isEmpty() && !text.contains(drivePath))
+        text += QStringLiteral(" Drive C: is ") + drivePath + u'.';
     text += QStringLiteral(
         "\r\rSet STOWIX_DRIVE_C to the host folder that holds drive C: (for instance a mounted "
         "Windows 95/98 partition or a Wine prefix's drive_c), or set STOWIX_WINDOWS_FOLDER to "

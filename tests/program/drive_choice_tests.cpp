@@ -4,9 +4,15 @@
 
 #include "program/program_fixture.h"
 
+#include "hostfs/posix_file_system.h"
+#include "restore/folder_chooser.h"
+#include "support/fake_forms.h"
+#include "support/fake_services.h"
+
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QThread>
 
 namespace stowix::test {
@@ -39,6 +45,7 @@ protected:
     // A second Windows drive: a copy of the generated one in another folder.
     QString CopyOfDrive(const QString& folder) {
         const QString target = world.Root() + u'/' + folder;
+        EXPECT_TRUE(QDir().mkpath(QFileInfo(target).path()));
         EXPECT_EQ(QProcess::execute("cp", {"-a", driveRoot, target}), 0);
         return target;
     }
@@ -58,10 +65,11 @@ protected:
         return prefix;
     }
 
-    // A FAT disk image holding the drive's files, made by mtools.
+    // A FAT disk image holding the drive's files, made by mtools; as large as a small real
+    // one, so that a backup leaves the room that Windows keeps free.
     QString MakeImage() {
         const QString image = world.Root() + QStringLiteral("/win98.img");
-        EXPECT_EQ(QProcess::execute("mkfs.fat", {"-C", "-F", "16", image, "32768"}), 0);
+        EXPECT_EQ(QProcess::execute("mkfs.fat", {"-C", "-F", "16", image, "131072"}), 0);
         const QStringList entries =
             QDir(driveRoot).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
         for (const QString& entry : entries)
@@ -75,6 +83,40 @@ protected:
         QFile file(path);
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         ASSERT_EQ(file.write(bytes), bytes.size());
+    }
+
+    // Restores the set of the prefix's drive as a user does (Restore, a double-click on the set,
+    // Yes to the confirmation, No to the restart), through the chooser's own logic; what the
+    // restore told the user, one box a line.
+    QStringList RestoreWineSet(const QString& prefix, const QString& setName) {
+        DriveMap drive;
+        drive.Set(u'C', QString(prefix + "/drive_c").toStdString());
+        std::unique_ptr<FileSystem> prefixFiles = MakePosixFileSystem(drive);
+        EXPECT_TRUE(prefixFiles->ChangeDrive(u'C').ok());
+        EventLog log;
+        FakeForm2 form2{log};
+        FakeWindow mainForm{log, "Form1"};
+        FakeSettingsStore settings;
+        FakeSystem system{log};
+        FakeDialogs dialogs{log};
+        FakeWindowsApi windows{log};
+        ProgramValues values{"C:\\WINDOWS", "\\WINDOWS"};
+        values.WinePrefix = prefix;
+        FolderChooser chooser{form2, mainForm,
+                              Services{*prefixFiles, settings, system, dialogs, windows}, values};
+        form2.form.onShow = chooser.Events().Form_Activate;
+        dialogs.answers = {MessageAnswer::Yes, MessageAnswer::No};
+        chooser.Open(RestoreMode);
+        form2.dir1.DoubleClick("C:\\Stowix\\" + setName);
+        QStringList told;
+        for (const AskedMessage& message : dialogs.messages)
+            told << message.title + ": " + QString(message.text).replace('\r', ' ');
+        return told;
+    }
+
+    static QByteArray HostBytes(const QString& path) {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
 
     static QStringList SetsIn(const QString& driveFolder) {
@@ -172,12 +214,13 @@ TEST_F(DriveChoiceTest, with_no_drive_the_chooser_opens_a_disk_image_that_is_the
     // The window's keyboard, as a user types: wait for each window, then press its keys.
     const QString script = QStringLiteral(
         "\"$@\" & program=$!\n"
-        "xdotool search --sync --name 'Select Windows Drive' windowactivate --sync key Return\n"
-        "xdotool search --sync --name '^Stowix - win98.img$' windowactivate --sync key alt+b\n"
+        "xdotool search --sync --name 'Select Windows Drive' windowfocus --sync key Return\n"
+        "xdotool search --sync --name '^Stowix - win98.img$' windowfocus --sync key alt+b\n"
+        "tries=0\n"
         "until grep -q '^LastBackup=' \"$XDG_CONFIG_HOME/Stowix/Stowix.ini\" 2>/dev/null; do\n"
-        "  sleep 0.2\n"
+        "  tries=$((tries + 1)); [ $tries -gt 300 ] && break; sleep 0.2\n"
         "done\n"
-        "xdotool search --name '^Stowix - win98.img$' windowactivate --sync key ctrl+q\n"
+        "xdotool search --name '^Stowix - win98.img$' windowfocus --sync key ctrl+q\n"
         "wait $program\n");
     ProcessOptions options;
     options.environment = environment;
@@ -196,6 +239,42 @@ TEST_F(DriveChoiceTest, with_no_drive_the_chooser_opens_a_disk_image_that_is_the
     list.start("mdir", {"-b", "-i", disk, "::/Stowix"});
     list.waitForFinished();
     EXPECT_EQ(list.readAllStandardOutput().trimmed().split('\n').size(), 2);
+}
+
+// A restore puts the prefix's registry straight back (Wine never runs WinStart.Bat), and is
+// refused while a wineserver of the prefix runs, since it would write its own over them. A
+// renamed sleep with the prefix in its environment stands in for Wine's wineserver.
+TEST_F(DriveChoiceTest, a_wine_prefix_restores_its_registry_only_without_a_wineserver) {
+    const QString prefix = MakeWinePrefix();
+    ASSERT_EQ(Run("stowix", {"/U", "--drive", prefix}).exitCode, 0);
+    const QString set = SetsIn(prefix + "/drive_c").value(0);
+    const QByteArray changed = QByteArray(WineSystemReg).replace("win98", "win10");
+    WriteHostFile(prefix + "/system.reg", changed);
+
+    const QString fake = world.Root() + "/bin/wineserver";
+    ASSERT_TRUE(QDir().mkpath(world.Root() + "/bin"));
+    ASSERT_TRUE(QFile::copy("/bin/sleep", fake));
+    QProcess server;
+    QProcessEnvironment serverEnvironment = QProcessEnvironment::systemEnvironment();
+    serverEnvironment.insert("WINEPREFIX", prefix);
+    server.setProcessEnvironment(serverEnvironment);
+    server.start(fake, {"120"});
+    ASSERT_TRUE(server.waitForStarted());
+    const QStringList refused = RestoreWineSet(prefix, set);
+    EXPECT_TRUE(refused.join('\n').contains(
+        "wineserver (process " + QString::number(server.processId()) + ") runs for the prefix"))
+        << refused.join('\n').toStdString();
+    EXPECT_EQ(HostBytes(prefix + "/system.reg"), changed);
+    server.kill();
+    server.waitForFinished();
+
+    const QStringList restored = RestoreWineSet(prefix, set);
+    EXPECT_EQ(HostBytes(prefix + "/system.reg"), WineSystemReg)
+        << restored.join('\n').toStdString();
+    EXPECT_EQ(HostBytes(prefix + "/user.reg"), WineUserReg);
+    EXPECT_FALSE(restored.join('\n').contains("incomplete")) << restored.join('\n').toStdString();
+    EXPECT_FALSE(QFileInfo::exists(prefix + "/drive_c/Stowix/system.reg"))
+        << "the registry was staged for a boot script that Wine never runs";
 }
 
 // The single-copy rule holds per drive: a window open on one drive keeps a second copy on that
