@@ -100,14 +100,6 @@ void ConfigureApplication(QApplication& application) {
 // An image drive another copy of Stowix works in: the status of a run beside another copy.
 constexpr int AnotherCopyStatus = 5;
 
-// The Wine prefix whose drive_c drive C: is, for its registry files; empty for other drives.
-QString WinePrefixText(const DriveMap& drives) {
-    const std::optional<DriveSource> driveC = drives.Source(u'C');
-    if (!driveC) return QString();
-    const std::optional<std::string> prefix = WinePrefixOf(*driveC);
-    return prefix ? QString::fromLocal8Bit(*prefix) : QString();
-}
-
 void TellStartProblem(Dialogs& dialogs, const QString& reason) {
     dialogs.MessageBox(reason, MessageButtons::Ok, MessageIcon::Information,
                        QStringLiteral("Stowix"));
@@ -243,7 +235,7 @@ int main(int argc, char** argv) {
 
     const DriveMap drives = DriveMap::FromEnvironment();
     const QString driveName = DriveRecordsName(drives);
-    values.WinePrefix = WinePrefixText(drives);
+    values.WinePrefix = WinePrefixOfDriveC(drives);
     values.DriveName = DriveNameOf(drives, values.WinePrefix);
     if (const std::optional<DriveSource> driveC = drives.Source(u'C'))
         values.DrivePath = values.WinePrefix.isEmpty() ? QString::fromLocal8Bit(driveC->hostPath)

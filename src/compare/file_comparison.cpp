@@ -5,6 +5,8 @@
 #include "registry/wine_registry.h"
 #include "sets/backup_set_layout.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QHash>
 #include <QSet>
 
@@ -28,6 +30,7 @@ struct Listed {
     QString path;   // where its bytes lie
     QString place;  // where it lies, or would lie, on the drive
     bool registry = false;
+    bool onHost = false;  // path is a host path: a Wine prefix's registry file beside drive_c
 };
 
 // One side's files by a folded key (the name for sets and the drive, the place for a preview).
@@ -71,8 +74,8 @@ Side SetSide(FileSystem& files, const QString& setPath, const ProgramValues& val
             side.AddFirst(Folded(name),
                           Listed{name, folder + name, restoredFolder + name, group.registry});
     }
-    // A Wine prefix's registry lies beside its drive_c, off the drive: two sets compare it
-    // key by key (by its name, as its place), a set and the drive do not.
+    // A Wine prefix's registry lies beside its drive_c, off the drive: it is compared key by
+    // key, by its name as its place.
     if (withWineRegistry)
         for (const QString& wine : WineRegistryFileNames())
             for (const QString& name : FileNames(files, folder, wine, side))
@@ -92,6 +95,12 @@ Side DriveSide(FileSystem& files, const ProgramValues& values) {
             side.files.insert(Folded(name), Listed{name, path, path, group.registry});
         }
     }
+    if (!values.WinePrefix.isEmpty())
+        for (const QString& name : WineRegistryFileNames()) {
+            const QString path = values.WinePrefix + u'/' + name;
+            if (QFileInfo(path).isFile())
+                side.files.insert(Folded(name), Listed{name, path, name, false, true});
+        }
     return side;
 }
 
@@ -186,9 +195,46 @@ void CompareBoth(FileSystem& files, FileComparison& file, bool registry,
     if (registry && options.readRegistry) CompareRegistryKeys(files, file, options.readRegistry);
 }
 
+std::optional<FileSide> SideOf(FileSystem& files, const Listed* listed, FileComparison& file);
+
+// The bytes of a side's file, on the drive or on the host.
+Result<QByteArray> ReadSide(FileSystem& files, const Listed& listed) {
+    if (!listed.onHost) return files.ReadFile(listed.path, MaxRegistryBytes);
+    QFile file(listed.path);
+    if (!file.open(QIODevice::ReadOnly) || file.size() > MaxRegistryBytes)
+        return Status::Fail(listed.path + QStringLiteral(": ") + file.errorString());
+    return file.readAll();
+}
+
+// A Wine registry file of the prefix against a set's copy: its text, key by key. Its times and
+// attributes are the host's, which a set's copy does not keep, so the text alone tells.
+void CompareWithHostFile(FileSystem& files, FileComparison& file, const Listed& before,
+                         const Listed& after) {
+    const Result<QByteArray> older = ReadSide(files, before);
+    const Result<QByteArray> newer = ReadSide(files, after);
+    file.older = SideOf(files, &before, file);
+    file.newer = SideOf(files, &after, file);
+    if (!older || !newer) {
+        AddTrouble(file, QStringLiteral("keys not compared: ") +
+                             (older ? newer.reason() : older.reason()));
+        file.change = FileChange::Changed;
+        return;
+    }
+    if (older.value() == newer.value()) return;  // Same
+    file.change = FileChange::Changed;
+    file.differs =
+        Aspect::Contents | (older.value().size() != newer.value().size() ? Aspect::Size : 0);
+    file.ini = CompareIni(ParseIni(WineRegistryAsIni(older.value())),
+                          ParseIni(WineRegistryAsIni(newer.value())));
+}
+
 // Reads the facts of one side's file; a file that cannot be read is a trouble of its own.
 std::optional<FileSide> SideOf(FileSystem& files, const Listed* listed, FileComparison& file) {
     if (!listed) return std::nullopt;
+    if (listed->onHost) {
+        const QFileInfo host(listed->path);
+        return FileSide{listed->path, FileFacts{host.size(), host.lastModified().toUTC(), 0}};
+    }
     Result<FileFacts> facts = files.ReadFileFacts(listed->path);
     if (!facts) {
         AddTrouble(file, facts.reason());
@@ -221,6 +267,12 @@ Comparison CompareSides(FileSystem& files, Side older, Side newer, const Compare
         // The drive's own place where it has the file; else where a restore would put it.
         auto onDrive = [](const Listed* listed) { return listed && listed->path == listed->place; };
         file.place = onDrive(after) ? after->place : onDrive(before) ? before->place : shown.place;
+        if (before && after && (before->onHost || after->onHost)) {
+            CompareWithHostFile(files, file, *before, *after);
+            if (file.change != FileChange::Same || options.keepSame)
+                comparison.files.push_back(std::move(file));
+            continue;
+        }
         file.older = SideOf(files, before, file);
         file.newer = SideOf(files, after, file);
         if (!file.trouble.isEmpty()) {
@@ -259,8 +311,9 @@ bool Comparison::HasTrouble() const {
 
 Comparison CompareSetWithDrive(FileSystem& files, const ProgramValues& values,
                                const QString& setPath, const CompareOptions& options) {
-    Comparison comparison = CompareSides(files, SetSide(files, setPath, values),
-                                         DriveSide(files, values), options, false);
+    Comparison comparison =
+        CompareSides(files, SetSide(files, setPath, values, !values.WinePrefix.isEmpty()),
+                     DriveSide(files, values), options, false);
     comparison.olderName = setPath;
     comparison.newerName = DriveSideName;
     return comparison;

@@ -75,6 +75,13 @@ std::optional<std::string> WinePrefixOf(const DriveSource& source) {
     return prefix;
 }
 
+QString WinePrefixOfDriveC(const DriveMap& drives) {
+    const std::optional<DriveSource> driveC = drives.Source(u'C');
+    if (!driveC) return QString();
+    const std::optional<std::string> prefix = WinePrefixOf(*driveC);
+    return prefix ? QString::fromLocal8Bit(*prefix) : QString();
+}
+
 DriveMap::DriveMap(const std::map<QChar, std::string>& folders) {
     for (const auto& [letter, folder] : folders) Set(letter, folder);
 }

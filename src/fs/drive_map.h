@@ -43,6 +43,10 @@ bool IsWinePrefix(const std::string& hostPath);
 // The Wine prefix whose drive_c a folder drive is; nothing for any other drive.
 std::optional<std::string> WinePrefixOf(const DriveSource& source);
 
+class DriveMap;
+// The Wine prefix whose drive_c drive C: of the map is; empty for any other drive.
+QString WinePrefixOfDriveC(const DriveMap& drives);
+
 class DriveMap {
 public:
     // Gives a variable's value, or nothing when it is unset.

@@ -183,9 +183,18 @@ TEST_F(DriveChoiceTest, a_wine_prefix_backs_up_and_checks_its_registry_files) {
     EXPECT_EQ(sound.exitCode, 0) << sound.output.toStdString();
     EXPECT_TRUE(sound.output.contains("registry of 4 keys")) << sound.output.toStdString();
 
-    // A second set with a changed value: the difference shows by key and value.
+    // The set against the prefix as it is: the same, and once a value changes, that value.
+    const Outcome same = Run("stowix-diff", {"--drive", prefix, sets.first()});
+    EXPECT_EQ(same.exitCode, 0) << same.output.toStdString() << same.errors.toStdString();
     WriteHostFile(prefix + "/system.reg",
                   QByteArray(WineSystemReg).replace("\"win98\"", "\"win95\""));
+    const Outcome changed = Run("stowix-diff", {"-C", prefix, sets.first()});
+    EXPECT_EQ(changed.exitCode, 1) << changed.output.toStdString() << changed.errors.toStdString();
+    EXPECT_TRUE(changed.output.contains("\"Version\": \"win98\" -> \"win95\""))
+        << changed.output.toStdString();
+    EXPECT_FALSE(changed.output.contains("user.reg")) << changed.output.toStdString();
+
+    // A second set with the changed value: the difference between the sets by key and value.
     QThread::sleep(1);  // the next set's name holds the time to the second
     ASSERT_EQ(Run("stowix", {"/U", "--drive", prefix}).exitCode, 0);
     const QStringList both = SetsIn(prefix + "/drive_c");
