@@ -67,21 +67,24 @@ QtSystem::~QtSystem() = default;
 QString QtSystem::DefaultLockFilePath() { return DefaultLockFilePath(QString()); }
 
 QString QtSystem::DefaultLockFilePath(const QString& driveName) {
+    // "-<digest>" of the drive's name, or nothing for the default lock.
+    const QString drivePart =
+        driveName.isEmpty()
+            ? QString()
+            : u'-' + QString::fromLatin1(
+                         QCryptographicHash::hash(driveName.toUtf8(), QCryptographicHash::Sha256)
+                             .toHex()
+                             .left(16));
     // A copy started by cron has no XDG_RUNTIME_DIR, yet must find the lock of the copy on the
     // desktop: while the user has a session, both use /run/user/<uid>.
-    QString lockName = QStringLiteral("/stowix.lock");
-    if (!driveName.isEmpty())
-        lockName = QStringLiteral("/stowix-") +
-                   QString::fromLatin1(
-                       QCryptographicHash::hash(driveName.toUtf8(), QCryptographicHash::Sha256)
-                           .toHex()
-                           .left(16)) +
-                   QStringLiteral(".lock");
+    const QString lockName = QStringLiteral("/stowix") + drivePart + QStringLiteral(".lock");
     const QString session = qEnvironmentVariable("XDG_RUNTIME_DIR");
     if (!session.isEmpty() && QFileInfo(session).isDir()) return session + lockName;
     const QString user = QStringLiteral("/run/user/%1").arg(::getuid());
     if (QFileInfo(user).isDir()) return user + lockName;
-    return QDir::tempPath() + QStringLiteral("/stowix-%1.lock").arg(::getuid());
+    // The temporary folder is shared by every user: the name holds the user's id too.
+    return QDir::tempPath() + QStringLiteral("/stowix-%1").arg(::getuid()) + drivePart +
+           QStringLiteral(".lock");
 }
 
 bool QtSystem::PreviousInstance() {
