@@ -12,10 +12,12 @@ packages=(
   libcreg-dev libbfio-dev                    # libcreg over libbfio: reading Windows 9x registry files
   libcreg-utils                              # cregexport: the tests' independent reader of the same files
   xvfb xauth                                 # a real X display for window checks without a desktop
+  xdotool                                    # the tests' keyboard on that display: choosing a drive in the real window
   scdoc                                      # the manual pages, written in scdoc
   dpkg-dev                                   # dpkg-shlibdeps: the Debian package's dependencies
   lintian fakeroot                           # the Debian package's checks; dpkg without root in them
   desktop-file-utils appstream               # checks of the desktop entry and the AppStream file
+  shared-mime-info                           # the disk types the desktop entry opens, checked by the tests
   systemd man-db                             # checks of the systemd user units and the manual pages
   mtools dosfstools                          # disk images: made and read back by mtools, checked by fsck.fat
   libnbd-dev                                 # libnbd: the disks in container formats, served by qemu-nbd

@@ -10,16 +10,19 @@ namespace stowix {
 inline constexpr CommandUsage StowixUsage{
     .name = "stowix",
     .synopsis =
-        "Usage: stowix [/U] [/I]\n"
+        "Usage: stowix [/U] [/I] [DRIVE]\n"
         "Saves and restores the configuration of a Windows 95/98 drive: its registry, the\n"
         "start-up files of C:\\ and the configuration files of the Windows folder, as backup\n"
-        "sets in C:\\Stowix. Without a switch it opens its window.\n",
+        "sets in C:\\Stowix. Without a switch it opens its window. DRIVE is drive C: (a\n"
+        "folder, a Wine prefix or its drive_c, a disk image, a block device), as --drive.\n",
     .options =
         "  /U         make one backup without a window, then end (for cron and timers)\n"
         "  /I         do not show the window before start-up has finished\n",
     .notes =
-        "The switches may be written in either case. Drive C: is the folder or disk image\n"
-        "named by STOWIX_DRIVE_C, else $WINEPREFIX/drive_c, else ~/.wine/drive_c.\n"
+        "The switches count only as whole arguments, in either case. Drive C: is the drive\n"
+        "named on the command line, else STOWIX_DRIVE_C, else $WINEPREFIX/drive_c, else the\n"
+        "drive last chosen in the window, else ~/.wine/drive_c; without one the window\n"
+        "offers the drives it finds.\n"
         "Exit status: 0 done; 1 cannot run here (no display), or an unknown option; 2 no\n"
         "drive C: or no Windows folder; 3 incomplete; 4 a registry file of the set is\n"
         "damaged; 5 another copy is running (with /U), or works in a drive's image.\n",
@@ -34,7 +37,8 @@ inline constexpr CommandUsage BootUsage{
         "place. Run it before the virtual machine or emulator starts.\n",
     .options = "",
     .notes =
-        "Drive C: is STOWIX_DRIVE_C, else $WINEPREFIX/drive_c, else ~/.wine/drive_c; the\n"
+        "Drive C: is --drive, else STOWIX_DRIVE_C, else $WINEPREFIX/drive_c, else the\n"
+        "drive last chosen in the window, else ~/.wine/drive_c; the\n"
         "Windows folder is STOWIX_WINDOWS_FOLDER, else the folder WINDOWS in the root of C:.\n",
 };
 
@@ -46,7 +50,9 @@ inline constexpr CommandUsage DirUsage{
         "sees them: A archive, S system, H hidden, R read-only. FOLDER is a DOS path, such as\n"
         "C:\\WINDOWS or \"C:\\Stowix\\11-5-99 3;45;12 PM\" (quoted for the shell).\n",
     .options = "",
-    .notes = "Drive C: is STOWIX_DRIVE_C, else $WINEPREFIX/drive_c, else ~/.wine/drive_c.\n",
+    .notes =
+        "Drive C: is --drive, else STOWIX_DRIVE_C, else $WINEPREFIX/drive_c, else the\n"
+        "drive last chosen in the window, else ~/.wine/drive_c.\n",
 };
 
 inline constexpr CommandUsage CheckUsage{
@@ -59,7 +65,8 @@ inline constexpr CommandUsage CheckUsage{
         "per set.\n",
     .options = "",
     .notes =
-        "Drive C: is STOWIX_DRIVE_C, else $WINEPREFIX/drive_c, else ~/.wine/drive_c.\n"
+        "Drive C: is --drive, else STOWIX_DRIVE_C, else $WINEPREFIX/drive_c, else the\n"
+        "drive last chosen in the window, else ~/.wine/drive_c.\n"
         "Exit status: 0 every set is sound; 1 a set is damaged; 2 trouble: a command line it\n"
         "does not take, no drive C:, no such set, or a check that could not run; 5 another\n"
         "copy of Stowix works in a drive's image.\n",
@@ -82,7 +89,8 @@ inline constexpr CommandUsage DiffUsage{
     .notes =
         "Exit status: 0 nothing differs, 1 something differs, 2 trouble (as diff's); 5\n"
         "another copy of Stowix works in a drive's image.\n"
-        "Drive C: is STOWIX_DRIVE_C, else $WINEPREFIX/drive_c, else ~/.wine/drive_c; the\n"
+        "Drive C: is --drive, else STOWIX_DRIVE_C, else $WINEPREFIX/drive_c, else the\n"
+        "drive last chosen in the window, else ~/.wine/drive_c; the\n"
         "Windows folder is STOWIX_WINDOWS_FOLDER, else the folder WINDOWS in the root of C:.\n",
     .usageStatus = 2,
     .ownOptions = DiffOwnOptions,
@@ -97,8 +105,9 @@ inline constexpr CommandUsage UnattendedUsage{
         "in the journal and, on a desktop, in a notification.\n",
     .options = "",
     .notes =
-        "STOWIX_BACKUP_NAME names the backup in notices. Drive C: is STOWIX_DRIVE_C, else\n"
-        "$WINEPREFIX/drive_c, else ~/.wine/drive_c. The exit status is stowix's, or\n"
+        "STOWIX_BACKUP_NAME names the backup in notices. Drive C: is --drive, else\n"
+        "STOWIX_DRIVE_C, else $WINEPREFIX/drive_c, else the drive last chosen in the\n"
+        "window, else ~/.wine/drive_c. The exit status is stowix's, or\n"
         "stowix-prune's when the backup was complete and the prune failed.\n",
 };
 
@@ -120,8 +129,9 @@ inline constexpr CommandUsage PruneUsage{
         "  --keep-monthly N  likewise for months\n"
         "  --dry-run         list what would be deleted; delete nothing\n",
     .notes =
-        "A set is kept when any rule keeps it. Drive C: is STOWIX_DRIVE_C, else\n"
-        "$WINEPREFIX/drive_c, else ~/.wine/drive_c.\n"
+        "A set is kept when any rule keeps it. Drive C: is --drive, else STOWIX_DRIVE_C,\n"
+        "else $WINEPREFIX/drive_c, else the drive last chosen in the window, else\n"
+        "~/.wine/drive_c.\n"
         "Exit status: 0 done; 1 a command line it does not take, or no rule; 2 no drive C:;\n"
         "3 a set could not be deleted; 5 another copy of Stowix is running.\n",
     .ownOptions = PruneOwnOptions,

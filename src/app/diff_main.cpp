@@ -136,8 +136,10 @@ int Run(int argc, char** argv) {
     const std::unique_ptr<FileSystem> files = OpenDriveC(busy);
     if (!files) return busy ? AnotherCopy : Trouble;
     const bool withDrive = arguments->sets.size() == 1;
-    const std::optional<ProgramValues> values = WindowsFolderValues(*files, withDrive);
+    std::optional<ProgramValues> values = WindowsFolderValues(*files, withDrive);
     if (!values) return Trouble;
+    // A Wine prefix's registry lies beside its drive_c: compared with the sets' copies too.
+    values->WinePrefix = WinePrefixOfDriveC(DriveMap::FromEnvironment());
     const std::optional<QStringList> setPaths = SetPaths(*files, arguments->sets);
     if (!setPaths) return Trouble;
 

@@ -5,9 +5,12 @@
 #include "app/command_usages.h"
 #include "app/minimum_free.h"
 #include "backup/backup_run.h"
+#include "drives/drive_candidates.h"
 #include "drives/open_drives.h"
+#include "fs/chosen_drive.h"
 #include "gui/chooser_window.h"
 #include "gui/classic_look.h"
+#include "gui/drive_select_window.h"
 #include "gui/main_window.h"
 #include "gui/qt_dialogs.h"
 #include "gui/qt_settings_store.h"
@@ -21,18 +24,41 @@
 #include "shell/run_mode.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 
 #include <cstdio>
+#include <cstring>
 
 using namespace stowix;
 
 namespace {
 
-// The arguments after the program's name, as the command line gives them.
+// The arguments after the program's name, as the command line gives them; a first bare "--"
+// only ends the options.
 QStringList ArgumentsAfterName(int argc, char** argv) {
     QStringList arguments;
-    for (int i = 1; i < argc; ++i) arguments.append(QString::fromLocal8Bit(argv[i]));
+    bool optionsEnded = false;
+    for (int i = 1; i < argc; ++i) {
+        if (!optionsEnded && std::strcmp(argv[i], "--") == 0) {
+            optionsEnded = true;
+            continue;
+        }
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    }
     return arguments;
+}
+
+// "stowix DRIVE": the one argument that is no switch names drive C:, as --drive does.
+std::optional<int> TakeDriveArgument(const QStringList& arguments) {
+    const QStringList drives = DriveArgumentsOf(arguments);
+    if (drives.size() > 1) return RejectCommandLine(StowixUsage, "takes one drive only");
+    if (drives.size() == 1) {
+        if (drives.first().isEmpty()) return RejectCommandLine(StowixUsage, "the drive is empty");
+        NameDriveC(drives.first().toLocal8Bit().constData());
+    }
+    return std::nullopt;
 }
 
 bool DisplayConfigured() {
@@ -79,8 +105,51 @@ void TellStartProblem(Dialogs& dialogs, const QString& reason) {
                        QStringLiteral("Stowix"));
 }
 
+// Nothing names a drive, or only a remembered choice that is gone (a disk file moved away).
+bool NeedsDriveChoice() {
+    const std::optional<DriveSource> driveC = DriveMap::FromEnvironment().Source(u'C');
+    if (!driveC) return true;
+    const std::optional<std::string> chosen = ChosenDrive();
+    const bool fromChoice = chosen && DriveSourceOf(*chosen).hostPath == driveC->hostPath;
+    return fromChoice && !QFileInfo::exists(QFile::decodeName(QByteArray::fromStdString(*chosen)));
+}
+
+// The next start without a drive opens on this one.
+void RememberDrive(const QString& path) {
+    QtSettingsStore settings;
+    (void)settings.Write(QStringLiteral("Stowix"), ChosenDriveSection, ChosenDriveKey, path);
+}
+
+// The drive the user chooses in "Select Windows Drive", one that holds a Windows folder;
+// nothing when the user cancels. A choice is remembered for the next start.
+std::optional<QString> ChooseDrive(Dialogs& dialogs, QWidget* parent) {
+    for (;;) {
+        const std::optional<QString> chosen =
+            DriveSelectWindow::Choose(FindDriveCandidates(CandidatePlaces::Here()), parent);
+        if (!chosen) return std::nullopt;
+        if (HoldsWindowsFolder(*chosen)) {
+            RememberDrive(*chosen);
+            return chosen;
+        }
+        dialogs.MessageBox(QStringLiteral("No Windows folder was found on the drive ") + *chosen +
+                               QStringLiteral(". Choose the folder, Wine prefix or disk image "
+                                              "that holds Windows."),
+                           MessageButtons::Ok, MessageIcon::Information, QStringLiteral("Stowix"));
+    }
+}
+
+// The name the window shows for its drive: the disk file's, the prefix's or the folder's.
+QString DriveNameOf(const DriveMap& drives, const QString& winePrefix) {
+    const std::optional<DriveSource> driveC = drives.Source(u'C');
+    if (!driveC) return QString();
+    const QString path =
+        winePrefix.isEmpty() ? QString::fromLocal8Bit(driveC->hostPath) : winePrefix;
+    const QString name = QFileInfo(QDir::cleanPath(path)).fileName();
+    return name.isEmpty() ? path : name;
+}
+
 // Builds the main window, binds each of its commands, and runs start-up and the event loop.
-int RunWindows(Services& services, ProgramValues& values) {
+int RunWindows(Services& services, ProgramValues& values, QtSystem& system) {
     QtMainWindow form1(services.system.ProgramFolder());
     MainWindow mainWindow(form1, services, values);
     BackupRun backup(mainWindow, services, values);
@@ -105,6 +174,22 @@ int RunWindows(Services& services, ProgramValues& values) {
         .ShowTips = [&] { ShowTips(services); },
     });
     form1.SetEvents(mainWindow.Events());
+    form1.NameDrive(values.DriveName);
+    // Another drive: the program starts afresh on it, as if started with it.
+    form1.AddOpenDriveItem([&] {
+        const std::optional<QString> chosen = ChooseDrive(services.dialogs, &form1);
+        if (chosen) system.StartAgain({QStringLiteral("--drive"), *chosen});
+    });
+    form1.AcceptDroppedDrive([&](const QString& path) {
+        if (!HoldsWindowsFolder(path)) {
+            services.dialogs.MessageBox(
+                QStringLiteral("No Windows folder was found on the drive ") + path + u'.',
+                MessageButtons::Ok, MessageIcon::Information, QStringLiteral("Stowix"));
+            return;
+        }
+        RememberDrive(path);
+        system.StartAgain({QStringLiteral("--drive"), path});
+    });
 
     mainWindow.Form_Load();
     return QApplication::exec();
@@ -113,10 +198,12 @@ int RunWindows(Services& services, ProgramValues& values) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    // --help and --version come before the switch test, which would read "/U" inside any text.
+    // --help and --version come before anything else; --drive is taken out of the arguments.
     if (const auto status = HandleStandardOptions(argc, argv, StowixUsage)) return *status;
+    const QStringList arguments = ArgumentsAfterName(argc, argv);
+    if (const auto status = TakeDriveArgument(arguments)) return *status;
     ProgramValues values;
-    values.Mode = RunModeOf(ArgumentsAfterName(argc, argv));
+    values.Mode = RunModeOf(arguments);
     const bool unattended = values.Mode == RunMode::Unattended;
     if (!ChoosePlatform(unattended)) return 1;
     if (unattended) qInstallMessageHandler(QuietToolkitNotes);
@@ -126,6 +213,12 @@ int main(int argc, char** argv) {
 
     QtDialogs dialogs(unattended || QtDialogs::DisplayIsAbsent() ? DialogMode::Unattended
                                                                  : DialogMode::Interactive);
+    // Without a drive the window offers the drives it finds, instead of ending.
+    if (!unattended && !QtDialogs::DisplayIsAbsent() && NeedsDriveChoice()) {
+        const std::optional<QString> chosen = ChooseDrive(dialogs, nullptr);
+        if (!chosen) return 2;
+        NameDriveC(QFile::encodeName(*chosen).constData());
+    }
     bool anotherCopy = false;
     Result<std::unique_ptr<FileSystem>> opened = OpenConfiguredDrives(&anotherCopy);
     if (!opened) {
@@ -140,15 +233,21 @@ int main(int argc, char** argv) {
     }
     values.MinimumFreeBytes = minimumFree.value();
 
-    QtSystem system;
+    const DriveMap drives = DriveMap::FromEnvironment();
+    const QString driveName = DriveRecordsName(drives);
+    values.WinePrefix = WinePrefixOfDriveC(drives);
+    values.DriveName = DriveNameOf(drives, values.WinePrefix);
+    if (const std::optional<DriveSource> driveC = drives.Source(u'C'))
+        values.DrivePath = values.WinePrefix.isEmpty() ? QString::fromLocal8Bit(driveC->hostPath)
+                                                       : values.WinePrefix;
+    QtSystem system(QtSystem::DefaultLockFilePath(driveName));
     std::unique_ptr<FileSystem> files = std::move(opened).value();
     // The program ends through EndNow, which skips destructors: the drives are closed first, so
     // that an image is left marked clean.
     system.BeforeEnd([&files] { files.reset(); });
     std::unique_ptr<WindowsApi> windows = MakePosixWindowsApi(*files);
     QtSettingsStore settingsFile;
-    DriveRecordsStore settings(settingsFile, DriveRecordsName(DriveMap::FromEnvironment()),
-                               SetFolderExists(*files));
+    DriveRecordsStore settings(settingsFile, driveName, SetFolderExists(*files));
     Services services{*files, settings, system, dialogs, *windows};
-    return RunWindows(services, values);
+    return RunWindows(services, values, system);
 }

@@ -106,7 +106,7 @@ int main(int argc, char** argv) {
     QTextStream err(stderr);
     // A window that restores or deletes a set at the same time is kept out, as a second stowix
     // /U is.
-    QtSystem system;
+    QtSystem system(QtSystem::DefaultLockFilePath(DriveRecordsName(DriveMap::FromEnvironment())));
     if (system.PreviousInstance()) {
         err << "stowix-prune: another copy of Stowix is running; nothing was deleted" << Qt::endl;
         return AnotherCopy;

@@ -3,6 +3,11 @@
 // anything else (no display, drive or settings are needed for them):
 //   --help     the command's usage on standard output; ends the command with status 0;
 //   --version  the command's name and the program's version on standard output; status 0;
+//   --drive PATH, --drive=PATH, -C PATH
+//              names drive C: (a folder, a Wine prefix or its drive_c, a disk image, a block
+//              device) for this run, over STOWIX_DRIVE_C and the rest of the environment; the
+//              option is taken out of argv, so the command never sees it, and the drive is
+//              handed on as STOWIX_DRIVE_C, which the drive map reads and child programs inherit;
 //   --other    any other argument that starts with "--" is an unknown option (unless the command
 //              takes it: CommandUsage::ownOptions): the usage on standard error and the
 //              command's usage status.
@@ -31,7 +36,12 @@ struct CommandUsage {
 
 // The status to end the command with at once, or nothing when the command goes on with its own
 // arguments.
-std::optional<int> HandleStandardOptions(int argc, char** argv, const CommandUsage& command);
+// argc and argv lose the drive option (argv stays ended by a null pointer).
+std::optional<int> HandleStandardOptions(int& argc, char** argv, const CommandUsage& command);
+
+// Names drive C: for the rest of this run and the programs it starts, over the environment: a
+// partition chosen by the environment belonged to the drive it named, and is dropped.
+void NameDriveC(const char* hostPath);
 
 // "<name>: <problem>" and the usage on standard error; gives the command's usage status.
 int RejectCommandLine(const CommandUsage& command, const char* problem);

@@ -35,7 +35,8 @@ void BackupRun::Run() {
     // Nothing is copied into a set folder that the run could not make or may not use.
     if (MakeSetFolder(stamp, setPath, failures)) {
         failures = CopySetGroups(files, m_window, m_values.WindowsFolder, setPath);
-        RequireRegistry(files, m_values.WindowsFolder, setPath, failures);
+        AppendWineRegistry(files, m_values.WinePrefix, setPath, failures);
+        RequireRegistry(files, m_values.WindowsFolder, m_values.WinePrefix, setPath, failures);
     }
     // The registry files of the set are read whole while the set is flushed; what is wrong with
     // them is told at the end.

@@ -1,5 +1,7 @@
 #include "backup/set_copy.h"
 
+#include "registry/wine_prefix_files.h"
+#include "registry/wine_registry.h"
 #include "sets/backup_set_layout.h"
 #include "sets/registry_presence.h"
 #include "sets/set_record.h"
@@ -43,8 +45,25 @@ std::vector<CopyFailure> CopySetGroups(FileSystem& files, ProgressStepper& progr
     return failures;
 }
 
-void RequireRegistry(FileSystem& files, const QString& windowsFolder, const QString& setPath,
-                     std::vector<CopyFailure>& failures) {
+void AppendWineRegistry(FileSystem& files, const QString& prefix, const QString& setPath,
+                        std::vector<CopyFailure>& failures) {
+    if (prefix.isEmpty()) return;
+    const std::vector<CopyFailure> wine = CopyWineRegistryIntoSet(files, prefix, setPath);
+    failures.insert(failures.end(), wine.begin(), wine.end());
+}
+
+void RequireRegistry(FileSystem& files, const QString& windowsFolder, const QString& prefix,
+                     const QString& setPath, std::vector<CopyFailure>& failures) {
+    if (!prefix.isEmpty()) {
+        // Wine's own copy has named each registry file it could not take; a prefix without
+        // them is a drive whose registry was not found, told in the same words.
+        for (const QString& name : WineRegistryFileNames())
+            if (files.ReadFileFacts(setPath + u'\\' + name)) return;
+        const std::vector<QString>& names = WineRegistryFileNames();
+        failures.push_back(
+            {prefix, RegistryNotFoundReason(QStringList(names.begin(), names.end()))});
+        return;
+    }
     if (RegistryFilesIn(files, setPath, BackupGroups).isEmpty())
         failures.push_back({FullPlaceFolder(SetPlace::WindowsFolder, windowsFolder),
                             RegistryNotFoundReason(BackupGroups)});

@@ -22,12 +22,19 @@ namespace stowix {
 std::vector<CopyFailure> CopySetGroups(FileSystem& files, ProgressStepper& progress,
                                        const QString& windowsFolder, const QString& setPath);
 
-// A backup of a drive whose registry groups found no file holds no registry to restore Windows
-// from (sets/registry_presence.h): the failure that says so is added, so that the set is
-// incomplete and not recorded. (The set a restore keeps first holds what the drive has, with a
-// registry or without: a restore may be what brings the registry back.)
-void RequireRegistry(FileSystem& files, const QString& windowsFolder, const QString& setPath,
-                     std::vector<CopyFailure>& failures);
+// For a drive that is a Wine prefix: its registry files copied into the set too, a failure
+// added to failures. Nothing for any other drive.
+void AppendWineRegistry(FileSystem& files, const QString& prefix, const QString& setPath,
+                        std::vector<CopyFailure>& failures);
+
+// A backup of a drive whose registry was not found holds no registry to restore Windows from
+// (sets/registry_presence.h): the failure that says so is added, so that the set is incomplete
+// and not recorded. The registry of a Wine prefix (prefix not empty) is its own registry files,
+// which AppendWineRegistry has copied; any other drive's is its Windows 9x registry group. (The
+// set a restore keeps first holds what the drive has, with a registry or without: a restore may
+// be what brings the registry back.)
+void RequireRegistry(FileSystem& files, const QString& windowsFolder, const QString& prefix,
+                     const QString& setPath, std::vector<CopyFailure>& failures);
 
 // Makes the set durable; a failure is added to failures. A set is recorded or used only once its
 // copies are on disk: a power cut after that must not find files that never reached the disk.

@@ -1,9 +1,13 @@
 #include "compare/file_comparison.h"
 
 #include "compare/ini_file.h"
+#include "registry/registry_file_check.h"
+#include "registry/wine_registry.h"
 #include "sets/backup_set_layout.h"
 #include "sets/set_record.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QHash>
 #include <QSet>
 
@@ -28,6 +32,7 @@ struct Listed {
     QString path;   // where its bytes lie
     QString place;  // where it lies, or would lie, on the drive
     bool registry = false;
+    bool onHost = false;  // path is a host path: a Wine prefix's registry file beside drive_c
 };
 
 // One side's files by a folded key (the name for sets and the drive, the place for a preview).
@@ -67,7 +72,8 @@ std::optional<SetRecord> RecordOf(FileSystem& files, const QString& setPath) {
     return read ? std::move(read).value() : std::nullopt;
 }
 
-Side SetSide(FileSystem& files, const QString& setPath, const ProgramValues& values) {
+Side SetSide(FileSystem& files, const QString& setPath, const ProgramValues& values,
+             bool withWineRegistry = false) {
     Side side;
     const QString folder = setPath + u'\\';
     const std::optional<SetRecord> record = RecordOf(files, setPath);
@@ -86,6 +92,12 @@ Side SetSide(FileSystem& files, const QString& setPath, const ProgramValues& val
                 Listed{twin.nameInSet, folder + twin.nameInSet,
                        FullPlaceFolder(twin.place, values.WindowsFolder) + twin.nameOnDrive,
                        false});
+    // A Wine prefix's registry lies beside its drive_c, off the drive: it is compared key by
+    // key, by its name as its place.
+    if (withWineRegistry)
+        for (const QString& wine : WineRegistryFileNames())
+            for (const QString& name : FileNames(files, folder, wine, side))
+                side.AddFirst(Folded(name), Listed{name, folder + name, name, false});
     return side;
 }
 
@@ -109,6 +121,12 @@ Side DriveSide(FileSystem& files, const ProgramValues& values, bool keepApart) {
             side.files.insert(key, Listed{name, path, path, group.registry});
         }
     }
+    if (!values.WinePrefix.isEmpty())
+        for (const QString& name : WineRegistryFileNames()) {
+            const QString path = values.WinePrefix + u'/' + name;
+            if (QFileInfo(path).isFile())
+                side.files.insert(Folded(name), Listed{name, path, name, false, true});
+        }
     return side;
 }
 
@@ -145,6 +163,20 @@ void CompareIniKeys(FileSystem& files, FileComparison& file) {
         return;
     }
     file.ini = CompareIni(ParseIni(older.value()), ParseIni(newer.value()));
+}
+
+// Wine's registry text, compared key by key as an INI file is, without the stamps that change
+// on each start of Wine.
+void CompareWineRegistryKeys(FileSystem& files, FileComparison& file) {
+    Result<QByteArray> older = files.ReadFile(file.older->path, MaxRegistryBytes);
+    Result<QByteArray> newer = files.ReadFile(file.newer->path, MaxRegistryBytes);
+    if (!older || !newer) {
+        AddTrouble(file, QStringLiteral("keys not compared: ") +
+                             (older ? newer.reason() : older.reason()));
+        return;
+    }
+    file.ini = CompareIni(ParseIni(WineRegistryAsIni(older.value())),
+                          ParseIni(WineRegistryAsIni(newer.value())));
 }
 
 void CompareRegistryKeys(FileSystem& files, FileComparison& file, const RegistryReader& read) {
@@ -185,12 +217,50 @@ void CompareBoth(FileSystem& files, FileComparison& file, bool registry,
     }
     if (!(file.differs & (Aspect::Size | Aspect::Contents))) return;
     if (IsIniFileName(file.name)) CompareIniKeys(files, file);
+    if (IsWineRegistryName(file.name)) CompareWineRegistryKeys(files, file);
     if (registry && options.readRegistry) CompareRegistryKeys(files, file, options.readRegistry);
+}
+
+std::optional<FileSide> SideOf(FileSystem& files, const Listed* listed, FileComparison& file);
+
+// The bytes of a side's file, on the drive or on the host.
+Result<QByteArray> ReadSide(FileSystem& files, const Listed& listed) {
+    if (!listed.onHost) return files.ReadFile(listed.path, MaxRegistryBytes);
+    QFile file(listed.path);
+    if (!file.open(QIODevice::ReadOnly) || file.size() > MaxRegistryBytes)
+        return Status::Fail(listed.path + QStringLiteral(": ") + file.errorString());
+    return file.readAll();
+}
+
+// A Wine registry file of the prefix against a set's copy: its text, key by key. Its times and
+// attributes are the host's, which a set's copy does not keep, so the text alone tells.
+void CompareWithHostFile(FileSystem& files, FileComparison& file, const Listed& before,
+                         const Listed& after) {
+    const Result<QByteArray> older = ReadSide(files, before);
+    const Result<QByteArray> newer = ReadSide(files, after);
+    file.older = SideOf(files, &before, file);
+    file.newer = SideOf(files, &after, file);
+    if (!older || !newer) {
+        AddTrouble(file, QStringLiteral("keys not compared: ") +
+                             (older ? newer.reason() : older.reason()));
+        file.change = FileChange::Changed;
+        return;
+    }
+    if (older.value() == newer.value()) return;  // Same
+    file.change = FileChange::Changed;
+    file.differs =
+        Aspect::Contents | (older.value().size() != newer.value().size() ? Aspect::Size : 0);
+    file.ini = CompareIni(ParseIni(WineRegistryAsIni(older.value())),
+                          ParseIni(WineRegistryAsIni(newer.value())));
 }
 
 // Reads the facts of one side's file; a file that cannot be read is a trouble of its own.
 std::optional<FileSide> SideOf(FileSystem& files, const Listed* listed, FileComparison& file) {
     if (!listed) return std::nullopt;
+    if (listed->onHost) {
+        const QFileInfo host(listed->path);
+        return FileSide{listed->path, FileFacts{host.size(), host.lastModified().toUTC(), 0}};
+    }
     Result<FileFacts> facts = files.ReadFileFacts(listed->path);
     if (!facts) {
         AddTrouble(file, facts.reason());
@@ -223,6 +293,12 @@ Comparison CompareSides(FileSystem& files, Side older, Side newer, const Compare
         // The drive's own place where it has the file; else where a restore would put it.
         auto onDrive = [](const Listed* listed) { return listed && listed->path == listed->place; };
         file.place = onDrive(after) ? after->place : onDrive(before) ? before->place : shown.place;
+        if (before && after && (before->onHost || after->onHost)) {
+            CompareWithHostFile(files, file, *before, *after);
+            if (file.change != FileChange::Same || options.keepSame)
+                comparison.files.push_back(std::move(file));
+            continue;
+        }
         file.older = SideOf(files, before, file);
         file.newer = SideOf(files, after, file);
         if (!file.trouble.isEmpty()) {
@@ -262,8 +338,9 @@ bool Comparison::HasTrouble() const {
 Comparison CompareSetWithDrive(FileSystem& files, const ProgramValues& values,
                                const QString& setPath, const CompareOptions& options) {
     const bool keepApart = RecordOf(files, setPath).has_value();
-    Comparison comparison = CompareSides(files, SetSide(files, setPath, values),
-                                         DriveSide(files, values, keepApart), options, false);
+    Comparison comparison =
+        CompareSides(files, SetSide(files, setPath, values, !values.WinePrefix.isEmpty()),
+                     DriveSide(files, values, keepApart), options, false);
     comparison.olderName = setPath;
     comparison.newerName = DriveSideName;
     return comparison;
@@ -271,8 +348,8 @@ Comparison CompareSetWithDrive(FileSystem& files, const ProgramValues& values,
 
 Comparison CompareSets(FileSystem& files, const ProgramValues& values, const QString& olderSet,
                        const QString& newerSet, const CompareOptions& options) {
-    Comparison comparison = CompareSides(files, SetSide(files, olderSet, values),
-                                         SetSide(files, newerSet, values), options, false);
+    Comparison comparison = CompareSides(files, SetSide(files, olderSet, values, true),
+                                         SetSide(files, newerSet, values, true), options, false);
     comparison.olderName = olderSet;
     comparison.newerName = newerSet;
     return comparison;

@@ -3,7 +3,10 @@
 // that is set:
 //   STOWIX_DRIVE_C ... STOWIX_DRIVE_Z   that folder or image, for that letter;
 //   WINEPREFIX                           $WINEPREFIX/drive_c, for C: only;
+//   the drive last chosen in the window  for C: only (chosen_drive.h);
 //   ~/.wine/drive_c                      for C: only, when that folder exists.
+// The command line's drive reaches the map as STOWIX_DRIVE_C (app/standard_options.h). A drive
+// named by a Wine prefix itself (a folder with drive_c and system.reg) is its drive_c.
 // An empty variable counts as unset. A drive variable that names a regular file or a block device
 // makes an image drive; anything else (a folder, or a path that does not exist yet) a folder
 // drive. STOWIX_DRIVE_<L>_PARTITION chooses the partition of an image (1 for the first).
@@ -12,6 +15,8 @@
 
 #include <QChar>
 #include <QString>
+
+#include "fs/chosen_drive.h"
 
 #include <functional>
 #include <map>
@@ -30,6 +35,18 @@ struct DriveSource {
     std::optional<int> partition;
 };
 
+// What a host path named as a drive is: a disk (a regular file or block device) or a folder, a
+// Wine prefix standing for its drive_c.
+DriveSource DriveSourceOf(const std::string& hostPath);
+// True for a Wine prefix: a folder that holds drive_c and Wine's registry file system.reg.
+bool IsWinePrefix(const std::string& hostPath);
+// The Wine prefix whose drive_c a folder drive is; nothing for any other drive.
+std::optional<std::string> WinePrefixOf(const DriveSource& source);
+
+class DriveMap;
+// The Wine prefix whose drive_c drive C: of the map is; empty for any other drive.
+QString WinePrefixOfDriveC(const DriveMap& drives);
+
 class DriveMap {
 public:
     // Gives a variable's value, or nothing when it is unset.
@@ -40,7 +57,10 @@ public:
     explicit DriveMap(const std::map<QChar, std::string>& folders);
 
     static DriveMap FromEnvironment();
-    static DriveMap FromEnvironment(const EnvironmentLookup& lookup);
+    // chosen: the drive last chosen in the window, a host path; the no-argument form reads it
+    // from the settings.
+    static DriveMap FromEnvironment(const EnvironmentLookup& lookup,
+                                    const std::optional<std::string>& chosen = std::nullopt);
 
     // Sets or replaces the source of one drive; a bare path is a folder drive.
     void Set(QChar letter, std::string hostFolder);

@@ -1,5 +1,7 @@
 #include "gui/animation_widget.h"
 
+#include "gui/accessible_widgets.h"
+
 #include "gui/avi_reader.h"
 #include "gui/media_path.h"
 
@@ -41,6 +43,7 @@ QImage WithTransparentKey(const QImage& frame) {
 AnimationWidget::AnimationWidget(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("Animation1"));
     setFocusPolicy(Qt::NoFocus);
+    InstallAccessibleWidgets();
     connect(&m_timer, &QTimer::timeout, this, qOverload<>(&QWidget::update));
 }
 

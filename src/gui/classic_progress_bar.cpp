@@ -14,6 +14,8 @@ constexpr int BlockGap = 2;  // in pixels between blocks
 ClassicProgressBar::ClassicProgressBar(QWidget* parent) : QProgressBar(parent) {
     setTextVisible(false);
     setFocusPolicy(Qt::NoFocus);
+    // Its value is read out by screen readers; the name says what the value is.
+    setAccessibleName(QStringLiteral("Progress"));
 }
 
 void ClassicProgressBar::paintEvent(QPaintEvent*) {

@@ -3,6 +3,7 @@
 #include "dos/name_rules.h"
 
 #include <QIcon>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPixmap>
@@ -149,6 +150,20 @@ void FolderListWidget::mouseDoubleClickEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) return;
     const QListWidgetItem* entry = itemAt(event->position().toPoint());
     if (!entry) return;
+    const QString path = entry->data(PathRole).toString();
+    event->accept();
+    SetPath(path);
+}
+
+void FolderListWidget::keyPressEvent(QKeyEvent* event) {
+    // Enter on the selected folder does what a double-click on it does: the keyboard reaches
+    // every restore and delete.
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    const QListWidgetItem* entry = currentItem();
+    if (!enter || !entry) {
+        QListWidget::keyPressEvent(event);
+        return;
+    }
     const QString path = entry->data(PathRole).toString();
     event->accept();
     SetPath(path);

@@ -13,13 +13,17 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QLabel>
 #include <QLayout>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QShortcut>
+#include <QUrl>
 
 namespace stowix {
 
@@ -231,6 +235,47 @@ void QtMainWindow::CreateMenus() {
             &Form1Events::AboutMenu_Click);
     AddItem(m_helpMenu, "TipsMenu", QStringLiteral("&Tips"), QKeySequence(Qt::Key_F2),
             &Form1Events::TipsMenu_Click);
+}
+
+void QtMainWindow::AddOpenDriveItem(std::function<void()> handler) {
+    m_fileMenu->addSeparator();
+    QAction* item = m_fileMenu->addAction(QStringLiteral("&Open Windows Drive ..."));
+    item->setObjectName(QStringLiteral("OpenDriveMenu"));
+    item->setShortcut(QKeySequence(QStringLiteral("Ctrl+O")));
+    item->setShortcutContext(Qt::WindowShortcut);
+    connect(item, &QAction::triggered, this, std::move(handler));
+}
+
+void QtMainWindow::NameDrive(const QString& driveName) {
+    setWindowTitle(driveName.isEmpty() ? QStringLiteral("Stowix")
+                                       : QStringLiteral("Stowix - ") + driveName);
+}
+
+void QtMainWindow::AcceptDroppedDrive(std::function<void(const QString& path)> handler) {
+    m_dropped = std::move(handler);
+    setAcceptDrops(true);
+}
+
+namespace {
+
+// The local path of a drop that holds one local file or folder; empty otherwise.
+QString DroppedPath(const QMimeData* data) {
+    if (data == nullptr || !data->hasUrls() || data->urls().size() != 1) return QString();
+    const QUrl url = data->urls().first();
+    return url.isLocalFile() ? url.toLocalFile() : QString();
+}
+
+}  // namespace
+
+void QtMainWindow::dragEnterEvent(QDragEnterEvent* event) {
+    if (m_dropped && !DroppedPath(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void QtMainWindow::dropEvent(QDropEvent* event) {
+    const QString path = DroppedPath(event->mimeData());
+    if (!m_dropped || path.isEmpty()) return;
+    event->acceptProposedAction();
+    m_dropped(path);
 }
 
 void QtMainWindow::CreateShortcuts() {

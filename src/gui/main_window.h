@@ -48,6 +48,12 @@ public:
 
     // What the buttons, menu items, shortcuts and the frame start. Until set, they do nothing.
     void SetEvents(Form1Events events);
+    // The File menu's last item, "Open Windows Drive ..." (Ctrl+O): switches to another drive.
+    void AddOpenDriveItem(std::function<void()> handler);
+    // Names the drive the window works on in its title: "Stowix - win98.qcow2".
+    void NameDrive(const QString& driveName);
+    // A folder or disk file dropped on the window: handler gets its local path.
+    void AcceptDroppedDrive(std::function<void(const QString& path)> handler);
 
     Window& Form() override;
     Control& Command1() override;
@@ -70,6 +76,8 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     // The client area and its controls, through the five steps below.
@@ -106,6 +114,7 @@ private:
     QCheckBox* m_check1 = nullptr;
     StatusBarWidget* m_statusBar1 = nullptr;
     QMenu* m_fileMenu = nullptr;
+    std::function<void(const QString& path)> m_dropped;
     QMenu* m_helpMenu = nullptr;
 
     std::unique_ptr<WindowControl> m_form;

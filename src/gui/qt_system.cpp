@@ -4,16 +4,22 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QCryptographicHash>
 #include <QDate>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLocale>
+#include <QStringList>
 #include <QThread>
 #include <QTime>
 
 #include <unistd.h>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <iostream>
+#include <vector>
 
 namespace stowix {
 
@@ -31,15 +37,27 @@ QtSystem::QtSystem(QString lockFilePath) : m_lockFilePath(std::move(lockFilePath
 
 QtSystem::~QtSystem() = default;
 
-QString QtSystem::DefaultLockFilePath() {
+QString QtSystem::DefaultLockFilePath() { return DefaultLockFilePath(QString()); }
+
+QString QtSystem::DefaultLockFilePath(const QString& driveName) {
+    // "-<digest>" of the drive's name, or nothing for the default lock.
+    const QString drivePart =
+        driveName.isEmpty()
+            ? QString()
+            : u'-' + QString::fromLatin1(
+                         QCryptographicHash::hash(driveName.toUtf8(), QCryptographicHash::Sha256)
+                             .toHex()
+                             .left(16));
     // A copy started by cron has no XDG_RUNTIME_DIR, yet must find the lock of the copy on the
     // desktop: while the user has a session, both use /run/user/<uid>.
-    const QString lockName = QStringLiteral("/stowix.lock");
+    const QString lockName = QStringLiteral("/stowix") + drivePart + QStringLiteral(".lock");
     const QString session = qEnvironmentVariable("XDG_RUNTIME_DIR");
     if (!session.isEmpty() && QFileInfo(session).isDir()) return session + lockName;
     const QString user = QStringLiteral("/run/user/%1").arg(::getuid());
     if (QFileInfo(user).isDir()) return user + lockName;
-    return QDir::tempPath() + QStringLiteral("/stowix-%1.lock").arg(::getuid());
+    // The temporary folder is shared by every user: the name holds the user's id too.
+    return QDir::tempPath() + QStringLiteral("/stowix-%1").arg(::getuid()) + drivePart +
+           QStringLiteral(".lock");
 }
 
 bool QtSystem::PreviousInstance() {
@@ -91,6 +109,20 @@ QString QtSystem::TimeFormatWithSeconds(const QLocale& locale) {
 
 void QtSystem::Beep() {
     if (qobject_cast<QApplication*>(QCoreApplication::instance())) QApplication::beep();
+}
+
+void QtSystem::StartAgain(const QStringList& arguments) {
+    if (m_beforeEnd) m_beforeEnd();
+    m_lock.reset();
+    std::fflush(nullptr);
+    std::vector<QByteArray> texts{QFile::encodeName(QCoreApplication::applicationFilePath())};
+    for (const QString& argument : arguments) texts.push_back(QFile::encodeName(argument));
+    std::vector<char*> argv;
+    for (QByteArray& text : texts) argv.push_back(text.data());
+    argv.push_back(nullptr);
+    ::execv(argv.front(), argv.data());
+    std::fprintf(stderr, "stowix: cannot start again: %s\n", std::strerror(errno));
+    ::_exit(1);
 }
 
 void QtSystem::EndNow(int exitStatus) {

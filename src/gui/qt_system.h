@@ -9,6 +9,7 @@
 
 #include <QLocale>
 #include <QLockFile>
+#include <QStringList>
 
 #include <functional>
 #include <memory>
@@ -28,6 +29,10 @@ public:
     QString TimeText() override;
     void Beep() override;
     [[noreturn]] void EndNow(int exitStatus) override;
+    // Starts the program afresh in this process with these arguments, as EndNow ends it (the
+    // drives closed, the lock given up), so that it works on another drive as if started on it.
+    // Ends with status 1 when the program cannot be started again.
+    [[noreturn]] void StartAgain(const QStringList& arguments);
     // Runs before EndNow ends the process (which skips every destructor): what must be closed
     // cleanly, such as the drives.
     void BeforeEnd(std::function<void()> hook) { m_beforeEnd = std::move(hook); }
@@ -35,6 +40,10 @@ public:
     // stowix.lock in the user's runtime folder ($XDG_RUNTIME_DIR, else /run/user/<uid>), or a
     // per-user name in the temporary folder when the user has neither.
     static QString DefaultLockFilePath();
+    // The lock of one drive (named as drive_records.h names it), beside the default one: a copy
+    // at work on one machine's drive never stops a copy on another's. "stowix-<digest>.lock";
+    // the default lock for an empty name.
+    static QString DefaultLockFilePath(const QString& driveName);
     // The locale's long time form less its time-zone part; seconds are always in it.
     static QString TimeFormatWithSeconds(const QLocale& locale);
 

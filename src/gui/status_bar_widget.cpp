@@ -1,5 +1,8 @@
 #include "gui/status_bar_widget.h"
 
+#include "gui/accessible_widgets.h"
+
+#include <QAccessible>
 #include <QPainter>
 
 namespace stowix {
@@ -10,6 +13,7 @@ constexpr int TextIndent = 3;      // in pixels, inside the panel
 }  // namespace
 
 StatusBarWidget::StatusBarWidget(QWidget* parent) : QWidget(parent) {
+    InstallAccessibleWidgets();
     setFocusPolicy(Qt::NoFocus);
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
@@ -17,6 +21,9 @@ StatusBarWidget::StatusBarWidget(QWidget* parent) : QWidget(parent) {
 void StatusBarWidget::SetText(const QString& text) {
     m_text = text;
     update();
+    // A screen reader says the new text as the user would read it.
+    QAccessibleEvent changed(this, QAccessible::NameChanged);
+    QAccessible::updateAccessibility(&changed);
 }
 
 void StatusBarWidget::paintEvent(QPaintEvent*) {

@@ -1,5 +1,7 @@
 #include "registry/registry_file_check.h"
 
+#include "registry/wine_registry.h"
+
 #include <QStringList>
 
 namespace stowix {
@@ -46,7 +48,43 @@ std::vector<RegistryProblem> CheckSetRegistry(FileSystem& files, const QString& 
     return PendingSetRegistryCheck(files, setPath).Finish();
 }
 
+WineRegistryCheck CheckWineRegistryFile(FileSystem& files, const QString& path) {
+    const Result<QByteArray> text = files.ReadFile(path, MaxRegistryBytes);
+    if (!text) {
+        WineRegistryCheck check;
+        check.reason = QStringLiteral("it cannot be read: ") + text.reason();
+        return check;
+    }
+    return CheckWineRegistryText(text.value());
+}
+
+namespace {
+
+// The Wine registry files the set holds, by their stored names.
+QStringList WineFilesOf(FileSystem& files, const QString& setPath) {
+    QStringList names;
+    for (const QString& wanted : WineRegistryFileNames()) {
+        const Result<std::vector<FolderEntry>> found =
+            files.ListFolder(setPath + u'\\' + wanted, EveryFile);
+        if (!found) continue;
+        for (const FolderEntry& entry : found.value())
+            if (!(entry.attributes & Attribute::Folder)) names.append(entry.name);
+    }
+    return names;
+}
+
+}  // namespace
+
 PendingSetRegistryCheck::PendingSetRegistryCheck(FileSystem& files, const QString& setPath) {
+    // A set of a Wine prefix holds Wine's text registry in place of the Windows 9x pair; its
+    // text is read here at once.
+    if (const QStringList wine = WineFilesOf(files, setPath); !wine.isEmpty()) {
+        for (const QString& name : wine) {
+            const WineRegistryCheck check = CheckWineRegistryFile(files, setPath + u'\\' + name);
+            if (!check.sound) m_problems.push_back({name, check.reason, true});
+        }
+        return;
+    }
     for (const QString& wanted : RegistryFileNames()) {
         // The name as stored, found without regard to case as every listing of the program is.
         const Result<std::vector<FolderEntry>> found =

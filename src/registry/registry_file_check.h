@@ -31,6 +31,10 @@ PendingRegistryCheck StartRegistryFileCheck(FileSystem& files, const QString& pa
                                             SendItems sendItems = SendItems::No);
 
 // A registry file of a set that is not sound.
+struct WineRegistryCheck;
+// Reads a Wine registry file of the drive whole and checks its text (wine_registry.h).
+WineRegistryCheck CheckWineRegistryFile(FileSystem& files, const QString& path);
+
 struct RegistryProblem {
     QString name;         // as stored in the set: "SYSTEM.DAT"
     QString reason;       // "it has no root key: ..."

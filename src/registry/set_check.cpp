@@ -1,5 +1,8 @@
 #include "registry/set_check.h"
 
+#include "registry/wine_registry.h"
+
+#include <algorithm>
 #include <memory>
 
 namespace stowix {
@@ -55,12 +58,23 @@ SetCheck CheckBackupSet(FileSystem& files, const QString& setPath) {
     }
     bool notChecked = false;
     std::vector<QString> registryFound;
+    std::vector<QString> wineFound;
     for (const FolderEntry& entry : listed.value()) {
         if (entry.attributes & Attribute::Folder) continue;
         // The set's record is no file of the drive; whether it can be read is told below.
         if (entry.name.compare(SetRecordName, Qt::CaseInsensitive) == 0) continue;
         ++check.files;
         const QString path = setPath + u'\\' + entry.name;
+        if (IsWineRegistryName(entry.name)) {
+            wineFound.push_back(entry.name.toLower());
+            const WineRegistryCheck wine = CheckWineRegistryFile(files, path);
+            if (wine.sound)
+                check.registryKeys += wine.keys;
+            else
+                check.problems.push_back(entry.name + QStringLiteral(" is damaged: ") +
+                                         wine.reason);
+            continue;
+        }
         if (IsRegistryName(entry.name)) {
             // The registry check reads the file whole itself.
             registryFound.push_back(entry.name.toUpper());
@@ -77,8 +91,15 @@ SetCheck CheckBackupSet(FileSystem& files, const QString& setPath) {
         if (const QString unreadable = ReadThrough(files, path); !unreadable.isEmpty())
             check.problems.push_back(entry.name + QStringLiteral(" cannot be read: ") + unreadable);
     }
-    for (const QString& registry : RegistryFileNames())
-        if (std::find(registryFound.begin(), registryFound.end(), registry) == registryFound.end())
+    // A Wine prefix's set holds Wine's registry in place of the Windows 9x pair; each kind of
+    // set needs the whole of its own.
+    const bool wine = !wineFound.empty() && registryFound.empty();
+    const std::vector<QString> wanted =
+        wine ? std::vector<QString>{QStringLiteral("system.reg"), QStringLiteral("user.reg")}
+             : RegistryFileNames();
+    const std::vector<QString>& found = wine ? wineFound : registryFound;
+    for (const QString& registry : wanted)
+        if (std::find(found.begin(), found.end(), registry) == found.end())
             check.problems.push_back(registry + QStringLiteral(" is missing"));
 
     const SetFacts facts = ReadSetFacts(files, setPath);

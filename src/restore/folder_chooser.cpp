@@ -85,7 +85,7 @@ void FolderChooser::Form_Activate() {
                                  m_chooserMode.toUpper());
     m_controls.ProgressBar1().SetVisible(false);
     SetStatusText(QStringLiteral("Double-click a folder to ") + m_chooserMode.toLower() +
-                  QStringLiteral(" it"));
+                  QStringLiteral(" it, or select it and press Enter"));
 }
 
 void FolderChooser::Dir1_Change() {

@@ -2,6 +2,7 @@
 
 #include "dos/wildcard.h"
 #include "files/file_routines.h"
+#include "registry/wine_prefix_files.h"
 #include "restore/boot_script.h"
 #include "restore/folder_chooser.h"
 #include "restore/recorded_origins.h"
@@ -60,12 +61,21 @@ bool ReadyRegistryStaging(FileSystem& files, const QString& setFolder, const QSt
     return false;
 }
 
+// A Wine prefix's registry goes straight back into the prefix: Wine never runs the boot script.
+void RestoreWinePrefixRegistry(FileSystem& files, const QString& setFolder, const QString& prefix,
+                               RestoreOutcome& outcome) {
+    if (Status restored = RestoreWineRegistry(files, setFolder, prefix); !restored)
+        outcome.registryNotStaged = restored.reason();
+}
+
 // Copies one group out of the set. The registry group is staged whole or not at all.
 void RestoreGroup(FolderChooser& chooser, const SetGroup& group,
                   const std::optional<SetRecord>& record, RestoreOutcome& outcome) {
     FileSystem& files = chooser.services().files;
     const ProgramValues& values = chooser.values();
     const QString setFolder = chooser.Controls().Dir1().Path();
+    if (group.registry && !values.WinePrefix.isEmpty())
+        return RestoreWinePrefixRegistry(files, setFolder, values.WinePrefix, outcome);
     if (group.registry && !ReadyRegistryStaging(files, setFolder, values.WindowsFolder, outcome))
         return;
     QString sourceFolder = setFolder + u'\\';

@@ -52,6 +52,7 @@ QString MakeUndoSet(FolderChooser& chooser, const QString& undoPath) {
         return made.reason();
     std::vector<CopyFailure> failures =
         CopySetGroups(files, chooser, chooser.values().WindowsFolder, undoPath);
+    AppendWineRegistry(files, chooser.values().WinePrefix, undoPath, failures);
     FlushSet(files, undoPath, failures);
     if (failures.empty()) return QString();
     QString reason =

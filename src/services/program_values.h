@@ -19,6 +19,13 @@ struct ProgramValues {
     // room for its swap file (STOWIX_MIN_FREE_MB; 64 MiB unless set).
     qint64 MinimumFreeBytes = qint64(64) << 20;
     RunMode Mode = RunMode::Window;
+    // The host folder of the Wine prefix whose drive_c drive C: is; empty for any other drive.
+    // Its registry files (system.reg, user.reg, userdef.reg) are the registry of a set.
+    QString WinePrefix = {};
+    // The host path that names drive C: (a folder, a Wine prefix, a disk file), for the user;
+    // empty when unknown.
+    QString DrivePath = {};
+    QString DriveName = {};  // its last part, for the window's title: "win98.qcow2"
 };
 
 // The program's version is 1.00.0103; its third part is the revision shown to the user.

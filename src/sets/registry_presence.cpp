@@ -28,6 +28,10 @@ QString RegistryNotFoundReason(std::span<const SetGroup> groups) {
     QStringList names;
     for (const SetGroup& group : groups)
         if (group.registry) names.append(QString::fromUtf16(group.pattern).toUpper());
+    return RegistryNotFoundReason(names);
+}
+
+QString RegistryNotFoundReason(const QStringList& names) {
     return QStringLiteral("the registry was not found: none of ") +
            names.join(QStringLiteral(", ")) +
            QStringLiteral(" is there as a file that can be read, so the set holds no registry");

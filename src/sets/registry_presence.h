@@ -25,5 +25,7 @@ QStringList RegistryFilesIn(FileSystem& files, const QString& setPath,
 // The line a backup reports for a drive whose registry was not found: the folder it looked in
 // and the names it looked for.
 QString RegistryNotFoundReason(std::span<const SetGroup> groups);
+// The same line for a drive whose registry is the files named (a Wine prefix's).
+QString RegistryNotFoundReason(const QStringList& names);
 
 }  // namespace stowix

@@ -1,12 +1,36 @@
 #include "shell/run_mode.h"
 
+#include <algorithm>
+
 namespace stowix {
 
+namespace {
+
+bool IsSwitch(const QString& argument, QLatin1String name) {
+    return argument.compare(name, Qt::CaseInsensitive) == 0;
+}
+
+bool IsAnySwitch(const QString& argument) {
+    return IsSwitch(argument, QLatin1String("/U")) || IsSwitch(argument, QLatin1String("/I"));
+}
+
+}  // namespace
+
 RunMode RunModeOf(const QStringList& arguments) {
-    const QString line = arguments.join(QLatin1Char(' ')).toUpper();
-    if (line.contains(QLatin1String("/U"))) return RunMode::Unattended;
-    if (line.contains(QLatin1String("/I"))) return RunMode::Hidden;
+    const auto has = [&](QLatin1String name) {
+        return std::any_of(arguments.begin(), arguments.end(),
+                           [&](const QString& argument) { return IsSwitch(argument, name); });
+    };
+    if (has(QLatin1String("/U"))) return RunMode::Unattended;
+    if (has(QLatin1String("/I"))) return RunMode::Hidden;
     return RunMode::Window;
+}
+
+QStringList DriveArgumentsOf(const QStringList& arguments) {
+    QStringList drives;
+    for (const QString& argument : arguments)
+        if (!IsAnySwitch(argument)) drives.append(argument);
+    return drives;
 }
 
 }  // namespace stowix

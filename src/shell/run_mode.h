@@ -1,18 +1,24 @@
 #pragma once
 // How the program was started: the switches of its command line, read once at start-up and
-// handed on as ProgramValues::Mode. It does not deal with what each mode does (start-up and the
-// backup run decide that).
+// handed on as ProgramValues::Mode, and the drive the command line names. It does not deal with
+// what each mode does (start-up and the backup run decide that).
 
 #include "services/program_values.h"
 
+#include <QString>
 #include <QStringList>
+
+#include <optional>
 
 namespace stowix {
 
-// arguments: those after the program's name. The switch test is the program's own, kept as it
-// always was: the arguments joined by single blanks and upper-cased, and a switch counts wherever
-// it stands in that line, also inside a longer word ("/UNATTENDED", "C:\X/USR"). "/U" wins over
-// "/I".
+// arguments: those after the program's name. "/U" and "/I" are switches only as whole
+// arguments, in either case: a path such as "/media/usb/win98.img" or "C:\X/USR" holds "/u" or
+// "/i" and is never read as one, so that it cannot start a backup of another drive. "/U" wins
+// over "/I".
 RunMode RunModeOf(const QStringList& arguments);
+
+// The arguments that are not switches: each names the drive (the program takes one).
+QStringList DriveArgumentsOf(const QStringList& arguments);
 
 }  // namespace stowix

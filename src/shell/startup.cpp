@@ -19,7 +19,7 @@ const QString ProgramTitle = QStringLiteral("Stowix");
 
 // Line breaks inside message texts are single carriage returns; the Qt layer shows them as
 // line breaks.
-QString NoWindowsFolderText(const QString& reason) {
+QString NoWindowsFolderText(const QString& reason, const QString& drivePath) {
     // The reason, when there is one, says what is wrong (a drive folder that does not exist, two
     // WINDOWS folders) better than the general sentence would.
     QString text = QStringLiteral("No Windows folder was found on drive C:.");
@@ -28,6 +28,9 @@ QString NoWindowsFolderText(const QString& reason) {
         text[0] = text.at(0).toUpper();
         if (!text.endsWith(u'.')) text += u'.';
     }
+    // Which drive that was, in the user's own terms: the folder, prefix or disk file.
+    if (!drivePath.isEmpty() && !text.contains(drivePath))
+        text += QStringLiteral(" Drive C: is ") + drivePath + u'.';
     text += QStringLiteral(
         "\r\rSet STOWIX_DRIVE_C to the host folder that holds drive C: (for instance a mounted "
         "Windows 95/98 partition or a Wine prefix's drive_c), or set STOWIX_WINDOWS_FOLDER to "
@@ -109,8 +112,8 @@ bool MainWindow::FindWindowsFolder() {
 }
 
 void MainWindow::EndWithoutWindowsFolder(const QString& reason) {
-    m_services.dialogs.MessageBox(NoWindowsFolderText(reason), MessageButtons::Ok,
-                                  MessageIcon::Information, ProgramTitle);
+    m_services.dialogs.MessageBox(NoWindowsFolderText(reason, m_values.DrivePath),
+                                  MessageButtons::Ok, MessageIcon::Information, ProgramTitle);
     EndProgram(NoWindowsFolderStatus);
 }
 

@@ -40,7 +40,7 @@ TEST_F(BackupRoomTest, a_set_that_would_not_leave_the_floor_free_is_not_begun) {
     } cases[] = {{"", std::nullopt}, {"/U", 3}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.commandLine);
-        values.Mode = RunModeOf({c.commandLine});
+        values.Mode = RunModeOf(QString(c.commandLine).split(u' ', Qt::SkipEmptyParts));
         system.endedWith.reset();
         dialogs.messages.clear();
         window.PendingComment = " before the driver";

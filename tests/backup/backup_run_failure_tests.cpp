@@ -77,7 +77,7 @@ TEST_F(BackupFailure, ends_with_status_3_only_under_u) {
     faulty.FailCopyTo("*\\SYSTEM.DAT", "Permission denied");
     for (const Case& c : cases) {
         SCOPED_TRACE(QString(c.commandLine + " box " + QString::number(c.box)).toStdString());
-        values.Mode = RunModeOf({c.commandLine});
+        values.Mode = RunModeOf(c.commandLine.split(u' ', Qt::SkipEmptyParts));
         system.endedWith.reset();
         form.check1.SetValue(c.box);
         dialogs.messages.clear();

@@ -135,7 +135,7 @@ TEST_F(BackupRunTest, ends_the_program_under_u_or_with_the_box_checked) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(QString(c.commandLine + " box " + QString::number(c.box)).toStdString());
-        values.Mode = RunModeOf({c.commandLine});
+        values.Mode = RunModeOf(c.commandLine.split(u' ', Qt::SkipEmptyParts));
         system.endedWith.reset();
         form.check1.SetValue(c.box);
         log.Clear();

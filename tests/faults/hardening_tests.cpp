@@ -12,6 +12,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLocale>
 #include <QLockFile>
 #include <QRegularExpression>
@@ -256,7 +257,17 @@ TEST_F(Hardening, a_file_written_to_while_it_is_copied_fails_the_backup) {
 }
 
 TEST_F(Hardening, an_unattended_run_beside_another_copy_says_so_in_one_line_and_ends_5) {
-    QLockFile running(World().Runtime() + QStringLiteral("/stowix.lock"));
+    // The lock of the drive the run works on (each drive has its own).
+    const QString driveName = QFileInfo(World().DriveC()).canonicalFilePath();
+    // Where the program looks: its runtime folder is the world's.
+    const bool hadSession = qEnvironmentVariableIsSet("XDG_RUNTIME_DIR");
+    const QByteArray session = qgetenv("XDG_RUNTIME_DIR");
+    qputenv("XDG_RUNTIME_DIR", World().Runtime().toLocal8Bit());
+    QLockFile running(QtSystem::DefaultLockFilePath(driveName));
+    if (hadSession)
+        qputenv("XDG_RUNTIME_DIR", session);
+    else
+        qunsetenv("XDG_RUNTIME_DIR");
     ASSERT_TRUE(running.tryLock(0));
     const RunResult result = Backup();
     EXPECT_TRUE(result.Ended(AnotherCopy)) << result.Describe();

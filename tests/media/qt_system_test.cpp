@@ -95,6 +95,28 @@ TEST(QtSystemLockPath, is_the_same_for_a_desktop_session_and_a_cron_job) {
     if (!saved.isNull()) qputenv("XDG_RUNTIME_DIR", saved);
 }
 
+// Each drive has a lock of its own beside the default one, also in the temporary folder that
+// every user shares: a window on one machine's drive never stops a backup of another's.
+TEST(QtSystemLockPath, is_the_drives_own) {
+    const QByteArray saved = qgetenv("XDG_RUNTIME_DIR");
+    QTemporaryDir session;
+    qputenv("XDG_RUNTIME_DIR", session.path().toUtf8());
+    const QString first = QtSystem::DefaultLockFilePath("/srv/win98/drive_c");
+    const QString second = QtSystem::DefaultLockFilePath("/srv/vms/win95.qcow2");
+    EXPECT_TRUE(first.startsWith(session.path() + "/stowix-") && first.endsWith(".lock"));
+    EXPECT_NE(first, second);
+    EXPECT_EQ(first, QtSystem::DefaultLockFilePath("/srv/win98/drive_c"));
+    EXPECT_EQ(QtSystem::DefaultLockFilePath(""), session.filePath("stowix.lock"));
+
+    qunsetenv("XDG_RUNTIME_DIR");
+    if (!QFileInfo(QString("/run/user/%1").arg(::getuid())).isDir()) {
+        const QString shared = QtSystem::DefaultLockFilePath("/srv/win98/drive_c");
+        EXPECT_TRUE(shared.startsWith(QDir::tempPath() + QString("/stowix-%1-").arg(::getuid())));
+        EXPECT_NE(shared, QtSystem::DefaultLockFilePath("/srv/vms/win95.qcow2"));
+    }
+    if (!saved.isNull()) qputenv("XDG_RUNTIME_DIR", saved);
+}
+
 class QtSystemTexts : public testing::Test {
 protected:
     void TearDown() override { QLocale::setDefault(QLocale::system()); }

@@ -173,6 +173,22 @@ TEST_F(PackageTest, installs_the_commands_with_their_manual_pages_and_the_deskto
     const Outcome desktop = RunTool("desktop-file-validate", {entry});
     EXPECT_EQ(desktop.exitCode, 0) << Told(desktop);
     EXPECT_EQ(desktop.output.toStdString(), "");
+    // "Open with Stowix" in a file manager: a disk file is the command line's drive, and each
+    // disk type is one the desktop's MIME database knows.
+    QFile mimeDatabase("/usr/share/mime/packages/freedesktop.org.xml");
+    ASSERT_TRUE(mimeDatabase.open(QIODevice::ReadOnly)) << "shared-mime-info is not installed";
+    const QByteArray knownTypes = mimeDatabase.readAll();
+    QFile entryFile(entry);
+    ASSERT_TRUE(entryFile.open(QIODevice::ReadOnly));
+    const QList<QByteArray> entryLines = entryFile.readAll().split('\n');
+    EXPECT_TRUE(entryLines.contains("Exec=stowix %f"));
+    QStringList types;
+    for (const QByteArray& line : entryLines)
+        if (line.startsWith("MimeType="))
+            types = QString::fromUtf8(line.mid(9)).split(u';', Qt::SkipEmptyParts);
+    EXPECT_EQ(types.size(), 6) << types.join(';').toStdString();
+    for (const QString& type : types)
+        EXPECT_TRUE(knownTypes.contains(("type=\"" + type + "\"").toUtf8())) << type.toStdString();
     for (const char* size : {"16x16", "32x32"})
         EXPECT_TRUE(
             QFileInfo::exists(Installed("/usr/share/icons/hicolor/") + size + "/apps/stowix.png"))

@@ -98,8 +98,12 @@ TEST_F(CommandLineTest, an_option_beside_the_unattended_switch_is_answered_witho
     EXPECT_FALSE(QFileInfo::exists(HostPath("Stowix"))) << "an option made a backup";
     EXPECT_FALSE(QFileInfo::exists(SettingsFile()));
 
-    // After a bare "--" nothing is an option, and the switch test reads the whole line as ever.
-    const Outcome backup = Run("stowix", {"--", "--help", "/U"});
+    // After a bare "--" nothing is an option: "--help" is a drive's name like any other word,
+    // and the switch still counts.
+    const Outcome refused = Run("stowix", {"--", "--help", "/U"});
+    EXPECT_EQ(refused.exitCode, 2) << refused.errors.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(HostPath("Stowix")));
+    const Outcome backup = Run("stowix", {"--", driveRoot, "/U"});
     EXPECT_EQ(backup.exitCode, 0) << backup.errors.toStdString();
     EXPECT_EQ(backup.output.toStdString(), "");
     EXPECT_EQ(FoldersIn("Stowix").size(), 1) << "no backup set was made";

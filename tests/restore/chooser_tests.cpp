@@ -25,7 +25,8 @@ TEST_F(ChooserTest, opening_in_restore_mode_shows_the_restore_texts_and_asks_not
                                "Dir1.Path=C:\\Stowix",
                                "Dir1.ToolTip=Double-click the folder you want to RESTORE",
                                "Form2.ProgressBar1.Visible=0",
-                               "Form2.StatusBar1.Text=Double-click a folder to restore it",
+                               "Form2.StatusBar1.Text=Double-click a folder to restore it, or "
+                               "select it and press Enter",
                            }));
     EXPECT_EQ(form2.dir1.Path(), "C:\\Stowix");
     EXPECT_TRUE(form2.form.IsVisible());
@@ -47,7 +48,8 @@ TEST_F(ChooserTest, opening_in_delete_mode_after_a_restore_shows_the_delete_text
               QStringList({"Form2.Caption=Select Folder to Delete"}));
     EXPECT_EQ(log.Matching("Dir1.ToolTip"),
               QStringList({"Dir1.ToolTip=Double-click the folder you want to DELETE"}));
-    EXPECT_EQ(form2.statusBar1.Text(), "Double-click a folder to delete it");
+    EXPECT_EQ(form2.statusBar1.Text(),
+              "Double-click a folder to delete it, or select it and press Enter");
     EXPECT_FALSE(form2.progressBar1.IsVisible());
     EXPECT_EQ(form2.dir1.Path(), "C:\\Stowix");
     EXPECT_TRUE(dialogs.messages.empty());
@@ -133,7 +135,7 @@ TEST_F(ChooserTest, the_chosen_folder_rule_acts_only_on_a_set_directly_inside_th
         QString status;   // the status text afterwards
         QString endPath;  // where the list is left
     };
-    const QString idle = "Double-click a folder to delete it";
+    const QString idle = "Double-click a folder to delete it, or select it and press Enter";
     const QString root = "C:\\Stowix";
     auto refused = [](const QString& path) -> QString { return "Not a backup set [" + path + "]"; };
     const Case cases[] = {

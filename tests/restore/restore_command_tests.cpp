@@ -112,7 +112,8 @@ TEST_F(RestoreCommandTest, yes_then_no_restores_and_shows_the_chooser_afresh) {
     EXPECT_GE(after.indexOf("Form2.Hide"), 0);
     EXPECT_TRUE(form2.form.IsVisible());
     EXPECT_FALSE(mainForm.IsVisible());
-    EXPECT_EQ(form2.statusBar1.Text(), "Double-click a folder to restore it");
+    EXPECT_EQ(form2.statusBar1.Text(),
+              "Double-click a folder to restore it, or select it and press Enter");
     EXPECT_FALSE(form2.progressBar1.IsVisible());
     EXPECT_EQ(form2.dir1.Path(), "C:\\Stowix");
 }

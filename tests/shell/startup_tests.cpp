@@ -59,30 +59,34 @@ TEST_F(StartUp, learns_the_windows_folder_as_the_system_reports_it) {
     }
 }
 
-// The arguments are read as one line joined by single blanks: a switch may stand inside an
-// argument, but never across two of them.
-TEST(RunModeOf, reads_the_switches_from_the_joined_upper_cased_arguments) {
+// "/U" and "/I" count only as whole arguments, in either case; every other argument names the
+// drive, however much of a switch it holds.
+TEST(RunModeOf, reads_only_whole_arguments_as_switches) {
     const struct {
         QStringList arguments;
         RunMode mode;
+        QStringList drives;
     } cases[] = {
-        {{}, RunMode::Window},
-        {{""}, RunMode::Window},
-        {{"a comment"}, RunMode::Window},
-        {{"/i"}, RunMode::Hidden},
-        {{"/i", "/U"}, RunMode::Unattended},
-        {{"/u", "/I"}, RunMode::Unattended},
-        {{"a comment /u"}, RunMode::Unattended},
-        {{"C:\\X/USR"}, RunMode::Unattended},
-        {{"x/", "u"}, RunMode::Window},  // "/ U": the blank between parts them
+        {{}, RunMode::Window, {}},
+        {{"/i"}, RunMode::Hidden, {}},
+        {{"/I", "/u"}, RunMode::Unattended, {}},
+        {{"/u", "/I"}, RunMode::Unattended, {}},
+        {{"/media/usb/win98.img"}, RunMode::Window, {"/media/usb/win98.img"}},
+        {{"/home/user/vms/w98.qcow2", "/I"}, RunMode::Hidden, {"/home/user/vms/w98.qcow2"}},
+        {{"/UNATTENDED"}, RunMode::Window, {"/UNATTENDED"}},
+        {{"C:\\X/USR"}, RunMode::Window, {"C:\\X/USR"}},
+        {{"a comment /u"}, RunMode::Window, {"a comment /u"}},
+        {{"/u "}, RunMode::Window, {"/u "}},
+        {{"", "/U"}, RunMode::Unattended, {""}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.arguments.join('|').toStdString());
         EXPECT_EQ(RunModeOf(c.arguments), c.mode);
+        EXPECT_EQ(DriveArgumentsOf(c.arguments), c.drives);
     }
 }
 
-// Each switch is a plain substring of the upper-cased line; "/I" only keeps start-up from
+// Each switch is a whole argument; "/I" only keeps start-up from
 // showing the window itself.
 TEST_F(StartUp, switches_decide_showing_and_the_unattended_backup) {
     struct Case {
@@ -92,20 +96,15 @@ TEST_F(StartUp, switches_decide_showing_and_the_unattended_backup) {
         bool visibleAtEnd;
     };
     const Case cases[] = {
-        {"", true, false, true},
-        {"/u", false, true, false},
-        {"/UNATTENDED", false, true, false},
-        {"C:\\X/USR", false, true, false},
-        {"/I", false, false, true},
-        {"/I /U", false, true, false},
-        {"/U /I", false, true, false},
+        {"", true, false, true},       {"/u", false, true, false},    {"/I", false, false, true},
+        {"/I /U", false, true, false}, {"/U /I", false, true, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.commandLine.toStdString());
         log.Clear();
         form.form.Hide();
         system.endedWith.reset();
-        values.Mode = RunModeOf({c.commandLine});
+        values.Mode = RunModeOf(c.commandLine.split(u' ', Qt::SkipEmptyParts));
         Rebuild();
         BindRecordingCommands();
         log.Clear();

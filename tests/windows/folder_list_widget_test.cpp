@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QTest>
 
 namespace stowix {
@@ -107,6 +108,27 @@ TEST_F(FolderListTest, double_click_makes_the_entry_the_path) {
     EXPECT_EQ(list.Path(), "C:\\");
     DoubleClick("Stowix");
     EXPECT_EQ(changes, QStringList({"C:\\Stowix\\b set", "C:\\", "C:\\Stowix"}));
+}
+
+// From the keyboard: the arrows select a folder and Enter (either key) does what a double-click
+// does; the list's items are what a screen reader reads.
+TEST_F(FolderListTest, enter_on_the_selected_folder_makes_it_the_path) {
+    list.SetPath("C:\\Stowix");
+    changes.clear();
+    list.setCurrentItem(list.findItems("b set", Qt::MatchExactly).first());
+    QTest::keyClick(&list, Qt::Key_Return);
+    EXPECT_EQ(list.Path(), "C:\\Stowix\\b set");
+    QTest::keyClick(&list, Qt::Key_Up);
+    QTest::keyClick(&list, Qt::Key_Enter);
+    EXPECT_EQ(changes, QStringList({"C:\\Stowix\\b set", "C:\\Stowix"}));
+
+    QAccessibleInterface* access = QAccessible::queryAccessibleInterface(&list);
+    ASSERT_NE(access, nullptr);
+    EXPECT_EQ(access->role(), QAccessible::List);
+    QStringList read;
+    for (int i = 0; i < access->childCount(); ++i)
+        read.append(access->child(i)->text(QAccessible::Name));
+    EXPECT_TRUE(read.contains("b set")) << read.join('|').toStdString();
 }
 
 TEST_F(FolderListTest, double_click_on_the_current_folder_changes_nothing) {

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -433,6 +434,65 @@ TEST_F(QtMainWindowTest, window_sizes_and_moves_in_twips) {
     EXPECT_EQ(window.frameGeometry().topLeft(), QPoint(100, 200));
     form.Hide();
     EXPECT_FALSE(form.IsVisible());
+}
+
+}  // namespace
+}  // namespace stowix
+
+namespace stowix {
+namespace {
+
+// What a screen reader learns through Qt's accessibility interfaces: each control's name, role
+// and text, the status bar's text, the progress bar's value and the animation in plain words.
+TEST_F(QtMainWindowTest, every_control_tells_assistive_technology_its_name_role_and_text) {
+    ShowActive();
+    window.StatusBar1().SetText("Ready [C:\\WINDOWS]");
+    window.ProgressBar1().SetValue(57);
+    const auto access = [this](const char* name) {
+        return QAccessible::queryAccessibleInterface(Child(name));
+    };
+    const struct {
+        const char* name;
+        QAccessible::Role role;
+        const char* text;  // the start of its accessible name
+    } controls[] = {
+        {"Command1", QAccessible::Button, "Backup"},
+        {"Command2", QAccessible::Button, "Restore"},
+        {"Command3", QAccessible::Button, "Exit"},
+        {"Check1", QAccessible::CheckBox, "Automatic"},
+        {"StatusBar1", QAccessible::StatusBar, "Ready [C:\\WINDOWS]"},
+        {"Animation1", QAccessible::Animation, "Animation"},
+        {"ProgressBar1", QAccessible::ProgressBar, "Progress"},
+    };
+    for (const auto& control : controls) {
+        SCOPED_TRACE(control.name);
+        QAccessibleInterface* interface = access(control.name);
+        ASSERT_NE(interface, nullptr);
+        EXPECT_EQ(interface->role(), control.role);
+        EXPECT_TRUE(interface->text(QAccessible::Name).startsWith(control.text))
+            << interface->text(QAccessible::Name).toStdString();
+    }
+    EXPECT_EQ(access("StatusBar1")->text(QAccessible::Value), "Ready [C:\\WINDOWS]");
+    EXPECT_TRUE(access("Animation1")->text(QAccessible::Description).contains("backs up"));
+    QAccessibleValueInterface* progress = access("ProgressBar1")->valueInterface();
+    ASSERT_NE(progress, nullptr);
+    EXPECT_EQ(progress->currentValue().toInt(), 57);
+}
+
+// The drive is switched from the File menu's last item, from the keyboard too; the title
+// names the drive.
+TEST_F(QtMainWindowTest, the_drive_item_comes_last_with_its_own_shortcut) {
+    int opened = 0;
+    window.AddOpenDriveItem([&opened] { ++opened; });
+    window.NameDrive("win98.qcow2");
+    EXPECT_EQ(window.windowTitle(), "Stowix - win98.qcow2");
+    ShowActive();
+    const QList<QAction*> items = Child<QMenu>("FileMenu")->actions();
+    ASSERT_FALSE(items.isEmpty());
+    EXPECT_EQ(items.last()->objectName(), "OpenDriveMenu");
+    EXPECT_EQ(items.last()->shortcut(), QKeySequence("Ctrl+O"));
+    QTest::keySequence(&window, QKeySequence("Ctrl+O"));
+    EXPECT_EQ(opened, 1);
 }
 
 }  // namespace
