@@ -1,7 +1,7 @@
 #include "prune/prune_run.h"
 
-#include "restore/delete_set.h"
 #include "sets/backup_root.h"
+#include "sets/set_removal.h"
 
 #include <algorithm>
 

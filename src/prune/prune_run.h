@@ -1,7 +1,7 @@
 #pragma once
 // Thinning the backup root: which folders in it are sets the unattended backup made (named by
 // their stamp alone, set_time.h), which of those the keep rules keep (keep_rules.h), and the
-// deletion of the rest through the chooser's own delete (restore/delete_set.h), never through a
+// deletion of the rest through the sets' own removal (sets/set_removal.h), never through a
 // link. A set with a comment, the sets that the last backup and the last restore name, a set
 // whose time cannot be read and anything in the root that is no set folder (files, links, the
 // staged registry files) are never deleted. It does not deal with the command line, the settings

@@ -1,6 +1,5 @@
-#include "gui/qt_system.h"
+#include "app/qt_system.h"
 
-#include <QApplication>
 #include <QCoreApplication>
 #include <QDate>
 #include <QDir>
@@ -124,7 +123,7 @@ QString QtSystem::TimeFormatWithSeconds(const QLocale& locale) {
 }
 
 void QtSystem::Beep() {
-    if (qobject_cast<QApplication*>(QCoreApplication::instance())) QApplication::beep();
+    if (m_beep) m_beep();
 }
 
 void QtSystem::EndNow(int exitStatus) {

@@ -1,4 +1,4 @@
-#include "gui/qt_settings_store.h"
+#include "app/qt_settings_store.h"
 
 #include <QDir>
 #include <QFile>
