@@ -68,15 +68,23 @@ int RunUnattended(int argc, char** argv) {
 // The window module beside the running program (its links resolved, as the media files are
 // found), loaded and run; without it, one line says where the window is.
 int RunWindow(int argc, char** argv) {
-    const QString folder = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
-    QLibrary module(QFileInfo(folder).absolutePath() + QStringLiteral("/stowix-window"));
-    using Entry = int (*)(int, char**);
-    const auto run = reinterpret_cast<Entry>(module.resolve("StowixRunWindow"));
-    if (!run) {
+    const QString program = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
+    const QString path = QFileInfo(program).absolutePath() + QStringLiteral("/stowix-window.so");
+    if (!QFileInfo::exists(path)) {
         std::fputs(
             "stowix: the window is in the package stowix, which is not installed here; "
             "stowix /U and the stowix-* commands work without it.\n",
             stderr);
+        return ExitStatus::CannotRun;
+    }
+    QLibrary module(path);
+    using Entry = int (*)(int, char**);
+    const auto run = reinterpret_cast<Entry>(module.resolve("StowixRunWindow"));
+    if (!run) {
+        // A module that is there but cannot be loaded (a library of the window missing) is
+        // named with the loader's reason, not taken for an absent package.
+        const QByteArray reason = module.errorString().toLocal8Bit();
+        std::fprintf(stderr, "stowix: the window cannot be loaded: %s\n", reason.constData());
         return ExitStatus::CannotRun;
     }
     return run(argc, argv);
