@@ -1,6 +1,6 @@
 #pragma once
 // Removing a backup set from the backup root: what the window's Delete command, stowix-delete
-// and stowix-prune all do to a set. It does not record anything (restore/delete_set.h).
+// and stowix-prune all do to a set. It does not record anything (restore/delete_job.h).
 
 #include "fs/file_system.h"
 
