@@ -34,13 +34,12 @@ SetRecord ReadSetRecord(FileSystem&, const QString& setPath, const SetTimeReader
 }
 
 QString SetComment(const QString& folderName) {
-    // The seconds are the two digits after the time's last ';'.
-    const qsizetype lastSemicolon = folderName.lastIndexOf(u';');
-    if (lastSemicolon < 0) return QString();
-    QStringView rest = QStringView(folderName).mid(lastSemicolon + 1);
-    qsizetype digits = 0;
-    while (digits < rest.size() && digits < 2 && rest.at(digits).isDigit()) ++digits;
-    rest = rest.mid(digits);
+    // The time is the first "H;MM;SS" of the name: a comment may hold ';' too, the stamp's
+    // date never does.
+    static const QRegularExpression time(QStringLiteral("\\d{1,2};\\d{2};\\d{2}"));
+    const QRegularExpressionMatch found = time.match(folderName);
+    if (!found.hasMatch()) return QString();
+    QString rest = folderName.mid(found.capturedEnd());
     const QLocale locale;
     for (const QString& marker : {locale.amText(), locale.pmText()}) {
         if (!marker.isEmpty() && rest.startsWith(QString(u' ' + marker))) {
@@ -49,10 +48,10 @@ QString SetComment(const QString& folderName) {
         }
     }
     static const QRegularExpression sameSecond(QStringLiteral("^\\(\\d+\\)"));
-    if (const QRegularExpressionMatch match = sameSecond.match(rest.toString()); match.hasMatch())
+    if (const QRegularExpressionMatch match = sameSecond.match(rest); match.hasMatch())
         rest = rest.mid(match.capturedLength());
     if (!rest.startsWith(u' ')) return QString();
-    return rest.mid(1).toString();
+    return rest.mid(1);
 }
 
 Result<SetSize> MeasureSet(FileSystem& files, const QString& setPath) {
