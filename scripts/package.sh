@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Builds the Debian package of Stowix from the release build and prints its path: installs what
-# is missing, configures and builds as the README says, then packs what `cmake --install` would
-# install (CPack's DEB generator; the dependencies come from dpkg-shlibdeps).
-# Install it with: sudo apt install ./build/release/package/stowix_<version>_<arch>.deb
+# Builds the Debian packages of Stowix from the release build and prints their paths: installs
+# what is missing, configures and builds as the README says, then packs what `cmake --install`
+# would install (CPack's DEB generator, one package per component; the dependencies come from
+# dpkg-shlibdeps): stowix-cli (every command, no GUI library) and stowix (the window).
+# Install both with: sudo apt install ./build/release/package/*.deb
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh >&2

@@ -410,7 +410,7 @@ void CompareStartup(const Options& options, const std::string& programs) {
     comparison.title = "Start to exit with nothing to copy";
     comparison.subjectName = "stowix /U (empty WINDOWS folder)";
     comparison.baselineName = "minimal Qt Widgets program (offscreen)";
-    comparison.aimRatio = 1.3;
+    comparison.aimRatio = 0.7;
 
     int stowixStatus = 0;
     int minimalStatus = 0;

@@ -8,12 +8,12 @@
 // complete, 3 when it is not (each failure on standard error), 1 on bad usage, 2 without drive
 // C: or a Windows folder.
 
+#include "app/qt_settings_store.h"
+#include "app/qt_system.h"
 #include "drives/open_drives.h"
 #include "gui/chooser_window.h"
 #include "gui/main_window.h"
 #include "gui/qt_dialogs.h"
-#include "gui/qt_settings_store.h"
-#include "gui/qt_system.h"
 #include "hostfs/posix_windows_api.h"
 #include "restore/folder_chooser.h"
 #include "restore/restore_run.h"

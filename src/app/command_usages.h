@@ -137,4 +137,73 @@ inline constexpr CommandUsage PruneUsage{
     .ownOptions = PruneOwnOptions,
 };
 
+inline constexpr const char* BackupOwnOptions[] = {"--comment"};
+
+inline constexpr CommandUsage BackupUsage{
+    .name = "stowix-backup",
+    .synopsis =
+        "Usage: stowix-backup [--comment TEXT]\n"
+        "Makes one backup set of drive C: in C:\\Stowix, as stowix /U does, and prints its\n"
+        "name, files, bytes and the seconds it took.\n",
+    .options =
+        "  --comment TEXT  end the set's name with this comment (at most 32 characters,\n"
+        "                  none that a folder name cannot hold)\n",
+    .notes =
+        "Drive C: is STOWIX_DRIVE_C, else $WINEPREFIX/drive_c, else ~/.wine/drive_c.\n"
+        "Exit status: 0 done; 1 a command line it does not take; 2 no drive C: or no Windows\n"
+        "folder; 3 incomplete; 4 a registry file of the set is damaged; 5 another copy of\n"
+        "Stowix is running.\n",
+    .ownOptions = BackupOwnOptions,
+};
+
+inline constexpr const char* ListOwnOptions[] = {"--json"};
+
+inline constexpr CommandUsage ListUsage{
+    .name = "stowix-list",
+    .synopsis =
+        "Usage: stowix-list [--json]\n"
+        "Lists the backup sets in C:\\Stowix, newest first: name, time, comment, files and\n"
+        "bytes, and marks for the last backup, the last restore and undo sets.\n",
+    .options = "  --json     write the list as a JSON array, for scripts and monitoring\n",
+    .notes =
+        "Drive C: is STOWIX_DRIVE_C, else $WINEPREFIX/drive_c, else ~/.wine/drive_c.\n"
+        "Exit status: 0 done; 1 a command line it does not take; 2 no drive C:, or the\n"
+        "backup folder cannot be listed; 5 another copy of Stowix works in a drive's image.\n",
+    .ownOptions = ListOwnOptions,
+};
+
+inline constexpr const char* RestoreOwnOptions[] = {"--dry-run", "--force"};
+
+inline constexpr CommandUsage RestoreUsage{
+    .name = "stowix-restore",
+    .synopsis =
+        "Usage: stowix-restore [--dry-run] [--force] SET\n"
+        "Restores a backup set as the window does: what it replaces is kept first in a set\n"
+        "of its own, then the files are copied and the registry staged for WinStart.Bat.\n"
+        "Start Windows, or run stowix-boot, to finish. SET is a set's folder name, its DOS\n"
+        "path, or latest (the newest set a backup made).\n",
+    .options =
+        "  --dry-run  show what the restore would change; change nothing\n"
+        "  --force    restore a set whose registry is damaged or cannot be checked\n",
+    .notes =
+        "Drive C: is STOWIX_DRIVE_C, else $WINEPREFIX/drive_c, else ~/.wine/drive_c.\n"
+        "Exit status: 0 done; 1 a command line it does not take; 2 no drive C:, no Windows\n"
+        "folder or no such set; 3 incomplete, or not restored; 4 the set's registry is\n"
+        "damaged (without --force); 5 another copy of Stowix is running.\n",
+    .ownOptions = RestoreOwnOptions,
+};
+
+inline constexpr CommandUsage DeleteUsage{
+    .name = "stowix-delete",
+    .synopsis =
+        "Usage: stowix-delete SET ...\n"
+        "Deletes backup sets in C:\\Stowix as the window's Delete command does: every file\n"
+        "whatever its attributes, then the folder. SET is a set's folder name or DOS path.\n",
+    .options = "",
+    .notes =
+        "Drive C: is STOWIX_DRIVE_C, else $WINEPREFIX/drive_c, else ~/.wine/drive_c.\n"
+        "Exit status: 0 done; 1 a command line it does not take; 2 no drive C: or no such\n"
+        "set; 3 a set could not be deleted entirely; 5 another copy of Stowix is running.\n",
+};
+
 }  // namespace stowix

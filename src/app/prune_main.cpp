@@ -7,9 +7,9 @@
 // error); 5 another copy of Stowix runs: nothing done, as stowix /U ends then.
 
 #include "app/command_usages.h"
+#include "app/qt_settings_store.h"
+#include "app/qt_system.h"
 #include "drives/open_drives.h"
-#include "gui/qt_settings_store.h"
-#include "gui/qt_system.h"
 #include "prune/prune_run.h"
 #include "sets/backup_root.h"
 #include "shell/drive_records.h"

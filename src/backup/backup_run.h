@@ -1,14 +1,11 @@
 #pragma once
-// This type implements the backup run, the body of the Backup command: it makes one new backup
-// set under the backup root, copies the fifteen file groups into it, makes the copies durable,
-// records the set as the last backup, and ends the program when it runs unattended ("/U") or
-// the automatic-exit box is checked. A copy that fails does not stop the run: every group is
-// still tried, and the run then reports what is missing instead of recording the set. It never
-// removes or changes an older set. It does not deal with the window's controls beyond the main
-// window's operations, nor with how files are found and copied (files/).
+// The backup as the main window runs it, the body of the Backup command: the window greyed, the
+// animation and sounds, the backup job (backup_job.h), then the window usable again with its
+// status text, a report of what went wrong, and the end of the program when the program runs
+// unattended ("/U") in the window or the automatic-exit box is checked. It does not deal with
+// how the set is made, nor with the window's controls beyond the main window's operations.
 
-#include "files/listing.h"
-#include "registry/registry_file_check.h"
+#include "backup/backup_job.h"
 #include "shell/main_window.h"
 
 #include <QString>
@@ -31,33 +28,18 @@ public:
     static constexpr int IncompleteStatus = 3;
 
 private:
-    enum class Outcome { Complete, FilesMissing, NotRecorded };
-
     void Announce();
-    QString BuildStamp();
-    // Makes the set's folder and gives its path; false when nothing may be copied into it, with
-    // the reason in failures and setPath naming the set by its plain name.
-    bool MakeSetFolder(const QString& stamp, QString& setPath, std::vector<CopyFailure>& failures);
-    // Ends a run that did not begin its set because drive C: is too full (shortfall says how
-    // full), and tells the user.
-    void RefuseForRoom(const QString& shortfall);
+    // Ends a run that did not begin its set because drive C: is too full, and tells the user.
+    void RefuseForRoom(const BackupOutcome& outcome);
     // The closing sound, and the animation and its sound device stopped.
     void EndMedia();
-    // Records a set that holds every file as the last backup; recordReason says why that
-    // failed, for Outcome::NotRecorded.
-    Outcome RecordSet(const QString& setPath, const std::vector<CopyFailure>& failures,
-                      QString& recordReason);
     // The window usable again, its status text telling the outcome.
-    void ShowIdle(Outcome outcome, const QString& setPath);
-    QString StatusText(Outcome outcome, const QString& setPath) const;
+    void ShowIdle(const BackupOutcome& outcome);
+    QString StatusText(const BackupOutcome& outcome) const;
     // Reports what went wrong and ends the program where the command line or the
     // automatic-exit box asks for it.
-    void Conclude(Outcome outcome, const QString& setPath, const std::vector<CopyFailure>& failures,
-                  const QString& recordReason,
-                  const std::vector<RegistryProblem>& registryProblems);
+    void Conclude(const BackupOutcome& outcome, const QString& comment);
     void SetControlsEnabled(bool enabled);
-    void ReportFailure(Outcome outcome, const QString& setPath,
-                       const std::vector<CopyFailure>& failures, const QString& recordReason);
 
     bool Unattended() const { return m_values.Mode == RunMode::Unattended; }
 

@@ -18,6 +18,15 @@
 
 namespace stowix {
 
+// The drive of a path that names one ("C:", "d:\\X", "D:X"): an ASCII letter and a colon, the
+// letter upper case; nothing for any other path. The one reading of a drive prefix.
+inline std::optional<QChar> DrivePrefix(QStringView path) {
+    if (path.size() < 2 || path.at(1) != u':') return std::nullopt;
+    const QChar letter = path.at(0).toUpper();
+    if (letter < u'A' || letter > u'Z') return std::nullopt;
+    return letter;
+}
+
 struct DosPath {
     char16_t drive = u'C';   // upper case
     QStringList components;  // from the drive's root; empty for the root itself

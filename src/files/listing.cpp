@@ -1,5 +1,7 @@
 #include "files/listing.h"
 
+#include "dos/dos_path.h"
+
 #include "files/file_routines.h"
 #include "files/source_names.h"
 
@@ -84,9 +86,7 @@ std::vector<CopyFailure> CopyMatchingFiles(FileSystem& files, ProgressStepper& p
     std::vector<QString> names;
     int count = 0;
     // A folder given with its drive (a Windows folder on D:) is listed there; else on C:.
-    const QString drive = sourceFolder.size() >= 2 && sourceFolder.at(1) == u':'
-                              ? sourceFolder.left(2)
-                              : QStringLiteral("C:");
+    const QString drive = DrivePrefix(sourceFolder) ? sourceFolder.left(2) : QStringLiteral("C:");
     if (Status listed = FindFiles(files, drive, sourceFolder, pattern, names, count, false);
         !listed) {
         failures.push_back({sourceFolder + pattern, listed.reason()});

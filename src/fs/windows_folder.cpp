@@ -1,5 +1,7 @@
 #include "fs/windows_folder.h"
 
+#include "dos/dos_path.h"
+
 #include <QStringList>
 
 namespace stowix {
@@ -9,8 +11,7 @@ namespace {
 const QString VariableName = QStringLiteral("STOWIX_WINDOWS_FOLDER");
 
 bool HasDriveAndRoot(const QString& path) {
-    return path.size() >= 3 && path.at(0).isLetter() && path.at(0).unicode() < 0x80 &&
-           path.at(1) == u':' && path.at(2) == u'\\';
+    return DrivePrefix(path) && path.size() >= 3 && path.at(2) == u'\\';
 }
 
 // The configured folder, checked: a full DOS path of an existing folder.

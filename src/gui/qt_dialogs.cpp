@@ -1,14 +1,11 @@
 #include "gui/qt_dialogs.h"
 
-#include "files/escaped_text.h"
+#include "app/terminal_dialogs.h"
 
 #include <QApplication>
 #include <QGuiApplication>
 #include <QInputDialog>
 #include <QMessageBox>
-#include <QStringList>
-
-#include <cstdio>
 
 namespace stowix {
 
@@ -32,26 +29,13 @@ bool QtDialogs::DisplayIsAbsent() {
     return platform == QLatin1String("offscreen") || platform == QLatin1String("minimal");
 }
 
-QString QtDialogs::DisplayText(const QString& text) {
-    QString shown = text;
-    shown.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    return shown;
-}
+QString QtDialogs::DisplayText(const QString& text) { return TerminalDialogs::DisplayText(text); }
 
 MessageAnswer QtDialogs::MessageBox(const QString& text, MessageButtons buttons, MessageIcon icon,
                                     const QString& title, const QString& details) {
     const bool question = buttons == MessageButtons::YesNo;
-    if (m_mode == DialogMode::Unattended) {
-        // The text names files and sets of the drive: each of its lines goes to the terminal
-        // with its control characters and direction marks escaped.
-        QStringList lines = QString(title + QStringLiteral(": ") + DisplayText(text)).split(u'\n');
-        for (QString& line : lines) line = EscapedText(line);
-        const QByteArray shown = lines.join(u'\n').toLocal8Bit();
-        std::fprintf(stderr, "%s\n", shown.constData());
-        std::fflush(stderr);
-        return question ? MessageAnswer::No : MessageAnswer::Ok;
-    }
+    if (m_mode == DialogMode::Unattended)
+        return TerminalDialogs().MessageBox(text, buttons, icon, title, details);
 
     QMessageBox box(BoxIcon(icon), title, DisplayText(text), QMessageBox::NoButton,
                     QApplication::activeWindow());

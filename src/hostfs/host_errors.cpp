@@ -1,7 +1,8 @@
 #include "hostfs/host_errors.h"
 
+#include "services/errno_text.h"
+
 #include <cerrno>
-#include <cstring>
 
 namespace stowix::posix {
 
@@ -15,10 +16,7 @@ Status WithPath(const QString& dosPath, const QString& reason) {
 }  // namespace
 
 Status HostFailure(const QString& dosPath, int hostError) {
-    char buffer[256];
-    // The GNU strerror_r gives a pointer that may or may not be the buffer.
-    const char* text = ::strerror_r(hostError, buffer, sizeof buffer);
-    const Status failure = WithPath(dosPath, QString::fromLocal8Bit(text));
+    const Status failure = WithPath(dosPath, ErrnoText(hostError));
     return hostError == ENOENT ? Status::NotFound(failure.reason()) : failure;
 }
 

@@ -1,8 +1,8 @@
 #include "prune/prune_run.h"
 
 #include "prune/set_standing.h"
-#include "restore/delete_set.h"
 #include "sets/backup_root.h"
+#include "sets/set_removal.h"
 
 #include <algorithm>
 

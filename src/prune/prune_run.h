@@ -1,8 +1,8 @@
 #pragma once
 // Thinning the backup root: which folders in it are sets the unattended backup made (named by
 // their stamp alone, set_time.h) and when each was made (set_standing.h), which of those the
-// keep rules keep (keep_rules.h), and the deletion of the rest through the chooser's own delete
-// (restore/delete_set.h), never through a link. A set with a comment, the sets that the last
+// keep rules keep (keep_rules.h), and the deletion of the rest through the sets' own removal
+// (sets/set_removal.h), never through a link. A set with a comment, the sets that the last
 // backup and the last restore name, the newest complete set, a set whose time cannot be known for
 // sure and anything in the root that is no set folder (files, links, the staged registry files,
 // folders that only look like sets) are never deleted. It does not deal with the command line,

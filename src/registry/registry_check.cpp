@@ -2,6 +2,7 @@
 
 #include "registry/file_reader_bfio.h"
 #include "registry/registry_stream.h"
+#include "services/errno_text.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -216,16 +217,15 @@ PendingRegistryCheck StartRegistryCheck(FileReader& file, const QString& rootNam
                                         SendItems sendItems, const RegistryCheckLimits& limits) {
     int pipeEnds[2];
     if (::pipe2(pipeEnds, O_CLOEXEC) != 0)
-        return PendingRegistryCheck(NotChecked(QStringLiteral("no pipe for the registry reader: ") +
-                                               QString::fromLocal8Bit(std::strerror(errno))));
+        return PendingRegistryCheck(
+            NotChecked(QStringLiteral("no pipe for the registry reader: ") + ErrnoText(errno)));
     const pid_t pid = ::fork();
     if (pid < 0) {
         const int error = errno;
         ::close(pipeEnds[0]);
         ::close(pipeEnds[1]);
-        return PendingRegistryCheck(
-            NotChecked(QStringLiteral("the registry reader could not be started: ") +
-                       QString::fromLocal8Bit(std::strerror(error))));
+        return PendingRegistryCheck(NotChecked(
+            QStringLiteral("the registry reader could not be started: ") + ErrnoText(error)));
     }
     if (pid == 0) {
         ::close(pipeEnds[0]);

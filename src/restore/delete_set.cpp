@@ -1,29 +1,9 @@
 #include "restore/delete_set.h"
 
-#include "files/remove_folder.h"
 #include "restore/folder_chooser.h"
 #include "sets/backup_root.h"
-#include "shell/settings.h"
 
 namespace stowix {
-
-namespace {
-
-bool IsLink(FileSystem& files, const QString& path) {
-    const Result<bool> link = files.IsLink(path);
-    return !link || link.value();  // what cannot be told is not trusted
-}
-
-}  // namespace
-
-// The set's own entries that are links go as links (DeleteFileForced).
-Status RemoveBackupSet(FileSystem& files, const QString& setPath) {
-    if (IsLink(files, BackupRoot))
-        return Status::Fail(BackupRoot + QStringLiteral(" is a link, which is not followed"));
-    if (IsLink(files, setPath)) return files.DeleteFile(setPath);
-    QString folder = setPath;  // RemoveFolder rewrites its argument
-    return RemoveFolder(files, folder);
-}
 
 void DeleteChosenFolder(FolderChooser& chooser) {
     if (!chooser.ApplyChosenFolderRule()) return;
@@ -37,18 +17,14 @@ void DeleteChosenFolder(FolderChooser& chooser) {
         chooser.SetStatusText(QStringLiteral("Deleting ..."));
         chooser.Repaint();
         const QString setPath = list.Path();
-        if (Status removed = RemoveBackupSet(services.files, setPath); removed) {
-            chooser.SetStatusText(QStringLiteral("Deleted [") + setPath + u']');
-            // The set is gone whether or not the record is written; a failed write costs only
-            // the information box's entry.
-            (void)WriteSetting(services.settings, SettingsKeys::Info, SettingsKeys::LastDelete,
-                               setPath);
-        } else {
-            // A set folder that stays on disk (a subfolder, a file that resisted) is not reported
-            // as deleted, and LastDelete keeps naming the last set that really went.
-            chooser.SetStatusText(QStringLiteral("Could not delete [") + setPath +
-                                  QStringLiteral("] entirely: ") + removed.reason());
-        }
+        (void)DeleteBackupSet(
+            services.files, services.settings, setPath, [&](const Status& removed) {
+                if (removed)
+                    chooser.SetStatusText(QStringLiteral("Deleted [") + setPath + u']');
+                else
+                    chooser.SetStatusText(QStringLiteral("Could not delete [") + setPath +
+                                          QStringLiteral("] entirely: ") + removed.reason());
+            });
         // The end of the command either way; the status line says which.
         services.system.Beep();
     } else {

@@ -10,12 +10,6 @@ namespace {
 
 inline const QString DriveRoot = QStringLiteral("C:\\");
 
-// Characters that Windows refuses in a name; a backslash or slash would also reach another
-// folder than the one directly inside the root.
-bool IsRefusedNameCharacter(QChar c) {
-    return c.unicode() < 32 || QStringView(u"\\/:*?\"<>|").contains(c);
-}
-
 // Drive C:'s root in any spelling: "C:\", "c:\", "C:".
 bool IsDriveRootOfC(const QString& path) {
     return path.compare(DriveRoot, Qt::CaseInsensitive) == 0 ||
@@ -29,20 +23,6 @@ bool IsBackupRoot(const QString& path) {
 }
 
 }  // namespace
-
-bool IsBackupSetPath(const QString& path) {
-    const QString prefix = BackupRoot + u'\\';
-    if (!path.startsWith(prefix, Qt::CaseInsensitive)) return false;
-    const QString name = path.mid(prefix.size());
-    bool onlyDotsAndBlanks = true;
-    for (QChar c : name) {
-        if (IsRefusedNameCharacter(c)) return false;
-        if (c != u'.' && c != u' ') onlyDotsAndBlanks = false;
-    }
-    // Covers the empty name too. "." and ".." resolve to the root or the drive; a name of dots
-    // and blanks alone is one that Windows cannot hold.
-    return !onlyDotsAndBlanks;
-}
 
 FolderChooser::FolderChooser(Form2Controls& controls, Window& mainWindow, Services services,
                              ProgramValues& values)

@@ -7,6 +7,7 @@
 
 #include "files/progress_stepper.h"
 #include "services/program_values.h"
+#include "sets/set_name.h"
 #include "shell/progress.h"
 #include "shell/services.h"
 #include "view/form2_controls.h"
@@ -18,12 +19,6 @@ namespace stowix {
 // The chooser modes, compared exactly.
 inline const QString RestoreMode = QStringLiteral("Restore");
 inline const QString DeleteMode = QStringLiteral("Delete");
-
-// True when path names a folder directly inside the backup root ("C:\Stowix\" and one folder
-// name), compared without regard to case as the file system finds folders. The root itself, a
-// deeper folder, a path elsewhere and names that Windows would refuse or resolve elsewhere ("..",
-// "a\..\b", "x:y", wildcards) are not sets.
-bool IsBackupSetPath(const QString& path);
 
 class FolderChooser : public ProgressStepper {
 public:

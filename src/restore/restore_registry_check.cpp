@@ -1,15 +1,13 @@
 #include "restore/restore_registry_check.h"
 
 #include "registry/registry_file_check.h"
-#include "restore/folder_chooser.h"
 
 #include <algorithm>
 
 namespace stowix {
 
-bool AcceptSetRegistry(FolderChooser& chooser, const QString& setPath) {
-    Services& services = chooser.services();
-    const std::vector<RegistryProblem> problems = CheckSetRegistry(services.files, setPath);
+bool AcceptSetRegistry(FileSystem& files, Dialogs& dialogs, const QString& setPath) {
+    const std::vector<RegistryProblem> problems = CheckSetRegistry(files, setPath);
     if (problems.empty()) return true;
     const bool damaged =
         std::any_of(problems.begin(), problems.end(),
@@ -20,8 +18,8 @@ bool AcceptSetRegistry(FolderChooser& chooser, const QString& setPath) {
                  : QStringLiteral("The registry in this backup set could not be checked: %1."
                                   "\r\rRestore this set anyway?"))
             .arg(DescribeRegistryProblems(problems));
-    return services.dialogs.MessageBox(text, MessageButtons::YesNo, MessageIcon::Question,
-                                       QStringLiteral("Damaged Registry")) == MessageAnswer::Yes;
+    return dialogs.MessageBox(text, MessageButtons::YesNo, MessageIcon::Question,
+                              QStringLiteral("Damaged Registry")) == MessageAnswer::Yes;
 }
 
 }  // namespace stowix

@@ -5,7 +5,7 @@
 #include "files/copy_failure_list.h"
 #include "files/drive_room.h"
 #include "files/remove_folder.h"
-#include "restore/folder_chooser.h"
+#include "restore/restore_job.h"
 #include "restore/restore_room.h"
 #include "sets/backup_root.h"
 #include "sets/backup_set_layout.h"
@@ -23,9 +23,9 @@ bool Exists(FileSystem& files, const QString& path) { return files.ReadAttribute
 // Why the undo set would not fit, when the restore alone would; empty when both fit or the
 // drive cannot tell. restoreFits is false when even the restore alone would not fit, with the
 // reason in the result.
-QString RoomShortfall(FolderChooser& chooser, const QString& setPath, bool& restoreFits) {
-    FileSystem& files = chooser.services().files;
-    const ProgramValues& values = chooser.values();
+QString RoomShortfall(RestoreJob& job, const QString& setPath, bool& restoreFits) {
+    FileSystem& files = job.files;
+    const ProgramValues& values = job.values;
     restoreFits = true;
     const std::optional<DriveSpace> space = KnownDriveSpace(files, BackupRoot);
     if (!space) return QString();
@@ -44,15 +44,15 @@ QString RoomShortfall(FolderChooser& chooser, const QString& setPath, bool& rest
 
 // Makes the undo set; empty when it is complete and on disk, otherwise what failed. An
 // incomplete set would undo only part of the restore, so it is removed again.
-QString MakeUndoSet(FolderChooser& chooser, const QString& undoPath) {
-    FileSystem& files = chooser.services().files;
+QString MakeUndoSet(RestoreJob& job, const QString& undoPath) {
+    FileSystem& files = job.files;
     // A folder of its name that appeared since the name was chosen is another set: never used.
     if (Exists(files, undoPath)) return QStringLiteral("a folder of its name exists already");
     if (Status made = MakeNamedSetFolder(files, BackupRoot, MakeBackupRoot(files), undoPath); !made)
         return made.reason();
     std::vector<CopyFailure> failures =
-        CopySetGroups(files, chooser, chooser.values().WindowsFolder, undoPath);
-    AppendWineRegistry(files, chooser.values().WinePrefix, undoPath, failures);
+        CopySetGroups(files, job.progress, job.values.WindowsFolder, undoPath);
+    AppendWineRegistry(files, job.values.WinePrefix, undoPath, failures);
     FlushSet(files, undoPath, failures);
     if (failures.empty()) return QString();
     QString reason =
@@ -94,17 +94,17 @@ QString UndoDetailsLine(const QString& undoPath) {
            QStringLiteral(": restore that set to undo the restore.");
 }
 
-bool KeepUndoSet(FolderChooser& chooser, const QString& setPath, const QString& undoPath) {
-    Dialogs& dialogs = chooser.services().dialogs;
+bool KeepUndoSet(RestoreJob& job, const QString& setPath, const QString& undoPath) {
+    Dialogs& dialogs = job.dialogs;
     bool restoreFits = true;
-    QString failure = RoomShortfall(chooser, setPath, restoreFits);
+    QString failure = RoomShortfall(job, setPath, restoreFits);
     if (!restoreFits) {
         dialogs.MessageBox(failure + QStringLiteral("\r\rNothing was restored."),
                            MessageButtons::Ok, MessageIcon::Information,
                            QStringLiteral("Not enough free space"));
         return false;
     }
-    if (failure.isEmpty()) failure = MakeUndoSet(chooser, undoPath);
+    if (failure.isEmpty()) failure = MakeUndoSet(job, undoPath);
     return failure.isEmpty() || AskRestoreWithoutUndo(dialogs, undoPath, failure);
 }
 

@@ -11,15 +11,13 @@
 
 #include "fs/file_system.h"
 #include "services/system.h"
+#include "sets/backup_set_layout.h"
 
 #include <QString>
 
 namespace stowix {
 
-class FolderChooser;
-
-// The comment of the set a restore keeps first.
-inline const QString UndoComment = QStringLiteral(" before restore");
+struct RestoreJob;
 
 // The set the configuration would be kept in if a restore began now: the backup root, the stamp
 // of now and UndoComment. When a folder of that name exists already (a restore in the same
@@ -36,6 +34,6 @@ QString UndoDetailsLine(const QString& undoPath);
 // set is complete and on disk, or it could not be made and the user chose, in a box that says
 // what failed, to restore without it. False, with nothing changed (an incomplete undo set is
 // removed again), when the user declined, or when the restore itself would not fit.
-bool KeepUndoSet(FolderChooser& chooser, const QString& setPath, const QString& undoPath);
+bool KeepUndoSet(RestoreJob& job, const QString& setPath, const QString& undoPath);
 
 }  // namespace stowix

@@ -74,6 +74,10 @@ inline constexpr std::array<SetGroup, 13> RestoreGroups{{
     {SetPlace::BackupRoot, StagedPattern, true},
 }};
 
+// The comment of the set a restore keeps first (restore/undo_set.h): a blank and its words, as a
+// pending comment is.
+inline const QString UndoComment = QStringLiteral(" before restore");
+
 // The set stamp: dateText, one blank, timeText, with every "/" written "-" and then every ":"
 // written ";". No other character is changed, so a regional form with dots keeps them.
 QString SetStamp(const QString& dateText, const QString& timeText);

@@ -14,4 +14,10 @@ bool IsDosPath(const QString& argument);
 // The argument as given when it is a DOS path, else the folder of that name in the backup root.
 QString NamedSetPath(const QString& argument);
 
+// True when path names a folder directly inside the backup root ("C:\Stowix\" and one folder
+// name), compared without regard to case as the file system finds folders. The root itself, a
+// deeper folder, a path elsewhere and names that Windows would refuse or resolve elsewhere ("..",
+// "a\..\b", "x:y", wildcards) are not sets.
+bool IsBackupSetPath(const QString& path);
+
 }  // namespace stowix

@@ -1,42 +1,18 @@
 // Start-up: the main window's load handler and the Windows folder it learns.
 
 #include "files/text_routines.h"
+#include "services/exit_status.h"
 #include "shell/centring.h"
 #include "shell/main_window.h"
 #include "shell/program_notices.h"
 #include "shell/settings.h"
+#include "shell/start_checks.h"
 
 namespace stowix {
 
 namespace {
 
-// Exit status of a start-up that found nothing to back up.
-constexpr int NoWindowsFolderStatus = 2;
-// Exit status of an unattended run that found another copy of the program running.
-constexpr int AnotherCopyStatus = 5;
-
 const QString ProgramTitle = QStringLiteral("Stowix");
-
-// Line breaks inside message texts are single carriage returns; the Qt layer shows them as
-// line breaks.
-QString NoWindowsFolderText(const QString& reason, const QString& drivePath) {
-    // The reason, when there is one, says what is wrong (a drive folder that does not exist, two
-    // WINDOWS folders) better than the general sentence would.
-    QString text = QStringLiteral("No Windows folder was found on drive C:.");
-    if (!reason.isEmpty()) {
-        text = reason;
-        text[0] = text.at(0).toUpper();
-        if (!text.endsWith(u'.')) text += u'.';
-    }
-    // Which drive that was, in the user's own terms: the folder, prefix or disk file.
-    if (!drivePath.isEmpty() && !text.contains(drivePath))
-        text += QStringLiteral(" Drive C: is ") + drivePath + u'.';
-    text += QStringLiteral(
-        "\r\rSet STOWIX_DRIVE_C to the host folder that holds drive C: (for instance a mounted "
-        "Windows 95/98 partition or a Wine prefix's drive_c), or set STOWIX_WINDOWS_FOLDER to "
-        "the Windows folder as a DOS path (for instance C:\\WINDOWS); then start Stowix again.");
-    return text;
-}
 
 }  // namespace
 
@@ -64,10 +40,9 @@ bool MainWindow::EndIfAnotherCopy() {
     m_ended = true;
     const bool unattended = m_values.Mode == RunMode::Unattended;
     if (unattended)
-        m_services.dialogs.MessageBox(QStringLiteral("another copy of Stowix is running, so "
-                                                     "no backup was made"),
-                                      MessageButtons::Ok, MessageIcon::Information, ProgramTitle);
-    m_services.system.EndNow(unattended ? AnotherCopyStatus : 0);
+        m_services.dialogs.MessageBox(AnotherCopyText, MessageButtons::Ok, MessageIcon::Information,
+                                      ProgramTitle);
+    m_services.system.EndNow(unattended ? ExitStatus::AnotherCopy : ExitStatus::Done);
     return true;
 }
 
@@ -96,12 +71,8 @@ void MainWindow::LoadAutoExit() {
 bool MainWindow::FindWindowsFolder() {
     // Without drive C: there is nothing to back up or restore; the program says so and how to
     // configure one, instead of waiting with a window whose every command would fail.
-    const Status onDriveC = m_services.files.ChangeDrive(QLatin1Char('C'));
-    if (!onDriveC.ok()) {
-        EndWithoutWindowsFolder(onDriveC.reason());
-        return false;
-    }
-    const Result<QString> windowsFolder = WindowsDirectory(m_services.windows);
+    const Result<QString> windowsFolder =
+        stowix::FindWindowsFolder(m_services.files, m_services.windows);
     if (!windowsFolder) {
         EndWithoutWindowsFolder(windowsFolder.reason());
         return false;
@@ -114,7 +85,7 @@ bool MainWindow::FindWindowsFolder() {
 void MainWindow::EndWithoutWindowsFolder(const QString& reason) {
     m_services.dialogs.MessageBox(NoWindowsFolderText(reason, m_values.DrivePath),
                                   MessageButtons::Ok, MessageIcon::Information, ProgramTitle);
-    EndProgram(NoWindowsFolderStatus);
+    EndProgram(ExitStatus::NothingDone);
 }
 
 void MainWindow::ShowUnlessHidden() {

@@ -7,7 +7,7 @@
 #include "registry_file_writer.h"
 #include "windows98_registry.h"
 
-#include "gui/qt_system.h"
+#include "app/qt_system.h"
 
 #include <QDateTime>
 #include <QDir>

@@ -1,6 +1,6 @@
 // The Qt settings store against a real configuration folder in a temporary place.
 
-#include "gui/qt_settings_store.h"
+#include "app/qt_settings_store.h"
 #include "shell/settings.h"
 #include "support/qt_printers.h"
 

@@ -1,7 +1,7 @@
 // The system services: the per-user lock behind the previous-instance
 // query, the date and time texts in the user's locale, and ending at once.
 
-#include "gui/qt_system.h"
+#include "app/qt_system.h"
 
 #include "media/media_test_support.h"
 

@@ -80,8 +80,10 @@ protected:
             RunTool("cpack", {"--config", BuildDir() + "/CPackConfig.cmake", "-B", output});
         ASSERT_EQ(packed.exitCode, 0) << Told(packed);
         const QStringList built = QDir(output).entryList({"*.deb"}, QDir::Files);
-        ASSERT_EQ(built.size(), 1) << Told(packed);
-        package = output + "/" + built.first();
+        ASSERT_EQ(built.size(), 2) << Told(packed);
+        for (const QString& file : built)
+            (file.startsWith("stowix-cli_") ? cli : window) = output + "/" + file;
+        ASSERT_FALSE(cli.isEmpty() || window.isEmpty()) << built.join(' ').toStdString();
         root = work.path() + "/root";
     }
 
@@ -94,48 +96,75 @@ protected:
         return RunTool(command.takeFirst(), command);
     }
 
-    // Installs the package into the private root. Its dependencies are the system's, which the
+    // Installs the packages (the command line's, and unless told otherwise the window's) into
+    // the private root. Its dependencies are the system's, which the
     // root does not hold; AllDependenciesInstallable checks them against the system.
-    void Install() {
+    void Install(bool withWindow = true) {
         for (const char* folder : {"var/lib/dpkg/info", "var/lib/dpkg/updates"})
             ASSERT_TRUE(QDir(root).mkpath(folder));
         for (const char* file : {"var/lib/dpkg/status", "var/lib/dpkg/available"}) {
             QFile empty(root + "/" + file);
             ASSERT_TRUE(empty.open(QIODevice::WriteOnly));
         }
-        const Outcome installed = Dpkg({"--force-depends", "--install", package});
+        QStringList packages{cli};
+        if (withWindow) packages << window;
+        const Outcome installed = Dpkg(QStringList{"--force-depends", "--install"} + packages);
         ASSERT_EQ(installed.exitCode, 0) << Told(installed);
     }
 
     QString Installed(const QString& path) const { return root + path; }
 
     QTemporaryDir work;
-    QString package;  // the .deb file
-    QString root;     // the private root that Install() installs into
+    QString cli;     // the .deb file of stowix-cli
+    QString window;  // the .deb file of stowix, the window
+    QString root;    // the private root that Install() installs into
 };
 
 TEST_F(PackageTest, lintian_finds_nothing_wrong) {
     // Warnings too: each names something a Debian user would meet (a needless maintainer
     // script, a missing manual page, a bad desktop entry).
-    const Outcome checked = RunTool("lintian", {"--fail-on", "error,warning", package});
-    EXPECT_EQ(checked.exitCode, 0) << Told(checked);
-    EXPECT_EQ(checked.output.toStdString(), "");
+    for (const QString& package : {cli, window}) {
+        const Outcome checked = RunTool("lintian", {"--fail-on", "error,warning", package});
+        EXPECT_EQ(checked.exitCode, 0) << Told(checked);
+        EXPECT_EQ(checked.output.toStdString(), "");
+    }
 }
 
 TEST_F(PackageTest, its_dependencies_are_computed_and_can_be_installed) {
-    const Outcome depends = RunTool("dpkg-deb", {"--field", package, "Depends"});
+    // dpkg-shlibdeps writes the packages of the libraries the programs link, with versions. The
+    // command line's package needs no GUI or X library; the window's depends on it.
+    const Outcome depends = RunTool("dpkg-deb", {"--field", cli, "Depends"});
     ASSERT_EQ(depends.exitCode, 0) << Told(depends);
-    // dpkg-shlibdeps writes the packages of the libraries the programs link, with versions.
-    for (const char* library : {"libc6 (>= ", "libqt6core6 (>= ", "libqt6widgets6 (>= ",
-                                "libqt6multimedia6 (>= ", "libnbd0 (>= "})
+    for (const char* library : {"libc6 (>= ", "libqt6core6 (>= ", "libnbd0 (>= "})
         EXPECT_TRUE(depends.output.contains(library)) << library << " in " << Told(depends);
+    for (const char* library :
+         {"libqt6gui6", "libqt6widgets6", "libqt6multimedia6", "libx11", "libxcb", "libgl"})
+        EXPECT_FALSE(depends.output.contains(library)) << library << " in " << Told(depends);
+    const Outcome windowDepends = RunTool("dpkg-deb", {"--field", window, "Depends"});
+    for (const char* library : {"libqt6widgets6 (>= ", "libqt6multimedia6 (>= ",
+                                "stowix-cli (= " STOWIX_TEST_VERSION ")"})
+        EXPECT_TRUE(windowDepends.output.contains(library))
+            << library << " in " << Told(windowDepends);
     // qemu-nbd serves the disks in container formats; without it only raw images are read.
-    const Outcome recommends = RunTool("dpkg-deb", {"--field", package, "Recommends"});
+    const Outcome recommends = RunTool("dpkg-deb", {"--field", cli, "Recommends"});
     EXPECT_TRUE(recommends.output.contains("qemu-utils")) << Told(recommends);
 
-    const Outcome simulated = RunTool("apt-get", {"install", "--simulate", package});
+    const Outcome simulated = RunTool("apt-get", {"install", "--simulate", cli, window});
     EXPECT_EQ(simulated.exitCode, 0) << Told(simulated);
-    EXPECT_TRUE(simulated.output.contains("Inst stowix")) << Told(simulated);
+    EXPECT_TRUE(simulated.output.contains("Inst stowix-cli")) << Told(simulated);
+    EXPECT_TRUE(simulated.output.contains("Inst stowix ")) << Told(simulated);
+}
+
+TEST_F(PackageTest, the_command_line_package_alone_backs_up_and_names_the_window_package) {
+    Install(false);
+    EXPECT_FALSE(QFileInfo::exists(Installed("/usr/share/applications/stowix.desktop")));
+    QProcessEnvironment environment;
+    environment.insert("PATH", "/usr/bin:/bin");
+    environment.insert("DISPLAY", ":0");
+    const Outcome window = RunTool(Installed("/usr/bin/stowix"), {}, environment);
+    EXPECT_EQ(window.exitCode, 1) << Told(window);
+    EXPECT_EQ(window.errors.count('\n'), 1) << Told(window);
+    EXPECT_TRUE(window.errors.contains("the window is in the package stowix")) << Told(window);
 }
 
 TEST_F(PackageTest, installs_the_commands_with_their_manual_pages_and_the_desktop_files) {
@@ -276,7 +305,7 @@ TEST_F(PackageTest, the_backup_service_backs_up_the_drive_of_its_environment_fil
     ASSERT_EQ(made.exitCode, 0) << Told(made);
 
     // The user's environment file, made from the package's example as its comment says.
-    QFile example(Installed("/usr/share/doc/stowix/examples/backup.env"));
+    QFile example(Installed("/usr/share/doc/stowix-cli/examples/backup.env"));
     ASSERT_TRUE(example.open(QIODevice::ReadOnly));
     QString variables = QString::fromUtf8(example.readAll());
     const QRegularExpression driveLine("^STOWIX_DRIVE_C=.*$", QRegularExpression::MultilineOption);
@@ -322,16 +351,18 @@ TEST_F(PackageTest, removing_it_leaves_nothing_behind) {
     const QStringList installed = TreeOf(root);
     ASSERT_TRUE(installed.contains("usr/bin/stowix")) << installed.join('\n').toStdString();
 
-    const Outcome removed = Dpkg({"--remove", "stowix"});
+    const Outcome removed = Dpkg({"--remove", "stowix", "stowix-cli"});
     ASSERT_EQ(removed.exitCode, 0) << Told(removed);
-    const Outcome purged = Dpkg({"--purge", "stowix"});
+    const Outcome purged = Dpkg({"--purge", "stowix", "stowix-cli"});
     ASSERT_EQ(purged.exitCode, 0) << Told(purged);
 
     QStringList left = TreeOf(root);
     left.removeIf([](const QString& path) { return path == "var" || path.startsWith("var/lib"); });
     EXPECT_EQ(left.join('\n').toStdString(), "");
-    const Outcome status = Dpkg({"--status", "stowix"});
-    EXPECT_NE(status.exitCode, 0) << "the package is still known: " << Told(status);
+    for (const char* package : {"stowix", "stowix-cli"}) {
+        const Outcome status = Dpkg({"--status", package});
+        EXPECT_NE(status.exitCode, 0) << package << " is still known: " << Told(status);
+    }
 }
 
 }  // namespace

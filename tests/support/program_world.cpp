@@ -1,6 +1,6 @@
 #include "support/program_world.h"
 
-#include "gui/qt_settings_store.h"
+#include "app/qt_settings_store.h"
 #include "support/test_paths.h"
 
 #include <gtest/gtest.h>

@@ -3,7 +3,7 @@
 // backup and the last restore, a set named under another locale, foreign files and folders, and
 // links. A table of rules says which of the unattended backup's sets stay.
 
-#include "gui/qt_system.h"
+#include "app/qt_system.h"
 #include "image/mtools_image.h"
 #include "sets/backup_set_layout.h"
 #include "sets/set_record.h"

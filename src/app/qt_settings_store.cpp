@@ -1,4 +1,6 @@
-#include "gui/qt_settings_store.h"
+#include "app/qt_settings_store.h"
+
+#include "services/errno_text.h"
 
 #include <QDir>
 #include <QFile>
@@ -30,11 +32,11 @@ QString SettingsKey(const QString& section, const QString& key) { return section
 Status SyncPath(const QString& path, bool folder) {
     const QByteArray native = QFile::encodeName(path);
     const int fd = ::open(native.constData(), (folder ? O_DIRECTORY : 0) | O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return Status::Fail(QString::fromLocal8Bit(std::strerror(errno)));
+    if (fd < 0) return Status::Fail(ErrnoText(errno));
     const int result = folder ? ::fsync(fd) : ::fdatasync(fd);
     const int savedErrno = errno;
     ::close(fd);
-    if (result != 0) return Status::Fail(QString::fromLocal8Bit(std::strerror(savedErrno)));
+    if (result != 0) return Status::Fail(ErrnoText(savedErrno));
     return Status::Ok();
 }
 

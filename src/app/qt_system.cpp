@@ -1,8 +1,7 @@
-#include "gui/qt_system.h"
+#include "app/qt_system.h"
 
 #include "sets/stamp_forms.h"
 
-#include <QApplication>
 #include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDate>
@@ -108,7 +107,7 @@ QString QtSystem::TimeFormatWithSeconds(const QLocale& locale) {
 }
 
 void QtSystem::Beep() {
-    if (qobject_cast<QApplication*>(QCoreApplication::instance())) QApplication::beep();
+    if (m_beep) m_beep();
 }
 
 void QtSystem::StartAgain(const QStringList& arguments) {

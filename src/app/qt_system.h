@@ -1,6 +1,6 @@
 #pragma once
-// The system services on the desktop. The previous-instance query takes a per-user lock file
-// in the runtime folder and holds it for the program's life; a lock left by a copy that died
+// The system services, with or without a desktop. The previous-instance query takes a per-user lock
+// file in the runtime folder and holds it for the program's life; a lock left by a copy that died
 // is recovered, and a lock that cannot be made at all does not keep the user out. The date and time
 // texts follow the default locale (the user's, unless the program set another), the time with
 // seconds and without a time zone, as the backup set's name needs them.
@@ -36,6 +36,8 @@ public:
     // Runs before EndNow ends the process (which skips every destructor): what must be closed
     // cleanly, such as the drives.
     void BeforeEnd(std::function<void()> hook) { m_beforeEnd = std::move(hook); }
+    // The desktop's bell, which only the window module can ring; without it a beep is silent.
+    void SetBeep(std::function<void()> beep) { m_beep = std::move(beep); }
 
     // stowix.lock in the user's runtime folder ($XDG_RUNTIME_DIR, else /run/user/<uid>), or a
     // per-user name in the temporary folder when the user has neither.
@@ -51,6 +53,7 @@ private:
     QString m_lockFilePath;
     std::unique_ptr<QLockFile> m_lock;  // held from the first query until the program ends
     std::function<void()> m_beforeEnd;
+    std::function<void()> m_beep;
 };
 
 }  // namespace stowix
