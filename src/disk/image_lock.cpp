@@ -77,8 +77,9 @@ bool OpenForWriting(const std::string& pid, const char* fd) {
     return false;
 }
 
-// The other processes that have this file open for writing, as far as /proc lets us see.
-QStringList Writers(const struct stat& image) {
+// The other processes that have this file open (for writing only, or in any way), as far as
+// /proc lets us see.
+QStringList Openers(const struct stat& image, bool writersOnly) {
     QStringList writers;
     DIR* processes = ::opendir("/proc");
     if (processes == nullptr) return writers;
@@ -97,7 +98,7 @@ QStringList Writers(const struct stat& image) {
             if (::stat((fds + '/' + fd->d_name).c_str(), &target) != 0 ||
                 target.st_dev != image.st_dev || target.st_ino != image.st_ino)
                 continue;
-            if (OpenForWriting(pid, fd->d_name)) {
+            if (!writersOnly || OpenForWriting(pid, fd->d_name)) {
                 writes = true;
                 break;
             }
@@ -144,12 +145,12 @@ namespace {
 const QString Qemu = QStringLiteral("QEMU (or a program that locks images as QEMU does)");
 
 // A QEMU that only reads the image, and does not let anyone write to it meanwhile.
-QString ReadOnlyUse(const QString& name) {
+QString ReadOnlyUse(const QString& name, const QString& who = Qemu) {
     return QStringLiteral(
                "%1 is in use: %2 reads it and does not let others write to it meanwhile (a "
-               "virtual machine with the disk read-only, perhaps). End that program and try "
-               "again; the image was not changed.")
-        .arg(name, Qemu);
+               "virtual machine with the disk read-only or in snapshot mode, or qemu-nbd -r, "
+               "perhaps). End that program and try again; the image was not changed.")
+        .arg(name, who);
 }
 
 Status LockedByOther(const QString& name, const struct stat& image) {
@@ -174,7 +175,7 @@ Status LockImage(int fd, bool forWriting, const QString& name, bool* anotherCopy
             QStringLiteral("%1 is in use by another copy of Stowix; the image was not changed")
                 .arg(name));
     }
-    const QStringList writers = Writers(image);
+    const QStringList writers = Openers(image, true);
     if (!writers.isEmpty())
         return Status::Fail(InUseMessage(name, writers.join(QStringLiteral(", "))));
     if (::flock(fd, (forWriting ? LOCK_EX : LOCK_SH) | LOCK_NB) != 0) {
@@ -187,6 +188,20 @@ Status LockImage(int fd, bool forWriting, const QString& name, bool* anotherCopy
 }
 
 QString InUseByQemu(const QString& name) { return InUseMessage(name, Qemu); }
+
+QString QemuHolderMessage(const std::string& hostPath, const QString& name) {
+    const int fd = ::open(hostPath.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    struct stat image {};
+    if (fd < 0 || ::fstat(fd, &image) != 0) {
+        if (fd >= 0) ::close(fd);
+        return InUseByQemu(name);
+    }
+    const bool writing = ByteLocked(fd, QemuPermissionBase + QemuWriteBit);
+    ::close(fd);
+    const QStringList holders = Openers(image, writing);
+    const QString who = holders.isEmpty() ? Qemu : holders.join(QStringLiteral(", "));
+    return writing ? InUseMessage(name, who) : ReadOnlyUse(name, who);
+}
 
 Status LockAgainstQemu(int fd, bool forWriting, const QString& name) {
     if (ByteLocked(fd, QemuPermissionBase + QemuWriteBit)) return Status::Fail(InUseByQemu(name));

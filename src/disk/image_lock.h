@@ -15,6 +15,8 @@
 
 #include <QString>
 
+#include <string>
+
 namespace stowix::fat {
 
 // fd: the image, open. name: the image as messages name it. The locks live as long as fd.
@@ -29,5 +31,9 @@ Status LockAgainstQemu(int fd, bool forWriting, const QString& name);
 QString InUseMessage(const QString& name, const QString& who);
 // The refusal when QEMU (or a program that locks as it does) holds the image.
 QString InUseByQemu(const QString& name);
+// The same refusal with what QEMU's lock bytes and /proc tell of the file at hostPath: whether
+// the holder writes it or only reads it (while it lets no one else write), and which processes
+// have it open.
+QString QemuHolderMessage(const std::string& hostPath, const QString& name);
 
 }  // namespace stowix::fat

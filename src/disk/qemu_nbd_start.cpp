@@ -123,10 +123,20 @@ void RemoveStaleNbdSockets() {
     }
 }
 
-QString QemuNbdRefusal(const QString& complaint, const DiskFormat& format, const QString& name) {
+QString QemuNbdRefusal(const QString& complaint, const DiskFormat& format, const QString& name,
+                       const std::string& path) {
     if (complaint.contains(QStringLiteral("lock")) &&
-        complaint.contains(QStringLiteral("Failed to get")))
-        return InUseByQemu(name);
+        complaint.contains(QStringLiteral("Failed to get"))) {
+        // "Is another process using the image [/d/base.qcow2]?": the file held, which for an
+        // overlay may be its backing file rather than the disk named.
+        static const QRegularExpression held(QStringLiteral("using the image \\[(.*)\\]\\?"));
+        const QRegularExpressionMatch match = held.match(complaint);
+        const QString heldPath = match.hasMatch() ? match.captured(1) : QString();
+        if (heldPath.isEmpty() || QFile::encodeName(heldPath).toStdString() == path)
+            return QemuHolderMessage(path, name);
+        return QemuHolderMessage(QFile::encodeName(heldPath).toStdString(), heldPath) +
+               QStringLiteral(" (It is the backing file of %1.)").arg(name);
+    }
     // "Parameter 'encrypt.key-secret' is required for cipher"
     if (complaint.contains(QStringLiteral("encrypt")) ||
         complaint.contains(QStringLiteral("key-secret")))
@@ -185,7 +195,7 @@ Status StartQemuNbd(nbd_handle* handle, const std::string& path, const DiskForma
         if (complaint.isEmpty())
             return Status::Fail(QStringLiteral("%1: qemu-nbd could not serve it: %2")
                                     .arg(name, QString::fromLocal8Bit(nbd_get_error())));
-        return Status::Fail(QemuNbdRefusal(complaint, format, name));
+        return Status::Fail(QemuNbdRefusal(complaint, format, name, path));
     }
     return Status::Ok();
 }

@@ -18,9 +18,10 @@ namespace stowix::fat {
 Status StartQemuNbd(nbd_handle* handle, const std::string& path, const DiskFormat& format,
                     bool writable, const QString& name);
 
-// What qemu-nbd's complaint (its standard error) means for the user, for the disk name of the
-// given format.
-QString QemuNbdRefusal(const QString& complaint, const DiskFormat& format, const QString& name);
+// What qemu-nbd's complaint (its standard error) means for the user, for the disk name (at
+// path) of the given format.
+QString QemuNbdRefusal(const QString& complaint, const DiskFormat& format, const QString& name,
+                       const std::string& path);
 
 // libnbd makes a folder /tmp/libnbdXXXXXX for qemu-nbd's socket and removes it when the
 // connection closes; a run that was killed leaves it behind. Removes the user's such folders

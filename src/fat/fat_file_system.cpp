@@ -187,6 +187,9 @@ Status FatImageFileSystem::ChangeDrive(QChar letter) {
 Status FatImageFileSystem::FlushToDisk(const QString& path) {
     TRY(Parse(path));
     if (Status flushed = Volume().Flush(); !flushed) return Failure(path, flushed.reason());
+    // The volume is left clean at every flush, so that a run is never recorded as done while
+    // the volume still says it is in use (a dirty bit that could not be cleared fails it).
+    if (Status finished = Volume().Finish(); !finished) return Failure(path, finished.reason());
     return Status::Ok();
 }
 

@@ -11,9 +11,11 @@
 // - A kill at any moment leaves at worst lost clusters: data is written first, then both copies
 //   of the table, then the directory entry; a replaced file's clusters are freed only after the
 //   entry that names the new ones is written. A group copy (CopyFilesKeepingAttributes) keeps
-//   that order for all its files at once, so each kind of block is written once per group; a
-//   replaced or deleted file that was durable gets barriers against a power cut as well
-//   (fat_volume.h says why and when).
+//   that order for all its files at once, so each kind of block is written once per group, with
+//   a barrier between the kinds against a power cut or a qemu-nbd that dies (fat_volume.h says
+//   why and when).
+// - A container disk is checked before it is written (container_check.h): one that is damaged
+//   or cut short is read but never written.
 // - A file system with its dirty flag set, or whose table copies disagree, is read but refused
 //   for writing, with the advice to check it with fsck.fat.
 // - Memory does not grow with the image: only a small part of the table, the folders in use

@@ -289,10 +289,13 @@ Status FatVolume::Finish() {
     if (Batching() || m_damaged) return Status::Ok();
     TRY(WriteFreeCount());
     if (!m_marked) return Status::Ok();
-    // The clean mark goes last, after everything else is on the disk.
+    // The clean mark goes last, after everything else is on the disk, and is on the disk
+    // itself before the note goes: a run that cannot make it so does not end as done.
     TRY(Barrier());
     TRY(SetCleanBit(true));
+    TRY(Barrier());
     m_marked = false;
+    m_begun = false;  // a later change marks the volume again
     m_note.Remove();
     return Status::Ok();
 }

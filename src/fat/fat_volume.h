@@ -173,9 +173,10 @@ public:
 
     // Makes every write so far durable, FAT32's free-cluster count written right first.
     Status Flush();
-    // For the end of the program's use of the image: writes FAT32's free-cluster count when a
-    // change marked it unknown and, once all else is on the disk, clears the dirty bit that
-    // BeginWriting set and removes the note. Nothing on a damaged volume.
+    // At each flush of the file system and at the end of the program's use of the image: writes
+    // FAT32's free-cluster count when a change marked it unknown and, once all else is on the
+    // disk, clears the dirty bit that BeginWriting set (durably) and removes the note; the next
+    // change begins again. Nothing on a damaged volume.
     Status Finish();
 
     // An empty volume; only Open gives a usable one.

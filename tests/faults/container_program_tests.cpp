@@ -7,6 +7,7 @@
 
 #include "fault_fixture.h"
 
+#include "image/fat_patch.h"
 #include "image/qemu_disk.h"
 #include "image_writer.h"
 #include "windows98_drive.h"
@@ -320,6 +321,75 @@ TEST_F(ContainerProgram, a_container_qemu_cannot_write_is_refused_with_what_to_d
     }
 }
 
+// QEMU and qemu-nbd holding the disk only for reading (and so letting no one write it): the
+// refusal says so and names the program, never "open for writing"; a machine writing the base of
+// an overlay is named with that base.
+TEST_F(ContainerProgram, a_disk_held_for_reading_or_through_its_base_names_the_holder) {
+    UseContainer(ContainerKinds().front());
+    const QString machine = QStringLiteral("qemu-system-i386");
+    const QStringList quiet = {QStringLiteral("-S"), QStringLiteral("-display"),
+                               QStringLiteral("none"), QStringLiteral("-nodefaults")};
+    const QString base = world->Root() + QStringLiteral("/base.qcow2");
+    ASSERT_TRUE(QFile::copy(container, base));
+    const QString overlay = world->Root() + QStringLiteral("/top.qcow2");
+    ASSERT_EQ(MakeOverlay(base, QStringLiteral("qcow2"), overlay), QString());
+    struct Case {
+        const char* what;
+        QString program;
+        QStringList arguments;
+        QString drive;
+        const char* says;
+        const char* holder;
+    };
+    const QString drive = QStringLiteral("file=%1,format=qcow2");
+    const Case cases[] = {
+        {"a machine in snapshot mode", machine,
+         quiet + QStringList{QStringLiteral("-snapshot"), QStringLiteral("-drive"),
+                             drive.arg(container) + QStringLiteral(",if=ide")},
+         container, "reads it and does not let others write", "qemu-system-i386"},
+        {"a machine with the disk read-only", machine,
+         quiet + QStringList{QStringLiteral("-drive"),
+                             drive.arg(container) + QStringLiteral(",if=none,id=d0,readonly=on"),
+                             QStringLiteral("-device"), QStringLiteral("virtio-blk-pci,drive=d0")},
+         container, "reads it and does not let others write", "qemu-system-i386"},
+        {"qemu-nbd serving it read-only",
+         QStringLiteral("qemu-nbd"),
+         {QStringLiteral("-r"), QStringLiteral("-f"), QStringLiteral("qcow2"), QStringLiteral("-k"),
+          world->Root() + QStringLiteral("/held.sock"), container},
+         container,
+         "reads it and does not let others write",
+         "qemu-nbd"},
+        {"a machine writing the base of the overlay", machine,
+         quiet + QStringList{QStringLiteral("-drive"), drive.arg(base) + QStringLiteral(",if=ide")},
+         overlay, "backing file of", "qemu-system-i386"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        world->UseDriveC(c.drive);
+        QFile::remove(world->SettingsFile());
+        const QByteArray before = FileDigest(c.drive);
+        QProcess holder;
+        holder.start(c.program, c.arguments);
+        ASSERT_TRUE(holder.waitForStarted(10000));
+        const QString held = c.drive == overlay ? base : container;
+        for (int tries = 0; tries < 100 && HeldBy(held, 0).isEmpty(); ++tries) ::usleep(50000);
+        ASSERT_NE(HeldBy(held, 0), QString()) << holder.readAllStandardError().toStdString();
+        const RunResult result = Backup();
+        holder.kill();
+        holder.waitForFinished();
+        EXPECT_TRUE(result.Ended(2)) << result.Describe();
+        EXPECT_TRUE(result.errors.contains(QLatin1String(c.says))) << result.Describe();
+        EXPECT_TRUE(result.errors.contains(QLatin1String(c.holder))) << result.Describe();
+        if (c.drive == overlay) {
+            EXPECT_TRUE(result.errors.contains(base)) << result.Describe();
+        } else {
+            EXPECT_FALSE(result.errors.contains(QLatin1String("open for writing")))
+                << result.Describe();
+        }
+        EXPECT_EQ(FileDigest(c.drive), before);
+    }
+}
+
 // Kills from outside at moments spread over a run (the same on every test run), on a qcow2 disk:
 // qemu-nbd ends with its client, the container is sound (leaked clusters at most), the FAT
 // volume has at worst lost clusters, and no file is cut.
@@ -414,10 +484,17 @@ TEST_F(ContainerKills,
             while (!done && since.elapsed() < moment) ::usleep(1000);
             hit = KillServer(container);
         });
-        (void)Backup();
+        const RunResult first = Backup();
         done = true;
         killer.join();
         if (hit) ++hits;
+        // A run that ends 0 left the volume clean: its flush cleared the dirty bit.
+        if (first.Ended(0)) {
+            std::unique_ptr<ReadBackImage> back = Read(true);
+            ASSERT_TRUE(back->image);
+            EXPECT_FALSE(FatPatch(*back->image).DirtyBitSet())
+                << "the run ended 0 with the volume's dirty bit set";
+        }
         const RunResult next = Backup();
         EXPECT_TRUE(next.Ended(0) || next.Ended(IncompleteStatus)) << next.Describe();
         std::unique_ptr<ReadBackImage> back = Read(true);

@@ -290,7 +290,7 @@ TEST_P(FatBatch, freed_clusters_are_found_again_once_the_rest_is_full) {
     EXPECT_EQ(image->Bytes(QStringLiteral("FILL0.BIN")), expected);
 }
 
-TEST_P(FatBatch, barriers_guard_files_that_were_durable_and_nothing_else) {
+TEST_P(FatBatch, barriers_put_each_kind_of_block_on_the_disk_before_the_next_names_it) {
     std::unique_ptr<FileSystem> files = OpenImage(*image);
     ASSERT_TRUE(files);
     const auto barriersOf = [&](const std::vector<FileCopy>& copies) {
@@ -301,16 +301,16 @@ TEST_P(FatBatch, barriers_guard_files_that_were_durable_and_nothing_else) {
     };
     const QString winIniPath = QStringLiteral("C:\\WINDOWS\\WIN.INI");
     const QString registryPath = QStringLiteral("C:\\WINDOWS\\SYSTEM.DAT");
-    // New files, and a file made in this run replaced: nothing that was durable is at stake.
+    // A group writes data, the table, the entries, then frees the clusters it replaced: one
+    // barrier between each two, whether the files are new, made in this run, or durable.
     EXPECT_EQ(barriersOf({{registryPath, QStringLiteral("C:\\SET\\NEW.DAT")},
                           {winIniPath, QStringLiteral("C:\\SET\\NEW.DAT")}}),
-              0);
-    // A file that was on the disk before: its new entry after its new chain, its old clusters
-    // freed after its new entry.
-    EXPECT_EQ(barriersOf({{winIniPath, QStringLiteral("C:\\SET\\WIN.INI")}}), 2);
-    // After a flush, the files made before it are durable too.
+              3);
+    EXPECT_EQ(barriersOf({{winIniPath, QStringLiteral("C:\\SET\\WIN.INI")}}), 3);
     ASSERT_TRUE(files->FlushToDisk(QStringLiteral("C:\\")));
-    EXPECT_EQ(barriersOf({{registryPath, QStringLiteral("C:\\SET\\NEW.DAT")}}), 2);
+    EXPECT_EQ(barriersOf({{registryPath, QStringLiteral("C:\\SET\\NEW.DAT")}}), 3);
+    // New files alone: no frees, so a barrier after the data and one after the table.
+    EXPECT_EQ(barriersOf({{winIniPath, QStringLiteral("C:\\SET\\OTHER.INI")}}), 2);
     files.reset();
     EXPECT_TRUE(image->FsckProblems().isEmpty()) << image->FsckProblems().toStdString();
     EXPECT_EQ(image->Bytes(QStringLiteral("SET\\NEW.DAT")), systemDat);
