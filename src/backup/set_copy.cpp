@@ -44,10 +44,10 @@ std::vector<CopyFailure> CopySetGroups(FileSystem& files, ProgressStepper& progr
 }
 
 void RequireRegistry(FileSystem& files, const QString& windowsFolder, const QString& setPath,
-                     std::vector<CopyFailure>& failures) {
-    if (RegistryFilesIn(files, setPath, BackupGroups).isEmpty())
+                     std::vector<CopyFailure>& failures, std::span<const SetGroup> groups) {
+    if (RegistryFilesIn(files, setPath, groups).isEmpty())
         failures.push_back({FullPlaceFolder(SetPlace::WindowsFolder, windowsFolder),
-                            RegistryNotFoundReason(BackupGroups)});
+                            RegistryNotFoundReason(groups)});
 }
 
 void FlushSet(FileSystem& files, const QString& setPath, std::vector<CopyFailure>& failures) {

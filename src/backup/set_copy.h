@@ -6,9 +6,11 @@
 
 #include "files/listing.h"
 #include "files/progress_stepper.h"
+#include "sets/backup_set_layout.h"
 
 #include <QString>
 
+#include <span>
 #include <vector>
 
 namespace stowix {
@@ -26,8 +28,10 @@ std::vector<CopyFailure> CopySetGroups(FileSystem& files, ProgressStepper& progr
 // from (sets/registry_presence.h): the failure that says so is added, so that the set is
 // incomplete and not recorded. (The set a restore keeps first holds what the drive has, with a
 // registry or without: a restore may be what brings the registry back.)
+// groups: the drive's groups, whose registry groups count (a Wine prefix brings its own).
 void RequireRegistry(FileSystem& files, const QString& windowsFolder, const QString& setPath,
-                     std::vector<CopyFailure>& failures);
+                     std::vector<CopyFailure>& failures,
+                     std::span<const SetGroup> groups = BackupGroups);
 
 // Makes the set durable; a failure is added to failures. A set is recorded or used only once its
 // copies are on disk: a power cut after that must not find files that never reached the disk.
