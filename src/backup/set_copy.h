@@ -6,9 +6,11 @@
 
 #include "files/listing.h"
 #include "files/progress_stepper.h"
+#include "sets/backup_set_layout.h"
 
 #include <QString>
 
+#include <span>
 #include <vector>
 
 namespace stowix {

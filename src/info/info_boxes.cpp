@@ -29,8 +29,11 @@ QString IncompleteMark(SettingsStore& settings, FileSystem* files, const QString
     if (files == nullptr) return QString();
     const QString path = ReadSetting(settings, SettingsKeys::Info, key, QString());
     if (path.isEmpty()) return QString();
-    const QString incomplete = IncompleteText(ReadSetFacts(*files, path));
-    return incomplete.isEmpty() ? QString() : QStringLiteral(" (") + incomplete + u')';
+    // Only a record that says so marks a set: a path that cannot be read (the settings are the
+    // user's) is shown as it is, and what is shown is escaped as the path is.
+    const SetFacts facts = ReadSetFacts(*files, path);
+    if (!facts.record || facts.record->complete) return QString();
+    return QStringLiteral(" (") + EscapedText(IncompleteText(facts)) + u')';
 }
 
 }  // namespace

@@ -163,6 +163,14 @@ qint64 BytesOfAWholeBackup(const SetSources& sources) {
     return total;
 }
 
+qint64 BytesOfSetRecords(const Snapshot& drive, const QString& setName) {
+    const QByteArray record =
+        drive.value(QStringLiteral("Stowix/") + setName + u'/' + SetRecordName).record;
+    const qsizetype files = record.indexOf("[Files]");
+    // Begun: its [Set] lines; then twice whole, the files listed ("No" one byte shorter).
+    return (files < 0 ? 0 : files + 9) + 2 * record.size() - 1;
+}
+
 SetSources BackupSources(const Snapshot& drive, const QString& windowsFolder) {
     SetSources sources;
     QMap<QString, SetPlace> takenFrom;

@@ -45,8 +45,11 @@ using SetSources = QMap<QString, QList<FileState>>;
 SetSources BackupSources(const Snapshot& drive, const QString& windowsFolder);
 // The bytes in use on the file system that holds hostFolder.
 qint64 UsedBytesOf(const QString& hostFolder);
-// Every byte a whole backup of the drive writes (a restore's undo set too).
+// Every byte of the drive's files that a whole backup writes (a restore's undo set too).
 qint64 BytesOfAWholeBackup(const SetSources& sources);
+// The bytes a backup writes into its record (begun, its files listed, complete), as a set made
+// of the same drive shows them.
+qint64 BytesOfSetRecords(const Snapshot& drive, const QString& setName);
 // Every file of the set is whole: one of the drive's files of its name. With complete, the set
 // holds exactly the last file of every name. The set's record is no file of the drive.
 QStringList SetProblems(const Snapshot& after, const QString& setName, const SetSources& sources,

@@ -99,8 +99,9 @@ TEST_F(RestoreFaults, a_disk_that_fills_up_leaves_every_file_old_or_restored) {
         Faults faults;
         // The set that keeps what the restore replaces is written first, whole, from the drive
         // as it is now: the disk fills up inside the restore's own copies.
-        const qint64 undo = BytesOfAWholeBackup(
-            BackupSources(TakeSnapshot(World().Drive()), QStringLiteral("WINDOWS")));
+        const Snapshot now = TakeSnapshot(World().Drive());
+        const qint64 undo = BytesOfAWholeBackup(BackupSources(now, QStringLiteral("WINDOWS"))) +
+                            BytesOfSetRecords(now, older);
         faults.fullAfterBytes = undo + c.bytes;
         ExpectRestoreContained(Restore(older, faults), "No space left on device");
     }

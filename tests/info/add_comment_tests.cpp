@@ -199,6 +199,10 @@ TEST_F(AddCommentTest, the_second_of_two_comments_names_the_next_backup_only) {
     EXPECT_EQ(window.PendingComment, " second");
     EXPECT_EQ(RootNames(), QStringList());
 
+    // A registry file, without which a backup is incomplete and names nothing; its contents are
+    // no matter here.
+    drive.AddFile("C:\\WINDOWS\\USER.DAT", "registry");
+
     BackupRun(window, window.services(), window.values()).Run();
     const QString commented = "C:\\Stowix\\11-5-99 3;45;12 PM second";
     EXPECT_EQ(window.PendingComment, "");

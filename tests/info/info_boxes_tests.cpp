@@ -3,14 +3,15 @@
 #include "support/event_log.h"
 #include "support/fake_services.h"
 #include "support/recording_file_system.h"
+#include "support/temp_drive.h"
 
 #include <gtest/gtest.h>
 
 namespace stowix::test {
 namespace {
 
-// The boxes over faked services; the file system fails the test on any call, since the boxes
-// only read settings and the clock.
+// The boxes over faked services and a temporary drive, where the information box reads the
+// records of the sets it names.
 class InfoBoxesTest : public ::testing::Test {
 protected:
     void Store(const QString& key, const QString& value) {
@@ -28,7 +29,8 @@ protected:
     }
 
     EventLog log;
-    RecordingFileSystem files{log};
+    TempDrive drive;
+    RecordingFileSystem files{log, &drive.Files()};
     FakeSettingsStore settings;
     FakeSystem system{log};
     FakeDialogs dialogs{log};
@@ -86,6 +88,22 @@ TEST_F(InfoBoxesTest, about_box) {
               "STOWIX\r\r"
               "Build 103 - GA - 11/99\r\r"
               "For updates, visit https://stowix.org/updates.");
+}
+
+// A set whose record says its run broke off is marked so; one without a record (made before
+// records) and a complete one are named as they are.
+TEST_F(InfoBoxesTest, info_box_marks_a_set_whose_record_says_it_is_incomplete) {
+    const QString half = "C:\\Stowix\\11-5-99 4;00;00 PM before restore";
+    drive.AddFile(half + "\\STOWIX.SET", "[Set]\r\nFormat=1\r\nComplete=No\r\n");
+    const QString whole = "C:\\Stowix\\11-5-99 3;45;12 PM";
+    drive.AddFile(whole + "\\STOWIX.SET", "[Set]\r\nFormat=1\r\nComplete=Yes\r\n");
+    Store("LastBackup", whole);
+    Store("LastRestore", half);
+    ShowInfo(services);
+    const QStringList lines = OnlyBox().text.split('\r');
+    EXPECT_EQ(lines.value(0), "Last Backup:\t" + whole);
+    EXPECT_EQ(lines.value(1),
+              "Last Restore:\t" + half + " (incomplete: the run that made it did not finish)");
 }
 
 }  // namespace

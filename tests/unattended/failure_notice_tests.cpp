@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QFile>
 #include <QStandardPaths>
 
 namespace stowix::test {
@@ -101,8 +102,13 @@ TEST_F(FailureNotice, without_a_session_bus_the_journal_still_tells) {
 TEST_F(FailureNotice, a_complete_backup_is_followed_by_the_prune) {
     const RunResult made = world.Run("stowix-make-drive", Options({drive}));
     ASSERT_TRUE(made.Ended(0)) << made.Describe();
-    // An old set of the unattended backup.
+    // An old set of the unattended backup, made before sets had records: its registry makes it
+    // one.
     ASSERT_TRUE(QDir().mkpath(drive + "/Stowix/2 Jan 2020 03;00;00"));
+    QFile registry(drive + "/Stowix/2 Jan 2020 03;00;00/SYSTEM.DAT");
+    ASSERT_TRUE(registry.open(QIODevice::WriteOnly));
+    registry.write("CREG");
+    registry.close();
     QProcessEnvironment environment = Environment();
     environment.insert("LC_ALL", "C");
     environment.insert("STOWIX_PRUNE", "--keep-last 1");
