@@ -15,7 +15,8 @@ void PrintUsage(const CommandUsage& command, std::FILE* to) {
     std::fprintf(to,
                  "%s\n"
                  "%s"
-                 "  -C, --drive PATH  the Windows drive C: (a folder, Wine prefix or disk image)\n"
+                 "  --drive PATH, -C PATH\n"
+                 "             the Windows drive C: (a folder, Wine prefix or disk image)\n"
                  "  --help     show this text and end\n"
                  "  --version  show the version and end\n"
                  "\n"

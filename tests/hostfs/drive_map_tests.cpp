@@ -46,6 +46,52 @@ TEST(DriveMap, first_source_that_is_set_gives_drive_c) {
     }
 }
 
+// The drive last chosen in the window comes after the environment's and before ~/.wine; a
+// Wine prefix named itself stands for its drive_c, and knows its prefix.
+TEST(DriveMap, the_chosen_drive_and_a_named_wine_prefix) {
+    test::HostFolder home;
+    home.MakeFolder(".wine");
+    home.MakeFolder(".wine/drive_c");
+    test::HostFolder prefix;
+    prefix.MakeFolder("drive_c");
+    prefix.MakeFile("system.reg", "WINE REGISTRY Version 2\n");
+    const auto lookup = [&](std::map<std::string, std::string> variables) {
+        return [variables](const std::string& name) -> std::optional<std::string> {
+            const auto found = variables.find(name);
+            if (found == variables.end()) return std::nullopt;
+            return found->second;
+        };
+    };
+    const struct {
+        const char* label;
+        std::map<std::string, std::string> variables;
+        std::optional<std::string> chosen;
+        std::optional<std::string> driveC;
+    } cases[] = {
+        {"the environment before the choice",
+         {{"STOWIX_DRIVE_C", "/mnt/win98"}},
+         "/x",
+         "/mnt/win98"},
+        {"WINEPREFIX before the choice", {{"WINEPREFIX", "/w"}}, "/x", "/w/drive_c"},
+        {"the choice before ~/.wine", {{"HOME", home.Path()}}, "/x", "/x"},
+        {"a prefix named itself",
+         {{"STOWIX_DRIVE_C", prefix.Path()}},
+         {},
+         prefix.Path() + "/drive_c"},
+        {"a prefix chosen", {{"HOME", home.Path()}}, prefix.Path(), prefix.Path() + "/drive_c"},
+    };
+    for (const auto& entry : cases) {
+        SCOPED_TRACE(entry.label);
+        const DriveMap drives = DriveMap::FromEnvironment(lookup(entry.variables), entry.chosen);
+        EXPECT_EQ(drives.Folder(u'C'), entry.driveC);
+    }
+    const DriveMap named = DriveMap::FromEnvironment(lookup({{"STOWIX_DRIVE_C", prefix.Path()}}));
+    EXPECT_EQ(WinePrefixOfDriveC(named).toStdString(), prefix.Path());
+    // ~/.wine without its registry file is a drive_c like any folder, not a known prefix.
+    EXPECT_TRUE(
+        WinePrefixOfDriveC(DriveMap::FromEnvironment(lookup({{"HOME", home.Path()}}))).isEmpty());
+}
+
 TEST(DriveMap, other_letters_come_from_their_own_variables) {
     const DriveMap drives = FromVariables(
         {{"STOWIX_DRIVE_C", "/c"}, {"STOWIX_DRIVE_D", "/d"}, {"STOWIX_DRIVE_Z", "/z"}});
