@@ -38,8 +38,9 @@ public:
     static Since Compare(const struct stat& seen, const struct stat& now);
 
 private:
-    // Enough for the largest drives the program meets (a look takes about 200 bytes).
-    static constexpr size_t Capacity = 1 << 17;
+    // Enough for a Windows folder of tens of thousands of files, at most about 13 MB (a look
+    // takes about 200 bytes); files beyond it are looked at again by their copies.
+    static constexpr size_t Capacity = 1 << 16;
 
     struct Key {
         dev_t device;
