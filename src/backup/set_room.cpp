@@ -24,14 +24,11 @@ qint64 NewSetRoom(FileSystem& files, const QString& windowsFolder, qint64 unitBy
         // The Windows folder's groups lie on its own drive, which need not be C:.
         const QString folder = FullPlaceFolder(group.place, windowsFolder);
         // A folder that cannot be listed copies nothing; the copy itself reports it.
-        Result<std::vector<FolderEntry>> listed =
-            files.ListFolder(folder + QString::fromUtf16(group.pattern), AnyFile);
+        // The drive keeps what it saw of each file for the copy that follows.
+        Result<std::vector<FileSize>> listed =
+            files.ListFileSizes(folder + QString::fromUtf16(group.pattern), AnyFile);
         if (!listed) continue;
-        for (const FolderEntry& entry : listed.value()) {
-            if (entry.attributes & Attribute::Folder) continue;
-            const Result<FileFacts> facts = files.ReadFileFacts(folder + entry.name);
-            if (facts) sizes[entry.name.toUpper()] = facts.value().size;
-        }
+        for (const FileSize& file : listed.value()) sizes[file.name.toUpper()] = file.size;
     }
     qint64 room = RoomOf(EntryBytes * (sizes.size() + 2), unitBytes) + RoomOf(1, unitBytes);
     for (const qint64 size : sizes) room += RoomOf(size, unitBytes);

@@ -112,6 +112,11 @@ public:
         if (!files) return NoDrive(path);
         return files->ReadFileFacts(path);
     }
+    Result<std::vector<FileSize>> ListFileSizes(const QString& pattern, int mask) override {
+        FileSystem* files = For(pattern);
+        if (!files) return NoDrive(pattern);
+        return files->ListFileSizes(pattern, mask);
+    }
     Result<QString> ShortAlias(const QString& path) override {
         FileSystem* files = For(path);
         if (!files) return NoDrive(path);

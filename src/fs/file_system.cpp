@@ -71,6 +71,20 @@ Result<FileFacts> FileSystem::ReadFileFacts(const QString& path) {
     return facts;
 }
 
+Result<std::vector<FileSize>> FileSystem::ListFileSizes(const QString& pattern, int mask) {
+    const std::vector<FolderEntry> listed = TRY(ListFolder(pattern, mask));
+    const QString folder =
+        pattern.left(std::max(pattern.lastIndexOf(u'\\'), pattern.lastIndexOf(u':')) + 1);
+    std::vector<FileSize> sizes;
+    sizes.reserve(listed.size());
+    for (const FolderEntry& entry : listed) {
+        if (entry.attributes & Attribute::Folder) continue;
+        const Result<FileFacts> facts = ReadFileFacts(folder + entry.name);
+        if (facts) sizes.push_back({entry.name, facts.value().size});
+    }
+    return sizes;
+}
+
 Result<DriveSpace> FileSystem::FreeSpace(const QString& path) {
     return Result<DriveSpace>::Fail(
         path + QStringLiteral(": the free space of this drive cannot be known"));

@@ -50,6 +50,12 @@ struct FileFacts {
     int attributes = 0;
 };
 
+// One file of a listing and its size.
+struct FileSize {
+    QString name;  // the bare name as stored
+    qint64 size = 0;
+};
+
 // The room left on a drive. A file takes room in whole units (a FAT cluster, a block of the host's
 // file system), so a file of one byte takes one unit.
 struct DriveSpace {
@@ -186,6 +192,11 @@ public:
     // missing file. This default takes them from ReadAttributes and OpenForReading and knows no
     // last-write time; a drive that keeps one gives it in one look at the file.
     virtual Result<FileFacts> ReadFileFacts(const QString& path);
+
+    // The files (never folders) that ListFolder gives for the pattern and mask, each with its
+    // size; a file that cannot be looked at is left out. This default asks ReadFileFacts of each
+    // file; a drive may look at each file once and keep what it saw for a copy that follows.
+    virtual Result<std::vector<FileSize>> ListFileSizes(const QString& pattern, int mask);
 
     // Makes every change made on this path's drive durable: file data and folder entries are on
     // the disk when it returns (a host folder's file system is synced; an image's own buffers

@@ -74,6 +74,9 @@ public:
     Result<FileFacts> ReadFileFacts(const QString& path) override {
         return m_inner.ReadFileFacts(path);
     }
+    Result<std::vector<FileSize>> ListFileSizes(const QString& pattern, int mask) override {
+        return m_inner.ListFileSizes(pattern, mask);
+    }
     Status FlushToDisk(const QString& path) override { return m_inner.FlushToDisk(path); }
     Result<DriveSpace> FreeSpace(const QString& path) override { return m_inner.FreeSpace(path); }
     Result<bool> IsLink(const QString& path) override { return m_inner.IsLink(path); }

@@ -244,6 +244,37 @@ Result<std::vector<FolderEntry>> ListFolderEntries(PathResolver& resolver, const
     return ReadMatchingEntries(opened.value(), folderPath, wildcard, pattern, mask);
 }
 
+Result<std::vector<FileSize>> ListFileSizesIn(
+    PathResolver& resolver, const QString& pattern, int mask,
+    const std::function<Result<FileFacts>(const QString&)>& readFacts) {
+    const std::vector<FolderEntry> listed = TRY(ListFolderEntries(resolver, pattern, mask));
+    std::vector<FileSize> sizes;
+    if (listed.empty()) return sizes;
+    DosPath folderPath = TRY(resolver.Parse(pattern));
+    folderPath.components.removeLast();
+    QString folderText = folderPath.Text();
+    if (!folderText.endsWith(u'\\')) folderText += u'\\';
+    Result<OpenedFolder> opened = resolver.OpenFolder(folderPath, pattern);
+    struct stat folderInfo {};
+    const int folderFd =
+        opened && ::fstat(opened.value().fd.Get(), &folderInfo) == 0 ? opened.value().fd.Get() : -1;
+    sizes.reserve(listed.size());
+    for (const FolderEntry& entry : listed) {
+        if (entry.attributes & Attribute::Folder) continue;
+        const std::string name = NameToHost(entry.name);
+        struct stat info {};
+        if (folderFd >= 0 && ::fstatat(folderFd, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 &&
+            S_ISREG(info.st_mode)) {
+            sizes.push_back({entry.name, qint64(info.st_size)});
+            resolver.Seen().Remember(folderInfo, name, info);
+            continue;
+        }
+        const Result<FileFacts> facts = readFacts(folderText + entry.name);
+        if (facts) sizes.push_back({entry.name, facts.value().size});
+    }
+    return sizes;
+}
+
 Status DeleteMatchingFiles(PathResolver& resolver, const QString& pattern) {
     Result<DosPath> parsed = resolver.Parse(pattern);
     if (!parsed) return parsed.status();

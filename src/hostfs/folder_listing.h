@@ -13,6 +13,7 @@
 #include "fs/file_system.h"
 #include "hostfs/path_resolver.h"
 
+#include <functional>
 #include <vector>
 
 namespace stowix::posix {
@@ -21,6 +22,14 @@ namespace stowix::posix {
 // does not exist gives an empty list.
 Result<std::vector<FolderEntry>> ListFolderEntries(PathResolver& resolver, const QString& pattern,
                                                    int mask);
+
+// The files (no folders) that ListFolderEntries gives, each with its size from one look at it;
+// each look at a plain file is kept in the resolver's SeenFiles for a copy that follows. A link,
+// or a file that cannot be looked at in its folder, gets its size from readFacts (nothing when
+// that fails: the file is left out).
+Result<std::vector<FileSize>> ListFileSizesIn(
+    PathResolver& resolver, const QString& pattern, int mask,
+    const std::function<Result<FileFacts>(const QString&)>& readFacts);
 
 // Deletes every file (never a folder) that matches; a read-only file is refused as on Windows.
 // Fails when a matching file could not be deleted, after trying all the others.

@@ -129,15 +129,23 @@ bool FolderNameCache::AfterChange(int folderFd, const struct stat& before, std::
             if (stored.empty()) folder->names.erase(found);
         }
     }
-    if (!added.empty()) {
-        std::vector<std::string>& stored = folder->names[FoldedHostName(added)];
-        if (std::find(stored.begin(), stored.end(), added) == stored.end())
-            stored.emplace_back(added);
-    }
+    if (!added.empty()) AddName(*folder, added);
     folder->modified = after.st_mtim;
     folder->changed = after.st_ctim;
     if (current != nullptr) *current = after;
     return true;
+}
+
+bool FolderNameCache::AddedUnseen(const struct stat& before, std::string_view added) {
+    Folder* folder = Current(before);
+    if (folder == nullptr) return false;
+    AddName(*folder, added);
+    return true;
+}
+
+void FolderNameCache::AddName(Folder& folder, std::string_view added) {
+    std::vector<std::string>& stored = folder.names[FoldedHostName(added)];
+    if (std::find(stored.begin(), stored.end(), added) == stored.end()) stored.emplace_back(added);
 }
 
 }  // namespace stowix::posix

@@ -44,6 +44,13 @@ public:
     // when current is given, it receives the folder's stat after the change and true comes back.
     bool AfterChange(int folderFd, const struct stat& before, std::string_view added,
                      std::string_view removed, struct stat* current = nullptr);
+    // Records a name this program just added, as AfterChange does, without looking at the
+    // folder again: for a batch of copies into one folder, which takes the folder to be changed
+    // by its own copies alone from one look (before) to the next. The remembered state stays
+    // before, so that the next copy's FindPreferring with known = before holds; the batch ends
+    // with AfterChange(folderFd, before, {}, {}), the one look that brings the state up to date.
+    // False when the folder's names were not current at before (nothing is then recorded).
+    bool AddedUnseen(const struct stat& before, std::string_view added);
 
 private:
     struct Folder {
@@ -58,6 +65,7 @@ private:
 
     Folder* Current(const struct stat& info);
     Folder& Read(int folderFd, const struct stat& info);
+    static void AddName(Folder& folder, std::string_view added);
 
     std::vector<Folder> m_folders;  // most recently used last
 };

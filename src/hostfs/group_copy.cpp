@@ -30,6 +30,10 @@ mode_t NewFileMode() {
     return mode;
 }
 
+Status ChangedWhileCopied(const QString& source) {
+    return Status::Fail(source + QStringLiteral(": the file changed while it was copied"));
+}
+
 // One folder that copies read from or write to, opened when the first of them needs it.
 class FolderSlot {
 public:
@@ -40,14 +44,18 @@ public:
 
     // links: how the folder is found; the copies' destinations refuse every link on the way.
     FolderSlot(PathResolver& resolver, Links links) : m_resolver(resolver), m_links(links) {}
+    ~FolderSlot() { Settle(); }
+    FolderSlot(const FolderSlot&) = delete;
+    FolderSlot& operator=(const FolderSlot&) = delete;
 
     // The open folder that holds the path's last component; nothing when it cannot be opened.
     const OpenedFolder* For(const DosPath& path, const QString& pathText) {
         const QStringList folder = path.components.mid(0, path.components.size() - 1);
         if (m_known && m_drive == path.drive && m_components == folder)
             return m_folder ? &*m_folder : nullptr;
+        Settle();
         m_known = true;
-        state.reset();
+        m_info.reset();
         m_drive = path.drive;
         m_components = folder;
         DosPath folderPath;
@@ -61,6 +69,33 @@ public:
         return m_folder ? &*m_folder : nullptr;
     }
 
+    // The open folder's own stat, looked at once; nothing when there is none.
+    const struct stat* Info() {
+        if (!m_folder) return nullptr;
+        if (!m_info) {
+            struct stat info {};
+            if (::fstat(m_folder->fd.Get(), &info) != 0) return nullptr;
+            m_info = info;
+        }
+        return &*m_info;
+    }
+
+    // Copies were added to the folder since its last look (state), which their batch has not
+    // looked at again: AddedUnseen recorded their names.
+    void AddedUnseen(const struct stat& before) {
+        state = before;
+        m_unsettled = true;
+    }
+
+    // Ends a batch of unseen additions with one look at the folder, which brings its remembered
+    // names' state up to date, and forgets the state: something else may change the folder next.
+    void Settle() {
+        if (m_unsettled && m_folder && state)
+            (void)m_resolver.Names().AfterChange(m_folder->fd.Get(), *state, {}, {});
+        m_unsettled = false;
+        state.reset();
+    }
+
 private:
     PathResolver& m_resolver;
     Links m_links;
@@ -68,6 +103,8 @@ private:
     char16_t m_drive = 0;
     QStringList m_components;
     std::optional<OpenedFolder> m_folder;
+    std::optional<struct stat> m_info;
+    bool m_unsettled = false;
 };
 
 // The outcome of the short way: done (copied or failed as the general way would fail), or
@@ -83,23 +120,33 @@ struct ShortWay {
 struct ShortSource {
     UniqueFd input;
     struct stat info {};
+    // info is what a listing saw a moment ago (SeenFiles), not yet proven to be this file's.
+    bool seen = false;
     int attributes = 0;
 };
 
 // Nothing when the source is for the general way.
-std::optional<ShortSource> OpenShortSource(FolderSlot& sources, const DosPath& path,
-                                           const QString& pathText) {
+std::optional<ShortSource> OpenShortSource(PathResolver& resolver, FolderSlot& sources,
+                                           const DosPath& path, const QString& pathText) {
     const OpenedFolder* folder = sources.For(path, pathText);
     if (folder == nullptr) return std::nullopt;
     // The listing's stored name, as it is: a name in another case or a link goes the general
     // way, which finds the one and follows the other inside the drive.
     const std::string name = NameToHost(path.components.last());
     ShortSource source;
+    const struct stat* folderInfo = sources.Info();
+    std::optional<struct stat> seen =
+        folderInfo != nullptr ? resolver.Seen().Take(*folderInfo, name) : std::nullopt;
     source.input = UniqueFd(::openat(folder->fd.Get(), name.c_str(),
                                      O_RDONLY | O_NONBLOCK | O_NOCTTY | O_NOFOLLOW | O_CLOEXEC));
-    if (!source.input.Valid() || ::fstat(source.input.Get(), &source.info) != 0 ||
-        !S_ISREG(source.info.st_mode))
+    if (!source.input.Valid()) return std::nullopt;
+    if (seen) {
+        // The look the listing took stands in for one here: the copy proves it afterwards.
+        source.info = *seen;
+        source.seen = true;
+    } else if (::fstat(source.input.Get(), &source.info) != 0 || !S_ISREG(source.info.st_mode)) {
         return std::nullopt;
+    }
     const DriveRoot& drive = *folder->drive;
     const EntryRef entry{source.input.Get(), ""};
     const Result<int> attributes = ReadDosAttributes(
@@ -131,7 +178,6 @@ std::optional<ShortTarget> FindShortTarget(PathResolver& resolver, FolderSlot& d
     target.stored =
         resolver.Names().FindPreferring(target.folderFd, name, target.givenName, target.before,
                                         destinations.state ? &*destinations.state : nullptr);
-    destinations.state.reset();
     // A folder on another file system inside the drive may keep attributes otherwise.
     if (target.before.st_ino == 0 || target.before.st_dev != folder->drive->device)
         return std::nullopt;
@@ -146,19 +192,39 @@ std::optional<ShortTarget> FindShortTarget(PathResolver& resolver, FolderSlot& d
     return target;
 }
 
+// The contents copied into output, and the source proven unchanged: as it was when it was
+// opened, or, for a source whose look was seen before it was opened, as it was then. A source
+// that another entry replaced since it was seen, or whose attributes changed, is handed on to the
+// general way, which looks at it afresh; one written to since fails as written while copied.
+ShortWay CopyShortContents(const ShortSource& source, int output, const FileCopy& copy) {
+    const int error =
+        CopyContents(source.input.Get(), output, source.info.st_size, MayHaveHoles(source.info));
+    if (source.seen) {
+        struct stat now {};
+        if (::fstat(source.input.Get(), &now) != 0) return {false, HostFailure(copy.source, errno)};
+        const SeenFiles::Since since = SeenFiles::Compare(source.info, now);
+        if (since == SeenFiles::Since::Replaced) return ShortWay::HandOn();
+        if (error != 0) return {false, HostFailure(copy.destination, error)};
+        if (since == SeenFiles::Since::Written) return {false, ChangedWhileCopied(copy.source)};
+        return {false, true};
+    }
+    if (error != 0) return {false, HostFailure(copy.destination, error)};
+    if (Status unchanged = CheckUnchanged(source.input.Get(), source.info, copy.source); !unchanged)
+        return {false, unchanged};
+    return {false, true};
+}
+
 // Writes the copy under a temporary name, with the source's attributes and last-write time,
 // and puts it in place.
-Status WriteShortCopy(PathResolver& resolver, FolderSlot& destinations, const ShortSource& source,
-                      const ShortTarget& target, const FileCopy& copy) {
+ShortWay WriteShortCopy(PathResolver& resolver, FolderSlot& destinations, const ShortSource& source,
+                        const ShortTarget& target, const FileCopy& copy) {
     Result<PendingFile> pending =
         PendingFile::Create(target.folderFd, 0666, target.stored.has_value(), copy.destination);
-    if (!pending) return pending.status();
+    if (!pending) return {false, pending.status()};
     PendingFile output = std::move(pending).value();
-    if (const int error = CopyContents(source.input.Get(), output.Fd(), source.info.st_size,
-                                       MayHaveHoles(source.info)))
-        return HostFailure(copy.destination, error);
-    if (Status unchanged = CheckUnchanged(source.input.Get(), source.info, copy.source); !unchanged)
-        return unchanged;
+    if (ShortWay copied = CopyShortContents(source, output.Fd(), copy);
+        copied.handedOn || !copied.result)
+        return copied;
     // The attributes go on the copy before it is in place: a copy whose attributes cannot be
     // stored is never seen. A new file has no stored bits and, unless the umask takes every
     // write bit, is not read-only: a value of 0 then needs no call.
@@ -171,18 +237,21 @@ Status WriteShortCopy(PathResolver& resolver, FolderSlot& destinations, const Sh
                 WriteDosAttributes({output.Fd(), ""}, fresh, value,
                                    AttributeStore::ExtendedAttribute, copy.destination);
             !written)
-            return written;
+            return {false, written};
     }
     // The last-write time travels with the copy, as Windows' copy keeps it; the access time is
     // the copy's own.
     const struct timespec times[2] = {{0, UTIME_OMIT}, source.info.st_mtim};
-    if (::futimens(output.Fd(), times) != 0) return HostFailure(copy.destination, errno);
+    if (::futimens(output.Fd(), times) != 0) return {false, HostFailure(copy.destination, errno)};
     const std::string& name = target.stored ? *target.stored : target.givenName;
-    if (Status committed = output.Commit(name, copy.destination); !committed) return committed;
-    struct stat after {};
-    if (resolver.Names().AfterChange(target.folderFd, target.before, name, {}, &after))
-        destinations.state = after;
-    return Status::Ok();
+    if (Status committed = output.Commit(name, copy.destination); !committed)
+        return {false, committed};
+    // The folder is looked at again once the batch ends, not after every copy into it.
+    if (resolver.Names().AddedUnseen(target.before, name))
+        destinations.AddedUnseen(target.before);
+    else
+        destinations.Settle();
+    return {false, true};
 }
 
 ShortWay CopyOne(PathResolver& resolver, FolderSlot& sources, FolderSlot& destinations,
@@ -192,14 +261,16 @@ ShortWay CopyOne(PathResolver& resolver, FolderSlot& sources, FolderSlot& destin
     if (!source || !destination || source.value().IsRoot() || destination.value().IsRoot())
         return ShortWay::HandOn();
     if (!NameRefusal(destination.value().components.last()).isEmpty()) return ShortWay::HandOn();
-    const std::optional<ShortSource> opened = OpenShortSource(sources, source.value(), copy.source);
+    const std::optional<ShortSource> opened =
+        OpenShortSource(resolver, sources, source.value(), copy.source);
     if (!opened) return ShortWay::HandOn();
     const std::optional<ShortTarget> target =
         FindShortTarget(resolver, destinations, destination.value(), copy.destination);
     if (!target) return ShortWay::HandOn();
-    if (Status written = WriteShortCopy(resolver, destinations, *opened, *target, copy); !written)
-        return {false, written};
-    return {false, true};
+    ShortWay written = WriteShortCopy(resolver, destinations, *opened, *target, copy);
+    // A failed copy may have left the folder otherwise than the batch knows it.
+    if (written.handedOn || !written.result) destinations.Settle();
+    return written;
 }
 
 }  // namespace
@@ -209,7 +280,7 @@ Status CheckUnchanged(int sourceFd, const struct stat& before, const QString& so
     if (::fstat(sourceFd, &after) != 0) return HostFailure(source, errno);
     if (after.st_size != before.st_size || after.st_mtim.tv_sec != before.st_mtim.tv_sec ||
         after.st_mtim.tv_nsec != before.st_mtim.tv_nsec)
-        return Status::Fail(source + QStringLiteral(": the file changed while it was copied"));
+        return ChangedWhileCopied(source);
     return Status::Ok();
 }
 
@@ -224,7 +295,14 @@ std::vector<Result<bool>> CopyKeepingAttributes(
     for (size_t i = 0; i < copies.size(); ++i) {
         if (beforeEach) beforeEach(i);
         ShortWay done = CopyOne(resolver, sources, destinations, copies[i]);
-        results.push_back(done.handedOn ? fallback(copies[i]) : std::move(done.result));
+        if (!done.handedOn) {
+            results.push_back(std::move(done.result));
+            continue;
+        }
+        // The general way finds the destination by its own looks, which must find the names
+        // of the folder current.
+        destinations.Settle();
+        results.push_back(fallback(copies[i]));
     }
     return results;
 }

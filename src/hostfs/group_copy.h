@@ -1,13 +1,17 @@
 #pragma once
 // The copies that keep DOS attributes, made with as few host calls as the usual case allows: a
 // regular file copied under its stored name into a folder where the name is new or names a
-// plain writable file. Each folder that several copies share is opened once for all of them;
-// the source is opened once, and its attributes read, its contents copied, the copy's
-// attributes and last-write time set on descriptors, before the copy is put in place in one
-// step. Anything less usual (a link, a name in another case, a folder or read-only file in the
-// way, a kernel FAT mount, a path that does not resolve) goes the general way, `fallback`, which
-// gives the same outcome through single calls. It does not list folders or report progress
-// beyond calling beforeEach.
+// plain writable file. Each folder that several copies share is opened once for all of them,
+// and a destination folder's names are looked at once for the copies made into it one after
+// another (the folder is taken to change by those copies alone meanwhile, and is looked at again
+// when they end); the source is opened once, and its attributes read, its contents copied, the
+// copy's attributes and last-write time set on descriptors, before the copy is put in place in
+// one step. A source that a listing with sizes looked at a moment before (SeenFiles) is not
+// looked at again before it is read: the look after the copy proves it the same, unchanged.
+// Anything less usual (a link, a name in another case, a folder or read-only file in the way, a
+// kernel FAT mount, a path that does not resolve) goes the general way, `fallback`, which gives the
+// same outcome through single calls. It does not list folders or report progress beyond calling
+// beforeEach.
 
 #include "fs/file_system.h"
 #include "hostfs/path_resolver.h"

@@ -19,6 +19,7 @@
 #include "fs/drive_map.h"
 #include "hostfs/folder_name_cache.h"
 #include "hostfs/host_calls.h"
+#include "hostfs/seen_files.h"
 #include "hostfs/unique_fd.h"
 #include "services/result.h"
 
@@ -119,6 +120,8 @@ public:
     // The names of recently scanned folders; changes made through this resolver's locations are
     // recorded here (FolderNameCache::BeforeChange, then AfterChange).
     FolderNameCache& Names() { return m_names; }
+    // What listings with sizes saw of files, for the copies that follow them.
+    SeenFiles& Seen() { return m_seen; }
 
 private:
     // An existing folder given by components, opened O_PATH, and its stored relative path.
@@ -134,6 +137,7 @@ private:
 
     std::map<char16_t, DriveRoot> m_drives;
     FolderNameCache m_names;
+    SeenFiles m_seen;
     char16_t m_currentDrive = u'C';
 };
 

@@ -73,6 +73,7 @@ public:
     Status WriteTextFile(const QString& path, const std::vector<QString>& lines) override;
     Result<std::unique_ptr<FileReader>> OpenForReading(const QString& path) override;
     Result<FileFacts> ReadFileFacts(const QString& path) override;
+    Result<std::vector<FileSize>> ListFileSizes(const QString& pattern, int mask) override;
     Status FlushToDisk(const QString& path) override;
     Result<DriveSpace> FreeSpace(const QString& path) override;
     Result<bool> IsLink(const QString& path) override;
@@ -459,6 +460,11 @@ Result<FileFacts> PosixFileSystem::ReadFileFacts(const QString& path) {
             facts.attributes = attributes.value();
             return facts;
         });
+}
+
+Result<std::vector<FileSize>> PosixFileSystem::ListFileSizes(const QString& pattern, int mask) {
+    return ListFileSizesIn(m_resolver, pattern, mask,
+                           [this](const QString& path) { return ReadFileFacts(path); });
 }
 
 Result<std::unique_ptr<FileReader>> PosixFileSystem::OpenForReading(const QString& path) {

@@ -10,6 +10,9 @@
 #include <signal.h>
 #include <sys/resource.h>
 
+#include <algorithm>
+#include <functional>
+
 namespace stowix::test {
 namespace {
 
@@ -111,13 +114,25 @@ TEST(GroupCopy, the_short_way_comes_to_what_the_plain_way_comes_to) {
     FaultyFileSystem plain(*plainWay.files);
     const std::vector<Result<bool>> planned = plain.CopyFilesKeepingAttributes(copies, {});
 
+    // The same after a listing with sizes, as the backup's room count makes one: the copies then
+    // take the listing's look at each source for their own.
+    Scene listedFirst;
+    for (const char* pattern : {"C:\\SRC\\*.*", "C:\\*.*"})
+        ASSERT_TRUE(listedFirst.files->ListFileSizes(QString::fromUtf8(pattern), R | H | S).ok());
+    const std::vector<Result<bool>> afterListing =
+        listedFirst.files->CopyFilesKeepingAttributes(copies, {});
+
     ASSERT_EQ(direct.size(), copies.size());
     ASSERT_EQ(planned.size(), copies.size());
+    ASSERT_EQ(afterListing.size(), copies.size());
     for (size_t i = 0; i < copies.size(); ++i) {
         SCOPED_TRACE(copies[i].source.toStdString() + " -> " + copies[i].destination.toStdString());
         EXPECT_EQ(Described(direct[i]), Described(planned[i])) << direct[i].reason().toStdString();
+        EXPECT_EQ(Described(afterListing[i]), Described(planned[i]))
+            << afterListing[i].reason().toStdString();
     }
     EXPECT_EQ(Outcome(shortWay), Outcome(plainWay));
+    EXPECT_EQ(Outcome(listedFirst), Outcome(plainWay));
     EXPECT_EQ(steps.size(), copies.size());
     EXPECT_TRUE(std::is_sorted(steps.begin(), steps.end()));
 
@@ -179,6 +194,149 @@ TEST(GroupCopy, a_copy_that_fails_while_writing_leaves_the_old_file_and_its_attr
         // Nothing left beside them, under any name.
         EXPECT_EQ(scene.drive.Names("DST"), before);
     }
+}
+
+// What a listing with sizes gives: every file the listing takes (a link inside the drive as what
+// it names), its size, no folder; as the general way made of ListFolder and ReadFileFacts gives.
+TEST(GroupCopy, a_listing_with_sizes_gives_each_file_as_the_general_way_does) {
+    Scene scene;
+    scene.drive.MakeFile("SRC/LARGER.INI", std::string(70000, 'l'));
+    const auto described = [](const std::vector<FileSize>& sizes) {
+        std::vector<std::string> lines;
+        for (const FileSize& file : sizes)
+            lines.push_back(file.name.toStdString() + "=" + std::to_string(file.size));
+        std::sort(lines.begin(), lines.end());
+        return lines;
+    };
+    const QString pattern = QStringLiteral("C:\\SRC\\*.INI");
+    const Result<std::vector<FileSize>> own = scene.files->ListFileSizes(pattern, R | H | S);
+    const Result<std::vector<FileSize>> general =
+        scene.files->FileSystem::ListFileSizes(pattern, R | H | S);
+    ASSERT_TRUE(own.ok() && general.ok());
+    EXPECT_EQ(described(own.value()), described(general.value()));
+    const std::vector<std::string> lines = described(own.value());
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "LARGER.INI=70000"), lines.end());
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "LINK.INI=13"), lines.end());
+    for (const std::string& line : lines) EXPECT_EQ(line.find("FOLDER.INI"), std::string::npos);
+    // A plain name is listed by itself, in the case stored.
+    const Result<std::vector<FileSize>> one =
+        scene.files->ListFileSizes(QStringLiteral("C:\\SRC\\mixed.ini"), R | H | S);
+    ASSERT_TRUE(one.ok());
+    EXPECT_EQ(described(one.value()), std::vector<std::string>{"Mixed.Ini=13"});
+}
+
+// The outcome of the two destinations the copies below make, the old file kept at a time of
+// its own so that two scenes agree on it.
+std::vector<std::string> CopiesOf(Scene& scene) {
+    const struct timespec kept[2] = {{800000000, 0}, {800000000, 0}};
+    if (scene.drive.Contents("DST/PLAIN.INI") == "old plain")
+        ::utimensat(AT_FDCWD, scene.drive.Join("DST/PLAIN.INI").c_str(), kept, 0);
+    std::vector<std::string> lines;
+    for (const std::string& line : Outcome(scene))
+        if (line.starts_with("DST/PLAIN.INI ") || line.starts_with("DST/FRESH.INI "))
+            lines.push_back(line);
+    return lines;
+}
+
+// A source replaced or given other attributes between the listing's look at it and its copy is
+// copied as it is when copied: the short way hands it to the general way, which looks afresh.
+// Each case against the same change with no listing. One written to meanwhile (another size or
+// last-write time) fails as one written to while it is copied, and its copies are not made.
+TEST(GroupCopy, a_source_changed_after_the_listing_is_copied_as_it_is_then) {
+    const struct {
+        const char* what;
+        std::function<void(Scene&)> change;
+    } cases[] = {
+        {"rewritten, same size and last-write time",
+         [](Scene& scene) {
+             const struct stat before = scene.drive.Stat("SRC/PLAIN.INI");
+             scene.drive.MakeFile("SRC/PLAIN.INI", "NEW PLAIN.INI");
+             const struct timespec times[2] = {before.st_atim, before.st_mtim};
+             ::utimensat(AT_FDCWD, scene.drive.Join("SRC/PLAIN.INI").c_str(), times, 0);
+         }},
+        {"made read-only",
+         [](Scene& scene) { scene.Set(QStringLiteral("C:\\SRC\\PLAIN.INI"), R); }},
+        {"made hidden", [](Scene& scene) { scene.Set(QStringLiteral("C:\\SRC\\PLAIN.INI"), H); }},
+        {"replaced by another file",
+         [](Scene& scene) {
+             ::rename(scene.drive.Join("SRC/NEW.INI").c_str(),
+                      scene.drive.Join("SRC/PLAIN.INI").c_str());
+         }},
+        {"replaced by a link",
+         [](Scene& scene) {
+             ::unlink(scene.drive.Join("SRC/PLAIN.INI").c_str());
+             scene.drive.MakeLink("SRC/PLAIN.INI", "HIDDEN.INI");
+         }},
+        {"replaced by a folder",
+         [](Scene& scene) {
+             ::unlink(scene.drive.Join("SRC/PLAIN.INI").c_str());
+             scene.drive.MakeFolder("SRC/PLAIN.INI");
+         }},
+        {"removed", [](Scene& scene) { ::unlink(scene.drive.Join("SRC/PLAIN.INI").c_str()); }},
+    };
+    const std::vector<FileCopy> copies = {
+        {QStringLiteral("C:\\SRC\\PLAIN.INI"), QStringLiteral("C:\\DST\\PLAIN.INI")},
+        {QStringLiteral("C:\\SRC\\PLAIN.INI"), QStringLiteral("C:\\DST\\FRESH.INI")},
+    };
+    for (const auto& change : cases) {
+        SCOPED_TRACE(change.what);
+        Scene listed;
+        ASSERT_TRUE(listed.files->ListFileSizes(QStringLiteral("C:\\SRC\\*.*"), R | H | S).ok());
+        change.change(listed);
+        const std::vector<Result<bool>> copied =
+            listed.files->CopyFilesKeepingAttributes(copies, {});
+
+        Scene unlisted;
+        change.change(unlisted);
+        const std::vector<Result<bool>> expected =
+            unlisted.files->CopyFilesKeepingAttributes(copies, {});
+        for (size_t i = 0; i < copies.size(); ++i)
+            EXPECT_EQ(Described(copied[i]), Described(expected[i]))
+                << copied[i].reason().toStdString();
+        EXPECT_EQ(CopiesOf(listed), CopiesOf(unlisted));
+    }
+
+    for (const char* grown : {"grown plain file", "new PLAIN.INX"}) {
+        SCOPED_TRACE(grown);
+        Scene listed;
+        ASSERT_TRUE(listed.files->ListFileSizes(QStringLiteral("C:\\SRC\\*.*"), R | H | S).ok());
+        listed.drive.MakeFile("SRC/PLAIN.INI", grown);
+        const std::vector<Result<bool>> copied =
+            listed.files->CopyFilesKeepingAttributes(copies, {});
+        ASSERT_FALSE(copied[0].ok());
+        EXPECT_TRUE(copied[0].reason().contains(QLatin1String("changed while it was copied")))
+            << copied[0].reason().toStdString();
+        EXPECT_EQ(listed.drive.Contents("DST/PLAIN.INI"), "old plain");
+        // The look was the first copy's: the second looks for itself and copies the file as it
+        // is now.
+        EXPECT_TRUE(copied[1].ok());
+        EXPECT_EQ(listed.drive.Contents("DST/FRESH.INI"), grown);
+    }
+}
+
+// Copies into one folder look at it once for the batch: a name that an earlier copy of the batch
+// made is found in another case by a later one, and a name another program made between two
+// batches is found by the next batch.
+TEST(GroupCopy, a_batch_finds_the_names_it_made_and_those_made_between_batches) {
+    Scene scene;
+    const auto copy = [&](const char* source, const char* destination) {
+        return FileCopy{QStringLiteral("C:\\SRC\\") + QString::fromUtf8(source),
+                        QStringLiteral("C:\\DST\\") + QString::fromUtf8(destination)};
+    };
+    for (const Result<bool>& result : scene.files->CopyFilesKeepingAttributes(
+             {copy("NEW.INI", "Case.INI"), copy("PLAIN.INI", "CASE.ini")}, {}))
+        EXPECT_TRUE(result.ok() && result.value()) << result.reason().toStdString();
+    EXPECT_TRUE(scene.drive.Exists("DST/Case.INI"));
+    EXPECT_FALSE(scene.drive.Exists("DST/CASE.ini"));
+    EXPECT_EQ(scene.drive.Contents("DST/Case.INI"), "new PLAIN.INI");
+    EXPECT_EQ(scene.files->ReadAttributes(QStringLiteral("C:\\DST\\case.ini")).value(), 0);
+
+    scene.drive.MakeFile("DST/between.ini", "made by another program");
+    for (const Result<bool>& result : scene.files->CopyFilesKeepingAttributes(
+             {copy("NEW.INI", "OTHER.INI"), copy("PLAIN.INI", "BETWEEN.INI")}, {}))
+        EXPECT_TRUE(result.ok() && result.value()) << result.reason().toStdString();
+    EXPECT_EQ(scene.drive.Contents("DST/between.ini"), "new PLAIN.INI");
+    EXPECT_FALSE(scene.drive.Exists("DST/BETWEEN.INI"));
 }
 
 }  // namespace
