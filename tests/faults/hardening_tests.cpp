@@ -548,8 +548,11 @@ TEST_F(WindowHardening, a_restore_killed_while_staging_never_leaves_a_mixed_regi
     const long long changes = countFile.readAll().trimmed().toLongLong();
     ASSERT_GT(changes, 4);
 
+    // The kill points lie inside the run: each later run starts beside the undo sets the runs
+    // before it left, and may make a change or so fewer than the counted one, so the count's
+    // very last change is no point that every run reaches.
     const long long step = std::max<long long>(1, changes / 10);
-    for (long long at = 1; at <= changes; at += step) {
+    for (long long at = 1; at < changes; at += step) {
         SCOPED_TRACE(at);
         armOlder();
         Faults kill;
