@@ -374,6 +374,7 @@ TEST_F(ContainerProgram, a_disk_held_for_reading_or_through_its_base_names_the_h
         const QString held = c.drive == overlay ? base : container;
         for (int tries = 0; tries < 100 && HeldBy(held, 0).isEmpty(); ++tries) ::usleep(50000);
         ASSERT_NE(HeldBy(held, 0), QString()) << holder.readAllStandardError().toStdString();
+        ASSERT_TRUE(QemuGuardsWrites(held)) << holder.readAllStandardError().toStdString();
         const RunResult result = Backup();
         holder.kill();
         holder.waitForFinished();

@@ -5,6 +5,8 @@
 #include <QFileInfo>
 #include <QThread>
 
+#include <climits>
+
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -33,6 +35,24 @@ bool LockedInode(ino_t inode) {
     if (!locks.open(QIODevice::ReadOnly)) return false;
     const QByteArray needle = ':' + QByteArray::number(qulonglong(inode)) + ' ';
     return locks.readAll().contains(needle);
+}
+
+// Whether /proc/locks lists a lock on the file with this inode number that covers this byte
+// ("1: OFDLCK ADVISORY READ -1 fe:00:1234 201 201").
+bool LocksByte(ino_t inode, qint64 byte) {
+    QFile locks(QStringLiteral("/proc/locks"));
+    if (!locks.open(QIODevice::ReadOnly)) return false;
+    const QByteArray device = ':' + QByteArray::number(qulonglong(inode));
+    for (const QByteArray& line : locks.readAll().split('\n')) {
+        const QList<QByteArray> fields = line.simplified().split(' ');
+        for (qsizetype i = 0; i + 2 < fields.size(); ++i) {
+            if (!fields[i].endsWith(device)) continue;
+            const qint64 start = fields[i + 1].toLongLong();
+            const qint64 end = fields[i + 2] == "EOF" ? LLONG_MAX : fields[i + 2].toLongLong();
+            if (start <= byte && byte <= end) return true;
+        }
+    }
+    return false;
 }
 
 QString Complaint(const std::pair<int, QByteArray>& run) {
@@ -122,6 +142,17 @@ QString HeldBy(const QString& path, int waitMs) {
     for (int waited = 0;; waited += 50) {
         const QString holder = Holder(path, file);
         if (holder.isEmpty() || waited >= waitMs) return holder;
+        QThread::msleep(50);
+    }
+}
+
+bool QemuGuardsWrites(const QString& path, int waitMs) {
+    struct stat file {};
+    if (::stat(QFile::encodeName(path).constData(), &file) != 0) return false;
+    // QEMU's lock bytes: 100 + 1 while it writes, 200 + 1 while it lets no one else write.
+    for (int waited = 0;; waited += 50) {
+        if (LocksByte(file.st_ino, 101) || LocksByte(file.st_ino, 201)) return true;
+        if (waited >= waitMs) return false;
         QThread::msleep(50);
     }
 }

@@ -52,4 +52,8 @@ std::unique_ptr<ReadBackImage> ReadBack(const QString& container, const QString&
 // outlived its client, a QEMU); waits up to waitMs for that to end. Gives the holder, or empty.
 QString HeldBy(const QString& path, int waitMs = 5000);
 
+// Waits until a QEMU that has the file open has taken its write guard (its lock that it writes,
+// or that it lets no one else write): a machine opens its disk before its device takes the locks.
+bool QemuGuardsWrites(const QString& path, int waitMs = 5000);
+
 }  // namespace stowix::test
