@@ -37,8 +37,9 @@ Status NotifyDesktop(const QString& summary, const QString& body) {
         QStringLiteral("org.freedesktop.Notifications"),
         QStringLiteral("/org/freedesktop/Notifications"),
         QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("Notify"));
-    // The body is text from the drive: as markup, it is escaped as the notification
-    // specification asks (&amp; &lt; &gt;); a service without markup shows it as it is.
+    // The body is text from the drive: a service that reads the body as markup gets it escaped
+    // (&amp; &lt; &gt;), so that a name from the drive can never become a link; a service
+    // without markup shows it as it is.
     const QString shownBody = ReadsBodyMarkup(bus) ? body.toHtmlEscaped() : body;
     QVariantMap hints;
     hints.insert(QStringLiteral("urgency"), QVariant::fromValue(CriticalUrgency));
