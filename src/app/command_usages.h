@@ -26,6 +26,7 @@ inline constexpr CommandUsage StowixUsage{
         "Exit status: 0 done; 1 cannot run here (no display), or an unknown option; 2 no\n"
         "drive C: or no Windows folder; 3 incomplete; 4 a registry file of the set is\n"
         "damaged; 5 another copy is running (with /U), or works in a drive's image.\n",
+    .notesNameDrive = true,
 };
 
 inline constexpr CommandUsage BootUsage{
@@ -37,9 +38,8 @@ inline constexpr CommandUsage BootUsage{
         "place. Run it before the virtual machine or emulator starts.\n",
     .options = "",
     .notes =
-        "Drive C: is --drive, else STOWIX_DRIVE_C, else $WINEPREFIX/drive_c, else the\n"
-        "drive last chosen in the window, else ~/.wine/drive_c; the\n"
-        "Windows folder is STOWIX_WINDOWS_FOLDER, else the folder WINDOWS in the root of C:.\n",
+        "The Windows folder is STOWIX_WINDOWS_FOLDER, else the folder WINDOWS in the root of\n"
+        "C:.\n",
 };
 
 inline constexpr CommandUsage DirUsage{
@@ -50,9 +50,7 @@ inline constexpr CommandUsage DirUsage{
         "sees them: A archive, S system, H hidden, R read-only. FOLDER is a DOS path, such as\n"
         "C:\\WINDOWS or \"C:\\Stowix\\11-5-99 3;45;12 PM\" (quoted for the shell).\n",
     .options = "",
-    .notes =
-        "Drive C: is --drive, else STOWIX_DRIVE_C, else $WINEPREFIX/drive_c, else the\n"
-        "drive last chosen in the window, else ~/.wine/drive_c.\n",
+    .notes = "",
 };
 
 inline constexpr CommandUsage CheckUsage{
@@ -65,8 +63,6 @@ inline constexpr CommandUsage CheckUsage{
         "per set.\n",
     .options = "",
     .notes =
-        "Drive C: is --drive, else STOWIX_DRIVE_C, else $WINEPREFIX/drive_c, else the\n"
-        "drive last chosen in the window, else ~/.wine/drive_c.\n"
         "Exit status: 0 every set is sound; 1 a set is damaged; 2 trouble: a command line it\n"
         "does not take, no drive C:, no such set, or a check that could not run; 5 another\n"
         "copy of Stowix works in a drive's image.\n",
@@ -89,9 +85,8 @@ inline constexpr CommandUsage DiffUsage{
     .notes =
         "Exit status: 0 nothing differs, 1 something differs, 2 trouble (as diff's); 5\n"
         "another copy of Stowix works in a drive's image.\n"
-        "Drive C: is --drive, else STOWIX_DRIVE_C, else $WINEPREFIX/drive_c, else the\n"
-        "drive last chosen in the window, else ~/.wine/drive_c; the\n"
-        "Windows folder is STOWIX_WINDOWS_FOLDER, else the folder WINDOWS in the root of C:.\n",
+        "The Windows folder is STOWIX_WINDOWS_FOLDER, else the folder WINDOWS in the root of\n"
+        "C:.\n",
     .usageStatus = 2,
     .ownOptions = DiffOwnOptions,
 };
@@ -105,9 +100,7 @@ inline constexpr CommandUsage UnattendedUsage{
         "in the journal and, on a desktop, in a notification.\n",
     .options = "",
     .notes =
-        "STOWIX_BACKUP_NAME names the backup in notices. Drive C: is --drive, else\n"
-        "STOWIX_DRIVE_C, else $WINEPREFIX/drive_c, else the drive last chosen in the\n"
-        "window, else ~/.wine/drive_c. The exit status is stowix's, or\n"
+        "STOWIX_BACKUP_NAME names the backup in notices. The exit status is stowix's, or\n"
         "stowix-prune's when the backup was complete and the prune failed.\n",
 };
 
@@ -129,9 +122,7 @@ inline constexpr CommandUsage PruneUsage{
         "  --keep-monthly N  likewise for months\n"
         "  --dry-run         list what would be deleted; delete nothing\n",
     .notes =
-        "A set is kept when any rule keeps it. Drive C: is --drive, else STOWIX_DRIVE_C,\n"
-        "else $WINEPREFIX/drive_c, else the drive last chosen in the window, else\n"
-        "~/.wine/drive_c.\n"
+        "A set is kept when any rule keeps it.\n"
         "Exit status: 0 done; 1 a command line it does not take, or no rule; 2 no drive C:;\n"
         "3 a set could not be deleted; 5 another copy of Stowix is running.\n",
     .ownOptions = PruneOwnOptions,
@@ -149,7 +140,6 @@ inline constexpr CommandUsage BackupUsage{
         "  --comment TEXT  end the set's name with this comment (at most 32 characters,\n"
         "                  none that a folder name cannot hold)\n",
     .notes =
-        "Drive C: is STOWIX_DRIVE_C, else $WINEPREFIX/drive_c, else ~/.wine/drive_c.\n"
         "Exit status: 0 done; 1 a command line it does not take; 2 no drive C: or no Windows\n"
         "folder; 3 incomplete; 4 a registry file of the set is damaged; 5 another copy of\n"
         "Stowix is running.\n",
@@ -166,7 +156,6 @@ inline constexpr CommandUsage ListUsage{
         "bytes, and marks for the last backup, the last restore and undo sets.\n",
     .options = "  --json     write the list as a JSON array, for scripts and monitoring\n",
     .notes =
-        "Drive C: is STOWIX_DRIVE_C, else $WINEPREFIX/drive_c, else ~/.wine/drive_c.\n"
         "Exit status: 0 done; 1 a command line it does not take; 2 no drive C:, or the\n"
         "backup folder cannot be listed; 5 another copy of Stowix works in a drive's image.\n",
     .ownOptions = ListOwnOptions,
@@ -186,7 +175,6 @@ inline constexpr CommandUsage RestoreUsage{
         "  --dry-run  show what the restore would change; change nothing\n"
         "  --force    restore a set whose registry is damaged or cannot be checked\n",
     .notes =
-        "Drive C: is STOWIX_DRIVE_C, else $WINEPREFIX/drive_c, else ~/.wine/drive_c.\n"
         "Exit status: 0 done; 1 a command line it does not take; 2 no drive C:, no Windows\n"
         "folder or no such set; 3 incomplete, or not restored; 4 the set's registry is\n"
         "damaged (without --force); 5 another copy of Stowix is running.\n",
@@ -201,7 +189,6 @@ inline constexpr CommandUsage DeleteUsage{
         "whatever its attributes, then the folder. SET is a set's folder name or DOS path.\n",
     .options = "",
     .notes =
-        "Drive C: is STOWIX_DRIVE_C, else $WINEPREFIX/drive_c, else ~/.wine/drive_c.\n"
         "Exit status: 0 done; 1 a command line it does not take; 2 no drive C: or no such\n"
         "set; 3 a set could not be deleted entirely; 5 another copy of Stowix is running.\n",
 };

@@ -11,6 +11,11 @@
 namespace stowix {
 namespace {
 
+// Where every command but stowix finds drive C:, first to last.
+constexpr const char* DriveSources =
+    "Drive C: is --drive, else STOWIX_DRIVE_C, else $WINEPREFIX/drive_c, else the\n"
+    "drive last chosen in the window, else ~/.wine/drive_c.\n";
+
 void PrintUsage(const CommandUsage& command, std::FILE* to) {
     std::fprintf(to,
                  "%s\n"
@@ -20,10 +25,10 @@ void PrintUsage(const CommandUsage& command, std::FILE* to) {
                  "  --help     show this text and end\n"
                  "  --version  show the version and end\n"
                  "\n"
-                 "%s%s"
+                 "%s%s\n"
                  "The manual page tells more: man %s\n",
-                 command.synopsis, command.options, command.notes, *command.notes ? "\n" : "",
-                 command.name);
+                 command.synopsis, command.options, command.notesNameDrive ? "" : DriveSources,
+                 command.notes, command.name);
 }
 
 bool IsOwnOption(const CommandUsage& command, const char* argument) {

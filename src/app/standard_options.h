@@ -27,8 +27,11 @@ struct CommandUsage {
     const char* name;      // as the user types it: "stowix-dir"
     const char* synopsis;  // "Usage: ..." and what the command does
     const char* options;   // the command's own options, "  /U  ..." lines; may be empty
-    const char* notes;     // where the command finds its drives and the like; may be empty
+    const char* notes;     // the Windows folder, exit statuses and the like; may be empty
     int usageStatus = 1;   // the status for a command line the command cannot take
+    // Every command finds drive C: the same way, and its usage says so in one shared line,
+    // unless its notes tell it in words of their own (stowix, whose argument is the drive).
+    bool notesNameDrive = false;
     // The options starting with "--" that the command handles itself, such as "--json"; given
     // as "--name" they also stand for "--name=VALUE".
     std::span<const char* const> ownOptions = {};
