@@ -17,26 +17,10 @@
 #include <QLibrary>
 
 #include <cstdio>
-#include <cstring>
 
 using namespace stowix;
 
 namespace {
-
-// The arguments after the program's name, as the command line gives them, less the first bare
-// "--", after which nothing is an option.
-QStringList ArgumentsAfterName(int argc, char** argv) {
-    QStringList arguments;
-    bool optionsEnded = false;
-    for (int i = 1; i < argc; ++i) {
-        if (!optionsEnded && std::strcmp(argv[i], "--") == 0) {
-            optionsEnded = true;
-            continue;
-        }
-        arguments.append(QString::fromLocal8Bit(argv[i]));
-    }
-    return arguments;
-}
 
 // An unattended run prints nothing on success, so that cron mails only real trouble: the
 // toolkit's own notes are dropped; its critical errors stay.

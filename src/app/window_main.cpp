@@ -36,13 +36,6 @@ using namespace stowix;
 
 namespace {
 
-// The arguments after the program's name, as the command line gives them.
-QStringList ArgumentsAfterName(int argc, char** argv) {
-    QStringList arguments;
-    for (int i = 1; i < argc; ++i) arguments.append(QString::fromLocal8Bit(argv[i]));
-    return arguments;
-}
-
 bool DisplayConfigured() {
     return !qEnvironmentVariableIsEmpty("DISPLAY") ||
            !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||

@@ -154,30 +154,21 @@ void AddTrouble(FileComparison& file, const QString& trouble) {
     file.trouble += trouble;
 }
 
-void CompareIniKeys(FileSystem& files, FileComparison& file) {
-    Result<QByteArray> older = files.ReadFile(file.older->path, MaxIniBytes);
-    Result<QByteArray> newer = files.ReadFile(file.newer->path, MaxIniBytes);
+// Both sides' keys compared as INI text, each read up to maxBytes; asIni first turns a file's
+// text into INI text where it is kept otherwise.
+void CompareKeysAsIni(FileSystem& files, FileComparison& file, qint64 maxBytes,
+                      QByteArray (*asIni)(const QByteArray&)) {
+    Result<QByteArray> older = files.ReadFile(file.older->path, maxBytes);
+    Result<QByteArray> newer = files.ReadFile(file.newer->path, maxBytes);
     if (!older || !newer) {
         AddTrouble(file, QStringLiteral("keys not compared: ") +
                              (older ? newer.reason() : older.reason()));
         return;
     }
-    file.ini = CompareIni(ParseIni(older.value()), ParseIni(newer.value()));
+    file.ini = CompareIni(ParseIni(asIni(older.value())), ParseIni(asIni(newer.value())));
 }
 
-// Wine's registry text, compared key by key as an INI file is, without the stamps that change
-// on each start of Wine.
-void CompareWineRegistryKeys(FileSystem& files, FileComparison& file) {
-    Result<QByteArray> older = files.ReadFile(file.older->path, MaxRegistryBytes);
-    Result<QByteArray> newer = files.ReadFile(file.newer->path, MaxRegistryBytes);
-    if (!older || !newer) {
-        AddTrouble(file, QStringLiteral("keys not compared: ") +
-                             (older ? newer.reason() : older.reason()));
-        return;
-    }
-    file.ini = CompareIni(ParseIni(WineRegistryAsIni(older.value())),
-                          ParseIni(WineRegistryAsIni(newer.value())));
-}
+QByteArray AsItIs(const QByteArray& text) { return text; }
 
 void CompareRegistryKeys(FileSystem& files, FileComparison& file, const RegistryReader& read) {
     Result<RegistryKeys> older = read(files, file.older->path);
@@ -216,8 +207,11 @@ void CompareBoth(FileSystem& files, FileComparison& file, bool registry,
             file.differs |= Aspect::Contents;
     }
     if (!(file.differs & (Aspect::Size | Aspect::Contents))) return;
-    if (IsIniFileName(file.name)) CompareIniKeys(files, file);
-    if (IsWineRegistryName(file.name)) CompareWineRegistryKeys(files, file);
+    if (IsIniFileName(file.name)) CompareKeysAsIni(files, file, MaxIniBytes, AsItIs);
+    // Wine's registry text is compared key by key as an INI file is, without the stamps that
+    // change on each start of Wine.
+    if (IsWineRegistryName(file.name))
+        CompareKeysAsIni(files, file, MaxRegistryBytes, WineRegistryAsIni);
     if (registry && options.readRegistry) CompareRegistryKeys(files, file, options.readRegistry);
 }
 

@@ -110,23 +110,25 @@ QStringList Openers(const struct stat& image, bool writersOnly) {
     return writers;
 }
 
+// A lock of one byte, of the given type (F_RDLCK, F_WRLCK).
+struct flock OneByte(short type, off_t at) {
+    struct flock lock {};
+    lock.l_type = type;
+    lock.l_whence = SEEK_SET;
+    lock.l_start = at;
+    lock.l_len = 1;
+    return lock;
+}
+
 // Whether a lock of another open file description covers this byte.
 bool ByteLocked(int fd, off_t at) {
-    struct flock probe {};
-    probe.l_type = F_WRLCK;
-    probe.l_whence = SEEK_SET;
-    probe.l_start = at;
-    probe.l_len = 1;
+    struct flock probe = OneByte(F_WRLCK, at);
     if (::fcntl(fd, F_OFD_GETLK, &probe) != 0) return false;
     return probe.l_type != F_UNLCK;
 }
 
 bool ShareByte(int fd, off_t at) {
-    struct flock lock {};
-    lock.l_type = F_RDLCK;
-    lock.l_whence = SEEK_SET;
-    lock.l_start = at;
-    lock.l_len = 1;
+    struct flock lock = OneByte(F_RDLCK, at);
     return ::fcntl(fd, F_OFD_SETLK, &lock) == 0;
 }
 

@@ -1,6 +1,7 @@
 #include "shell/run_mode.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace stowix {
 
@@ -15,6 +16,19 @@ bool IsAnySwitch(const QString& argument) {
 }
 
 }  // namespace
+
+QStringList ArgumentsAfterName(int argc, char** argv) {
+    QStringList arguments;
+    bool optionsEnded = false;
+    for (int i = 1; i < argc; ++i) {
+        if (!optionsEnded && std::strcmp(argv[i], "--") == 0) {
+            optionsEnded = true;
+            continue;
+        }
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    }
+    return arguments;
+}
 
 RunMode RunModeOf(const QStringList& arguments) {
     const auto has = [&](QLatin1String name) {

@@ -12,6 +12,10 @@
 
 namespace stowix {
 
+// The arguments after the program's name, less the first bare "--", after which nothing is an
+// option: the arguments the two functions below read.
+QStringList ArgumentsAfterName(int argc, char** argv);
+
 // arguments: those after the program's name. "/U" and "/I" are switches only as whole
 // arguments, in either case: a path such as "/media/usb/win98.img" or "C:\X/USR" holds "/u" or
 // "/i" and is never read as one, so that it cannot start a backup of another drive. "/U" wins
