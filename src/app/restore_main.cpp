@@ -83,8 +83,8 @@ void Say(std::FILE* to, const QString& text) {
 }
 
 // The set that SET names: "latest" is the newest set a backup made (not one a restore kept
-// first), by the time its name tells; anything else is a folder name or a DOS path. Empty, told,
-// when there is no such set.
+// first, nor one whose record says it is incomplete), by when it was made; anything else is a
+// folder name or a DOS path. Empty, told, when there is no such set.
 QString ChosenSet(FileSystem& files, const QString& argument) {
     QString path;
     if (argument == u"latest") {
@@ -94,8 +94,9 @@ QString ChosenSet(FileSystem& files, const QString& argument) {
             return QString();
         }
         const auto newest =
-            std::find_if(sets.value().begin(), sets.value().end(),
-                         [](const ListedSet& set) { return set.comment != UndoComment.mid(1); });
+            std::find_if(sets.value().begin(), sets.value().end(), [](const ListedSet& set) {
+                return set.comment != UndoComment.mid(1) && set.record.complete != false;
+            });
         if (newest == sets.value().end()) {
             Say(stderr, BackupRoot + QStringLiteral(" holds no backup set"));
             return QString();
