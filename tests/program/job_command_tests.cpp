@@ -184,6 +184,31 @@ TEST_F(JobCommandTest, backup_list_restore_undo_and_delete_from_the_command_line
     EXPECT_FALSE(Undo(left, undoName).isEmpty());
 }
 
+// A backup that broke off is no set to restore by default: "latest" is the newest complete one.
+TEST_F(JobCommandTest, latest_passes_over_an_incomplete_set) {
+    ASSERT_EQ(Run("stowix-backup").exitCode, 0);
+    const QString complete = FoldersIn("Stowix").value(0);
+    Append("WINDOWS\\WIN.INI", "[Half done]\r\n");
+    ASSERT_EQ(Run("stowix-backup").exitCode, 0);
+    QStringList sets = FoldersIn("Stowix");
+    sets.removeOne(complete);
+    ASSERT_EQ(sets.size(), 1);
+    QFile record(HostPath("Stowix\\" + sets.first() + "\\STOWIX.SET"));
+    ASSERT_TRUE(record.open(QIODevice::ReadOnly));
+    QByteArray text = record.readAll();
+    record.close();
+    ASSERT_TRUE(text.contains("Complete=Yes"));
+    ASSERT_TRUE(record.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    record.write(text.replace("Complete=Yes", "Complete=No"));
+    record.close();
+
+    RestoreAndBoot("latest");
+    EXPECT_EQ(Setting("Info", "LastRestore"), "C:\\Stowix\\" + complete);
+    QFile winIni(HostPath("WINDOWS\\WIN.INI"));
+    ASSERT_TRUE(winIni.open(QIODevice::ReadOnly));
+    EXPECT_FALSE(winIni.readAll().contains("[Half done]"));
+}
+
 TEST_F(JobCommandTest, a_dry_run_shows_the_details_and_changes_no_byte) {
     ASSERT_EQ(Run("stowix-backup").exitCode, 0);
     const QString set = FoldersIn("Stowix").value(0);
